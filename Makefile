@@ -1,0 +1,30 @@
+# Quick start: `make run` builds and runs the main job on the bundled example;
+# `make test` builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+RELEASE_DIR := build/release
+TEST_DIR := build/sanitize
+
+.PHONY: all run test bench clean
+
+all: run
+
+$(RELEASE_DIR)/CMakeCache.txt:
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DQUAN_BUILD_TESTS=OFF
+
+$(TEST_DIR)/CMakeCache.txt:
+	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DQUAN_SANITIZE=ON -DQUAN_BUILD_BENCH=OFF
+
+run: $(RELEASE_DIR)/CMakeCache.txt
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+	$(RELEASE_DIR)/quan-method examples/method.xml
+
+test: $(TEST_DIR)/CMakeCache.txt
+	cmake --build $(TEST_DIR) -j $(JOBS)
+	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: $(RELEASE_DIR)/CMakeCache.txt
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+	@if [ -x $(RELEASE_DIR)/quan_bench ]; then $(RELEASE_DIR)/quan_bench; else echo "no benchmarks built yet"; fi
+
+clean:
+	rm -rf build

@@ -1,0 +1,114 @@
+// XML form, comparison and membership of the method record. One element per record; every
+// setting is an attribute named after its field, so a record written and read back is equal
+// field by field (floating values are printed with enough digits to read back bit-identical).
+#include "platform/MethodRecord.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "platform/WordMatch.h"
+#include "platform/XMLParser.h"
+
+namespace {
+constexpr const char* kEntryElement = "METHODENTRY";
+
+std::string FormatValue(int value) { return std::to_string(value); }
+std::string FormatValue(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+    return text;
+}
+std::string FormatValue(double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+const std::string& FormatValue(const std::string& value) { return value; }
+
+bool ParseValue(const std::string& text, int& value) {
+    if (text.empty()) return false;
+    char* stop = nullptr;
+    errno = 0;
+    long parsed = std::strtol(text.c_str(), &stop, 10);
+    if (errno != 0 || *stop != '\0' || parsed < INT_MIN || parsed > INT_MAX) return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+bool ParseValue(const std::string& text, float& value) {
+    if (text.empty()) return false;
+    char* stop = nullptr;
+    float parsed = std::strtof(text.c_str(), &stop);
+    if (*stop != '\0') return false;
+    value = parsed;
+    return true;
+}
+bool ParseValue(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    char* stop = nullptr;
+    double parsed = std::strtod(text.c_str(), &stop);
+    if (*stop != '\0') return false;
+    value = parsed;
+    return true;
+}
+bool ParseValue(const std::string& text, std::string& value) {
+    value = text;
+    return true;
+}
+
+bool SameValue(float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+bool SameValue(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+template <class T>
+bool SameValue(const T& a, const T& b) { return a == b; }
+}  // namespace
+
+bool CMethodRecord::IsMemberOf(const std::string& group) const {
+    return WordMatch::ListsShareWord(m_TotalsGroup, group);
+}
+
+bool CMethodRecord::ReadXML(Brisk::CXMLParserT& parser) {
+    if (!parser.IsElement()) return false;
+    // Read into a copy, so that a bad attribute leaves this record as it was.
+    CMethodRecord read;
+    std::map<std::string, std::string> attributes(parser.GetAttributes().begin(), parser.GetAttributes().end());
+    auto readOne = [&](const std::string& name, auto& target) {
+        auto found = attributes.find(name);
+        return found == attributes.end() || ParseValue(found->second, target);
+    };
+    bool ok = true;
+#define METHOD_FIELD(type, Name) ok = ok && readOne(#Name, read.m_##Name);
+#define METHOD_TEXT(Name) METHOD_FIELD(std::string, Name)
+#define METHOD_INDEXED(type, Name, count) \
+    for (int i = 0; i < (count); ++i) ok = ok && readOne(#Name + std::to_string(i), read.m_##Name[i]);
+#define METHOD_INDEXED_TEXT(Name, count) METHOD_INDEXED(std::string, Name, count)
+#include "platform/MethodRecordFields.def"
+    if (!ok) return false;
+    *this = read;
+    return true;
+}
+
+bool CMethodRecord::WriteXML(Brisk::CXMLBuilderT<256>& builder) const {
+    if (!builder.OpenElement(kEntryElement)) return false;
+    bool ok = true;
+#define METHOD_FIELD(type, Name) ok = ok && builder.AddAttribute(#Name, FormatValue(m_##Name));
+#define METHOD_TEXT(Name) METHOD_FIELD(std::string, Name)
+#define METHOD_INDEXED(type, Name, count) \
+    for (int i = 0; i < (count); ++i) ok = ok && builder.AddAttribute(#Name + std::to_string(i), FormatValue(m_##Name[i]));
+#define METHOD_INDEXED_TEXT(Name, count) METHOD_INDEXED(std::string, Name, count)
+#include "platform/MethodRecordFields.def"
+    // Close even after a failed attribute, so the builder's stack stays balanced.
+    return builder.CloseElement() && ok;
+}
+
+bool CMethodRecord::operator==(const CMethodRecord& other) const {
+#define METHOD_FIELD(type, Name) if (!SameValue(m_##Name, other.m_##Name)) return false;
+#define METHOD_TEXT(Name) METHOD_FIELD(std::string, Name)
+#define METHOD_INDEXED(type, Name, count) \
+    for (int i = 0; i < (count); ++i) if (!SameValue(m_##Name[i], other.m_##Name[i])) return false;
+#define METHOD_INDEXED_TEXT(Name, count) METHOD_INDEXED(std::string, Name, count)
+#include "platform/MethodRecordFields.def"
+    return true;
+}

@@ -1,0 +1,22 @@
+// The quantification engine's public interface: every exported class and function.
+// Hosts include this one header and link the `quan` library.
+#pragma once
+
+// outside components (stand-ins on this platform)
+#include "platform/ClassFramework.h"
+#include "platform/FlatDatabase.h"
+#include "platform/IntegrateParams.h"
+#include "platform/Integration.h"
+#include "platform/MassStringComparitor.h"
+#include "platform/MethodRecord.h"
+#include "platform/RawData.h"
+#include "platform/SampleRecord.h"
+#include "platform/Security.h"
+#include "platform/Utility.h"
+#include "platform/WordMatch.h"
+#include "platform/XMLParser.h"
+
+// records and lists
+#include "records/KeywordTables.h"
+#include "records/MethodData.h"
+#include "records/MethodList.h"

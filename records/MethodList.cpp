@@ -1,0 +1,118 @@
+// The method list: list protocol, XML form and calibration references.
+#include "records/MethodList.h"
+
+#include <new>
+
+#include "platform/XMLParser.h"
+
+QUAN_REGISTER_CLASS(CMethodList);
+
+namespace {
+// Walks a parsed method document as the method XML is laid out: the first top-level node is
+// the declaration, the next is the list element, whose children are the entries.
+bool ReadEntries(Brisk::CXMLParserT& parser, CMethodList& list) {
+    if (!parser.MoveToFirstChild()) return false;  // no top-level node at all
+    if (!parser.MoveToNextSibling()) return true;  // only the declaration
+    if (!parser.MoveToFirstChild()) return true;   // an empty list element
+    do {
+        CMethodData entry;
+        if (entry.ReadXML(parser)) list.Add(entry);
+    } while (parser.MoveToNextSibling());
+    parser.MoveToParent();
+    return true;
+}
+}  // namespace
+
+CMethodList::CMethodList(const CMethodList& other) : CQuanObject() {
+    SetSize(other.GetSize());
+    CopyData(other);
+}
+
+CMethodList& CMethodList::operator=(const CMethodList& other) {
+    if (&other == this) return *this;
+    SetSize(other.GetSize());
+    CopyData(other);
+    return *this;
+}
+
+CMethodList::~CMethodList() { m_entries.Clear(); }
+
+bool CMethodList::Add(const CMethodData& entry) {
+    CMethodData* copy = new (std::nothrow) CMethodData(entry);
+    return copy != nullptr && m_entries.Append(copy);
+}
+
+bool CMethodList::Add(const CMethodData* entry) { return entry != nullptr && Add(*entry); }
+
+bool CMethodList::Remove(int index) { return m_entries.Remove(index); }
+
+bool CMethodList::SetSize(int size) {
+    if (size < 0) return false;
+    m_sizeSet = true;
+    return m_entries.SetSize(size);
+}
+
+int CMethodList::GetSize() const { return m_entries.GetSize(); }
+
+bool CMethodList::SetAt(int index, const CMethodData& entry) {
+    if (!m_sizeSet || !m_entries.IsValidIndex(index)) return false;
+    // Copy first: the argument may be the very entry being replaced.
+    CMethodData* copy = new (std::nothrow) CMethodData(entry);
+    return copy != nullptr && m_entries.Replace(index, copy);
+}
+
+bool CMethodList::SetAt(int index, const CMethodData* entry) { return entry != nullptr && SetAt(index, *entry); }
+
+CMethodData& CMethodList::GetAt(int index) const { return *m_entries.At(index); }
+
+void CMethodList::EmptyMethodList() { m_entries.Clear(); }
+
+void CMethodList::CopyData(const CMethodList& other) {
+    for (int i = 0; i < other.GetSize(); ++i) {
+        if (const CMethodData* entry = other.GetEntry(i)) SetAt(i, *entry);
+        else Remove(i);
+    }
+    m_dbName = other.m_dbName;
+    m_creationDate = other.m_creationDate;
+    m_creationTime = other.m_creationTime;
+    m_modifiedTime = other.m_modifiedTime;
+}
+
+bool CMethodList::WriteXML(Brisk::CXMLBuilderT<256>& builder) const {
+    if (!builder.OpenElement("METHODLIST")) return false;
+    for (int i = 0; i < GetSize(); ++i) {
+        const CMethodData* entry = GetEntry(i);
+        if (entry != nullptr && !entry->WriteXML(builder)) return false;  // the element stays open
+    }
+    return builder.CloseElement();
+}
+
+bool CMethodList::ReadXML(const char16_t* text) {
+    if (text == nullptr) return false;
+    Brisk::CXMLParserT parser;
+    if (!parser.ParseText(text)) return false;
+    return ReadEntries(parser, *this);
+}
+
+bool CMethodList::ReadXML(const std::string& utf8Text) {
+    Brisk::CXMLParserT parser;
+    if (!parser.ParseUtf8(utf8Text.data(), utf8Text.size())) return false;
+    return ReadEntries(parser, *this);
+}
+
+void CMethodList::FixCalReferences() {
+    const int size = GetSize();
+    for (int i = 0; i < size; ++i) {
+        CMethodData* entry = GetEntry(i);
+        if (entry == nullptr) continue;
+        const std::string calCompound = entry->GetCalCompound();
+        const std::string name = entry->GetName();
+        if (calCompound == name) continue;
+        bool namesAnother = false;
+        for (int j = 0; j < size && !namesAnother; ++j) {
+            const CMethodData* other = GetEntry(j);
+            namesAnother = j != i && other != nullptr && other->GetName() == calCompound;
+        }
+        if (!namesAnother) entry->SetCalCompound(name);
+    }
+}
