@@ -20,3 +20,17 @@
 #include "records/KeywordTables.h"
 #include "records/MethodData.h"
 #include "records/MethodList.h"
+
+// peak entry, number formatting and the peak list
+
+// calibration curves, samples and their lists
+
+// location engine
+
+// calibration engine and the periodic-table database
+
+// quantification engine
+
+// report fields, curve description and statistics
+
+// spectrum match scoring
