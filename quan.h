@@ -24,6 +24,11 @@
 // peak entry, number formatting and the peak list
 
 // calibration curves, samples and their lists
+#include "records/CurveRecord.h"
+#include "records/CalibrationData.h"
+#include "records/CalibrationList.h"
+#include "records/QuanSampleData.h"
+#include "records/QuanSampleDataList.h"
 
 // location engine
 
