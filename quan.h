@@ -34,3 +34,4 @@
 // report fields, curve description and statistics
 
 // spectrum match scoring
+#include "spectrum/SpectrumMatch.h"
