@@ -28,6 +28,8 @@
 // location engine
 
 // calibration engine and the periodic-table database
+#include "calibrate/ElementRecord.h"
+#include "calibrate/PeriodicDatabase.h"
 
 // quantification engine
 

@@ -167,7 +167,9 @@ TEST(MethodList, ExternalEntitiesAreNotLoaded) {
         "<METHODLIST><E Name=\"x&ext;\"/></METHODLIST>";
     CMethodList list;
     // Either the document is refused or the entity stays unresolved; the file is never read in.
-    if (ReadUtf8(list, text) && list.GetSize() == 1) EXPECT_EQ(list.GetAt(0).GetName().find('\n'), std::string::npos);
+    if (ReadUtf8(list, text) && list.GetSize() == 1) {
+        EXPECT_EQ(list.GetAt(0).GetName().find('\n'), std::string::npos);
+    }
 }
 
 TEST(MethodList, ListProtocol) {
@@ -377,7 +379,9 @@ TEST(MethodData, IntegrationBlockBytes) {
     for (size_t offset = 0; offset < sizeof block; ++offset) {
         bool inField = false;
         for (const auto& range : named) inField = inField || (offset >= range[0] && offset < range[1]);
-        if (!inField) EXPECT_EQ(bytes[offset], 0) << "offset " << offset;
+        if (!inField) {
+            EXPECT_EQ(bytes[offset], 0) << "offset " << offset;
+        }
     }
     EXPECT_FALSE(entry.GetIntegrateParameters(nullptr, false));
 }

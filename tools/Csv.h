@@ -1,0 +1,115 @@
+// A small reader for the comma-separated files the command-line programs take: RFC 4180
+// quoting (double quotes, "" inside quotes), CR/LF or LF line ends, '#' comment lines and blank
+// lines skipped. Every row keeps the line number it started on, for error messages.
+#pragma once
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace Csv {
+
+struct Row {
+    int line = 0;
+    std::vector<std::string> cells;
+};
+
+// Splits `text` into rows; false with `error` set when a quoted cell is not closed.
+inline bool Parse(const std::string& text, std::vector<Row>& rows, std::string& error) {
+    rows.clear();
+    Row row;
+    std::string cell;
+    bool quoted = false;
+    int line = 1;
+    row.line = 1;
+    auto endRow = [&] {
+        row.cells.push_back(cell);
+        cell.clear();
+        const bool blank = row.cells.size() == 1 && row.cells[0].find_first_not_of(" \t") == std::string::npos;
+        const bool comment = !row.cells[0].empty() && row.cells[0][0] == '#';
+        if (!blank && !comment) rows.push_back(row);
+        row = Row();
+        row.line = line;
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                cell += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                if (c == '\n') ++line;
+                cell += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            row.cells.push_back(cell);
+            cell.clear();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        } else if (c == '\n' || c == '\r') {
+            ++line;
+            endRow();
+        } else {
+            cell += c;
+        }
+    }
+    if (quoted) {
+        error = "line " + std::to_string(row.line) + ": a quoted cell is not closed";
+        return false;
+    }
+    endRow();
+    return true;
+}
+
+inline bool ReadFile(const std::string& path, std::string& text) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    std::stringstream buffer;
+    buffer << file.rdbuf();
+    text = buffer.str();
+    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    return true;
+}
+
+inline std::string Trim(const std::string& text) {
+    size_t begin = text.find_first_not_of(" \t");
+    if (begin == std::string::npos) return std::string();
+    return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+}
+
+// A finite number filling the whole (trimmed) cell.
+inline bool ToDouble(const std::string& cell, double& value) {
+    const std::string text = Trim(cell);
+    if (text.empty()) return false;
+    char* stop = nullptr;
+    value = std::strtod(text.c_str(), &stop);
+    return *stop == '\0' && std::isfinite(value);
+}
+
+inline bool ToInt(const std::string& cell, int& value) {
+    const std::string text = Trim(cell);
+    if (text.empty()) return false;
+    char* stop = nullptr;
+    const long parsed = std::strtol(text.c_str(), &stop, 10);
+    if (*stop != '\0' || parsed < -2147483647L - 1 || parsed > 2147483647L) return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+inline std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    if (Trim(text).empty()) return parts;
+    std::string part;
+    std::istringstream stream(text);
+    while (std::getline(stream, part, separator)) parts.push_back(Trim(part));
+    return parts;
+}
+
+}  // namespace Csv
