@@ -39,5 +39,8 @@
 // quantification engine
 
 // report fields, curve description and statistics
+#include "report/StatsCompound.h"
+#include "report/Statistics.h"
 
 // spectrum match scoring
+#include "spectrum/SpectrumMatch.h"
