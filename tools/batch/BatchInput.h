@@ -1,0 +1,51 @@
+// Reading a batch folder: the method, the batch list, one peak file per sample and the
+// optional element table. Everything is read and checked before anything runs; every problem
+// is reported with its file, line and column, and a batch with problems is not run at all.
+#pragma once
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "quan.h"
+
+namespace Batch {
+
+struct Problem {
+    std::string file;
+    int line = 0;    // 0 when the problem concerns the whole file
+    int column = 0;  // 0 when it concerns the whole line
+    std::string message;
+    std::string Text() const;  // "file:line:column: message"
+};
+
+struct SampleInput {
+    std::string id;
+    std::string peakFile;
+    int type = 0;
+    CQuanSampleData sample;
+    std::set<std::string> excluded;  // compounds whose calibration point from this standard is excluded
+    CPeakList peaks;
+};
+
+struct BatchInput {
+    std::string folder;
+    CMethodList method;
+    std::vector<std::unique_ptr<SampleInput>> samples;
+    std::string elementsFile;  // empty when the batch has none
+};
+
+// Reads `folder`; false when any problem was found (all of them are in `problems`).
+bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems);
+
+// The pieces, usable on their own.
+bool ReadMethodFile(const std::string& path, CMethodList& method, std::vector<Problem>& problems);
+bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems);
+bool ReadBatchList(const std::string& folder, const std::string& path, const CMethodList& method,
+                   std::vector<std::unique_ptr<SampleInput>>& samples, std::vector<Problem>& problems);
+
+// The peak fields a peak file may name as columns.
+std::vector<std::string> PeakColumnNames();
+
+}  // namespace Batch
