@@ -26,6 +26,9 @@
 // calibration curves, samples and their lists
 
 // location engine
+#include "locate/LocateStatus.h"
+#include "locate/QuanLocate.h"
+#include "locate/TestRatioFailed.h"
 
 // calibration engine and the periodic-table database
 #include "calibrate/ElementRecord.h"
