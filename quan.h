@@ -24,6 +24,11 @@
 // peak entry, number formatting and the peak list
 
 // calibration curves, samples and their lists
+#include "records/CurveRecord.h"
+#include "records/CalibrationData.h"
+#include "records/CalibrationList.h"
+#include "records/QuanSampleData.h"
+#include "records/QuanSampleDataList.h"
 
 // location engine
 #include "locate/LocateStatus.h"
@@ -37,5 +42,8 @@
 // quantification engine
 
 // report fields, curve description and statistics
+#include "report/StatsCompound.h"
+#include "report/Statistics.h"
 
 // spectrum match scoring
+#include "spectrum/SpectrumMatch.h"
