@@ -31,6 +31,7 @@
 #include "records/QuanSampleDataList.h"
 
 // location engine
+#include "locate/FilteredPeakIterator.h"
 #include "locate/LocateStatus.h"
 #include "locate/QuanLocate.h"
 #include "locate/TestRatioFailed.h"

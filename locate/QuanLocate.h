@@ -33,6 +33,7 @@ public:
 
 private:
     friend struct QuanLocateTestAccess;
+    friend struct LocateCompletionTestAccess;
 
     static constexpr int kNumTargets = 4;
 
