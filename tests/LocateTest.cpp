@@ -3,6 +3,8 @@
 // reference chain between entries, tolerance flags and reuse of one engine.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "LocateTestSupport.h"
 #include "quan.h"
 
@@ -596,4 +598,17 @@ TEST(Locate, DeletedPeakGivesItsRetentionTimeButTheEntryStaysNotLocated) {
     EXPECT_EQ(At(methods, 1).GetLocated(), 0);
     EXPECT_EQ(At(methods, 1).GetFoundRT(), 10.1f);
     EXPECT_EQ(At(methods, 1).GetAbsResponse(), 0.0);  // a deleted peak has no response
+}
+
+TEST(Locate, EngineIsCreatableByClassName) {
+    std::unique_ptr<CQuanObject> object = QuanClassFramework::Create("CQuanLocate");
+    ASSERT_NE(object, nullptr);
+    EXPECT_STREQ(object->GetClassName(), "CQuanLocate");
+    auto* engine = dynamic_cast<CQuanLocate*>(object.get());
+    ASSERT_NE(engine, nullptr);
+    CMethodList methods = Methods({Entry(10.0f)});
+    CPeakList peaks = Peaks({Peak(10.0f)});
+    CSampleRecord sample = Sample();
+    EXPECT_EQ(engine->QuanDoLocation(methods, peaks, sample, "db"), kLocateOK);
+    EXPECT_EQ(peaks.GetAt(0).GetMDBEntry(), 1);
 }
