@@ -3,6 +3,7 @@
 // reference chain between entries, tolerance flags and reuse of one engine.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 
 #include "LocateTestSupport.h"
@@ -611,4 +612,24 @@ TEST(Locate, EngineIsCreatableByClassName) {
     CSampleRecord sample = Sample();
     EXPECT_EQ(engine->QuanDoLocation(methods, peaks, sample, "db"), kLocateOK);
     EXPECT_EQ(peaks.GetAt(0).GetMDBEntry(), 1);
+}
+
+TEST(Locate, PeaksWithoutAFiniteRetentionTimeAreNoCandidates) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float bad : {nan, inf}) {
+        CMethodData entry = Entry(10.0f, 0.0f);  // no window: only the comparison decides
+        entry.SetTargetTrace(0, "306.0");
+        CMethodList methods = Methods({entry});
+        CPeakList peaks = Peaks({Peak(bad), Peak(10.2f), Qualifier(bad, 500.0), Qualifier(10.2f, 500.0)});
+        ASSERT_EQ(Locate(methods, peaks), kLocateOK);
+        EXPECT_EQ(MainPeakOf(peaks, 1), 1) << bad;
+        EXPECT_EQ(PeakOf(peaks, 2).GetMDBEntry(), 0) << bad;
+        EXPECT_EQ(PeakOf(peaks, 3).GetMDBEntryPeak(), 1) << bad;
+    }
+    // An entry without a finite predicted RT locates nothing.
+    CMethodList methods = Methods({Entry(nan, 0.0f)});
+    CPeakList peaks = Peaks({Peak(10.0f)});
+    ASSERT_EQ(Locate(methods, peaks), kLocateOK);
+    EXPECT_EQ(MainPeakOf(peaks, 1), -1);
 }
