@@ -22,8 +22,16 @@
 #include "records/MethodList.h"
 
 // peak entry, number formatting and the peak list
+#include "records/PeakRecord.h"
+#include "records/PeakData.h"
+#include "records/PeakList.h"
 
 // calibration curves, samples and their lists
+#include "records/CurveRecord.h"
+#include "records/CalibrationData.h"
+#include "records/CalibrationList.h"
+#include "records/QuanSampleData.h"
+#include "records/QuanSampleDataList.h"
 
 // location engine
 #include "locate/LocateStatus.h"
@@ -37,5 +45,8 @@
 // quantification engine
 
 // report fields, curve description and statistics
+#include "report/StatsCompound.h"
+#include "report/Statistics.h"
 
 // spectrum match scoring
+#include "spectrum/SpectrumMatch.h"
