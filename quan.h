@@ -22,6 +22,9 @@
 #include "records/MethodList.h"
 
 // peak entry, number formatting and the peak list
+#include "records/PeakRecord.h"
+#include "records/PeakData.h"
+#include "records/PeakList.h"
 
 // calibration curves, samples and their lists
 #include "records/CurveRecord.h"

@@ -106,6 +106,7 @@ int CQuanLocate::LocateByPeakCentre(CPeakList& peaks, CMethodList& methods, int 
         if (integratedFor > 0 && integratedFor != i) continue;
         if (acquisitionFunction > 0 && acquisitionFunction != p.GetRawAcquisitionFunction()) continue;
         const float measure = p.GetFoundRT();
+        if (!std::isfinite(measure)) continue;
         if (massWindow > 0.0f && std::fabs(measure) > massWindow) continue;
 
         switch (choice) {
@@ -194,6 +195,7 @@ int CQuanLocate::LocateSecondary(CPeakList& peaks, CPeakData& primary, CMethodDa
         }
 
         const float distance = std::fabs(c.GetFoundRT() - primaryRT);
+        if (!std::isfinite(distance)) continue;  // an RT that cannot be compared
         if (window > 0.0f && distance > window) continue;
 
         bool within = false;

@@ -141,7 +141,10 @@ int CQuanLocate::UpdateLocatedEntry(CPeakData& peak, CPeakData* const* qualifier
         entry.SetAbsResponse(absResponse);
         entry.SetAbsCorrectedResponse(absCorrectedResponse);
         // A deleted peak keeps its values on the entry but does not count as found.
-        if (!p.GetPeakDeleted()) entry.SetLocated(1);
+        if (!p.GetPeakDeleted()) {
+            entry.SetLocated(1);
+            entry.SetLocateFailed(0);  // a later totals search may succeed where the first did not
+        }
         entry.SetFoundRT(p.GetFoundRT());
         entry.SetNoiseConversion(noiseFactor);
     }

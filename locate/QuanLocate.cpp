@@ -271,6 +271,9 @@ int CQuanLocate::LocateByRT(CPeakList& peaks, CMethodData& entry, int entryNumbe
         mustBeFound[k] = mustExist[k] != 0 || entry.GetTargetMustPass(k) != 0;
     }
 
+    // Without a finite RT to search around there is nothing to compare peaks with.
+    if (!std::isfinite(soughtRT)) return BackTrackStatus(entry);
+
     int best = -1;
     float bestDifference = 0.0f;
     // Kept in double so that equal responses compare equal and the earlier peak stays.
@@ -305,6 +308,8 @@ int CQuanLocate::LocateByRT(CPeakList& peaks, CMethodData& entry, int entryNumbe
 
         // A modified peak integrated for an entry was placed by the analyst: no window applies.
         const bool manuallyPlaced = modified && integratedFor != 0;
+        // A peak without a finite RT would win every forced take and then lose no comparison.
+        if (!placeholder && !std::isfinite(p.GetFoundRT())) continue;
         const float difference = placeholder ? 0.0f : p.GetFoundRT() - soughtRT;
         if (!placeholder && !manuallyPlaced && window > 0.0f && std::fabs(difference) > window) continue;
 
