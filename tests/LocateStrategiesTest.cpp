@@ -101,7 +101,8 @@ TEST(LocateStrategies, PeakCentreChoosesByTheFoundValueInsideTheMassWindow) {
 TEST(LocateStrategies, PeakCentreWithFlagYTakesTheLastPeakIntegratedForTheEntry) {
     CMethodData entry = Entry(0.0f);
     entry.SetLocateBy(kPeakCentre);
-    entry.SetFlags("Y");
+    // A height-ratio entry: a 'Y' entry of any other kind needs the periodic-table database.
+    entry.SetFlags("Y R");
     CPeakData first = Peak(3.0f);
     first.SetMDBIntegrateEntry(1);
     CPeakData last = Peak(4.0f);

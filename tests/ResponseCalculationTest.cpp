@@ -335,3 +335,27 @@ TEST(Responses, ElementEntryReadsThePeriodicTableDatabase) {
         EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetHeight(), 900.0);
     }
 }
+
+TEST(Responses, QualifierOfASyntheticEntryKeepsItsIntegration) {
+    CMethodData ratio = Entry("ratio");
+    ratio.SetFlags("Y R");
+    ratio.SetTopOfRatio(2);
+    ratio.SetBottomOfRatio(3);
+    CMethodList methods = Methods({ratio, Entry("top"), Entry("bottom")});
+    CPeakData top = Peak(5.0f, 3000.0, 300.0);
+    top.SetMDBIntegrateEntry(2);
+    CPeakData bottom = Peak(6.0f, 1500.0, 150.0);
+    bottom.SetMDBIntegrateEntry(3);
+    CPeakData qualifier = AssignedPeak(1, 80.0);
+    qualifier.SetMDBEntryPeak(1);
+    qualifier.SetHeight(8.0);
+    qualifier.SetArea(80.0);
+    CPeakList peaks = Peaks({AssignedPeak(1, 42.0), qualifier, top, bottom});
+    CQuanLocate engine;
+    ASSERT_EQ(Access::CalculateResponses(engine, peaks, methods), kLocateOK);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetHeight(), 2.0);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetHeight(), 8.0);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetArea(), 80.0);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetResponse(), 80.0);
+    EXPECT_DOUBLE_EQ(methods.GetAt(0).GetResponse(), 2.0);
+}
