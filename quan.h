@@ -34,6 +34,10 @@
 #include "records/QuanSampleDataList.h"
 
 // location engine
+#include "locate/FilteredPeakIterator.h"
+#include "locate/LocateStatus.h"
+#include "locate/QuanLocate.h"
+#include "locate/TestRatioFailed.h"
 
 // calibration engine and the periodic-table database
 #include "calibrate/ElementRecord.h"

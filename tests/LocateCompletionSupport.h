@@ -1,0 +1,184 @@
+// Shared by the tests of what completes a location run (internal-standard responses, totals,
+// responses, the peak-list update): access to the engine's private steps, small builders for
+// entries, peaks and samples, and a periodic-table database file made for one test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "calibrate/ElementRecord.h"
+#include "calibrate/PeriodicDatabase.h"
+#include "locate/LocateStatus.h"
+#include "locate/QuanLocate.h"
+#include "platform/FlatDatabase.h"
+
+struct LocateCompletionTestAccess {
+    static int CalculateISResponses(CQuanLocate& engine, CMethodList& methods) {
+        return engine.CalculateISResponses(methods);
+    }
+    static int UpdateMethodISResponse(CQuanLocate& engine, CMethodList& methods, int i) {
+        return engine.UpdateMethodISResponse(methods, i);
+    }
+    static int UpdateMethodTotalISResponse(CQuanLocate& engine, CMethodList& methods, int i) {
+        return engine.UpdateMethodTotalISResponse(methods, i);
+    }
+    static int CalculateResponses(CQuanLocate& engine, CPeakList& peaks, CMethodList& methods) {
+        return engine.CalculateResponses(peaks, methods);
+    }
+    static int UpdateResponseFields(CQuanLocate& engine, CPeakList& peaks, int j, CMethodList& methods, int e) {
+        return engine.UpdateResponseFields(peaks, j, methods, e);
+    }
+    static double CalculateRatio(CQuanLocate& engine, CPeakList& peaks, CMethodData& entry) {
+        return engine.CalculateRatio(peaks, entry);
+    }
+    static double CalculateFormula(CQuanLocate& engine, CPeakList& peaks, const tagELEMENTstruct& element) {
+        return engine.CalculateFormula(peaks, element);
+    }
+    static int QuanUpdateLocatedPDBEntries(CQuanLocate& engine, CPeakList& peaks, CMethodList& methods,
+                                           const CSampleRecord& sample) {
+        return engine.QuanUpdateLocatedPDBEntries(peaks, methods, sample);
+    }
+    static int LocateMethodTotals(CQuanLocate& engine, CPeakList& peaks, CMethodList& methods) {
+        return engine.LocateMethodTotals(peaks, methods);
+    }
+    static int LocateMethodEntryTotals(CQuanLocate& engine, CPeakList& peaks, CMethodList& methods, int i) {
+        return engine.LocateMethodEntryTotals(peaks, methods, i);
+    }
+    static bool CheckForMatchingNamed(const CQuanLocate& engine, const CPeakData& a, const CPeakData& b) {
+        return engine.CheckForMatchingNamed(a, b);
+    }
+    static int LocateCalculateTotalsEntries(CQuanLocate& engine, CPeakList* peaks, CMethodList* methods) {
+        return engine.LocateCalculateTotalsEntries(peaks, methods);
+    }
+    static int LocateCalculateTotalsEntry(CQuanLocate& engine, CPeakList* peaks, const CMethodData& entry, int i) {
+        return engine.LocateCalculateTotalsEntry(peaks, entry, i);
+    }
+    static int LocateCalculateTotalsPeak(CQuanLocate& engine, CPeakData* totals, const CPeakList& peaks,
+                                         const CMethodData& entry, int k) {
+        return engine.LocateCalculateTotalsPeak(totals, peaks, entry, k);
+    }
+    static void SetPeriodicDBName(CQuanLocate& engine, const std::string& name) { engine.SetPeriodicDBName(name); }
+};
+
+namespace completion_test {
+using Access = LocateCompletionTestAccess;
+
+// Response types as the method stores them.
+constexpr int kES = 0, kIS = 1, kISODIL = 2, kUNCALP = 3, kINTERN = 4, kNAMED = 5;
+constexpr int kTotalsChoice = 5, kTotalsGroupChoice = 6;
+
+// A compound on `trace` at predRT, area-based, quantified on its main trace only.
+inline CMethodData Entry(const std::string& name, float predRT = 5.0f, const std::string& trace = "290.0") {
+    CMethodData entry;
+    entry.SetName(name);
+    entry.SetQuanTrace(trace);
+    entry.SetLocateBy(1);
+    entry.SetPredRT(predRT);
+    entry.SetLocateRTWin(0.2f);
+    entry.SetRAH(0);
+    entry.SetQuantificationTraces(1);
+    entry.SetStdLevels(0);
+    for (int k = 0; k < 6; ++k) entry.SetIStd(k, -1);
+    return entry;
+}
+
+// An entry as location leaves an internal standard: located with an absolute response.
+inline CMethodData LocatedStandard(double absResponse, double fixedConc, double noiseConversion = 0.0) {
+    CMethodData entry = Entry("standard");
+    entry.SetLocated(1);
+    entry.SetAbsResponse(absResponse);
+    entry.SetFixedConc(fixedConc);
+    entry.SetNoiseConversion(noiseConversion);
+    return entry;
+}
+
+inline CPeakData Peak(float foundRT, double area, double height, const std::string& trace = "290.0") {
+    CPeakData peak;
+    peak.SetQuanTrace(trace);
+    peak.SetFoundRT(foundRT);
+    peak.SetArea(area);
+    peak.SetHeight(height);
+    return peak;
+}
+
+// A peak as location leaves it: assigned to entry e with its absolute values.
+inline CPeakData AssignedPeak(int e, double absResponse, double absNoise = 0.0, double absCorrected = 0.0) {
+    CPeakData peak = Peak(5.0f, absResponse, absResponse / 10.0);
+    peak.SetMDBEntry(e);
+    peak.SetAbsResponse(absResponse);
+    peak.SetAbsNoiseHeight(absNoise);
+    peak.SetAbsCorrectedResponse(absCorrected);
+    return peak;
+}
+
+inline CMethodList Methods(const std::vector<CMethodData>& entries) {
+    CMethodList list;
+    for (const CMethodData& entry : entries) list.Add(entry);
+    return list;
+}
+
+inline CPeakList Peaks(const std::vector<CPeakData>& peaks) {
+    CPeakList list;
+    for (const CPeakData& peak : peaks) list.Add(peak);
+    return list;
+}
+
+inline CSampleRecord Sample(int type) {
+    CSampleRecord sample;
+    sample.SetType(type);
+    return sample;
+}
+
+// One element record: symbol, element mass, and isotope slots from 1 as (mass, abundance).
+struct Isotope {
+    double mass, abundance;
+};
+inline tagELEMENTstruct Element(const char* symbol, double elementMass, const std::vector<Isotope>& isotopes) {
+    tagELEMENTstruct element;
+    std::memset(&element, 0, sizeof element);
+    std::strncpy(element.Symbol, symbol, sizeof element.Symbol - 1);
+    element.ElementMass = elementMass;
+    int slot = 1;
+    for (const Isotope& isotope : isotopes) {
+        element.Isotopes[slot].Mass = isotope.mass;
+        element.Isotopes[slot].Abundance = isotope.abundance;
+        element.IsotopeInUse[slot] = 1;
+        ++slot;
+    }
+    return element;
+}
+
+inline void AddInterference(tagELEMENTstruct& element, int k, const char* name, int slot, double mass, double factor) {
+    std::strncpy(element.Interferences[k].Name, name, sizeof element.Interferences[k].Name - 1);
+    element.Interferences[k].IsotopeSlot = slot;
+    element.Interferences[k].Mass = mass;
+    element.Interferences[k].Factor = factor;
+    element.InterferenceInUse[k] = 1;
+}
+
+// A periodic-table database file holding the given elements, removed with the object. The
+// database is closed again before the constructor returns, so every test starts and must end
+// with the open count it found.
+class PeriodicDatabaseFile {
+public:
+    PeriodicDatabaseFile(const std::string& leafName, const std::vector<std::pair<int, tagELEMENTstruct>>& elements)
+        : m_path(testing::TempDir() + leafName) {
+        EXPECT_EQ(FlatDatabase::CreateTable(m_path, sizeof(tagELEMENTstruct)), FlatDatabase::kOk);
+        EXPECT_TRUE(OpenFlatDatabase(kPeriodicDatabaseKind, m_path.c_str(), true));
+        for (const auto& [atomicNumber, element] : elements) EXPECT_EQ(WriteElementRecord(atomicNumber, element), 0);
+        CloseFlatDatabase(kPeriodicDatabaseKind);
+    }
+    ~PeriodicDatabaseFile() { std::remove(m_path.c_str()); }
+    PeriodicDatabaseFile(const PeriodicDatabaseFile&) = delete;
+    PeriodicDatabaseFile& operator=(const PeriodicDatabaseFile&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+}  // namespace completion_test

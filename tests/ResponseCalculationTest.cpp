@@ -1,0 +1,361 @@
+// Response calculation: every response type with and without an internal-standard response,
+// the noise conversion's sources, the molar ratio, qualifier peaks, entry numbers out of range,
+// and the synthetic entries (height ratio, element amount from a periodic-table database).
+#include <gtest/gtest.h>
+
+#include "LocateCompletionSupport.h"
+#include "quan.h"
+
+using namespace completion_test;
+
+namespace {
+// Entry 1 an internal standard with noise conversion 2.0, entry 2 the compound under test.
+CMethodList StandardAndCompound(const CMethodData& compound) {
+    return Methods({LocatedStandard(4000.0, 10.0, 2.0), compound});
+}
+}  // namespace
+
+TEST(Responses, EachResponseTypeWithAndWithoutInternalStandardResponse) {
+    // Peak: absolute response 2000, absolute corrected response 1800, absolute noise 50. The
+    // compound's own noise conversion is 3.0, its standard's 2.0 (used when it has a reference).
+    const struct {
+        const char* what;
+        int responseType;
+        int reference;
+        double isResponse;
+        int status;
+        double response, corrected, noiseResponse;
+        int flag;
+    } cases[] = {
+        {"ES", kES, 0, 0.0, kLocateOK, 2000.0, 1800.0, 3.0 * 50.0, 1},
+        {"ES with a reference takes the standard's noise conversion", kES, 1, 0.0, kLocateOK, 2000.0, 1800.0,
+         2.0 * 50.0, 1},
+        {"IS with IS response", kIS, 1, 400.0, kLocateOK, 5.0, 4.5, 2.0 * 50.0 / 400.0, 1},
+        {"IS without IS response", kIS, 1, 0.0, kLocateOK, 0.0, 0.0, 0.0, 0},
+        {"IS without a standard is treated as ES", kIS, 0, 400.0, kLocateOK, 2000.0, 1800.0, 3.0 * 50.0, 1},
+        {"ISODIL", kISODIL, 1, 400.0, kLocateOK, 2000.0, 1800.0, 0.0, 0},
+        {"UNCALP", kUNCALP, 1, 400.0, kLocateOK, 2000.0, 1800.0, 0.0, 0},
+        {"INTERN", kINTERN, 1, 400.0, kLocateOK, 2000.0, 1800.0, 0.0, 0},
+        {"NAMED", kNAMED, 1, 400.0, kLocateOK, 2000.0, 1800.0, 0.0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMethodData compound = Entry("compound");
+        compound.SetRCalc(c.responseType);
+        compound.SetRRef(c.reference);
+        compound.SetISResponse(c.isResponse);
+        compound.SetNoiseConversion(3.0);
+        CMethodList methods = StandardAndCompound(compound);
+        CPeakList peaks = Peaks({AssignedPeak(2, 2000.0, 50.0, 1800.0)});
+        CQuanLocate engine;
+        ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 2), c.status);
+        const CPeakData& peak = peaks.GetAt(0);
+        EXPECT_DOUBLE_EQ(peak.GetResponse(), c.response);
+        EXPECT_DOUBLE_EQ(peak.GetCorrectedResponse(), c.corrected);
+        EXPECT_DOUBLE_EQ(peak.GetChromNoiseResp(), c.noiseResponse);
+        EXPECT_EQ(peak.GetResponseFlag(), c.flag);
+        EXPECT_DOUBLE_EQ(methods.GetAt(1).GetResponse(), c.response);
+        EXPECT_DOUBLE_EQ(methods.GetAt(1).GetCorrectedResponse(), c.corrected);
+    }
+}
+
+TEST(Responses, InternalStandardEntryWithoutStandardBecomesExternalUnlessTotals) {
+    CMethodData compound = Entry("compound");
+    compound.SetRCalc(kIS);
+    CMethodData totals = Entry("total");
+    totals.SetRCalc(kIS);
+    totals.SetLocateChoice(kTotalsChoice);
+    totals.SetISResponse(500.0);
+    CMethodList methods = Methods({compound, totals});
+    CPeakList peaks = Peaks({AssignedPeak(1, 2000.0), AssignedPeak(2, 2000.0)});
+    CQuanLocate engine;
+    ASSERT_EQ(Access::CalculateResponses(engine, peaks, methods), kLocateOK);
+    EXPECT_EQ(methods.GetAt(0).GetRCalc(), kES);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetResponse(), 2000.0);
+    // A totals entry keeps "IS": its response comes from its members' standards.
+    EXPECT_EQ(methods.GetAt(1).GetRCalc(), kIS);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetResponse(), 4.0);
+}
+
+TEST(Responses, UnknownResponseTypeEndsWithNothingWritten) {
+    CMethodData compound = Entry("compound");
+    compound.SetRCalc(6);
+    compound.SetResponse(7.0);
+    CMethodList methods = Methods({compound});
+    CPeakData peak = AssignedPeak(1, 2000.0, 50.0);
+    peak.SetResponse(11.0);
+    peak.SetResponseFlag(1);
+    CPeakList peaks = Peaks({peak});
+    CQuanLocate engine;
+    EXPECT_EQ(Access::CalculateResponses(engine, peaks, methods), 13);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetResponse(), 11.0);
+    EXPECT_EQ(peaks.GetAt(0).GetResponseFlag(), 1);
+    EXPECT_DOUBLE_EQ(methods.GetAt(0).GetResponse(), 7.0);
+}
+
+TEST(Responses, NoiseConversionOfSeveralStandardsIsTheirMean) {
+    CMethodData compound = Entry("compound");
+    compound.SetRCalc(kES);
+    compound.SetUseMulti(1);
+    compound.SetIStd(0, 0);
+    compound.SetIStd(1, -1);  // a free slot between standards is passed over here
+    compound.SetIStd(2, 2);
+    compound.SetIStd(3, 9);   // beyond the list: no standard there
+    compound.SetNoiseConversion(100.0);
+    CMethodList methods = Methods({LocatedStandard(1.0, 1.0, 2.0), compound, LocatedStandard(1.0, 1.0, 6.0)});
+    CPeakList peaks = Peaks({AssignedPeak(2, 1000.0, 10.0)});
+    CQuanLocate engine;
+    ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 2), kLocateOK);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetChromNoiseResp(), (2.0 + 6.0) / 2 * 10.0);
+
+    // A reference without noise conversion leaves the entry's own.
+    CMethodData single = Entry("single");
+    single.SetRRef(1);
+    single.SetNoiseConversion(5.0);
+    CMethodList withReference = Methods({LocatedStandard(1.0, 1.0, 0.0), single});
+    CPeakList samePeak = Peaks({AssignedPeak(2, 1000.0, 10.0)});
+    ASSERT_EQ(Access::UpdateResponseFields(engine, samePeak, 1, withReference, 2), kLocateOK);
+    EXPECT_DOUBLE_EQ(samePeak.GetAt(0).GetChromNoiseResp(), 50.0);
+}
+
+TEST(Responses, MolarRatioOfIsotopeDilution) {
+    // Unlabelled ratio 0.1, labelled ratio 10: ratio = (l - R)(u + 1) / ((R - u)(l + 1)).
+    const struct {
+        double response;
+        double expected;
+        int flag;
+    } cases[] = {
+        {1.0, (10.0 - 1.0) * 1.1 / ((1.0 - 0.1) * 11.0), 1},  // = 1.0
+        {2.0, (10.0 - 2.0) * 1.1 / ((2.0 - 0.1) * 11.0), 1},
+        {20.0, (10.0 - 20.0) * 1.1 / ((20.0 - 0.1) * 11.0), 1},
+        // R equal to the unlabelled ratio: no molar ratio exists, and the stale 99 is not kept.
+        {0.1, 0.0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.response);
+        CMethodData compound = Entry("compound");
+        compound.SetRCalc(kES);
+        compound.SetMoleRatio(1);
+        compound.SetUnlabelledRatio(0.1);
+        compound.SetLabelledRatio(10.0);
+        CMethodList methods = Methods({compound});
+        CPeakData peak = AssignedPeak(1, c.response);
+        peak.SetResponse(99.0);
+        CPeakList peaks = Peaks({peak});
+        CQuanLocate engine;
+        ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 1), kLocateOK);
+        EXPECT_NEAR(peaks.GetAt(0).GetResponse(), c.expected, 1e-12);
+        EXPECT_EQ(peaks.GetAt(0).GetResponseFlag(), c.flag);
+        // The entry keeps the plain response; only the peak carries the molar ratio.
+        EXPECT_DOUBLE_EQ(methods.GetAt(0).GetResponse(), c.response);
+    }
+    // Without a response there is no ratio to form: the peak gets the plain 0.
+    CMethodData compound = Entry("compound");
+    compound.SetMoleRatio(1);
+    compound.SetUnlabelledRatio(0.1);
+    compound.SetLabelledRatio(10.0);
+    CMethodList methods = Methods({compound});
+    CPeakList peaks = Peaks({AssignedPeak(1, 0.0)});
+    CQuanLocate engine;
+    ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 1), kLocateOK);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetResponse(), 0.0);
+}
+
+TEST(Responses, QualifierPeaksGetOwnFieldsButOnlyTheMainPeakWritesTheEntry) {
+    CMethodData compound = Entry("compound");
+    compound.SetRCalc(kIS);
+    compound.SetRRef(1);
+    compound.SetISResponse(400.0);
+    CMethodList methods = StandardAndCompound(compound);
+    CPeakData main = AssignedPeak(2, 2000.0, 50.0, 2000.0);
+    CPeakData qualifier = AssignedPeak(2, 800.0, 20.0, 800.0);
+    qualifier.SetMDBEntryPeak(1);
+    // The qualifier stands after its main peak, where it would otherwise have the last word.
+    CPeakList peaks = Peaks({main, qualifier});
+    CQuanLocate engine;
+    ASSERT_EQ(Access::CalculateResponses(engine, peaks, methods), kLocateOK);
+    EXPECT_DOUBLE_EQ(methods.GetAt(1).GetResponse(), 5.0);
+    EXPECT_DOUBLE_EQ(methods.GetAt(1).GetCorrectedResponse(), 5.0);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetResponse(), 2.0);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetChromNoiseResp(), 2.0 * 20.0 / 400.0);
+    EXPECT_EQ(peaks.GetAt(1).GetResponseFlag(), 1);
+}
+
+TEST(Responses, PeaksNamingNoEntryAreSkippedOrEndTheRun) {
+    CMethodData compound = Entry("compound");
+    CMethodList methods = Methods({compound, compound});
+    for (int badEntry : {3, -1}) {
+        SCOPED_TRACE(badEntry);
+        CPeakData untouched = AssignedPeak(0, 500.0);
+        untouched.SetResponse(-1.0);
+        CPeakData after = AssignedPeak(1, 700.0);
+        after.SetResponse(-1.0);
+        CPeakList peaks = Peaks({untouched, AssignedPeak(2, 600.0), AssignedPeak(badEntry, 100.0), after});
+        CQuanLocate engine;
+        EXPECT_EQ(Access::CalculateResponses(engine, peaks, methods), 4);
+        EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetResponse(), -1.0);  // unassigned: never touched
+        EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetResponse(), 600.0);
+        EXPECT_DOUBLE_EQ(peaks.GetAt(3).GetResponse(), -1.0);  // after the bad one: not reached
+    }
+}
+
+TEST(Responses, HeightRatioEntry) {
+    const struct {
+        const char* what;
+        bool withTop, withBottom;
+        double bottomHeight;
+        double expected;
+    } cases[] = {
+        {"both peaks", true, true, 150.0, 2.0},
+        {"bottom missing: its height counts as 1", true, false, 150.0, 300.0},
+        {"top missing", false, true, 150.0, 1.0 / 150.0},
+        {"bottom without height: no ratio", true, true, 0.0, 0.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMethodData ratio = Entry("ratio");
+        ratio.SetFlags("Y R");
+        ratio.SetRCalc(kES);
+        ratio.SetTopOfRatio(2);
+        ratio.SetBottomOfRatio(3);
+        CMethodList methods = Methods({ratio, Entry("top"), Entry("bottom")});
+        CPeakData synthetic = AssignedPeak(1, 42.0, 9.0, 42.0);
+        CPeakData top = Peak(5.0f, 3000.0, 300.0);
+        top.SetMDBIntegrateEntry(c.withTop ? 2 : 0);
+        CPeakData bottom = Peak(6.0f, 1500.0, c.bottomHeight);
+        bottom.SetMDBIntegrateEntry(c.withBottom ? 3 : 0);
+        CPeakList peaks = Peaks({synthetic, top, bottom});
+        CQuanLocate engine;
+        ASSERT_EQ(Access::CalculateResponses(engine, peaks, methods), kLocateOK);
+        const CPeakData& result = peaks.GetAt(0);
+        EXPECT_DOUBLE_EQ(result.GetHeight(), c.expected);
+        EXPECT_DOUBLE_EQ(result.GetArea(), c.expected);
+        EXPECT_DOUBLE_EQ(result.GetResponse(), c.expected);
+        EXPECT_DOUBLE_EQ(result.GetCorrectedResponse(), 0.0);
+        EXPECT_DOUBLE_EQ(result.GetChromNoiseResp(), 0.0);
+    }
+}
+
+TEST(Responses, ElementAmountFromIsotopePeaks) {
+    // Iron: 56Fe (91.75 %) and 54Fe (5.85 %); chromium's 54Cr interferes with 54Fe.
+    tagELEMENTstruct iron = Element("Fe", 55.845, {{55.9349, 90.0}, {53.9396, 10.0}});
+    CPeakData fe56 = Peak(1.0f, 0.0, 900.0);
+    fe56.SetName("56Fe");
+    fe56.SetMDBIntegrateEntry(1);
+    CPeakData fe54 = Peak(1.0f, 0.0, 100.0);
+    fe54.SetName("54Fe");
+    fe54.SetMDBIntegrateEntry(1);
+    CQuanLocate engine;
+    {
+        SCOPED_TRACE("two isotopes");
+        CPeakList peaks = Peaks({fe56, fe54});
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, iron), 1000.0 / 100.0 * 100.0);
+    }
+    {
+        SCOPED_TRACE("interference subtracted from its isotope only");
+        tagELEMENTstruct corrected = iron;
+        AddInterference(corrected, 1, "Cr", 2, 53.9389, 0.5);
+        CPeakData cr54 = Peak(1.0f, 0.0, 40.0);
+        cr54.SetName("54Cr");
+        CPeakList peaks = Peaks({fe56, fe54, cr54});
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, corrected), (900.0 + 100.0 - 20.0) / 100.0 * 100.0);
+        // An interference larger than its isotope leaves that isotope at 0, not negative.
+        corrected.Interferences[1].Factor = 5.0;
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, corrected), 900.0 / 100.0 * 100.0);
+    }
+    {
+        SCOPED_TRACE("names are exact and isotopes not in use are not searched");
+        CPeakData lower = fe54;
+        lower.SetName("54fe");
+        tagELEMENTstruct oneSlot = iron;
+        oneSlot.IsotopeInUse[1] = 0;
+        CPeakList peaks = Peaks({fe56, lower});
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, oneSlot), 0.0);
+    }
+    {
+        SCOPED_TRACE("isotope peaks not integrated for an entry give no amount");
+        CPeakData loose = fe56;
+        loose.SetMDBIntegrateEntry(0);
+        CPeakList peaks = Peaks({loose});
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, iron), 0.0);
+    }
+    {
+        SCOPED_TRACE("unterminated symbol is read within its field");
+        tagELEMENTstruct hostile = iron;
+        std::memset(hostile.Symbol, 'X', sizeof hostile.Symbol);
+        CPeakList peaks = Peaks({fe56});
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, hostile), 0.0);
+    }
+}
+
+TEST(Responses, ElementEntryReadsThePeriodicTableDatabase) {
+    tagELEMENTstruct iron = Element("Fe", 55.845, {{55.9349, 90.0}, {53.9396, 10.0}});
+    PeriodicDatabaseFile database("responses_periodic.db", {{26, iron}});
+    CMethodData element = Entry("iron");
+    element.SetFlags("Y");
+    element.SetRCalc(kES);
+    element.SetAtomicNumber(26);
+    CPeakData fe56 = Peak(1.0f, 0.0, 900.0);
+    fe56.SetName("56Fe");
+    fe56.SetMDBIntegrateEntry(1);
+    CPeakData fe54 = fe56;
+    fe54.SetName("54Fe");
+    fe54.SetHeight(100.0);
+    const int openBefore = PeriodicDatabaseOpenCount();
+
+    const struct {
+        const char* what;
+        std::string databaseName;
+        int atomicNumber;
+        int status;
+    } cases[] = {
+        {"element read", database.Path(), 26, kLocateOK},
+        {"database missing", testing::TempDir() + "no_such_periodic.db", 26, 9},
+        {"no database name", "", 26, 9},
+        {"element not in the database", database.Path(), 92, 9},
+        {"atomic number outside the table", database.Path(), 0, 9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        element.SetAtomicNumber(c.atomicNumber);
+        CMethodList methods = Methods({element});
+        CPeakData synthetic = AssignedPeak(1, 5.0);
+        CPeakList peaks = Peaks({synthetic, fe56, fe54});
+        CQuanLocate engine;
+        Access::SetPeriodicDBName(engine, c.databaseName);
+        EXPECT_EQ(Access::CalculateResponses(engine, peaks, methods), c.status);
+        EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
+        if (c.status != kLocateOK) continue;
+        const CPeakData& result = peaks.GetAt(0);
+        EXPECT_DOUBLE_EQ(result.GetHeight(), 1000.0);
+        EXPECT_DOUBLE_EQ(result.GetArea(), 1000.0);
+        EXPECT_DOUBLE_EQ(result.GetResponse(), 1000.0);
+        EXPECT_FLOAT_EQ(result.GetPeakMass(), 0.055845f);
+        // The isotope peaks are integrated for the entry, not assigned to it: left alone.
+        EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetHeight(), 900.0);
+    }
+}
+
+TEST(Responses, QualifierOfASyntheticEntryKeepsItsIntegration) {
+    CMethodData ratio = Entry("ratio");
+    ratio.SetFlags("Y R");
+    ratio.SetTopOfRatio(2);
+    ratio.SetBottomOfRatio(3);
+    CMethodList methods = Methods({ratio, Entry("top"), Entry("bottom")});
+    CPeakData top = Peak(5.0f, 3000.0, 300.0);
+    top.SetMDBIntegrateEntry(2);
+    CPeakData bottom = Peak(6.0f, 1500.0, 150.0);
+    bottom.SetMDBIntegrateEntry(3);
+    CPeakData qualifier = AssignedPeak(1, 80.0);
+    qualifier.SetMDBEntryPeak(1);
+    qualifier.SetHeight(8.0);
+    qualifier.SetArea(80.0);
+    CPeakList peaks = Peaks({AssignedPeak(1, 42.0), qualifier, top, bottom});
+    CQuanLocate engine;
+    ASSERT_EQ(Access::CalculateResponses(engine, peaks, methods), kLocateOK);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetHeight(), 2.0);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetHeight(), 8.0);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetArea(), 80.0);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetResponse(), 80.0);
+    EXPECT_DOUBLE_EQ(methods.GetAt(0).GetResponse(), 2.0);
+}

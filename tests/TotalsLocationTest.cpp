@@ -1,0 +1,376 @@
+// Totals location: the filtered peak walk, the duplicate test, the unnamed peaks a totals entry
+// takes, and the sums written into totals and totals-group peaks (include choices, ion-ratio
+// exclusion, window, missing trace).
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "LocateCompletionSupport.h"
+#include "locate/FilteredPeakIterator.h"
+#include "quan.h"
+
+using namespace completion_test;
+
+namespace {
+CPeakData Member(int entry, float foundRT, double area, const std::string& group = "HxCB") {
+    CPeakData p = Peak(foundRT, area, area / 10.0);
+    p.SetMDBEntry(entry);
+    p.SetTotalsGroup(group);
+    p.SetAbsNoiseHeight(area / 100.0);
+    return p;
+}
+
+CPeakData TotalsPeak(int entry, int trace, const std::string& group = "HxCB") {
+    CPeakData p = Peak(0.0f, 999.0, 99.0);
+    p.SetTotalsPeak(1);
+    p.SetMDBEntry(entry);
+    p.SetMDBIntegrateEntryPeak(trace);
+    p.SetTotalsGroup(group);
+    p.SetChromNoise(7.0);
+    return p;
+}
+
+CMethodData TotalsEntry(const std::string& group = "HxCB", int include = 0) {
+    CMethodData e = Entry("Total HxCB", 6.5f);
+    e.SetLocateChoice(kTotalsChoice);
+    e.SetTotalsGroup(group);
+    e.SetTotalsInclude(include);
+    e.SetLocateRTWin(1.0f);
+    e.SetSoughtRT(6.5f);
+    return e;
+}
+
+std::vector<int> Walk(CFilteredPeakIterator& walk, const CPeakList& peaks) {
+    std::vector<int> indices;
+    while (const CPeakData* p = walk.Next())
+        for (int j = 0; j < peaks.GetSize(); ++j)
+            if (&peaks.GetAt(j) == p) indices.push_back(j);
+    return indices;
+}
+
+// Accepts only peaks later than 6 min, on the same walk.
+class LatePeaks : public CFilteredPeakIterator {
+public:
+    using CFilteredPeakIterator::CFilteredPeakIterator;
+
+protected:
+    bool Accept(const CPeakData& peak) const override { return peak.GetFoundRT() > 6.0f; }
+};
+}  // namespace
+
+TEST(TotalsIterator, EachFilterAcceptsAndRejects) {
+    using Setup = std::function<void(CFilteredPeakIterator&)>;
+    using Change = std::function<void(CPeakData&)>;
+    const auto none = [](auto&) {};
+    const struct {
+        const char* what;
+        Change peak;
+        Setup filter;
+        bool accepted;
+    } cases[] = {
+        {"assigned main-trace peak, default filter", none, none, true},
+        {"qualifier trace", [](CPeakData& p) { p.SetMDBIntegrateEntryPeak(1); }, none, false},
+        {"qualifier trace asked for", [](CPeakData& p) { p.SetMDBIntegrateEntryPeak(2); },
+         [](CFilteredPeakIterator& f) { f.SetEntryPeak(2); }, true},
+        {"other acquisition function", [](CPeakData& p) { p.SetRawAcquisitionFunction(2); },
+         [](CFilteredPeakIterator& f) { f.SetAcquisitionFunction(3); }, false},
+        {"same acquisition function", [](CPeakData& p) { p.SetRawAcquisitionFunction(3); },
+         [](CFilteredPeakIterator& f) { f.SetAcquisitionFunction(3); }, true},
+        {"placeholder excluded", [](CPeakData& p) { p.SetPlaceHolder(1); },
+         [](CFilteredPeakIterator& f) { f.SetIncludePlaceholders(false); }, false},
+        {"placeholder let in by totals only", [](CPeakData& p) { p.SetPlaceHolder(1); p.SetTotalsPeak(1); },
+         [](CFilteredPeakIterator& f) { f.SetIncludePlaceholders(false); f.SetTotalsOnly(true); }, true},
+        {"ordinary peak under totals only", none, [](CFilteredPeakIterator& f) { f.SetTotalsOnly(true); }, false},
+        {"totals-group peak under totals only", [](CPeakData& p) { p.SetTotalsGroupPeak(1); },
+         [](CFilteredPeakIterator& f) { f.SetTotalsOnly(true); }, true},
+        {"group member", none, [](CFilteredPeakIterator& f) { f.SetGroup("hxcb"); }, true},
+        {"not a group member", none, [](CFilteredPeakIterator& f) { f.SetGroup("PeCB"); }, false},
+        {"other entry", none, [](CFilteredPeakIterator& f) { f.SetEntry(3); }, false},
+        {"own entry", none, [](CFilteredPeakIterator& f) { f.SetEntry(2); }, true},
+        {"unassigned", [](CPeakData& p) { p.SetMDBEntry(0); }, none, false},
+        {"integrated for the entry, not by assignment",
+         [](CPeakData& p) { p.SetMDBEntry(0); p.SetMDBIntegrateEntry(4); },
+         [](CFilteredPeakIterator& f) { f.SetByAssignment(false); f.SetEntry(4); }, true},
+        {"integrated for another entry, not by assignment", [](CPeakData& p) { p.SetMDBIntegrateEntry(5); },
+         [](CFilteredPeakIterator& f) { f.SetByAssignment(false); f.SetEntry(4); }, false},
+        {"deleted excluded", [](CPeakData& p) { p.SetPeakDeleted(1); },
+         [](CFilteredPeakIterator& f) { f.SetIncludeDeleted(false); }, false},
+        {"deleted included by default", [](CPeakData& p) { p.SetPeakDeleted(1); }, none, true},
+        {"unnamed excluded", [](CPeakData& p) { p.SetTotalsUnnamedPeak(1); },
+         [](CFilteredPeakIterator& f) { f.SetIncludeUnnamed(false); }, false},
+        {"named excluded", none, [](CFilteredPeakIterator& f) { f.SetIncludeNamed(false); }, false},
+        {"unnamed with named excluded", [](CPeakData& p) { p.SetTotalsUnnamedPeak(1); },
+         [](CFilteredPeakIterator& f) { f.SetIncludeNamed(false); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CPeakData peak = Member(2, 6.0f, 100.0);
+        c.peak(peak);
+        CPeakList peaks = Peaks({peak});
+        CFilteredPeakIterator walk(peaks);
+        c.filter(walk);
+        EXPECT_EQ(walk.Next() != nullptr, c.accepted);
+    }
+}
+
+TEST(TotalsIterator, WrappingWalkGoesOnFromTheLastFindAndStopsAfterOneLap) {
+    CPeakList peaks = Peaks({TotalsPeak(3, 0), Member(3, 6.0f, 1.0), TotalsPeak(3, 1), TotalsPeak(3, 0)});
+    CFilteredPeakIterator walk(peaks);
+    walk.SetWrap(true);
+    walk.SetEntry(3);
+    walk.SetTotalsOnly(true);
+    walk.SetEntryPeak(1);
+    EXPECT_EQ(walk.Next(), &peaks.GetAt(2));
+    walk.SetEntryPeak(0);
+    EXPECT_EQ(walk.Next(), &peaks.GetAt(3));
+    EXPECT_EQ(walk.Next(), &peaks.GetAt(0));  // round the end
+    walk.SetEntryPeak(2);
+    EXPECT_EQ(walk.Next(), nullptr);           // one lap, nothing
+    walk.SetEntryPeak(0);
+    EXPECT_EQ(walk.Next(), &peaks.GetAt(3));
+
+    CFilteredPeakIterator straight(peaks);
+    straight.SetEntry(3);
+    straight.SetTotalsOnly(true);
+    EXPECT_EQ(Walk(straight, peaks), (std::vector<int>{0, 3}));
+    EXPECT_EQ(straight.Next(), nullptr);  // stays at the end
+
+    CPeakList empty;
+    CFilteredPeakIterator nothing(empty);
+    nothing.SetWrap(true);
+    EXPECT_EQ(nothing.Next(), nullptr);
+
+    // Another filter on the same walk.
+    CPeakList timed = Peaks({Peak(5.0f, 1, 1), Peak(6.5f, 1, 1), Peak(7.0f, 1, 1)});
+    LatePeaks late(timed);
+    EXPECT_EQ(Walk(late, timed), (std::vector<int>{1, 2}));
+}
+
+TEST(TotalsLocation, MatchingNamedPeakIsTheSamePlaceExactly) {
+    const struct {
+        const char* what;
+        std::function<void(CPeakData& earlier, CPeakData& candidate)> change;
+        bool matches;
+    } cases[] = {
+        {"same place", [](CPeakData&, CPeakData&) {}, true},
+        {"0.001 min later", [](CPeakData&, CPeakData& b) { b.SetFoundRT(6.001f); }, false},
+        {"other trace", [](CPeakData&, CPeakData& b) { b.SetQuanTrace("290.1"); }, false},
+        {"trace in other letter case", [](CPeakData& a, CPeakData& b) { a.SetQuanTrace("TIC"); b.SetQuanTrace("tic"); },
+         false},
+        {"other acquisition function", [](CPeakData&, CPeakData& b) { b.SetRawAcquisitionFunction(2); }, false},
+        {"earlier not assigned", [](CPeakData& a, CPeakData&) { a.SetMDBEntry(0); }, false},
+        {"earlier deleted", [](CPeakData& a, CPeakData&) { a.SetPeakDeleted(1); }, false},
+        {"only one a placeholder", [](CPeakData&, CPeakData& b) { b.SetPlaceHolder(1); }, false},
+        {"both placeholders", [](CPeakData& a, CPeakData& b) { a.SetPlaceHolder(1); b.SetPlaceHolder(1); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CPeakData earlier = Member(1, 6.0f, 100.0);
+        earlier.SetRawAcquisitionFunction(1);
+        CPeakData candidate = Member(0, 6.0f, 300.0);
+        candidate.SetRawAcquisitionFunction(1);
+        c.change(earlier, candidate);
+        CQuanLocate engine;
+        EXPECT_EQ(Access::CheckForMatchingNamed(engine, earlier, candidate), c.matches);
+    }
+}
+
+TEST(TotalsLocation, TotalsEntryTakesTheGroupsUnnamedPeaks) {
+    CMethodList methods = Methods({Entry("PCB 138", 6.0f), TotalsEntry()});
+    CPeakData placeholder = Member(0, 6.3f, 10.0);
+    placeholder.SetPlaceHolder(1);
+    CPeakData deleted = Member(0, 6.3f, 10.0);
+    deleted.SetPeakDeleted(1);
+    CPeakData otherEntrys = Member(0, 6.6f, 10.0);
+    otherEntrys.SetMDBIntegrateEntry(1);
+    CPeakData ownEntrys = Member(0, 6.7f, 50.0);
+    ownEntrys.SetMDBIntegrateEntry(2);
+    CPeakData otherTrace = Member(0, 6.9f, 10.0);
+    otherTrace.SetQuanTrace("292.0");
+    CPeakData summary = TotalsPeak(0, 0);
+    CPeakList peaks = Peaks({
+        Member(1, 6.0f, 2000.0),          // 0 named: never taken as unnamed
+        Member(0, 6.0f, 900.0),           // 1 the named peak seen twice: rejected
+        Member(0, 6.001f, 300.0),         // 2 taken
+        Member(0, 7.0f, 400.0),           // 3 taken
+        Member(0, 8.0f, 10.0),            // 4 outside the 1.0 window
+        Member(0, 6.8f, 10.0, "PeCB"),    // 5 other group
+        otherTrace,                       // 6
+        placeholder,                      // 7
+        deleted,                          // 8
+        summary,                          // 9 summary records are not compounds
+        otherEntrys,                      // 10 integrated for entry 1
+        Member(0, 7.0f, 400.0),           // 11 the unnamed peak 3 seen twice
+        ownEntrys,                        // 12 integrated for the totals entry: taken
+    });
+    CQuanLocate engine;
+    EXPECT_EQ(Access::LocateMethodEntryTotals(engine, peaks, methods, 2), kLocateOK);
+    const struct {
+        int index;
+        int entry;
+        int id;
+    } expected[] = {{0, 1, 0}, {1, 0, 0}, {2, 2, 1}, {3, 2, 2}, {4, 0, 0},  {5, 0, 0}, {6, 0, 0},
+                    {7, 0, 0}, {8, 0, 0}, {9, 0, 0}, {10, 0, 0}, {11, 0, 0}, {12, 2, 3}};
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.index);
+        const CPeakData& p = peaks.GetAt(e.index);
+        EXPECT_EQ(p.GetMDBEntry(), e.entry);
+        EXPECT_EQ(p.GetTotalsUnnamedPeak(), e.entry == 2 ? 1 : 0);
+        if (e.entry == 2) {
+            EXPECT_EQ(p.GetMDBEntryPeakID(), e.id);
+        }
+    }
+    // The entry carries the last unnamed peak's values.
+    const CMethodData& totals = methods.GetAt(1);
+    EXPECT_EQ(totals.GetLocated(), 1);
+    EXPECT_DOUBLE_EQ(totals.GetAbsResponse(), 50.0);
+    EXPECT_FLOAT_EQ(totals.GetFoundRT(), 6.7f);
+}
+
+TEST(TotalsLocation, UnnamedPeaksNeedTheirMustExistQualifiers) {
+    CMethodData totals = TotalsEntry();
+    totals.SetTargetTrace(0, "292.0");
+    totals.SetTargetMustExist(0, 1);
+    CMethodList methods = Methods({totals});
+    CPeakData qualifier = Member(0, 6.0f, 50.0);
+    qualifier.SetQuanTrace("292.0");
+    qualifier.SetMDBIntegrateEntryPeak(1);
+    CPeakList peaks = Peaks({Member(0, 6.0f, 500.0), Member(0, 7.0f, 700.0), qualifier});
+    CQuanLocate engine;
+    ASSERT_EQ(Access::LocateMethodEntryTotals(engine, peaks, methods, 1), kLocateOK);
+    EXPECT_EQ(peaks.GetAt(0).GetMDBEntry(), 1);
+    EXPECT_EQ(peaks.GetAt(1).GetMDBEntry(), 0);  // the only qualifier went to the first
+    EXPECT_EQ(peaks.GetAt(2).GetMDBEntry(), 1);
+    EXPECT_EQ(peaks.GetAt(2).GetMDBEntryPeak(), 1);
+    EXPECT_EQ(peaks.GetAt(2).GetTotalsUnnamedPeak(), 1);
+    EXPECT_EQ(peaks.GetAt(0).GetPeakMissingFlag(), 0);
+
+    // A qualifier that may be missing: a placeholder stands in and marks the peak.
+    CMethodData lenient = TotalsEntry();
+    lenient.SetTargetTrace(0, "292.0");
+    CMethodList lenientMethods = Methods({lenient});
+    CPeakData standIn = Member(0, 0.0f, 0.0);
+    standIn.SetQuanTrace("292.0");
+    standIn.SetMDBIntegrateEntryPeak(1);
+    standIn.SetPlaceHolder(1);
+    CPeakList withPlaceholder = Peaks({Member(0, 6.0f, 500.0), standIn});
+    ASSERT_EQ(Access::LocateMethodEntryTotals(engine, withPlaceholder, lenientMethods, 1), kLocateOK);
+    EXPECT_EQ(withPlaceholder.GetAt(0).GetMDBEntry(), 1);
+    EXPECT_EQ(withPlaceholder.GetAt(0).GetPeakMissingFlag(), 1);
+}
+
+TEST(TotalsLocation, TotalsPeakSumsItsMembersByTheIncludeChoice) {
+    // Members (area, height = area / 10, noise = area / 100): named 100 and 200, unnamed 400.
+    // Left out: outside the window (800), failing the ion ratio (1600), unassigned (3200),
+    // deleted (6400), qualifier trace (12800), placeholder, other group (25600).
+    const auto makePeaks = [] {
+        CPeakData unnamed = Member(5, 7.0f, 400.0);
+        unnamed.SetTotalsUnnamedPeak(1);
+        CPeakData failing = Member(3, 6.4f, 1600.0);
+        failing.SetIRWinFlag(1);
+        CPeakData deleted = Member(4, 6.4f, 6400.0);
+        deleted.SetPeakDeleted(1);
+        CPeakData qualifier = Member(1, 6.0f, 12800.0);
+        qualifier.SetMDBIntegrateEntryPeak(1);
+        CPeakData placeholder = Member(2, 6.5f, 0.0);
+        placeholder.SetPlaceHolder(1);
+        return Peaks({TotalsPeak(5, 0), Member(1, 6.0f, 100.0), Member(2, 5.5f, 200.0), unnamed,
+                      Member(3, 8.0f, 800.0), failing, Member(0, 6.5f, 3200.0), deleted, qualifier, placeholder,
+                      Member(6, 6.5f, 25600.0, "PeCB")});
+    };
+    const struct {
+        const char* what;
+        int include;
+        bool mustPassTarget;
+        float window;
+        double area;
+        int count;
+        double noise;
+    } cases[] = {
+        {"all members", 0, true, 1.0f, 700.0, 3, 4.0},
+        {"named only", 1, true, 1.0f, 300.0, 2, 2.0},
+        {"unnamed only", 2, true, 1.0f, 400.0, 1, 4.0},
+        {"ion-ratio failure counts without a must-pass target", 0, false, 1.0f, 2300.0, 4, 16.0},
+        {"no window", 0, true, 0.0f, 1500.0, 4, 8.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMethodData totals = TotalsEntry("HxCB", c.include);
+        totals.SetLocateRTWin(c.window);
+        if (c.mustPassTarget) {
+            totals.SetTargetTrace(0, "292.0");
+            totals.SetTargetMustPass(0, 1);
+        }
+        CPeakList peaks = makePeaks();
+        CQuanLocate engine;
+        ASSERT_EQ(Access::LocateCalculateTotalsPeak(engine, &peaks.GetAt(0), peaks, totals, 0), kLocateOK);
+        const CPeakData& t = peaks.GetAt(0);
+        EXPECT_DOUBLE_EQ(t.GetArea(), c.area);
+        EXPECT_DOUBLE_EQ(t.GetHeight(), c.area / 10.0);
+        EXPECT_EQ(t.GetTotalsNumPeaks(), c.count);  // the totals peak never counts itself
+        EXPECT_DOUBLE_EQ(t.GetAbsNoiseHeight(), c.noise);
+    }
+
+    // Without a group: cleared sums, the noise as it was.
+    CPeakList peaks = makePeaks();
+    peaks.GetAt(0).SetAbsNoiseHeight(3.0);
+    CQuanLocate engine;
+    ASSERT_EQ(Access::LocateCalculateTotalsPeak(engine, &peaks.GetAt(0), peaks, TotalsEntry(""), 0), kLocateOK);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetArea(), 0.0);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetHeight(), 0.0);
+    EXPECT_EQ(peaks.GetAt(0).GetTotalsNumPeaks(), 0);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAbsNoiseHeight(), 3.0);
+    EXPECT_EQ(Access::LocateCalculateTotalsPeak(engine, nullptr, peaks, TotalsEntry(), 0), kLocateOK);
+}
+
+TEST(TotalsLocation, TotalsGroupPeakSumsTheTotalsOfItsGroup) {
+    const auto makePeaks = [] {
+        CPeakData group = TotalsPeak(7, 0, "Chlorinated");
+        group.SetTotalsPeak(0);
+        group.SetTotalsGroupPeak(1);
+        CPeakData hexa = TotalsPeak(5, 0, "HxCB, Chlorinated");
+        hexa.SetArea(700.0);
+        hexa.SetTotalsInclude(0);
+        CPeakData penta = TotalsPeak(6, 0, "PeCB; Chlorinated");
+        penta.SetArea(300.0);
+        penta.SetTotalsInclude(1);
+        return Peaks({group, hexa, Member(1, 6.5f, 50.0, "Chlorinated"), penta});
+    };
+    const struct {
+        int include;
+        double area;
+        int count;
+    } cases[] = {{0, 1000.0, 2}, {1, 300.0, 1}, {2, 0.0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.include);
+        CMethodData groupEntry = TotalsEntry("Chlorinated", c.include);
+        groupEntry.SetLocateChoice(kTotalsGroupChoice);
+        groupEntry.SetLocateRTWin(0.0f);  // summary records carry no retention time of note
+        CPeakList peaks = makePeaks();
+        CQuanLocate engine;
+        ASSERT_EQ(Access::LocateCalculateTotalsPeak(engine, &peaks.GetAt(0), peaks, groupEntry, 0), kLocateOK);
+        EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetArea(), c.area);
+        EXPECT_EQ(peaks.GetAt(0).GetTotalsNumPeaks(), c.count);
+    }
+}
+
+TEST(TotalsLocation, MissingTotalsPeakOfATraceEndsTheEntrysTotals) {
+    CMethodData totals = TotalsEntry();
+    CPeakData trace3 = TotalsPeak(2, 3);
+    trace3.SetArea(555.0);
+    CPeakData qualifierMember = Member(1, 6.0f, 40.0);
+    qualifierMember.SetMDBIntegrateEntryPeak(1);
+    CPeakList peaks = Peaks({trace3, Member(1, 6.0f, 400.0), TotalsPeak(2, 1), qualifierMember, TotalsPeak(2, 0),
+                             TotalsPeak(9, 0)});
+    CMethodList methods = Methods({Entry("PCB 138", 6.0f), totals});
+    CQuanLocate engine;
+    ASSERT_EQ(Access::LocateCalculateTotalsEntries(engine, &peaks, &methods), kLocateOK);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(4).GetArea(), 400.0);       // trace 0, the main totals peak
+    EXPECT_DOUBLE_EQ(peaks.GetAt(2).GetArea(), 40.0);        // trace 1
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetArea(), 555.0);       // trace 3 not looked at after trace 2
+    EXPECT_EQ(peaks.GetAt(4).GetSecondaryPeaks(), 1);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(5).GetArea(), 999.0);       // another entry's totals peak
+
+    EXPECT_EQ(Access::LocateCalculateTotalsEntries(engine, nullptr, &methods), kLocateMissingList);
+    EXPECT_EQ(Access::LocateCalculateTotalsEntries(engine, &peaks, nullptr), kLocateMissingList);
+}
