@@ -44,6 +44,9 @@
 #include "calibrate/PeriodicDatabase.h"
 
 // quantification engine
+#include "quantify/QuantifyStatus.h"
+#include "quantify/CurveInversion.h"
+#include "quantify/QuanQuantify.h"
 
 // report fields, curve description and statistics
 #include "report/StatsCompound.h"
