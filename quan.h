@@ -46,6 +46,7 @@
 // quantification engine
 
 // report fields, curve description and statistics
+#include "report/PeakFieldStrings.h"
 #include "report/StatsCompound.h"
 #include "report/Statistics.h"
 
