@@ -455,7 +455,7 @@ int CPeakData::PeakSetFieldStr(PeakDataFields field, int, std::string& text) {
     return WriteField(*this, *row, given, text, std::string::npos);
 }
 
-int CPeakData::PeakSetFieldStr(PeakDataFields field, int index, char* text, size_t capacity) {
+int CPeakData::PeakSetFieldStr(PeakDataFields field, int, char* text, size_t capacity) {
     if (text == nullptr) capacity = 0;
     const std::string given = capacity > 0 ? std::string(text, strnlen(text, capacity)) : std::string();
     if (capacity > 0) text[0] = '\0';
@@ -464,7 +464,6 @@ int CPeakData::PeakSetFieldStr(PeakDataFields field, int index, char* text, size
     std::string reply;
     const int result = WriteField(*this, *row, given, reply, capacity > 0 ? capacity - 1 : 0);
     CopyOut(reply, text, capacity);
-    (void)index;
     return result;
 }
 
