@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "CalibrateTestSupport.h"
@@ -28,22 +29,15 @@ TEST(CurveFitting, ResponseFactorStatisticsAsWorkedByHand) {
     CCalibrationData exact = Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 4}, {4, 8}});
     CQuanCalibrate engine;
     ASSERT_EQ(engine.QuanDoCalibration(&exact, 0), kCaliOK);
-    EXPECT_EQ(exact.GetCaliPtsValid(), 1);
-    EXPECT_EQ(exact.GetCurveValid(), 1);
-    EXPECT_DOUBLE_EQ(exact.GetMeanRelResp(), 2.0);
-    EXPECT_DOUBLE_EQ(exact.GetCC(1), 2.0);
-    EXPECT_EQ(exact.GetCC(0), 0.0);
-    EXPECT_EQ(exact.GetStdDev(), 0.0);
-    EXPECT_EQ(exact.GetRelSD(), 0.0);
-    EXPECT_EQ(exact.GetMeanResid(), 0.0);
-    EXPECT_EQ(exact.GetMnSqErr(), 1e-09);  // a perfect fit is stored at the floor
-    EXPECT_EQ(exact.GetCorrCoeff(), 0.0);
+    EXPECT_EQ(exact.GetCaliPtsValid() + exact.GetCurveValid(), 2);
+    const double stored[] = {exact.GetMeanRelResp(), exact.GetCC(1), exact.GetCC(0), exact.GetStdDev(),
+                             exact.GetRelSD(), exact.GetMeanResid(), exact.GetMnSqErr(), exact.GetCorrCoeff(),
+                             exact.GetMeanConc(), exact.GetMeanRelConc(), exact.GetMeanResp(), exact.GetMaxConc(),
+                             exact.GetMaxResp()};
+    // A perfect fit stores its mean square error at the floor 1e-09.
+    const double expected[] = {2, 2, 0, 0, 0, 0, 1e-09, 0, 7.0 / 3, 7.0 / 3, 14.0 / 3, 4, 8};
+    for (size_t i = 0; i < std::size(stored); ++i) EXPECT_DOUBLE_EQ(stored[i], expected[i]) << i;
     EXPECT_EQ(exact.GetReportCorrFlags(), 1);
-    EXPECT_DOUBLE_EQ(exact.GetMeanConc(), 7.0 / 3);
-    EXPECT_DOUBLE_EQ(exact.GetMeanRelConc(), 7.0 / 3);
-    EXPECT_DOUBLE_EQ(exact.GetMeanResp(), 14.0 / 3);
-    EXPECT_EQ(exact.GetMaxConc(), 4.0);
-    EXPECT_EQ(exact.GetMaxResp(), 8.0);
 
     // Factors 2, 2.5, 1.75: RF 2.083333, residuals -0.083333, 0.833333, -1.333333.
     CCalibrationData scattered = Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 5}, {4, 7}});
@@ -132,49 +126,40 @@ TEST(CurveFitting, EqualConcentrationsFallBackToRFOnUntransformedPoints) {
 }
 
 TEST(CurveFitting, OriginModesOnTheLineYEquals1Plus2X) {
-    CQuanCalibrate engine;
-    const auto line = [](int origin) { return Curve(kCurveLinear, origin, {{1, 3}, {2, 5}, {3, 7}}); };
-
-    CCalibrationData excluded = line(kOriginExclude);
-    ASSERT_EQ(engine.QuanDoCalibration(&excluded, 0), kCaliOK);
-    EXPECT_NEAR(excluded.GetCC(0), 1.0, 1e-12);
-    EXPECT_NEAR(excluded.GetCC(1), 2.0, 1e-12);
-    EXPECT_NEAR(excluded.GetCorrCoeff(), 1.0, 1e-12);
-    EXPECT_NEAR(excluded.GetStdDev(), 0.0, 1e-7);
-    EXPECT_EQ(excluded.GetReportCorrFlags(), 2);
-    EXPECT_EQ(excluded.GetCC(2), 0.0);
-
     // Included: the origin is a fourth point, (0,0),(1,3),(2,5),(3,7): slope 2.3, intercept 0.3.
-    CCalibrationData included = line(kOriginInclude);
-    ASSERT_EQ(engine.QuanDoCalibration(&included, 0), kCaliOK);
-    EXPECT_NEAR(included.GetCC(1), 2.3, 1e-12);
-    EXPECT_NEAR(included.GetCC(0), 0.3, 1e-12);
-    EXPECT_DOUBLE_EQ(included.GetMeanResp(), 15.0 / 4);
-    EXPECT_DOUBLE_EQ(included.GetMeanConc(), 6.0 / 4);
-    EXPECT_DOUBLE_EQ(included.GetMeanRelResp(), (3.0 + 2.5 + 7.0 / 3) / 4);
-    EXPECT_EQ(included.GetMinConc(), 1.0);  // the appended point is no extreme
-    EXPECT_EQ(included.GetMinResp(), 3.0);
-
-    // Forced: slope sum(xy) / sum(x^2) = 34 / 14, no intercept.
-    CCalibrationData forced = line(kOriginForce);
-    ASSERT_EQ(engine.QuanDoCalibration(&forced, 0), kCaliOK);
-    EXPECT_EQ(forced.GetCC(0), 0.0);
-    EXPECT_NEAR(forced.GetCC(1), 34.0 / 14.0, 1e-12);
-    EXPECT_EQ(forced.GetReportCorrFlags(), 1);
-
-    // Matrix match: fitted with an intercept, stored without it.
-    CCalibrationData matrix = line(kOriginMatrixMatch);
-    ASSERT_EQ(engine.QuanDoCalibration(&matrix, 0), kCaliOK);
-    EXPECT_EQ(matrix.GetCC(0), 0.0);
-    EXPECT_NEAR(matrix.GetCC(1), 2.0, 1e-12);
-    EXPECT_NEAR(matrix.GetCorrCoeff(), 1.0, 1e-12);
+    // Forced: slope sum(xy) / sum(x^2) = 34 / 14. Matrix match: fitted with the intercept 1,
+    // stored without it.
+    const struct { int origin; double c0, c1, r; int reportFlags; } cases[] = {
+        {kOriginExclude, 1.0, 2.0, 1.0, 2},
+        {kOriginInclude, 0.3, 2.3, -1, 2},
+        {kOriginForce, 0.0, 34.0 / 14.0, -1, 1},
+        {kOriginMatrixMatch, 0.0, 2.0, 1.0, 2},
+    };
+    CQuanCalibrate engine;
+    for (const auto& c : cases) {
+        CCalibrationData curve = Curve(kCurveLinear, c.origin, {{1, 3}, {2, 5}, {3, 7}});
+        ASSERT_EQ(engine.QuanDoCalibration(&curve, 0), kCaliOK);
+        EXPECT_NEAR(curve.GetCC(0), c.c0, 1e-12) << c.origin;
+        EXPECT_NEAR(curve.GetCC(1), c.c1, 1e-12) << c.origin;
+        EXPECT_EQ(curve.GetCC(2), 0.0) << c.origin;
+        if (c.r >= 0) {
+            EXPECT_NEAR(curve.GetCorrCoeff(), c.r, 1e-12) << c.origin;
+        }
+        EXPECT_EQ(curve.GetReportCorrFlags(), c.reportFlags) << c.origin;
+        if (c.origin != kOriginInclude) continue;
+        // The appended point counts in the means but is no extreme.
+        EXPECT_DOUBLE_EQ(curve.GetMeanResp(), 15.0 / 4);
+        EXPECT_DOUBLE_EQ(curve.GetMeanConc(), 6.0 / 4);
+        EXPECT_DOUBLE_EQ(curve.GetMeanRelResp(), (3.0 + 2.5 + 7.0 / 3) / 4);
+        EXPECT_EQ(curve.GetMinConc(), 1.0);
+    }
 }
 
 TEST(CurveFitting, Version1WeightingAgainstNormalWeightingOnTheSamePoints) {
     // 1/x weights 1, 0.5, 0.25, 0.125. Normally a point enters with its weight, under version 1
     // with its weight squared; statistics weigh by the weight in both.
     const double x[4] = {1, 2, 4, 8}, y[4] = {3.1, 4.8, 9.3, 17.2};
-    const auto independent = [&](bool version1, double& slope, double& intercept, double& r) {
+    const auto independent = [&](bool version1, double& slope, double& intercept, double& r, double& mse) {
         double sw = 0, swx = 0, swy = 0, swxx = 0, swxy = 0, weightSum = 0, weightedY = 0;
         for (int i = 0; i < 4; ++i) {
             const double w = 1.0 / x[i];
@@ -198,6 +183,7 @@ TEST(CurveFitting, Version1WeightingAgainstNormalWeightingOnTheSamePoints) {
             sst += w * d * d;
         }
         r = std::sqrt((sst - sse) / sst);
+        mse = sse / 4;
     };
 
     double results[2][2];
@@ -206,11 +192,13 @@ TEST(CurveFitting, Version1WeightingAgainstNormalWeightingOnTheSamePoints) {
             Curve(kCurveLinear, kOriginExclude, {{1, 3.1}, {2, 4.8}, {4, 9.3}, {8, 17.2}}, kWeightInverseX);
         CQuanCalibrate engine;
         ASSERT_EQ(engine.QuanDoCalibration(&curve, version1), kCaliOK);
-        double slope, intercept, r;
-        independent(version1 != 0, slope, intercept, r);
+        double slope, intercept, r, mse;
+        independent(version1 != 0, slope, intercept, r, mse);
         EXPECT_NEAR(curve.GetCC(1), slope, 1e-10) << version1;
         EXPECT_NEAR(curve.GetCC(0), intercept, 1e-10) << version1;
         EXPECT_NEAR(curve.GetCorrCoeff(), r, 1e-10) << version1;
+        EXPECT_NEAR(curve.GetMnSqErr(), mse, 1e-10) << version1;
+        EXPECT_NEAR(curve.GetStdDev(), std::sqrt(mse * 4 / 3), 1e-10) << version1;
         results[version1][0] = curve.GetCC(0);
         results[version1][1] = curve.GetCC(1);
     }
