@@ -24,49 +24,35 @@ bool StoreSampleType(CSampleRecord& record, const std::string& text) { return re
 
 enum class FieldKind { None, Text, Number, IndexedText, IndexedNumber, StdConc };
 
+using TextGetter = std::string (CSampleRecord::*)() const;
+using NumberGetter = double (CSampleRecord::*)() const;
+using IndexedTextGetter = std::string (CSampleRecord::*)(int) const;
+using IndexedNumberGetter = double (CSampleRecord::*)(int) const;
+
 struct SampleReportField {
     FieldKind kind = FieldKind::None;
-    std::string (CSampleRecord::*text)() const = nullptr;
-    double (CSampleRecord::*number)() const = nullptr;
-    std::string (CSampleRecord::*indexedText)(int) const = nullptr;
-    double (CSampleRecord::*indexedNumber)(int) const = nullptr;
+    TextGetter text = nullptr;
+    NumberGetter number = nullptr;
+    IndexedTextGetter indexedText = nullptr;
+    IndexedNumberGetter indexedNumber = nullptr;
     StoreFunction store = nullptr;
+    // The kind of the getter that was given, checked against `kind` at compile time.
+    FieldKind getterKind = FieldKind::None;
 };
 
-// One maker per kind; each takes the getter type of its kind, which also picks the right
-// overload of the record's getters (the type as text, not as number).
-constexpr SampleReportField MakeText(std::string (CSampleRecord::*get)() const, StoreFunction store) {
-    SampleReportField field;
-    field.kind = FieldKind::Text;
-    field.text = get;
-    field.store = store;
-    return field;
+// One maker per getter type; the parameter type also picks the right overload of the record's
+// getters (the sample type as text, not as number).
+constexpr SampleReportField Make(FieldKind kind, TextGetter get, StoreFunction store) {
+    return {kind, get, nullptr, nullptr, nullptr, store, FieldKind::Text};
 }
-constexpr SampleReportField MakeNumber(double (CSampleRecord::*get)() const, StoreFunction store) {
-    SampleReportField field;
-    field.kind = FieldKind::Number;
-    field.number = get;
-    field.store = store;
-    return field;
+constexpr SampleReportField Make(FieldKind kind, NumberGetter get, StoreFunction store) {
+    return {kind, nullptr, get, nullptr, nullptr, store, FieldKind::Number};
 }
-constexpr SampleReportField MakeIndexedText(std::string (CSampleRecord::*get)(int) const, StoreFunction store) {
-    SampleReportField field;
-    field.kind = FieldKind::IndexedText;
-    field.indexedText = get;
-    field.store = store;
-    return field;
+constexpr SampleReportField Make(FieldKind kind, IndexedTextGetter get, StoreFunction store) {
+    return {kind, nullptr, nullptr, get, nullptr, store, FieldKind::IndexedText};
 }
-constexpr SampleReportField MakeIndexedNumber(double (CSampleRecord::*get)(int) const, StoreFunction store) {
-    SampleReportField field;
-    field.kind = FieldKind::IndexedNumber;
-    field.indexedNumber = get;
-    field.store = store;
-    return field;
-}
-constexpr SampleReportField MakeStdConc(double (CSampleRecord::*get)(int) const, StoreFunction store) {
-    SampleReportField field = MakeIndexedNumber(get, store);
-    field.kind = FieldKind::StdConc;
-    return field;
+constexpr SampleReportField Make(FieldKind kind, IndexedNumberGetter get, StoreFunction store) {
+    return {kind, nullptr, nullptr, nullptr, get, store, FieldKind::IndexedNumber};
 }
 
 using FieldTable = std::array<SampleReportField, CQuanSampleData::kNumSampleFields>;
@@ -74,19 +60,26 @@ using FieldTable = std::array<SampleReportField, CQuanSampleData::kNumSampleFiel
 constexpr FieldTable BuildFieldTable() {
     FieldTable table{};
 #define SAMPLE_REPORT_FIELD(number, Name, Kind, Getter, Store) \
-    table[(number)] = Make##Kind(&CSampleRecord::Getter, Store);
+    table[(number)] = Make(FieldKind::Kind, &CSampleRecord::Getter, Store);
 #include "report/SampleReportFields.def"
     return table;
 }
 
 constexpr FieldTable kSampleReportFields = BuildFieldTable();
 
+// A row's kind must come with a getter of that kind, or reading the field would call null.
+constexpr bool HasGetterOfItsKind(const SampleReportField& field) {
+    if (field.kind == FieldKind::StdConc) return field.getterKind == FieldKind::IndexedNumber;
+    return field.kind != FieldKind::None && field.getterKind == field.kind;
+}
+
 constexpr bool EveryFieldHasARow() {
     for (const SampleReportField& field : kSampleReportFields)
-        if (field.kind == FieldKind::None) return false;
+        if (!HasGetterOfItsKind(field)) return false;
     return true;
 }
-static_assert(EveryFieldHasARow(), "every sample field number 0 to 27 needs one line in SampleReportFields.def");
+static_assert(EveryFieldHasARow(),
+              "every sample field number 0 to 27 needs one line in SampleReportFields.def, with a getter of its kind");
 
 const SampleReportField* FindField(int number) {
     if (number < 0 || number >= CQuanSampleData::kNumSampleFields) return nullptr;
