@@ -40,8 +40,13 @@
 #include "locate/TestRatioFailed.h"
 
 // calibration engine and the periodic-table database
+#include "calibrate/AxisTransform.h"
+#include "calibrate/CurveFitting.h"
 #include "calibrate/ElementRecord.h"
+#include "calibrate/HostProcess.h"
 #include "calibrate/PeriodicDatabase.h"
+#include "calibrate/PolynomialFit.h"
+#include "calibrate/QuanCalibrate.h"
 
 // quantification engine
 
