@@ -8,31 +8,17 @@
 #include "quantify/QuanQuantify.h"
 #include "quantify/QuantifyStatus.h"
 
+namespace QuanCurve {
+
 double ForwardTransformation(double value, int code) {
     // Also catches NaN: a response without a number transforms like a zero response.
     if (!(value > 0.0)) return 0.0;
     switch (code) {
     case kAxisLn: return std::log(value);
-    case kAxisLog: return std::log10(value);
-    case kAxisSqrt: return std::sqrt(value);
+    case kAxisLog10: return std::log10(value);
+    case kAxisSquareRoot: return std::sqrt(value);
     default: return value;
     }
-}
-
-double InverseTransformation(double value, int code) {
-    switch (code) {
-    case kAxisLn: return std::exp(value);
-    case kAxisLog: return std::pow(10.0, value);
-    case kAxisSqrt: return value * value;
-    default: return value;
-    }
-}
-
-double EvaluatePolynomial(double x, int order, const double* c) {
-    if (order < 0) return 0.0;
-    double r = c[order];
-    for (int k = order - 1; k >= 0; --k) r = r * x + c[k];
-    return r;
 }
 
 double EvaluatePolynomialDerivative(double x, int order, const double* c) {
@@ -63,7 +49,11 @@ int Solve(double y, double* x, double minConc, double maxConc, const double* c, 
     return kSolverNoConvergence;
 }
 
+}  // namespace QuanCurve
+
 namespace {
+using namespace QuanCurve;
+
 // x of a second-order curve at y: the larger root when the curve opens upward, the smaller
 // when it opens downward, which is (-c1 + sqrt D) / (2 c2) for either sign of c2.
 int SolveQuadratic(double y, const double* c, double& x) {

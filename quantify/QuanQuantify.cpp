@@ -171,8 +171,8 @@ int CQuanQuantify::QuantifyPDBEntry(CCalibrationData* cal, CPeakData* peak, CMet
     } else {
         if (cal == nullptr || cal->GetCurveValid() == 0) return kQuantifyOK;
         // Sixth order is the highest curve type, so a longer coefficient list is read to c6.
-        double coeffs[kMaxCurveCoefficients] = {};
-        const int numCC = std::min(cal->GetNumCC(), kMaxCurveCoefficients);
+        double coeffs[QuanCurve::kMaxCurveCoefficients] = {};
+        const int numCC = std::min(cal->GetNumCC(), QuanCurve::kMaxCurveCoefficients);
         for (int k = 0; k < numCC; ++k) coeffs[k] = cal->GetCC(k);
         const int curveType = cal->GetCCalc();
         const int axis = cal->GetXYTrans();
@@ -194,7 +194,7 @@ int CQuanQuantify::QuantifyPDBEntry(CCalibrationData* cal, CPeakData* peak, CMet
         if (!invert(peak->GetLODFactor() * N, LOD)) LOD = 0.0;
         if (!invert(peak->GetLOQFactor() * N, LOQ)) LOQ = 0.0;
         peak->SetMinCCFlag(cal->GetMinCCFlag());
-        if (curveType == kCurveRF) {
+        if (curveType == QuanCurve::kCurveRF) {
             peak->SetRRFMean(cal->GetMeanRelResp());
             peak->SetRRFStdDev(cal->GetStdDev());
             peak->SetRRFPercRelSD(cal->GetPercRelSD());
