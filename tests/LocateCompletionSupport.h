@@ -3,6 +3,8 @@
 // entries, peaks and samples, and a periodic-table database file made for one test.
 #pragma once
 
+#include "ListBuilders.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -115,17 +117,9 @@ inline CPeakData AssignedPeak(int e, double absResponse, double absNoise = 0.0, 
     return peak;
 }
 
-inline CMethodList Methods(const std::vector<CMethodData>& entries) {
-    CMethodList list;
-    for (const CMethodData& entry : entries) list.Add(entry);
-    return list;
-}
+using test_lists::Methods;
 
-inline CPeakList Peaks(const std::vector<CPeakData>& peaks) {
-    CPeakList list;
-    for (const CPeakData& peak : peaks) list.Add(peak);
-    return list;
-}
+using test_lists::Peaks;
 
 inline CSampleRecord Sample(int type) {
     CSampleRecord sample;

@@ -2,6 +2,8 @@
 // builders for method entries, peaks and samples so that each test states only what it varies.
 #pragma once
 
+#include "ListBuilders.h"
+
 #include <string>
 #include <vector>
 
@@ -102,17 +104,9 @@ inline CPeakData Placeholder(const std::string& trace = "304.0") {
     return peak;
 }
 
-inline CMethodList Methods(const std::vector<CMethodData>& entries) {
-    CMethodList list;
-    for (const CMethodData& entry : entries) list.Add(entry);
-    return list;
-}
+using test_lists::Methods;
 
-inline CPeakList Peaks(const std::vector<CPeakData>& peaks) {
-    CPeakList list;
-    for (const CPeakData& peak : peaks) list.Add(peak);
-    return list;
-}
+using test_lists::Peaks;
 
 inline CSampleRecord Sample(int type = 0) {
     CSampleRecord sample;

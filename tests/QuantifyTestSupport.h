@@ -3,6 +3,8 @@
 // setting their coefficients directly, as curve fitting would have left them.
 #pragma once
 
+#include "ListBuilders.h"
+
 #include <string>
 #include <vector>
 
@@ -53,23 +55,11 @@ inline CCalibrationData Curve(const std::string& name, const std::vector<double>
     return curve;
 }
 
-inline CMethodList Methods(const std::vector<CMethodData>& entries) {
-    CMethodList list;
-    for (const CMethodData& entry : entries) list.Add(entry);
-    return list;
-}
+using test_lists::Methods;
 
-inline CPeakList Peaks(const std::vector<CPeakData>& peaks) {
-    CPeakList list;
-    for (const CPeakData& peak : peaks) list.Add(peak);
-    return list;
-}
+using test_lists::Peaks;
 
-inline CCalibrationList Curves(const std::vector<CCalibrationData>& curves) {
-    CCalibrationList list;
-    for (const CCalibrationData& curve : curves) list.Add(curve);
-    return list;
-}
+using test_lists::Curves;
 
 inline CQuanSampleData Sample(int type) {
     CQuanSampleData sample;
