@@ -232,7 +232,144 @@ def spectrum_seeds():
         f.write(bytes(e.data))
 
 
+
+
+# --- runs of the engines (tests/fuzz/RunInput.h) ---------------------------------------------
+RUN_TEXTS = ["304.0", "306.0", "128.1", "127.1", "216.1>174.1", "216.1>176.1", "ch1", "", "E1", "E2", "PAH",
+             "PAH; EPA16", "Y", "C6H6", "AREA", "HEIGHT"]
+USUAL_DOUBLES = [0.0, 1.0, -1.0, 0.5, 2.0, 10.0, 100.0, 1000.0, 1e-6, 1e6, 0.1, 0.2, 5.0, 12.5, -0.5, 1e300, -1e300, 3.4e38]
+
+
+def entry_setters():
+    names = []
+    for line in open('platform/MethodRecordFields.def'):
+        m = re.match(r'METHOD_(FIELD|TEXT|INDEXED|INDEXED_TEXT)\((.*?)\)', line)
+        if m:
+            args = [a.strip() for a in m.group(2).split(',')]
+            names.append(args[{'FIELD': 1, 'TEXT': 0, 'INDEXED': 1, 'INDEXED_TEXT': 0}[m.group(1)]])
+    return names
+
+
+def peak_setters():
+    names = []
+    for line in open('records/PeakFields.def'):
+        m = re.match(r'PEAK_(FIELD|FIELD_STORED|BOOL|TEXT|TEXT_INPLACE|TEXT_STORED|ARRAY|TEXT_ARRAY|FLAGWORD)\((.*)\)', line)
+        if not m:
+            continue
+        args = [a.strip() for a in m.group(2).split(',')]
+        kind = m.group(1)
+        name = {'FIELD': 2, 'FIELD_STORED': 2, 'BOOL': 1, 'FLAGWORD': 1, 'ARRAY': 3, 'TEXT_ARRAY': 4}.get(kind, 3)
+        names.append(args[name])
+    for line in open('records/PeakFlagBits.def'):
+        m = re.match(r'PEAK_FLAG_BIT\(\s*\d+\s*,\s*(\w+)\)', line)
+        if m:
+            names.append(m.group(1))
+    return names
+
+
+class RunEncoder(Encoder):
+    def small(self, value):
+        return self.int(value + 2, 0, 255) if -2 <= value <= 9 else self.int(value, 0, 255)
+
+    def double(self, value):
+        self.data += bytes([USUAL_DOUBLES.index(value)])
+        return self
+
+    def text(self, value):
+        if value in RUN_TEXTS:
+            return self.int(RUN_TEXTS.index(value), 0, len(RUN_TEXTS))
+        self.int(len(RUN_TEXTS), 0, len(RUN_TEXTS))
+        self.data += bytes([len(value)]) + value.encode()
+        return self
+
+
+def run_seed(entries, peaks, sample_type=0):
+    """entries: dicts with trace, rt (tenths), window (tenths), level, changes [(field, kind, value[, index])];
+    peaks: dicts with trace, near (entry index), offset (hundredths), area, height, noise, changes."""
+    e = RunEncoder()
+    esetters, psetters = entry_setters(), peak_setters()
+    e.int(len(entries), 0, 6)
+    for entry in entries:
+        e.text(entry['trace']).int(entry['rt'], 1, 200).int(entry['window'], 0, 10).int(entry.get('level', 0), 0, 4)
+        changes = entry.get('changes', [])
+        e.int(len(changes), 0, 24)
+        for change in changes:
+            encode_change(e, esetters, change)
+    e.int(len(peaks), 0, 12)
+    for peak in peaks:
+        e.text(peak['trace'])
+        if entries:
+            e.int(peak.get('near', 0), 0, len(entries) - 1)
+        e.int(peak.get('offset', 0) + 20, 0, 40).int(peak.get('area', 1000), 0, 100000)
+        e.int(peak.get('height', 100), 0, 10000).int(peak.get('noise', 10), 0, 50)
+        changes = peak.get('changes', [])
+        e.int(len(changes), 0, 16)
+        for change in changes:
+            encode_change(e, psetters, change)
+    e.int(sample_type + 1, 0, 9)
+    e.double(1.0)
+    e.int(0, 0, 4)
+    return bytes(e.data)
+
+
+def encode_change(e, setters, change):
+    name, kind, value = change[0], change[1], change[2]
+    e.int(setters.index(name), 0, len(setters) - 1)
+    if len(change) > 3:
+        e.int(change[3] + 1, 0, 7)  # index k of Int(-1, count); counts here are at most 6
+    {'int': e.small, 'float': e.float_hundredths, 'double': e.double, 'text': e.text, 'bit': lambda v: e.int(v, 0, 1)}[kind](value)
+
+
+def run_seeds(folder):
+    os.makedirs(folder, exist_ok=True)
+    pah = [
+        {'trace': '128.1', 'rt': 75, 'window': 2},
+        {'trace': '304.0', 'rt': 100, 'window': 5, 'level': 2,
+         'changes': [('TargetTrace', 'text', '306.0', 0), ('TargetRatio', 'double', 0.5, 0), ('TargetWindow', 'int', 9, 0),
+                     ('RCalc', 'int', 1), ('RRef', 'int', 1)]},
+        {'trace': '216.1>174.1', 'rt': 129, 'window': 2, 'level': 3, 'changes': [('RCalc', 'int', 1), ('RRef', 'int', 1)]},
+    ]
+    pah_peaks = [
+        {'trace': '128.1', 'near': 0, 'offset': 1},
+        {'trace': '304.0', 'near': 1, 'offset': -3, 'area': 5000, 'height': 400},
+        {'trace': '306.0', 'near': 1, 'offset': -3, 'area': 2400, 'height': 200},
+        {'trace': '216.1>174.1', 'near': 2, 'offset': 0, 'area': 800},
+        {'trace': '304.0', 'near': 1, 'offset': 15, 'area': 9000},
+    ]
+    seeds = {
+        'three-compounds': run_seed(pah, pah_peaks),
+        'three-compounds-standard': run_seed(pah, pah_peaks, sample_type=1),
+        'empty-peak-list': run_seed(pah, []),
+        'empty-method': run_seed([], pah_peaks[:2]),
+        'rrt-chain': run_seed([
+            {'trace': '304.0', 'rt': 100, 'window': 3, 'changes': [('RRTRef', 'int', 3), ('PredRRT', 'float', 1.0)]},
+            {'trace': '306.0', 'rt': 110, 'window': 3},
+            {'trace': '128.1', 'rt': 80, 'window': 3}], pah_peaks),
+        'record-number-unequal': run_seed([{'trace': '304.0', 'rt': 100, 'window': 3, 'changes': [('LocateBy', 'int', 0)]}] * 2,
+                                          pah_peaks[:1]),
+        'totals-group': run_seed([
+            {'trace': '304.0', 'rt': 100, 'window': 5, 'changes': [('TotalsGroup', 'text', 'PAH')]},
+            {'trace': '306.0', 'rt': 100, 'window': 9,
+             'changes': [('LocateChoice', 'int', 6), ('TotalsGroupByRef', 'text', 'PAH'), ('TotalsGroup', 'text', 'PAH')]}],
+            [{'trace': '304.0', 'near': 0, 'changes': [('TotalsGroup', 'text', 'PAH'), ('TotalsGroupPeak', 'int', 1)]},
+             {'trace': '306.0', 'near': 1, 'changes': [('TotalsGroup', 'text', 'PAH; EPA16')]}]),
+        'placeholder-and-modified': run_seed([{'trace': '304.0', 'rt': 100, 'window': 1, 'changes': [('LocateChoice', 'int', 1)]}],
+            [{'trace': '304.0', 'near': 0, 'changes': [('PlaceHolder', 'bit', 1)]},
+             {'trace': '304.0', 'near': 0, 'offset': 18, 'changes': [('PeakDetectionFlags', 'text', 'E1'), ('MDBIntegrateEntry', 'int', 1)]}]),
+        'peak-centre-and-tolerance': run_seed([
+            {'trace': '304.0', 'rt': 100, 'window': 0, 'changes': [('LocateBy', 'int', 6), ('RTToleranceFlag', 'int', 1),
+                                                                    ('RTToleranceUpper', 'float', 5.0), ('RTToleranceLower', 'float', 5.0)]}],
+            pah_peaks[1:3], sample_type=2),
+        'bad-codes': run_seed([{'trace': '304.0', 'rt': 100, 'window': 3, 'level': 4,
+                                'changes': [('StdLevels', 'int', -1), ('LocateBy', 'int', 9), ('RCalc', 'int', 7)]}], pah_peaks[:1]),
+    }
+    for name, data in seeds.items():
+        with open(os.path.join(folder, name), 'wb') as f:
+            f.write(data)
+
+
 if __name__ == '__main__':
     peak_seeds()
     curve_seeds()
     spectrum_seeds()
+    run_seeds('tests/fuzz/corpus/locate')
