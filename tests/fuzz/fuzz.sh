@@ -31,14 +31,20 @@ if [ ! -f "$BUILD/CMakeCache.txt" ]; then
     CXX=$CXX_FOR_FUZZ cmake -S "$SOURCE" -B "$BUILD" -DCMAKE_BUILD_TYPE=Debug -DQUAN_FUZZ=ON \
         -DQUAN_BUILD_TESTS=OFF -DQUAN_BUILD_BENCH=OFF >/dev/null || exit 1
 fi
-cmake --build "$BUILD" -j "$JOBS" --target quan_fuzz_targets || exit 1
+mkdir -p "$BUILD/logs"
+echo "building the fuzz targets with $CXX_FOR_FUZZ in $BUILD ..."
+if ! cmake --build "$BUILD" -j "$JOBS" --target quan_fuzz_targets >"$BUILD/logs/build.log" 2>&1; then
+    grep -E 'error|Error' "$BUILD/logs/build.log" | head -n 40 >&2
+    echo "make fuzz: the build failed; see $BUILD/logs/build.log" >&2
+    exit 1
+fi
 
 if [ $# -gt 0 ]; then
     targets="$*"
 else
     targets=$(cd "$SEEDS" && ls)
 fi
-mkdir -p "$BUILD/artifacts" "$BUILD/logs"
+mkdir -p "$BUILD/artifacts"
 failed=0
 summary=""
 for target in $targets; do

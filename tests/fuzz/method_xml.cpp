@@ -25,7 +25,7 @@ CMethodList ListWithOneEntry() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0 || size > 64 * 1024) return 0;
+    if (size == 0 || size > 16 * 1024) return 0;
     const bool wide = (data[0] & 1) != 0;
     std::string utf8(reinterpret_cast<const char*>(data + 1), size - 1);
     std::u16string utf16;
@@ -61,18 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(reread.ReadXML(written));
     FUZZ_CHECK(reread.GetSize() == list.GetSize());
     FUZZ_CHECK(WriteText(reread) == written);
-    std::u16string written16;
-    FUZZ_CHECK(Brisk::Utf8ToUtf16(written, written16));
-    CMethodList reread16;
-    FUZZ_CHECK(reread16.ReadXML(written16.c_str()));
-    FUZZ_CHECK(WriteText(reread16) == written);
 
     CMethodList copy(list);
     FUZZ_CHECK(copy.GetSize() == list.GetSize());
     FUZZ_CHECK(WriteText(copy) == written);
-    CMethodList assigned;
-    assigned = list;
-    FUZZ_CHECK(WriteText(assigned) == written);
 
     // Calibration references always name an entry of the list afterwards.
     list.FixCalReferences();
