@@ -40,12 +40,18 @@
 #include "locate/TestRatioFailed.h"
 
 // calibration engine and the periodic-table database
+#include "calibrate/AxisTransform.h"
+#include "calibrate/CurveFitting.h"
 #include "calibrate/ElementRecord.h"
+#include "calibrate/HostProcess.h"
 #include "calibrate/PeriodicDatabase.h"
+#include "calibrate/PolynomialFit.h"
+#include "calibrate/QuanCalibrate.h"
 
 // quantification engine
 
 // report fields, curve description and statistics
+#include "report/PeakFieldStrings.h"
 #include "report/StatsCompound.h"
 #include "report/Statistics.h"
 

@@ -7,6 +7,7 @@
 // in at least 9 characters; copies and stored records carry that padded form.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -86,6 +87,26 @@ public:
     double GetCC(int index) const;
     bool SetCC(double value, int index);
     void AddCC(double value);
+
+    // Report fields of GetFieldStr. Any int may arrive from a host, hence the fixed type.
+    enum CalibrationDataFields : int {
+#define CURVE_REPORT_FIELD(number, Name, Getter) kCali##Name = (number),
+#include "report/CurveReportFields.def"
+    };
+
+    // The curve as a block of text lines joined by line feeds (none at the end): compound name,
+    // correlation, curve equation, response type and curve settings. Any curve, valid or not and
+    // with any stored settings, gives a text.
+    std::string GetDescription() const;
+
+    // A correlation value of a valid, fitted curve. The text is only ever set to empty (a null
+    // text is refused with false); the value goes to `number`. False for an invalid curve, and
+    // for an RF curve asked for a correlation field; true for any other field, with nothing
+    // written. `unusedFlag` is part of the host's call and is not read.
+    bool GetFieldStr(CalibrationDataFields field, bool unusedFlag, char* text, double& number) const;
+    bool GetFieldStr(CalibrationDataFields field, bool unusedFlag, char* text, size_t capacity,
+                     double& number) const;
+    bool GetFieldStr(CalibrationDataFields field, bool unusedFlag, std::string& text, double& number) const;
 
     // The index of the first file whose name equals `name` exactly (case-sensitive), or -1.
     int FindMatchingPoint(const std::string& name) const;

@@ -51,6 +51,15 @@ public:
     bool GetMatchingCalibration(CCalibrationData& curve, std::string name) const;
     bool GetMatchingCalibration(CCalibrationData* curve, std::string name) const;
 
+    // The first curve, in list order, that answers GetFieldStr with true gives the result and
+    // the number; false for an empty list or when no curve answers (empty slots are passed over).
+    bool GetFieldStr(CCalibrationData::CalibrationDataFields field, bool unusedFlag, char* text,
+                     double& number) const;
+    bool GetFieldStr(CCalibrationData::CalibrationDataFields field, bool unusedFlag, char* text,
+                     size_t capacity, double& number) const;
+    bool GetFieldStr(CCalibrationData::CalibrationDataFields field, bool unusedFlag, std::string& text,
+                     double& number) const;
+
     std::string GetCreationDate() const { return m_creationDate; }
     std::string GetCreationTime() const { return m_creationTime; }
     std::string GetDBName() const { return m_dbName; }

@@ -91,6 +91,31 @@ public:
     std::string GetPeakQualityStr() const { return GetPeakQualityStr(0, 4, 3); }
     std::string GetPeakQualityStr(int mode, int decimals, int significantFigures) const;
 
+    // Report fields by number, one row each in report/PeakFieldTable.def. Any int may arrive
+    // from a host, hence the fixed underlying type; numbers without a row show nothing.
+    enum PeakDataFields : int {
+#define PEAK_REPORT_FIELD(number, Name, ...) kPeak##Name = number,
+#include "report/PeakFieldTable.def"
+    };
+    // Capacity the plain text-buffer forms assume: every stored text fits, and so does a quality
+    // text with a few very long numbers. Longer texts need the capacity or std::string forms.
+    static constexpr size_t kPeakFieldTextSize = 1024;
+
+    // One field as text or number. Returns 1 when the field was produced, 0 when the peak has
+    // nothing to show for it (the text is then empty). `unused` is kept for hosts that pass it.
+    int PeakGetFieldStr(PeakDataFields field, bool unused, std::string& text, double& number) const;
+    // Into a buffer of `capacity` characters: never writes past it; a text that does not fit
+    // leaves the buffer empty and returns 0. A null buffer serves fields that give a number.
+    int PeakGetFieldStr(PeakDataFields field, bool unused, char* text, size_t capacity, double& number) const;
+    int PeakGetFieldStr(PeakDataFields field, bool unused, char* text, double& number) const;
+    // Stores a field from text; afterwards `text` is empty, or holds the locate-method code
+    // (field 52) or the flag letters (field 92). Returns 1 when stored or when the field takes
+    // no value, 0 when the text cannot be stored whole (a number that is not finite or does not
+    // fit the field, a text longer than the field) or the reply does not fit: nothing changes then.
+    int PeakSetFieldStr(PeakDataFields field, int index, std::string& text);
+    int PeakSetFieldStr(PeakDataFields field, int index, char* text, size_t capacity);
+    int PeakSetFieldStr(PeakDataFields field, int index, char* text);
+
     int GetID() const { return m_id; }
     void SetID(int id) { m_id = id; }
     double GetAbsNoiseHeight() const { return m_absNoiseHeight; }

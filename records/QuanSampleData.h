@@ -6,10 +6,13 @@
 // Sample type codes: 0 analyte, 1 standard, 2 QC, 3 blank, 6 recovery, 7 solvent check.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/ClassFramework.h"
 #include "platform/SampleRecord.h"
+
+class CMethodData;
 
 class CQuanSampleData : public CQuanObject {
     QUAN_DECLARE_CLASS(CQuanSampleData)
@@ -103,6 +106,45 @@ public:
     void SetUser(const std::string& value) { m_record.SetUser(value); }
 
     std::string GetMass(int index) const { return m_record.GetMass(index); }
+    // The mass of the column with that letter name ("A" to "Z", "AA" to "DD", either case);
+    // empty for an empty or unknown name.
+    std::string GetMass(const std::string& letter) const;
+    // The wavelength of column `index` printed with "%f"; empty outside the record's columns.
+    std::string GetWavelength(int index) const;
+    // The same by letter name ("A" to "J", either case); empty for an empty or unknown name.
+    std::string GetWavelength(const std::string& letter) const;
+
+    // Report fields. Any int may arrive from a host, hence the fixed type.
+    enum SampleDataFields : int {
+#define SAMPLE_REPORT_FIELD(number, Name, Kind, Getter, Store) kSample##Name = (number),
+#include "report/SampleReportFields.def"
+    };
+    static constexpr int kNumSampleFields = 28;
+    // Room the form without a capacity assumes in the caller's buffer.
+    static constexpr size_t kSampleFieldTextSize = 512;
+
+    // One field: a text field fills `text`, a number field fills `number` and leaves the text
+    // empty. `index` chooses the concentration (field 16) or spare text (field 23); `entry` is
+    // the method entry whose standard concentration field 1 gives (false without one, and false
+    // when that value is zero, unless the sample is a standard, QC or recovery sample or the
+    // entry has no standard levels). A number outside the fields gives true and an empty text.
+    // `unusedFlag` is part of the host's call and is not read.
+    // The buffer forms refuse a null buffer, and a text that does not fit leaves the buffer
+    // empty and returns false.
+    bool SampleGetFieldStr(SampleDataFields field, bool unusedFlag, std::string& text, int index, double& number,
+                           const CMethodData* entry) const;
+    bool SampleGetFieldStr(SampleDataFields field, bool unusedFlag, char* text, size_t capacity, int index,
+                           double& number, const CMethodData* entry) const;
+    // The buffer must hold kSampleFieldTextSize characters.
+    bool SampleGetFieldStr(SampleDataFields field, bool unusedFlag, char* text, int index, double& number,
+                           const CMethodData* entry) const;
+
+    // Stores an edited text: task (10), submitter (12), conditions (13) and the sample type by
+    // its text (14). Every other field accepts the text and changes nothing. False only for a
+    // type text that names no type (the type is then unchanged) or a null text. The buffer
+    // form leaves the caller's text empty afterwards, as hosts expect. `index` is not read.
+    bool SampleSetFieldStr(SampleDataFields field, int index, char* text);
+    bool SampleSetFieldStr(SampleDataFields field, int index, const std::string& text);
 
 private:
     // A null character string leaves the field as it is.

@@ -1,0 +1,237 @@
+// The calibration driver: the batch check and its statuses, the axis transformation and its
+// inverse, the weighting, and the rule that a list that cannot be calibrated is left as it was.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+#include "CalibrateTestSupport.h"
+#include "calibrate/AxisTransform.h"
+
+using namespace calibrate_test;
+
+namespace {
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+CCalibrationData LogLine() {
+    return Curve(kCurveLinear, kOriginExclude, {{10, 100}, {100, 1000}}, kWeightNone, kAxisLog10);
+}
+
+int CalibrateBatch(CQuanCalibrate& engine, CCalibrationList& curves, CQuanSampleDataList& samples,
+                   bool version1 = false) {
+    return engine.Calibrate(nullptr, &curves, &samples, "periodic.db", 0, 0, nullptr, version1);
+}
+}  // namespace
+
+TEST(Calibrate, BatchStatusesAndANonStandardChangesNothing) {
+    CQuanCalibrate engine;
+    EXPECT_STREQ(engine.GetClassName(), "CQuanCalibrate");
+    std::unique_ptr<CQuanObject> created = QuanClassFramework::Create("CQuanCalibrate");
+    ASSERT_NE(created, nullptr);
+    EXPECT_FALSE(engine.IsVersion1());
+    EXPECT_EQ(engine.GetPeriodicDBName(), "");
+
+    CCalibrationList curves;
+    curves.Add(Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 4}}));
+    curves.Add(LogLine());
+    CQuanSampleDataList samples;
+    EXPECT_EQ(engine.Calibrate(nullptr, nullptr, nullptr, "x", 0, 0, nullptr, false), kCaliMissingSampleList);
+    EXPECT_EQ(engine.Calibrate(nullptr, nullptr, &samples, "x", 0, 0, nullptr, false), kCaliMissingList);
+
+    samples.Add(Sample(CQuanSampleData::kStandard));
+    samples.Add(Sample(CQuanSampleData::kQC));
+    const CCalibrationList before(curves);
+    EXPECT_EQ(CalibrateBatch(engine, curves, samples, true), kCaliNotAStandard);
+    for (int i = 0; i < curves.GetSize(); ++i) EXPECT_TRUE(curves.GetAt(i) == before.GetAt(i)) << i;
+    EXPECT_TRUE(engine.IsVersion1());
+    EXPECT_EQ(engine.GetPeriodicDBName(), "periodic.db");
+
+    // Standards only, with an empty slot among them: every curve is calibrated.
+    CQuanSampleDataList standards;
+    standards.SetNumSamples(1);
+    standards.Add(Sample(CQuanSampleData::kStandard));
+    EXPECT_EQ(CalibrateBatch(engine, curves, standards), kCaliOK);
+    EXPECT_FALSE(engine.IsVersion1());
+    EXPECT_EQ(curves.GetAt(0).GetCurveValid(), 1);
+    EXPECT_NEAR(curves.GetAt(1).GetCC(1), 1.0, 1e-12);  // fitted on log axes
+
+    // No samples at all: the curves are calibrated just the same.
+    CCalibrationList again;
+    again.Add(Curve(kCurveRF, kOriginExclude, {{1, 3}}));
+    CQuanSampleDataList none;
+    EXPECT_EQ(CalibrateBatch(engine, again, none), kCaliOK);
+    EXPECT_DOUBLE_EQ(again.GetAt(0).GetCC(1), 3.0);
+
+    CQuanSampleData standard = Sample(CQuanSampleData::kStandard);
+    EXPECT_EQ(CalibrateTestAccess::Accumulate(engine, nullptr, &standard), kCaliMissingList);
+    EXPECT_EQ(CalibrateTestAccess::Accumulate(engine, &curves, &standard), kCaliOK);
+    CQuanSampleData blank = Sample(CQuanSampleData::kBlank);
+    EXPECT_EQ(CalibrateTestAccess::Accumulate(engine, &curves, &blank), kCaliNotAStandard);
+}
+
+TEST(Calibrate, AxisTransformationOnlyForUnweightedPolynomialsWithTheOriginExcluded) {
+    CQuanCalibrate engine;
+    CCalibrationData log = LogLine();
+    ASSERT_EQ(engine.CaliSetCDBAxisTransformation(&log), kCaliOK);
+    EXPECT_NEAR(log.GetCaliPoint(0).Conc, 1.0, 1e-15);
+    EXPECT_NEAR(log.GetCaliPoint(0).Resp, 2.0, 1e-15);
+    EXPECT_NEAR(log.GetCaliPoint(1).Conc, 2.0, 1e-15);
+    EXPECT_NEAR(log.GetCaliPoint(1).Resp, 3.0, 1e-15);
+    EXPECT_EQ(log.GetXYTrans(), kAxisLog10);
+    ASSERT_EQ(engine.CaliReverseCDBAxisTransformation(&log), kCaliOK);
+    EXPECT_NEAR(log.GetCaliPoint(1).Resp, 1000.0, 1e-9);
+
+    // Any curve a transformation does not apply to loses its setting and keeps its points.
+    CCalibrationData weighted = LogLine();
+    weighted.SetWeightingFunction(kWeightInverseX);
+    CCalibrationData rf = LogLine();
+    rf.SetCCalc(kCurveRF);
+    CCalibrationData included = LogLine();
+    included.SetOrigin(kOriginInclude);
+    for (CCalibrationData* curve : {&weighted, &rf, &included}) {
+        ASSERT_EQ(engine.CaliSetCDBAxisTransformation(curve), kCaliOK);
+        EXPECT_EQ(curve->GetXYTrans(), 0);
+        EXPECT_EQ(curve->GetCaliPoint(1).Resp, 1000.0);
+    }
+    ASSERT_EQ(engine.QuanDoCalibration(&weighted, 0), kCaliOK);
+    EXPECT_NEAR(weighted.GetCC(1), 10.0, 1e-9);  // fitted untransformed
+    EXPECT_NEAR(weighted.GetCC(0), 0.0, 1e-9);
+
+    // Locked points (flags reading back with a leading Y) and totals curves keep everything.
+    CCalibrationData locked = LogLine();
+    locked.SetFlags("YESLOCKED");
+    CCalibrationData totals = LogLine();
+    totals.SetTotalsEntry(1);
+    for (CCalibrationData* curve : {&locked, &totals}) {
+        ASSERT_EQ(engine.CaliSetCDBAxisTransformation(curve), kCaliOK);
+        EXPECT_EQ(curve->GetCaliPoint(1).Conc, 100.0);
+        ASSERT_EQ(engine.CaliReverseCDBAxisTransformation(curve), kCaliOK);
+        EXPECT_EQ(curve->GetCaliPoint(1).Resp, 1000.0);
+        EXPECT_EQ(curve->GetXYTrans(), kAxisLog10);
+    }
+    // A single Y reads back right-aligned, so it does not lock.
+    CCalibrationData shortFlag = LogLine();
+    shortFlag.SetFlags("Y");
+    ASSERT_EQ(engine.CaliSetCDBAxisTransformation(&shortFlag), kCaliOK);
+    EXPECT_NEAR(shortFlag.GetCaliPoint(0).Conc, 1.0, 1e-15);
+
+    EXPECT_EQ(engine.CaliSetCDBAxisTransformation(static_cast<CCalibrationData*>(nullptr)), kCaliMissingCurve);
+    EXPECT_EQ(engine.CaliSetCDBAxisTransformation(static_cast<CCalibrationList*>(nullptr)), kCaliMissingList);
+}
+
+TEST(Calibrate, ForwardAndInverseTransformations) {
+    CQuanCalibrate engine;
+    const struct { double x; int t; double forward; } forward[] = {
+        {-5, kAxisSquareRoot, 0.0}, {4, kAxisSquareRoot, 2.0}, {0, kAxisLn, 0.0},
+        {std::exp(1.0), kAxisLn, 1.0}, {1000, kAxisLog10, 3.0}, {kNaN, kAxisLog10, 0.0},
+        {7, kAxisNone, 7.0}, {7, 9, 7.0}, {-7, 9, 0.0},
+    };
+    for (const auto& c : forward) EXPECT_NEAR(CalibrateTestAccess::Apply(engine, c.x, c.t), c.forward, 1e-15) << c.x;
+    const struct { double x; int t; double inverse; } inverse[] = {
+        {2, kAxisSquareRoot, 4.0}, {2, kAxisLog10, 100.0}, {1, kAxisLn, std::exp(1.0)},
+        {-3, kAxisSquareRoot, 9.0}, {-3, kAxisNone, -3.0}, {-3, 9, -3.0},
+    };
+    for (const auto& c : inverse) EXPECT_NEAR(InverseTransformation(c.x, c.t), c.inverse, 1e-12) << c.x;
+}
+
+TEST(Calibrate, AListThatCannotBeTransformedIsLeftAsItWas) {
+    CCalibrationList curves;
+    curves.Add(LogLine());                    // would transform
+    curves.Add(Curve(kCurveRF, kOriginExclude, {{1, 2}}, kWeightNone, kAxisLn));  // would lose XYTrans
+    curves.Add(Curve(kCurveLinear, kOriginExclude, {{1, 2}, {0, 4, 1, true}}, kWeightNone, kAxisLn));
+    curves.Add(LogLine());
+    const CCalibrationList before(curves);
+    const auto unchanged = [&] {
+        for (int i = 0; i < curves.GetSize(); ++i)
+            if (!(curves.GetAt(i) == before.GetAt(i))) return false;
+        return true;
+    };
+
+    CQuanCalibrate engine;
+    EXPECT_EQ(engine.CaliSetCDBAxisTransformation(&curves), kCaliBadPointForAxis);
+    EXPECT_TRUE(unchanged());
+    EXPECT_EQ(engine.CaliSetCDBAxisTransformation(&curves.GetAt(2)), kCaliBadPointForAxis);
+    EXPECT_TRUE(unchanged());
+    EXPECT_EQ(engine.QuanDoCalibration(&curves, 0), kCaliBadPointForAxis);
+    EXPECT_TRUE(unchanged());
+    CQuanSampleDataList standards;
+    standards.Add(Sample(CQuanSampleData::kStandard));
+    EXPECT_EQ(CalibrateBatch(engine, curves, standards), kCaliBadPointForAxis);
+    EXPECT_TRUE(unchanged());
+
+    // A point that is not a number is no point above zero either.
+    CCalibrationData notANumber = Curve(kCurveLinear, kOriginExclude, {{1, 2}, {kNaN, 4}}, kWeightNone, kAxisLn);
+    EXPECT_EQ(engine.CaliSetCDBAxisTransformation(&notANumber), kCaliBadPointForAxis);
+
+    // A weighting outside 0 to 4 anywhere stops the list before any point is transformed.
+    CCalibrationList badWeighting;
+    badWeighting.Add(LogLine());
+    badWeighting.Add(Curve(kCurveRF, kOriginExclude, {{1, 2}}, 5));
+    const CCalibrationData firstBefore = badWeighting.GetAt(0);
+    EXPECT_EQ(engine.QuanDoCalibration(&badWeighting, 0), kCaliBadWeighting);
+    EXPECT_TRUE(badWeighting.GetAt(0) == firstBefore);
+}
+
+TEST(Calibrate, WeightingsWithZeroAndNegativeValues) {
+    const struct {
+        int weighting;
+        double expected[4];
+    } cases[] = {
+        // points (0, 0), (2, 4), (4, -2), (-2, 5): a zero concentration counts as 2, the
+        // smallest positive one; a zero response keeps the weight 1.
+        {kWeightNone, {1, 1, 1, 1}},
+        {kWeightInverseX, {0.5, 0.5, 0.25, -0.5}},
+        {kWeightInverseX2, {0.25, 0.25, 0.0625, 0.25}},
+        {kWeightInverseY, {1, 0.25, -0.5, 0.2}},
+        {kWeightInverseY2, {1, 0.0625, 0.25, 0.04}},
+    };
+    CQuanCalibrate engine;
+    for (const auto& c : cases) {
+        CCalibrationData curve =
+            Curve(kCurveRF, kOriginExclude, {{0, 0, 9}, {2, 4, 9}, {4, -2, 9, true}, {-2, 5, 9}}, c.weighting);
+        ASSERT_EQ(CalibrateTestAccess::Weighting(engine, &curve), kCaliOK);
+        for (int i = 0; i < 4; ++i) EXPECT_DOUBLE_EQ(curve.GetCaliPoint(i).Weight, c.expected[i]) << c.weighting << " " << i;
+    }
+
+    // No positive concentration at all: 1/x leaves zero concentrations at 1.
+    CCalibrationData zeros = Curve(kCurveRF, kOriginExclude, {{0, 1, 7}, {0, 2, 7}}, kWeightInverseX);
+    ASSERT_EQ(CalibrateTestAccess::Weighting(engine, &zeros), kCaliOK);
+    EXPECT_EQ(zeros.GetCaliPoint(1).Weight, 1.0);
+
+    for (int bad : {5, -1}) {
+        CCalibrationData curve = Curve(kCurveRF, kOriginExclude, {{1, 2, 7}}, bad);
+        EXPECT_EQ(CalibrateTestAccess::Weighting(engine, &curve), kCaliBadWeighting) << bad;
+        EXPECT_EQ(curve.GetCaliPoint(0).Weight, 7.0);  // refused before any weight is written
+        EXPECT_EQ(engine.QuanDoCalibration(&curve, 0), kCaliBadWeighting);
+        EXPECT_EQ(curve.GetCurveValid(), 0);
+    }
+    CCalibrationData empty = Curve(kCurveRF, kOriginExclude, {}, 9);
+    EXPECT_EQ(CalibrateTestAccess::Weighting(engine, &empty), kCaliOK);
+    EXPECT_EQ(CalibrateTestAccess::Weighting(engine, static_cast<CCalibrationData*>(nullptr)), kCaliMissingCurve);
+}
+
+TEST(Calibrate, EmptySlotsOutOfRangeCountsAndASecondBatchOnTheSameEngine) {
+    CCalibrationList curves;
+    curves.SetSize(3);
+    curves.SetAt(0, Curve(kCurveLinear, kOriginExclude, {{1, 3}, {2, 5}, {3, 7}}));
+    CCalibrationData tooMany = Curve(kCurveRF, kOriginExclude, {{1, 2}});
+    tooMany.SetNumCaliPts(5000);  // more than the curve holds: only its own points are read
+    curves.SetAt(2, tooMany);
+    CQuanCalibrate engine;
+    CQuanSampleDataList standards;
+    ASSERT_EQ(CalibrateBatch(engine, curves, standards, true), kCaliOK);
+    EXPECT_EQ(curves.GetEntry(1), nullptr);
+    EXPECT_NEAR(curves.GetAt(0).GetCC(1), 2.0, 1e-12);
+    EXPECT_EQ(curves.GetAt(2).GetCurveValid(), 1);
+    EXPECT_DOUBLE_EQ(curves.GetAt(2).GetCC(1), 2.0 / 101);  // 101 points held, 100 of them (0, 0)
+
+    // The same engine on another batch: nothing of the first is carried over.
+    CCalibrationList second;
+    second.Add(Curve(kCurveLinear, kOriginExclude, {{1, 2}, {2, 3}, {3, 4}}, kWeightInverseX));
+    ASSERT_EQ(CalibrateBatch(engine, second, standards, false), kCaliOK);
+    EXPECT_FALSE(engine.IsVersion1());
+    EXPECT_NEAR(second.GetAt(0).GetCC(0), 1.0, 1e-12);
+    EXPECT_NEAR(second.GetAt(0).GetCC(1), 1.0, 1e-12);
+    EXPECT_DOUBLE_EQ(second.GetAt(0).GetCaliPoint(2).Weight, 1.0 / 3);
+}

@@ -1,0 +1,79 @@
+// Shared by the calibration engine's tests: access to the engine's private operations, and
+// builders for curves and batches so that each test states only what it varies.
+#pragma once
+
+#include <cmath>
+#include <initializer_list>
+#include <string>
+
+#include "calibrate/CurveFitting.h"
+#include "calibrate/QuanCalibrate.h"
+
+struct CalibrateTestAccess {
+    static int QuanFitCaliCurve(CQuanCalibrate& engine, CCalibrationData& curve, tag_STATS_STRUCT& stats) {
+        return engine.QuanFitCaliCurve(&curve, &stats);
+    }
+    static int FitPolyCurve(CQuanCalibrate& engine, CCalibrationData& curve, tag_STATS_STRUCT& stats) {
+        return engine.FitPolyCurve(&stats, &curve);
+    }
+    static bool QuanSetCurveStats(CQuanCalibrate& engine, CCalibrationData& curve, tag_STATS_STRUCT& stats) {
+        return engine.QuanSetCurveStats(&curve, &stats);
+    }
+    static int Weighting(CQuanCalibrate& engine, CCalibrationData* curve) { return engine.CaliSetCDBWeighting(curve); }
+    static int Weighting(CQuanCalibrate& engine, CCalibrationList* curves) { return engine.CaliSetCDBWeighting(curves); }
+    static double Apply(const CQuanCalibrate& engine, double x, int t) { return engine.QuanApplyTransformation(x, t); }
+    static int Accumulate(CQuanCalibrate& engine, CCalibrationList* curves, CQuanSampleData* sample) {
+        return engine.CaliDoAccumulate(curves, sample, nullptr);
+    }
+    static int TotalsCurves(CQuanCalibrate& engine, CCalibrationList& curves) {
+        return engine.CalculateTotalsCurves(&curves);
+    }
+};
+
+namespace calibrate_test {
+
+struct Point {
+    double conc;
+    double resp;
+    double weight = 1.0;
+    bool excluded = false;
+};
+
+inline CCalibrationData Curve(int curveType, int origin, std::initializer_list<Point> points, int weighting = 0,
+                              int axis = 0) {
+    CCalibrationData curve;
+    curve.SetName("C" + std::to_string(curveType));
+    curve.SetCCalc(curveType);
+    curve.SetOrigin(origin);
+    curve.SetWeightingFunction(weighting);
+    curve.SetXYTrans(axis);
+    int i = 0;
+    for (const Point& p : points) {
+        tag_CALI_POINT point{};
+        point.Conc = p.conc;
+        point.Resp = p.resp;
+        point.Weight = p.weight;
+        point.Flags = p.excluded ? kCaliPointExcluded : 0;
+        curve.SetCaliPoint(point, i++);
+    }
+    curve.SetNumCaliPts(i);
+    return curve;
+}
+
+// Stats with the switches a list calibration would set for the curve's origin handling.
+inline tag_STATS_STRUCT SwitchesFor(const CCalibrationData& curve, bool version1 = false) {
+    tag_STATS_STRUCT stats{};
+    stats.ForceOrigin = curve.GetOrigin() == kOriginForce;
+    stats.IncludeOrigin = curve.GetOrigin() == kOriginInclude;
+    stats.MatrixMatch = curve.GetOrigin() == kOriginMatrixMatch;
+    stats.Version1 = version1;
+    return stats;
+}
+
+inline CQuanSampleData Sample(int type) {
+    CQuanSampleData sample;
+    sample.SetSampleType(type);
+    return sample;
+}
+
+}  // namespace calibrate_test

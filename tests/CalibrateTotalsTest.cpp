@@ -1,0 +1,127 @@
+// Totals curves: averaged from the fitted curves of their group's members at the end of a list
+// calibration, with the per-level response-factor deviation of RF totals curves.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "CalibrateTestSupport.h"
+
+using namespace calibrate_test;
+
+namespace {
+CCalibrationData Member(const char* group, std::initializer_list<Point> points, float meanRT = 0.0f,
+                        float width = 0.0f) {
+    CCalibrationData curve = Curve(kCurveRF, kOriginExclude, points);
+    curve.SetTotalsGroup(group);
+    curve.SetMeanRT(meanRT);
+    curve.SetMeanRTPeakWidth(width);
+    return curve;
+}
+
+CCalibrationData Totals(const char* group) {
+    CCalibrationData curve = Curve(kCurveRF, kOriginExclude, {{1, 1}, {2, 2}});
+    curve.SetTotalsEntry(1);
+    curve.SetTotalsGroup(group);
+    for (int i = 0; i < 7; ++i) curve.SetCC(9.0, i);  // whatever it held before
+    curve.SetMeanResp(77.0);
+    curve.SetCurveValid(1);
+    curve.SetCaliPtsValid(1);
+    return curve;
+}
+
+int CalibrateList(CCalibrationList& list) {
+    CQuanCalibrate engine;
+    return engine.QuanDoCalibration(&list, 0);
+}
+}  // namespace
+
+TEST(CalibrateTotals, MembersAreAveragedAndLevelFactorsGiveTheDeviation) {
+    CCalibrationList list;
+    list.Add(Totals("PAH"));
+    // Level factors 2 and 4 (RF 3) and 2 and 6 (RF 4): level factors 2 and 5 around 3.5.
+    list.Add(Member("PAH", {{1, 2}, {2, 8}}, 10.0f, 0.2f));
+    list.Add(Member("pah, other", {{1, 2}, {1, 6}}, 12.0f, 0.4f));
+    list.Add(Member("OTHER", {{1, 100}, {2, 300}}, 50.0f, 9.0f));  // not in the group
+    CCalibrationData nested = Totals("PAH");                       // a totals entry is never a member
+    nested.SetTotalsEntry(0);
+    nested.SetTotalsGroupEntry(1);
+    list.Add(nested);
+    ASSERT_EQ(CalibrateList(list), kCaliOK);
+
+    const CCalibrationData& totals = list.GetAt(0);
+    EXPECT_EQ(totals.GetCurveValid(), 1);
+    EXPECT_EQ(totals.GetCaliPtsValid(), 0);
+    EXPECT_DOUBLE_EQ(totals.GetMeanRelResp(), 3.5);
+    EXPECT_DOUBLE_EQ(totals.GetCC(1), 3.5);
+    for (int i : {0, 2, 3, 4, 5, 6}) EXPECT_EQ(totals.GetCC(i), 0.0) << i;
+    EXPECT_DOUBLE_EQ(totals.GetMeanResp(), 4.5);   // members' 5 and 4
+    EXPECT_DOUBLE_EQ(totals.GetMeanConc(), 1.25);  // members' 1.5 and 1
+    EXPECT_DOUBLE_EQ(totals.GetMeanRelConc(), 1.25);
+    EXPECT_EQ(totals.GetMinConc(), 1.0);
+    EXPECT_EQ(totals.GetMaxConc(), 2.0);
+    EXPECT_EQ(totals.GetMinResp(), 2.0);
+    EXPECT_EQ(totals.GetMaxResp(), 8.0);
+    EXPECT_FLOAT_EQ(totals.GetMeanRT(), 11.0f);
+    EXPECT_FLOAT_EQ(totals.GetMeanRTPeakWidth(), 0.3f);
+    EXPECT_NEAR(totals.GetStdDev(), std::sqrt(4.5), 1e-6);  // (2 - 3.5)^2 + (5 - 3.5)^2 over 1
+    EXPECT_NEAR(totals.GetRelSD(), std::sqrt(4.5) / 3.5, 1e-6);
+    EXPECT_NEAR(totals.GetPercRelSD(), std::sqrt(4.5) / 3.5 * 100, 1e-4);
+    // The second totals curve has the same two members.
+    EXPECT_DOUBLE_EQ(list.GetAt(4).GetMeanRelResp(), 3.5);
+    EXPECT_EQ(list.GetAt(4).GetCurveValid(), 1);
+}
+
+TEST(CalibrateTotals, LevelsCountExcludedAndUnusablePointsAsThePartsSay) {
+    CCalibrationList list;
+    list.Add(Totals("G"));
+    // RF 1 (only x > 0 adds a factor) and RF 4 (level 1 excluded). Level 0: (2 + 4) / 2 = 3;
+    // level 1 counts the zero-concentration point with no factor: 0.
+    list.Add(Member("G", {{1, 2}, {0, 5}}));
+    list.Add(Member("G", {{1, 4}, {2, 8, 1, true}}));
+    ASSERT_EQ(CalibrateList(list), kCaliOK);
+    const CCalibrationData& totals = list.GetAt(0);
+    EXPECT_DOUBLE_EQ(totals.GetMeanRelResp(), 2.5);
+    EXPECT_NEAR(totals.GetStdDev(), std::sqrt(0.25 + 6.25), 1e-6);
+
+    // One level only: no deviation.
+    CCalibrationList single;
+    single.Add(Totals("G"));
+    single.Add(Member("G", {{1, 2}}));
+    single.Add(Member("G", {{1, 6}}));
+    ASSERT_EQ(CalibrateList(single), kCaliOK);
+    EXPECT_DOUBLE_EQ(single.GetAt(0).GetMeanRelResp(), 4.0);
+    EXPECT_EQ(single.GetAt(0).GetStdDev(), 0.0);
+    EXPECT_EQ(single.GetAt(0).GetRelSD(), 0.0);
+}
+
+TEST(CalibrateTotals, EmptyGroupsAndGroupsWithoutMembers) {
+    CCalibrationList list;
+    list.Add(Totals(""));
+    list.Add(Totals("NOBODY"));
+    list.Add(Member("PAH", {{1, 2}}));
+    ASSERT_EQ(CalibrateList(list), kCaliOK);
+
+    // No group text: nothing is averaged; only the validity flags change.
+    const CCalibrationData& untouched = list.GetAt(0);
+    EXPECT_EQ(untouched.GetCC(3), 9.0);
+    EXPECT_EQ(untouched.GetMeanResp(), 77.0);
+    EXPECT_EQ(untouched.GetCurveValid(), 0);
+    EXPECT_EQ(untouched.GetCaliPtsValid(), 0);
+    // Its points were neither transformed nor fitted.
+    EXPECT_EQ(untouched.GetCaliPoint(1).Conc, 2.0);
+
+    // A group nobody belongs to keeps the reset values.
+    const CCalibrationData& empty = list.GetAt(1);
+    EXPECT_EQ(empty.GetCurveValid(), 0);
+    EXPECT_EQ(empty.GetMinResp(), 999999999.9);
+    EXPECT_EQ(empty.GetMinConc(), 999999999.9);
+    EXPECT_EQ(empty.GetMaxResp(), -999999999.9);
+    EXPECT_EQ(empty.GetMaxConc(), -999999999.9);
+    EXPECT_EQ(empty.GetMeanResp(), 0.0);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(empty.GetCC(i), 0.0) << i;
+
+    // Recomputed from scratch at every calibration: a second run gives the same curve.
+    const CCalibrationData first = list.GetAt(1);
+    ASSERT_EQ(CalibrateList(list), kCaliOK);
+    EXPECT_TRUE(list.GetAt(1) == first);
+}

@@ -1,0 +1,223 @@
+// Curve descriptions compared as whole texts for every shape (no calibration, response factor,
+// straight line under each correlation setting, higher orders with zero terms, single and
+// multiple internal standards, settings outside their tables), and the correlation report
+// fields of a curve and of the calibration list.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+
+#include "quan.h"
+
+namespace {
+
+using CurveField = CCalibrationData::CalibrationDataFields;
+
+CCalibrationData ValidCurve(const char* name, int curveType, std::initializer_list<double> coefficients,
+                            double r = 0.0) {
+    CCalibrationData curve;
+    curve.SetName(name);
+    curve.SetCurveValid(1);
+    curve.SetCCalc(curveType);
+    curve.SetCorrCoeff(r);
+    int order = 0;
+    for (double c : coefficients) curve.SetCC(c, order++);
+    return curve;
+}
+
+// A straight line y = 1.2 x + 0.5 with r = 0.998 (r^2 = 0.996004).
+CCalibrationData Line(int reportCorr, int weighting, int origin) {
+    CCalibrationData curve = ValidCurve("Benzene", 1, {0.5, 1.2}, 0.998);
+    curve.SetReportCorrFlags(reportCorr);
+    curve.SetWeightingFunction(weighting);
+    curve.SetOrigin(origin);
+    return curve;
+}
+
+std::string LineOf(const CCalibrationData& curve, int number) {
+    std::string text = curve.GetDescription() + "\n";
+    for (; number > 0; --number) text.erase(0, text.find('\n') + 1);
+    return text.substr(0, text.find('\n'));
+}
+
+}  // namespace
+
+TEST(CalibrationDescription, CurveWithoutCalibrationGivesNameResponseAndCurveType) {
+    EXPECT_EQ(CCalibrationData().GetDescription(),
+              "Compound name: [Unknown]\nNo Calibration\nResponse type: External Std, Area\nCurve type: RF");
+
+    // Stored settings still show; the fitted values do not.
+    CCalibrationData unfitted = Line(2, 1, 1);
+    unfitted.SetCurveValid(0);
+    unfitted.SetRCalc(1);
+    unfitted.SetRRef(3);
+    unfitted.SetRAH(1);
+    unfitted.SetXYTrans(1);
+    EXPECT_EQ(unfitted.GetDescription(),
+              "Compound name: Benzene\n"
+              "No Calibration\n"
+              "Response type: Internal Std ( Ref 3 ), Height * ( IS Conc. / IS Height )\n"
+              "Curve type: Linear, Origin: Exclude, Weighting: 1/x, Axis trans: Ln");
+}
+
+TEST(CalibrationDescription, ResponseFactorAndStraightLineWholeTexts) {
+    CCalibrationData rf = ValidCurve("Toluene", 0, {0.0, 0.0125}, 0.9);
+    rf.SetStdDev(0.00042);
+    rf.SetPercRelSD(3.36);
+    rf.SetReportCorrFlags(2);  // asked for, but an RF curve has no correlation
+    rf.SetRCalc(1);
+    rf.SetUseMulti(1);
+    rf.SetOrigin(2);  // settings other than the type are not shown for RF
+    EXPECT_EQ(rf.GetDescription(),
+              "Compound name: Toluene\n"
+              "Response Factor: 0.0125\n"
+              "RRF SD: 0.00042,  % Relative SD: 3.36\n"
+              "Response type: Internal Std ( Ref Multiple ), Area * ( IS Conc. / IS Area )\n"
+              "Curve type: RF");
+
+    EXPECT_EQ(Line(0, 0, 1).GetDescription(),
+              "Compound name: Benzene\n"
+              "Correlation coefficient: r = 0.998000, r^2 = 0.996004\n"
+              "Calibration curve: 1.2 * x + 0.5\n"
+              "Response type: External Std, Area\n"
+              "Curve type: Linear, Origin: Exclude, Weighting: Null, Axis trans: None");
+}
+
+TEST(CalibrationDescription, CorrelationLineFollowsReportSetting) {
+    const std::string corrCoeff = "Correlation coefficient: r = 0.998000, r^2 = 0.996004";
+    const std::string coeffOfDet = "Coefficient of Determination: 0.996004";
+    const struct {
+        int reportCorr, weighting, origin, curveType;
+        std::string expected;
+    } cases[] = {
+        {1, 3, 0, 2, "Coefficient of Determination: R^2 = 0.996004 "},  // the trailing space is the host's
+        {2, 4, 2, 3, corrCoeff},
+        // Any other setting: r only for an unweighted line with the origin excluded.
+        {0, 0, 1, 1, corrCoeff}, {-1, 0, 1, 1, corrCoeff}, {0, 1, 1, 1, coeffOfDet},
+        {0, 0, 0, 1, coeffOfDet}, {3, 0, 2, 1, coeffOfDet}, {0, 0, 1, 2, coeffOfDet},
+    };
+    for (const auto& c : cases) {
+        CCalibrationData curve = Line(c.reportCorr, c.weighting, c.origin);
+        curve.SetCCalc(c.curveType);
+        EXPECT_EQ(LineOf(curve, 1), c.expected) << c.reportCorr << c.weighting << c.origin << c.curveType;
+    }
+    CCalibrationData falling = Line(2, 0, 1);
+    falling.SetCorrCoeff(-0.5);
+    EXPECT_EQ(LineOf(falling, 1), "Correlation coefficient: r = -0.500000, r^2 = 0.250000");
+}
+
+TEST(CalibrationDescription, EquationSkipsZeroTermsAndKeepsSigns) {
+    const struct {
+        int curveType;
+        std::initializer_list<double> coefficients;
+        const char* expected;
+    } cases[] = {
+        {2, {2.5, 0.0, -0.03}, "Calibration curve: -0.03 * x^2 + 2.5"},
+        {3, {0.0, 0.5, 0.0, 1e-7}, "Calibration curve: 1e-07 * x^3 + 0.5 * x"},
+        {2, {-0.0, -4.0, 1234567.0}, "Calibration curve: 1.23457e+06 * x^2 + -4 * x"},
+        {6, {1, 2, 3, 4, 5, 6, 7}, "Calibration curve: 7 * x^6 + 6 * x^5 + 5 * x^4 + 4 * x^3 + 3 * x^2 + 2 * x + 1"},
+        {1, {0.25, 2.0, 9.0}, "Calibration curve: 2 * x + 0.25"},  // orders above the type are not shown
+        {1, {0.0, 0.0}, "Calibration curve: "},
+    };
+    for (const auto& c : cases) EXPECT_EQ(LineOf(ValidCurve("X", c.curveType, c.coefficients), 2), c.expected);
+}
+
+TEST(CalibrationDescription, SettingsOutsideTheirTablesStillDescribeTheCurve) {
+    CCalibrationData curve = ValidCurve("50%s %d mix", 9, {1.0, 2.0}, 0.5);
+    curve.SetRCalc(42);
+    curve.SetRAH(-1);
+    curve.SetOrigin(7);
+    curve.SetWeightingFunction(6);
+    curve.SetXYTrans(5);
+    EXPECT_EQ(curve.GetDescription(),
+              "Compound name: 50%s %d mix\n"
+              "Coefficient of Determination: 0.250000\n"
+              "Calibration curve: 2 * x + 1\n"
+              "Response type: , \n"
+              "Curve type: , Origin: , Weighting: , Axis trans: ");
+
+    // Extreme curve types neither loop for long nor read outside the coefficients.
+    for (int type : {INT_MAX, 7}) {
+        curve.SetCCalc(type);
+        EXPECT_EQ(LineOf(curve, 2), "Calibration curve: 2 * x + 1") << type;
+    }
+    curve.SetCCalc(INT_MIN);
+    EXPECT_EQ(LineOf(curve, 2), "Calibration curve: ");
+
+    // A huge value prints in full (1e300 has 301 digits) rather than being cut at a buffer size.
+    curve.SetCCalc(1);
+    curve.SetCorrCoeff(1e300);
+    curve.SetReportCorrFlags(2);
+    const std::string line = LineOf(curve, 1);
+    EXPECT_EQ(line.size(), std::strlen("Correlation coefficient: r = ") + 301 + std::strlen(".000000, r^2 = inf"));
+    EXPECT_EQ(line.substr(line.size() - 18), ".000000, r^2 = inf");
+}
+
+TEST(CalibrationFieldStrings, CorrelationFieldsOfOneCurve) {
+    double number = 42.0;
+    std::string text = "old";
+    const CCalibrationData invalid;
+    const CCalibrationData rf = ValidCurve("RF", 0, {0.0, 2.0}, 0.9);
+    for (int field : {0, 1, 5}) EXPECT_FALSE(invalid.GetFieldStr(CurveField(field), false, text, number));
+    EXPECT_FALSE(rf.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, text, number));
+    EXPECT_FALSE(rf.GetFieldStr(CCalibrationData::kCaliCoeffOfDet, true, text, number));
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(number, 42.0);
+
+    const CCalibrationData line = ValidCurve("L", 1, {0.0, 2.0}, -0.5);
+    EXPECT_TRUE(line.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, text, number));
+    EXPECT_EQ(number, -0.5);
+    // Buffer forms write only the terminator.
+    char buffer[4] = {'a', 'b', 'c', 'd'};
+    EXPECT_TRUE(line.GetFieldStr(CCalibrationData::kCaliCoeffOfDet, false, buffer, number));
+    EXPECT_EQ(number, 0.25);
+    EXPECT_EQ(std::string(buffer, 4), std::string("\0bcd", 4));
+    buffer[0] = 'a';
+    EXPECT_TRUE(line.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, buffer, 1, number));
+    EXPECT_EQ(std::string(buffer, 4), std::string("\0bcd", 4));
+    // No room even for the terminator, or no buffer: refused, nothing written.
+    buffer[0] = 'a';
+    number = 5.0;
+    EXPECT_FALSE(line.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, buffer, 0, number));
+    EXPECT_FALSE(line.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, nullptr, number));
+    EXPECT_EQ(buffer[0], 'a');
+
+    // Other field numbers of a valid curve are accepted and write nothing.
+    for (int field : {2, -1, 1000}) {
+        EXPECT_TRUE(rf.GetFieldStr(CurveField(field), false, text, number));
+        EXPECT_TRUE(line.GetFieldStr(CurveField(field), false, buffer, number));
+    }
+    EXPECT_EQ(number, 5.0);
+}
+
+TEST(CalibrationFieldStrings, ListAsksCurvesInOrder) {
+    double number = 3.0;
+    std::string text;
+    CCalibrationList list;
+    EXPECT_FALSE(list.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, text, number));
+    EXPECT_FALSE(list.GetFieldStr(CurveField(4), false, text, number));
+
+    const CCalibrationData second = ValidCurve("B", 1, {0.0, 1.0}, 0.75);
+    list.Add(ValidCurve("A", 0, {0.0, 1.0}, 0.9));  // RF: has no correlation
+    list.Add(CCalibrationData());                   // not calibrated
+    list.Add(second);
+    list.Add(ValidCurve("C", 2, {0.0, 1.0, 1.0}, 0.5));
+    EXPECT_TRUE(list.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, text, number));
+    EXPECT_EQ(number, 0.75);
+    char buffer[8] = "xyz";
+    EXPECT_TRUE(list.GetFieldStr(CCalibrationData::kCaliCoeffOfDet, false, buffer, number));
+    EXPECT_EQ(number, 0.5625);
+    EXPECT_STREQ(buffer, "");
+    EXPECT_FALSE(list.GetFieldStr(CCalibrationData::kCaliCoeffOfDet, false, buffer, 0, number));
+
+    // Empty slots are passed over; a list with no correlated curve answers false.
+    CCalibrationList sparse;
+    sparse.SetSize(3);
+    sparse.SetAt(0, ValidCurve("A", 0, {0.0, 1.0}));
+    number = 3.0;
+    EXPECT_FALSE(sparse.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, text, number));
+    EXPECT_EQ(number, 3.0);
+    sparse.SetAt(2, second);
+    EXPECT_TRUE(sparse.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, text, number));
+    EXPECT_EQ(number, 0.75);
+}

@@ -1,0 +1,486 @@
+// Peak report fields by number: forms, the absent-peak and extra conditions, the special
+// fields, round trips through the field texts, and the safety of the text-buffer forms.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "quan.h"
+
+namespace {
+using Field = CPeakData::PeakDataFields;
+Field F(int number) { return static_cast<Field>(number); }
+
+struct Shown {
+    int result;
+    std::string text;
+    double number;
+};
+
+Shown Read(const CPeakData& peak, int field) {
+    std::string text = "stale";
+    double number = -999.0;
+    const int result = peak.PeakGetFieldStr(F(field), false, text, number);
+    return {result, text, number};
+}
+
+int Write(CPeakData& peak, int field, const std::string& value) {
+    std::string text = value;
+    return peak.PeakSetFieldStr(F(field), 0, text);
+}
+
+bool SameRecord(const CPeakData& a, const CPeakData& b) {
+    return std::memcmp(&a.GetRecord(), &b.GetRecord(), sizeof(_tagINTERNAL_PEAK_DB_RECORD)) == 0;
+}
+
+// A peak on which every condition of every field holds, so reads show what writes stored.
+CPeakData PeakShowingEverything() {
+    CPeakData peak;
+    peak.SetUserRFMode(1);
+    peak.SetResponseFlag(1);
+    peak.SetSecondaryPeaks(1);
+    peak.SetInterferenceFlags(1);
+    peak.SetValidConc(1);
+    peak.SetUseEMPC(1);
+    peak.SetDetectionThreshold(1.0);
+    peak.SetQuantitationThreshold(1.0);
+    peak.SetFixedConc(10.0);
+    peak.SetRRFMean(1.0);
+    return peak;
+}
+}  // namespace
+
+TEST(PeakFieldStrings, EachFormReadsItsStoredValue) {
+    CPeakData peak;
+    peak.SetName("Chlorpyrifos");
+    peak.SetArea(1234.5);
+    peak.SetPkBalance(0.25f);
+    peak.SetPredScan(4000000000u);
+    peak.SetDeltaScan(-12);
+    peak.SetExcludedStd(0);
+    peak.SetNoSolutionFlag(0);
+    peak.SetMatrixFlag(1);
+    peak.SetRAH(1);
+    peak.SetRCalc(2);
+    peak.SetStdLevels(4);
+    const struct {
+        int field;
+        std::string text;
+        double number;
+    } cases[] = {
+        {13, "Chlorpyrifos", -999.0}, {116, "", 1234.5}, {33, "", 0.25},   {105, "", 4000000000.0},
+        {107, "", -12.0},             {19, "YES", -999.0}, {101, "NO", -999.0}, {211, "YES", -999.0},
+        {60, "H", -999.0},            {61, "ISODIL", -999.0}, {72, "C", -999.0}, {207, "NO", -999.0},
+    };
+    for (const auto& c : cases) {
+        const Shown shown = Read(peak, c.field);
+        EXPECT_EQ(shown.result, 1) << "field " << c.field;
+        EXPECT_EQ(shown.text, c.text) << "field " << c.field;
+        EXPECT_EQ(shown.number, c.number) << "field " << c.field;
+    }
+}
+
+TEST(PeakFieldStrings, NumbersOutsideTheTableAndUnusedNumbersShowNothing) {
+    CPeakData peak;
+    peak.SetISDevHighFlag(1);
+    for (int field : {160, 162, 199, 203, 208, 209, 236, -1, 16383, 16385, INT_MIN, INT_MAX})
+        EXPECT_EQ(Read(peak, field).result, 0) << "field " << field;
+    EXPECT_EQ(Read(peak, 16384).text, "YES");
+    peak.SetISDevHighFlag(0);
+    EXPECT_EQ(Read(peak, 16384).text, "NO");
+    EXPECT_EQ(Read(peak, 160).text, "");
+}
+
+TEST(PeakFieldStrings, EveryStoredFieldReadsBackWhatItsOwnTextWrote) {
+    int checked = 0;
+    for (const PeakFieldInfo& info : PeakFieldList()) {
+        if (!info.settable) continue;
+        CPeakData peak = PeakShowingEverything();
+        const int field = info.field;
+        switch (info.form) {
+            case PeakFieldForm::kNumber:
+                ASSERT_EQ(Write(peak, field, "7"), 1) << "field " << field;
+                EXPECT_EQ(Read(peak, field).number, 7.0) << "field " << field;
+                break;
+            case PeakFieldForm::kText:
+                ASSERT_EQ(Write(peak, field, "Q1 trace"), 1) << "field " << field;
+                EXPECT_EQ(Read(peak, field).text, "Q1 trace") << "field " << field;
+                break;
+            case PeakFieldForm::kYesIfZero:
+            case PeakFieldForm::kYesIfSet:
+            case PeakFieldForm::kCoded:
+                // Whatever a field shows, written back, shows the same again.
+                for (const char* text : {"YES", "NO", "H", "L", "Pass", "Fail", "Ref", "n/a", "B", "IS"}) {
+                    ASSERT_EQ(Write(peak, field, text), 1) << "field " << field;
+                    const std::string shown = Read(peak, field).text;
+                    ASSERT_EQ(Write(peak, field, shown), 1) << "field " << field;
+                    EXPECT_EQ(Read(peak, field).text, shown) << "field " << field << " after " << text;
+                }
+                break;
+            case PeakFieldForm::kNoSource: ADD_FAILURE() << "field " << field << " has no source"; break;
+        }
+        ++checked;
+    }
+    EXPECT_GT(checked, 150);
+}
+
+TEST(PeakFieldStrings, FieldsThatTakeNoValueChangeNothing) {
+    CPeakData peak = PeakShowingEverything();
+    peak.SetChromNoise(3.0);
+    peak.SetMatrixFlag(0);
+    peak.SetISDevHighFlag(0);
+    const CPeakData before(peak);
+    for (const PeakFieldInfo& info : PeakFieldList()) {
+        if (info.settable) continue;
+        for (const char* text : {"5", "YES", "", "H"}) {
+            EXPECT_EQ(Write(peak, info.field, text), 1) << "field " << info.field;
+            EXPECT_TRUE(SameRecord(peak, before)) << "field " << info.field << " changed the peak";
+        }
+    }
+    for (int field : {236, -1, 16383, INT_MIN, INT_MAX}) {
+        EXPECT_EQ(Write(peak, field, "5"), 1);
+        EXPECT_TRUE(SameRecord(peak, before));
+    }
+    EXPECT_EQ(Read(peak, 146).number, 3.0);
+}
+
+TEST(PeakFieldStrings, PlaceholderAndDeletedPeaksHideTheirMeasuredValues) {
+    for (int absentKind = 0; absentKind < 2; ++absentKind) {
+        CPeakData peak = PeakShowingEverything();
+        peak.SetFoundRT(5.5f);
+        if (absentKind == 0) peak.SetPlaceHolder(1);
+        else peak.SetPeakDeleted(1);
+        for (int field : {100, 106, 110, 115, 118, 119, 131, 148, 150, 151, 152, 158, 159, 161, 164, 166, 174, 175,
+                          206, 219, 224, 229, 116, 117, 120}) {
+            const Shown shown = Read(peak, field);
+            EXPECT_EQ(shown.result, 0) << "field " << field;
+            EXPECT_EQ(shown.text, "") << "field " << field;
+        }
+        // Settings and concentrations stay visible.
+        for (int field : {121, 53, 163, 165, 13}) EXPECT_EQ(Read(peak, field).result, 1) << "field " << field;
+        EXPECT_EQ(Read(peak, 92).result, absentKind == 0 ? 0 : 1);
+    }
+    CPeakData present = PeakShowingEverything();
+    present.SetFoundRT(5.5f);
+    EXPECT_EQ(Read(present, 110).number, 5.5);
+}
+
+TEST(PeakFieldStrings, ExtraConditionsDecideWhetherAFieldIsShown) {
+    struct Case {
+        const char* what;
+        int field;
+        void (*prepare)(CPeakData&);
+        int expected;
+    };
+    const Case cases[] = {
+        {"several internal standards", 62, [](CPeakData& p) { p.SetUseMulti(1); }, 0},
+        {"one internal standard", 62, [](CPeakData& p) { p.SetUseMulti(0); }, 1},
+        {"no detection threshold", 80, [](CPeakData& p) { p.SetDetectionThreshold(0.0); }, 0},
+        {"no quantitation threshold", 81, [](CPeakData& p) { p.SetQuantitationThreshold(0.0); }, 0},
+        {"user RF off", 90, [](CPeakData& p) { p.SetUserRFMode(0); }, 0},
+        {"LOD without a threshold", 95, [](CPeakData& p) { p.SetDetectionThreshold(0.0); }, 0},
+        {"LOD without a valid concentration", 95, [](CPeakData& p) { p.SetValidConc(0); }, 0},
+        {"LOQ without a threshold", 96, [](CPeakData& p) { p.SetQuantitationThreshold(0.0); }, 0},
+        {"LOQ shown", 96, [](CPeakData&) {}, 1},
+        {"placeholder totals peak area", 116, [](CPeakData& p) { p.SetPlaceHolder(1); p.SetTotalsPeak(1); }, 1},
+        {"placeholder totals group height", 117, [](CPeakData& p) { p.SetPlaceHolder(1); p.SetTotalsGroupPeak(1); }, 1},
+        {"deleted totals peak area", 116, [](CPeakData& p) { p.SetPeakDeleted(1); p.SetTotalsPeak(1); }, 0},
+        {"response not calculated", 120, [](CPeakData& p) { p.SetResponseFlag(0); }, 0},
+        {"totals placeholder response", 120, [](CPeakData& p) { p.SetResponseFlag(0); p.SetPlaceHolder(1); p.SetTotalsPeak(1); }, 1},
+        {"concentration not valid", 122, [](CPeakData& p) { p.SetValidConc(0); }, 0},
+        {"blank-subtracted not valid", 129, [](CPeakData& p) { p.SetValidConc(0); }, 0},
+        {"no secondary peaks", 132, [](CPeakData& p) { p.SetSecondaryPeaks(0); }, 0},
+        {"no secondary peaks height", 133, [](CPeakData& p) { p.SetSecondaryPeaks(0); }, 0},
+        {"recovery of a totals peak", 141, [](CPeakData& p) { p.SetTotalsPeak(1); }, 0},
+        {"recovery without fixed concentration", 142, [](CPeakData& p) { p.SetFixedConc(0.0); }, 0},
+        {"recovery shown", 142, [](CPeakData&) {}, 1},
+        {"RRF mean zero", 144, [](CPeakData& p) { p.SetRRFMean(0.0); }, 0},
+        {"secondary S/N without secondary peaks", 150, [](CPeakData& p) { p.SetSecondaryPeaks(0); }, 0},
+        {"EMPC not used", 157, [](CPeakData& p) { p.SetUseEMPC(0); }, 0},
+        {"EMPC without valid concentration", 157, [](CPeakData& p) { p.SetValidConc(0); }, 0},
+        {"corrected response without EMPC", 158, [](CPeakData& p) { p.SetUseEMPC(0); }, 0},
+        {"no interference", 204, [](CPeakData& p) { p.SetInterferenceFlags(0); }, 0},
+        {"no interference percentage", 205, [](CPeakData& p) { p.SetInterferenceFlags(0); }, 0},
+    };
+    for (const Case& c : cases) {
+        CPeakData peak = PeakShowingEverything();
+        c.prepare(peak);
+        EXPECT_EQ(Read(peak, c.field).result, c.expected) << c.what;
+    }
+}
+
+TEST(PeakFieldStrings, RecoveryAndShapeFields) {
+    CPeakData peak = PeakShowingEverything();
+    peak.SetAnalConc(12.0);  // fixed concentration 10
+    EXPECT_DOUBLE_EQ(Read(peak, 141).number, 20.0);
+    EXPECT_DOUBLE_EQ(Read(peak, 142).number, 120.0);
+
+    // Width and sigma count only when positive, skew and kurtosis when not zero; the number
+    // is written either way.
+    const struct {
+        int field;
+        double value;
+        int expected;
+    } cases[] = {{170, 0.0, 0}, {170, -1.0, 0}, {170, 0.5, 1}, {171, 0.0, 0}, {171, 2.0, 1},
+                 {172, 0.0, 0}, {172, -0.3, 1}, {173, 0.0, 0}, {173, 4.0, 1}};
+    for (const auto& c : cases) {
+        CPeakData shaped;
+        shaped.SetWidth(c.field == 170 ? c.value : 0.0);
+        shaped.SetSigma(c.field == 171 ? c.value : 0.0);
+        shaped.SetSkew(c.field == 172 ? c.value : 0.0);
+        shaped.SetKurt(c.field == 173 ? c.value : 0.0);
+        const Shown shown = Read(shaped, c.field);
+        EXPECT_EQ(shown.result, c.expected) << "field " << c.field << " value " << c.value;
+        EXPECT_EQ(shown.number, c.value) << "field " << c.field;
+    }
+}
+
+TEST(PeakFieldStrings, DetectionFlagsTextAndItsWriteReply) {
+    CPeakData peak;
+    peak.SetPeakDetectionFlags("BB");
+    EXPECT_EQ(Read(peak, 92).text, "BB");
+    peak.SetPeakDeleted(1);
+    peak.SetExcludedStd(1);
+    EXPECT_EQ(Read(peak, 92).text, "BB-X");
+    peak.SetNoSolutionFlag(1);
+    EXPECT_EQ(Read(peak, 92).text, "BB-XI");
+
+    // Writing stores no flags; it answers with the letters in its own order.
+    std::string text = "ZZ";
+    EXPECT_EQ(peak.PeakSetFieldStr(F(92), 0, text), 1);
+    EXPECT_EQ(text, "XI-");
+    EXPECT_EQ(peak.GetPeakDetectionFlags(), "BB");
+
+    CPeakData placeholder;
+    placeholder.SetPlaceHolder(1);
+    placeholder.SetPeakDetectionFlags("MM");
+    EXPECT_EQ(Read(placeholder, 92).result, 0);
+    text = "anything";
+    EXPECT_EQ(placeholder.PeakSetFieldStr(F(92), 0, text), 1);
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(placeholder.GetPeakDetectionFlags(), "");
+}
+
+TEST(PeakFieldStrings, LocateMethodWriteAnswersWithItsCode) {
+    const struct {
+        int locateBy;
+        const char* code;
+    } cases[] = {{0, "RNUM"}, {2, "RRT"}, {6, "P_CN"}, {7, ""}, {8, ""}, {-1, ""}};
+    for (const auto& c : cases) {
+        CPeakData peak;
+        peak.SetLocateBy(c.locateBy);
+        std::string text = "3";
+        EXPECT_EQ(peak.PeakSetFieldStr(F(52), 0, text), 1);
+        EXPECT_EQ(text, c.code) << "locate by " << c.locateBy;
+        EXPECT_EQ(peak.GetLocateBy(), c.locateBy);
+        EXPECT_EQ(Read(peak, 52).number, c.locateBy);
+    }
+    // A reply that does not fit the caller's buffer is refused whole.
+    CPeakData peak;
+    peak.SetLocateBy(0);
+    char small[4] = "9";
+    EXPECT_EQ(peak.PeakSetFieldStr(F(52), 0, small, sizeof small), 0);
+    EXPECT_STREQ(small, "");
+    char enough[5] = "9";
+    EXPECT_EQ(peak.PeakSetFieldStr(F(52), 0, enough, sizeof enough), 1);
+    EXPECT_STREQ(enough, "RNUM");
+}
+
+TEST(PeakFieldStrings, CodedFieldsShowTheirCodesAndTakeNumbersOrCodes) {
+    CPeakData peak;
+    const struct {
+        int field;
+        void (*store)(CPeakData&, int);
+        int value;
+        const char* text;
+    } reads[] = {
+        {60, [](CPeakData& p, int v) { p.SetRAH(v); }, 0, "A"},
+        {60, [](CPeakData& p, int v) { p.SetRAH(v); }, 3, ""},
+        {60, [](CPeakData& p, int v) { p.SetRAH(v); }, -1, ""},
+        {61, [](CPeakData& p, int v) { p.SetRCalc(v); }, 5, "NAMED"},
+        {61, [](CPeakData& p, int v) { p.SetRCalc(v); }, 7, ""},
+        {72, [](CPeakData& p, int v) { p.SetStdLevels(v); }, 0, "FIXED"},
+        {72, [](CPeakData& p, int v) { p.SetStdLevels(v); }, 12, "K"},
+        {72, [](CPeakData& p, int v) { p.SetStdLevels(v); }, 13, ""},
+        {176, [](CPeakData& p, int v) { p.SetPeakQuality(v); }, 1, "Pass"},
+        {176, [](CPeakData& p, int v) { p.SetPeakQuality(v); }, 3, "Ref"},
+        {176, [](CPeakData& p, int v) { p.SetPeakQuality(v); }, 9, "n/a"},
+        {204, [](CPeakData& p, int v) { p.SetInterferenceFlags(v); }, 1, "H"},
+        {204, [](CPeakData& p, int v) { p.SetInterferenceFlags(v); }, 2, "L"},
+        {204, [](CPeakData& p, int v) { p.SetInterferenceFlags(v); }, -4, "L"},
+    };
+    for (const auto& c : reads) {
+        c.store(peak, c.value);
+        const Shown shown = Read(peak, c.field);
+        EXPECT_EQ(shown.result, 1) << "field " << c.field << " value " << c.value;
+        EXPECT_EQ(shown.text, c.text) << "field " << c.field << " value " << c.value;
+    }
+
+    EXPECT_EQ(Write(peak, 72, "5"), 1);
+    EXPECT_EQ(peak.GetStdLevels(), 5);
+    EXPECT_EQ(Write(peak, 72, "B"), 1);
+    EXPECT_EQ(peak.GetStdLevels(), 3);
+    EXPECT_EQ(Write(peak, 72, "L"), 1);  // not a level a peak shows: read as a number, 0
+    EXPECT_EQ(peak.GetStdLevels(), 0);
+    EXPECT_EQ(Write(peak, 61, "INTERN"), 1);
+    EXPECT_EQ(peak.GetRCalc(), 4);
+    EXPECT_EQ(Write(peak, 176, "Fail"), 1);
+    EXPECT_EQ(peak.GetPeakQuality(), 2);
+    EXPECT_EQ(Write(peak, 176, "fail"), 1);
+    EXPECT_EQ(peak.GetPeakQuality(), 0);
+    EXPECT_EQ(Write(peak, 204, "H"), 1);
+    EXPECT_EQ(peak.GetInterferenceFlags(), 1);
+    for (const char* other : {"L", "h", "", "1"}) {
+        EXPECT_EQ(Write(peak, 204, other), 1);
+        EXPECT_EQ(peak.GetInterferenceFlags(), 2) << other;
+    }
+}
+
+TEST(PeakFieldStrings, NumbersAreStoredOnlyWhenTheFieldCanHoldThem) {
+    CPeakData peak;
+    const struct {
+        int field;
+        const char* text;
+        int result;
+        double readBack;
+    } cases[] = {
+        {7, "3.9", 1, 3.0},          {7, "-3.9", 1, -3.0},       {7, "2147483647", 1, 2147483647.0},
+        {7, "2147483648", 0, 2147483647.0}, {7, "nan", 0, 2147483647.0},        {7, "abc", 1, 0.0},
+        {7, " +12 units", 1, 12.0},  {105, "4294967295", 1, 4294967295.0}, {105, "-1", 0, 4294967295.0},
+        {105, "-0.5", 1, 0.0},       {53, "1e39", 0, 0.0},       {53, "2.5", 1, 2.5},
+        {53, "inf", 0, 2.5},         {57, "1e308", 1, 1e308},    {57, "1e999", 0, 1e308},
+        {57, "-infinity", 0, 1e308}, {57, "", 1, 0.0},           {57, "0x10", 1, 0.0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Write(peak, c.field, c.text), c.result) << "field " << c.field << " text " << c.text;
+        EXPECT_EQ(Read(peak, c.field).number, c.readBack) << "field " << c.field << " text " << c.text;
+    }
+}
+
+TEST(PeakFieldStrings, StoredWindowAndThresholdMethodBytes) {
+    _tagINTERNAL_PEAK_DB_RECORD record{};
+    record.ChroMassWindow = 0.0f;
+    record.ChroMassWindowAbs = 0;
+    const unsigned char word[4] = {0x02, 0x00, 0x01, 0x00};  // method 2, reserved bytes 0x0001
+    std::memcpy(reinterpret_cast<unsigned char*>(&record) + 1512, word, sizeof word);
+    CPeakData peak(record);
+    // The stored values, not the getters' defaults for an unset window.
+    EXPECT_EQ(Read(peak, 26).number, 0.0);
+    EXPECT_EQ(Read(peak, 27).text, "YES");
+    EXPECT_EQ(Read(peak, 39).number, 65538.0);
+
+    EXPECT_EQ(Write(peak, 39, "7"), 1);
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&peak.GetRecord());
+    EXPECT_EQ(bytes[1512], 7);
+    EXPECT_EQ(bytes[1513], 0);
+    EXPECT_EQ(bytes[1514], 0);
+    EXPECT_EQ(bytes[1515], 0);
+    EXPECT_EQ(peak.GetPkThreshMethod(), 7);
+    EXPECT_EQ(Write(peak, 26, "0.5"), 1);
+    EXPECT_EQ(peak.GetChroMassWindow(), 0.5f);
+}
+
+TEST(PeakFieldStrings, TextsAreStoredWholeOrNotAtAll) {
+    CPeakData peak;
+    peak.SetName("Atrazine");
+    EXPECT_EQ(Write(peak, 13, std::string(81, 'n')), 0);
+    EXPECT_EQ(peak.GetName(), "Atrazine");
+    EXPECT_EQ(Write(peak, 13, std::string(80, 'n')), 1);
+    EXPECT_EQ(peak.GetName(), std::string(80, 'n'));
+    EXPECT_EQ(Write(peak, 18, "ABCDEFGHIJ"), 0);  // flags hold nine characters
+    EXPECT_EQ(Write(peak, 18, "ABCDEFGHI"), 1);
+    EXPECT_EQ(Read(peak, 18).text, "ABCDEFGHI");
+    EXPECT_EQ(Write(peak, 13, std::string("Atra\0zine", 9)), 0);
+    EXPECT_EQ(Write(peak, 177, std::string(150, 'q')), 0);
+    EXPECT_EQ(Write(peak, 177, "Fit #2.5#"), 1);
+    EXPECT_EQ(Read(peak, 177).text, "Fit 2.5000");
+}
+
+TEST(PeakFieldStrings, BufferFormsNeverWritePastTheirCapacity) {
+    CPeakData peak;
+    peak.SetName("Chlorpyrifos");  // 12 characters
+    peak.SetArea(42.0);
+    char buffer[32];
+    double number = 0.0;
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(peak.PeakGetFieldStr(F(13), false, buffer, 12, number), 0);
+    EXPECT_EQ(buffer[0], '\0');
+    EXPECT_EQ(buffer[12], '#');
+    EXPECT_EQ(peak.PeakGetFieldStr(F(13), false, buffer, 13, number), 1);
+    EXPECT_STREQ(buffer, "Chlorpyrifos");
+    EXPECT_EQ(buffer[13], '#');
+    // A number needs no room for text; a null buffer still gives it.
+    EXPECT_EQ(peak.PeakGetFieldStr(F(116), false, nullptr, 0, number), 1);
+    EXPECT_EQ(number, 42.0);
+    EXPECT_EQ(peak.PeakGetFieldStr(F(13), false, nullptr, 0, number), 0);
+    EXPECT_EQ(peak.PeakGetFieldStr(F(13), false, buffer, number), 1);
+    EXPECT_STREQ(buffer, "Chlorpyrifos");
+
+    // The set forms read no further than the capacity, even without a terminator.
+    char unterminated[4] = {'1', '2', '3', '4'};
+    EXPECT_EQ(peak.PeakSetFieldStr(F(7), 0, unterminated, sizeof unterminated), 1);
+    EXPECT_EQ(peak.GetMDBEntry(), 1234);
+    EXPECT_EQ(unterminated[0], '\0');
+    EXPECT_EQ(peak.PeakSetFieldStr(F(7), 0, nullptr, 16), 1);
+    EXPECT_EQ(peak.GetMDBEntry(), 0);
+    char plain[CPeakData::kPeakFieldTextSize] = "Simazine";
+    EXPECT_EQ(peak.PeakSetFieldStr(F(13), 0, plain), 1);
+    EXPECT_EQ(peak.GetName(), "Simazine");
+    EXPECT_STREQ(plain, "");
+}
+
+TEST(PeakFieldStrings, LongQualityTextNeedsTheStringForm) {
+    // 21 marked numbers of 1e308, each printed with four decimals: 314 characters apiece.
+    std::string quality;
+    for (int i = 0; i < 21; ++i) quality += "#1e308#";
+    CPeakData peak;
+    peak.SetPeakQualityStr(quality);
+    std::string text;
+    double number = 0.0;
+    EXPECT_EQ(peak.PeakGetFieldStr(F(177), false, text, number), 1);
+    EXPECT_EQ(text.size(), 21u * 314u);
+    std::string plain(CPeakData::kPeakFieldTextSize + 8, '#');
+    EXPECT_EQ(peak.PeakGetFieldStr(F(177), false, plain.data(), number), 0);
+    EXPECT_EQ(plain[0], '\0');
+    EXPECT_EQ(plain[1], '#');
+}
+
+TEST(PeakFieldStrings, AnyFieldAndAnyTextIsSafe) {
+    const std::string texts[] = {"", "NO", "YES", "H", "nan", "-inf", "1e400", "-1", "99999999999",
+                                 std::string(5000, 'x'), std::string("\xff\x80#", 3)};
+    CPeakData peak = PeakShowingEverything();
+    peak.SetPlaceHolder(1);
+    for (int field = -3; field <= 240; ++field) {
+        for (const std::string& given : texts) {
+            std::string text = given;
+            peak.PeakSetFieldStr(F(field), field, text);
+            char small[3] = {'a', 'b', 'c'};
+            peak.PeakSetFieldStr(F(field), 0, small, sizeof small);
+            double number = 0.0;
+            char tiny[2];
+            peak.PeakGetFieldStr(F(field), true, tiny, sizeof tiny, number);
+            std::string out;
+            peak.PeakGetFieldStr(F(field), false, out, number);
+        }
+    }
+    EXPECT_EQ(Write(peak, 16384, "YES"), 1);
+}
+
+TEST(PeakFieldStrings, FieldListNamesEveryNumberOnce) {
+    const auto list = PeakFieldList();
+    ASSERT_EQ(list.size(), 237u);
+    for (size_t i = 0; i + 1 < list.size(); ++i) EXPECT_EQ(list[i].field, static_cast<int>(i));
+    EXPECT_EQ(list.back().field, CPeakData::kPeakISDevHighFlag);
+    EXPECT_EQ(CPeakData::kPeakISDevHighFlag, 16384);
+    EXPECT_EQ(CPeakData::kPeakArea, 116);
+    EXPECT_EQ(CPeakData::kPeakToxicLOQ3, 185);
+    ASSERT_NE(FindPeakField(110), nullptr);
+    EXPECT_STREQ(FindPeakField(110)->name, "FoundRT");
+    EXPECT_EQ(FindPeakField(13)->form, PeakFieldForm::kText);
+    EXPECT_EQ(FindPeakField(92)->form, PeakFieldForm::kCoded);
+    EXPECT_EQ(FindPeakField(160)->form, PeakFieldForm::kNoSource);
+    EXPECT_FALSE(FindPeakField(142)->settable);
+    EXPECT_EQ(FindPeakField(236), nullptr);
+    EXPECT_EQ(FindPeakField(-1), nullptr);
+}

@@ -1,0 +1,262 @@
+// Sample report fields: every field number against the record member it names, the standard
+// concentration under each sample type and standard level, the buffer forms at their capacity,
+// edits of the stored texts read back through their own fields, and the mass and wavelength
+// columns by letter in either case.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "quan.h"
+
+namespace {
+
+using Field = CQuanSampleData::SampleDataFields;
+
+// Field 1 of `sample` for `entry`: the call's result, with `number` starting at -1 so that a
+// written zero shows.
+bool StdConcField(const CQuanSampleData& sample, const CMethodData& entry, double& number) {
+    std::string text = "old";
+    number = -1.0;
+    const bool result = sample.SampleGetFieldStr(CQuanSampleData::kSampleStdConc, false, text, 0, number, &entry);
+    EXPECT_EQ(text, "");
+    return result;
+}
+
+CMethodData EntryAtLevel(int stdLevels, double stdConc = 0.0) {
+    CMethodData entry;
+    entry.SetStdLevels(stdLevels);
+    entry.SetStdConc(stdConc);
+    return entry;
+}
+
+}  // namespace
+
+TEST(SampleFieldStrings, EveryFieldReadsItsOwnRecordMember) {
+    CQuanSampleData sample;
+    CSampleRecord& record = sample.GetRecord();
+    const struct {
+        int field;
+        void (CSampleRecord::*set)(const std::string&);
+    } texts[] = {
+        {0, &CSampleRecord::SetDataFile},     {2, &CSampleRecord::SetDescription},
+        {3, &CSampleRecord::SetMSFile},       {4, &CSampleRecord::SetInletFile},
+        {5, &CSampleRecord::SetASFile},       {6, &CSampleRecord::SetProcess},
+        {7, &CSampleRecord::SetProcessParameters}, {8, &CSampleRecord::SetVialReference},
+        {9, &CSampleRecord::SetJob},          {10, &CSampleRecord::SetTask},
+        {11, &CSampleRecord::SetUser},        {12, &CSampleRecord::SetSubmitter},
+        {13, &CSampleRecord::SetConditions},  {15, &CSampleRecord::SetID},
+        {24, &CSampleRecord::SetSubjectText}, {26, &CSampleRecord::SetQualityReference},
+        {27, &CSampleRecord::SetQuantityReference},
+    };
+    // Distinct values everywhere, so a field reading a neighbour's member shows.
+    for (const auto& t : texts) (record.*t.set)("text of field " + std::to_string(t.field));
+    record.SetQuanRef("not field 27");
+    record.SetType(CQuanSampleData::kStandard);
+    const struct {
+        int field;
+        void (CSampleRecord::*set)(double);
+    } numbers[] = {{17, &CSampleRecord::SetInjectionVolume}, {18, &CSampleRecord::SetUserFactor3},
+                   {19, &CSampleRecord::SetUserDivisor1},    {20, &CSampleRecord::SetUserFactor2},
+                   {21, &CSampleRecord::SetUserFactor1},     {22, &CSampleRecord::SetStockDilution},
+                   {25, &CSampleRecord::SetSubjectTime}};
+    for (const auto& n : numbers) (record.*n.set)(n.field + 0.5);
+
+    std::string text;
+    double number = 9.5;
+    for (const auto& t : texts) {
+        EXPECT_TRUE(sample.SampleGetFieldStr(Field(t.field), false, text, 0, number, nullptr));
+        EXPECT_EQ(text, "text of field " + std::to_string(t.field));
+    }
+    EXPECT_EQ(number, 9.5);  // text fields leave the number alone
+    EXPECT_TRUE(sample.SampleGetFieldStr(CQuanSampleData::kSampleTypeName, true, text, 0, number, nullptr));
+    EXPECT_EQ(text, "Standard");
+    for (const auto& n : numbers) {
+        text = "old";
+        EXPECT_TRUE(sample.SampleGetFieldStr(Field(n.field), false, text, 3, number, nullptr));
+        EXPECT_EQ(number, n.field + 0.5);
+        EXPECT_EQ(text, "");
+    }
+
+    // Fields 16 and 23 take the caller's index; outside the record's columns they are empty.
+    for (int i = 0; i < CSampleRecord::kNumConcentrations; ++i) sample.SetStdConc(i, 100.0 + i);
+    for (int i = 0; i < CSampleRecord::kNumSpares; ++i) record.SetSpare(i, "spare " + std::to_string(i));
+    const struct {
+        int index;
+        double concentration;
+        const char* spare;
+    } indexed[] = {{0, 100.0, "spare 0"}, {9, 109.0, "spare 9"}, {19, 119.0, ""}, {20, 0.0, ""}, {-1, 0.0, ""}};
+    for (const auto& c : indexed) {
+        EXPECT_TRUE(sample.SampleGetFieldStr(CQuanSampleData::kSampleConcentration, false, text, c.index, number,
+                                             nullptr));
+        EXPECT_EQ(number, c.concentration) << c.index;
+        EXPECT_TRUE(sample.SampleGetFieldStr(CQuanSampleData::kSampleSpare, false, text, c.index, number, nullptr));
+        EXPECT_EQ(text, c.spare) << c.index;
+    }
+
+    // Numbers outside the fields answer true with nothing written.
+    for (int field : {28, 1000, -1}) {
+        text = "old";
+        number = 4.0;
+        EXPECT_TRUE(sample.SampleGetFieldStr(Field(field), false, text, 0, number, nullptr)) << field;
+        EXPECT_EQ(text, "");
+        EXPECT_EQ(number, 4.0);
+    }
+}
+
+TEST(SampleFieldStrings, StandardConcentrationUnderEachSampleTypeAndLevel) {
+    CQuanSampleData sample;
+    std::string text;
+    double number = 0.0;
+    EXPECT_FALSE(sample.SampleGetFieldStr(CQuanSampleData::kSampleStdConc, false, text, 0, number, nullptr));
+
+    // Level 2 ("A") reads concentration column 0. A zero there counts only for standards, QCs
+    // and recovery samples.
+    const CMethodData levelA = EntryAtLevel(2);
+    const struct {
+        int type;
+        bool zeroCounts;
+    } types[] = {{0, false}, {1, true}, {2, true}, {3, false}, {4, false}, {6, true}, {7, false}, {-1, false}};
+    for (const auto& t : types) {
+        sample.SetSampleType(t.type);
+        sample.SetStdConc(0, 0.0);
+        EXPECT_EQ(StdConcField(sample, levelA, number), t.zeroCounts) << "type " << t.type;
+        EXPECT_EQ(number, 0.0);
+        sample.SetStdConc(0, 12.5);
+        EXPECT_TRUE(StdConcField(sample, levelA, number)) << "type " << t.type;
+        EXPECT_EQ(number, 12.5);
+    }
+
+    sample.SetSampleType(CQuanSampleData::kBlank);
+    for (int i = 0; i < CSampleRecord::kNumConcentrations; ++i) sample.SetStdConc(i, 10.0 * (i + 1));
+    const struct {
+        CMethodData entry;
+        bool result;
+        double number;
+    } levels[] = {
+        {EntryAtLevel(0, 0.0), true, 0.0},  // no standard levels: the entry's value, even zero
+        {EntryAtLevel(0, 3.5), true, 3.5},
+        {EntryAtLevel(1, 0.0), false, 0.0},  // STOCK: the entry's value, but zero does not count
+        {EntryAtLevel(1, 4.5), true, 4.5},
+        {EntryAtLevel(4, 99.0), true, 30.0},  // "C" is column 2
+        {EntryAtLevel(21), true, 200.0},      // "T", the last column
+        {EntryAtLevel(22), false, 0.0},       // beyond the sample's columns
+        {EntryAtLevel(-3, 8.0), true, 8.0},
+    };
+    for (const auto& l : levels) {
+        EXPECT_EQ(StdConcField(sample, l.entry, number), l.result) << "level " << l.entry.GetStdLevels();
+        EXPECT_EQ(number, l.number) << "level " << l.entry.GetStdLevels();
+    }
+
+    // The entry's concentration factor applies to sample columns only, and only when switched on.
+    CMethodData scaled = EntryAtLevel(4, 7.0);
+    scaled.SetConcFactor(2.5);
+    EXPECT_TRUE(StdConcField(sample, scaled, number));
+    EXPECT_EQ(number, 30.0);
+    scaled.SetUseConcFactor(1);
+    EXPECT_TRUE(StdConcField(sample, scaled, number));
+    EXPECT_EQ(number, 75.0);
+    scaled.SetStdLevels(1);
+    EXPECT_TRUE(StdConcField(sample, scaled, number));
+    EXPECT_EQ(number, 7.0);
+}
+
+TEST(SampleFieldStrings, BufferFormsNeverWritePastTheirCapacity) {
+    CQuanSampleData sample;
+    sample.SetDescription("Level 1");  // 7 characters
+    char buffer[16];
+    double number = 0.0;
+    const auto description = CQuanSampleData::kSampleDescription;
+
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_TRUE(sample.SampleGetFieldStr(description, false, buffer, 8, 0, number, nullptr));
+    EXPECT_EQ(std::string(buffer, 9), std::string("Level 1\0x", 9));
+    // One short, or no room at all: nothing half written.
+    EXPECT_FALSE(sample.SampleGetFieldStr(description, false, buffer, 7, 0, number, nullptr));
+    EXPECT_EQ(std::string(buffer, 2), std::string("\0e", 2));
+    buffer[0] = 'x';
+    EXPECT_FALSE(sample.SampleGetFieldStr(description, false, buffer, 0, 0, number, nullptr));
+    EXPECT_EQ(buffer[0], 'x');
+    EXPECT_FALSE(sample.SampleGetFieldStr(description, false, nullptr, 0, number, nullptr));
+    // Number fields need room for the empty text only.
+    sample.SetInjectionVolume(2.0);
+    EXPECT_TRUE(sample.SampleGetFieldStr(CQuanSampleData::kSampleInjectionVolume, false, buffer, 1, 0, number,
+                                         nullptr));
+    EXPECT_EQ(number, 2.0);
+    EXPECT_EQ(buffer[0], '\0');
+
+    // The form without a capacity assumes kSampleFieldTextSize characters.
+    const std::string longest(CQuanSampleData::kSampleFieldTextSize - 1, 'd');
+    std::string big(CQuanSampleData::kSampleFieldTextSize + 8, 'x');
+    sample.SetDescription(longest);
+    EXPECT_TRUE(sample.SampleGetFieldStr(description, false, big.data(), 0, number, nullptr));
+    EXPECT_EQ(std::string(big.c_str()), longest);
+    sample.SetDescription(longest + "d");
+    EXPECT_FALSE(sample.SampleGetFieldStr(description, false, big.data(), 0, number, nullptr));
+    EXPECT_EQ(big[0], '\0');
+    EXPECT_EQ(big[CQuanSampleData::kSampleFieldTextSize], 'x');
+}
+
+TEST(SampleFieldStrings, EditedTextsReadBackThroughTheirOwnFields) {
+    CQuanSampleData sample;
+    sample.SetUser("analyst");
+    sample.SetRawDataFileName("STD01.raw");
+    const struct {
+        int field;
+        const char* text;
+    } stored[] = {{10, "PAH screen"}, {12, "lab 2"}, {13, "40C, 1 mL/min"}, {14, "QC"}};
+    for (const auto& s : stored) {
+        char buffer[32];
+        std::strcpy(buffer, s.text);
+        EXPECT_TRUE(sample.SampleSetFieldStr(Field(s.field), 5, buffer)) << s.field;
+        EXPECT_STREQ(buffer, "");  // the caller's text is left empty
+        std::string text;
+        double number = 0.0;
+        EXPECT_TRUE(sample.SampleGetFieldStr(Field(s.field), false, text, 0, number, nullptr));
+        EXPECT_EQ(text, s.text);
+    }
+    EXPECT_EQ(sample.GetSampleType(), CQuanSampleData::kQC);
+
+    // The type text is read without regard to case, or as a number; a text that names no type
+    // is refused and the type kept.
+    const auto typeName = CQuanSampleData::kSampleTypeName;
+    EXPECT_TRUE(sample.SampleSetFieldStr(typeName, 0, std::string("blank")));
+    EXPECT_EQ(sample.GetSampleType(), CQuanSampleData::kBlank);
+    EXPECT_TRUE(sample.SampleSetFieldStr(typeName, 0, std::string("6")));
+    EXPECT_FALSE(sample.SampleSetFieldStr(typeName, 0, std::string("Banana")));
+    EXPECT_EQ(sample.GetSampleType(), CQuanSampleData::kRecovery);
+
+    // Every other field accepts the text and changes nothing, the user included.
+    for (int field : {0, 1, 11, 16, 23, 27, 28, -1}) {
+        char buffer[16] = "changed";
+        EXPECT_TRUE(sample.SampleSetFieldStr(Field(field), 0, buffer)) << field;
+        EXPECT_STREQ(buffer, "");
+    }
+    EXPECT_EQ(sample.GetUser(), "analyst");
+    EXPECT_EQ(sample.GetRawDataFileName(), "STD01.raw");
+    EXPECT_EQ(sample.GetTask(), "PAH screen");
+    EXPECT_FALSE(sample.SampleSetFieldStr(CQuanSampleData::kSampleTask, 0, static_cast<char*>(nullptr)));
+}
+
+TEST(SampleFieldStrings, MassAndWavelengthByLetterInEitherCase) {
+    CQuanSampleData sample;
+    for (int i = 0; i < CSampleRecord::kNumMasses; ++i) sample.GetRecord().SetMass(i, "m" + std::to_string(i));
+    sample.GetRecord().SetWavelength(0, 210.0);
+    sample.GetRecord().SetWavelength(9, 254.5);
+
+    const struct {
+        const char *letter, *mass;
+    } masses[] = {{"a", "m0"},   {"Z", "m25"}, {"aa", "m26"}, {"AA", "m26"}, {"bb", "m27"}, {"Bb", "m27"},
+                  {"DD", "m29"}, {"EE", ""},   {"", ""},      {"A ", ""},    {"AAA", ""}};
+    for (const auto& m : masses) EXPECT_EQ(sample.GetMass(std::string(m.letter)), m.mass) << m.letter;
+    EXPECT_EQ(sample.GetMass(30), "");
+
+    const struct {
+        const char *letter, *wavelength;
+    } wavelengths[] = {{"A", "210.000000"}, {"a", "210.000000"}, {"B", "0.000000"}, {"j", "254.500000"},
+                       {"J", "254.500000"}, {"K", ""},           {"", ""}};
+    for (const auto& w : wavelengths) EXPECT_EQ(sample.GetWavelength(std::string(w.letter)), w.wavelength) << w.letter;
+    EXPECT_EQ(sample.GetWavelength(9), "254.500000");
+    EXPECT_EQ(sample.GetWavelength(10), "");
+    EXPECT_EQ(sample.GetWavelength(-1), "");
+}
