@@ -368,8 +368,102 @@ def run_seeds(folder):
             f.write(data)
 
 
+# --- calibration (tests/fuzz/calibrate.cpp) ---------------------------------------------------
+def calibrate_seeds():
+    folder = 'tests/fuzz/corpus/calibrate'
+    os.makedirs(folder, exist_ok=True)
+
+    def curve(e, ccalc=1, origin=0, weighting=0, trans=0, totals=False, group=0, flags=0,
+              concs=(1, 2, 5, 10, 20), slope=100, intercept=50, excluded=(), count=None):
+        e.int(1, 0, 15).int(ccalc, 0, 6)
+        e.int(1, 0, 15).int(origin, 0, 3)
+        e.int(1, 0, 15).int(weighting, 0, 4)
+        e.int(1, 0, 15).int(trans, 0, 3)
+        e.int(0 if totals else 1, 0, 7)      # TotalsEntry when the byte is 0
+        e.int(1, 0, 7)                       # no totals group entry
+        e.int(group, 0, 4).int(flags, 0, 5).int(900, 0, 1000)
+        e.int(len(concs), 0, 14).int(slope, 1, 1000).int(intercept, 0, 100)
+        for i, conc in enumerate(concs):
+            e.int(1, 0, 7).int(int(round(conc * 100)), 0, 5000)
+            e.int(1, 0, 7).int(10 + (i % 3) - 1, 0, 20)
+            e.double(1.0)
+            e.int(0 if i in excluded else 1, 0, 5)
+        if count is None:
+            e.int(1, 0, 15)
+        else:
+            e.int(0, 0, 15).int(count + 3, 0, 133)
+
+    cases = {
+        'linear': [dict()],
+        'rf-and-quadratic': [dict(ccalc=0), dict(ccalc=2, concs=(1, 2, 4, 8, 16, 32))],
+        'log-transform': [dict(origin=1, trans=2, concs=(10, 50), slope=1000)],
+        'log-with-weighting': [dict(origin=1, trans=2, weighting=1, concs=(10, 50))],
+        'zero-under-ln': [dict(origin=1, trans=1, concs=(0, 2, 4))],
+        'weighting-1-over-x': [dict(weighting=1, concs=(0, 2, 4)), dict(weighting=3, intercept=0, slope=1, concs=(0, 1))],
+        'forced-origin-and-excluded': [dict(origin=2, excluded=(1, 3)), dict(origin=3, ccalc=6)],
+        'totals-group': [dict(group=1), dict(group=2), dict(totals=True, group=1)],
+        'count-beyond-array': [dict(count=130), dict(count=-3)],
+        'no-points': [dict(concs=()), dict(concs=(5,))],
+    }
+    for name, curves in cases.items():
+        for standards in (True, False):
+            e = RunEncoder()
+            e.int(len(curves), 0, 5)
+            for c in curves:
+                curve(e, **c)
+            e.int(0, 0, 1)  # version 1 off
+            e.int(2, 0, 3)
+            for _ in range(2):
+                if standards:
+                    e.int(1, 0, 3)
+                else:
+                    e.int(0, 0, 3).int(1, 0, 9)  # type 0: an analyte
+            with open(os.path.join(folder, name + ('' if standards else '-analyte')), 'wb') as f:
+                f.write(bytes(e.data))
+
+
+# --- report fields and PeakSetFieldStr (tests/fuzz/report_fields.cpp, peak_set_field.cpp) -----
+SET_TEXTS = ["0", "1", "-1", "1.5", "1e300", "1e-320", "nan", "inf", "-inf", "2147483648", "YES", "NO", "RT", "RRT",
+             "M!", "304.0", " 12 ", "", "0x10", "1,5"]
+
+
+def field_seeds():
+    peaks = 'tests/fuzz/corpus/peak_record'
+    curves = 'tests/fuzz/corpus/curve_record'
+    report = 'tests/fuzz/corpus/report_fields'
+    setting = 'tests/fuzz/corpus/peak_set_field'
+    os.makedirs(report, exist_ok=True)
+    os.makedirs(setting, exist_ok=True)
+    for name in sorted(os.listdir(peaks)):
+        data = open(os.path.join(peaks, name), 'rb').read()
+        open(os.path.join(report, 'peak-' + name), 'wb').write(b'\x00' + data)
+        open(os.path.join(setting, name), 'wb').write(data)
+    for name in sorted(os.listdir(curves)):
+        data = open(os.path.join(curves, name), 'rb').read()
+        open(os.path.join(report, 'curve-' + name), 'wb').write(b'\x01' + data)
+    typical = open(os.path.join(peaks, 'typical'), 'rb').read()[:4112]
+    edits = [(13, 0, 'Naphthalene-d8'), (7, 0, '3'), (52, 0, 'RRT'), (92, 0, 'M!'), (92, 0, ''), (18, 0, 'x' * 10),
+             (1, 0, 'y' * 255), (34, 0, 'nan'), (34, 0, '1e300'), (7, 0, '2147483648'), (19, 0, 'NO'),
+             (240, 3, '1.5'), (-3, 0, 'x'), (100, 11, '0x10'), (150, 2, ' 12 '), (200, -2, '-inf')]
+    e = RunEncoder()
+    e.int(len(edits), 1, 24)
+    for i, (number, index, text) in enumerate(edits):
+        e.int(1, 0, 7).int(number + 3, 0, 243).int(index + 2, 0, 14)
+        if text in SET_TEXTS:
+            e.int(SET_TEXTS.index(text), 0, 20)
+        else:
+            e.int(20, 0, 20)
+            e.data += bytes([len(text)]) + text.encode()
+        e.int(i % 2, 0, 1)
+        if i % 2 == 0:
+            e.int(1, 0, 3)
+    open(os.path.join(setting, 'typical-edits'), 'wb').write(typical + bytes(e.data))
+
+
 if __name__ == '__main__':
+    calibrate_seeds()
     peak_seeds()
     curve_seeds()
     spectrum_seeds()
     run_seeds('tests/fuzz/corpus/locate')
+    field_seeds()
