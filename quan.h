@@ -49,6 +49,9 @@
 #include "calibrate/QuanCalibrate.h"
 
 // quantification engine
+#include "quantify/QuantifyStatus.h"
+#include "quantify/CurveInversion.h"
+#include "quantify/QuanQuantify.h"
 
 // report fields, curve description and statistics
 #include "report/PeakFieldStrings.h"

@@ -1,0 +1,543 @@
+// The quantification driver and one entry's quantification: run statuses, the three ways to a
+// concentration with their limits, concentration factors, clamping and rounding in order,
+// placeholders, curve look-up by name, bound values, the curve database stamp, reuse of an
+// engine, and one complete located-and-quantified sample checked against hand-worked values.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+
+#include "LocateCompletionSupport.h"
+#include "QuantifyTestSupport.h"
+#include "quan.h"
+
+using namespace quantify_test;
+
+TEST(Quantify, IsCreatableByClassName) {
+    std::unique_ptr<CQuanObject> object = QuanClassFramework::Create("CQuanQuantify");
+    ASSERT_NE(object, nullptr);
+    EXPECT_STREQ(object->GetClassName(), "CQuanQuantify");
+    auto* engine = dynamic_cast<CQuanQuantify*>(object.get());
+    ASSERT_NE(engine, nullptr);
+    EXPECT_EQ(engine->GetPeriodicDBName(), "");
+    EXPECT_FALSE(engine->GetCalculateUsingTLOD());
+    EXPECT_EQ(engine->GetCurrentSample().GetSampleType(), 0);
+}
+
+TEST(Quantify, RunStatuses) {
+    // Lists of different size: 5, and no peak is touched.
+    CMethodList methods = Methods({Method(), Method("toluene")});
+    CCalibrationList curves = Curves({Curve("benzene", {0, 2})});
+    CPeakList peaks = Peaks({Located(1, 10.0)});
+    peaks.GetAt(0).SetAnalConc(123.0);
+    CQuanQuantify engine;
+    engine.SetPeriodicDBName("kept.db");
+    EXPECT_EQ(engine.DoQuantify(&curves, &methods, &peaks, "other.db"), kQuantifyListsUnequal);
+    EXPECT_EQ(peaks.GetAt(0).GetAnalConc(), 123.0);
+    EXPECT_EQ(peaks.GetAt(0).GetCurveDBName(), "");
+    EXPECT_EQ(engine.GetPeriodicDBName(), "kept.db");
+
+    // A missing list: 17.
+    EXPECT_EQ(engine.DoQuantify(nullptr, &methods, &peaks, "x"), kQuantifyMissingList);
+    EXPECT_EQ(engine.DoQuantify(&curves, &methods, nullptr, "x"), kQuantifyMissingList);
+
+    // A peak naming an entry beyond the method list: 13, and the peaks before it keep their results.
+    CMethodList one = Methods({Method()});
+    CPeakList beyond = Peaks({Located(1, 10.0), Located(2, 10.0), Located(1, 20.0)});
+    EXPECT_EQ(engine.DoQuantify(&curves, &one, &beyond, "p.db"), kQuantifyBadEntry);
+    EXPECT_EQ(engine.GetPeriodicDBName(), "p.db");
+    EXPECT_DOUBLE_EQ(beyond.GetAt(0).GetAnalConc(), 5.0);
+    EXPECT_EQ(beyond.GetAt(2).GetValidConc(), 0);
+
+    // A response basis that is neither area nor height: 13.
+    CMethodData badBasis = Method();
+    badBasis.SetRAH(2);
+    CMethodList bad = Methods({badBasis});
+    CPeakList lone = Peaks({Located(1, 10.0)});
+    EXPECT_EQ(Quantify(curves, bad, lone), kQuantifyBadEntry);
+    EXPECT_EQ(lone.GetAt(0).GetValidConc(), 0);
+
+    // The per-entry step refuses a peak that names no entry.
+    CPeakData unassigned = Located(0, 10.0);
+    EXPECT_EQ(engine.QuantifyPDBEntry(&curves.GetAt(0), &unassigned, &one), kQuantifyBadEntry);
+
+    // An empty peak list is quantified with 0.
+    CPeakList empty;
+    EXPECT_EQ(Quantify(curves, one, empty), kQuantifyOK);
+}
+
+TEST(Quantify, PeaksThatAreNotQuantified) {
+    CMethodList methods = Methods({Method()});
+    CCalibrationList curves = Curves({Curve("benzene", {0, 2})});
+    CPeakData qualifier = Located(1, 10.0);
+    qualifier.SetMDBEntryPeak(1);
+    CPeakData noResponse = Located(1, 10.0);
+    noResponse.SetResponseFlag(0);
+    CPeakData stray = Located(0, 10.0);
+    CPeakList peaks = Peaks({qualifier, noResponse, stray});
+    for (int j = 0; j < 3; ++j) {
+        peaks.GetAt(j).SetValidConc(1);
+        peaks.GetAt(j).SetAnalConc(9.0);
+    }
+    ASSERT_EQ(Quantify(curves, methods, peaks), kQuantifyOK);
+    // Qualifiers and unassigned peaks are passed over entirely; a peak without response is reset.
+    EXPECT_EQ(peaks.GetAt(0).GetValidConc(), 1);
+    EXPECT_EQ(peaks.GetAt(1).GetValidConc(), 0);
+    EXPECT_EQ(peaks.GetAt(1).GetAnalConc(), 9.0);
+    EXPECT_EQ(peaks.GetAt(2).GetValidConc(), 1);
+
+    // An invalid curve, or none, leaves the entry unquantified.
+    CCalibrationList invalid = Curves({Curve("benzene", {0, 2})});
+    invalid.GetAt(0).SetCurveValid(0);
+    CPeakList again = Peaks({Located(1, 10.0)});
+    ASSERT_EQ(Quantify(invalid, methods, again), kQuantifyOK);
+    EXPECT_EQ(again.GetAt(0).GetValidConc(), 0);
+}
+
+TEST(Quantify, CalibratedEntryWithFactorsLimitsAndToxicEquivalents) {
+    CMethodData method = Method();
+    method.SetToxicEquiv(0, 0.5);
+    method.SetToxicEquiv(3, 2.0);
+    CMethodList methods = Methods({method});
+    // y = 2 + 4x over 0..20.
+    CCalibrationList curves = Curves({Curve("benzene", {2, 4}, kLinear, 0, 0.0, 20.0)});
+    CPeakData peak = Located(1, 42.0, 22.0, 2.0);  // x = 10, EMPC x = 5
+    peak.SetLODFactor(3.0f);                       // 6 -> x = 1
+    peak.SetLOQFactor(10.0f);                      // 20 -> x = 4.5
+    peak.SetUserFactor2(2.0);
+    peak.SetGPDilutionFactor(1.5);
+    peak.SetUserFactor3(10.0);
+    peak.SetUserDivisor1(4.0);
+    peak.SetUserFactor1(0.0);  // not set: skipped
+    CPeakList peaks = Peaks({peak});
+    ASSERT_EQ(Quantify(curves, methods, peaks), kQuantifyOK);
+
+    // Factor 2 x 1.5 x 10 / 4 = 7.5.
+    const CPeakData& p = peaks.GetAt(0);
+    EXPECT_EQ(p.GetValidConc(), 1);
+    EXPECT_DOUBLE_EQ(p.GetAnalConc(), 75.0);
+    EXPECT_DOUBLE_EQ(p.GetEMPC(), 37.5);
+    EXPECT_DOUBLE_EQ(p.GetDetectionThreshold(), 7.5);
+    EXPECT_DOUBLE_EQ(p.GetQuantitationThreshold(), 33.75);
+    EXPECT_EQ(p.GetLODFlag(), 0);
+    EXPECT_EQ(p.GetLOQFlag(), 0);
+    EXPECT_EQ(p.GetNoSolutionFlag(), 0);
+    EXPECT_DOUBLE_EQ(p.GetToxicConc(0), 37.5);
+    EXPECT_DOUBLE_EQ(p.GetToxicConc(1), 0.0);
+    EXPECT_DOUBLE_EQ(p.GetToxicConc(3), 150.0);
+    EXPECT_DOUBLE_EQ(p.GetToxicLOD(0), 3.75);
+    EXPECT_DOUBLE_EQ(p.GetToxicLOQ(3), 67.5);
+    // Above their limits, all three bounds are the toxic concentration; a zero toxic factor gives
+    // a zero concentration at its zero limit: upper 0, medium 0, lower 0.
+    EXPECT_DOUBLE_EQ(p.GetBoundValue(0), 37.5);
+    EXPECT_DOUBLE_EQ(p.GetBoundValue(4), 37.5);
+    EXPECT_DOUBLE_EQ(p.GetBoundValue(8), 37.5);
+    EXPECT_DOUBLE_EQ(p.GetBoundValue(3), 150.0);
+    EXPECT_DOUBLE_EQ(p.GetBoundValue(1), 0.0);
+    EXPECT_DOUBLE_EQ(p.GetBoundValue(9), 0.0);
+
+    // Below the quantitation limit: the flags use the concentration after factors.
+    CPeakList low = Peaks({peak});
+    low.GetAt(0).SetResponse(14.0);  // x = 3 -> 22.5, between LOD 7.5 and LOQ 33.75
+    ASSERT_EQ(Quantify(curves, methods, low), kQuantifyOK);
+    EXPECT_DOUBLE_EQ(low.GetAt(0).GetAnalConc(), 22.5);
+    EXPECT_EQ(low.GetAt(0).GetLODFlag(), 0);
+    EXPECT_EQ(low.GetAt(0).GetLOQFlag(), 1);
+
+    // Totals method entries never get the limit flags from this step.
+    CMethodData totals = method;
+    totals.SetLocateChoice(CMethodData::kTotalsChoice);
+    CMethodList totalsMethods = Methods({totals});
+    CPeakList totalsLow = Peaks({peak});
+    totalsLow.GetAt(0).SetResponse(3.0);
+    ASSERT_EQ(Quantify(curves, totalsMethods, totalsLow), kQuantifyOK);
+    EXPECT_EQ(totalsLow.GetAt(0).GetLODFlag(), 0);
+    EXPECT_EQ(totalsLow.GetAt(0).GetLOQFlag(), 0);
+}
+
+TEST(Quantify, ResponseFactorCurveCopiesItsStatistics) {
+    CMethodList methods = Methods({Method()});
+    CCalibrationData rf = Curve("benzene", {0, 4}, kRF);
+    rf.SetMeanRelResp(4.1);
+    rf.SetStdDev(0.2);
+    rf.SetPercRelSD(4.9);
+    rf.SetMinCCFlag(1);
+    CCalibrationList curves = Curves({rf});
+    CPeakList peaks = Peaks({Located(1, 20.0)});
+    ASSERT_EQ(Quantify(curves, methods, peaks), kQuantifyOK);
+    const CPeakData& p = peaks.GetAt(0);
+    EXPECT_DOUBLE_EQ(p.GetAnalConc(), 5.0);
+    EXPECT_DOUBLE_EQ(p.GetRRFMean(), 4.1);
+    EXPECT_DOUBLE_EQ(p.GetRRFStdDev(), 0.2);
+    EXPECT_DOUBLE_EQ(p.GetRRFPercRelSD(), 4.9);
+    EXPECT_EQ(p.GetMinCCFlag(), 1);
+
+    // A linear curve leaves the mean RRF at the 0 of the reset.
+    CCalibrationList linear = Curves({Curve("benzene", {0, 4})});
+    CPeakList again = Peaks({Located(1, 20.0)});
+    again.GetAt(0).SetRRFMean(7.0);
+    ASSERT_EQ(Quantify(linear, methods, again), kQuantifyOK);
+    EXPECT_EQ(again.GetAt(0).GetRRFMean(), 0.0);
+    EXPECT_EQ(again.GetAt(0).GetMinCCFlag(), 0);
+}
+
+TEST(Quantify, UserResponseFactor) {
+    CMethodData method = Method();
+    method.SetUserRFMode(1);
+    method.SetUserRF(5.0);
+    CMethodList methods = Methods({method});
+    // The user factor wins over any curve, valid or not.
+    CCalibrationList curves = Curves({Curve("benzene", {0, 1})});
+    curves.GetAt(0).SetCurveValid(0);
+    CPeakData peak = Located(1, 50.0, 25.0, 1.0);
+    peak.SetLODFactor(3.0f);
+    peak.SetLOQFactor(10.0f);
+    CPeakList peaks = Peaks({peak});
+    ASSERT_EQ(Quantify(curves, methods, peaks), kQuantifyOK);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAnalConc(), 10.0);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetEMPC(), 5.0);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetDetectionThreshold(), 0.6);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetQuantitationThreshold(), 2.0);
+
+    // A user factor of 0 gives no concentration: valid stays 0 and the old value stays.
+    for (double rf : {0.0, -1.0, std::nan("")}) {
+        SCOPED_TRACE(rf);
+        methods.GetAt(0).SetUserRF(rf);
+        CPeakList none = Peaks({peak});
+        none.GetAt(0).SetAnalConc(8.0);
+        ASSERT_EQ(Quantify(curves, methods, none), kQuantifyOK);
+        EXPECT_EQ(none.GetAt(0).GetValidConc(), 0);
+        EXPECT_EQ(none.GetAt(0).GetAnalConc(), 8.0);
+    }
+}
+
+TEST(Quantify, ClampingAndRoundingOrder) {
+    CMethodList methods = Methods({Method()});
+    const struct {
+        const char* what;
+        std::vector<double> c;
+        double response, noise;
+        float lodFactor;
+        double conc, empc, lod;
+        int lodFlag, noSolution;
+    } cases[] = {
+        // 2e12 is stored as the cap; the limit test saw 2e12 against the unclamped LOD 5e12.
+        {"capped", {0, 1}, 2e12, 1e12, 5.0f, 1e12, 1e12, 1e12, 1, 0},
+        // A successful inversion below zero: 0 with the no-solution flag; EMPC clamps to 0 too.
+        {"negative", {10, 1}, 4.0, 0.0, 0.0f, 0.0, 0.0, 1e-12, 0, 1},
+        // Rounded to 10 places; the EMPC keeps every digit. The LOD of 0 reads as 1e-12.
+        {"rounded", {0, 3}, 1.0, 0.0, 0.0f, 0.3333333333, 1.0 / 3.0, 1e-12, 0, 0},
+        // 1e-13 rounds to 0, yet it was not below its LOD of 0 before clamping.
+        {"tiny", {0, 1}, 1e-13, 0.0, 0.0f, 0.0, 1e-13, 1e-12, 0, 0},
+        // Half-way at the tenth decimal rounds up.
+        {"half way", {0, 1}, 0.00000000005, 0.0, 0.0f, 0.0000000001, 0.00000000005, 1e-12, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CCalibrationList curves = Curves({Curve("benzene", c.c)});
+        CPeakData peak = Located(1, c.response, c.response, c.noise);
+        peak.SetLODFactor(c.lodFactor);
+        CPeakList peaks = Peaks({peak});
+        ASSERT_EQ(Quantify(curves, methods, peaks), kQuantifyOK);
+        const CPeakData& p = peaks.GetAt(0);
+        EXPECT_DOUBLE_EQ(p.GetAnalConc(), c.conc);
+        EXPECT_DOUBLE_EQ(p.GetEMPC(), c.empc);
+        EXPECT_DOUBLE_EQ(p.GetDetectionThreshold(), c.lod);
+        EXPECT_EQ(p.GetLODFlag(), c.lodFlag);
+        EXPECT_EQ(p.GetNoSolutionFlag(), c.noSolution);
+        EXPECT_EQ(p.GetValidConc(), 1);
+    }
+    EXPECT_DOUBLE_EQ(CQuanQuantify::GetRoundedValue(0.125, 2), 0.13);
+    EXPECT_DOUBLE_EQ(CQuanQuantify::GetRoundedValue(2.5, -3), 3.0);
+    EXPECT_DOUBLE_EQ(CQuanQuantify::GetRoundedValue(-2.5, 0), -2.0);
+}
+
+TEST(Quantify, ConcentrationFactorsApplyOnlyWhenSet) {
+    CQuanQuantify engine;
+    CPeakData peak;
+    EXPECT_EQ(engine.ApplyConcentrationFactors(&peak, 3.0), 3.0);  // none set
+    peak.SetUserFactor2(2.0);
+    peak.SetGPDilutionFactor(-4.0);  // negative: skipped
+    peak.SetUserFactor3(NAN);        // no number: skipped
+    peak.SetUserDivisor1(0.0);       // a missing divisor never divides by zero
+    peak.SetUserFactor1(5.0);
+    EXPECT_DOUBLE_EQ(engine.ApplyConcentrationFactors(&peak, 3.0), 30.0);
+    peak.SetUserDivisor1(8.0);
+    EXPECT_DOUBLE_EQ(engine.ApplyConcentrationFactors(&peak, 3.0), 3.75);
+    EXPECT_EQ(engine.ApplyConcentrationFactors(nullptr, 3.0), 3.0);
+}
+
+TEST(Quantify, FailedInversionGivesZeroWithFlagsAndItsOwnEMPC) {
+    CMethodData method = Method();
+    method.SetMonitorBlankEnabled(1);
+    CMethodList methods = Methods({method});
+    // x^2 + 10: no root for a response of 4.
+    CCalibrationList curves = Curves({Curve("benzene", {10, 0, 1}, kQuadratic)});
+    CPeakData peak = Located(1, 4.0, 4.0, 1.0);
+    peak.SetEMPC(7.0);  // an earlier run's value must not survive
+    peak.SetLODFactor(3.0f);
+    CPeakList peaks = Peaks({peak});
+    ASSERT_EQ(Quantify(curves, methods, peaks, kBlank), kQuantifyOK);
+    const CPeakData& p = peaks.GetAt(0);
+    EXPECT_EQ(p.GetNoSolutionFlag(), 1);
+    EXPECT_EQ(p.GetMatrixFlag(), 1);
+    EXPECT_EQ(p.GetValidConc(), 1);
+    EXPECT_EQ(p.GetAnalConc(), 0.0);
+    EXPECT_EQ(p.GetEMPC(), 0.0);
+    EXPECT_EQ(p.GetDetectionThreshold(), 1e-12);  // the LOD inversion failed too
+
+    // A corrected response that is no number transforms like a zero response: a line through
+    // the origin solves it to 0, so the EMPC is 0 and the result is not flagged.
+    CCalibrationList line = Curves({Curve("benzene", {0, 2})});
+    CPeakList second = Peaks({Located(1, 4.0, 0.0)});
+    second.GetAt(0).SetCorrectedResponse(NAN);
+    ASSERT_EQ(Quantify(line, methods, second, kAnalyte), kQuantifyOK);
+    EXPECT_EQ(second.GetAt(0).GetNoSolutionFlag(), 0);
+    EXPECT_DOUBLE_EQ(second.GetAt(0).GetAnalConc(), 2.0);
+    EXPECT_EQ(second.GetAt(0).GetEMPC(), 0.0);
+    // Outside a blank the matrix flag stays clear.
+    CPeakList analyte = Peaks({peak});
+    ASSERT_EQ(Quantify(curves, methods, analyte, kAnalyte), kQuantifyOK);
+    EXPECT_EQ(analyte.GetAt(0).GetMatrixFlag(), 0);
+    EXPECT_EQ(analyte.GetAt(0).GetNoSolutionFlag(), 1);
+}
+
+TEST(Quantify, PlaceholderGetsLimitsAndBoundsButNoConcentration) {
+    CMethodData method = Method();
+    method.SetToxicEquiv(0, 1.0);
+    CMethodList methods = Methods({method});
+    CCalibrationList curves = Curves({Curve("benzene", {0, 2})});
+    CPeakData placeholder = Located(1, 20.0, 20.0, 4.0);
+    placeholder.SetPlaceHolder(1);
+    placeholder.SetLOQFactor(10.0f);  // LOQ 20
+    placeholder.SetAnalConc(3.0);
+    placeholder.SetEMPC(4.0);
+    placeholder.SetToxicConc(0, 3.0);
+    CPeakData deleted = placeholder;
+    deleted.SetPlaceHolder(0);
+    deleted.SetPeakDeleted(1);
+    CPeakList peaks = Peaks({placeholder, deleted});
+    ASSERT_EQ(Quantify(curves, methods, peaks), kQuantifyOK);
+    for (int j = 0; j < 2; ++j) {
+        SCOPED_TRACE(j);
+        const CPeakData& p = peaks.GetAt(j);
+        EXPECT_EQ(p.GetValidConc(), 0);
+        EXPECT_EQ(p.GetAnalConc(), 3.0);
+        EXPECT_EQ(p.GetEMPC(), 4.0);
+        EXPECT_DOUBLE_EQ(p.GetQuantitationThreshold(), 20.0);
+        EXPECT_DOUBLE_EQ(p.GetToxicLOQ(0), 20.0);
+        // The old toxic concentration 3 is at or below its LOQ of 20: 20, 10, 0.
+        EXPECT_DOUBLE_EQ(p.GetBoundValue(0), 20.0);
+        EXPECT_DOUBLE_EQ(p.GetBoundValue(4), 10.0);
+        EXPECT_DOUBLE_EQ(p.GetBoundValue(8), 0.0);
+    }
+}
+
+TEST(Quantify, BoundValuesAtTheLimitUseTheChosenLimit) {
+    CMethodData method = Method();
+    method.SetToxicEquiv(0, 1.0);
+    CMethodList methods = Methods({method});
+    CCalibrationList curves = Curves({Curve("benzene", {0, 1})});
+    CPeakData peak = Located(1, 6.0, 6.0, 1.0);
+    peak.SetLODFactor(2.0f);  // LOD 2
+    peak.SetLOQFactor(6.0f);  // LOQ 6: the concentration equals it
+    for (bool useTLOD : {false, true}) {
+        SCOPED_TRACE(useTLOD);
+        CQuanQuantify engine;
+        engine.SetCalculateUsingTLOD(useTLOD);
+        CPeakList peaks = Peaks({peak});
+        ASSERT_EQ(Quantify(engine, curves, methods, peaks), kQuantifyOK);
+        const CPeakData& p = peaks.GetAt(0);
+        if (useTLOD) {  // 6 is above the LOD of 2: the concentration itself
+            EXPECT_DOUBLE_EQ(p.GetBoundValue(0), 6.0);
+            EXPECT_DOUBLE_EQ(p.GetBoundValue(4), 6.0);
+            EXPECT_DOUBLE_EQ(p.GetBoundValue(8), 6.0);
+        } else {  // equal to the LOQ: LOQ, LOQ / 2, 0
+            EXPECT_DOUBLE_EQ(p.GetBoundValue(0), 6.0);
+            EXPECT_DOUBLE_EQ(p.GetBoundValue(4), 3.0);
+            EXPECT_DOUBLE_EQ(p.GetBoundValue(8), 0.0);
+        }
+    }
+}
+
+TEST(Quantify, CurveIsFoundByCompoundNameAndCopiedIntoItsSlot) {
+    CMethodData benzene = Method("Benzene");
+    CMethodData toluene = Method("Toluene");
+    CMethodData xylene = Method("Xylene");
+    CMethodList methods = Methods({benzene, toluene, xylene});
+    // Slot 0 holds toluene's curve; benzene's is in slot 1, under a name in other letter case,
+    // and a second "BENZENE" later must not be reached. Xylene has no curve by its name.
+    CCalibrationList curves = Curves({Curve("Toluene", {0, 2}), Curve("benzene", {0, 4}), Curve("BENZENE", {0, 8})});
+    CPeakList peaks = Peaks({Located(1, 8.0), Located(3, 8.0)});
+    ASSERT_EQ(Quantify(curves, methods, peaks), kQuantifyOK);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAnalConc(), 2.0);
+    EXPECT_EQ(curves.GetAt(0).GetName(), "benzene");
+    EXPECT_DOUBLE_EQ(curves.GetAt(0).GetCC(1), 4.0);
+    // No match: no calibration, the slot keeps its curve and the entry stays unquantified.
+    CCalibrationList other = Curves({Curve("a", {0, 1}), Curve("b", {0, 1}), Curve("c", {0, 1})});
+    CPeakList xylenePeak = Peaks({Located(3, 8.0)});
+    ASSERT_EQ(Quantify(other, methods, xylenePeak), kQuantifyOK);
+    EXPECT_EQ(xylenePeak.GetAt(0).GetValidConc(), 0);
+    EXPECT_EQ(other.GetAt(2).GetName(), "c");
+    // An exact name match uses the slot as it is, even when an earlier curve differs in case only.
+    CCalibrationList exact = Curves({Curve("BENZENE", {0, 1}), Curve("toluene", {0, 1}), Curve("xylene", {0, 1})});
+    exact.GetAt(0).SetName("Benzene");
+    CPeakList exactPeak = Peaks({Located(1, 8.0)});
+    ASSERT_EQ(Quantify(exact, methods, exactPeak), kQuantifyOK);
+    EXPECT_DOUBLE_EQ(exactPeak.GetAt(0).GetAnalConc(), 8.0);
+}
+
+TEST(Quantify, LongCoefficientListIsReadToTheSixthOrder) {
+    CMethodList methods = Methods({Method()});
+    // y = 2 + x^6 as a sixth-order curve, with an eighth coefficient that must be ignored (a
+    // list's copy keeps seven, so the curve is handed over directly).
+    CCalibrationData curve = Curve("benzene", {2, 0, 0, 0, 0, 0, 1, 1000}, 6, 0, 0.0, 4.0);
+    ASSERT_EQ(curve.GetNumCC(), 8);
+    CPeakData peak = Located(1, 66.0);  // x^6 = 64
+    CQuanQuantify engine;
+    ASSERT_EQ(engine.QuantifyPDBEntry(&curve, &peak, &methods), kQuantifyOK);
+    EXPECT_NEAR(peak.GetAnalConc(), 2.0, 1e-3);
+    EXPECT_EQ(peak.GetNoSolutionFlag(), 0);
+    // A second-order fit whose c2 came out 0 is solved as its line, not divided by zero.
+    CCalibrationData shortCurve = Curve("benzene", {0, 2}, kQuadratic);
+    shortCurve.SetCC(0.0, 2);
+    CPeakData second = Located(1, 8.0);
+    ASSERT_EQ(engine.QuantifyPDBEntry(&shortCurve, &second, &methods), kQuantifyOK);
+    EXPECT_DOUBLE_EQ(second.GetAnalConc(), 4.0);
+}
+
+TEST(Quantify, CurveDatabaseStampUsesFileNameAndCLocaleDate) {
+    const char* savedTZ = std::getenv("TZ");
+    const std::string saved = savedTZ != nullptr ? savedTZ : "";
+    setenv("TZ", "UTC", 1);
+    tzset();
+    const struct {
+        const char* dbName;
+        time_t modified;
+        const char* name;
+        const char* date;
+        const char* time;
+    } cases[] = {
+        {"C:\\Data\\Curves\\batch1.cdb", 1700000000, "batch1", "14/Nov/23", "22:13:20"},
+        {"/home/lab/curves.v2.cdb", 0, "curves.v2", "01/Jan/70", "00:00:00"},
+        {"D:mixed/folders\\final.cdb", 951782400, "final", "29/Feb/00", "00:00:00"},
+        {"plain", 1000000000, "plain", "09/Sep/01", "01:46:40"},
+        {"", 1000000000, "", "09/Sep/01", "01:46:40"},
+    };
+    CQuanQuantify engine;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dbName);
+        CCalibrationList curves;
+        curves.SetDBName(c.dbName);
+        curves.SetModifiedTime(c.modified);
+        CPeakData peak;
+        engine.SetCalData(&curves, &peak);
+        EXPECT_EQ(peak.GetCurveDBName(), c.name);
+        EXPECT_EQ(peak.GetCurveDBDate(), c.date);
+        EXPECT_EQ(peak.GetCurveDBTime(), c.time);
+    }
+    CPeakData untouched;
+    untouched.SetCurveDBName("keep");
+    engine.SetCalData(nullptr, &untouched);
+    EXPECT_EQ(untouched.GetCurveDBName(), "keep");
+    if (savedTZ != nullptr) setenv("TZ", saved.c_str(), 1);
+    else unsetenv("TZ");
+    tzset();
+}
+
+TEST(Quantify, OneEngineQuantifiesASecondSampleAfresh) {
+    CMethodData method = Method();
+    method.SetMonitorBlankEnabled(1);
+    method.SetMonitorBlankConc(1.0);
+    CMethodList methods = Methods({method});
+    CCalibrationList curves = Curves({Curve("benzene", {0, 2})});
+    CQuanQuantify engine;
+    CPeakList blank = Peaks({Located(1, 10.0)});
+    ASSERT_EQ(Quantify(engine, curves, methods, blank, kBlank), kQuantifyOK);
+    EXPECT_EQ(blank.GetAt(0).GetMatrixFlag(), 1);
+
+    // The same peaks, quantified again as an analyte sample with another response: the blank's
+    // flag does not survive and nothing of the first result is carried.
+    blank.GetAt(0).SetResponse(4.0);
+    blank.GetAt(0).SetCorrectedResponse(4.0);
+    ASSERT_EQ(Quantify(engine, curves, methods, blank, kAnalyte), kQuantifyOK);
+    EXPECT_EQ(blank.GetAt(0).GetMatrixFlag(), 0);
+    EXPECT_DOUBLE_EQ(blank.GetAt(0).GetAnalConc(), 2.0);
+    EXPECT_DOUBLE_EQ(blank.GetAt(0).GetEMPC(), 2.0);
+    EXPECT_EQ(engine.GetCurrentSample().GetSampleType(), kAnalyte);
+}
+
+// A small PCB batch sample: an internal standard and two congeners on it, located by the
+// location engine, then quantified through curves as fitting leaves them (relative response
+// against concentration, in the internal standard's units).
+TEST(Quantify, CompleteRunOfALocatedSample) {
+    using namespace completion_test;
+    CMethodData standard = Entry("PCB 209-13C", 5.0f, "300.0");
+    standard.SetRCalc(kES);
+    standard.SetStdConc(10.0);
+    standard.SetCalCompound("PCB 209-13C");
+    CMethodData pcb138 = Entry("PCB 138", 6.0f, "290.0");
+    pcb138.SetRCalc(kIS);
+    pcb138.SetRRef(1);
+    pcb138.SetStdLevels(2);
+    pcb138.SetCalCompound("PCB 138");
+    pcb138.SetDetectionThreshold(3.0);
+    pcb138.SetQuantitationThreshold(10.0);
+    pcb138.SetToxicEquiv(0, 0.1);
+    CMethodData pcb153 = pcb138;
+    pcb153.SetName("PCB 153");
+    pcb153.SetCalCompound("PCB 153");
+    pcb153.SetPredRT(6.5f);
+    CMethodList methods = completion_test::Methods({standard, pcb138, pcb153});
+
+    CPeakData isPeak = completion_test::Peak(5.01f, 5000.0, 500.0, "300.0");
+    isPeak.SetChromNoise(20.0);
+    CPeakData p138 = completion_test::Peak(6.0f, 2000.0, 250.0, "290.0");
+    p138.SetChromNoise(25.0);
+    CPeakData p153 = completion_test::Peak(6.52f, 300.0, 30.0, "290.0");
+    p153.SetChromNoise(30.0);
+    CPeakList peaks = completion_test::Peaks({isPeak, p138, p153});
+
+    CSampleRecord record = completion_test::Sample(0);
+    record.SetUserFactor2(4.0);   // user dilution
+    record.SetUserFactor3(5.0);   // extract volume
+    record.SetUserDivisor1(2.0);  // initial amount
+    CQuanLocate locate;
+    ASSERT_EQ(locate.QuanDoLocation(methods, peaks, record, "unused.db"), kLocateOK);
+    // Location: IS response 5000 / 10 = 500; PCB 138 2000 / 500 = 4, PCB 153 300 / 500 = 0.6;
+    // noise responses 10 x 25 / 500 = 0.5 and 10 x 30 / 500 = 0.6.
+    ASSERT_DOUBLE_EQ(peaks.GetAt(1).GetResponse(), 4.0);
+    ASSERT_DOUBLE_EQ(peaks.GetAt(2).GetResponse(), 0.6);
+
+    // Curves: the standard 500 per unit (response factor); PCB 138 y = 0.1 + 0.5 x;
+    // PCB 153 y = 0.2 x (response factor).
+    CCalibrationList curves = Curves({quantify_test::Curve("PCB 209-13C", {0, 500}, kRF),
+                                      quantify_test::Curve("PCB 138", {0.1, 0.5}, kLinear),
+                                      quantify_test::Curve("PCB 153", {0, 0.2}, kRF)});
+    curves.SetDBName("C:\\curves\\pcb.cdb");
+    CQuanQuantify engine;
+    CQuanSampleData sample(record);
+    engine.SetCurrentSample(sample);
+    ASSERT_EQ(engine.DoQuantify(&curves, &methods, &peaks, "periodic.db"), kQuantifyOK);
+
+    // Factors for the congeners: 4 x 5 / 2 = 10; the standard is at a fixed level, undiluted.
+    const CPeakData& is = peaks.GetAt(0);
+    EXPECT_DOUBLE_EQ(is.GetAnalConc(), 10.0);  // 5000 / 500
+    const CPeakData& a = peaks.GetAt(1);
+    EXPECT_DOUBLE_EQ(a.GetAnalConc(), 78.0);                 // (4 - 0.1) / 0.5 = 7.8, x 10
+    EXPECT_DOUBLE_EQ(a.GetDetectionThreshold(), 28.0);       // (3 x 0.5 - 0.1) / 0.5 = 2.8
+    EXPECT_DOUBLE_EQ(a.GetQuantitationThreshold(), 98.0);    // (10 x 0.5 - 0.1) / 0.5 = 9.8
+    EXPECT_EQ(a.GetLOQFlag(), 1);
+    EXPECT_EQ(a.GetLODFlag(), 0);
+    EXPECT_DOUBLE_EQ(a.GetToxicConc(0), 7.8);
+    EXPECT_DOUBLE_EQ(a.GetBoundValue(0), 9.8);  // at or below its toxic LOQ of 9.8
+    EXPECT_DOUBLE_EQ(a.GetBoundValue(4), 4.9);
+    EXPECT_EQ(a.GetCurveDBName(), "pcb");
+    const CPeakData& b = peaks.GetAt(2);
+    EXPECT_DOUBLE_EQ(b.GetAnalConc(), 30.0);               // 0.6 / 0.2 = 3, x 10
+    EXPECT_DOUBLE_EQ(b.GetDetectionThreshold(), 90.0);     // 3 x 0.6 / 0.2 = 9, x 10
+    EXPECT_EQ(b.GetLODFlag(), 1);
+    for (int j = 0; j < 3; ++j) EXPECT_EQ(peaks.GetAt(j).GetValidConc(), 1);
+}

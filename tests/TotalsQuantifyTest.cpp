@@ -1,0 +1,435 @@
+// Totals and totals-group quantification (member choice, retention window, include choices,
+// ion-ratio failures, limits, flags, list order) and element-based semi-quantitative
+// concentrations (element and isotope factors, reference scaling, every failure exit).
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "LocateCompletionSupport.h"
+#include "QuantifyTestSupport.h"
+#include "quan.h"
+
+using namespace quantify_test;
+
+namespace {
+constexpr int kMemberA = 1, kMemberB = 2, kTotalsEntry = 3, kGroupEntry = 4;
+
+// Entries 1 and 2 are congeners of the HxCB group, 3 its totals entry at 6.0 min, 4 a group
+// of totals named PCB.
+CMethodList TotalsMethods(int include = 0, float window = 0.0f) {
+    CMethodData a = Method("PCB 138");
+    a.SetTotalsGroup("HxCB");
+    CMethodData b = Method("PCB 153");
+    b.SetTotalsGroup("HxCB");
+    CMethodData totals = Method("Total HxCB");
+    totals.SetLocateChoice(CMethodData::kTotalsChoice);
+    totals.SetTotalsGroup("HxCB");
+    totals.SetPredRT(6.0f);
+    totals.SetLocateRTWin(window);
+    totals.SetTotalsInclude(include);
+    CMethodData group = Method("Total PCB");
+    group.SetLocateChoice(CMethodData::kTotalsGroupChoice);
+    group.SetTotalsGroup("PCB");
+    return Methods({a, b, totals, group});
+}
+
+// A quantified member of a group: concentration c, response 10 c, EMPC c + 0.5, toxic c / 10,
+// bound values c and 2 c, thresholds c / 100 and c / 50.
+CPeakData Member(int e, double c, float foundRT = 6.0f, bool unnamed = false, const std::string& group = "HxCB") {
+    CPeakData p = Located(e, 10.0 * c);
+    p.SetTotalsGroup(group);
+    p.SetFoundRT(foundRT);
+    p.SetTotalsUnnamedPeak(unnamed ? 1 : 0);
+    p.SetValidConc(1);
+    p.SetAnalConc(c);
+    p.SetEMPC(c + 0.5);
+    p.SetUseEMPC(1);
+    p.SetToxicConc(0, c / 10.0);
+    p.SetToxicLOD(0, c / 1000.0);
+    p.SetBoundValue(0, c);
+    p.SetBoundValue(11, 2.0 * c);
+    p.SetDetectionThreshold(c / 100.0);
+    p.SetQuantitationThreshold(c / 50.0);
+    return p;
+}
+
+CPeakData TotalsPeak(int e, const std::string& group, bool groupPeak = false) {
+    CPeakData p = Located(e, 0.0);
+    if (groupPeak) p.SetTotalsGroupPeak(1);
+    else p.SetTotalsPeak(1);
+    p.SetTotalsGroup(group);
+    // Values of an earlier run, which the reset must clear.
+    p.SetAnalConc(99.0);
+    p.SetValidConc(1);
+    p.SetTotalsNumPeaks(9);
+    p.SetBoundValue(5, 99.0);
+    p.SetToxicConc(2, 99.0);
+    p.SetDetectionThreshold(7.0);
+    return p;
+}
+
+int QuantifyTotals(CPeakList& peaks, CMethodList& methods, int sampleType = kAnalyte) {
+    CQuanQuantify engine;
+    engine.SetCurrentSample(Sample(sampleType));
+    return engine.QuantifyTotalsEntries(&peaks, &methods);
+}
+}  // namespace
+
+TEST(TotalsQuantify, MembersAreSummedByIncludeChoice) {
+    CPeakData deleted = Member(kMemberB, 100.0);
+    deleted.SetPeakDeleted(1);
+    CPeakData invalid = Member(kMemberB, 200.0);
+    invalid.SetValidConc(0);
+    CPeakData noEMPC = Member(kMemberB, 3.0);
+    noEMPC.SetUseEMPC(0);
+    CPeakData otherGroup = Member(kMemberB, 500.0, 6.0f, false, "PeCB");
+    CPeakData unassigned = Member(kMemberB, 600.0);
+    unassigned.SetMDBEntry(0);
+    const struct {
+        int include;
+        double conc, response, empc, toxic, bound0, bound11, lod;
+        int numPeaks;
+    } cases[] = {
+        // Named 2 and 3, unnamed 4; the deleted and invalid members add bound values only.
+        // Without "named only" the thresholds are neither reset nor summed: the 7 stays.
+        {0, 9.0, 90.0, 2.5 + 4.5, 0.9, 309.0, 618.0, 7.0, 3},
+        {1, 5.0, 50.0, 2.5, 0.5, 305.0, 610.0, 0.02 + 0.03 + 1.0 + 2.0, 2},
+        {2, 4.0, 40.0, 4.5, 0.4, 4.0, 8.0, 7.0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.include);
+        CMethodList methods = TotalsMethods(c.include);
+        CPeakList peaks = Peaks({Member(kMemberA, 2.0), noEMPC, Member(kMemberA, 4.0, 6.0f, true), deleted, invalid,
+                                 otherGroup, unassigned, TotalsPeak(kTotalsEntry, "HxCB")});
+        ASSERT_EQ(QuantifyTotals(peaks, methods), kQuantifyOK);
+        const CPeakData& t = peaks.GetAt(7);
+        EXPECT_EQ(t.GetValidConc(), 1);
+        EXPECT_EQ(t.GetTotalsInclude(), c.include);
+        EXPECT_DOUBLE_EQ(t.GetAnalConc(), c.conc);
+        EXPECT_DOUBLE_EQ(t.GetResponse(), c.response);
+        EXPECT_DOUBLE_EQ(t.GetEMPC(), c.empc);
+        EXPECT_EQ(t.GetTotalsNumPeaks(), c.numPeaks);
+        EXPECT_DOUBLE_EQ(t.GetToxicConc(0), c.toxic);
+        EXPECT_DOUBLE_EQ(t.GetToxicConc(2), 0.0);
+        EXPECT_DOUBLE_EQ(t.GetBoundValue(0), c.bound0);
+        EXPECT_DOUBLE_EQ(t.GetBoundValue(11), c.bound11);
+        EXPECT_DOUBLE_EQ(t.GetBoundValue(5), 0.0);
+        EXPECT_DOUBLE_EQ(t.GetDetectionThreshold(), c.lod);
+    }
+}
+
+TEST(TotalsQuantify, RetentionWindowAroundThePredictedTime) {
+    const struct { float pred, found, window; bool kept; } cases[] = {
+        {6.0f, 6.25f, 0.125f, false}, {6.0f, 6.25f, 0.25f, true}, {6.0f, 5.75f, 0.25f, true},
+        {6.0f, 5.5f, 0.25f, false},   {6.0f, 9.0f, 0.0f, true},   {10.0f, 10.2f, 0.1f, false},
+        {10.0f, 10.2f, 0.2f, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.found << " in " << c.window);
+        CMethodList methods = TotalsMethods(0, c.window);
+        methods.GetAt(kTotalsEntry - 1).SetPredRT(c.pred);
+        CPeakList peaks = Peaks({Member(kMemberA, 2.0, c.found), TotalsPeak(kTotalsEntry, "HxCB")});
+        ASSERT_EQ(QuantifyTotals(peaks, methods), kQuantifyOK);
+        EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetAnalConc(), c.kept ? 2.0 : 0.0);
+        EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetBoundValue(0), c.kept ? 2.0 : 0.0);
+    }
+}
+
+TEST(TotalsQuantify, IonRatioFailureCountsOnlyAsEMPCWhenAskedFor) {
+    for (int useEMPC : {0, 1}) {
+        SCOPED_TRACE(useEMPC);
+        CMethodList methods = TotalsMethods(1);
+        CMethodData& totals = methods.GetAt(kTotalsEntry - 1);
+        totals.SetTargetTrace(0, "292.0");
+        totals.SetTargetMustPass(0, 1);
+        totals.SetUseEMPC(useEMPC);
+        CPeakData failed = Member(kMemberA, 2.0);
+        failed.SetIRWinFlag(1);
+        CPeakList peaks = Peaks({failed, TotalsPeak(kTotalsEntry, "HxCB")});
+        ASSERT_EQ(QuantifyTotals(peaks, methods), kQuantifyOK);
+        const CPeakData& t = peaks.GetAt(1);
+        EXPECT_DOUBLE_EQ(t.GetAnalConc(), 0.0);
+        EXPECT_DOUBLE_EQ(t.GetResponse(), 0.0);
+        EXPECT_EQ(t.GetTotalsNumPeaks(), 0);
+        EXPECT_DOUBLE_EQ(t.GetToxicConc(0), 0.0);
+        EXPECT_DOUBLE_EQ(t.GetBoundValue(0), 2.0);
+        EXPECT_DOUBLE_EQ(t.GetDetectionThreshold(), 0.02);  // named-only totals gather thresholds
+        EXPECT_DOUBLE_EQ(t.GetEMPC(), useEMPC ? 2.5 : 0.0);
+        EXPECT_EQ(t.GetValidConc(), useEMPC);
+    }
+}
+
+TEST(TotalsQuantify, EmptyGroupNameKeepsResetValuesAndEarlierFlags) {
+    CMethodList methods = TotalsMethods(1);
+    CPeakData total = TotalsPeak(kTotalsEntry, "");
+    total.SetLODFlag(1);
+    total.SetMatrixFlag(1);
+    CPeakList peaks = Peaks({Member(kMemberA, 2.0), total});
+    ASSERT_EQ(QuantifyTotals(peaks, methods, kBlank), kQuantifyOK);
+    const CPeakData& t = peaks.GetAt(1);
+    EXPECT_EQ(t.GetValidConc(), 0);
+    EXPECT_EQ(t.GetAnalConc(), 0.0);
+    EXPECT_EQ(t.GetTotalsNumPeaks(), 0);
+    EXPECT_EQ(t.GetDetectionThreshold(), 0.0);
+    EXPECT_EQ(t.GetBoundValue(5), 0.0);
+    EXPECT_EQ(t.GetLODFlag(), 1);
+    EXPECT_EQ(t.GetMatrixFlag(), 1);
+}
+
+TEST(TotalsQuantify, LimitAndBlankFlagsOfATotal) {
+    // A totals peak of an ordinary method entry (not a totals entry) is tested against its
+    // summed limits; a totals entry never is, and earlier flags are cleared.
+    for (int choice : {0, CMethodData::kTotalsChoice}) {
+        SCOPED_TRACE(choice);
+        CMethodList methods = TotalsMethods(1);
+        CMethodData& totals = methods.GetAt(kTotalsEntry - 1);
+        totals.SetLocateChoice(choice);
+        totals.SetMonitorBlankEnabled(1);
+        totals.SetMonitorBlankConc(1.5);
+        // The member's own limits are above its concentration.
+        CPeakData member = Member(kMemberA, 2.0);
+        member.SetDetectionThreshold(3.0);
+        member.SetQuantitationThreshold(2.0);  // equal: not below
+        CPeakData total = TotalsPeak(kTotalsEntry, "HxCB");
+        total.SetLOQFlag(1);
+        CPeakList peaks = Peaks({member, total});
+        ASSERT_EQ(QuantifyTotals(peaks, methods, kBlank), kQuantifyOK);
+        const CPeakData& t = peaks.GetAt(1);
+        EXPECT_EQ(t.GetLODFlag(), choice == 0 ? 1 : 0);
+        EXPECT_EQ(t.GetLOQFlag(), 0);
+        EXPECT_EQ(t.GetMatrixFlag(), 1);  // 2 above the blank limit 1.5, response 20
+    }
+    // Not a blank sample: no matrix flag.
+    CMethodList methods = TotalsMethods(1);
+    methods.GetAt(kTotalsEntry - 1).SetMonitorBlankEnabled(1);
+    CPeakList peaks = Peaks({Member(kMemberA, 2.0), TotalsPeak(kTotalsEntry, "HxCB")});
+    ASSERT_EQ(QuantifyTotals(peaks, methods, kAnalyte), kQuantifyOK);
+    EXPECT_EQ(peaks.GetAt(1).GetMatrixFlag(), 0);
+}
+
+TEST(TotalsQuantify, GroupSumsTotalsButNeverItself) {
+    CMethodList methods = TotalsMethods();
+    CPeakData hx = Member(kTotalsEntry, 5.0, 6.0f, false, "PCB");
+    hx.SetTotalsPeak(1);
+    hx.SetTotalsNumPeaks(2);
+    hx.SetTotalsInclude(1);
+    hx.SetIRWinFlag(1);  // no ion-ratio test at this level
+    CPeakData pe = Member(kTotalsEntry, 7.0, 99.0f, false, "PCB");  // no window either
+    pe.SetTotalsPeak(1);
+    pe.SetTotalsNumPeaks(3);
+    pe.SetTotalsInclude(2);
+    pe.SetUseEMPC(0);  // nor the EMPC switch
+    CPeakData gone = Member(kTotalsEntry, 11.0, 6.0f, false, "PCB");
+    gone.SetTotalsPeak(1);
+    gone.SetPeakDeleted(1);
+    CPeakData placeholder = Member(kTotalsEntry, 13.0, 6.0f, false, "PCB");
+    placeholder.SetTotalsPeak(1);
+    placeholder.SetPlaceHolder(1);  // a placeholder total still counts in a group
+    CPeakData ordinary = Member(kMemberA, 1000.0, 6.0f, false, "PCB");
+    CPeakData group = TotalsPeak(kGroupEntry, "PCB", true);
+    group.SetAnalConc(1.0);
+    const struct { int include; double conc, empc, lod; int numPeaks; } cases[] = {
+        // 5 + 7 + 13; EMPCs 5.5 + 7.5 + 13.5; thresholds of all four totals (the deleted one too).
+        {0, 25.0, 26.5, 0.05 + 0.07 + 0.11 + 0.13, 5},
+        {1, 5.0, 5.5, 0.05, 2},
+        {2, 7.0, 7.5, 0.07, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.include);
+        methods.GetAt(kGroupEntry - 1).SetTotalsInclude(c.include);
+        placeholder.SetTotalsInclude(c.include == 0 ? 0 : 3);
+        gone.SetTotalsInclude(c.include == 0 ? 0 : 3);
+        CPeakList peaks = Peaks({group, hx, pe, gone, placeholder, ordinary});
+        CQuanQuantify engine;
+        ASSERT_EQ(engine.QuantifyTotalsGroupEntry(&peaks.GetAt(0), &peaks, &methods.GetAt(kGroupEntry - 1)), 0);
+        const CPeakData& g = peaks.GetAt(0);
+        EXPECT_DOUBLE_EQ(g.GetAnalConc(), c.conc);
+        EXPECT_DOUBLE_EQ(g.GetEMPC(), c.empc);
+        EXPECT_DOUBLE_EQ(g.GetDetectionThreshold(), c.lod);
+        EXPECT_EQ(g.GetTotalsNumPeaks(), c.numPeaks);
+        EXPECT_EQ(g.GetValidConc(), 1);
+    }
+}
+
+TEST(TotalsQuantify, GroupsSeeCompleteTotalsWhateverTheirPlaceInTheList) {
+    CMethodList methods = TotalsMethods();
+    // The total belongs to the PCB group as well as summing HxCB members: its group text names
+    // both, and so its members are the HxCB peaks (whose text also matches the total's list).
+    CPeakData total = TotalsPeak(kTotalsEntry, "HxCB PCB");
+    CPeakList peaks = Peaks({TotalsPeak(kGroupEntry, "PCB", true), Member(kMemberA, 2.0), Member(kMemberB, 3.0), total});
+    ASSERT_EQ(QuantifyTotals(peaks, methods), kQuantifyOK);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(3).GetAnalConc(), 5.0);
+    EXPECT_EQ(peaks.GetAt(3).GetTotalsNumPeaks(), 2);
+    // The group, listed first, was summed after the total was complete.
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAnalConc(), 5.0);
+    EXPECT_EQ(peaks.GetAt(0).GetTotalsNumPeaks(), 2);
+
+    // Statuses: missing lists 17; an empty list 0; a total naming no entry, or a qualifier of a
+    // totals entry, is passed over.
+    CQuanQuantify engine;
+    EXPECT_EQ(engine.QuantifyTotalsEntries(nullptr, &methods), kQuantifyMissingList);
+    EXPECT_EQ(engine.QuantifyTotalsEntries(&peaks, nullptr), kQuantifyMissingList);
+    CPeakList empty;
+    EXPECT_EQ(engine.QuantifyTotalsEntries(&empty, &methods), kQuantifyOK);
+    CPeakData beyond = TotalsPeak(9, "HxCB");
+    CPeakData qualifier = TotalsPeak(kTotalsEntry, "HxCB");
+    qualifier.SetMDBEntryPeak(1);
+    CPeakList odd = Peaks({Member(kMemberA, 2.0), beyond, qualifier});
+    ASSERT_EQ(engine.QuantifyTotalsEntries(&odd, &methods), kQuantifyOK);
+    EXPECT_EQ(odd.GetAt(1).GetAnalConc(), 99.0);
+    EXPECT_EQ(odd.GetAt(2).GetAnalConc(), 99.0);
+}
+
+// --- semi-quantitative entries ---
+
+namespace {
+constexpr int kIron = 26, kCopper = 29;
+
+tagELEMENTstruct Iron() {
+    tagELEMENTstruct fe = completion_test::Element("Fe", 55.845, {{53.94, 5.8}, {55.93, 91.7}, {56.94, 2.1}});
+    fe.ResponseFactor = 100.0;
+    fe.ScaleFactor = 2.0;
+    fe.Isotopes[1].ResponseFactor = 10.0;
+    fe.Isotopes[2].ResponseFactor = 50.0;
+    fe.Isotopes[3].ResponseFactor = 70.0;
+    fe.Isotopes[0].Mass = 55.9;  // slot 0 is never searched
+    fe.Isotopes[0].ResponseFactor = 999.0;
+    fe.IsotopeInUse[0] = 1;
+    return fe;
+}
+
+tagELEMENTstruct Copper() {
+    tagELEMENTstruct cu = completion_test::Element("Cu", 63.546, {{62.93, 69.2}, {64.93, 30.8}});
+    cu.ResponseFactor = 3.0;
+    cu.ScaleFactor = 4.0;
+    cu.Isotopes[1].ResponseFactor = 0.5;
+    cu.Isotopes[2].ResponseFactor = 0.25;
+    return cu;
+}
+
+CMethodData ElementEntry(const std::string& name, int atomicNumber, const std::string& trace,
+                         const std::string& flags = "NNNS") {
+    CMethodData m = Method(name);
+    m.SetPredRT(static_cast<float>(atomicNumber));
+    m.SetQuanTrace(trace);
+    m.SetFlags(flags);
+    return m;
+}
+
+CPeakData SemiQuanPeak(int e, double response, const std::string& flags = "NNNS") {
+    CPeakData p = Located(e, response);
+    p.SetFlags(flags);
+    return p;
+}
+}  // namespace
+
+TEST(TotalsQuantify, ResponseFactorOfTheTraceNominalMass) {
+    const tagELEMENTstruct fe = Iron();
+    const struct { const char* trace; double rf; } cases[] = {
+        {"55.9", 50.0}, {"56.4", 50.0}, {"56.5", 70.0},  // 56.5 rounds half up to 57
+        {"54", 10.0},   {"58", 0.0},    {"", 0.0},        {"abc", 0.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.trace);
+        const CMethodData m = ElementEntry("Fe", kIron, c.trace);
+        EXPECT_EQ(CQuanQuantify::FindResponseFactor(&m, fe), c.rf);
+    }
+    // 77.6 and 78.2 both have the nominal mass 78.
+    tagELEMENTstruct se = completion_test::Element("Se", 78.96, {{76.92, 7.6}, {78.2, 23.8}});
+    se.Isotopes[2].ResponseFactor = 6.0;
+    const CMethodData m = ElementEntry("Se", 34, "77.6");
+    EXPECT_EQ(CQuanQuantify::FindResponseFactor(&m, se), 6.0);
+    se.IsotopeInUse[2] = 0;  // a slot not in use is not searched
+    EXPECT_EQ(CQuanQuantify::FindResponseFactor(&m, se), 0.0);
+    EXPECT_EQ(CQuanQuantify::FindResponseFactor(nullptr, se), 0.0);
+}
+
+TEST(TotalsQuantify, SemiQuantitativeConcentrationsWithAndWithoutReference) {
+    completion_test::PeriodicDatabaseFile db("quantify_semiquan.db", {{kIron, Iron()}, {kCopper, Copper()}});
+    const int openBefore = PeriodicDatabaseOpenCount();
+    const struct {
+        const char* what;
+        std::string flags;
+        int reference;
+        double conc;
+    } cases[] = {
+        {"isotope factor", "NNNS", 0, 500.0 / (50.0 * 2.0)},         // 5
+        {"element factor", "YNNS", 0, 500.0 / (2.0 * 100.0)},        // 2.5
+        {"isotope, reference isotope", "NNNS", 2, 5.0 * 0.5},        // Cu 63 factor alone
+        {"element, reference element", "YNNS", 2, 2.5 * 4.0 * 3.0},  // Cu scale x element factor
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMethodData fe = ElementEntry("Fe", kIron, "55.9", c.flags);
+        fe.SetRRef(c.reference);
+        CMethodList methods = Methods({fe, ElementEntry("Cu", kCopper, "63.0")});
+        CQuanQuantify engine;
+        engine.SetPeriodicDBName(db.Path());
+        CPeakData peak = SemiQuanPeak(1, 500.0, c.flags);
+        EXPECT_DOUBLE_EQ(engine.DoSemiQuanQuan(&peak, &methods), c.conc);
+        EXPECT_DOUBLE_EQ(peak.GetAnalConc(), c.conc);
+        EXPECT_EQ(peak.GetNoSolutionFlag(), 0);
+        EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
+    }
+
+    // Through the driver: no curve is needed, the sample factors apply, and the limits are the
+    // smallest, since none is worked out.
+    CMethodList methods = Methods({ElementEntry("Fe", kIron, "55.9")});
+    CCalibrationList curves = Curves({Curve("unrelated", {0, 0})});
+    CPeakData peak = SemiQuanPeak(1, 500.0);
+    peak.SetUserFactor2(3.0);
+    peak.SetEMPC(8.0);
+    CPeakList peaks = Peaks({peak});
+    CQuanQuantify engine;
+    engine.SetCurrentSample(Sample(kAnalyte));
+    ASSERT_EQ(engine.DoQuantify(&curves, &methods, &peaks, db.Path()), kQuantifyOK);
+    EXPECT_EQ(engine.GetPeriodicDBName(), db.Path());
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAnalConc(), 15.0);
+    EXPECT_EQ(peaks.GetAt(0).GetValidConc(), 1);
+    EXPECT_EQ(peaks.GetAt(0).GetEMPC(), 0.0);  // its own EMPC, not the 8 of before
+    EXPECT_EQ(peaks.GetAt(0).GetDetectionThreshold(), 1e-12);
+    EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
+}
+
+TEST(TotalsQuantify, SemiQuantificationFailuresGiveZeroWithTheNoSolutionFlag) {
+    completion_test::PeriodicDatabaseFile db("quantify_semiquan_fail.db", {{kIron, Iron()}, {kCopper, Copper()}});
+    const int openBefore = PeriodicDatabaseOpenCount();
+    const struct {
+        const char* what;
+        std::string dbName;
+        int entry;
+        int element;
+        std::string trace;
+        int reference;
+    } cases[] = {
+        {"no database", "/nonexistent/periodic.db", 1, kIron, "55.9", 0},
+        {"no method entry", "", 5, kIron, "55.9", 0},
+        {"no element record", "", 1, 50, "55.9", 0},
+        {"no isotope at the trace mass", "", 1, kIron, "99.0", 0},
+        {"no reference entry", "", 1, kIron, "55.9", 7},
+        {"no reference element", "", 1, kIron, "55.9", 3},
+        {"reference without isotope at its mass", "", 1, kIron, "55.9", 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMethodData fe = ElementEntry("Fe", c.element, c.trace);
+        fe.SetRRef(c.reference);
+        CMethodList methods = Methods({fe, ElementEntry("Cu", kCopper, "63.0"), ElementEntry("X", 50, "63.0"),
+                                       ElementEntry("Cu", kCopper, "70.0")});
+        CQuanQuantify engine;
+        engine.SetPeriodicDBName(c.dbName.empty() ? db.Path() : c.dbName);
+        CPeakData peak = SemiQuanPeak(c.entry, 500.0);
+        EXPECT_EQ(engine.DoSemiQuanQuan(&peak, &methods), 0.0);
+        EXPECT_EQ(peak.GetNoSolutionFlag(), 1);
+        EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
+    }
+
+    // Through the driver an unmatched trace mass gives 0 flagged, not the 1e12 cap as valid.
+    CMethodList methods = Methods({ElementEntry("Fe", kIron, "99.0")});
+    CCalibrationList curves = Curves({Curve("Fe", {0, 1})});
+    CPeakList peaks = Peaks({SemiQuanPeak(1, 500.0)});
+    CQuanQuantify engine;
+    ASSERT_EQ(engine.DoQuantify(&curves, &methods, &peaks, db.Path()), kQuantifyOK);
+    EXPECT_EQ(peaks.GetAt(0).GetAnalConc(), 0.0);
+    EXPECT_EQ(peaks.GetAt(0).GetNoSolutionFlag(), 1);
+}
