@@ -466,4 +466,5 @@ if __name__ == '__main__':
     curve_seeds()
     spectrum_seeds()
     run_seeds('tests/fuzz/corpus/locate')
+    run_seeds('tests/fuzz/corpus/whole_run')  # the same runs; what follows them drives the curves
     field_seeds()
