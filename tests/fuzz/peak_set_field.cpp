@@ -69,6 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(std::all_of(buffer.begin() + capacity, buffer.end(), [](char c) { return c == '\x5A'; }));
             reply.assign(buffer.data(), strnlen(buffer.data(), capacity));
         }
+        if (std::getenv("QUAN_FUZZ_VERBOSE") != nullptr)
+            std::fprintf(stderr, "field %d index %d text \"%s\" -> %d, reply \"%s\"\n", number, index, given.c_str(), answer,
+                         reply.c_str());
         FUZZ_CHECK(answer == 0 || answer == 1);
         if (answer == 0) FUZZ_CHECK(SameBytes(before, peak.GetRecord()));
         if (answer == 1 && number != CPeakData::kPeakLocateBy && number != CPeakData::kPeakDetectionFlags)
