@@ -1,10 +1,11 @@
 # Quick start: `make run` builds and runs the main job on the bundled example;
-# `make test` builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
+# `make test` builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test
+# (the fuzz corpora replayed once included); `make fuzz` runs each fuzz target FUZZ_SECONDS.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RELEASE_DIR := build/release
 TEST_DIR := build/sanitize
 
-.PHONY: all run test bench clean
+.PHONY: all run test bench fuzz clean
 
 all: run
 
@@ -25,6 +26,11 @@ test: $(TEST_DIR)/CMakeCache.txt
 bench: $(RELEASE_DIR)/CMakeCache.txt
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 	@if [ -x $(RELEASE_DIR)/quan_bench ]; then $(RELEASE_DIR)/quan_bench; else echo "no benchmarks built yet"; fi
+
+# Every fuzz target for FUZZ_SECONDS each, with clang's libFuzzer in build/fuzz.
+FUZZ_SECONDS ?= 60
+fuzz:
+	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) FUZZ_BUILD_DIR=build/fuzz tests/fuzz/fuzz.sh
 
 clean:
 	rm -rf build

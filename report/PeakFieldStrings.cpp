@@ -87,15 +87,17 @@ bool StoreNumber(CPeakData& peak, double value) {
     return true;
 }
 
-// The setters cut what does not fit; a cut text is refused and the old text put back, so an
-// edit is stored whole or not at all. `Stored` reads the field as kept (for the quality text,
-// the template rather than its formatted form).
+// The setters cut what does not fit; a cut text is refused and the record's bytes put back, so
+// an edit is stored whole or not at all. (Putting the old text back through the setter would
+// not: it cuts an old text longer than the setter keeps and clears the bytes after the
+// terminator.) `Stored` reads the field as kept (for the quality text, the template rather than
+// its formatted form).
 template <auto Set, auto Kept>
 bool StoreText(CPeakData& peak, const std::string& text) {
-    const std::string before(std::invoke(Kept, peak));
+    const _tagINTERNAL_PEAK_DB_RECORD before = peak.GetRecord();
     std::invoke(Set, peak, text);
     if (std::string(std::invoke(Kept, peak)) == text) return true;
-    std::invoke(Set, peak, before);
+    peak.CopyData(before);
     return false;
 }
 

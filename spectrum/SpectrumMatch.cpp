@@ -57,12 +57,16 @@ void FindSmallestProduct(const WorkingTable& work, int& slot, double& product) {
 }
 
 // With more entries than the table holds, keeps the 50 with the largest mass x intensity: each
-// later entry that beats the current smallest product takes its slot.
+// later entry that beats the current smallest product takes its slot. A later entry without a
+// mass is no peak and never comes in: with negative intensities its product 0 would beat the
+// smallest, and a zero mass inside the table would end the weighting half-way, leaving the
+// entries after it unweighted and scaled past 1000.
 void KeepLargestProducts(const float* masses, const float* intensities, int count, WorkingTable& work) {
     int smallestSlot = 0;
     double smallestProduct = work[0].Product();
     FindSmallestProduct(work, smallestSlot, smallestProduct);
     for (int i = kTableEntries; i < count; ++i) {
+        if (masses[i] == 0.0f) continue;
         const WorkingEntry incoming{masses[i], intensities[i]};
         if (incoming.Product() > smallestProduct) {
             work[smallestSlot] = incoming;

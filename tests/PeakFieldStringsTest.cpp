@@ -484,3 +484,19 @@ TEST(PeakFieldStrings, FieldListNamesEveryNumberOnce) {
     EXPECT_EQ(FindPeakField(236), nullptr);
     EXPECT_EQ(FindPeakField(-1), nullptr);
 }
+
+// Found by fuzzing: a refused text edit put the old text back through the setter, which cut a
+// stored text longer than the setter keeps (the flags field holds 10 characters, the setter
+// keeps 9) and cleared the bytes after the terminator. A refused edit changes no byte.
+TEST(PeakFieldStrings, RefusedTextEditLeavesEveryByteOfTheRecord) {
+    _tagINTERNAL_PEAK_DB_RECORD record;
+    std::memset(&record, 0, sizeof record);
+    std::memcpy(record.Flags, "ABCDEFGHIJ", 11);                // ten letters, as older records hold
+    std::memcpy(record.Name, "Pyrene\0host", 11);                // bytes after the terminator
+    CPeakData peak(record);
+    for (const CPeakData::PeakDataFields field : {CPeakData::kPeakFlags, CPeakData::kPeakName}) {
+        std::string tooLong(300, 'x');
+        EXPECT_EQ(peak.PeakSetFieldStr(field, 0, tooLong), 0);
+        EXPECT_EQ(std::memcmp(&peak.GetRecord(), &record, sizeof record), 0) << "field " << field;
+    }
+}

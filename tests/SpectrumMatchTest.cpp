@@ -254,6 +254,30 @@ TEST(SpectrumSetup, HostileInputFailsAndClearsTheTable) {
     }
 }
 
+// Found by fuzzing: 50 masses with negative intensities, then later entries of mass 0. Their
+// product 0 beat the negative products, so a zero mass landed inside the table and the entries
+// after it were scaled without their mass weighting, past 1000.
+TEST(SpectrumSetup, LaterEntriesWithoutMassNeverEnterTheTable) {
+    std::vector<float> masses, intensities;
+    for (int i = 0; i < 50; ++i) {
+        masses.push_back(100.0f + i);
+        intensities.push_back(i < 5 ? -1.0f : 1.0f);
+    }
+    for (int i = 0; i < 10; ++i) {
+        masses.push_back(0.0f);
+        intensities.push_back(0.0f);
+    }
+    ASSERT_EQ(LoadSpectrum(SetupRealValsF_F, masses, intensities), 1);
+    const SpectrumMatch::SpectrumTable table = SpectrumMatch::MeasuredTable();
+    // Unchanged by the massless entries: 100..149 in order, weighted by mass, largest 149 -> 1000.
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(table[i].mass, 100 + i) << "slot " << i;
+        const double weighted = (i < 5 ? -1.0 : 1.0) * (100.0 + i);
+        EXPECT_EQ(table[i].intensity, static_cast<int>(std::trunc(weighted * 1000.0 / 149.0 + 0.5))) << "slot " << i;
+        EXPECT_LE(table[i].intensity, 1000);
+    }
+}
+
 TEST(SpectrumSetup, EachSetupReplacesOnlyItsOwnTableWhole) {
     LoadCanonical(SetupRealValsF_F, {{100, 1000}, {200, 500}, {300, 250}, {400, 125}});
     LoadCanonical(SetupPredValsF_F, {{50, 1000}});

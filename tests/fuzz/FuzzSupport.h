@@ -1,0 +1,95 @@
+// Shared by the fuzz targets: a reader that turns the fuzzer's bytes into the values a target
+// needs (never past the end: an exhausted input reads as zeros and empty texts), and the check
+// that stops the run when an invariant fails. A failed invariant aborts, so libFuzzer and the
+// corpus replay both report it as a fault with the input that caused it.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#define FUZZ_CHECK(condition)                                                                   \
+    do {                                                                                        \
+        if (!(condition)) {                                                                     \
+            std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                       \
+        }                                                                                       \
+    } while (0)
+
+class FuzzInput {
+public:
+    FuzzInput(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+
+    size_t Remaining() const { return m_size - m_at; }
+
+    uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
+
+    bool Bool() { return (Byte() & 1) != 0; }
+
+    // A value in [low, high], from as many bytes as the span needs.
+    int Int(int low, int high) {
+        const uint64_t span = static_cast<uint64_t>(static_cast<int64_t>(high) - low) + 1;
+        uint64_t raw = 0;
+        for (uint64_t reach = 1; reach < span && reach != 0; reach <<= 8) raw = (raw << 8) | Byte();
+        return static_cast<int>(low + static_cast<int64_t>(raw % span));
+    }
+
+    // Mostly values an analyst would type, sometimes the raw bits (NaN, infinities, denormals).
+    double Double() {
+        static const double kUsual[] = {0.0, 1.0, -1.0, 0.5, 2.0, 10.0, 100.0, 1000.0, 1e-6, 1e6,
+                                        0.1, 0.2, 5.0, 12.5, -0.5, 1e300, -1e300, 3.4e38};
+        const uint8_t selector = Byte();
+        if (selector < 0x80) return kUsual[selector % (sizeof kUsual / sizeof kUsual[0])];
+        if (selector < 0xE0) return Int(0, 1 << 20) / 1024.0 - (selector & 1 ? 0.0 : 256.0);
+        uint64_t bits = 0;
+        for (int i = 0; i < 8; ++i) bits = (bits << 8) | Byte();
+        double value = 0.0;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+
+    float Float() {
+        const uint8_t selector = Byte();
+        if (selector < 0xF0) {
+            const double value = selector < 0x80 ? Int(0, 4000) / 100.0 : Double();
+            return std::fabs(value) <= 3.4e38 || std::isnan(value) ? static_cast<float>(value) : 3.4e38f;
+        }
+        uint32_t bits = 0;
+        for (int i = 0; i < 4; ++i) bits = (bits << 8) | Byte();
+        float value = 0.0f;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+
+    // A text of at most maxLength bytes: a length byte, then the bytes.
+    std::string Text(size_t maxLength) {
+        size_t length = Byte();
+        if (length > maxLength) length = maxLength;
+        if (length > Remaining()) length = Remaining();
+        std::string text(reinterpret_cast<const char*>(m_data + m_at), length);
+        m_at += length;
+        return text;
+    }
+
+    // One of the given texts, or now and then a text of the input.
+    template <size_t N>
+    std::string Choice(const char* const (&choices)[N], size_t maxLength = 16) {
+        const int pick = Int(0, static_cast<int>(N));
+        return pick < static_cast<int>(N) ? std::string(choices[pick]) : Text(maxLength);
+    }
+
+    std::string Rest() {
+        std::string text(reinterpret_cast<const char*>(m_data + m_at), Remaining());
+        m_at = m_size;
+        return text;
+    }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_at = 0;
+};

@@ -1,0 +1,164 @@
+// The batch tool's comma-separated readers. The first input byte chooses the reader: 0 the CSV
+// splitter alone, 1 a peak file, 2 a batch sheet (with the example batch's method) whose peak
+// files are the further parts of the input, separated by a line "--8<--" and named
+// peaks/p0.csv, peaks/p1.csv, ... in a scratch folder.
+// Invariants: rows are non-blank and keep ascending line numbers; rows written back with every
+// cell quoted split into the same cells; a reader reports success exactly when it reported no
+// problem, and then keeps one peak (numbered from 1) or one sample per data row; every problem
+// names its file and says what is wrong.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tools/Csv.h"
+#include "tools/batch/BatchInput.h"
+#include "tests/fuzz/FuzzSupport.h"
+
+namespace {
+const std::string kPartSeparator = "\n--8<--\n";
+
+// Made once per run and removed at exit; kept on the heap so that it outlives the exit handler.
+const std::string& ScratchFolder() {
+    static const std::string* folder = [] {
+        char pattern[] = "/tmp/quan-fuzz-csv-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        FUZZ_CHECK(made != nullptr);
+        std::filesystem::create_directory(std::string(made) + "/peaks");
+        std::atexit([] { std::error_code ignored; std::filesystem::remove_all(ScratchFolder(), ignored); });
+        return new std::string(made);
+    }();
+    return *folder;
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    FUZZ_CHECK(file.good());
+}
+
+std::vector<std::string> Parts(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t at = text.find(kPartSeparator); at != std::string::npos; at = text.find(kPartSeparator, start)) {
+        parts.push_back(text.substr(start, at - start));
+        start = at + kPartSeparator.size();
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+std::string Quoted(const std::vector<Csv::Row>& rows) {
+    std::string text;
+    for (const Csv::Row& row : rows) {
+        for (size_t c = 0; c < row.cells.size(); ++c) {
+            if (c > 0) text += ',';
+            text += '"';
+            for (char ch : row.cells[c]) text += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+            text += '"';
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+void CheckSplit(const std::string& text) {
+    std::vector<Csv::Row> rows;
+    std::string error;
+    if (!Csv::Parse(text, rows, error)) {
+        FUZZ_CHECK(!error.empty());
+        return;
+    }
+    int line = 1;
+    for (const Csv::Row& row : rows) {
+        FUZZ_CHECK(row.line >= line && !row.cells.empty());
+        FUZZ_CHECK(!(row.cells.size() == 1 && Csv::Trim(row.cells[0]).empty()));
+        FUZZ_CHECK(row.cells[0].empty() || row.cells[0][0] != '#');
+        line = row.line;
+    }
+    std::vector<Csv::Row> again;
+    FUZZ_CHECK(Csv::Parse(Quoted(rows), again, error));
+    FUZZ_CHECK(again.size() == rows.size());
+    for (size_t r = 0; r < rows.size(); ++r) FUZZ_CHECK(again[r].cells == rows[r].cells);
+}
+
+void CheckProblems(const std::vector<Batch::Problem>& problems) {
+    for (const Batch::Problem& problem : problems) {
+        FUZZ_CHECK(!problem.file.empty() && !problem.message.empty());
+        FUZZ_CHECK(problem.line >= 0 && problem.column >= 0);
+        FUZZ_CHECK(problem.Text().find(problem.message) != std::string::npos);
+    }
+}
+
+size_t DataRows(const std::string& text) {
+    std::vector<Csv::Row> rows;
+    std::string error;
+    return Csv::Parse(text, rows, error) && !rows.empty() ? rows.size() - 1 : 0;
+}
+
+void CheckPeakFile(const std::string& text) {
+    const std::string path = ScratchFolder() + "/peaks.csv";
+    WriteFile(path, text);
+    CPeakList peaks;
+    std::vector<Batch::Problem> problems;
+    const bool read = Batch::ReadPeakFile(path, peaks, problems);
+    FUZZ_CHECK(read == problems.empty());
+    CheckProblems(problems);
+    if (!read) return;
+    FUZZ_CHECK(static_cast<size_t>(peaks.GetSize()) == DataRows(text));
+    for (int i = 0; i < peaks.GetSize(); ++i) FUZZ_CHECK(peaks.GetEntry(i) != nullptr && peaks.GetAt(i).GetID() == i + 1);
+}
+
+// Peak file names that leave the scratch folder are not the reader's business here.
+bool StaysInFolder(const std::string& sheet) {
+    std::vector<Csv::Row> rows;
+    std::string error;
+    if (!Csv::Parse(sheet, rows, error)) return true;
+    for (const Csv::Row& row : rows)
+        for (const std::string& cell : row.cells)
+            if (Csv::Trim(cell).rfind('/', 0) == 0 || cell.find("..") != std::string::npos) return false;
+    return true;
+}
+
+void CheckBatchSheet(const std::string& text) {
+    static const CMethodList method = [] {
+        CMethodList list;
+        std::vector<Batch::Problem> problems;
+        FUZZ_CHECK(Batch::ReadMethodFile(QUAN_SOURCE_DIR "/examples/batch/method.xml", list, problems));
+        return list;
+    }();
+    const std::vector<std::string> parts = Parts(text);
+    if (!StaysInFolder(parts[0]) || parts.size() > 16) return;
+    const std::string& folder = ScratchFolder();
+    for (const auto& item : std::filesystem::directory_iterator(folder + "/peaks")) std::filesystem::remove(item.path());
+    for (size_t k = 1; k < parts.size(); ++k) WriteFile(folder + "/peaks/p" + std::to_string(k - 1) + ".csv", parts[k]);
+    WriteFile(folder + "/batch.csv", parts[0]);
+
+    std::vector<std::unique_ptr<Batch::SampleInput>> samples;
+    std::vector<Batch::Problem> problems;
+    const bool read = Batch::ReadBatchList(folder, folder + "/batch.csv", method, samples, problems);
+    FUZZ_CHECK(read == problems.empty());
+    CheckProblems(problems);
+    if (!read) return;
+    FUZZ_CHECK(samples.size() == DataRows(parts[0]));
+    for (const auto& sample : samples) {
+        FUZZ_CHECK(sample != nullptr && !sample->id.empty() && !sample->peakFile.empty());
+        FUZZ_CHECK(sample->sample.GetSampleID() == sample->id.substr(0, sample->id.find('\0')));
+        for (int i = 0; i < sample->peaks.GetSize(); ++i) FUZZ_CHECK(sample->peaks.GetEntry(i) != nullptr);
+    }
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0 || size > 256 * 1024) return 0;
+    const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+    switch (data[0] % 3) {
+        case 0: CheckSplit(text); break;
+        case 1: CheckSplit(text); CheckPeakFile(text); break;
+        default: CheckBatchSheet(text); break;
+    }
+    return 0;
+}

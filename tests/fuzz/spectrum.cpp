@@ -1,0 +1,108 @@
+// Spectrum set-up and scoring with arbitrary values and counts: a measured and a predicted
+// spectrum (counts from -2 to 80, values from the input, now and then a null array), then the
+// score, then the measured spectrum scored against itself.
+// Invariants: set-up answers 0 or 1; a failed set-up leaves its table all zero; a loaded table
+// is all zero or has 1000 as its largest intensity and none above; a short spectrum keeps its
+// order and its rounded masses; the scores are finite; for spectra without negative values both
+// scores lie in 0..1000 and a spectrum scored against itself gives 1000 for both.
+#include <cmath>
+#include <vector>
+
+#include "spectrum/SpectrumMatch.h"
+#include "tests/fuzz/FuzzSupport.h"
+
+namespace {
+using SpectrumMatch::kTableEntries;
+using SpectrumMatch::SpectrumTable;
+
+struct Spectrum {
+    std::vector<float> masses, intensities;
+    int count = 0;
+    bool nullArrays = false;
+    bool physical = true;  // positive masses, intensities not negative
+};
+
+Spectrum MakeSpectrum(FuzzInput& input) {
+    Spectrum s;
+    s.count = input.Int(-2, 80);
+    s.nullArrays = input.Int(0, 31) == 0;
+    float mass = 40.0f;
+    for (int i = 0; i < s.count; ++i) {
+        // Mostly ascending masses as an instrument writes them, sometimes any value at all.
+        const bool raw = input.Int(0, 7) == 0;
+        mass = raw ? input.Float() : mass + input.Int(0, 400) / 10.0f;
+        const float intensity = input.Float();
+        s.masses.push_back(mass);
+        s.intensities.push_back(intensity);
+        s.physical = s.physical && mass > 0.0f && intensity >= 0.0f;
+    }
+    return s;
+}
+
+int Setup(int (*setup)(const float*, const float*, int), const Spectrum& s) {
+    const float* masses = s.nullArrays || s.masses.empty() ? nullptr : s.masses.data();
+    const float* intensities = s.nullArrays || s.intensities.empty() ? nullptr : s.intensities.data();
+    return setup(masses, intensities, s.count);
+}
+
+bool AllZero(const SpectrumTable& table) {
+    for (const auto& entry : table)
+        if (entry.mass != 0 || entry.intensity != 0) return false;
+    return true;
+}
+
+void CheckTable(int status, const SpectrumTable& table, const Spectrum& s) {
+    FUZZ_CHECK(status == 0 || status == 1);
+    if (status == 0) {
+        FUZZ_CHECK(AllZero(table));
+        return;
+    }
+    if (AllZero(table)) return;
+    int largest = table[0].intensity;
+    for (const auto& entry : table) {
+        FUZZ_CHECK(entry.intensity <= 1000);
+        largest = entry.intensity > largest ? entry.intensity : largest;
+    }
+    FUZZ_CHECK(largest == 1000);
+    if (s.count <= kTableEntries) {
+        for (int i = 0; i < kTableEntries; ++i) {
+            const double expected = i < s.count ? std::trunc(static_cast<double>(s.masses[i]) + 0.5) : 0.0;
+            FUZZ_CHECK(table[i].mass == expected);
+        }
+    } else if (s.physical) {
+        for (int i = 1; i < kTableEntries; ++i) FUZZ_CHECK(table[i].mass >= table[i - 1].mass);
+    }
+}
+
+void CheckScore(bool physical, bool self) {
+    double whole = -1.0, predicted = -1.0;
+    const double x = BestMatch(&whole, &predicted);
+    FUZZ_CHECK(std::isfinite(x));
+    (void)BestMatch(nullptr, nullptr);
+    if (x == 0.0) return;  // scored nothing, or a defined zero
+    FUZZ_CHECK(std::isfinite(whole) && std::isfinite(predicted));
+    if (!physical) return;
+    const double limit = 1000.0 * (1.0 + 1e-9);
+    FUZZ_CHECK(whole >= 0.0 && whole <= limit && predicted >= 0.0 && predicted <= limit);
+    FUZZ_CHECK(whole <= predicted * (1.0 + 1e-9));
+    if (self) FUZZ_CHECK(std::fabs(whole - 1000.0) < 1e-6 && std::fabs(predicted - 1000.0) < 1e-6);
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzInput input(data, size);
+    const Spectrum measured = MakeSpectrum(input);
+    const Spectrum predicted = MakeSpectrum(input);
+
+    const int realStatus = Setup(SetupRealValsF_F, measured);
+    CheckTable(realStatus, SpectrumMatch::MeasuredTable(), measured);
+    const int predStatus = Setup(SetupPredValsF_F, predicted);
+    CheckTable(predStatus, SpectrumMatch::PredictedTable(), predicted);
+    CheckScore(measured.physical && predicted.physical, false);
+
+    FUZZ_CHECK(Setup(SetupPredValsF_F, measured) == realStatus);
+    const SpectrumTable a = SpectrumMatch::MeasuredTable(), b = SpectrumMatch::PredictedTable();
+    for (int i = 0; i < kTableEntries; ++i) FUZZ_CHECK(a[i].mass == b[i].mass && a[i].intensity == b[i].intensity);
+    CheckScore(measured.physical, true);
+    return 0;
+}
