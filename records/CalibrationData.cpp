@@ -19,6 +19,14 @@ void WriteText(char (&field)[Size], const std::string& text) {
     field[length] = '\0';
 }
 
+// The flags as the record keeps them: the read-back form without its left padding. The field
+// holds only 8 characters, so writing the padded form would push a short text out of the
+// field a letter at a time with every save ("Y" would be stored as blanks).
+std::string StoredFlagsText(const std::string& readBack) {
+    const size_t first = readBack.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : readBack.substr(first);
+}
+
 // Reads a fixed text field up to its terminator, never past the field.
 template <size_t Size>
 std::string ReadText(const char (&field)[Size]) {
@@ -103,6 +111,7 @@ CCalibrationData& CCalibrationData::operator=(const _tagINTERNAL_CURVE_DB_RECORD
 void CCalibrationData::GetRecord(_tagINTERNAL_CURVE_DB_RECORD& record) const {
     std::memset(&record, 0, sizeof record);
 #define CURVE_TEXT(offset, size, Name) WriteText(record.Name, Get##Name());
+#define CURVE_FLAGS_TEXT(offset, size, Name) WriteText(record.Name, StoredFlagsText(Get##Name()));
 #define CURVE_FIELD(offset, type, Name) record.Name = m_##Name;
 #include "records/CurveRecordFields.def"
     record.NumCaliPts = ClampToRecordPoints(m_NumCaliPts);
