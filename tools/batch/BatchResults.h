@@ -60,4 +60,11 @@ struct BatchResults {
     std::vector<CurveResult> curves;  // in method order
 };
 
+// The columns of results.csv, which the database's results table and the report's table
+// share, and one row's cells in that order: numbers in shortest round-trip form ("%.10g"),
+// empty when the row has no such value.
+const std::vector<std::string>& ResultColumns();
+std::vector<std::string> ResultCells(const BatchResults& results, const ResultRow& row);
+std::string NumberCell(double value);
+
 }  // namespace Batch
