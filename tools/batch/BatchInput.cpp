@@ -221,7 +221,8 @@ const BatchColumn kBatchColumns[] = {
 }  // namespace
 
 bool ReadBatchList(const std::string& folder, const std::string& path, const CMethodList& method,
-                   std::vector<std::unique_ptr<SampleInput>>& samples, std::vector<Problem>& problems) {
+                   std::vector<std::unique_ptr<SampleInput>>& samples, std::vector<Problem>& problems,
+                   bool keepPeaks) {
     const size_t before = problems.size();
     std::string text, error;
     std::vector<Csv::Row> rows;
@@ -315,19 +316,20 @@ bool ReadBatchList(const std::string& folder, const std::string& path, const CMe
         if (sample->peakFile.empty()) {
             problems.push_back({path, row.line, at("PeakFile"), "the peak file is empty"});
         } else {
-            const std::string peakPath = sample->peakFile[0] == '/' ? sample->peakFile : folder + "/" + sample->peakFile;
-            ReadPeakFile(peakPath, sample->peaks, problems);
+            sample->peakPath = sample->peakFile[0] == '/' ? sample->peakFile : folder + "/" + sample->peakFile;
+            ReadPeakFile(sample->peakPath, sample->peaks, problems);
+            if (!keepPeaks) sample->peaks.EmptyPeakList();
         }
         samples.push_back(std::move(sample));
     }
     return problems.size() == before;
 }
 
-bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems) {
+bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems, bool keepPeaks) {
     const size_t before = problems.size();
     batch.folder = folder;
     ReadMethodFile(folder + "/method.xml", batch.method, problems);
-    ReadBatchList(folder, folder + "/batch.csv", batch.method, batch.samples, problems);
+    ReadBatchList(folder, folder + "/batch.csv", batch.method, batch.samples, problems, keepPeaks);
     std::string text;
     const std::string elements = folder + "/elements.csv";
     if (Csv::ReadFile(elements, text)) batch.elementsFile = elements;
