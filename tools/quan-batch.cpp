@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "tools/batch/BatchTool.h"
+#include "tools/batch/Writers.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -16,5 +17,6 @@ int main(int argc, char** argv) {
         std::fputs(Batch::ToolHelp().c_str(), stdout);
         return Batch::kExitOK;
     }
+    Batch::RemoveStagedFilesOnSignal();
     return Batch::RunTool(options, stdout, stderr);
 }

@@ -88,7 +88,50 @@ private:
 
 std::string StagingName(const std::string& path) { return path + ".staged-" + std::to_string(::getpid()); }
 
+// The files being staged, as plain character arrays a signal handler may read. A slot is in use
+// when its first character is not zero.
+constexpr int kStagedSlots = 8;
+constexpr size_t kStagedPathSize = 4096;
+char g_staged[kStagedSlots][kStagedPathSize];
+
+void NoteStaged(int slot, const std::string& path) {
+    if (slot < 0 || slot >= kStagedSlots || path.size() >= kStagedPathSize) return;
+    std::memcpy(g_staged[slot] + 1, path.c_str() + 1, path.size());
+    g_staged[slot][0] = path[0];  // the slot counts only once the whole path is there
+}
+
+void ForgetStaged() {
+    for (auto& slot : g_staged) slot[0] = '\0';
+}
+
+extern "C" void RemoveStagedAndEnd(int signal) {
+    for (auto& slot : g_staged)
+        if (slot[0] != '\0') {
+            ::unlink(slot);
+            // The writer of a file under way writes its own temporary beside the staging name.
+            char partial[kStagedPathSize + 32];
+            const size_t length = std::strlen(slot);
+            if (length + 32 < sizeof partial) {
+                std::memcpy(partial, slot, length);
+                std::memcpy(partial + length, ".partial-", 9);
+                size_t at = length + 9;
+                char digits[16];
+                int n = 0;
+                for (long pid = ::getpid(); pid > 0 && n < 16; pid /= 10) digits[n++] = static_cast<char>('0' + pid % 10);
+                while (n > 0) partial[at++] = digits[--n];
+                partial[at] = '\0';
+                ::unlink(partial);
+            }
+        }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
 }  // namespace
+
+void RemoveStagedFilesOnSignal() {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveStagedAndEnd);
+}
 
 bool WriteOutputs(const std::string& folder, const BatchResults& results, std::string& error) {
     if (!MakeFolder(folder, error)) return false;
@@ -106,13 +149,16 @@ bool WriteOutputs(const std::string& folder, const BatchResults& results, std::s
     };
     for (const auto& output : outputs) {
         const std::string staging = StagingName(output.first);
+        NoteStaged(static_cast<int>(staged.size()), staging);
         if (!output.second(staging, error)) {
             discard();
+            ForgetStaged();
             return false;
         }
         staged.push_back(staging);
     }
     SignalsHeld held;
+    ForgetStaged();  // from here every staged file is renamed or removed before a signal acts
     for (size_t i = 0; i < outputs.size(); ++i) {
         if (std::rename(staged[i].c_str(), outputs[i].first.c_str()) != 0) {
             error = "cannot replace " + outputs[i].first + ": " + std::strerror(errno);

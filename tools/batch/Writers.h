@@ -26,4 +26,8 @@ const std::vector<std::string>& OutputFileNames();
 // left as they were.
 bool WriteOutputs(const std::string& folder, const BatchResults& results, std::string& error);
 
+// Makes SIGINT, SIGTERM and SIGHUP remove the staged files of a write in progress before the
+// program ends, so that an interrupted run leaves nothing half-written behind.
+void RemoveStagedFilesOnSignal();
+
 }  // namespace Batch
