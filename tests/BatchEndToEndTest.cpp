@@ -136,6 +136,19 @@ TEST(BatchCalibration, StandardsGiveOnePointEachAndTheAnalystsExclusionIsKept) {
     for (size_t r = 0; r < first.rows.size(); ++r)
         EXPECT_EQ(Batch::ResultCells(first, first.rows[r]), Batch::ResultCells(second, second.rows[r]));
     EXPECT_EQ(first.rows[0].PeakFieldTexts().size(), PeakFieldList().size());
+
+    // Curves stored in another order: quantification finds each compound's curve by name and
+    // copies it into the slot. On several threads, every sample still gets what it got above.
+    CCalibrationList shuffled = curves;
+    shuffled.SetAt(2, curves.GetAt(3));
+    shuffled.SetAt(3, curves.GetAt(2));
+    Batch::BatchResults third;
+    options.threads = 3;
+    ASSERT_TRUE(Batch::QuantifyBatch(input, shuffled, options, third, problems));
+    ASSERT_EQ(third.rows.size(), first.rows.size());
+    for (size_t r = 0; r < first.rows.size(); ++r)
+        EXPECT_EQ(Batch::ResultCells(third, third.rows[r]), Batch::ResultCells(first, first.rows[r])) << r;
+    EXPECT_EQ(shuffled.GetAt(2).GetName(), curves.GetAt(3).GetName());  // the caller's list is not changed
 }
 
 }  // namespace

@@ -318,6 +318,10 @@ bool QuantifyBatch(const BatchInput& input, const CCalibrationList& curves, cons
 
     // Results are handed on in injection order: a finished sample waits in its slot until
     // every earlier one has gone.
+    bool slotsMatch = curves.GetSize() == input.method.GetSize();
+    for (int i = 0; slotsMatch && i < curves.GetSize(); ++i)
+        slotsMatch = curves.GetEntry(i) != nullptr && curves.GetEntry(i)->GetName() == input.method.GetAt(i).GetCalCompound();
+
     std::vector<std::optional<SampleOutcome>> slots(total);
     std::mutex deliver;
     int next = 0, done = 0;
@@ -339,12 +343,16 @@ bool QuantifyBatch(const BatchInput& input, const CCalibrationList& curves, cons
         if (LocateSample(locate, input, sample, options, located, outcome.problems)) {
             outcome.ran = true;
             outcome.result.locateStatus = located.status;
-            // Quantification may copy a matching curve into an entry's slot: each sample works on
-            // its own copy, so the outcome does not depend on which samples ran before.
-            CCalibrationList sampleCurves = curves;
+            // Quantification copies a matching curve into an entry's slot when the slot holds
+            // another compound's curve. Then each sample works on its own copy, so the outcome
+            // does not depend on which samples ran before; otherwise nothing writes to the
+            // curves and every thread reads the one list.
+            std::optional<CCalibrationList> ownCurves;
+            if (!slotsMatch) ownCurves.emplace(curves);
+            CCalibrationList* sampleCurves = ownCurves ? &*ownCurves : const_cast<CCalibrationList*>(&curves);
             quantify.SetCurrentSample(sample.sample);
             outcome.result.quantifyStatus =
-                quantify.DoQuantify(&sampleCurves, &located.method, &located.peaks, options.periodicDatabase);
+                quantify.DoQuantify(sampleCurves, &located.method, &located.peaks, options.periodicDatabase);
             if (outcome.result.quantifyStatus != kQuantifyOK)
                 outcome.problems.push_back({sample.peakPath, 0, 0, "sample " + sample.id + ": quantification stopped with status " +
                                                                        QuantifyStatusText(outcome.result.quantifyStatus)});
