@@ -16,6 +16,8 @@ constexpr int kLocateNotFound = 3;
 constexpr int kLocateFirstFatal = 4;
 constexpr int kLocateBadLocateMethod = 4;
 constexpr int kLocateListsUnequal = 5;
+// An element entry's response needs the periodic-table database, which did not open or read.
+constexpr int kLocateElementUnreadable = 9;
 constexpr int kLocateBadStdLevel = 13;
 constexpr int kLocateEmptyPeakList = 15;
 constexpr int kLocateMissingList = 17;

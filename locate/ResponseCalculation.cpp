@@ -31,7 +31,6 @@ constexpr int kFirstIsotopeSlot = 1;  // slot 0 of the element record is never s
 
 // Statuses of this step (they end the run).
 constexpr int kPeakNamesNoEntry = 4;
-constexpr int kElementUnreadable = 9;
 constexpr int kResponseTypeUnknown = 13;
 
 bool IsTotals(const CMethodData& entry) { return entry.GetTotalsEntry() || entry.GetTotalsGroupEntry(); }
@@ -77,10 +76,10 @@ int CQuanLocate::UpdateResponseFields(CPeakList& peaks, int peakNumber, CMethodL
             p.SetHeight(CalculateRatio(peaks, e));
         } else {
             tagELEMENTstruct element{};
-            if (!OpenFlatDatabase(kPeriodicDatabaseKind, GetPeriodicDBName().c_str(), false)) return kElementUnreadable;
+            if (!OpenFlatDatabase(kPeriodicDatabaseKind, GetPeriodicDBName().c_str(), false)) return kLocateElementUnreadable;
             const int read = ReadElementRecord(e.GetAtomicNumber(), element);
             CloseFlatDatabase(kPeriodicDatabaseKind);
-            if (read != 0) return kElementUnreadable;
+            if (read != 0) return kLocateElementUnreadable;
             p.SetHeight(CalculateFormula(peaks, element));
             p.SetPeakMass(static_cast<float>(element.ElementMass * 0.001));
         }

@@ -18,7 +18,10 @@ namespace {
 constexpr char kCanary = '\x5A';
 
 template <class Ask>
-void CheckBufferForm(size_t capacity, const std::string& full, int fullAnswer, Ask ask) {
+void CheckBufferForm(size_t capacity, const std::string& fullText, int fullAnswer, Ask ask) {
+    // A character buffer ends at the first NUL; a string form may carry one (a sample text set
+    // from arbitrary bytes), and what follows it cannot reach a buffer.
+    const std::string full = fullText.substr(0, fullText.find('\0'));
     std::vector<char> buffer(capacity + 16, kCanary);
     const int answer = ask(buffer.data(), capacity);
     FUZZ_CHECK(std::all_of(buffer.begin() + capacity, buffer.end(), [](char c) { return c == kCanary; }));
@@ -26,6 +29,9 @@ void CheckBufferForm(size_t capacity, const std::string& full, int fullAnswer, A
     const std::string text(buffer.data(), strnlen(buffer.data(), capacity));
     FUZZ_CHECK(text.size() < capacity);
     if (full.size() < capacity) {
+        if (std::getenv("QUAN_FUZZ_VERBOSE") != nullptr && !(answer == fullAnswer && text == full))
+            std::fprintf(stderr, "capacity %zu: buffer form %d \"%s\", string form %d \"%s\"\n", capacity, answer,
+                         text.c_str(), fullAnswer, full.c_str());
         FUZZ_CHECK(answer == fullAnswer && text == full);
     } else {
         FUZZ_CHECK(text.empty() && answer == 0);
@@ -103,6 +109,7 @@ void CheckSampleFields(FuzzInput& input) {
         std::string text;
         double value = 0.0;
         const bool answer = sample.SampleGetFieldStr(field, false, text, index, value, which);
+        if (std::getenv("QUAN_FUZZ_VERBOSE") != nullptr) std::fprintf(stderr, "sample field %d index %d: ", number, index);
         const size_t capacity = input.Int(0, 3) == 0 ? input.Int(0, 600) : CQuanSampleData::kSampleFieldTextSize;
         CheckBufferForm(capacity, text, answer, [&](char* buffer, size_t room) {
             double ignored = 0.0;

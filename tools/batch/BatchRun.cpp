@@ -30,6 +30,7 @@ std::string LocateStatusText(int status) {
         {kLocateNotFound, "an entry was not found"},
         {kLocateBadLocateMethod, "an entry has an unknown locate method"},
         {kLocateListsUnequal, "lists of unequal length"},
+        {kLocateElementUnreadable, "the periodic-table database could not be opened or read"},
         {kLocateBadStdLevel, "an entry has an unknown standard level"},
         {kLocateEmptyPeakList, "the peak list is empty"},
         {kLocateMissingList, "a list is missing"},
