@@ -19,6 +19,12 @@ namespace {
 using namespace batch_test;
 using Snapshot = std::map<std::string, std::string>;
 
+std::string Names(const Snapshot& files) {
+    std::string names;
+    for (const auto& file : files) names += file.first + " (" + std::to_string(file.second.size()) + " bytes) ";
+    return names;
+}
+
 Snapshot TakeSnapshot(const fs::path& folder) {
     Snapshot files;
     for (const auto& file : fs::directory_iterator(folder)) files[file.path().filename().string()] = ReadText(file.path());
@@ -83,11 +89,12 @@ TEST(BatchInterrupt, ASignalAtAnyMomentLeavesTheOldOutputsOrTheNewOnesWhole) {
         if (now == oldOutputs) {
             ++sawOld;
         } else {
-            EXPECT_EQ(now, newOutputs) << "trial " << trial << ": the folder holds a mix or a partial file";
+            EXPECT_TRUE(now == newOutputs) << "trial " << trial << ": the folder holds a mix or a partial file: "
+                                           << Names(now);
             ++sawNew;
             // Back to the old outputs for the next trial.
             ASSERT_EQ(Wait(Start(oldBatch, out)), 0);
-            ASSERT_EQ(TakeSnapshot(out), oldOutputs);
+            ASSERT_TRUE(TakeSnapshot(out) == oldOutputs) << Names(TakeSnapshot(out));
         }
     }
     EXPECT_GT(sawOld, 0);  // some signals came before the outputs were in place

@@ -146,18 +146,25 @@ private:
     std::string m_path;
 };
 
-void PrintSummary(std::FILE* out, const BatchResults& results, const std::string& outFolder) {
-    struct Count {
-        int found = 0, flagged = 0, compounds = 0;
-    };
-    std::vector<Count> counts(results.samples.size());
-    for (const ResultRow& row : results.rows) {
-        if (row.sample < 0 || row.sample >= static_cast<int>(counts.size())) continue;
-        Count& count = counts[row.sample];
+// What the summary shows of a sample, counted as its rows go by.
+struct SampleCount {
+    int found = 0, flagged = 0, compounds = 0;
+};
+
+void CountRows(const std::vector<ResultRow>& rows, std::vector<SampleCount>& counts) {
+    for (const ResultRow& row : rows) {
+        if (row.sample < 0) continue;
+        if (row.sample >= static_cast<int>(counts.size())) counts.resize(row.sample + 1);
+        SampleCount& count = counts[row.sample];
         ++count.compounds;
         if (row.found) ++count.found;
         if (row.found && row.Verdict() != "pass") ++count.flagged;
     }
+}
+
+void PrintSummary(std::FILE* out, const BatchResults& results, std::vector<SampleCount> counts,
+                  const std::string& outFolder) {
+    counts.resize(results.samples.size());
     std::fprintf(out, "%-16s %-10s %9s %8s  %s\n", "Sample", "Type", "Found", "Flagged", "Status");
     for (size_t s = 0; s < results.samples.size(); ++s) {
         const SampleResult& sample = results.samples[s];
@@ -221,22 +228,33 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
         return kExitFailed;
     }
 
-    // 3. Quantify every sample, then write everything.
+    // 3. Quantify every sample, writing each one's results as it comes, then the curves.
     BatchResults results;
     results.methodFile = options.folder + "/method.xml";
-    const bool ran = QuantifyBatch(input, curves, run, results, problems);
-    Report(err, problems);
-    if (!ran) {
-        std::fprintf(err, "quan-batch: the batch could not be run; nothing was written.\n");
-        return kExitFailed;
-    }
     results.curves = DescribeCurves(input.method, curves);
+    OutputWriter writer;
     std::string error;
-    if (!WriteOutputs(options.out, results, error)) {
+    if (!writer.Begin(options.out, results, error)) {
         std::fprintf(err, "quan-batch: %s; the earlier results in %s are kept.\n", error.c_str(), options.out.c_str());
         return kExitFailed;
     }
-    PrintSummary(out, results, options.out);
+    std::vector<SampleCount> counts;
+    run.onSample = [&](const SampleResult&, std::vector<ResultRow>& rows, std::string& sinkError) {
+        CountRows(rows, counts);
+        return writer.AddSample(results, rows, sinkError);
+    };
+    const bool ran = QuantifyBatch(input, curves, run, results, problems);
+    Report(err, problems);
+    if (!ran) {
+        std::fprintf(err, "quan-batch: the batch could not be run; the earlier results in %s are kept.\n",
+                     options.out.c_str());
+        return kExitFailed;
+    }
+    if (!writer.Finish(results, error)) {
+        std::fprintf(err, "quan-batch: %s; the earlier results in %s are kept.\n", error.c_str(), options.out.c_str());
+        return kExitFailed;
+    }
+    PrintSummary(out, results, counts, options.out);
     return problems.empty() ? kExitOK : kExitEngineStatus;
 }
 

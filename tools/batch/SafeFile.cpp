@@ -27,6 +27,8 @@ bool SyncFile(const std::string& path, std::string& error) {
 }
 }  // namespace
 
+bool FlushToDisk(const std::string& path, std::string& error) { return SyncFile(path, error); }
+
 std::string TemporaryNameFor(const std::string& path) {
     // The process number keeps two runs on one folder from writing the same temporary.
     return path + ".partial-" + std::to_string(::getpid());

@@ -10,6 +10,9 @@ namespace Batch {
 // The temporary name a file is written under before it replaces `path`.
 std::string TemporaryNameFor(const std::string& path);
 
+// Flushes a written file to disk; false with `error` set.
+bool FlushToDisk(const std::string& path, std::string& error);
+
 // Writes `content` to TemporaryNameFor(path), flushes it and renames it onto `path`. False with
 // `error` set (and the temporary removed, `path` untouched) when any step fails.
 bool WriteFileSafely(const std::string& path, const std::string& content, std::string& error);

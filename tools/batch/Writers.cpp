@@ -133,40 +133,142 @@ void RemoveStagedFilesOnSignal() {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveStagedAndEnd);
 }
 
-bool WriteOutputs(const std::string& folder, const BatchResults& results, std::string& error) {
+struct OutputWriter::State {
+    std::string folder;
+    std::string csvPath, curvesPath, databasePath, reportPath;  // the outputs
+    std::string csvStaged, curvesStaged, databaseStaged, reportStaged;
+    std::FILE* csv = nullptr;
+    std::FILE* report = nullptr;
+    ResultsDatabaseWriter database;
+    bool failed = false;
+};
+
+OutputWriter::OutputWriter() = default;
+
+OutputWriter::~OutputWriter() { Discard(); }
+
+void OutputWriter::Discard() {
+    if (!m_state) return;
+    if (m_state->csv != nullptr) std::fclose(m_state->csv);
+    if (m_state->report != nullptr) std::fclose(m_state->report);
+    for (const std::string* path : {&m_state->csvStaged, &m_state->curvesStaged, &m_state->databaseStaged, &m_state->reportStaged})
+        std::remove(path->c_str());
+    m_state.reset();  // the database writer removes its own temporary
+    ForgetStaged();
+}
+
+namespace {
+bool Append(std::FILE* file, const std::string& text) {
+    return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+}
+
+bool CloseAndFlush(std::FILE*& file, const std::string& path, std::string& error) {
+    const bool written = std::ferror(file) == 0;
+    const bool closed = std::fclose(file) == 0;
+    file = nullptr;
+    if (!written || !closed) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return FlushToDisk(path, error);
+}
+}  // namespace
+
+bool OutputWriter::Begin(const std::string& folder, const BatchResults& results, std::string& error) {
+    Discard();
     if (!MakeFolder(folder, error)) return false;
-    const std::string csvPath = folder + "/results.csv", curvesPath = folder + "/curves.txt";
-    const std::string databasePath = folder + "/results.sqlite", reportPath = folder + "/report.html";
-    const std::vector<std::pair<std::string, std::function<bool(const std::string&, std::string&)>>> outputs = {
-        {csvPath, [&](const std::string& to, std::string& e) { return WriteFileSafely(to, ResultsCsv(results), e); }},
-        {curvesPath, [&](const std::string& to, std::string& e) { return WriteFileSafely(to, CurvesText(results), e); }},
-        {databasePath, [&](const std::string& to, std::string& e) { return WriteResultsDatabase(to, results, e); }},
-        {reportPath, [&](const std::string& to, std::string& e) { return WriteFileSafely(to, HtmlReport(results), e); }},
-    };
-    std::vector<std::string> staged;
-    auto discard = [&] {
-        for (const std::string& path : staged) std::remove(path.c_str());
-    };
-    for (const auto& output : outputs) {
-        const std::string staging = StagingName(output.first);
-        NoteStaged(static_cast<int>(staged.size()), staging);
-        if (!output.second(staging, error)) {
-            discard();
-            ForgetStaged();
-            return false;
-        }
-        staged.push_back(staging);
+    m_state = std::make_unique<State>();
+    State& s = *m_state;
+    s.folder = folder;
+    s.csvPath = folder + "/results.csv";
+    s.curvesPath = folder + "/curves.txt";
+    s.databasePath = folder + "/results.sqlite";
+    s.reportPath = folder + "/report.html";
+    s.csvStaged = StagingName(s.csvPath);
+    s.curvesStaged = StagingName(s.curvesPath);
+    s.databaseStaged = StagingName(s.databasePath);
+    s.reportStaged = StagingName(s.reportPath);
+    int slot = 0;
+    for (const std::string* path : {&s.csvStaged, &s.curvesStaged, &s.databaseStaged, &s.reportStaged})
+        NoteStaged(slot++, *path);
+    s.csv = std::fopen(s.csvStaged.c_str(), "wb");
+    s.report = std::fopen(s.reportStaged.c_str(), "wb");
+    if (s.csv == nullptr || s.report == nullptr) {
+        error = "cannot write in " + folder + ": " + std::strerror(errno);
+        Discard();
+        return false;
+    }
+    std::string header;
+    AppendCsvLine(header, ResultColumns());
+    if (!Append(s.csv, header) || !Append(s.report, HtmlReportHead(results))) {
+        error = "cannot write in " + folder + ": " + std::strerror(errno);
+        Discard();
+        return false;
+    }
+    if (!s.database.Open(s.databaseStaged, error)) {
+        Discard();
+        return false;
+    }
+    return true;
+}
+
+bool OutputWriter::AddSample(const BatchResults& results, const std::vector<ResultRow>& rows, std::string& error) {
+    if (!m_state) {
+        error = "the outputs are not open";
+        return false;
+    }
+    State& s = *m_state;
+    std::string csv;
+    for (const ResultRow& row : rows) AppendCsvLine(csv, ResultCells(results, row));
+    if (!Append(s.csv, csv) || !Append(s.report, HtmlReportRows(results, rows))) {
+        error = "cannot write in " + s.folder + ": " + std::strerror(errno);
+        Discard();
+        return false;
+    }
+    if (!s.database.AddResults(results, rows, error)) {
+        Discard();
+        return false;
+    }
+    return true;
+}
+
+bool OutputWriter::Finish(const BatchResults& results, std::string& error) {
+    if (!m_state) {
+        error = "the outputs are not open";
+        return false;
+    }
+    State& s = *m_state;
+    const bool written = Append(s.report, HtmlReportTail(results)) && CloseAndFlush(s.csv, s.csvStaged, error) &&
+                         CloseAndFlush(s.report, s.reportStaged, error) &&
+                         WriteFileSafely(s.curvesStaged, CurvesText(results), error) &&
+                         s.database.Finish(results, error);
+    if (!written) {
+        if (error.empty()) error = "cannot write in " + s.folder;
+        Discard();
+        return false;
     }
     SignalsHeld held;
     ForgetStaged();  // from here every staged file is renamed or removed before a signal acts
-    for (size_t i = 0; i < outputs.size(); ++i) {
-        if (std::rename(staged[i].c_str(), outputs[i].first.c_str()) != 0) {
-            error = "cannot replace " + outputs[i].first + ": " + std::strerror(errno);
-            for (size_t j = i; j < staged.size(); ++j) std::remove(staged[j].c_str());
+    // A staged file already renamed is gone, so discarding after a failed rename removes only
+    // the ones still staged.
+    const std::pair<const std::string*, const std::string*> moves[] = {
+        {&s.csvStaged, &s.csvPath}, {&s.curvesStaged, &s.curvesPath},
+        {&s.databaseStaged, &s.databasePath}, {&s.reportStaged, &s.reportPath}};
+    for (const auto& move : moves) {
+        if (std::rename(move.first->c_str(), move.second->c_str()) != 0) {
+            error = "cannot replace " + *move.second + ": " + std::strerror(errno);
+            Discard();
             return false;
         }
     }
+    m_state.reset();
     return true;
+}
+
+bool WriteOutputs(const std::string& folder, const BatchResults& results, std::string& error) {
+    OutputWriter writer;
+    return writer.Begin(folder, results, error) && writer.AddSample(results, results.rows, error) &&
+           writer.Finish(results, error);
 }
 
 }  // namespace Batch

@@ -4,6 +4,7 @@
 // interrupting signals held back for those few renames.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,29 @@ std::string CsvCell(const std::string& text);
 const std::vector<std::string>& OutputFileNames();
 
 // Writes results.csv, curves.txt, results.sqlite and report.html into `folder` (made when
-// missing). False with `error` set when anything fails; the folder's earlier outputs are then
-// left as they were.
+// missing), sample by sample as a batch runs, so that a large batch is never held whole:
+// Begin, then AddSample as each sample's rows arrive (in injection order; `results` holds the
+// samples so far), then Finish with the curves, which renames everything into place. Failure at
+// any step, or destruction before Finish, removes the staged files and leaves the folder's
+// earlier outputs as they were.
+class OutputWriter {
+public:
+    OutputWriter();
+    ~OutputWriter();
+    OutputWriter(const OutputWriter&) = delete;
+    OutputWriter& operator=(const OutputWriter&) = delete;
+
+    bool Begin(const std::string& folder, const BatchResults& results, std::string& error);
+    bool AddSample(const BatchResults& results, const std::vector<ResultRow>& rows, std::string& error);
+    bool Finish(const BatchResults& results, std::string& error);
+
+private:
+    struct State;
+    void Discard();
+    std::unique_ptr<State> m_state;
+};
+
+// All of it at once, for results already held whole.
 bool WriteOutputs(const std::string& folder, const BatchResults& results, std::string& error);
 
 // Makes SIGINT, SIGTERM and SIGHUP remove the staged files of a write in progress before the

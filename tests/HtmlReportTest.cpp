@@ -1,0 +1,449 @@
+// The batch report page: it parses as HTML (and as well-formed XML, so no escaping slip hides
+// behind a lenient parser), highlights the rows that did not pass, holds one calibration plot
+// per calibrated compound, draws the fitted curve through its points in the analyst's units
+// whatever the axis transformation, and never writes a coordinate that is not a number.
+#include <gtest/gtest.h>
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+#include <libxml/xpath.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "calibrate/QuanCalibrate.h"
+#include "tools/batch/HtmlReport.h"
+#include "tools/batch/SafeFile.h"
+
+namespace {
+
+using Batch::BatchResults;
+using Batch::CurveResult;
+using Batch::ResultRow;
+
+struct Point {
+    double conc;
+    double resp;
+    bool excluded = false;
+};
+
+CCalibrationData CurveWithPoints(const std::string& name, int curveType, int axis, const std::vector<Point>& points) {
+    CCalibrationData curve;
+    curve.SetName(name);
+    curve.SetCCalc(curveType);
+    curve.SetOrigin(kOriginExclude);
+    curve.SetWeightingFunction(kWeightNone);
+    curve.SetXYTrans(axis);
+    int i = 0;
+    for (const Point& p : points) {
+        tag_CALI_POINT point{};
+        point.Weight = 1.0;
+        point.Conc = p.conc;
+        point.Resp = p.resp;
+        point.Flags = p.excluded ? kCaliPointExcluded : 0;
+        curve.SetCaliPoint(point, i++);
+    }
+    curve.SetNumCaliPts(i);
+    return curve;
+}
+
+// Fitted by the calibration engine, so transformed curves carry their points and coefficients
+// in transformed units exactly as a batch run leaves them.
+CCalibrationData Calibrated(CCalibrationData curve) {
+    CCalibrationList list;
+    list.Add(curve);
+    CQuanCalibrate engine;
+    EXPECT_EQ(engine.QuanDoCalibration(&list, 0), kCaliOK);
+    EXPECT_EQ(list.GetAt(0).GetCurveValid(), 1) << curve.GetName();
+    return list.GetAt(0);
+}
+
+CurveResult ResultFor(int entry, const CCalibrationData& curve) {
+    return {entry, curve.GetName(), curve.GetDescription(), curve};
+}
+
+ResultRow Row(int sample, int entry, const std::string& compound, std::vector<std::string> flags) {
+    ResultRow row;
+    row.sample = sample;
+    row.entry = entry;
+    row.compound = compound;
+    row.found = true;
+    row.foundRT = 5.25 + entry;
+    row.area = 1000.0 * entry;
+    row.response = 0.5 * entry;
+    row.conc = 2.0 * entry;
+    row.validConc = true;
+    row.units = "ng/mL";
+    row.flagsSet = std::move(flags);
+    return row;
+}
+
+const std::string kAwkwardName = "p,p'-DDE <ring> & \"isomer\"";
+
+// Two samples, three compounds: a linear curve with an excluded point, an RF curve, and one
+// that was never calibrated; two rows carry flags.
+BatchResults SmallBatch() {
+    BatchResults results;
+    results.methodFile = "method <pesticides> & more.xml";
+    results.samples = {{"Std 1", "Standard", 1, "level 1", "std1.csv", 0, 0},
+                       {"QC \"low\"", "QC", 3, "", "qc1.csv", 0, 0}};
+    const CCalibrationData linear = Calibrated(CurveWithPoints(
+        kAwkwardName, kCurveLinear, kAxisNone, {{1, 3}, {2, 5}, {4, 9}, {8, 40, true}}));
+    const CCalibrationData rf = Calibrated(CurveWithPoints("Atrazine", kCurveRF, kAxisNone, {{1, 4}, {2, 8}}));
+    CCalibrationData uncalibrated = CurveWithPoints("Simazine", kCurveLinear, kAxisNone, {{1, 2}});
+    uncalibrated.SetCurveValid(0);
+    results.curves = {ResultFor(1, linear), ResultFor(2, rf), ResultFor(3, uncalibrated)};
+    for (int sample = 0; sample < 2; ++sample) {
+        results.rows.push_back(Row(sample, 1, kAwkwardName, {}));
+        results.rows.push_back(Row(sample, 2, "Atrazine", sample == 1 ? std::vector<std::string>{"AboveCal"}
+                                                                      : std::vector<std::string>{}));
+        results.rows.push_back(Row(sample, 3, "Simazine", {"NotCalibrated", "LowSN"}));
+    }
+    return results;
+}
+
+// ---- parsing ---------------------------------------------------------------------------------
+
+// libxml2's HTML parser knows HTML 4 only, so it reports inline SVG elements as unknown tags;
+// every other complaint is a fault of the page.
+std::vector<std::string> HtmlParseErrors(const std::string& html) {
+    std::vector<std::string> errors;
+    htmlParserCtxtPtr context = htmlNewParserCtxt();
+    xmlSetStructuredErrorFunc(&errors, [](void* sink, xmlErrorPtr error) {
+        if (error->code == XML_HTML_UNKNOWN_TAG) return;
+        static_cast<std::vector<std::string>*>(sink)->push_back(std::to_string(error->line) + ": " + error->message);
+    });
+    htmlDocPtr document = htmlCtxtReadMemory(context, html.data(), static_cast<int>(html.size()), "report.html",
+                                             "UTF-8", HTML_PARSE_NONET);
+    xmlSetStructuredErrorFunc(nullptr, nullptr);
+    if (document == nullptr) errors.push_back("no document");
+    xmlFreeDoc(document);
+    htmlFreeParserCtxt(context);
+    return errors;
+}
+
+// The page read strictly as XML, for queries.
+class Page {
+public:
+    explicit Page(const std::string& html) {
+        document_ = xmlReadMemory(html.data(), static_cast<int>(html.size()), "report.html", "UTF-8",
+                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+        if (document_ != nullptr) context_ = xmlXPathNewContext(document_);
+    }
+    ~Page() {
+        xmlXPathFreeContext(context_);
+        xmlFreeDoc(document_);
+    }
+    Page(const Page&) = delete;
+    Page& operator=(const Page&) = delete;
+
+    bool WellFormed() const { return document_ != nullptr; }
+
+    std::vector<xmlNodePtr> Nodes(const std::string& xpath, xmlNodePtr within = nullptr) const {
+        std::vector<xmlNodePtr> nodes;
+        if (context_ == nullptr) return nodes;
+        context_->node = within != nullptr ? within : xmlDocGetRootElement(document_);
+        xmlXPathObjectPtr found = xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(xpath.c_str()), context_);
+        if (found != nullptr && found->nodesetval != nullptr)
+            for (int i = 0; i < found->nodesetval->nodeNr; ++i) nodes.push_back(found->nodesetval->nodeTab[i]);
+        xmlXPathFreeObject(found);
+        return nodes;
+    }
+    size_t Count(const std::string& xpath) const { return Nodes(xpath).size(); }
+
+    static std::string Attribute(xmlNodePtr node, const char* name) {
+        xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
+        std::string text = value != nullptr ? reinterpret_cast<const char*>(value) : "";
+        xmlFree(value);
+        return text;
+    }
+    static std::string Text(xmlNodePtr node) {
+        xmlChar* value = xmlNodeGetContent(node);
+        std::string text = value != nullptr ? reinterpret_cast<const char*>(value) : "";
+        xmlFree(value);
+        return text;
+    }
+
+private:
+    xmlDocPtr document_ = nullptr;
+    xmlXPathContextPtr context_ = nullptr;
+};
+
+std::vector<std::string> PlotNames(const Page& page) {
+    std::vector<std::string> names;
+    for (xmlNodePtr plot : page.Nodes("//svg[@class='calibration-plot']"))
+        names.push_back(Page::Attribute(plot, "data-compound"));
+    return names;
+}
+
+// Every attribute of the plot that holds geometry, and every tick label, is made of finite
+// numbers only.
+void ExpectOnlyFiniteNumbers(const Page& page, const std::string& what) {
+    const char* geometry[] = {"x", "y", "x1", "y1", "x2", "y2", "cx", "cy", "r", "width", "height"};
+    for (xmlNodePtr node : page.Nodes("//svg//*")) {
+        for (const char* name : geometry) {
+            const std::string value = Page::Attribute(node, name);
+            if (value.empty()) continue;
+            char* end = nullptr;
+            const double number = std::strtod(value.c_str(), &end);
+            EXPECT_TRUE(*end == '\0' && std::isfinite(number)) << what << ": " << name << "=\"" << value << "\"";
+        }
+        std::istringstream points(Page::Attribute(node, "points"));
+        for (std::string pair; points >> pair;) {
+            double x = NAN, y = NAN;
+            EXPECT_EQ(std::sscanf(pair.c_str(), "%lf,%lf", &x, &y), 2) << what << ": " << pair;
+            EXPECT_TRUE(std::isfinite(x) && std::isfinite(y)) << what << ": " << pair;
+        }
+    }
+    for (xmlNodePtr label : page.Nodes("//svg//*[@class='tick-label']")) {
+        const std::string text = Page::Text(label);
+        char* end = nullptr;
+        EXPECT_TRUE(std::isfinite(std::strtod(text.c_str(), &end)) && *end == '\0') << what << ": tick " << text;
+    }
+}
+
+struct Pixel {
+    double x, y;
+};
+
+std::vector<Pixel> Polyline(const Page& page, xmlNodePtr plot) {
+    std::vector<Pixel> vertices;
+    const std::vector<xmlNodePtr> lines = page.Nodes(".//polyline", plot);
+    if (lines.empty()) return vertices;
+    std::istringstream points(Page::Attribute(lines[0], "points"));
+    for (std::string pair; points >> pair;) {
+        Pixel p{};
+        if (std::sscanf(pair.c_str(), "%lf,%lf", &p.x, &p.y) == 2) vertices.push_back(p);
+    }
+    return vertices;
+}
+
+std::vector<Pixel> Centres(const Page& page, xmlNodePtr plot, const std::string& xpath) {
+    std::vector<Pixel> centres;
+    for (xmlNodePtr circle : page.Nodes(xpath, plot))
+        centres.push_back({std::atof(Page::Attribute(circle, "cx").c_str()),
+                           std::atof(Page::Attribute(circle, "cy").c_str())});
+    return centres;
+}
+
+double DistanceToPolyline(Pixel p, const std::vector<Pixel>& line) {
+    double best = std::numeric_limits<double>::infinity();
+    for (size_t i = 0; i + 1 < line.size(); ++i) {
+        const Pixel a = line[i], b = line[i + 1];
+        const double dx = b.x - a.x, dy = b.y - a.y;
+        const double length2 = dx * dx + dy * dy;
+        double t = length2 > 0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / length2 : 0.0;
+        t = std::fmax(0.0, std::fmin(1.0, t));
+        best = std::fmin(best, std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy)));
+    }
+    return best;
+}
+
+// ---- tests -----------------------------------------------------------------------------------
+
+TEST(HtmlReport, PageParsesWithTableAndOnePlotPerCalibratedCompound) {
+    const BatchResults results = SmallBatch();
+    const std::string html = Batch::HtmlReport(results);
+    EXPECT_EQ(HtmlParseErrors(html), std::vector<std::string>{});
+    const Page page(html);
+    ASSERT_TRUE(page.WellFormed());
+
+    // The title names the method file, its special characters intact.
+    const std::vector<xmlNodePtr> titles = page.Nodes("/html/head/title");
+    ASSERT_EQ(titles.size(), 1u);
+    EXPECT_NE(Page::Text(titles[0]).find(results.methodFile), std::string::npos);
+    EXPECT_EQ(page.Count("//script") + page.Count("//link") + page.Count("//*[@src]") + page.Count("//*[@href]"), 0u);
+
+    std::vector<std::string> header;
+    for (xmlNodePtr th : page.Nodes("//table[@class='results']/thead/tr/th")) header.push_back(Page::Text(th));
+    EXPECT_EQ(header, Batch::ResultColumns());
+    const std::vector<xmlNodePtr> rows = page.Nodes("//table[@class='results']/tbody/tr");
+    ASSERT_EQ(rows.size(), results.rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const bool flagged = results.rows[i].Verdict() != "pass";
+        EXPECT_EQ(Page::Attribute(rows[i], "class"), flagged ? "flagged" : "") << "row " << i;
+        std::vector<std::string> cells;
+        for (xmlNodePtr td : page.Nodes("./td", rows[i])) cells.push_back(Page::Text(td));
+        EXPECT_EQ(cells, Batch::ResultCells(results, results.rows[i])) << "row " << i;
+    }
+    // The highlight is visible, not only a class name.
+    const std::vector<xmlNodePtr> style = page.Nodes("//style");
+    ASSERT_EQ(style.size(), 1u);
+    EXPECT_NE(Page::Text(style[0]).find("tr.flagged td{background"), std::string::npos);
+
+    // The uncalibrated compound has no plot; the names read back exactly as given.
+    EXPECT_EQ(PlotNames(page), (std::vector<std::string>{kAwkwardName, "Atrazine"}));
+    const std::vector<xmlNodePtr> descriptions = page.Nodes("//pre[@class='curve-description']");
+    ASSERT_EQ(descriptions.size(), 2u);
+    EXPECT_EQ(Page::Text(descriptions[0]), results.curves[0].description);
+    EXPECT_NE(results.curves[0].description.find(kAwkwardName), std::string::npos);
+    ExpectOnlyFiniteNumbers(page, "small batch");
+
+    // Included points filled, the excluded one marked apart.
+    const std::vector<xmlNodePtr> plots = page.Nodes("//svg[@class='calibration-plot']");
+    EXPECT_EQ(page.Nodes(".//circle[@class='point']", plots[0]).size(), 3u);
+    EXPECT_EQ(page.Nodes(".//g[@class='excluded']", plots[0]).size(), 1u);
+    EXPECT_EQ(page.Nodes(".//g[@class='excluded']", plots[1]).size(), 0u);
+    // A few labelled ticks on each axis.
+    EXPECT_GE(page.Nodes(".//*[@class='tick-label']", plots[0]).size(), 6u);
+}
+
+TEST(HtmlReport, FittedCurvePassesThroughItsPointsInAnalystUnits) {
+    // Points exactly on each curve; the excluded point lies off it and beyond the calibrated
+    // range, which the drawn curve must not reach.
+    const auto power = [](double c) { return 3.0 * std::pow(c, 1.5); };          // straight in log-log
+    const auto rootLine = [](double c) { return std::pow(1.0 + 2.0 * std::sqrt(c), 2.0); };
+    const auto quadratic = [](double c) { return 1.0 + 2.0 * c + 0.5 * c * c; };
+    struct Case {
+        const char* name;
+        int curveType;
+        int axis;
+        double (*response)(double);
+    } cases[] = {
+        {"linear", kCurveLinear, kAxisNone, [](double c) { return 2.0 + 3.0 * c; }},
+        {"quadratic", 2, kAxisNone, quadratic},
+        {"ln axes", kCurveLinear, kAxisLn, power},
+        {"log axes", kCurveLinear, kAxisLog10, power},
+        {"root axes", kCurveLinear, kAxisSquareRoot, rootLine},
+        {"cubic", 3, kAxisNone, [](double c) { return 5.0 + c + 0.25 * c * c * c; }},
+        {"response factor", kCurveRF, kAxisNone, [](double c) { return 4.0 * c; }},
+    };
+    for (const Case& c : cases) {
+        std::vector<Point> points;
+        for (double conc : {1.0, 2.0, 5.0, 10.0, 20.0}) points.push_back({conc, c.response(conc)});
+        points.push_back({40.0, c.response(40.0) * 0.2, true});
+        CCalibrationData curve = Calibrated(CurveWithPoints(c.name, c.curveType, c.axis, points));
+        ASSERT_EQ(curve.GetXYTrans(), c.axis) << c.name;
+        // A response factor's constant term is no part of its curve.
+        if (c.curveType == kCurveRF) curve.SetCC(500.0, 0);
+        BatchResults results;
+        results.curves = {ResultFor(1, curve)};
+        const Page page(Batch::HtmlReport(results));
+        ASSERT_TRUE(page.WellFormed()) << c.name;
+        const std::vector<xmlNodePtr> plots = page.Nodes("//svg[@class='calibration-plot']");
+        ASSERT_EQ(plots.size(), 1u) << c.name;
+        const std::vector<Pixel> line = Polyline(page, plots[0]);
+        ASSERT_GE(line.size(), 50u) << c.name;
+        const std::vector<Pixel> included = Centres(page, plots[0], ".//circle[@class='point']");
+        ASSERT_EQ(included.size(), 5u) << c.name;
+        for (const Pixel& p : included) EXPECT_LT(DistanceToPolyline(p, line), 1.5) << c.name << " at " << p.x;
+        // The curve spans the included points' concentrations, no further.
+        EXPECT_NEAR(line.front().x, included.front().x, 0.5) << c.name;
+        EXPECT_NEAR(line.back().x, included.back().x, 0.5) << c.name;
+        const std::vector<Pixel> excluded = Centres(page, plots[0], ".//g[@class='excluded']/circle");
+        ASSERT_EQ(excluded.size(), 1u) << c.name;
+        EXPECT_GT(excluded[0].x, line.back().x + 10.0) << c.name;
+        ExpectOnlyFiniteNumbers(page, c.name);
+    }
+}
+
+TEST(HtmlReport, DegenerateCurvesAndEmptyBatchesGiveValidPagesWithoutNonNumbers) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::nan("");
+    struct Case {
+        const char* name;
+        CCalibrationData curve;
+        size_t polylines;
+    };
+    const auto valid = [](CCalibrationData curve, std::vector<double> coefficients) {
+        curve.SetCurveValid(1);
+        for (size_t i = 0; i < coefficients.size(); ++i) curve.SetCC(coefficients[i], static_cast<int>(i));
+        return curve;
+    };
+    CCalibrationData tooManyPoints = valid(CurveWithPoints("count past slots", kCurveLinear, 0, {{1, 2}, {3, 4}}), {0, 1});
+    tooManyPoints.SetNumCaliPts(100000);
+    CCalibrationData zeroPoints = valid(CCalibrationData(), {0, 1});
+    zeroPoints.SetNumCaliPts(3);
+    const std::vector<Case> cases = {
+        {"single point", valid(CurveWithPoints("one", kCurveRF, 0, {{2, 10}}), {0, 5}), 0},
+        {"all points equal", valid(CurveWithPoints("same", kCurveRF, 0, {{2, 10}, {2, 10}, {2, 10}}), {0, 5}), 0},
+        {"zero responses", valid(CurveWithPoints("zero", kCurveLinear, 0, {{0, 0}, {1, 0}, {2, 0}}), {0, 0}), 1},
+        {"negative responses", valid(CurveWithPoints("neg", kCurveLinear, 0, {{1, -5}, {2, -9}}), {-1, -4}), 1},
+        {"all excluded", valid(CurveWithPoints("excl", kCurveLinear, 0, {{1, 2, true}, {2, 4, true}}), {0, 2}), 0},
+        {"points not numbers", valid(CurveWithPoints("nan", kCurveLinear, 0, {{nan, 2}, {1, inf}, {2, 4}, {3, 6}}), {0, 2}), 1},
+        {"coefficients not numbers", valid(CurveWithPoints("nancc", kCurveLinear, 0, {{1, 2}, {2, 4}}), {nan, inf}), 0},
+        {"huge values", valid(CurveWithPoints("huge", kCurveLinear, 0, {{1, 1e299}, {2, -1e299}, {3, 1e305}}), {0, 1e299}), 1},
+        {"tiny values", valid(CurveWithPoints("tiny", kCurveLinear, 0, {{1e-300, 1e-300}, {2e-300, 2e-300}}), {0, 1}), 1},
+        {"ln axis overflows back", valid(CurveWithPoints("exp", kCurveLinear, kAxisLn, {{1, 1}, {2, 2}}), {-100, 400}), 1},
+        {"root axis below zero", valid(CurveWithPoints("root", kCurveLinear, kAxisSquareRoot, {{1, 1}, {2, 2}}), {-3, 1}), 0},
+        {"unknown curve type", valid(CurveWithPoints("type 9", 9, 0, {{1, 2}, {2, 4}}), {0, 2}), 0},
+        {"point count past the slots", tooManyPoints, 1},
+        {"points all zero", zeroPoints, 0},
+    };
+    for (const Case& c : cases) {
+        BatchResults results;
+        results.curves = {ResultFor(1, c.curve)};
+        const std::string html = Batch::HtmlReport(results);
+        EXPECT_EQ(HtmlParseErrors(html), std::vector<std::string>{}) << c.name;
+        const Page page(html);
+        ASSERT_TRUE(page.WellFormed()) << c.name;
+        EXPECT_EQ(page.Count("//svg[@class='calibration-plot']"), 1u) << c.name;
+        EXPECT_EQ(page.Count("//svg//polyline"), c.polylines) << c.name;
+        ExpectOnlyFiniteNumbers(page, c.name);
+    }
+
+    // Nothing at all: a page that says so.
+    const std::string empty = Batch::HtmlReport(BatchResults{});
+    EXPECT_EQ(HtmlParseErrors(empty), std::vector<std::string>{});
+    const Page page(empty);
+    ASSERT_TRUE(page.WellFormed());
+    EXPECT_EQ(page.Count("//svg"), 0u);
+    EXPECT_EQ(page.Count("//p[@class='empty']"), 2u);
+}
+
+TEST(HtmlReport, TextThatIsNotUtf8OrHoldsControlsIsRepaired) {
+    BatchResults results;
+    const std::string name = std::string("Lat\xE9n \xC3\xA9 \x01tab\tend \xED\xA0\x80 \xF0\x9F\x92\xA7 \xC2\x85");
+    results.samples = {{name, "Standard", 1, "", "", 0, 0}};
+    CCalibrationData curve = Calibrated(CurveWithPoints(name, kCurveLinear, 0, {{1, 2}, {2, 4}, {3, 6.5}}));
+    results.curves = {ResultFor(1, curve)};
+    results.rows = {Row(0, 1, name, {})};
+    const std::string html = Batch::HtmlReport(results);
+    EXPECT_EQ(HtmlParseErrors(html), std::vector<std::string>{});
+    const Page page(html);
+    ASSERT_TRUE(page.WellFormed());
+    const std::string replacement = "\xEF\xBF\xBD";
+    // Bad bytes and controls become U+FFFD; valid sequences and the tab are kept.
+    const std::string repaired = "Lat" + replacement + "n \xC3\xA9 " + replacement + "tab\tend " + replacement +
+                                 replacement + replacement + " \xF0\x9F\x92\xA7 " + replacement;
+    EXPECT_EQ(PlotNames(page), std::vector<std::string>{repaired});
+    const std::vector<xmlNodePtr> firstCell = page.Nodes("//table[@class='results']/tbody/tr/td[1]");
+    ASSERT_EQ(firstCell.size(), 1u);
+    EXPECT_EQ(Page::Text(firstCell[0]), repaired);
+}
+
+TEST(HtmlReport, WritesThePageOrLeavesTheEarlierOne) {
+    std::string folder = std::string(::testing::TempDir()) + "/quan_html_XXXXXX";
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+    const std::string path = folder + "/report.html";
+    const BatchResults results = SmallBatch();
+    std::string error;
+    ASSERT_TRUE(Batch::WriteHtmlReport(path, results, error)) << error;
+    const auto contents = [](const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(contents(path), Batch::HtmlReport(results));
+
+    // A target that cannot be replaced (a folder) fails with a message and no temporary left.
+    const std::string blocked = folder + "/blocked.html";
+    ASSERT_EQ(::mkdir(blocked.c_str(), 0700), 0);
+    EXPECT_FALSE(Batch::WriteHtmlReport(blocked, results, error));
+    EXPECT_NE(error.find(blocked), std::string::npos) << error;
+    EXPECT_NE(::access(Batch::TemporaryNameFor(blocked).c_str(), F_OK), 0);
+    EXPECT_EQ(contents(path), Batch::HtmlReport(results));
+
+    ::rmdir(blocked.c_str());
+    std::remove(path.c_str());
+    ::rmdir(folder.c_str());
+}
+
+}  // namespace
