@@ -7,6 +7,8 @@
 #include <set>
 
 #include "BatchTestSupport.h"
+#include "HtmlTestSupport.h"
+#include "tools/batch/ResultsDatabase.h"
 #include "tools/batch/BatchRun.h"
 
 namespace {
@@ -97,6 +99,55 @@ TEST_F(BatchEndToEnd, OutputsAreTheSameForOneAndFourThreads) {
     ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", four.string(), "-j", "4"}).status, Batch::kExitOK);
     for (const char* name : {"results.csv", "curves.txt", "report.html", "results.sqlite"})
         EXPECT_EQ(ReadText(four / name), ReadText(out_ / name)) << name;
+}
+
+TEST_F(BatchEndToEnd, ReportParsesAndHoldsOnePlotPerCalibratedCompound) {
+    ASSERT_EQ(run_.status, Batch::kExitOK) << run_.err;
+    const std::string html = ReadText(out_ / "report.html");
+    EXPECT_TRUE(HtmlParseErrors(html).empty());
+    // The curves as stored beside the report say which compounds were calibrated.
+    Batch::BatchInput input;
+    std::vector<Batch::Problem> problems;
+    ASSERT_TRUE(Batch::ReadMethodFile((ExampleFolder() / "method.xml").string(), input.method, problems));
+    CCalibrationList curves;
+    std::string error;
+    ASSERT_TRUE(Batch::ReadCurvesFromDatabase((out_ / "results.sqlite").string(), input.method, curves, error)) << error;
+    size_t calibrated = 0;
+    for (int i = 0; i < curves.GetSize(); ++i) {
+        const CCalibrationData& curve = curves.GetAt(i);
+        if (curve.GetCurveValid() == 0 || curve.GetNumCaliPts() == 0) continue;
+        ++calibrated;
+        std::string escaped;  // as an attribute holds it: the example's names have only apostrophes
+        for (char c : curve.GetName()) escaped += c == '\'' ? std::string("&#39;") : std::string(1, c);
+        EXPECT_NE(html.find("data-compound=\"" + escaped + "\""), std::string::npos) << curve.GetName();
+    }
+    EXPECT_EQ(calibrated, 16u);  // every compound but the totals entry, whose curve has no points
+    size_t plots = 0;
+    for (size_t at = html.find("class=\"calibration-plot\""); at != std::string::npos;
+         at = html.find("class=\"calibration-plot\"", at + 1))
+        ++plots;
+    EXPECT_EQ(plots, calibrated);
+    // Flagged results are highlighted: the failed ion ratio and the result above the range.
+    size_t flaggedRows = 0;
+    for (size_t at = html.find("<tr class=\"flagged\">"); at != std::string::npos; at = html.find("<tr class=\"flagged\">", at + 1))
+        ++flaggedRows;
+    EXPECT_GE(flaggedRows, 2u);
+}
+
+TEST_F(BatchEndToEnd, StoredCurvesGiveTheSameConcentrationsAsCalibrating) {
+    ASSERT_EQ(run_.status, Batch::kExitOK) << run_.err;
+    TempFolder temp;
+    const fs::path again = temp.Path() / "again";
+    const ToolRun reuse = RunTool({ExampleFolder().string(), "--out", again.string(), "--curves", (out_ / "results.sqlite").string()});
+    ASSERT_EQ(reuse.status, Batch::kExitOK) << reuse.err;
+    EXPECT_EQ(ReadText(again / "results.csv"), ReadText(out_ / "results.csv"));
+    EXPECT_EQ(ReadText(again / "curves.txt"), ReadText(out_ / "curves.txt"));
+    // A stored-curves file that is not one is refused before anything runs.
+    const ToolRun bad = RunTool({ExampleFolder().string(), "--out", (temp.Path() / "bad").string(), "--curves",
+                                 (out_ / "results.csv").string()});
+    EXPECT_EQ(bad.status, Batch::kExitBadInput);
+    EXPECT_NE(bad.err.find("results.csv"), std::string::npos) << bad.err;
+    EXPECT_FALSE(fs::exists(temp.Path() / "bad"));
 }
 
 TEST(BatchCalibration, StandardsGiveOnePointEachAndTheAnalystsExclusionIsKept) {
