@@ -17,7 +17,7 @@ $(TEST_DIR)/CMakeCache.txt:
 
 run: $(RELEASE_DIR)/CMakeCache.txt
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
-	$(RELEASE_DIR)/quan-method examples/method.xml
+	$(RELEASE_DIR)/quan-batch --out results -j 2 examples/batch
 
 test: $(TEST_DIR)/CMakeCache.txt
 	cmake --build $(TEST_DIR) -j $(JOBS)

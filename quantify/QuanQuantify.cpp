@@ -17,6 +17,19 @@
 QUAN_REGISTER_CLASS(CQuanQuantify);
 
 namespace {
+
+// Brings the first curve named `compound` (ignoring case) into slot `slot` by exchanging the two
+// curves; false when no curve has the name.
+bool TakeMatchingCurve(CCalibrationList& curves, int slot, const std::string& compound) {
+    const int found = curves.FindMatchingCalibration(compound);
+    if (found < 0) return false;
+    if (found != slot) {
+        CCalibrationData displaced = *curves.GetEntry(slot);
+        *curves.GetEntry(slot) = *curves.GetEntry(found);
+        *curves.GetEntry(found) = displaced;
+    }
+    return true;
+}
 constexpr double kMaxConcentration = 1e12;
 constexpr double kMinLimit = 1e-12;
 constexpr int kConcentrationDecimals = 10;
@@ -88,8 +101,10 @@ int CQuanQuantify::QuantifyPDBEntries(CCalibrationList* calList, CPeakList* peak
             if (method->GetUserRFMode() == 0) {
                 cal = calList->GetEntry(e - 1);
                 const std::string compound = method->GetCalCompound();
-                // A slot holding another compound's curve is given the compound's own curve.
-                if (cal != nullptr && cal->GetName() != compound && !calList->GetMatchingCalibration(*cal, compound))
+                // A slot holding another compound's curve is given the compound's own curve. The
+                // two trade places rather than the slot's curve being written over: that curve
+                // belongs to another entry, which must still find it by name.
+                if (cal != nullptr && cal->GetName() != compound && !TakeMatchingCurve(*calList, e - 1, compound))
                     cal = nullptr;
             }
         }

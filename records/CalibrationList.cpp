@@ -78,15 +78,19 @@ void CCalibrationList::CopyData(const CCalibrationList& other) {
     m_modifiedTime = other.m_modifiedTime;
 }
 
-bool CCalibrationList::GetMatchingCalibration(CCalibrationData& curve, std::string name) const {
+int CCalibrationList::FindMatchingCalibration(const std::string& name) const {
     for (int i = 0; i < GetSize(); ++i) {
         const CCalibrationData* entry = GetEntry(i);
-        if (entry != nullptr && EqualIgnoringCase(entry->GetName(), name)) {
-            curve = *entry;
-            return true;
-        }
+        if (entry != nullptr && EqualIgnoringCase(entry->GetName(), name)) return i;
     }
-    return false;
+    return -1;
+}
+
+bool CCalibrationList::GetMatchingCalibration(CCalibrationData& curve, std::string name) const {
+    const int found = FindMatchingCalibration(name);
+    if (found < 0) return false;
+    if (GetEntry(found) != &curve) curve = *GetEntry(found);
+    return true;
 }
 
 bool CCalibrationList::GetMatchingCalibration(CCalibrationData* curve, std::string name) const {

@@ -49,6 +49,8 @@ public:
     // Copies the first curve (in list order) whose name equals `name` ignoring letter case into
     // `curve` and returns true; false, with `curve` unchanged, when none matches.
     bool GetMatchingCalibration(CCalibrationData& curve, std::string name) const;
+    // The index of that curve, or -1.
+    int FindMatchingCalibration(const std::string& name) const;
     bool GetMatchingCalibration(CCalibrationData* curve, std::string name) const;
 
     // The first curve, in list order, that answers GetFieldStr with true gives the result and

@@ -17,6 +17,12 @@ import os
 OUT = os.path.join("examples", "batch")
 IS_CONC = 10.0
 LEVELS = [1.0, 2.0, 5.0, 10.0, 20.0, 50.0]
+# Signal-to-noise multiples for the detection and quantitation limits.
+LOD_SN, LOQ_SN = 3.0, 10.0
+# Relative scatter of analyte areas around the exact line, as a real instrument gives.
+AREA_SCATTER = 0.004
+# Baseline noise: low enough that the lowest standard stays above the quantitation limit.
+CHROM_NOISE = 15.0
 
 # name, RT, quan trace, qualifier trace, main/qualifier ratio, IS entry number, sensitivity k
 ISTDS = [
@@ -64,14 +70,15 @@ def method_entries():
     for name, rt, quan, qual, ratio in ISTDS:
         entries.append(dict(Name=name, LocateBy=1, PredRT=rt, LocateRTWin=0.10, QuanTrace=quan,
                             TargetTrace0=qual, TargetRatio0=ratio, TargetWindow0=20, RCalc=0, RAH=0,
-                            StdLevels=0, StdConc=IS_CONC, CCalc=0, CalCompound=name, Flags="ISTD",
-                            RepUnits="ng/mL"))
+                            StdLevels=0, StdConc=IS_CONC, CCalc=0, CalCompound=name, RepUnits="ng/mL",
+                            QuantificationTraces=1, DetectionThreshold=LOD_SN, QuantitationThreshold=LOQ_SN))
     is_rt = {1: ISTDS[0][1], 2: ISTDS[1][1]}
     for name, rt, quan, qual, ratio, istd, _k in ANALYTES:
         entry = dict(Name=name, LocateBy=1, PredRT=rt, LocateRTWin=0.10, QuanTrace=quan, TargetTrace0=qual,
                      TargetRatio0=ratio, TargetWindow0=20, RCalc=1, RRef=istd, RAH=0, CCalc=1, StdLevels=2,
-                     CalCompound=name, RepUnits="ng/mL", MaxConcLimit=LEVELS[-1], ConcLimitFlag=1,
-                     WeightingFunction=1, Origin=0, XYTrans=0, UseConcFactor=0)
+                     CalCompound=name, RepUnits="ng/mL", MaxConcLimit=round(LEVELS[-1] * 1.1, 6), ConcLimitFlag=1,
+                     WeightingFunction=1, Origin=0, XYTrans=0, UseConcFactor=0, QuantificationTraces=1,
+                     DetectionThreshold=LOD_SN, QuantitationThreshold=LOQ_SN)
         if name == RRT_COMPOUND:
             entry.update(LocateBy=2, RRTRef=istd, PredRRT=round(rt / is_rt[istd], 6))
         if name in GROUP_MEMBERS:
@@ -79,7 +86,7 @@ def method_entries():
         entries.append(entry)
     entries.append(dict(Name=TOTAL_NAME, LocateBy=1, LocateChoice=5, PredRT=17.55, LocateRTWin=1.0,
                         QuanTrace="241.0", TotalsGroup=GROUP, RCalc=1, RRef=2, RAH=0, CCalc=1, StdLevels=2,
-                        CalCompound=TOTAL_NAME, RepUnits="ng/mL", TotalsInclude=0))
+                        CalCompound=TOTAL_NAME, RepUnits="ng/mL", TotalsInclude=0, QuantificationTraces=1))
     return entries
 
 
@@ -103,7 +110,7 @@ def peaks_for(sample_index, sample_id, kind, level):
             conc = SAMPLE_TRUTH.get(sample_id, {}).get(name, 0.0)
         if conc <= 0.0:
             continue
-        area = k * conc * is_area[istd] / IS_CONC
+        area = k * conc * is_area[istd] / IS_CONC * (1.0 + wobble(sample_index * 11 + index * 5 + 3, AREA_SCATTER))
         found_rt = rt + wobble(sample_index * 3 + index, 0.02)
         qual_area = area / ratio
         if (sample_id, name) == FAILED_RATIO:
@@ -128,7 +135,7 @@ def peak_row(rt, trace, area, qualifier=False, group="", totals=False):
         "EnHeight": "%.1f" % (height * 0.012),
         "Area": "%.4f" % area,
         "Height": "%.4f" % height,
-        "ChromNoise": "%.1f" % 45.0,
+        "ChromNoise": "%.1f" % CHROM_NOISE,
         "MDBIntegrateEntry": 0,
         "MDBIntegrateEntryPeak": 1 if qualifier else 0,
         "TotalsGroup": group,
@@ -191,7 +198,7 @@ def main():
                 flag = ""
                 if (sample_id, name) == FAILED_RATIO:
                     flag = "ion ratio"
-                elif conc > LEVELS[-1]:
+                elif conc > LEVELS[-1] * 1.1:
                     flag = "above range"
                 writer.writerow([sample_id, name, "%g" % conc, flag])
 

@@ -105,14 +105,36 @@ const std::map<std::string, PeakSetter>& PeakSetters() {
 
 // --- method checks ------------------------------------------------------------------------
 
-void CheckMethod(const std::string& path, const CMethodList& method, std::vector<Problem>& problems) {
+// Where each method entry's element starts in the file (line and column, from 1), so that a
+// problem with an entry points at it.
+struct Position {
+    int line = 0, column = 0;
+};
+std::vector<Position> EntryPositions(const std::string& text) {
+    std::vector<Position> positions;
+    int line = 1;
+    size_t lineStart = 0, scanned = 0;
+    for (size_t at = text.find("<METHODENTRY"); at != std::string::npos; at = text.find("<METHODENTRY", at + 1)) {
+        for (; scanned < at; ++scanned)
+            if (text[scanned] == '\n') {
+                ++line;
+                lineStart = scanned + 1;
+            }
+        positions.push_back({line, static_cast<int>(at - lineStart) + 1});
+    }
+    return positions;
+}
+
+void CheckMethod(const std::string& path, const CMethodList& method, const std::vector<Position>& positions,
+                 std::vector<Problem>& problems) {
     const int n = method.GetSize();
     if (n == 0) problems.push_back({path, 0, 0, "the method has no entries"});
     std::set<std::string> names;
     for (int i = 0; i < n; ++i) {
         const CMethodData& entry = method.GetAt(i);
         const std::string where = "entry " + std::to_string(i + 1) + " (" + entry.GetName() + ")";
-        auto problem = [&](const std::string& message) { problems.push_back({path, 0, 0, where + ": " + message}); };
+        const Position at = i < static_cast<int>(positions.size()) ? positions[i] : Position{};
+        auto problem = [&, at](const std::string& message) { problems.push_back({path, at.line, at.column, where + ": " + message}); };
         if (entry.GetName().empty()) problem("has no name");
         if (!names.insert(entry.GetName()).second) problem("has the same name as an earlier entry");
         if (entry.GetRRef() > n) problem("its internal standard RRef " + std::to_string(entry.GetRRef()) + " is not an entry");
@@ -127,8 +149,9 @@ void CheckMethod(const std::string& path, const CMethodList& method, std::vector
     }
     for (int i = 0; i < n; ++i) {
         const std::string cal = method.GetAt(i).GetCalCompound();
+        const Position at = i < static_cast<int>(positions.size()) ? positions[i] : Position{};
         if (!cal.empty() && names.count(cal) == 0)
-            problems.push_back({path, 0, 0, "entry " + std::to_string(i + 1) + " (" + method.GetAt(i).GetName() +
+            problems.push_back({path, at.line, at.column, "entry " + std::to_string(i + 1) + " (" + method.GetAt(i).GetName() +
                                                   "): its calibration compound \"" + cal + "\" is not an entry"});
     }
 }
@@ -149,8 +172,8 @@ bool ReadMethodFile(const std::string& path, CMethodList& method, std::vector<Pr
         return false;
     }
     // Count the entry elements, so that an entry whose settings do not read is not lost silently.
-    size_t elements = 0;
-    for (size_t at = text.find("<METHODENTRY"); at != std::string::npos; at = text.find("<METHODENTRY", at + 1)) ++elements;
+    const std::vector<Position> positions = EntryPositions(text);
+    const size_t elements = positions.size();
     if (!method.ReadXML(text)) {
         problems.push_back({path, 0, 0, "is not a well-formed method document"});
         return false;
@@ -158,7 +181,7 @@ bool ReadMethodFile(const std::string& path, CMethodList& method, std::vector<Pr
     if (static_cast<size_t>(method.GetSize()) != elements)
         problems.push_back({path, 0, 0, std::to_string(elements - method.GetSize()) +
                                             " method entries have a setting that is not a number"});
-    CheckMethod(path, method, problems);
+    CheckMethod(path, method, positions, problems);
     return problems.size() == before;
 }
 
@@ -221,7 +244,8 @@ const BatchColumn kBatchColumns[] = {
 }  // namespace
 
 bool ReadBatchList(const std::string& folder, const std::string& path, const CMethodList& method,
-                   std::vector<std::unique_ptr<SampleInput>>& samples, std::vector<Problem>& problems) {
+                   std::vector<std::unique_ptr<SampleInput>>& samples, std::vector<Problem>& problems,
+                   bool keepPeaks) {
     const size_t before = problems.size();
     std::string text, error;
     std::vector<Csv::Row> rows;
@@ -315,19 +339,23 @@ bool ReadBatchList(const std::string& folder, const std::string& path, const CMe
         if (sample->peakFile.empty()) {
             problems.push_back({path, row.line, at("PeakFile"), "the peak file is empty"});
         } else {
-            const std::string peakPath = sample->peakFile[0] == '/' ? sample->peakFile : folder + "/" + sample->peakFile;
-            ReadPeakFile(peakPath, sample->peaks, problems);
+            sample->peakPath = sample->peakFile[0] == '/' ? sample->peakFile : folder + "/" + sample->peakFile;
+            if (!std::ifstream(sample->peakPath, std::ios::binary).good())
+                problems.push_back({path, row.line, at("PeakFile"), "the peak file " + sample->peakPath + " cannot be read"});
+            else
+                ReadPeakFile(sample->peakPath, sample->peaks, problems);
+            if (!keepPeaks) sample->peaks.EmptyPeakList();
         }
         samples.push_back(std::move(sample));
     }
     return problems.size() == before;
 }
 
-bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems) {
+bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems, bool keepPeaks) {
     const size_t before = problems.size();
     batch.folder = folder;
     ReadMethodFile(folder + "/method.xml", batch.method, problems);
-    ReadBatchList(folder, folder + "/batch.csv", batch.method, batch.samples, problems);
+    ReadBatchList(folder, folder + "/batch.csv", batch.method, batch.samples, problems, keepPeaks);
     std::string text;
     const std::string elements = folder + "/elements.csv";
     if (Csv::ReadFile(elements, text)) batch.elementsFile = elements;

@@ -23,10 +23,11 @@ struct Problem {
 struct SampleInput {
     std::string id;
     std::string peakFile;
+    std::string peakPath;  // the peak file as opened (relative names resolved against the folder)
     int type = 0;
     CQuanSampleData sample;
     std::set<std::string> excluded;  // compounds whose calibration point from this standard is excluded
-    CPeakList peaks;
+    CPeakList peaks;  // empty when the batch was read without keeping the peaks
 };
 
 struct BatchInput {
@@ -36,14 +37,17 @@ struct BatchInput {
     std::string elementsFile;  // empty when the batch has none
 };
 
-// Reads `folder`; false when any problem was found (all of them are in `problems`).
-bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems);
+// Reads `folder`; false when any problem was found (all of them are in `problems`). Every peak
+// file is read and checked either way; without `keepPeaks` the peaks are let go again, so a
+// large batch is held one sample at a time by whoever runs it (ReadPeakFile on peakPath).
+bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems, bool keepPeaks = true);
 
 // The pieces, usable on their own.
 bool ReadMethodFile(const std::string& path, CMethodList& method, std::vector<Problem>& problems);
 bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems);
 bool ReadBatchList(const std::string& folder, const std::string& path, const CMethodList& method,
-                   std::vector<std::unique_ptr<SampleInput>>& samples, std::vector<Problem>& problems);
+                   std::vector<std::unique_ptr<SampleInput>>& samples, std::vector<Problem>& problems,
+                   bool keepPeaks = true);
 
 // The peak fields a peak file may name as columns.
 std::vector<std::string> PeakColumnNames();

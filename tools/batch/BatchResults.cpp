@@ -12,6 +12,31 @@ std::string ResultRow::Verdict() const {
     return text;
 }
 
+namespace {
+// The unit separator: no report field text holds control characters.
+constexpr char kFieldSeparator = '\x1f';
+}  // namespace
+
+std::vector<std::string> ResultRow::PeakFieldTexts() const {
+    std::vector<std::string> texts;
+    if (packedPeakFields.empty()) return texts;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = packedPeakFields.find(kFieldSeparator, start);
+        texts.push_back(packedPeakFields.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return texts;
+        start = end + 1;
+    }
+}
+
+void ResultRow::SetPeakFieldTexts(const std::vector<std::string>& texts) {
+    packedPeakFields.clear();
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (i > 0) packedPeakFields += kFieldSeparator;
+        for (char c : texts[i]) packedPeakFields += c == kFieldSeparator ? ' ' : c;
+    }
+}
+
 std::string NumberCell(double value) {
     if (!std::isfinite(value)) return std::string();
     char text[32];

@@ -40,10 +40,12 @@ struct ResultRow {
     std::string flagsText;                // the text of peak field 92
     std::vector<std::string> flagsSet;    // the name of every result flag that is set
     std::string Verdict() const;          // "pass", or "flagged: name name ..."
-    // The text of every peak report field, in PeakFieldList() order; empty when the field has
-    // no value (or no peak was located).
-    std::vector<std::string> peakFields;
-    CPeakData peak;                       // the located main peak (a default peak when none)
+    // The text of every peak report field, in PeakFieldList() order, packed into one string
+    // (a batch holds hundreds of thousands of rows); empty texts when the field has no value or
+    // no peak was located. PeakFieldTexts() unpacks them.
+    std::string packedPeakFields;
+    std::vector<std::string> PeakFieldTexts() const;
+    void SetPeakFieldTexts(const std::vector<std::string>& texts);
 };
 
 struct CurveResult {

@@ -1,0 +1,164 @@
+// The batch tool's handling of what it is given: every kind of input error is reported with
+// the file, line and column it is in, nothing is run and nothing is written; options are
+// checked; an engine status that ends a sample's run is reported with its meaning and sample.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "BatchTestSupport.h"
+
+namespace {
+
+using namespace batch_test;
+
+struct InputErrorCase {
+    const char* what;
+    std::function<void(const fs::path& batch)> spoil;
+    const char* expected;  // a part of the message: file, line and column, then the problem
+};
+
+const InputErrorCase kInputErrors[] = {
+    {"missing peak file",
+     [](const fs::path& b) { ReplaceInFile(b / "batch.csv", "peaks/STD-02.csv", "peaks/NOPE.csv"); },
+     "batch.csv:3:2: the peak file"},
+    {"row with a cell too few",
+     [](const fs::path& b) { ReplaceInFile(b / "batch.csv", "calibration standard,\n", "calibration standard\n"); },
+     "batch.csv:2: has 30 cells, the header 31"},
+    {"concentration that does not parse",
+     [](const fs::path& b) { ReplaceInFile(b / "batch.csv", "STD-03,peaks/STD-03.csv,Standard,5,", "STD-03,peaks/STD-03.csv,Standard,5x,"); },
+     "batch.csv:4:4: \"5x\" is not a concentration"},
+    {"unknown sample type",
+     [](const fs::path& b) { ReplaceInFile(b / "batch.csv", "QC-01,peaks/QC-01.csv,QC", "QC-01,peaks/QC-01.csv,Quality"); },
+     "batch.csv:8:3: unknown sample type \"Quality\""},
+    {"peak area that does not parse",
+     [](const fs::path& b) { ReplaceInFile(b / "peaks/STD-01.csv", "3061.0574", "30x1.0574"); },
+     "STD-01.csv:2:7: \"30x1.0574\" is not a valid Area"},
+    {"unknown peak column",
+     [](const fs::path& b) { ReplaceInFile(b / "peaks/QC-02.csv", "ChromNoise", "ChromNoize"); },
+     "QC-02.csv:1:9: unknown peak field \"ChromNoize\""},
+    {"unclosed quote in a peak file",
+     [](const fs::path& b) { ReplaceInFile(b / "peaks/BLANK-01.csv", "205.1,", "\"205.1,"); },
+     "BLANK-01.csv: line 2: a quoted cell is not closed"},
+    {"method entry naming a missing internal standard",
+     [](const fs::path& b) { ReplaceInFile(b / "method.xml", "RCalc=\"1\" RRef=\"1\"", "RCalc=\"1\" RRef=\"40\""); },
+     "method.xml:6:3: entry 3 (Dichlorvos): its internal standard RRef 40 is not an entry"},
+    {"method that is not XML",
+     [](const fs::path& b) { ReplaceInFile(b / "method.xml", "</METHODLIST>", "</METHOD"); },
+     "method.xml: is not a well-formed method document"},
+    {"excluded compound that is not in the method",
+     [](const fs::path& b) { ReplaceInFile(b / "batch.csv", "calibration standard,Dichlorvos", "calibration standard,Dichlorvoss"); },
+     "batch.csv:7:31: excluded compound \"Dichlorvoss\" is not a method entry"},
+    {"no standards and no stored curves",
+     [](const fs::path& b) {
+         for (int i = 0; i < 6; ++i) ReplaceInFile(b / "batch.csv", ",Standard,", ",QC,");
+     },
+     "batch.csv: the batch has no standards"},
+};
+
+TEST(BatchTool, EveryInputErrorNamesItsPlaceAndNothingIsWritten) {
+    for (const InputErrorCase& c : kInputErrors) {
+        SCOPED_TRACE(c.what);
+        TempFolder temp;
+        const fs::path batch = CopyExample(temp.Path());
+        c.spoil(batch);
+        const fs::path out = temp.Path() / "out";
+        const ToolRun run = RunTool({batch.string(), "--out", out.string()});
+        EXPECT_EQ(run.status, Batch::kExitBadInput);
+        EXPECT_NE(run.err.find(c.expected), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("nothing was run"), std::string::npos);
+        EXPECT_FALSE(fs::exists(out));
+        EXPECT_TRUE(run.out.empty());
+    }
+}
+
+TEST(BatchTool, AllProblemsOfABatchAreReportedTogether) {
+    TempFolder temp;
+    const fs::path batch = CopyExample(temp.Path());
+    kInputErrors[2].spoil(batch);
+    kInputErrors[4].spoil(batch);
+    kInputErrors[7].spoil(batch);
+    const ToolRun run = RunTool({batch.string(), "--out", (temp.Path() / "out").string()});
+    EXPECT_EQ(run.status, Batch::kExitBadInput);
+    for (int i : {2, 4, 7}) EXPECT_NE(run.err.find(kInputErrors[i].expected), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("3 problems"), std::string::npos) << run.err;
+}
+
+TEST(BatchTool, BadInputLeavesEarlierResultsAsTheyWere) {
+    TempFolder temp;
+    const fs::path batch = CopyExample(temp.Path());
+    const fs::path out = temp.Path() / "out";
+    ASSERT_EQ(RunTool({batch.string(), "--out", out.string()}).status, Batch::kExitOK);
+    std::map<std::string, std::string> before;
+    for (const auto& file : fs::directory_iterator(out)) before[file.path().filename().string()] = ReadText(file.path());
+    EXPECT_EQ(before.size(), 4u);  // results, curves, database, report; no staging files left
+
+    kInputErrors[3].spoil(batch);
+    EXPECT_EQ(RunTool({batch.string(), "--out", out.string()}).status, Batch::kExitBadInput);
+    std::map<std::string, std::string> after;
+    for (const auto& file : fs::directory_iterator(out)) after[file.path().filename().string()] = ReadText(file.path());
+    EXPECT_EQ(after, before);
+}
+
+TEST(BatchTool, OptionsAreCheckedBeforeAnythingRuns) {
+    struct OptionCase {
+        std::vector<std::string> args;
+        bool ok;
+        int threads;
+        const char* error;
+    };
+    const OptionCase cases[] = {
+        {{"b"}, true, 1, ""},
+        {{"-j", "4", "b"}, true, 4, ""},
+        {{"b", "-j2"}, true, 2, ""},
+        {{"-j", "0", "b"}, false, 0, "-j takes a number of threads from 1 to 256"},
+        {{"-j", "two", "b"}, false, 0, "not \"two\""},
+        {{"b", "-j"}, false, 0, "-j needs a value"},
+        {{"b", "--out"}, false, 0, "--out needs a value"},
+        {{"b", "--fast"}, false, 0, "unknown option --fast"},
+        {{"b", "c"}, false, 0, "one batch folder only"},
+        {{}, false, 0, "no batch folder given"},
+        {{"--help"}, true, 1, ""},
+    };
+    for (const OptionCase& c : cases) {
+        Batch::ToolOptions options;
+        std::string error;
+        EXPECT_EQ(Batch::ParseToolOptions(c.args, options, error), c.ok) << error;
+        if (c.ok) EXPECT_EQ(options.threads, c.threads);
+        else EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+    const std::string help = Batch::ToolHelp();
+    for (const char* word : {"--out", "--curves", "-j N", "method.xml", "batch.csv", "elements.csv", "Exclude", "Exit status"})
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+}
+
+TEST(BatchTool, AnEngineStatusThatEndsASampleIsReportedWithItsMeaningAndSample) {
+    TempFolder temp;
+    const fs::path batch = CopyExample(temp.Path());
+    // Two entries each located relative to the other: location cannot start either.
+    ASSERT_TRUE(ReplaceInFile(batch / "method.xml", "Name=\"Dichlorvos\" LocateBy=\"1\"",
+                              "Name=\"Dichlorvos\" LocateBy=\"2\" RRTRef=\"4\" PredRRT=\"0.57\""));
+    ASSERT_TRUE(ReplaceInFile(batch / "method.xml", "Name=\"Trifluralin\" LocateBy=\"1\"",
+                              "Name=\"Trifluralin\" LocateBy=\"2\" RRTRef=\"3\" PredRRT=\"1.75\""));
+    const fs::path out = temp.Path() / "out";
+    const ToolRun run = RunTool({batch.string(), "--out", out.string()});
+    EXPECT_EQ(run.status, Batch::kExitEngineStatus) << run.err;
+    EXPECT_NE(run.err.find("sample SAMPLE-02: location stopped with status 21 (circular relative-retention reference)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.out.find("location 21"), std::string::npos) << run.out;
+}
+
+TEST(BatchTool, ElementTableOfTheBatchIsReadAndItsErrorsNamed) {
+    TempFolder temp;
+    const fs::path batch = CopyExample(temp.Path());
+    fs::copy_file(fs::path(QUAN_SOURCE_DIR) / "examples" / "elements.csv", batch / "elements.csv");
+    EXPECT_EQ(RunTool({batch.string(), "--out", (temp.Path() / "out").string()}).status, Batch::kExitOK);
+
+    WriteText(batch / "elements.csv", "Symbol,AtomicNumber,Mass,ResponseFactor,ScaleFactor\nFe,26,55.8,1,1\nCu,200,63.5,1,1\n");
+    const ToolRun run = RunTool({batch.string(), "--out", (temp.Path() / "out2").string()});
+    EXPECT_EQ(run.status, Batch::kExitBadInput);
+    EXPECT_NE(run.err.find("elements.csv: line 3: atomic number must be 1 to 118"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(temp.Path() / "out2"));
+}
+
+}  // namespace
