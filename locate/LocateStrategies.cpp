@@ -159,6 +159,8 @@ int CQuanLocate::LocateSecondary(CPeakList& peaks, CPeakData& primary, CMethodDa
     const bool primaryIsPlaceholder = primary.GetPlaceHolder();
     const bool primaryIsTotals = primary.GetTotalsPeak() != 0 || primary.GetTotalsGroupPeak() != 0;
     const CMassStringComparitor* targetComparitor = entry.GetMassComparitor(k + 1);
+    const CPeakTraceIndex* traceIndex = TraceIndexFor(peaks);
+    const CPeakTraceIndex::Key targetKey = CPeakTraceIndex::KeyOf(targetComparitor);
     const float window = entry.GetTargetRTWin(k);
     const bool mustPass = entry.GetTargetMustPass(k) != 0;
     const bool estimatedResponse = entry.GetUseEMPC() != 0;
@@ -169,6 +171,8 @@ int CQuanLocate::LocateSecondary(CPeakList& peaks, CPeakData& primary, CMethodDa
     bool bestIsModified = false;
     const int size = peaks.GetSize();
     for (int j = 0; j < size; ++j) {
+        // Peaks of other traces fail the trace test below; the index rules them out unread.
+        if (traceIndex != nullptr && !traceIndex->MayMatch(j, targetKey)) continue;
         CPeakData* candidate = PeakAt(peaks, j);
         // A peak is never its own qualifier.
         if (candidate == nullptr || candidate == &primary) continue;

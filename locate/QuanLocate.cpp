@@ -180,8 +180,19 @@ int CQuanLocate::LocateAnalytesInPDB(CPeakList& peaks, CMethodList& methods, boo
     const int n = methods.GetSize();
     const auto validEntryNumber = [n](int number) { return number >= 1 && number <= n; };
 
+    // Traces and slots stay as they are for the whole walk, so one packed copy serves every scan.
+    m_traceIndex.Build(peaks);
+    m_traceIndexList = &peaks;
+    struct IndexRelease {
+        const CPeakList*& list;
+        ~IndexRelease() { list = nullptr; }
+    } release{m_traceIndexList};
+
     for (int c = 1; c <= n; ++c) {
         int i = c;
+        // Only the relative-retention search sets back-track entries: after the first pass has
+        // cleared whatever the list came with, a pass without that search has none to clear.
+        bool backTrackPossible = c == 1;
         // Each pass works on entry i; jumps between an entry and its reference stay inside
         // this loop without advancing c. Every jump to a reference sets a back-track entry
         // that was free, and every return finds the reference located or failed, so the
@@ -211,12 +222,17 @@ int CQuanLocate::LocateAnalytesInPDB(CPeakList& peaks, CMethodList& methods, boo
                 if (CPeakData* peak = PeakAt(peaks, i - 1)) status = LocateByRecordNumber(*peak, *entry, i);
                 break;
             case kLocateByRT:
-                if (rrtRef > 0 && rrtRef != i && validEntryNumber(rrtRef))
+                if (rrtRef > 0 && rrtRef != i && validEntryNumber(rrtRef)) {
+                    backTrackPossible = true;
                     status = LocateByRRT(peaks, methods, i);
-                else
+                } else {
                     status = LocateByRT(peaks, *entry, i);
+                }
                 break;
-            case kLocateByRRT: status = LocateByRRT(peaks, methods, i); break;
+            case kLocateByRRT:
+                backTrackPossible = true;
+                status = LocateByRRT(peaks, methods, i);
+                break;
             case kLocateByResponse: status = LocateByResponse(peaks, methods, i); break;
             case kLocateByCombination: status = LocateByCombination(peaks, methods, i); break;
             case kLocateByName: status = LocateByName(peaks, methods, i); break;
@@ -242,8 +258,9 @@ int CQuanLocate::LocateAnalytesInPDB(CPeakList& peaks, CMethodList& methods, boo
             }
             break;
         }
-        for (int index = 0; index < n; ++index)
-            if (CMethodData* other = methods.GetEntry(index)) other->SetBackTrackMDBEntry(0);
+        if (backTrackPossible)
+            for (int index = 0; index < n; ++index)
+                if (CMethodData* other = methods.GetEntry(index)) other->SetBackTrackMDBEntry(0);
     }
     return kLocateOK;
 }
@@ -262,6 +279,8 @@ int CQuanLocate::LocateByRT(CPeakList& peaks, CMethodData& entry, int entryNumbe
     const int choice = entry.GetLocateChoice();
     const bool byHeight = entry.GetRAH() == kRAHHeight;
     const CMassStringComparitor* quanComparitor = entry.GetMassComparitor(0);
+    const CPeakTraceIndex* traceIndex = TraceIndexFor(peaks);
+    const CPeakTraceIndex::Key quanKey = CPeakTraceIndex::KeyOf(quanComparitor);
     bool hasTarget[kNumTargets];
     int mustExist[kNumTargets];
     bool mustBeFound[kNumTargets];
@@ -284,6 +303,8 @@ int CQuanLocate::LocateByRT(CPeakList& peaks, CMethodData& entry, int entryNumbe
 
     const int size = peaks.GetSize();
     for (int j = 0; j < size; ++j) {
+        // A peak of another trace fails below in any case; the index says so without its record.
+        if (traceIndex != nullptr && !traceIndex->MayMatch(j, quanKey)) continue;
         CPeakData* peak = PeakAt(peaks, j);
         if (peak == nullptr) continue;
         CPeakData& p = *peak;

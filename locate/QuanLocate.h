@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "locate/PeakTraceIndex.h"
 #include "platform/ClassFramework.h"
 #include "platform/SampleRecord.h"
 #include "records/MethodList.h"
@@ -115,6 +116,15 @@ private:
     enum class Monitor { RetentionTime, IonRatio, SignalToNoise };
     bool MonitorEnabled(const CMethodData& entry, Monitor kind) const;
 
+    // The packed traces of the list being located, while LocateAnalytesInPDB runs; null
+    // otherwise (a strategy called on its own then compares every peak in full).
+    const CPeakTraceIndex* TraceIndexFor(const CPeakList& peaks) const {
+        return m_traceIndexList == &peaks && m_traceIndex.Size() == peaks.GetSize() ? &m_traceIndex : nullptr;
+    }
+
     std::string m_periodicDBName;
     int m_sampleType = 1;
+    // Scratch of one run, kept only so that its storage is reused by the next.
+    CPeakTraceIndex m_traceIndex;
+    const CPeakList* m_traceIndexList = nullptr;
 };

@@ -85,6 +85,8 @@ int CQuanQuantify::DoQuantify(CCalibrationList* calList, CMethodList* methodList
 int CQuanQuantify::QuantifyPDBEntries(CCalibrationList* calList, CPeakList* peakList, CMethodList* methodList) {
     if (calList == nullptr || peakList == nullptr || methodList == nullptr) return kQuantifyMissingList;
     if (peakList->GetSize() == 0) return kQuantifyOK;
+    // The list's name and time do not change while its curves are used: formatted once, not per peak.
+    const CurveDBStamp stamp = StampOf(*calList);
     for (int j = 0; j < peakList->GetSize(); ++j) {
         CPeakData* peak = peakList->GetEntry(j);
         if (peak == nullptr) continue;
@@ -108,17 +110,17 @@ int CQuanQuantify::QuantifyPDBEntries(CCalibrationList* calList, CPeakList* peak
                     cal = nullptr;
             }
         }
-        SetCalData(calList, peak);
+        ApplyStamp(stamp, *peak);
         const int status = QuantifyPDBEntry(cal, peak, methodList);
         if (status != kQuantifyOK) return status;
     }
     return QuantifyTotalsEntries(peakList, methodList);
 }
 
-void CQuanQuantify::SetCalData(const CCalibrationList* calList, CPeakData* peak) const {
-    if (calList == nullptr || peak == nullptr) return;
-    peak->SetCurveDBName(DatabaseLeafName(calList->GetDBName()));
-    const time_t modified = calList->GetModifiedTime();
+CQuanQuantify::CurveDBStamp CQuanQuantify::StampOf(const CCalibrationList& calList) {
+    CurveDBStamp stamp;
+    stamp.name = DatabaseLeafName(calList.GetDBName());
+    const time_t modified = calList.GetModifiedTime();
     struct tm local {};
     char date[16] = "";
     char time[16] = "";
@@ -127,8 +129,20 @@ void CQuanQuantify::SetCalData(const CCalibrationList* calList, CPeakData* peak)
                       (local.tm_year % 100 + 100) % 100);
         std::snprintf(time, sizeof time, "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
     }
-    peak->SetCurveDBDate(date);
-    peak->SetCurveDBTime(time);
+    stamp.date = date;
+    stamp.time = time;
+    return stamp;
+}
+
+void CQuanQuantify::ApplyStamp(const CurveDBStamp& stamp, CPeakData& peak) {
+    peak.SetCurveDBName(stamp.name);
+    peak.SetCurveDBDate(stamp.date);
+    peak.SetCurveDBTime(stamp.time);
+}
+
+void CQuanQuantify::SetCalData(const CCalibrationList* calList, CPeakData* peak) const {
+    if (calList == nullptr || peak == nullptr) return;
+    ApplyStamp(StampOf(*calList), *peak);
 }
 
 double CQuanQuantify::ApplyConcentrationFactors(const CPeakData* peak, double value) const {

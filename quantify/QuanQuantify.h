@@ -70,6 +70,13 @@ private:
         double midConc, lowConc;
     };
 
+    // The curve database's name, date and time as SetCalData stamps them into a peak.
+    struct CurveDBStamp {
+        std::string name, date, time;
+    };
+    static CurveDBStamp StampOf(const CCalibrationList& calList);
+    static void ApplyStamp(const CurveDBStamp& stamp, CPeakData& peak);
+
     int SampleType() const { return m_currentSample.GetSampleType(); }
     bool IsBlankSample() const { return SampleType() == CQuanSampleData::kBlank; }
 
