@@ -59,4 +59,4 @@
 #include "report/Statistics.h"
 
 // spectrum match scoring
-#include "spectrum/SpectrumMatch.h"
+#include "spectrum/MatchScoring.h"

@@ -3,7 +3,7 @@
 curve-record targets from the field tables (records/PeakFields.def, records/CurveRecordFields.def):
 empty, default, typical and hostile records (unterminated texts, counts outside the record, NaN
 and infinite numbers), each followed by a few bytes that drive the edits the targets make; the
-spectrum target from the spectra of its unit tests, in the byte encoding of FuzzInput.
+match_scoring target from the spectra of its unit tests, in the byte encoding of FuzzInput.
 Run from the source folder."""
 import math, os, re, struct
 
@@ -60,13 +60,13 @@ def curve_fields():
 
 
 def put(record, fields, name, value, index=0):
-    spec = fields[name]
-    offset, kind = spec[0], spec[1]
+    layout = fields[name]
+    offset, kind = layout[0], layout[1]
     if kind == 'text':
-        data = value.encode()[:spec[2]]
-        record[offset:offset + spec[2]] = data + b'\0' * (spec[2] - len(data))
+        data = value.encode()[:layout[2]]
+        record[offset:offset + layout[2]] = data + b'\0' * (layout[2] - len(data))
     elif kind == 'texts':
-        size = spec[2]
+        size = layout[2]
         at = offset + index * size
         data = value.encode()[:size]
         record[at:at + size] = data + b'\0' * (size - len(data))
@@ -205,7 +205,7 @@ def spectrum(encoder, entries, null=False):
 
 
 def spectrum_seeds():
-    folder = 'tests/fuzz/corpus/spectrum'
+    folder = 'tests/fuzz/corpus/match_scoring'
     os.makedirs(folder, exist_ok=True)
     cases = {
         'sixty-ascending': ([(10, (i % 37) + 1, None) for i in range(60)], [(10, 5, None) for _ in range(8)]),

@@ -30,7 +30,7 @@ double BestMatch(double* wholeScore, double* predictedScore);
 #ifdef __cplusplus
 }
 
-namespace SpectrumMatch {
+namespace MatchScoring {
 constexpr int kTableEntries = 50;
 
 struct SpectrumEntry {
@@ -44,5 +44,5 @@ using SpectrumTable = std::array<SpectrumEntry, kTableEntries>;
 // Copies of the current tables, for hosts that show what was loaded.
 SpectrumTable MeasuredTable();
 SpectrumTable PredictedTable();
-}  // namespace SpectrumMatch
+}  // namespace MatchScoring
 #endif

@@ -3,15 +3,15 @@
 // canonical form is known, so a failure never leaves a half-written table. Every input value is
 // checked for being finite before it takes part in a product or comparison, and every rounded
 // value is checked to fit a 32-bit integer before it is converted.
-#include "spectrum/SpectrumMatch.h"
+#include "spectrum/MatchScoring.h"
 
 #include <cmath>
 #include <utility>
 
 namespace {
-using SpectrumMatch::kTableEntries;
-using SpectrumMatch::SpectrumEntry;
-using SpectrumMatch::SpectrumTable;
+using MatchScoring::kTableEntries;
+using MatchScoring::SpectrumEntry;
+using MatchScoring::SpectrumTable;
 
 constexpr int kSetupFailed = 0;
 constexpr int kSetupDone = 1;
@@ -231,7 +231,7 @@ extern "C" double BestMatch(double* wholeScore, double* predictedScore) {
     return x;
 }
 
-namespace SpectrumMatch {
+namespace MatchScoring {
 SpectrumTable MeasuredTable() { return g_measured; }
 SpectrumTable PredictedTable() { return g_predicted; }
-}  // namespace SpectrumMatch
+}  // namespace MatchScoring

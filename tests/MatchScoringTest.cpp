@@ -17,22 +17,22 @@ using Pairs = std::vector<std::pair<int, int>>;
 using SetupFunction = int (*)(const float*, const float*, int);
 
 // The table as its non-empty prefix; the rest must be all zero.
-Pairs Prefix(const SpectrumMatch::SpectrumTable& table, int length) {
+Pairs Prefix(const MatchScoring::SpectrumTable& table, int length) {
     Pairs pairs;
     for (int i = 0; i < length; ++i) pairs.emplace_back(table[i].mass, table[i].intensity);
     return pairs;
 }
 
-void ExpectTable(const SpectrumMatch::SpectrumTable& table, const Pairs& expected) {
+void ExpectTable(const MatchScoring::SpectrumTable& table, const Pairs& expected) {
     const int length = static_cast<int>(expected.size());
     EXPECT_EQ(Prefix(table, length), expected);
-    for (int i = length; i < SpectrumMatch::kTableEntries; ++i) {
+    for (int i = length; i < MatchScoring::kTableEntries; ++i) {
         EXPECT_EQ(table[i].mass, 0) << "slot " << i;
         EXPECT_EQ(table[i].intensity, 0) << "slot " << i;
     }
 }
 
-void ExpectEmpty(const SpectrumMatch::SpectrumTable& table) { ExpectTable(table, {}); }
+void ExpectEmpty(const MatchScoring::SpectrumTable& table) { ExpectTable(table, {}); }
 
 int LoadSpectrum(SetupFunction setup, const std::vector<float>& masses, const std::vector<float>& intensities) {
     return setup(masses.data(), intensities.data(), static_cast<int>(masses.size()));
@@ -76,9 +76,9 @@ TEST(SpectrumSetup, RoundsMassesWeightsByMassAndKeepsCallerOrder) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(LoadSpectrum(SetupRealValsF_F, c.masses, c.intensities), 1);
-        ExpectTable(SpectrumMatch::MeasuredTable(), c.table);
+        ExpectTable(MatchScoring::MeasuredTable(), c.table);
         EXPECT_EQ(LoadSpectrum(SetupPredValsF_F, c.masses, c.intensities), 1);
-        ExpectTable(SpectrumMatch::PredictedTable(), c.table);
+        ExpectTable(MatchScoring::PredictedTable(), c.table);
     }
 }
 
@@ -88,24 +88,24 @@ TEST(SpectrumSetup, ZeroMassInsideTheCountFails) {
 
     LoadSomething();
     EXPECT_EQ(LoadSpectrum(SetupRealValsF_F, masses, intensities), 0);
-    ExpectEmpty(SpectrumMatch::MeasuredTable());
+    ExpectEmpty(MatchScoring::MeasuredTable());
 
     // A zero mass beyond the count is never read.
     EXPECT_EQ(SetupRealValsF_F(masses.data(), intensities.data(), 5), 1);
-    ExpectTable(SpectrumMatch::MeasuredTable(),
+    ExpectTable(MatchScoring::MeasuredTable(),
                 {{100, 962}, {101, 971}, {102, 981}, {103, 990}, {104, 1000}});  // m / 104 x 1000
 
     masses[5] = 105;
     EXPECT_EQ(LoadSpectrum(SetupRealValsF_F, masses, intensities), 1);
-    EXPECT_EQ(SpectrumMatch::MeasuredTable()[5].mass, 105);
-    EXPECT_EQ(SpectrumMatch::MeasuredTable()[9].mass, 109);
+    EXPECT_EQ(MatchScoring::MeasuredTable()[5].mass, 105);
+    EXPECT_EQ(MatchScoring::MeasuredTable()[9].mass, 109);
 
     // Exactly 50 entries take the short path: a zero in the last slot fails.
     std::vector<float> fifty(50), ones(50, 1.0f);
     for (int i = 0; i < 50; ++i) fifty[i] = 100.0f + i;
     fifty[49] = 0;
     EXPECT_EQ(LoadSpectrum(SetupPredValsF_F, fifty, ones), 0);
-    ExpectEmpty(SpectrumMatch::PredictedTable());
+    ExpectEmpty(MatchScoring::PredictedTable());
 }
 
 TEST(SpectrumSetup, MoreThanFiftyKeepTheLargestProductsSortedByMass) {
@@ -125,7 +125,7 @@ TEST(SpectrumSetup, MoreThanFiftyKeepTheLargestProductsSortedByMass) {
 
     for (const auto& [m, in] : {std::pair{masses, intensities}, std::pair{descendingMasses, descendingIntensities}}) {
         ASSERT_EQ(LoadSpectrum(SetupRealValsF_F, m, in), 1);
-        const SpectrumMatch::SpectrumTable table = SpectrumMatch::MeasuredTable();
+        const MatchScoring::SpectrumTable table = MatchScoring::MeasuredTable();
         Pairs expected;
         for (int i = 0; i < 59; ++i) {
             bool isWeak = false;
@@ -159,7 +159,7 @@ TEST(SpectrumSetup, MoreThanFiftyReplaceTheEarliestOfTiedSmallestProducts) {
     intensities.push_back(1000);
     ASSERT_EQ(LoadSpectrum(SetupPredValsF_F, masses, intensities), 1);
 
-    const SpectrumMatch::SpectrumTable table = SpectrumMatch::PredictedTable();
+    const MatchScoring::SpectrumTable table = MatchScoring::PredictedTable();
     std::vector<int> kept;
     for (const auto& entry : table) kept.push_back(entry.mass);
     std::vector<int> expected;
@@ -178,13 +178,13 @@ TEST(SpectrumSetup, MoreThanFiftyNeedFiftyEntriesBeforeAnyZeroMass) {
     masses[40] = 0;
     LoadSomething();
     EXPECT_EQ(LoadSpectrum(SetupRealValsF_F, masses, intensities), 0);
-    ExpectEmpty(SpectrumMatch::MeasuredTable());
+    ExpectEmpty(MatchScoring::MeasuredTable());
 
     // Beyond the first fifty a zero mass is only a zero product that never displaces anything.
     masses[40] = 140;
     masses[55] = 0;
     EXPECT_EQ(LoadSpectrum(SetupRealValsF_F, masses, intensities), 1);
-    const SpectrumMatch::SpectrumTable table = SpectrumMatch::MeasuredTable();
+    const MatchScoring::SpectrumTable table = MatchScoring::MeasuredTable();
     // 100..149 are displaced one by one by the larger 150..159 (except the zero at 55)
     std::vector<int> kept;
     for (const auto& entry : table) kept.push_back(entry.mass);
@@ -197,7 +197,7 @@ TEST(SpectrumSetup, MoreThanFiftyNeedFiftyEntriesBeforeAnyZeroMass) {
 TEST(SpectrumSetup, AllZeroIntensitiesGiveAnEmptyTableAndNoScore) {
     LoadSomething();
     EXPECT_EQ(LoadSpectrum(SetupRealValsF_F, {100, 200, 300}, {0, 0, 0}), 1);
-    ExpectEmpty(SpectrumMatch::MeasuredTable());
+    ExpectEmpty(MatchScoring::MeasuredTable());
     double whole = -1, predicted = -1;
     EXPECT_EQ(BestMatch(&whole, &predicted), 0.0);
     EXPECT_EQ(whole, -1);
@@ -230,7 +230,7 @@ TEST(SpectrumSetup, HostileInputFailsAndClearsTheTable) {
         for (const auto& c : cases) {
             LoadSomething();
             EXPECT_EQ(setup(c.masses, c.intensities, c.count), 0) << c.what;
-            ExpectEmpty(setup == SetupRealValsF_F ? SpectrumMatch::MeasuredTable() : SpectrumMatch::PredictedTable());
+            ExpectEmpty(setup == SetupRealValsF_F ? MatchScoring::MeasuredTable() : MatchScoring::PredictedTable());
         }
         const struct {
             const char* what;
@@ -249,7 +249,7 @@ TEST(SpectrumSetup, HostileInputFailsAndClearsTheTable) {
         for (const auto& v : values) {
             LoadSomething();
             EXPECT_EQ(LoadSpectrum(setup, v.masses, v.intensities), 0) << v.what;
-            ExpectEmpty(setup == SetupRealValsF_F ? SpectrumMatch::MeasuredTable() : SpectrumMatch::PredictedTable());
+            ExpectEmpty(setup == SetupRealValsF_F ? MatchScoring::MeasuredTable() : MatchScoring::PredictedTable());
         }
     }
 }
@@ -268,7 +268,7 @@ TEST(SpectrumSetup, LaterEntriesWithoutMassNeverEnterTheTable) {
         intensities.push_back(0.0f);
     }
     ASSERT_EQ(LoadSpectrum(SetupRealValsF_F, masses, intensities), 1);
-    const SpectrumMatch::SpectrumTable table = SpectrumMatch::MeasuredTable();
+    const MatchScoring::SpectrumTable table = MatchScoring::MeasuredTable();
     // Unchanged by the massless entries: 100..149 in order, weighted by mass, largest 149 -> 1000.
     for (int i = 0; i < 50; ++i) {
         EXPECT_EQ(table[i].mass, 100 + i) << "slot " << i;
@@ -282,15 +282,15 @@ TEST(SpectrumSetup, EachSetupReplacesOnlyItsOwnTableWhole) {
     LoadCanonical(SetupRealValsF_F, {{100, 1000}, {200, 500}, {300, 250}, {400, 125}});
     LoadCanonical(SetupPredValsF_F, {{50, 1000}});
     LoadCanonical(SetupRealValsF_F, {{700, 1000}});
-    ExpectTable(SpectrumMatch::MeasuredTable(), {{700, 1000}});
-    ExpectTable(SpectrumMatch::PredictedTable(), {{50, 1000}});
+    ExpectTable(MatchScoring::MeasuredTable(), {{700, 1000}});
+    ExpectTable(MatchScoring::PredictedTable(), {{50, 1000}});
 
     EXPECT_EQ(SetupPredValsF_F(nullptr, nullptr, 3), 0);
-    ExpectTable(SpectrumMatch::MeasuredTable(), {{700, 1000}});
-    ExpectEmpty(SpectrumMatch::PredictedTable());
+    ExpectTable(MatchScoring::MeasuredTable(), {{700, 1000}});
+    ExpectEmpty(MatchScoring::PredictedTable());
 }
 
-TEST(SpectrumMatch, ScoresFollowTheMergedSums) {
+TEST(MatchScoring, ScoresFollowTheMergedSums) {
     // S, P, R, M worked by hand from the merge of the two tables.
     const struct {
         const char* what;
@@ -324,12 +324,12 @@ TEST(SpectrumMatch, ScoresFollowTheMergedSums) {
     }
 }
 
-TEST(SpectrumMatch, AdvancingSkipsZeroIntensityEntries) {
+TEST(MatchScoring, AdvancingSkipsZeroIntensityEntries) {
     // 99.6 and 100.4 both round to 100; the first carries no intensity. Stepping past it lets
     // the second meet the predicted 100 (were it compared, it would take the predicted peak
     // and leave nothing shared).
     ASSERT_EQ(LoadSpectrum(SetupRealValsF_F, {50, 99.6f, 100.4f}, {10, 0, 1000 / 100.4f}), 1);
-    ExpectTable(SpectrumMatch::MeasuredTable(), {{50, 500}, {100, 0}, {100, 1000}});
+    ExpectTable(MatchScoring::MeasuredTable(), {{50, 500}, {100, 0}, {100, 1000}});
     LoadCanonical(SetupPredValsF_F, {{100, 1000}});
     double whole = -1, predicted = -1;
     // S 1000, P 1000, R 1500, M 1000
@@ -338,7 +338,7 @@ TEST(SpectrumMatch, AdvancingSkipsZeroIntensityEntries) {
     EXPECT_DOUBLE_EQ(predicted, 1000.0);
 }
 
-TEST(SpectrumMatch, NoScoreWithoutSharedMassesOrWithAnEmptyTable) {
+TEST(MatchScoring, NoScoreWithoutSharedMassesOrWithAnEmptyTable) {
     const struct {
         const char* what;
         Pairs measured;
@@ -366,10 +366,10 @@ TEST(SpectrumMatch, NoScoreWithoutSharedMassesOrWithAnEmptyTable) {
     }
 }
 
-TEST(SpectrumMatch, OppositeSignsAtASharedMassGiveNoScore) {
+TEST(MatchScoring, OppositeSignsAtASharedMassGiveNoScore) {
     // weighted 100 and -80: -800 + 0.5 truncates toward zero to -799
     ASSERT_EQ(LoadSpectrum(SetupRealValsF_F, {100, 200}, {1, -0.4f}), 1);
-    ExpectTable(SpectrumMatch::MeasuredTable(), {{100, 1000}, {200, -799}});
+    ExpectTable(MatchScoring::MeasuredTable(), {{100, 1000}, {200, -799}});
     LoadCanonical(SetupPredValsF_F, {{100, 500}, {200, 1000}});
     double whole = -1, predicted = -1;
     EXPECT_EQ(BestMatch(&whole, &predicted), 0.0);
@@ -377,7 +377,7 @@ TEST(SpectrumMatch, OppositeSignsAtASharedMassGiveNoScore) {
     EXPECT_EQ(predicted, -1);
 }
 
-TEST(SpectrumMatch, NullOutputsAreSkipped) {
+TEST(MatchScoring, NullOutputsAreSkipped) {
     LoadSomething();
     const double x = 1500.0 * 1500.0 * 1000.0;
     EXPECT_DOUBLE_EQ(BestMatch(nullptr, nullptr), x);
@@ -390,7 +390,7 @@ TEST(SpectrumMatch, NullOutputsAreSkipped) {
     EXPECT_DOUBLE_EQ(whole, 1000.0);
 }
 
-TEST(SpectrumMatch, EntryPointsAreExportedUnderTheirPlainNames) {
+TEST(MatchScoring, EntryPointsAreExportedUnderTheirPlainNames) {
     for (const char* name : {"SetupRealValsF_F", "SetupPredValsF_F", "BestMatch"}) {
         EXPECT_NE(dlsym(RTLD_DEFAULT, name), nullptr) << name;
     }

@@ -8,12 +8,12 @@
 #include <cmath>
 #include <vector>
 
-#include "spectrum/SpectrumMatch.h"
+#include "spectrum/MatchScoring.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {
-using SpectrumMatch::kTableEntries;
-using SpectrumMatch::SpectrumTable;
+using MatchScoring::kTableEntries;
+using MatchScoring::SpectrumTable;
 
 struct Spectrum {
     std::vector<float> masses, intensities;
@@ -95,13 +95,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Spectrum predicted = MakeSpectrum(input);
 
     const int realStatus = Setup(SetupRealValsF_F, measured);
-    CheckTable(realStatus, SpectrumMatch::MeasuredTable(), measured);
+    CheckTable(realStatus, MatchScoring::MeasuredTable(), measured);
     const int predStatus = Setup(SetupPredValsF_F, predicted);
-    CheckTable(predStatus, SpectrumMatch::PredictedTable(), predicted);
+    CheckTable(predStatus, MatchScoring::PredictedTable(), predicted);
     CheckScore(measured.physical && predicted.physical, false);
 
     FUZZ_CHECK(Setup(SetupPredValsF_F, measured) == realStatus);
-    const SpectrumTable a = SpectrumMatch::MeasuredTable(), b = SpectrumMatch::PredictedTable();
+    const SpectrumTable a = MatchScoring::MeasuredTable(), b = MatchScoring::PredictedTable();
     for (int i = 0; i < kTableEntries; ++i) FUZZ_CHECK(a[i].mass == b[i].mass && a[i].intensity == b[i].intensity);
     CheckScore(measured.physical, true);
     return 0;
