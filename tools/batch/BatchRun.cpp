@@ -98,14 +98,24 @@ bool LoadPeaks(const SampleInput& sample, CPeakList& peaks, std::vector<Problem>
     return ReadPeakFile(sample.peakPath, peaks, problems);
 }
 
-// The located main peak of entry `entry` (1-based), or null.
-const CPeakData* MainPeak(const CPeakList& peaks, int entry) {
-    for (int j = 0; j < peaks.GetSize(); ++j) {
-        const CPeakData& peak = peaks.GetAt(j);
-        if (peak.GetMDBEntry() == entry && peak.GetMDBEntryPeak() == 0) return &peak;
+// Each entry's located peaks, found in one pass over the sample's peaks rather than one pass
+// per entry: the main peak, and the first qualifier with a measured ratio.
+struct EntryPeaks {
+    std::vector<const CPeakData*> main, qualifier;  // by 1-based entry number; null when none
+
+    EntryPeaks(const CPeakList& peaks, int entries) : main(entries + 1, nullptr), qualifier(entries + 1, nullptr) {
+        for (int j = 0; j < peaks.GetSize(); ++j) {
+            const CPeakData& peak = peaks.GetAt(j);
+            const int e = peak.GetMDBEntry();
+            if (e < 1 || e > entries) continue;
+            if (peak.GetMDBEntryPeak() == 0) {
+                if (main[e] == nullptr) main[e] = &peak;
+            } else if (qualifier[e] == nullptr && !peak.GetPlaceHolder() && peak.GetActualIonRatio() != 0.0f) {
+                qualifier[e] = &peak;
+            }
+        }
     }
-    return nullptr;
-}
+};
 
 // Everything one located sample holds that later steps need.
 struct LocatedSample {
@@ -180,8 +190,9 @@ bool CalibrateBatch(const BatchInput& input, const RunOptions& options, CCalibra
             readAll = false;
             return;
         }
+        const EntryPeaks entryPeaks(located.peaks, input.method.GetSize());
         for (int e = 1; e <= input.method.GetSize(); ++e) {
-            const CPeakData* peak = MainPeak(located.peaks, e);
+            const CPeakData* peak = entryPeaks.main[e];
             mainPeaks[index].push_back(peak ? std::optional<CPeakData>(*peak) : std::nullopt);
         }
         methods[index] = std::move(located.method);
@@ -243,17 +254,6 @@ double FromFloat(float value) {
     return std::strtod(text, nullptr);
 }
 
-// The measured ratio of the entry's first qualifier peak that has one, or NaN.
-double QualifierRatio(const CPeakList& peaks, int entry) {
-    for (int j = 0; j < peaks.GetSize(); ++j) {
-        const CPeakData& peak = peaks.GetAt(j);
-        if (peak.GetMDBEntry() == entry && peak.GetMDBEntryPeak() > 0 && !peak.GetPlaceHolder() &&
-            peak.GetActualIonRatio() != 0.0f)
-            return FromFloat(peak.GetActualIonRatio());
-    }
-    return std::nan("");
-}
-
 // A limit the engine stores as its floor (1e-12) when it computed none is shown as no limit.
 double ShownLimit(double limit) { return limit > 1e-12 ? limit : std::nan(""); }
 
@@ -264,8 +264,8 @@ std::string FieldText(const CPeakData& peak, int field) {
     return text.empty() ? NumberCell(number) : text;
 }
 
-ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, const CPeakList& peaks) {
-    const CPeakData* peak = MainPeak(peaks, entryNumber);
+ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, const EntryPeaks& peaks) {
+    const CPeakData* peak = peaks.main[entryNumber];
     ResultRow row;
     row.sample = sampleIndex;
     row.entry = entryNumber;
@@ -289,7 +289,8 @@ ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, co
         row.loq = ShownLimit(peak->GetQuantitationThreshold());
     }
     if (peak->GetSignalToNoise() > 0.0) row.signalToNoise = peak->GetSignalToNoise();
-    row.ionRatio = QualifierRatio(peaks, entryNumber);
+    const CPeakData* qualifier = peaks.qualifier[entryNumber];
+    row.ionRatio = qualifier != nullptr ? FromFloat(qualifier->GetActualIonRatio()) : std::nan("");
     row.flagsText = FieldText(*peak, CPeakData::kPeakDetectionFlags);
     // A total's concentration is the sum of its members, not a point on its own curve, so the
     // curve's no-solution flag says nothing about it.
@@ -357,8 +358,9 @@ bool QuantifyBatch(const BatchInput& input, const CCalibrationList& curves, cons
             if (outcome.result.quantifyStatus != kQuantifyOK)
                 outcome.problems.push_back({sample.peakPath, 0, 0, "sample " + sample.id + ": quantification stopped with status " +
                                                                        QuantifyStatusText(outcome.result.quantifyStatus)});
+            const EntryPeaks entryPeaks(located.peaks, located.method.GetSize());
             for (int e = 1; e <= located.method.GetSize(); ++e)
-                outcome.rows.push_back(MakeRow(index, e, located.method.GetAt(e - 1), located.peaks));
+                outcome.rows.push_back(MakeRow(index, e, located.method.GetAt(e - 1), entryPeaks));
         }
 
         std::lock_guard<std::mutex> lock(deliver);
