@@ -9,6 +9,7 @@
 
 #include "tools/batch/BatchRun.h"
 #include "tools/batch/Elements.h"
+#include "tools/batch/Exclusions.h"
 #include "tools/batch/ResultsDatabase.h"
 #include "tools/batch/Writers.h"
 
@@ -27,6 +28,13 @@ Options:
                  are complete, so a run that fails or is interrupted keeps the earlier results.
   --curves FILE  reuse the curves stored in FILE (a results.sqlite of an earlier run, of this
                  version or an earlier one) instead of calibrating from this batch's standards.
+  --exclusions FILE
+                 leave out of the calibration the points FILE names: a CSV file with the columns
+                 Compound, Standard (a standard's SampleID) and Reason, as the report page saves
+                 it when points are clicked in a calibration view. Each row means what the
+                 Exclude column of batch.csv means; the report and the database show who
+                 excluded each point (analyst, or automatic for a standard without a usable
+                 peak) and why.
   --full-precision
                  print every digit of every number in results.csv and matrix.csv (the shortest
                  text that reads back as the same value) instead of the report's rounding.
@@ -103,6 +111,8 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
             options.fullPrecision = true;
         } else if (arg == "--timings") {
             options.timings = true;
+        } else if (arg == "--exclusions") {
+            if (!value(options.exclusionsFile)) return false;
         } else if (arg == "--curves") {
             if (!value(options.curvesFile)) return false;
         } else if (arg == "-j" || (arg.size() > 2 && arg.compare(0, 2, "-j") == 0)) {
@@ -124,6 +134,10 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
             error = "one batch folder only (" + options.folder + ", " + arg + ")";
             return false;
         }
+    }
+    if (!options.exclusionsFile.empty() && !options.curvesFile.empty()) {
+        error = "--exclusions changes a calibration, and --curves uses stored curves as they were fitted: give one";
+        return false;
     }
     if (options.folder.empty() && !options.help) {
         error = "no batch folder given";
@@ -239,6 +253,10 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
     BatchInput input;
     std::vector<Problem> problems;
     ReadBatch(options.folder, input, problems, false);
+    ExclusionNotes exclusions;
+    if (!options.exclusionsFile.empty() && problems.empty())
+        ApplyExclusionsFile(options.exclusionsFile, input, exclusions, problems);
+    NoteBatchListExclusions(input, exclusions);
     CCalibrationList curves;
     if (!options.curvesFile.empty() && problems.empty()) {
         std::string error;
@@ -295,6 +313,9 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
     BatchResults results;
     results.methodFile = options.folder + "/method.xml";
     results.curves = DescribeCurves(input.method, curves);
+    for (CurveResult& curve : results.curves)
+        for (const auto& [key, note] : exclusions)
+            if (key.first == curve.compound) curve.exclusions[key.second] = {note.by, note.reason};
     OutputWriter writer;
     std::string error;
     OutputOptions outputOptions;

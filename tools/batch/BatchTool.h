@@ -12,6 +12,7 @@ struct ToolOptions {
     std::string folder;        // the batch folder
     std::string out = "results";
     std::string curvesFile;    // --curves: reuse stored curves instead of calibrating
+    std::string exclusionsFile;  // --exclusions: calibration points excluded by hand
     int threads = 1;
     bool help = false;
     bool timings = false;

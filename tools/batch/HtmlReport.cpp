@@ -161,7 +161,7 @@ std::vector<std::pair<double, double>> FittedCurve(const CCalibrationData& curve
 
 std::string CurveJson(const CurveResult& result) {
     const CCalibrationData& curve = result.curve;
-    const std::vector<StandardPoint> points = StandardPoints(curve);
+    const std::vector<StandardPoint> points = StandardPoints(result);
     std::string json;
     Append(json, "{\"entry\":", std::to_string(result.entry), ",\"ok\":", curve.GetCurveValid() != 0 ? "1" : "0",
            ",\"why\":", JsonString(NotCalibratedReason(curve)), ",\"description\":",
@@ -169,7 +169,8 @@ std::string CurveJson(const CurveResult& result) {
     for (size_t i = 0; i < points.size(); ++i) {
         const StandardPoint& point = points[i];
         Append(json, i > 0 ? ",[" : "[", JsonNumber(point.nominal), ",", JsonNumber(point.response), ",",
-               point.excluded ? "1" : "0", ",", JsonNumber(point.backCalculated), ",", JsonString(point.standard), "]");
+               point.excluded ? "1" : "0", ",", JsonNumber(point.backCalculated), ",", JsonString(point.standard), ",",
+               JsonString(point.excludedBy), ",", JsonString(point.reason), "]");
     }
     json += "],\"fit\":[";
     const auto fit = FittedCurve(curve, points);

@@ -234,8 +234,8 @@ CREATE TABLE curves (
            curveColumns + R"(, record BLOB NOT NULL);
 CREATE TABLE calibration_points (
   entry INTEGER NOT NULL REFERENCES curves (entry), point INTEGER NOT NULL, standard TEXT, nominal REAL,
-  response REAL, excluded INTEGER NOT NULL, back_calculated REAL, deviation_percent REAL,
-  PRIMARY KEY (entry, point)) WITHOUT ROWID;
+  response REAL, excluded INTEGER NOT NULL, back_calculated REAL, deviation_percent REAL, excluded_by TEXT,
+  exclusion_reason TEXT, PRIMARY KEY (entry, point)) WITHOUT ROWID;
 CREATE VIEW concentration_matrix AS
   SELECT s.position AS sample_position, s.id AS sample, s.type AS sample_type, c.entry, c.name AS compound,
          r.concentration, c.units, r.passed = 0 AND r.found = 1 AS flagged
@@ -354,7 +354,7 @@ bool PrepareInserts(Database& database, Inserts& inserts, std::string& error) {
            Prepare(database, InsertSql("compounds", 3), inserts.compound, error) &&
            Prepare(database, InsertSql("curves", 6 + CurveRecordColumns().size() - 1 + kCoefficients + 1),
                    inserts.curve, error) &&
-           Prepare(database, InsertSql("calibration_points", 8), inserts.point, error);
+           Prepare(database, InsertSql("calibration_points", 10), inserts.point, error);
 }
 
 bool InsertSamples(Database& database, Statement& insert, const BatchResults& results, size_t from,
@@ -539,13 +539,14 @@ bool InsertCurves(Database& database, Inserts& inserts, const BatchResults& resu
         }
         if (!StepInsert(database, insert, error)) return false;
         int number = 1;
-        for (const StandardPoint& point : StandardPoints(curve)) {
+        for (const StandardPoint& point : StandardPoints(result)) {
             Statement& row = inserts.point;
             const bool pointBound =
                 BindInt(row, 1, result.entry) && BindInt(row, 2, number++) && BindOptionalText(row, 3, point.standard) &&
                 BindReal(row, 4, point.nominal) && BindReal(row, 5, point.response) &&
                 BindInt(row, 6, point.excluded ? 1 : 0) && BindReal(row, 7, point.backCalculated) &&
-                BindReal(row, 8, DeviationPercent(point.nominal, point.backCalculated));
+                BindReal(row, 8, DeviationPercent(point.nominal, point.backCalculated)) &&
+                BindOptionalText(row, 9, point.excludedBy) && BindOptionalText(row, 10, point.reason);
             if (!pointBound) {
                 error = database.Message();
                 return false;
