@@ -3,6 +3,7 @@
 // against sets with and without a planted outlier, the method's review settings, and the
 // analyst's exclusions file.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cmath>
@@ -297,6 +298,7 @@ TEST(BatchReview, ExclusionsFileIsCheckedAgainstTheBatch) {
         {"Compound,Standard,Who\nA,S1,automatic\n", "2:3"},
         {"Compound,Standard\nA\n", "2:0"},
         {"Compound,Colour\n", "1:2"},
+        {"", ""},
         {"Compound,Standard,Compound\n", "1:3"},
     };
     batch_test::TempFolder folder;
@@ -307,8 +309,10 @@ TEST(BatchReview, ExclusionsFileIsCheckedAgainstTheBatch) {
         std::vector<Problem> problems;
         EXPECT_EQ(ReadExclusionsFile(path, batch, exclusions, problems), c.problem.empty()) << c.text;
         if (c.problem.empty()) {
-            ASSERT_EQ(exclusions.size(), 1u);
-            EXPECT_EQ(exclusions[0].who, "analyst");
+            ASSERT_EQ(exclusions.size(), *c.text ? 1u : 0u) << "an empty file excludes nothing";
+            if (*c.text) {
+                EXPECT_EQ(exclusions[0].who, "analyst");
+            }
             continue;
         }
         ASSERT_FALSE(problems.empty()) << c.text;
@@ -317,26 +321,78 @@ TEST(BatchReview, ExclusionsFileIsCheckedAgainstTheBatch) {
         EXPECT_TRUE(exclusions.empty());
     }
     // What the report page saves reads back the same, odd characters and all, and excludes as
-    // the Exclude column does; the column's own exclusions come along as the analyst's.
+    // the Exclude column does, noting who and why; the column's own exclusions are noted too.
     const std::vector<Exclusion> saved = {{"A", "S1", "carry-over, \"high\"", "jd"}, {"B", "S1", "", "analyst"}};
     batch_test::WriteText(path, ExclusionsFileText(saved));
-    std::vector<Exclusion> read;
+    ExclusionNotes notes;
     std::vector<Problem> problems;
-    ASSERT_TRUE(ReadExclusionsFile(path, batch, read, problems));
-    ASSERT_EQ(read.size(), 2u);
-    EXPECT_EQ(read[0].reason, saved[0].reason);
-    EXPECT_EQ(read[0].who, "jd");
-    std::vector<Exclusion> all = BatchListExclusions(batch);
-    ASSERT_EQ(all.size(), 1u);
-    EXPECT_EQ(all[0].standard, "S2");
-    ApplyExclusions(read, batch);
+    ASSERT_TRUE(ApplyExclusionsFile(path, batch, notes, problems));
+    NoteBatchListExclusions(batch, notes);
     EXPECT_EQ(batch.samples[0]->excluded, (std::set<std::string>{"A", "B"}));
-    all.insert(all.end(), read.begin(), read.end());
-    all.push_back(read[0]);
-    const std::vector<ExcludedPoint> shown = ExcludedByAnalyst(all);
-    ASSERT_EQ(shown.size(), 3u) << "one record per point";
-    EXPECT_EQ(shown[1].who, "jd");
-    EXPECT_TRUE(std::isnan(shown[1].residual));
+    ASSERT_EQ(notes.size(), 3u);
+    EXPECT_EQ(notes[std::pair("A", "S1")].by, "jd");
+    EXPECT_EQ(notes[std::pair("A", "S1")].reason, saved[0].reason);
+    EXPECT_EQ(notes[std::pair("B", "S1")].reason, "excluded by hand");
+    EXPECT_EQ(notes[std::pair("B", "S2")].reason, "Exclude column of batch.csv");
+}
+
+// The rows of a one-column query on a results database, each followed by ';'.
+std::string Query(const batch_test::fs::path& database, const char* sql) {
+    sqlite3* db = nullptr;
+    std::string rows;
+    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* select = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &select, nullptr) != SQLITE_OK) rows = sqlite3_errmsg(db);
+        while (select != nullptr && sqlite3_step(select) == SQLITE_ROW)
+            rows += std::string(reinterpret_cast<const char*>(sqlite3_column_text(select, 0))) + ";";
+        sqlite3_finalize(select);
+    }
+    sqlite3_close(db);
+    return rows;
+}
+
+TEST(BatchReview, ToolJudgesTheBatchAndExcludesAPlantedOutlierOpenly) {
+    using namespace batch_test;
+    TempFolder temp;
+    const fs::path batch = CopyExample(temp.Path());
+    const auto run = [&](const std::string& out, std::vector<std::string> more = {}) {
+        std::vector<std::string> args = {batch.string(), "--out", (temp.Path() / out).string()};
+        args.insert(args.end(), more.begin(), more.end());
+        return RunTool(args);
+    };
+    // Under M10 the analyst's exclusion of Dichlorvos's STD-06 leaves five standards of six.
+    const char* dichlorvos = "5 of 6 standards pass; at least 6 must; outside the limits: STD-06 (excluded)";
+    ToolRun m10 = run("m10", {"--acceptance", "m10"});
+    EXPECT_EQ(m10.status, kExitRejected) << m10.err;
+    EXPECT_NE(m10.out.find(std::string("Dichlorvos standards: ") + dichlorvos), std::string::npos) << m10.out;
+    const fs::path database = temp.Path() / "m10" / "results.sqlite";
+    EXPECT_EQ(Query(database, "SELECT rule_set || passed || reason FROM acceptance WHERE compound = 'Dichlorvos' AND rule = 'standards'"),
+              std::string("M100") + dichlorvos + ";");
+    EXPECT_EQ(Query(database, "SELECT count(*) FROM acceptance WHERE compound = 'Atrazine-d5'"), "0;") << "an internal standard";
+    EXPECT_NE(ReadText(temp.Path() / "m10" / "report.html").find("\"acceptance\":{\"rules\":\"M10\""), std::string::npos);
+
+    // A standard planted 50 % high is excluded automatically, with its residual, and only it;
+    // switched off, the point is back.
+    ASSERT_TRUE(ReplaceInFile(batch / "method.xml", "<METHODLIST>", "<METHODLIST Acceptance=\"SANTE\" OutlierExclusion=\"on\">"));
+    ASSERT_TRUE(ReplaceInFile(batch / "peaks" / "STD-04.csv", "41285.9068", "61928.8602"));
+    const char* automatic = "SELECT compound || ',' || standard FROM excluded_points WHERE excluded_by = 'automatic' "
+                            "AND studentized_residual > 3 AND reason LIKE 'studentized residual % above 3 while%'";
+    const ToolRun on = run("on");
+    EXPECT_EQ(Query(temp.Path() / "on" / "results.sqlite", automatic), "Trifluralin,STD-04;") << on.out;
+    EXPECT_NE(on.out.find("1 point excluded automatically as outliers:\n  Trifluralin STD-04: studentized residual"),
+              std::string::npos) << on.out;
+    ASSERT_TRUE(ReplaceInFile(batch / "method.xml", "OutlierExclusion=\"on\"", "OutlierExclusion=\"off\""));
+    const ToolRun off = run("off");
+    EXPECT_EQ(Query(temp.Path() / "off" / "results.sqlite", automatic), "");
+    EXPECT_NE(off.out.find("Trifluralin standards: "), std::string::npos) << "it fails SANTE's 20 %: " << off.out;
+
+    // Bad settings are bad input: nothing runs, nothing is written.
+    ASSERT_TRUE(ReplaceInFile(batch / "method.xml", "Acceptance=\"SANTE\"", "Acceptance=\"FDA\""));
+    const ToolRun bad = run("bad");
+    EXPECT_EQ(bad.status, kExitBadInput);
+    EXPECT_NE(bad.err.find("method.xml: METHODLIST Acceptance=\"FDA\""), std::string::npos) << bad.err;
+    EXPECT_FALSE(fs::exists(temp.Path() / "bad"));
+    EXPECT_EQ(run("bad", {"--acceptance", "FDA"}).status, kExitBadInput);
 }
 
 }  // namespace

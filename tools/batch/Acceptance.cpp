@@ -340,6 +340,7 @@ AcceptanceResult JudgeBatch(const ReviewSettings& settings, const std::vector<Cu
                             const std::vector<QCResult>& qcs, const std::vector<Identification>& located) {
     AcceptanceResult result;
     result.rules = settings.rules;
+    result.limits = settings.limits;
     if (settings.rules == RuleSet::kNone) return result;
     std::map<std::string, std::vector<QCResult>> qcsOf;
     for (const QCResult& qc : qcs) qcsOf[qc.compound].push_back(qc);

@@ -111,6 +111,7 @@ struct CurveUnderReview {
 
 struct AcceptanceResult {
     RuleSet rules = RuleSet::kNone;
+    AcceptanceLimits limits;
     std::vector<StandardCheck> standards;
     std::vector<QCCheck> qcs;
     std::vector<RuleVerdict> verdicts;

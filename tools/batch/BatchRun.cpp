@@ -212,6 +212,7 @@ bool CalibrateBatch(const BatchInput& input, const RunOptions& options, CCalibra
         }
         standardList.Add(standards[s]->sample);
     }
+    if (options.beforeFit) options.beforeFit(curves);
     CMethodList method = input.method;
     CQuanCalibrate engine;
     const int status = engine.Calibrate(&method, &curves, &standardList, options.periodicDatabase, 0, 0, nullptr, false);
@@ -258,11 +259,12 @@ double FromFloat(float value) {
 // A limit the engine stores as its floor (1e-12) when it computed none is shown as no limit.
 double ShownLimit(double limit) { return limit > 1e-12 ? limit : std::nan(""); }
 
-std::string FieldText(const CPeakData& peak, int field) {
+// A field's text, or its number as the shortest text that reads back exactly, as its form says.
+std::string FieldText(const CPeakData& peak, const PeakFieldInfo& info) {
     std::string text;
     double number = 0.0;
-    if (!peak.PeakGetFieldStr(static_cast<CPeakData::PeakDataFields>(field), false, text, number)) return std::string();
-    return text.empty() ? NumberCell(number) : text;
+    if (!peak.PeakGetFieldStr(info.field, false, text, number)) return std::string();
+    return info.form == PeakFieldForm::kNumber ? NumberCell(number) : text;
 }
 
 ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, const EntryPeaks& peaks) {
@@ -292,14 +294,14 @@ ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, co
     if (peak->GetSignalToNoise() > 0.0) row.signalToNoise = peak->GetSignalToNoise();
     const CPeakData* qualifier = peaks.qualifier[entryNumber];
     row.ionRatio = qualifier != nullptr ? FromFloat(qualifier->GetActualIonRatio()) : std::nan("");
-    row.flagsText = FieldText(*peak, CPeakData::kPeakDetectionFlags);
+    row.flagsText = FieldText(*peak, *FindPeakField(CPeakData::kPeakDetectionFlags));
     // A total's concentration is the sum of its members, not a point on its own curve, so the
     // curve's no-solution flag says nothing about it.
     const bool total = entry.GetTotalsEntry() || entry.GetTotalsGroupEntry();
     for (const FlagName& flag : ResultFlags())
         if (flag.get(*peak) != 0 && !(total && std::string(flag.name) == "NoSolutionFlag")) row.flagsSet.push_back(flag.name);
     std::vector<std::string> texts;
-    for (const PeakFieldInfo& info : PeakFieldList()) texts.push_back(FieldText(*peak, info.field));
+    for (const PeakFieldInfo& info : PeakFieldList()) texts.push_back(FieldText(*peak, info));
     row.SetPeakFieldTexts(texts);
     return row;
 }

@@ -12,8 +12,12 @@ struct ToolOptions {
     std::string folder;        // the batch folder
     std::string out = "results";
     std::string curvesFile;    // --curves: reuse stored curves instead of calibrating
+    std::string exclusionsFile;  // --exclusions: calibration points excluded by hand
+    std::string acceptance;      // --acceptance: the rule set, over the method's choice
     int threads = 1;
     bool help = false;
+    bool timings = false;
+    bool fullPrecision = false;  // --full-precision: every digit in the CSV files      // --timings: how long running and writing the outputs took
 };
 
 // Exit statuses of the program.
@@ -21,6 +25,7 @@ constexpr int kExitOK = 0;
 constexpr int kExitEngineStatus = 1;  // outputs written, but an engine ended a sample's run
 constexpr int kExitBadInput = 2;      // nothing run, nothing written
 constexpr int kExitFailed = 3;        // calibration or writing failed; earlier outputs kept
+constexpr int kExitRejected = 4;      // outputs written; the batch fails its acceptance rules
 
 // Parses the arguments after the program name; false with `error` for a bad option.
 bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options, std::string& error);

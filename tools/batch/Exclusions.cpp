@@ -1,5 +1,5 @@
-// Exclusion of calibration points by hand: the exclusions file, batch.csv's Exclude column and
-// what both become.
+// Calibration points excluded by hand: the exclusions file, batch.csv's Exclude column and the
+// notes of who excluded what.
 #include "tools/batch/Exclusions.h"
 
 #include <cmath>
@@ -47,10 +47,7 @@ bool ReadExclusionsFile(const std::string& path, const BatchInput& batch, std::v
         problems.push_back({path, 0, 0, error});
         return false;
     }
-    if (rows.empty()) {
-        problems.push_back({path, 0, 0, "has no header row"});
-        return false;
-    }
+    if (rows.empty()) return true;  // nothing excluded
     std::map<const ExclusionColumn*, int> at;  // column -> 0-based cell
     for (size_t c = 0; c < rows[0].cells.size(); ++c) {
         const ExclusionColumn* known = nullptr;
@@ -84,12 +81,12 @@ bool ReadExclusionsFile(const std::string& path, const BatchInput& batch, std::v
             problems.push_back({path, row.line, at[&column] + 1, message});
         };
         if (compounds.count(exclusion.compound) == 0)
-            problem(kColumns[0], "\"" + exclusion.compound + "\" is not a compound of the method");
+            problem(kColumns[0], "\"" + exclusion.compound + "\" is not a method entry");
         if (standards.count(exclusion.standard) == 0)
-            problem(kColumns[1], "\"" + exclusion.standard + "\" is not a standard of batch.csv");
+            problem(kColumns[1], "\"" + exclusion.standard + "\" is not a standard of the batch");
         if (exclusion.who.empty()) exclusion.who = kExcludedByAnalyst;
         else if (NumberText::EqualIgnoringCase(exclusion.who, kExcludedAutomatically))
-            problem(kColumns[3], "\"automatic\" is kept for the points the outlier rule excludes");
+            problem(kColumns[3], "\"automatic\" is kept for the points the tool excludes itself");
         read.push_back(exclusion);
     }
     if (problems.size() != before) return false;
@@ -97,21 +94,29 @@ bool ReadExclusionsFile(const std::string& path, const BatchInput& batch, std::v
     return true;
 }
 
-std::vector<Exclusion> BatchListExclusions(const BatchInput& batch) {
-    std::vector<Exclusion> exclusions;
-    for (const auto& sample : batch.samples)
-        for (const std::string& compound : sample->excluded)
-            exclusions.push_back({compound, sample->id, "Exclude column of batch.csv", kExcludedByAnalyst});
-    return exclusions;
-}
-
-void ApplyExclusions(const std::vector<Exclusion>& exclusions, BatchInput& batch) {
+void ApplyExclusions(const std::vector<Exclusion>& exclusions, BatchInput& batch, ExclusionNotes& notes) {
     std::map<std::string, SampleInput*> byID;
     for (const auto& sample : batch.samples) byID[sample->id] = sample.get();
     for (const Exclusion& exclusion : exclusions) {
         auto found = byID.find(exclusion.standard);
-        if (found != byID.end()) found->second->excluded.insert(exclusion.compound);
+        if (found == byID.end()) continue;
+        found->second->excluded.insert(exclusion.compound);
+        notes[{exclusion.compound, exclusion.standard}] = {exclusion.who.empty() ? kExcludedByAnalyst : exclusion.who,
+                                                           exclusion.reason.empty() ? "excluded by hand" : exclusion.reason};
     }
+}
+
+bool ApplyExclusionsFile(const std::string& path, BatchInput& input, ExclusionNotes& notes, std::vector<Problem>& problems) {
+    std::vector<Exclusion> exclusions;
+    if (!ReadExclusionsFile(path, input, exclusions, problems)) return false;
+    ApplyExclusions(exclusions, input, notes);
+    return true;
+}
+
+void NoteBatchListExclusions(const BatchInput& input, ExclusionNotes& notes) {
+    for (const auto& sample : input.samples)
+        for (const std::string& compound : sample->excluded)
+            notes.emplace(std::make_pair(compound, sample->id), ExclusionNote{kExcludedByAnalyst, "Exclude column of batch.csv"});
 }
 
 std::string ExclusionsFileText(const std::vector<Exclusion>& exclusions) {
@@ -119,15 +124,6 @@ std::string ExclusionsFileText(const std::vector<Exclusion>& exclusions) {
     for (const Exclusion& e : exclusions)
         text += Quoted(e.compound) + "," + Quoted(e.standard) + "," + Quoted(e.reason) + "," + Quoted(e.who) + "\n";
     return text;
-}
-
-std::vector<ExcludedPoint> ExcludedByAnalyst(const std::vector<Exclusion>& exclusions) {
-    std::vector<ExcludedPoint> points;
-    std::set<std::pair<std::string, std::string>> seen;
-    for (const Exclusion& e : exclusions)
-        if (seen.insert({e.compound, e.standard}).second)
-            points.push_back({e.compound, e.standard, e.who.empty() ? kExcludedByAnalyst : e.who, e.reason, NAN});
-    return points;
 }
 
 }  // namespace Batch

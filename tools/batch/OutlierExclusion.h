@@ -16,12 +16,9 @@
 
 #include "quan.h"
 #include "tools/batch/Acceptance.h"
+#include "tools/batch/Exclusions.h"
 
 namespace Batch {
-
-// Who excluded a point.
-inline constexpr const char* kExcludedByAnalyst = "analyst";
-inline constexpr const char* kExcludedAutomatically = "automatic";
 
 struct ExcludedPoint {
     std::string compound;
