@@ -115,22 +115,8 @@ long SelfTestNumber(const std::string& answer, const std::string& key) {
 // reports what the page shows after it has driven it (filter, calibration view).
 TEST_F(BatchEndToEnd, ReportWorksInABrowser) {
     ASSERT_EQ(run_.status, Batch::kExitOK) << run_.err;
-    const char* configured = std::getenv("QUAN_CHROMIUM");
-    const std::string browser = configured != nullptr && *configured != '\0' ? configured : "chromium";
-    ASSERT_EQ(std::system(("command -v '" + browser + "' > /dev/null 2>&1").c_str()), 0)
-        << browser << " is not installed: the browser test needs the Debian package chromium (.ci/run installs it)";
-    TempFolder profile;
-    const std::string command = "'" + browser +
-                                "' --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
-                                "--disable-background-networking --disable-component-update --disable-sync "
-                                "--user-data-dir='" + profile.Path().string() + "' --dump-dom 'file://" +
-                                fs::absolute(out_ / "report.html").string() + "#selftest' 2> /dev/null";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
     std::string dom;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) dom.append(buffer, n);
-    ::pclose(pipe);
+    ASSERT_TRUE(BrowserDom(out_ / "report.html", "#selftest", dom)) << dom;
     const size_t start = dom.find("<pre id=\"selftest\">");
     ASSERT_NE(start, std::string::npos) << "the page's script did not run to its end:\n" << dom.substr(0, 2000);
     const std::string answer = dom.substr(start, dom.find("</pre>", start) - start);

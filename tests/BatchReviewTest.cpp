@@ -163,18 +163,30 @@ TEST(BatchReview, StudentizedResidualsWorkedByHand) {
     ASSERT_EQ(factor.size(), 5u);
     EXPECT_NEAR(factor[4], std::sqrt(60.0), 1e-9);
     EXPECT_NEAR(factor[0], -0.6811, 1e-4);
-    // A line, origin excluded: without (5, 7) the others fit y = 0.1 + 0.96x with s^2 = 0.016,
-    // so its residual is (7 - 4.9) / sqrt(0.016 * (1 + 1/4 + 2.5^2/5)) = 10.5.
-    CCalibrationData line;
-    line.SetCCalc(kCurveLinear);
-    line.SetOrigin(kOriginExclude);
-    for (const auto& [x, y] : {std::pair{1.0, 1.1}, {2.0, 1.9}, {3.0, 3.1}, {4.0, 3.9}, {5.0, 7.0}}) AddPoint(line, x, y, false);
-    AddPoint(line, 6.0, 100.0, true);
-    const std::vector<double> linear = StudentizedResiduals(FitCurve(line));
-    ASSERT_EQ(linear.size(), 6u);
-    EXPECT_NEAR(linear[4], 10.5, 1e-9);
-    EXPECT_NEAR(linear[3], -1.7911, 1e-4);
-    EXPECT_TRUE(std::isnan(linear[5])) << "an excluded point has none";
+    // Lines: without (5, 7) the others fit y = 0.1 + 0.96x with s^2 = 0.016, so its residual is
+    // (7 - 4.9) / sqrt(0.016 * (1 + 1/4 + 2.5^2/5)) = 10.5. Weighted 1/x, and forced through the
+    // origin, or with the origin included as a point, the same leave-one-out fit computed
+    // independently gives 8.2552, 13.2276 and 12.9768.
+    const struct {
+        int origin, weighting;
+        double y1, y5, expected;
+    } lines[] = {{kOriginExclude, kWeightNone, 1.1, 7.0, 10.5},
+                 {kOriginExclude, kWeightInverseX, 1.1, 7.0, 8.255219479},
+                 {kOriginForce, kWeightNone, 2.1, 12.0, 13.227571661},
+                 {kOriginInclude, kWeightNone, 1.1, 7.0, 12.976780240}};  // (0, 0) joins the others
+    for (const auto& c : lines) {
+        CCalibrationData line;
+        line.SetCCalc(kCurveLinear);
+        line.SetOrigin(c.origin);
+        line.SetWeightingFunction(c.weighting);
+        const double forced[] = {c.y1, 3.9, 6.1, 7.9, c.y5}, free[] = {c.y1, 1.9, 3.1, 3.9, c.y5};
+        for (int x = 1; x <= 5; ++x) AddPoint(line, x, (c.origin == kOriginForce ? forced : free)[x - 1], false);
+        AddPoint(line, 6.0, 100.0, true);
+        const std::vector<double> t = StudentizedResiduals(FitCurve(line));
+        ASSERT_EQ(t.size(), 6u);
+        EXPECT_NEAR(t[4], c.expected, 1e-8) << c.origin << " " << c.weighting;
+        EXPECT_TRUE(std::isnan(t[5])) << "an excluded point has none";
+    }
     // Three points on a line leave one degree of freedom: nothing to judge a point by.
     for (double t : StudentizedResiduals(FitCurve(FactorCurve({1.9, 2.1}))))
         EXPECT_TRUE(std::isnan(t));
@@ -369,7 +381,12 @@ TEST(BatchReview, ToolJudgesTheBatchAndExcludesAPlantedOutlierOpenly) {
     EXPECT_EQ(Query(database, "SELECT rule_set || passed || reason FROM acceptance WHERE compound = 'Dichlorvos' AND rule = 'standards'"),
               std::string("M100") + dichlorvos + ";");
     EXPECT_EQ(Query(database, "SELECT count(*) FROM acceptance WHERE compound = 'Atrazine-d5'"), "0;") << "an internal standard";
-    EXPECT_NE(ReadText(temp.Path() / "m10" / "report.html").find("\"acceptance\":{\"rules\":\"M10\""), std::string::npos);
+    // The report page shows the failed check with its reason, in a browser.
+    std::string dom;
+    ASSERT_TRUE(BrowserDom(temp.Path() / "m10" / "report.html", "", dom)) << dom;
+    EXPECT_NE(dom.find("<td>Dichlorvos</td><td>standards</td><td></td><td>" + std::string(dichlorvos) + "</td>"), std::string::npos)
+        << dom.substr(0, 3000);
+    EXPECT_NE(dom.find("1 of 56 checks failed."), std::string::npos);
 
     // A standard planted 50 % high is excluded automatically, with its residual, and only it;
     // switched off, the point is back.
