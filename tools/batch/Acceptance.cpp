@@ -79,11 +79,10 @@ std::string FileName(const tagFILE_INFO& file) { return std::string(file.Name, s
 
 bool ReadOnOff(const std::string& text, bool& value) {
     const std::string word = NumberText::LowerAscii(Csv::Trim(text));
-    for (const char* on : {"on", "true", "yes", "1"})
-        if (word == on) return value = true;
-    for (const char* off : {"off", "false", "no", "0"})
-        if (word == off) return !(value = false);
-    return false;
+    const bool on = word == "on" || word == "true" || word == "yes" || word == "1";
+    const bool off = word == "off" || word == "false" || word == "no" || word == "0";
+    if (on || off) value = on;
+    return on || off;
 }
 
 }  // namespace
