@@ -120,6 +120,7 @@ TEST(BatchTool, OptionsAreCheckedBeforeAnythingRuns) {
         {{"--help"}, true, 1, ""},
         {{"b", "--full-precision", "--timings"}, true, 1, ""},
         {{"b", "--exclusions", "x.csv", "--curves", "old.sqlite"}, false, 0, "give one"},
+        {{"b", "--acceptance", "fda"}, false, 0, "--acceptance takes ich-m10, sante or none, not \"fda\""},
     };
     for (const OptionCase& c : cases) {
         Batch::ToolOptions options;
@@ -129,7 +130,7 @@ TEST(BatchTool, OptionsAreCheckedBeforeAnythingRuns) {
         else EXPECT_NE(error.find(c.error), std::string::npos) << error;
     }
     const std::string help = Batch::ToolHelp();
-    for (const char* word : {"--out", "--curves", "--full-precision", "--exclusions", "-j N", "method.xml", "batch.csv", "elements.csv",
+    for (const char* word : {"--out", "--curves", "--full-precision", "--exclusions", "--acceptance", "-j N", "method.xml", "batch.csv", "elements.csv",
                              "Exclude", "matrix.csv", "results.sqlite", "report.html", "Exit status"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }

@@ -84,8 +84,19 @@ double DeviationPercent(double nominal, double found);
 // points: 2 usable, 3 needed for a quadratic curve", ...); empty for a calibrated curve.
 std::string NotCalibratedReason(const CCalibrationData& curve);
 
+// One check of a batch acceptance rule for one compound (tools/batch/Acceptance.h).
+struct AcceptanceFinding {
+    int entry = 0;
+    std::string compound;
+    std::string check;   // "calibration standards", "QCs", "ion ratio", "retention time"
+    bool passed = false;
+    std::string reason;  // what was counted, and what failed
+};
+
 struct BatchResults {
     std::string methodFile;
+    std::string ruleSet;                         // the acceptance rules applied ("" for none)
+    std::vector<AcceptanceFinding> acceptance;   // their findings, in method order
     std::vector<SampleResult> samples;
     std::vector<ResultRow> rows;      // sample by sample, entries in method order
     std::vector<CurveResult> curves;  // in method order

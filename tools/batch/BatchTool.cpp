@@ -8,6 +8,7 @@
 #include <map>
 
 #include "tools/batch/BatchRun.h"
+#include "tools/batch/Acceptance.h"
 #include "tools/batch/Elements.h"
 #include "tools/batch/Exclusions.h"
 #include "tools/batch/ResultsDatabase.h"
@@ -28,6 +29,14 @@ Options:
                  are complete, so a run that fails or is interrupted keeps the earlier results.
   --curves FILE  reuse the curves stored in FILE (a results.sqlite of an earlier run, of this
                  version or an earlier one) instead of calibrating from this batch's standards.
+  --acceptance RULES
+                 judge the batch by written acceptance rules, each check per compound with the
+                 reason it failed, in the summary, the report and the database (table
+                 acceptance): ich-m10 (calibration standards back-calculated within 15 %, 20 %
+                 at the lowest level, at least 75 % and at least six passing; QCs within 15 %,
+                 two thirds of all and half at each level passing) or sante (ion ratio within
+                 30 % of the standards' mean, retention time within 0.1 min of their mean,
+                 standards back-calculated within 20 %). Excluded standards count as failing.
   --exclusions FILE
                  leave out of the calibration the points FILE names: a CSV file with the columns
                  Compound, Standard (a standard's SampleID) and Reason, as the report page saves
@@ -111,6 +120,13 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
             options.fullPrecision = true;
         } else if (arg == "--timings") {
             options.timings = true;
+        } else if (arg == "--acceptance") {
+            RuleSet rules = RuleSet::kNone;
+            if (!value(options.acceptance)) return false;
+            if (!ParseRuleSet(options.acceptance, rules)) {
+                error = "--acceptance takes ich-m10, sante or none, not \"" + options.acceptance + "\"";
+                return false;
+            }
         } else if (arg == "--exclusions") {
             if (!value(options.exclusionsFile)) return false;
         } else if (arg == "--curves") {
@@ -241,6 +257,17 @@ void PrintSummary(std::FILE* out, const BatchResults& results, std::vector<Sampl
     if (!notCalibrated.empty())
         std::fprintf(out, "%zu curve%s not calibrated:\n%s", results.curves.size() - calibrated,
                      results.curves.size() - calibrated == 1 ? "" : "s", notCalibrated.c_str());
+    if (!results.ruleSet.empty()) {
+        size_t passed = 0;
+        std::string failing;
+        for (const AcceptanceFinding& finding : results.acceptance) {
+            if (finding.passed) ++passed;
+            else failing += "  entry " + std::to_string(finding.entry) + " " + finding.compound + ", " + finding.check + ": " +
+                            finding.reason + "\n";
+        }
+        std::fprintf(out, "Acceptance (%s): %zu of %zu checks pass%s\n%s", results.ruleSet.c_str(), passed,
+                     results.acceptance.size(), failing.empty() ? "." : "; failing:", failing.c_str());
+    }
     std::fprintf(out, "Results in %s/ (report: %s/report.html)\n", outFolder.c_str(), outFolder.c_str());
 }
 
@@ -325,8 +352,13 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
         return kExitFailed;
     }
     std::vector<SampleCount> counts;
+    RuleSet rules = RuleSet::kNone;
+    ParseRuleSet(options.acceptance.empty() ? "none" : options.acceptance, rules);
+    std::vector<AcceptanceRow> judged;  // what the rules need of each row, kept as rows stream by
     run.onSample = [&](const SampleResult&, std::vector<ResultRow>& rows, std::string& sinkError) {
         CountRows(rows, counts);
+        if (rules != RuleSet::kNone)
+            for (const ResultRow& row : rows) judged.push_back(AcceptanceRowOf(results, row));
         return timed([&] { return writer.AddSample(results, rows, sinkError); });
     };
     const bool ran = QuantifyBatch(input, curves, run, results, problems);
@@ -335,6 +367,10 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
         std::fprintf(err, "quan-batch: the batch could not be run; the earlier results in %s are kept.\n",
                      options.out.c_str());
         return kExitFailed;
+    }
+    if (rules != RuleSet::kNone) {
+        results.ruleSet = RuleSetName(rules);
+        results.acceptance = EvaluateAcceptance(rules, AcceptanceLimits{}, results, judged);
     }
     if (!timed([&] { return writer.Finish(results, error); })) {
         std::fprintf(err, "quan-batch: %s; the earlier results in %s are kept.\n", error.c_str(), options.out.c_str());

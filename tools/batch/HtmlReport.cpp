@@ -288,6 +288,12 @@ std::string HtmlReportWriter::Tail(const BatchResults& results) {
     }
     json += "],\"texts\":[";
     for (size_t i = 0; i < m_texts.size(); ++i) Append(json, i > 0 ? "," : "", JsonString(m_texts[i]));
+    Append(json, "],\"ruleSet\":", JsonString(results.ruleSet), ",\"acceptance\":[");
+    for (size_t i = 0; i < results.acceptance.size(); ++i) {
+        const AcceptanceFinding& finding = results.acceptance[i];
+        Append(json, i > 0 ? ",[" : "[", std::to_string(finding.entry), ",", JsonString(finding.check), ",",
+               finding.passed ? "1" : "0", ",", JsonString(finding.reason), "]");
+    }
     json += "],\"curves\":[";
     for (size_t i = 0; i < results.curves.size(); ++i) Append(json, i > 0 ? "," : "", CurveJson(results.curves[i]));
     json += "]}";

@@ -236,6 +236,9 @@ CREATE TABLE calibration_points (
   entry INTEGER NOT NULL REFERENCES curves (entry), point INTEGER NOT NULL, standard TEXT, nominal REAL,
   response REAL, excluded INTEGER NOT NULL, back_calculated REAL, deviation_percent REAL, excluded_by TEXT,
   exclusion_reason TEXT, PRIMARY KEY (entry, point)) WITHOUT ROWID;
+CREATE TABLE acceptance (
+  rule_set TEXT NOT NULL, entry INTEGER NOT NULL REFERENCES compounds (entry), compound TEXT NOT NULL,
+  check_name TEXT NOT NULL, passed INTEGER NOT NULL, reason TEXT);
 CREATE VIEW concentration_matrix AS
   SELECT s.position AS sample_position, s.id AS sample, s.type AS sample_type, c.entry, c.name AS compound,
          r.concentration, c.units, r.passed = 0 AND r.found = 1 AS flagged
@@ -724,6 +727,15 @@ bool ResultsDatabaseWriter::Finish(const BatchResults& results, std::string& err
                        BindInt(batch, 2, static_cast<int>(results.samples.size())) &&
                        BindInt(batch, 3, static_cast<int>(results.curves.size())) &&
                        StepInsert(m_state->database, batch, message);
+    }
+    if (batchWritten) {
+        Statement acceptance;
+        batchWritten = Prepare(m_state->database, InsertSql("acceptance", 6), acceptance, message);
+        for (const AcceptanceFinding& finding : results.acceptance)
+            batchWritten = batchWritten && BindText(acceptance, 1, results.ruleSet) && BindInt(acceptance, 2, finding.entry) &&
+                           BindText(acceptance, 3, finding.compound) && BindText(acceptance, 4, finding.check) &&
+                           BindInt(acceptance, 5, finding.passed ? 1 : 0) && BindOptionalText(acceptance, 6, finding.reason) &&
+                           StepInsert(m_state->database, acceptance, message);
     }
     if (!batchWritten || !InsertCurves(m_state->database, m_state->inserts, results, message) ||
         !Execute(m_state->database, "COMMIT", message))
