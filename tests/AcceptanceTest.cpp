@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "calibrate/QuanCalibrate.h"
 #include "tools/batch/Acceptance.h"
 
 namespace {
@@ -116,6 +117,45 @@ TEST(Acceptance, SanteIonRatioRetentionTimeAndStandardsAtAndAroundTheirLimits) {
     EXPECT_EQ(Verdict(Batch::EvaluateAcceptance(Batch::RuleSet::kSante, {}, results, {}), "calibration standards"),
               "fail: 2 standards, back-calculated within 20.0 % except STD-2 +20.0 %");
     EXPECT_TRUE(Batch::EvaluateAcceptance(Batch::RuleSet::kNone, {}, results, rows).empty());
+}
+
+// Eight standards on y = 2x + 1 with a 2 % scatter, weighted 1/x^2; with one planted outlier the
+// curve fails SANTE's standards check and that point, and only that one, is excluded; without
+// it nothing is.
+TEST(Acceptance, OutlierLoopExcludesThePlantedOutlierAndNothingElse) {
+    for (const bool planted : {true, false}) {
+        std::vector<std::pair<double, double>> standards;
+        const double levels[] = {1, 2, 5, 10, 20, 50, 100, 200};
+        for (int i = 0; i < 8; ++i)
+            standards.push_back({levels[i], (2.0 * levels[i] + 1.0) * (i % 2 == 0 ? 1.02 : 0.98) * (planted && i == 6 ? 1.8 : 1.0)});
+        Batch::CurveResult result = Curve(standards);
+        result.curve.SetCurveValid(0);
+        result.curve.SetWeightingFunction(kWeightInverseX2);
+        result.curve.SetOrigin(kOriginExclude);
+        CQuanCalibrate engine;
+        ASSERT_EQ(engine.QuanDoCalibration(&result.curve, 0), kCaliOK);
+        ASSERT_EQ(result.curve.GetCurveValid(), 1);
+        CCalibrationList curves;
+        curves.Add(result.curve);
+        CMethodList method;
+        CMethodData entry;
+        entry.SetName("Atrazine");
+        method.Add(entry);
+        EXPECT_EQ(Batch::StandardsPass(Batch::RuleSet::kSante, {}, result), !planted)
+            << Verdict(Batch::EvaluateAcceptance(Batch::RuleSet::kSante, {}, Batch::BatchResults{"", "", {}, {}, {}, {result}}, {}),
+                       "calibration standards");
+        const auto excluded = Batch::ExcludeOutliers(curves, method, Batch::RuleSet::kSante, {}, 3.0, 3);
+        if (!planted) {
+            EXPECT_TRUE(excluded.empty());
+            continue;
+        }
+        ASSERT_EQ(excluded.size(), 1u);
+        EXPECT_EQ(excluded[0].standard, "STD-7");
+        EXPECT_GT(std::fabs(excluded[0].residual), 3.0);
+        EXPECT_NE(curves.GetAt(0).GetCaliPoint(6).Flags & kCaliPointExcluded, 0);
+        result.curve = curves.GetAt(0);
+        EXPECT_TRUE(Batch::StandardsPass(Batch::RuleSet::kSante, {}, result));
+    }
 }
 
 }  // namespace

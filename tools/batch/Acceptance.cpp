@@ -1,8 +1,12 @@
 #include "tools/batch/Acceptance.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <map>
+
+#include "calibrate/PolynomialFit.h"
+#include "calibrate/QuanCalibrate.h"
 
 namespace Batch {
 
@@ -181,6 +185,131 @@ AcceptanceFinding SanteAgainstStandards(const CurveResult& curve, const char* ch
 }
 
 }  // namespace
+
+bool StandardsPass(RuleSet rules, const AcceptanceLimits& limits, const CurveResult& curve) {
+    if (rules == RuleSet::kIchM10) return IchStandards(curve, limits).passed;
+    if (rules == RuleSet::kSante) return SanteStandards(curve, limits).passed;
+    return true;
+}
+
+namespace {
+
+// The inverse of a small symmetric matrix by Gauss-Jordan elimination with partial pivoting;
+// false when it is singular.
+bool Invert(std::vector<std::vector<double>>& a) {
+    const size_t n = a.size();
+    std::vector<std::vector<double>> inverse(n, std::vector<double>(n, 0.0));
+    for (size_t i = 0; i < n; ++i) inverse[i][i] = 1.0;
+    for (size_t column = 0; column < n; ++column) {
+        size_t pivot = column;
+        for (size_t row = column + 1; row < n; ++row)
+            if (std::fabs(a[row][column]) > std::fabs(a[pivot][column])) pivot = row;
+        if (!(std::fabs(a[pivot][column]) > 1e-300)) return false;
+        std::swap(a[pivot], a[column]);
+        std::swap(inverse[pivot], inverse[column]);
+        const double scale = a[column][column];
+        for (size_t k = 0; k < n; ++k) {
+            a[column][k] /= scale;
+            inverse[column][k] /= scale;
+        }
+        for (size_t row = 0; row < n; ++row) {
+            if (row == column) continue;
+            const double factor = a[row][column];
+            for (size_t k = 0; k < n; ++k) {
+                a[row][k] -= factor * a[column][k];
+                inverse[row][k] -= factor * inverse[column][k];
+            }
+        }
+    }
+    a = inverse;
+    return true;
+}
+
+}  // namespace
+
+std::vector<double> StudentizedResiduals(const CCalibrationData& curve) {
+    const int count = std::clamp(curve.GetNumCaliPts(), 0, curve.GetNumCaliPointSlots());
+    std::vector<double> residuals(static_cast<size_t>(count), std::nan(""));
+    const int type = curve.GetCCalc();
+    const bool responseFactor = type == 0 || type == 7;
+    if (!responseFactor && (type < 1 || type > 6)) return residuals;
+    // The fit's terms: c1 x for a response factor, 1, x, ..., x^order for a polynomial.
+    const auto terms = [&](double x) {
+        std::vector<double> t;
+        if (responseFactor) return std::vector<double>{x};
+        double power = 1.0;
+        for (int k = 0; k <= type; ++k, power *= x) t.push_back(power);
+        return t;
+    };
+    double coefficients[7];
+    for (int k = 0; k < 7; ++k) coefficients[k] = curve.GetCC(k);
+    const size_t p = responseFactor ? 1 : static_cast<size_t>(type) + 1;
+    std::vector<std::vector<double>> normal(p, std::vector<double>(p, 0.0));
+    double weighted = 0.0;
+    int used = 0;
+    for (int i = 0; i < count; ++i) {
+        const tag_CALI_POINT point = curve.GetCaliPoint(i);
+        if ((point.Flags & kCaliPointExcluded) != 0) continue;
+        const double w = point.Weight > 0.0 ? point.Weight : 1.0;
+        const std::vector<double> t = terms(point.Conc);
+        for (size_t a = 0; a < p; ++a)
+            for (size_t b = 0; b < p; ++b) normal[a][b] += w * t[a] * t[b];
+        const double fitted = responseFactor ? coefficients[1] * point.Conc : EvaluatePolynomial(point.Conc, type, coefficients);
+        weighted += w * (point.Resp - fitted) * (point.Resp - fitted);
+        ++used;
+    }
+    if (used <= static_cast<int>(p) || !Invert(normal)) return residuals;
+    const double s = std::sqrt(weighted / (used - static_cast<int>(p)));
+    for (int i = 0; i < count; ++i) {
+        const tag_CALI_POINT point = curve.GetCaliPoint(i);
+        if ((point.Flags & kCaliPointExcluded) != 0) continue;
+        const double w = point.Weight > 0.0 ? point.Weight : 1.0;
+        const std::vector<double> t = terms(point.Conc);
+        double leverage = 0.0;
+        for (size_t a = 0; a < p; ++a)
+            for (size_t b = 0; b < p; ++b) leverage += t[a] * normal[a][b] * t[b];
+        leverage *= w;
+        const double fitted = responseFactor ? coefficients[1] * point.Conc : EvaluatePolynomial(point.Conc, type, coefficients);
+        if (!(s > 0.0 && leverage < 1.0)) continue;
+        // Externally studentized (the point's own error left out of the scatter it is judged
+        // by): an internally studentized residual can never exceed the square root of the
+        // degrees of freedom, so a usual limit of 3 would never be reached with a few standards.
+        const double internal = (point.Resp - fitted) * std::sqrt(w) / (s * std::sqrt(1.0 - leverage));
+        const double freedom = used - static_cast<double>(p);
+        const double rest = freedom - internal * internal;
+        residuals[static_cast<size_t>(i)] =
+            freedom > 1.0 && rest > 0.0 ? internal * std::sqrt((freedom - 1.0) / rest) : std::copysign(INFINITY, internal);
+    }
+    return residuals;
+}
+
+std::vector<OutlierExclusion> ExcludeOutliers(CCalibrationList& curves, const CMethodList& method, RuleSet rules,
+                                              const AcceptanceLimits& limits, double limit, int fewestPoints) {
+    std::vector<OutlierExclusion> excluded;
+    CQuanCalibrate engine;
+    for (int i = 0; i < curves.GetSize() && i < method.GetSize(); ++i) {
+        CCalibrationData* curve = curves.GetEntry(i);
+        if (curve == nullptr || curve->GetTotalsEntry() || curve->GetTotalsGroupEntry()) continue;
+        for (;;) {
+            const CurveResult result{i + 1, method.GetAt(i).GetName(), "", *curve, {}};
+            if (curve->GetCurveValid() == 0 || StandardsPass(rules, limits, result)) break;
+            const std::vector<double> residuals = StudentizedResiduals(*curve);
+            int included = 0, worst = -1;
+            for (size_t k = 0; k < residuals.size(); ++k) {
+                if ((curve->GetCaliPoint(static_cast<int>(k)).Flags & kCaliPointExcluded) != 0) continue;
+                ++included;
+                if (std::isfinite(residuals[k]) && (worst < 0 || std::fabs(residuals[k]) > std::fabs(residuals[worst])))
+                    worst = static_cast<int>(k);
+            }
+            if (worst < 0 || included <= fewestPoints || !(std::fabs(residuals[worst]) > limit)) break;
+            tag_CALI_POINT& point = curve->GetCaliPoint(worst);
+            point.Flags |= kCaliPointExcluded;
+            excluded.push_back({i + 1, GetFileInfoName(curve->GetCaliFile(worst)), residuals[worst]});
+            engine.QuanDoCalibration(curve, 0);
+        }
+    }
+    return excluded;
+}
 
 std::vector<AcceptanceFinding> EvaluateAcceptance(RuleSet rules, const AcceptanceLimits& limits,
                                                   const BatchResults& results, const std::vector<AcceptanceRow>& rows) {

@@ -57,4 +57,23 @@ AcceptanceRow AcceptanceRowOf(const BatchResults& results, const ResultRow& row)
 std::vector<AcceptanceFinding> EvaluateAcceptance(RuleSet rules, const AcceptanceLimits& limits,
                                                   const BatchResults& results, const std::vector<AcceptanceRow>& rows);
 
+// Whether a curve's standards meet the rule set's standards check (true without a rule set).
+bool StandardsPass(RuleSet rules, const AcceptanceLimits& limits, const CurveResult& curve);
+
+// Automatic outlier exclusion: while a curve fails its rule set's standards check, the
+// included standard with the largest absolute studentized residual is excluded if that
+// residual exceeds `limit`, and the curve refitted; never below `fewestPoints` included
+// standards. Each exclusion is returned with the residual that triggered it. Nothing is
+// stored beyond this run's curves: running without it restores every point.
+struct OutlierExclusion {
+    int entry = 0;           // 1-based
+    std::string standard;
+    double residual = 0.0;   // the studentized residual
+};
+std::vector<OutlierExclusion> ExcludeOutliers(CCalibrationList& curves, const CMethodList& method, RuleSet rules,
+                                              const AcceptanceLimits& limits, double limit, int fewestPoints);
+// The externally studentized residual of every stored point in the units the curve was fitted in (NaN
+// for an excluded point, and for all when the fit leaves no degree of freedom).
+std::vector<double> StudentizedResiduals(const CCalibrationData& curve);
+
 }  // namespace Batch

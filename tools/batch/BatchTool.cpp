@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <chrono>
 #include <ctime>
 #include <cstdlib>
@@ -37,6 +38,12 @@ Options:
                  two thirds of all and half at each level passing) or sante (ion ratio within
                  30 % of the standards' mean, retention time within 0.1 min of their mean,
                  standards back-calculated within 20 %). Excluded standards count as failing.
+  --exclude-outliers LIMIT
+                 with --acceptance: while a curve fails its rules' standards check, exclude the
+                 standard with the largest absolute studentized residual if it is beyond LIMIT
+                 (3 is usual) and fit again, never below six standards (ICH M10) or three
+                 (SANTE). Each exclusion is shown as automatic with its residual; a run without
+                 this option uses every point again.
   --exclusions FILE
                  leave out of the calibration the points FILE names: a CSV file with the columns
                  Compound, Standard (a standard's SampleID) and Reason, as the report page saves
@@ -127,6 +134,14 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
                 error = "--acceptance takes ich-m10, sante or none, not \"" + options.acceptance + "\"";
                 return false;
             }
+        } else if (arg == "--exclude-outliers") {
+            std::string limit;
+            if (!value(limit)) return false;
+            const auto read = std::from_chars(limit.data(), limit.data() + limit.size(), options.outlierLimit);
+            if (read.ec != std::errc() || read.ptr != limit.data() + limit.size() || !(options.outlierLimit > 0.0)) {
+                error = "--exclude-outliers takes a studentized residual above 0, not \"" + limit + "\"";
+                return false;
+            }
         } else if (arg == "--exclusions") {
             if (!value(options.exclusionsFile)) return false;
         } else if (arg == "--curves") {
@@ -150,6 +165,10 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
             error = "one batch folder only (" + options.folder + ", " + arg + ")";
             return false;
         }
+    }
+    if (options.outlierLimit > 0.0 && options.acceptance.empty()) {
+        error = "--exclude-outliers needs --acceptance: outliers are excluded only while a curve fails its rules";
+        return false;
     }
     if (!options.exclusionsFile.empty() && !options.curvesFile.empty()) {
         error = "--exclusions changes a calibration, and --curves uses stored curves as they were fitted: give one";
@@ -322,6 +341,14 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
         std::fprintf(err, "quan-batch: calibration failed; nothing was written.\n");
         return kExitFailed;
     }
+    RuleSet rules = RuleSet::kNone;
+    ParseRuleSet(options.acceptance.empty() ? "none" : options.acceptance, rules);
+    std::vector<OutlierExclusion> outliers;
+    if (options.outlierLimit > 0.0 && options.curvesFile.empty()) {
+        const AcceptanceLimits limits;
+        outliers = ExcludeOutliers(curves, input.method, rules, limits, options.outlierLimit,
+                                   rules == RuleSet::kIchM10 ? limits.fewestStandards : 3);
+    }
 
     Clock::duration writing{};
     double writingCpu = 0.0;
@@ -343,6 +370,15 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
     for (CurveResult& curve : results.curves)
         for (const auto& [key, note] : exclusions)
             if (key.first == curve.compound) curve.exclusions[key.second] = {note.by, note.reason};
+    const auto twoDecimals = [](double value) {
+        char text[32];
+        const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+        return std::string(text, written.ptr);
+    };
+    for (const OutlierExclusion& outlier : outliers)
+        results.curves[outlier.entry - 1].exclusions[outlier.standard] = {
+            "automatic", "outlier: studentized residual " + twoDecimals(outlier.residual) + " beyond " +
+                             twoDecimals(options.outlierLimit)};
     OutputWriter writer;
     std::string error;
     OutputOptions outputOptions;
@@ -352,8 +388,6 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
         return kExitFailed;
     }
     std::vector<SampleCount> counts;
-    RuleSet rules = RuleSet::kNone;
-    ParseRuleSet(options.acceptance.empty() ? "none" : options.acceptance, rules);
     std::vector<AcceptanceRow> judged;  // what the rules need of each row, kept as rows stream by
     run.onSample = [&](const SampleResult&, std::vector<ResultRow>& rows, std::string& sinkError) {
         CountRows(rows, counts);
