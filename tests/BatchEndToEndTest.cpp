@@ -154,8 +154,14 @@ TEST_F(BatchEndToEnd, ExclusionsSavedFromTheReportAreAppliedAndShownWithWhoMadeT
     TempFolder temp;
     const fs::path file = temp.Path() / "exclusions.csv";
     WriteText(file, "Compound,Standard,Reason\nDichlorvos,STD-03,excluded in the report\n");
-    const ToolRun run = RunTool({ExampleFolder().string(), "--out", (temp.Path() / "out").string(), "--exclusions", file.string()});
-    ASSERT_EQ(run.status, Batch::kExitOK) << run.err;
+    const ToolRun run = RunTool({ExampleFolder().string(), "--out", (temp.Path() / "out").string(), "--exclusions",
+                                 file.string(), "--acceptance", "ich-m10"});
+    ASSERT_EQ(run.status, Batch::kExitRejected) << run.err;
+    // Two of Dichlorvos's six standards are out, so its calibration fails ICH M10.
+    EXPECT_NE(run.out.find("  Dichlorvos standards: 4 of 6 standards pass; 75 % must; at least 6 must; outside the "
+                           "limits: STD-03 (excluded), STD-06 (excluded)\n"),
+              std::string::npos)
+        << run.out;
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open_v2((temp.Path() / "out" / "results.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
     sqlite3_stmt* select = nullptr;
@@ -167,6 +173,13 @@ TEST_F(BatchEndToEnd, ExclusionsSavedFromTheReportAreAppliedAndShownWithWhoMadeT
     sqlite3_finalize(select);
     sqlite3_close(db);
     EXPECT_EQ(excluded, "STD-03,analyst,excluded in the report;STD-06,analyst,Exclude column of batch.csv;");
+    ASSERT_EQ(sqlite3_open_v2((temp.Path() / "out" / "results.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT group_concat(entry || ' ' || rule) FROM acceptance WHERE passed = 0", -1,
+                                 &select, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(select), SQLITE_ROW);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(sqlite3_column_text(select, 0))), "3 standards");
+    sqlite3_finalize(select);
+    sqlite3_close(db);
 
     // A file naming what the batch does not hold is refused before anything runs.
     WriteText(file, "Compound,Standard\nNope,STD-03\nDichlorvos,QC-01\n");

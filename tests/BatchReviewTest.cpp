@@ -402,6 +402,8 @@ TEST(BatchReview, ToolJudgesTheBatchAndExcludesAPlantedOutlierOpenly) {
     const ToolRun off = run("off");
     EXPECT_EQ(Query(temp.Path() / "off" / "results.sqlite", automatic), "");
     EXPECT_NE(off.out.find("Trifluralin standards: "), std::string::npos) << "it fails SANTE's 20 %: " << off.out;
+    run("option", {"--exclude-outliers", "3"});
+    EXPECT_EQ(Query(temp.Path() / "option" / "results.sqlite", automatic), "Trifluralin,STD-04;") << "the option over the method";
 
     // Bad settings are bad input: nothing runs, nothing is written.
     ASSERT_TRUE(ReplaceInFile(batch / "method.xml", "Acceptance=\"SANTE\"", "Acceptance=\"FDA\""));

@@ -120,6 +120,10 @@ TEST(BatchTool, OptionsAreCheckedBeforeAnythingRuns) {
         {{"--help"}, true, 1, ""},
         {{"b", "--full-precision", "--timings"}, true, 1, ""},
         {{"b", "--exclusions", "x.csv", "--curves", "old.sqlite"}, false, 0, "give one"},
+        {{"b", "--acceptance", "fda"}, false, 0, "--acceptance takes none, M10 or SANTE, not \"fda\""},
+        {{"b", "--exclude-outliers", "3"}, true, 1, ""},  // with no rules, the residual alone decides
+        {{"b", "--acceptance", "sante", "--exclude-outliers", "0"}, false, 0, "above 0, not \"0\""},
+        {{"b", "--acceptance", "sante", "--exclude-outliers", "3.5"}, true, 1, ""},
     };
     for (const OptionCase& c : cases) {
         Batch::ToolOptions options;
@@ -129,7 +133,7 @@ TEST(BatchTool, OptionsAreCheckedBeforeAnythingRuns) {
         else EXPECT_NE(error.find(c.error), std::string::npos) << error;
     }
     const std::string help = Batch::ToolHelp();
-    for (const char* word : {"--out", "--curves", "--full-precision", "--exclusions", "-j N", "method.xml", "batch.csv", "elements.csv",
+    for (const char* word : {"--out", "--curves", "--full-precision", "--exclusions", "--acceptance", "--exclude-outliers", "-j N", "method.xml", "batch.csv", "elements.csv",
                              "Exclude", "matrix.csv", "results.sqlite", "report.html", "Exit status"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }

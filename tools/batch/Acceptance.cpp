@@ -88,7 +88,9 @@ bool ReadOnOff(const std::string& text, bool& value) {
 }  // namespace
 
 bool RuleSetFromText(const std::string& text, RuleSet& rules) {
-    const std::string trimmed = Csv::Trim(text);
+    std::string trimmed = Csv::Trim(text);
+    for (char& c : trimmed)
+        if (c == '-') c = ' ';  // ich-m10 on a command line is ICH M10
     for (const RuleSetRow& row : kRuleSets)
         if (NumberText::EqualIgnoringCase(trimmed, row.name) || NumberText::EqualIgnoringCase(trimmed, row.fullName)) {
             rules = row.rules;

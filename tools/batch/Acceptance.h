@@ -43,7 +43,7 @@ struct ReviewSettings {
 };
 
 // "none", "M10", "SANTE" (case-insensitive; the full names "ICH M10" and "SANTE/11312/2021"
-// are taken too). False for anything else.
+// are taken too, with a dash for a space: "ich-m10"). False for anything else.
 bool RuleSetFromText(const std::string& text, RuleSet& rules);
 std::string RuleSetName(RuleSet rules);
 // The rule set's limits before any override.

@@ -165,7 +165,7 @@ std::vector<StandardPoint> StandardPoints(const CurveResult& result) {
 
 double DeviationPercent(double nominal, double found) {
     if (!std::isfinite(nominal) || !std::isfinite(found) || nominal == 0.0) return std::nan("");
-    return (found - nominal) / nominal * 100.0;
+    return (found - nominal) * 100.0 / nominal;  // exact where the lab's arithmetic is (3 of 20 is 15 %)
 }
 
 std::string NotCalibratedReason(const CCalibrationData& curve) {

@@ -8,12 +8,17 @@
 
 namespace Batch {
 
-bool BatchReview::ReadSettings(const std::string& methodPath, const std::string& rules, std::vector<Problem>& problems) {
+bool BatchReview::ReadSettings(const std::string& methodPath, const std::string& rules, double outlierLimit,
+                               std::vector<Problem>& problems) {
     std::string text;
     if (!Csv::ReadFile(methodPath, text)) return true;  // the method reader has said so
     if (!ReadReviewSettings(methodPath, text, m_settings, problems)) return false;
     RuleSet chosen = m_settings.rules;
     if (!rules.empty() && RuleSetFromText(rules, chosen) && chosen != m_settings.rules) ChooseRuleSet(m_settings, chosen);
+    if (outlierLimit > 0.0) {
+        m_settings.excludeOutliers = true;
+        m_settings.outlierLimit = outlierLimit;
+    }
     return true;
 }
 

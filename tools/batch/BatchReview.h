@@ -16,8 +16,10 @@ namespace Batch {
 class BatchReview {
 public:
     // Reads the METHODLIST settings of `methodPath`; `rules`, when not empty, chooses the rule
-    // set instead (keeping the method's limits when it names the same one).
-    bool ReadSettings(const std::string& methodPath, const std::string& rules, std::vector<Problem>& problems);
+    // set instead (keeping the method's limits when it names the same one), and an
+    // `outlierLimit` above 0 switches automatic exclusion on at that limit.
+    bool ReadSettings(const std::string& methodPath, const std::string& rules, double outlierLimit,
+                      std::vector<Problem>& problems);
     const ReviewSettings& Settings() const { return m_settings; }
 
     // Runs the outlier loop on every curve (entry i's curve is curves[i]), flagging what it

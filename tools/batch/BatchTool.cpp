@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <ctime>
 #include <cstdlib>
 #include <map>
@@ -40,7 +41,11 @@ Options:
   --acceptance RULES
                  judge the batch by these acceptance rules instead of the method's choice:
                  none, M10 (bioanalytical method validation, ICH M10) or SANTE (pesticide
-                 residues, SANTE/11312/2021). See "Acceptance rules" below.
+                 residues, SANTE/11312/2021); ich-m10 and sante are read too. See "Acceptance
+                 rules and outliers" below.
+  --exclude-outliers LIMIT
+                 switch automatic outlier exclusion on with this limit of the studentized
+                 residual (3 is usual), whatever the method says. See below.
   --full-precision
                  print every digit of every number in results.csv and matrix.csv (the shortest
                  text that reads back as the same value) instead of the report's rounding.
@@ -148,6 +153,14 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
             if (!value(options.acceptance)) return false;
             if (!RuleSetFromText(options.acceptance, rules)) {
                 error = "--acceptance takes none, M10 or SANTE, not \"" + options.acceptance + "\"";
+                return false;
+            }
+        } else if (arg == "--exclude-outliers") {
+            std::string limit;
+            if (!value(limit)) return false;
+            if (!NumberText::Read(limit, options.outlierLimit) || !(options.outlierLimit > 0.0) ||
+                !std::isfinite(options.outlierLimit)) {
+                error = "--exclude-outliers takes a studentized residual above 0, not \"" + limit + "\"";
                 return false;
             }
         } else if (arg == "--curves") {
@@ -295,7 +308,7 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
         ApplyExclusionsFile(options.exclusionsFile, input, exclusions, problems);
     NoteBatchListExclusions(input, exclusions);
     BatchReview review;
-    if (problems.empty()) review.ReadSettings(options.folder + "/method.xml", options.acceptance, problems);
+    if (problems.empty()) review.ReadSettings(options.folder + "/method.xml", options.acceptance, options.outlierLimit, problems);
     CCalibrationList curves;
     if (!options.curvesFile.empty() && problems.empty()) {
         std::string error;
