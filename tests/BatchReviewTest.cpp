@@ -409,7 +409,7 @@ TEST(BatchReview, ToolJudgesTheBatchAndExcludesAPlantedOutlierOpenly) {
     ASSERT_TRUE(ReplaceInFile(batch / "method.xml", "Acceptance=\"SANTE\"", "Acceptance=\"FDA\""));
     const ToolRun bad = run("bad");
     EXPECT_EQ(bad.status, kExitBadInput);
-    EXPECT_NE(bad.err.find("method.xml: METHODLIST Acceptance=\"FDA\""), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("method.xml:2:1: METHODLIST Acceptance=\"FDA\""), std::string::npos) << bad.err;
     EXPECT_FALSE(fs::exists(temp.Path() / "bad"));
     EXPECT_EQ(run("bad", {"--acceptance", "FDA"}).status, kExitBadInput);
 }

@@ -1,6 +1,7 @@
 // Batch acceptance: rule sets as data, the method's settings, and the judgements.
 #include "tools/batch/Acceptance.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -124,8 +125,13 @@ bool ReadReviewSettings(const std::string& path, const std::string& methodText, 
     while (atList && !parser.IsElement()) atList = parser.MoveToNextSibling();
     if (!atList || parser.GetNodeName() != "METHODLIST") return true;
 
+    // Problems point at the list element's start tag, where the settings are.
+    const size_t tag = methodText.find("<METHODLIST");
+    const size_t lineStart = tag == std::string::npos ? 0 : methodText.rfind('\n', tag) + 1;  // npos + 1 is 0
+    const int line = tag == std::string::npos ? 0 : 1 + static_cast<int>(std::count(methodText.begin(), methodText.begin() + tag, '\n'));
+    const int column = tag == std::string::npos ? 0 : static_cast<int>(tag - lineStart) + 1;
     auto problem = [&](const std::string& attribute, const std::string& value, const std::string& expected) {
-        problems.push_back({path, 0, 0, "METHODLIST " + attribute + "=\"" + value + "\": " + expected});
+        problems.push_back({path, line, column, "METHODLIST " + attribute + "=\"" + value + "\": " + expected});
     };
     std::string value;
     ReviewSettings read = settings;

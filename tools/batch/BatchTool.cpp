@@ -88,14 +88,18 @@ Outputs in the results folder:
   results.sqlite  a typed SQLite database: samples, compounds, results (one row per sample and
                   compound, numbers as REAL, NULL where absent), peak_fields (every peak report
                   field of every located peak), curves (coefficients, statistics and the stored
-                  curve record), calibration_points (every standard, back-calculated), views
-                  concentration_matrix, qc_accuracy and flagged_results, and schema_version.
+                  curve record), calibration_points (every standard, back-calculated, with who
+                  excluded it and why), acceptance (every check of the acceptance rules), views
+                  concentration_matrix, qc_accuracy, flagged_results and excluded_points, and
+                  schema_version.
                   docs/RESULTS_DATABASE.md describes it with example queries.
   report.html     one self-contained page for any browser, offline: a summary (samples,
-                  compounds, curves not calibrated and why, flags by kind, QC accuracy), a
-                  results grid to sort and filter, and per compound a calibration view (curve,
-                  standards with excluded ones marked, residuals of the back-calculated
-                  standards in %, accuracy table, log-log axes, the curve's description).
+                  compounds, curves not calibrated and why, flags by kind, QC accuracy), the
+                  failed acceptance checks and why, a results grid to sort and filter, and per
+                  compound a calibration view (curve, standards with excluded ones marked with
+                  who and why, residuals of the back-calculated standards in %, accuracy table,
+                  log-log axes, the curve's description). Clicking a standard chooses it for
+                  exclusion by hand; the page offers the choices as a file for --exclusions.
 The terminal summary lists every sample with its counts and any engine status, then every
 curve that could not be calibrated and why, every acceptance rule that failed and why, and the
 points excluded automatically.
