@@ -22,7 +22,8 @@ namespace {
 // whatever the host's locale).
 bool SameCompoundName(const std::string& a, const std::string& b) {
     auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
 }
 
 // A slot holds its own entry's curve when the curve bears that entry's name.
@@ -47,6 +48,7 @@ CCalibrationData* CurveForCompound(CCalibrationList& curves, const CMethodList& 
     }
     return curves.GetEntry(found);
 }
+
 constexpr double kMaxConcentration = 1e12;
 constexpr double kMinLimit = 1e-12;
 constexpr int kConcentrationDecimals = 10;

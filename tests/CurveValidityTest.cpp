@@ -17,15 +17,17 @@ TEST(CurveValidity, SingleCurveFitsOnlyWhatTheHostsPointsSupport) {
         double rf;  // c1 of a valid curve
     } cases[] = {
         // Never transformed (RF): the points stay, and zero concentrations give no RF.
-        {"RF on Ln axes at zero concentration", Curve(kCurveRF, kOriginExclude, {{0, 2}, {0, 4}}, kWeightNone, 1), 0, 0},
+        {"RF on Ln axes at zero concentration",
+         Curve(kCurveRF, kOriginExclude, {{0, 2}, {0, 4}}, kWeightNone, 1), 0, 0},
         // Weighted, so never transformed: RF on the points as given, (100/10 + 1000/10) / 2.
         {"weighted line on Log axes, one concentration",
          Curve(kCurveLinear, kOriginExclude, {{10, 100}, {10, 1000}}, kWeightInverseX, 2), 1, 55},
-        // Response factors -2 and 0.5 average out; the responses sum to -1.
+        // Responses summing to -1 calibrate nothing, whatever their factors (-2, 0.5) average to.
         {"responses summing below zero", Curve(kCurveRF, kOriginExclude, {{1, -2}, {2, 1}}), 0, 0},
         {"factors -2 and 2 cancel", Curve(kCurveRF, kOriginExclude, {{1, -2}, {2, 4}}), 0, 0},
         {"no positive concentration", Curve(kCurveRF, kOriginExclude, {{-1, 2}, {0, 3}}), 0, 0},
-        {"line through one concentration, flat on average", Curve(kCurveLinear, kOriginExclude, {{5, -1}, {5, 1}}), 0, 0},
+        {"line through one concentration, flat on average",
+         Curve(kCurveLinear, kOriginExclude, {{5, -1}, {5, 1}}), 0, 0},
         {"proportional points", Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 4}}), 1, 2},
     };
     for (const auto& c : cases) {
