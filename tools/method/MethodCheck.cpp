@@ -248,6 +248,9 @@ private:
             const auto found = entry.attributes.find(attribute);
             place = found != entry.attributes.end() ? found->second : entry.element;
         }
+        // One problem per setting: a value the file scan already refused is not judged again.
+        for (const Problem& earlier : m_problems)
+            if (place.line > 0 && earlier.line == place.line && earlier.column == place.column && earlier.file == m_file) return;
         m_problems.push_back({m_file, place.line, place.column,
                               "entry " + std::to_string(m_index + 1) + " (" + m_method.GetAt(m_index).GetName() +
                                   "): " + message});
@@ -422,7 +425,7 @@ bool ReadMethodText(const std::string& file, const std::string& text, CMethodLis
     }
     CMethodList read;
     if (!read.ReadXML(text)) {
-        problems.push_back({file, 0, 0, "is not a well-formed XML document"});
+        problems.push_back({file, 0, 0, "is not a well-formed method document"});
         return false;
     }
     if (read.GetSize() != static_cast<int>(scanned.size())) {

@@ -230,7 +230,7 @@ public:
     }
 
 private:
-    void Problem(int line, const std::string& message) { m_problems.push_back({m_file, line, 0, message}); }
+    void Problem(int line, int column, const std::string& message) { m_problems.push_back({m_file, line, column, message}); }
 
     void GroupByCompound(const std::vector<Transition>& transitions) {
         std::map<std::pair<std::string, bool>, size_t> index;
@@ -254,7 +254,7 @@ private:
             if (t.transitionName.empty()) continue;
             const auto [at, fresh] = seen.emplace(t.transitionName, t.line);
             if (!fresh)
-                Problem(t.line, "the transition name \"" + t.transitionName + "\" is already used on line " +
+                Problem(t.line, t.nameColumn, "the transition name \"" + t.transitionName + "\" is already used on line " +
                                     std::to_string(at->second));
         }
     }
@@ -269,20 +269,21 @@ private:
         // A list that does not say which transition quantifies: the first one does.
         if (!saidAnything) compound.quantifying = compound.transitions.front();
         if (compound.quantifying == nullptr) {
-            Problem(compound.transitions.front()->line, who + " has no quantifying transition");
+            const Transition& first = *compound.transitions.front();
+            Problem(first.line, first.quantifyingColumn, who + " has no quantifying transition");
             return;
         }
         if (compound.transitions.size() > kMaxQualifiers + 1)
-            Problem(compound.transitions.front()->line,
+            Problem(compound.transitions.front()->line, compound.transitions.front()->compoundColumn,
                     who + " has " + std::to_string(compound.transitions.size() - 1) + " qualifier transitions; a method entry holds " +
                         std::to_string(kMaxQualifiers));
         std::map<std::string, int> traces;
         for (const Transition* t : compound.transitions) {
             const auto [at, fresh] = traces.emplace(TraceText(*t), t->line);
             if (!fresh)
-                Problem(t->line, who + " has the transition " + at->first + " twice (also on line " + std::to_string(at->second) + ")");
+                Problem(t->line, t->compoundColumn, who + " has the transition " + at->first + " twice (also on line " + std::to_string(at->second) + ")");
         }
-        if (compound.quantifying->rt < 0.0) Problem(compound.quantifying->line, who + " has no retention time");
+        if (compound.quantifying->rt < 0.0) Problem(compound.quantifying->line, compound.quantifying->rtColumn, who + " has no retention time");
     }
 
     const Compound* LightNamed(const std::string& name) const {
@@ -296,11 +297,11 @@ private:
         std::map<std::string, int> lines;
         for (Compound& compound : m_compounds) {
             compound.entryName = compound.listName + (compound.heavy && LightNamed(compound.listName) ? kHeavySuffix : "");
-            const int line = compound.transitions.front()->line;
+            const int line = compound.transitions.front()->line, column = compound.transitions.front()->compoundColumn;
             const auto [at, fresh] = lines.emplace(compound.entryName, line);
-            if (compound.entryName.empty()) Problem(line, "the compound name is empty");
+            if (compound.entryName.empty()) Problem(line, column, "the compound name is empty");
             else if (!fresh)
-                Problem(line, "the compound name \"" + compound.entryName + "\" is already used on line " + std::to_string(at->second));
+                Problem(line, column, "the compound name \"" + compound.entryName + "\" is already used on line " + std::to_string(at->second));
         }
     }
 
@@ -324,7 +325,7 @@ private:
             if (naming != nullptr) {
                 compound.standard = StandardNamed(naming->internalStandard);
                 if (compound.standard < 0 || &m_compounds[compound.standard] == &compound)
-                    Problem(naming->line, "the internal standard \"" + naming->internalStandard + "\" of compound \"" +
+                    Problem(naming->line, naming->standardColumn, "the internal standard \"" + naming->internalStandard + "\" of compound \"" +
                                               compound.listName + "\" is not a compound of the list");
             } else {
                 for (size_t i = 0; i < m_compounds.size(); ++i)
@@ -343,7 +344,7 @@ private:
             if (!compound.heavy || compound.isStandardOfSomeone) continue;
             const int line = compound.transitions.front()->line;
             if (unstandardised != nullptr)
-                Problem(line, "heavy compound \"" + compound.listName + "\" has no light partner (and compound \"" +
+                Problem(line, compound.transitions.front()->compoundColumn, "heavy compound \"" + compound.listName + "\" has no light partner (and compound \"" +
                                   unstandardised->listName + "\" has no internal standard)");
             else
                 m_notes.push_back({m_file, line, 0, "heavy compound \"" + compound.listName +
@@ -484,6 +485,11 @@ bool ReadTransitions(const std::string& file, const std::string& text, const Imp
         if (decoy == 1) continue;  // decoys exist for false-discovery estimates, not for quantification
         Transition t;
         t.line = row.line;
+        t.compoundColumn = at(Meaning::kCompound);
+        t.nameColumn = at(Meaning::kTransitionName);
+        t.quantifyingColumn = at(Meaning::kQuantifying);
+        t.rtColumn = at(Meaning::kRetentionTime);
+        t.standardColumn = at(Meaning::kInternalStandard);
         t.compound = cell(Meaning::kCompound);
         t.transitionName = cell(Meaning::kTransitionName);
         t.label = cell(Meaning::kLabel);

@@ -40,6 +40,8 @@ struct ImportOptions {
 // One row of a transition list, as read.
 struct Transition {
     int line = 0;
+    // Columns (from 1; 0 when the list has none) of the cells problems point at.
+    int compoundColumn = 0, nameColumn = 0, quantifyingColumn = 0, rtColumn = 0, standardColumn = 0;
     std::string compound, label, transitionName, internalStandard;
     double precursor = 0.0, product = 0.0;  // product 0: a single-ion trace
     double rt = -1.0, rtWindow = -1.0;      // minutes; -1 when the row gives none
