@@ -293,7 +293,9 @@ TEST(TransitionList, ImportExportImportGivesTheSameMethod) {
             }
         for (const auto& way : ways) {
             SCOPED_TRACE(static_cast<int>(way.style) * 10 + static_cast<int>(way.unit) + withRatios * 100);
-            const std::string list = MethodTools::TransitionListText(original, way.style, way.unit);
+            Problems lost;
+            const std::string list = MethodTools::TransitionListText(original, way.style, way.unit, lost);
+            EXPECT_TRUE(lost.empty()) << AllText(lost);
             std::vector<MethodTools::Transition> transitions;
             CMethodList back;
             MethodTools::ImportOptions options;

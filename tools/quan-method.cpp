@@ -24,7 +24,9 @@ const char* const kHelp =
     "       quan-method import LIST [options] [-o METHOD]\n"
     "                                           a method from a transition list (CSV or TSV)\n"
     "       quan-method export METHOD [--style openswath|molecule] [--rt-unit s|min] [-o LIST]\n"
-    "                                           the method's transition list\n"
+    "                                           the method's transition list (OpenSWATH columns with\n"
+    "                                           times in seconds unless --rt-unit min, or small-molecule\n"
+    "                                           columns with times in minutes)\n"
     "Without -o the result goes to standard output. A problem in the input stops the command\n"
     "with exit status 2 and writes nothing.\n"
     "\n"
@@ -243,8 +245,10 @@ int Export(const Arguments& args) {
         std::fprintf(stderr, "quan-method: no list written\n");
         return kExitBadInput;
     }
-    return WriteOutput(args.output, MethodTools::TransitionListText(method, args.style, args.exportUnit)) ? kExitOK
-                                                                                                         : kExitWriteFailed;
+    MethodTools::Problems notes;
+    const std::string list = MethodTools::TransitionListText(method, args.style, args.exportUnit, notes);
+    for (const MethodTools::Problem& note : notes) std::fprintf(stderr, "note: %s: %s\n", args.input.c_str(), note.message.c_str());
+    return WriteOutput(args.output, list) ? kExitOK : kExitWriteFailed;
 }
 
 int Usage(const std::string& error) {

@@ -5,11 +5,13 @@
 // document is well-formed.
 #include "tools/method/MethodCheck.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <type_traits>
 
 namespace MethodTools {
 namespace {
@@ -97,8 +99,7 @@ private:
     }
 
     Place PlaceOf(size_t offset) const {
-        size_t line = 0;
-        while (line + 1 < m_lineStarts.size() && m_lineStarts[line + 1] <= offset) ++line;
+        const size_t line = std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), offset) - m_lineStarts.begin() - 1;
         return {static_cast<int>(line + 1), static_cast<int>(offset - m_lineStarts[line] + 1)};
     }
 

@@ -4,8 +4,10 @@
 // in the table wins, and the other is left alone.
 #include "tools/method/TransitionList.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <set>
 
@@ -592,7 +594,7 @@ std::string TimeText(float minutes, double scale) {
 
 }  // namespace
 
-std::string TransitionListText(const CMethodList& method, ListStyle style, TimeUnit rtUnit) {
+std::string TransitionListText(const CMethodList& method, ListStyle style, TimeUnit rtUnit, Problems& notes) {
     const bool openSwath = style == ListStyle::kOpenSwath;
     const double timeScale = openSwath && rtUnit != TimeUnit::kMinutes ? kSecondsPerMinute : 1.0;
     const std::string timeUnit = timeScale == 1.0 ? "min" : "s";
@@ -610,6 +612,14 @@ std::string TransitionListText(const CMethodList& method, ListStyle style, TimeU
         if (standard && suffix != std::string::npos && listName.compare(suffix, std::string::npos, kHeavySuffix) == 0 &&
             HasEntryNamed(method, listName.substr(0, suffix)))
             listName.erase(suffix);
+        auto note = [&](const std::string& what) {
+            notes.push_back({"", 0, 0, "entry " + std::to_string(i + 1) + " (" + entry.GetName() + "): " + what});
+        };
+        if (!entry.GetTotalsGroup().empty() || !entry.GetTotalsGroupByRef().empty())
+            note("its totals group is not written (a transition list has no place for it)");
+        if (entry.GetUseMulti() != 0) note("its internal standards by list index (IStd) are not written; only RRef is");
+        if (entry.GetLocateBy() != 1) note("it is located by " + Keywords::SettingText("LocateBy", entry.GetLocateBy()) +
+                                           "; the list gives its retention time PredRT, which import locates by");
         const int rref = entry.GetUseMulti() == 0 ? entry.GetRRef() : 0;
         const std::string internalStandard = rref >= 1 && rref <= method.GetSize() && rref != i + 1 ? method.GetAt(rref - 1).GetName() : "";
         bool anyRatio = false;
@@ -622,7 +632,10 @@ std::string TransitionListText(const CMethodList& method, ListStyle style, TimeU
                                   entry.GetTargetRatio(k) > 0.0 ? kExportedQuanIntensity / entry.GetTargetRatio(k) : -1.0, false});
         for (size_t n = 0; n < traces.size(); ++n) {
             std::string precursor, product;
-            if (!TraceMasses(traces[n].trace, precursor, product)) continue;  // a channel name has no m/z
+            if (!TraceMasses(traces[n].trace, precursor, product)) {
+                note("its trace \"" + traces[n].trace + "\" is a channel name, which has no m/z to write");
+                continue;
+            }
             const std::string label = standard ? "heavy" : "light";
             std::vector<std::string> cells;
             if (openSwath)

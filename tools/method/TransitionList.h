@@ -68,7 +68,9 @@ enum class ListStyle { kOpenSwath, kSmallMolecule };
 
 // The transition list of `method`, comma-separated, in `style`'s column names; retention times
 // in `rtUnit` (OpenSWATH style: seconds unless kMinutes; small-molecule style: minutes).
-std::string TransitionListText(const CMethodList& method, ListStyle style, TimeUnit rtUnit);
+// `notes` receives what a list cannot carry: channel-name traces, totals groups, several
+// internal standards, location by relative retention time.
+std::string TransitionListText(const CMethodList& method, ListStyle style, TimeUnit rtUnit, Problems& notes);
 
 // The column names the reader recognises, by meaning, for help texts.
 std::string RecognisedColumnsText();
