@@ -4,6 +4,7 @@
 // written).
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>

@@ -314,12 +314,12 @@ private:
     void CheckLocation(const CMethodData& entry) {
         const int by = entry.GetLocateBy();
         if (by == kLocateRT || by == kLocateRRT) {
-            if (!(entry.GetLocateRTWin() > 0.0f))
+            if (!(entry.GetLocateRTWin() > 0.0f && std::isfinite(entry.GetLocateRTWin())))
                 Report("LocateRTWin", "its retention-time window LocateRTWin is " + Number(entry.GetLocateRTWin()) +
                                           "; it must be above 0");
-            if (by == kLocateRT && !(entry.GetPredRT() >= 0.0f))
+            if (by == kLocateRT && !(entry.GetPredRT() >= 0.0f && std::isfinite(entry.GetPredRT())))
                 Report("PredRT", "its retention time PredRT is " + Number(entry.GetPredRT()) + "; it must be 0 or above");
-            if (by == kLocateRRT && !(entry.GetPredRRT() > 0.0f))
+            if (by == kLocateRRT && !(entry.GetPredRRT() > 0.0f && std::isfinite(entry.GetPredRRT())))
                 Report("PredRRT", "its relative retention time PredRRT is " + Number(entry.GetPredRRT()) + "; it must be above 0");
         }
         if (entry.GetLocateMassWin() < 0.0f) Report("LocateMassWin", "its window LocateMassWin is negative");
@@ -334,7 +334,7 @@ private:
             else if (entry.GetTargetWindow(k) == 0 && entry.GetTargetRatio(k) > 0.0)
                 Report("TargetWindow" + at, "its ion-ratio window TargetWindow" + at +
                                                 " is 0, so no measured ratio can meet TargetRatio" + at);
-            if (entry.GetTargetRatio(k) < 0.0) Report("TargetRatio" + at, "its expected ion ratio TargetRatio" + at + " is negative");
+            if (!(entry.GetTargetRatio(k) >= 0.0 && std::isfinite(entry.GetTargetRatio(k)))) Report("TargetRatio" + at, "its expected ion ratio TargetRatio" + at + " is not 0 or above");
         }
     }
 

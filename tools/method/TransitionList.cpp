@@ -106,6 +106,7 @@ constexpr int kMaxQualifiers = 4;
 // a ratio written back as intensities then reads back as the same number.
 constexpr int kRatioDigits = 6;
 constexpr double kExportedQuanIntensity = 100.0;
+constexpr double kSmallestRatio = 1e-9;
 constexpr double kSecondsPerMinute = 60.0;
 
 std::string Lower(std::string text) {
@@ -150,7 +151,7 @@ bool ToTime(const std::string& cell, TimeUnit unit, double& minutes) {
     if (unit != TimeUnit::kSeconds) return ToMinutes(cell, minutes);
     if (!ToNumber(cell, minutes)) return false;
     minutes /= kSecondsPerMinute;
-    return true;
+    return std::isfinite(static_cast<float>(minutes));  // method entries hold times in single precision
 }
 
 bool ToSwitch(const std::string& cell, int& value) {
@@ -224,6 +225,7 @@ public:
         NameEntries();
         LinkStandards();
         const bool ratios = IntensitiesCarryRatios(transitions);
+        CheckRatios(ratios);
         if (m_problems.size() != before) return false;
         CMethodList built;
         for (const Compound& compound : m_compounds) built.Add(EntryOf(compound, ratios));
@@ -336,6 +338,12 @@ private:
             if (compound.standard >= 0 && &m_compounds[compound.standard] != &compound)
                 m_compounds[compound.standard].isStandardOfSomeone = true;
         }
+        // Standards are measured against their own amount only: a chain of standards has no meaning.
+        for (const Compound& compound : m_compounds)
+            if (compound.isStandardOfSomeone && compound.standard >= 0)
+                Problem(compound.transitions.front()->line, compound.transitions.front()->compoundColumn,
+                        "compound \"" + compound.listName + "\" is an internal standard and has one of its own (\"" +
+                            m_compounds[compound.standard].entryName + "\")");
         // A heavy compound nobody refers to is most often a misspelt name, which leaves a light
         // compound without its standard: then it is an error. When every light compound has its
         // standard, it is a standard kept for its own sake (a pooled one, say) and is imported.
@@ -367,6 +375,27 @@ private:
         return any && !allOne;
     }
 
+    // The expected ratio of the quantifying to the qualifying response; 0 (no test) when either
+    // intensity is missing or 0.
+    static double IonRatio(const Transition& quan, const Transition& qualifier) {
+        if (!(quan.libraryIntensity > 0.0 && qualifier.libraryIntensity > 0.0)) return 0.0;
+        return RoundedRatio(quan.libraryIntensity / qualifier.libraryIntensity);
+    }
+
+    void CheckRatios(bool ratios) {
+        if (!ratios) return;
+        for (const Compound& compound : m_compounds) {
+            if (compound.quantifying == nullptr) continue;
+            for (const Transition* t : compound.transitions) {
+                const double ratio = t == compound.quantifying ? 1.0 : IonRatio(*compound.quantifying, *t);
+                if (ratio != 0.0 && !(ratio >= kSmallestRatio && ratio <= 1.0 / kSmallestRatio))
+                    Problem(t->line, t->compoundColumn, "the library intensities of this transition and the quantifying one (line " +
+                                                            std::to_string(compound.quantifying->line) + ") give the ion ratio " +
+                                                            NumberText(ratio) + ", beyond any that can be measured");
+            }
+        }
+    }
+
     CMethodData EntryOf(const Compound& compound, bool ratios) const {
         const Transition& quan = *compound.quantifying;
         CMethodData entry;
@@ -386,8 +415,7 @@ private:
             if (t == &quan || slot >= kMaxQualifiers) continue;
             entry.SetTargetTrace(slot, TraceText(*t));
             entry.SetTargetWindow(slot, m_options.ratioWindow);
-            if (ratios && quan.libraryIntensity > 0.0 && t->libraryIntensity > 0.0)
-                entry.SetTargetRatio(slot, RoundedRatio(quan.libraryIntensity / t->libraryIntensity));
+            if (ratios) entry.SetTargetRatio(slot, IonRatio(quan, *t));
             ++slot;
         }
         if (compound.heavy || compound.isStandardOfSomeone) {
@@ -617,6 +645,7 @@ std::string TransitionListText(const CMethodList& method, ListStyle style, TimeU
         };
         if (!entry.GetTotalsGroup().empty() || !entry.GetTotalsGroupByRef().empty())
             note("its totals group is not written (a transition list has no place for it)");
+        if (!listName.empty() && listName[0] == '#') note("its name starts with '#', which list readers take for a comment");
         if (entry.GetUseMulti() != 0) note("its internal standards by list index (IStd) are not written; only RRef is");
         if (entry.GetLocateBy() != 1) note("it is located by " + Keywords::SettingText("LocateBy", entry.GetLocateBy()) +
                                            "; the list gives its retention time PredRT, which import locates by");
