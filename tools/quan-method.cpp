@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -265,6 +266,7 @@ int main(int argc, char** argv) {
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kHelp, stdout);
+        std::printf("\nTransition list columns, %s\n", MethodTools::RecognisedColumnsText().c_str());
         return kExitOK;
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());
@@ -278,6 +280,7 @@ int main(int argc, char** argv) {
         return command == "import" ? Import(parsed) : Export(parsed);
     }
     // A single method file, as the tool took before it had commands: show it.
-    if (args.size() == 1 && command.rfind('-', 0) != 0) return Show(command);
+    std::error_code ignored;
+    if (args.size() == 1 && std::filesystem::is_regular_file(command, ignored)) return Show(command);
     return Usage("unknown command " + command);
 }

@@ -99,6 +99,13 @@ const char* MeaningText(Meaning meaning) {
     return "";
 }
 
+std::string AliasesOf(Meaning meaning) {
+    std::string names;
+    for (const ColumnAlias& alias : kColumnAliases)
+        if (alias.meaning == meaning) names += (names.empty() ? "" : ", ") + std::string(alias.name);
+    return names;
+}
+
 constexpr Meaning kRequired[] = {Meaning::kCompound, Meaning::kPrecursorMz, Meaning::kRetentionTime};
 constexpr const char* kHeavySuffix = " (heavy)";
 constexpr int kMaxQualifiers = 4;
@@ -485,7 +492,7 @@ bool ReadTransitions(const std::string& file, const std::string& text, const Imp
     for (Meaning required : kRequired)
         if (!columns.count(required))
             problems.push_back({file, header.line, 0, std::string("no column gives the ") + MeaningText(required) +
-                                                          " (" + RecognisedColumnsText() + ")"});
+                                                          " (its names, ignoring case: " + AliasesOf(required) + ")"});
     if (problems.size() != before) return false;
     if (!unused.empty()) notes.push_back({file, header.line, 0, "columns not used: " + unused});
     for (Meaning timed : {Meaning::kRetentionTime, Meaning::kRetentionTimeWindow}) {

@@ -72,7 +72,7 @@ enum class ListStyle { kOpenSwath, kSmallMolecule };
 // internal standards, location by relative retention time.
 std::string TransitionListText(const CMethodList& method, ListStyle style, TimeUnit rtUnit, Problems& notes);
 
-// The column names the reader recognises, by meaning, for help texts.
+// The column names the reader recognises, for help texts.
 std::string RecognisedColumnsText();
 
 }  // namespace MethodTools
