@@ -114,6 +114,9 @@ TEST(MethodCheck, EveryProblemNamesItsLineColumnAndSetting) {
         {"RRef=\"1\"", "RRef=\"1\" XYTrans=\"Log10\"", 4, "XYTrans",
          "entry 2: XYTrans=\"Log10\" is not one of N (None), L (Ln), T (Log), S (Square Root)"},
         {"PredRT=\"5\"", "PredRT=\"nan\"", 3, "PredRT", "entry 1: PredRT=\"nan\" is not a finite number"},
+        {"RCalc=\"External Std\"", "RCalc=\"6\"", 3, "RCalc",
+         "entry 1 (IS): RCalc 6 is not one of ES (External Std), IS (Internal Std), ISODIL (Isotope Dilution), "
+         "UNCALP (Uncalibrated %), INTERN (Internal Ref), NAMED (Referred)"},
         {"PredRT=\"5\"", "PredRt=\"5\"", 3, "PredRt", "entry 1: \"PredRt\" is not a method setting"},
         {"LocateRTWin=\"0.2\" QuanTrace=\"120", "LocateRTWin=\"-1\" QuanTrace=\"120", 4, "LocateRTWin",
          "entry 2 (A): its retention-time window LocateRTWin is -1; it must be above 0"},

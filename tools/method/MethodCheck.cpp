@@ -260,14 +260,21 @@ private:
     bool IsEntryNumber(int number) const { return number >= 1 && number <= m_method.GetSize(); }
 
     void CheckSettingsInTables(const CMethodData& entry) {
-        for (const Keywords::EnumeratedSetting& setting : Keywords::EnumeratedSettings()) {
-            int value = 0;
-#define METHOD_FIELD(type, Name) \
-    if constexpr (std::is_same_v<type, int>) if (std::string(setting.attribute) == #Name) value = entry.Get##Name();
-#include "platform/MethodRecordFields.def"
-            if (Keywords::SettingText(setting, value).empty())
+        static const struct {
+            const char* attribute;
+            int (CMethodRecord::*get)() const;
+        } kSettings[] = {
+            {"LocateBy", &CMethodRecord::GetLocateBy}, {"RCalc", &CMethodRecord::GetRCalc},
+            {"RAH", &CMethodRecord::GetRAH},           {"CCalc", &CMethodRecord::GetCCalc},
+            {"XYTrans", &CMethodRecord::GetXYTrans},   {"Origin", &CMethodRecord::GetOrigin},
+            {"WeightingFunction", &CMethodRecord::GetWeightingFunction}, {"StdLevels", &CMethodRecord::GetStdLevels},
+        };
+        for (const auto& setting : kSettings) {
+            const Keywords::EnumeratedSetting* table = Keywords::FindEnumeratedSetting(setting.attribute);
+            const int value = (entry.*setting.get)();
+            if (table != nullptr && Keywords::SettingText(*table, value).empty())
                 Report(setting.attribute, std::string(setting.attribute) + " " + std::to_string(value) +
-                                              " is not one of " + Keywords::AllowedTexts(setting));
+                                              " is not one of " + Keywords::AllowedTexts(*table));
         }
         const int by = entry.GetLocateBy();
         if (by == kLocateResponse || by == kLocateCombination || by == kLocateName)

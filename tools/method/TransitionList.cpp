@@ -114,6 +114,9 @@ constexpr int kMaxQualifiers = 4;
 constexpr int kRatioDigits = 6;
 constexpr double kExportedQuanIntensity = 100.0;
 constexpr double kSmallestRatio = 1e-9;
+// Rows of the keyword tables the imported entries use.
+constexpr int kLocateRT = 1, kResponseExternalStd = 0, kResponseInternalStd = 1, kCurveRF = 0, kLevelFixed = 0,
+              kLevelColumnA = 2;
 constexpr double kSecondsPerMinute = 60.0;
 
 std::string Lower(std::string text) {
@@ -409,7 +412,7 @@ private:
         entry.SetName(compound.entryName);
         entry.SetCalCompound(compound.entryName);
         entry.SetRepUnits(m_options.units);
-        entry.SetLocateBy(1);  // RT
+        entry.SetLocateBy(kLocateRT);
         entry.SetPredRT(static_cast<float>(quan.rt));
         entry.SetLocateRTWin(static_cast<float>(quan.rtWindow > 0.0 ? quan.rtWindow / 2.0 : m_options.rtWindow));
         entry.SetQuanTrace(TraceText(quan));
@@ -427,15 +430,15 @@ private:
         }
         if (compound.heavy || compound.isStandardOfSomeone) {
             entry.SetFlags("ISTD");
-            entry.SetRCalc(0);      // External Std: the standard's own response
-            entry.SetCCalc(0);      // RF
-            entry.SetStdLevels(0);  // FIXED
+            entry.SetRCalc(kResponseExternalStd);  // a standard's response is its own
+            entry.SetCCalc(kCurveRF);
+            entry.SetStdLevels(kLevelFixed);
             entry.SetStdConc(m_options.standardConc);
         } else {
-            entry.SetRCalc(compound.standard >= 0 ? 1 : 0);  // Internal Std, or External Std without one
+            entry.SetRCalc(compound.standard >= 0 ? kResponseInternalStd : kResponseExternalStd);
             entry.SetRRef(compound.standard >= 0 ? compound.standard + 1 : 0);
             entry.SetCCalc(m_options.curveType);
-            entry.SetStdLevels(2);  // concentration column A
+            entry.SetStdLevels(kLevelColumnA);
             entry.SetWeightingFunction(m_options.weighting);
             entry.SetOrigin(m_options.origin);
             entry.SetXYTrans(m_options.axisTransform);
