@@ -11,6 +11,7 @@
 // spectrum whose precursor is the transition's Q1), the intensities within the request's mass
 // window are summed into one point at the spectrum's time. Spectra of different acquisition
 // functions make separate traces, since interleaving them would mix two experiments.
+#include <libxml/xmlerror.h>
 #include <libxml/xmlreader.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -684,9 +686,15 @@ bool ReadWith(xmlTextReaderPtr reader, const std::string& name, const std::vecto
         if (reader == nullptr) {
             result.problems.push_back({name, 0, "", "cannot read the file as XML"});
         } else {
+            // Errors of the input layer (a bad encoding) bypass the reader's handler and go to
+            // the thread's handler, which would print them; route them here for the read.
+            const xmlStructuredErrorFunc savedHandler = xmlStructuredError;
+            void* const savedContext = xmlStructuredErrorContext;
+            xmlSetStructuredErrorFunc(&mzml, OnXmlError);
             xmlTextReaderSetStructuredErrorHandler(reader, OnXmlError, &mzml);
             mzml.Read(reader);
             xmlFreeTextReader(reader);
+            xmlSetStructuredErrorFunc(savedContext, savedHandler);
         }
     }
     return result.problems.size() == before;
@@ -696,8 +704,16 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOBLA
 
 }  // namespace
 
+// libxml2 sets up its global tables on first use, which is not safe when two batch workers
+// open their first files at once.
+static void InitialiseXmlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { xmlInitParser(); });
+}
+
 bool ReadMzmlFile(const std::string& path, const std::vector<TraceRequest>& requests, ReadResult& result,
                   const ReadOptions& options) {
+    InitialiseXmlOnce();
     std::FILE* probe = std::fopen(path.c_str(), "rb");
     if (probe == nullptr) {
         result.problems.push_back({path, 0, "", "cannot open the file"});
@@ -709,6 +725,7 @@ bool ReadMzmlFile(const std::string& path, const std::vector<TraceRequest>& requ
 
 bool ReadMzmlBuffer(std::string_view data, const std::string& name, const std::vector<TraceRequest>& requests,
                     ReadResult& result, const ReadOptions& options) {
+    InitialiseXmlOnce();
     if (data.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
         result.problems.push_back({name, 0, "", "the file is too large to read from memory"});
         return false;
