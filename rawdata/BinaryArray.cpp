@@ -48,6 +48,11 @@ constexpr std::array<signed char, 256> MakeBase64Table() {
 }
 constexpr auto kBase64 = MakeBase64Table();
 
+bool IsNumpress(Compression compression) {
+    return compression == Compression::NumpressLinear || compression == Compression::NumpressPic ||
+           compression == Compression::NumpressSlof;
+}
+
 // A character as a message shows it: 'x', or its code for a control or non-ASCII byte.
 std::string Shown(char c) {
     const auto byte = static_cast<unsigned char>(c);
@@ -184,9 +189,18 @@ bool SetEncodingFromAccession(std::string_view accession, ArrayEncoding& encodin
     for (const AccessionEffect& term : kEncodingTerms) {
         if (term.accession != accession) continue;
         if (term.precision != Precision::Unknown) encoding.precision = term.precision;
-        if (term.compression != Compression::Unknown) {
+        // Some writers name Numpress and zlib (or "no compression") as two terms rather than
+        // by the combined term; either order means the same.
+        const bool numpressBefore = IsNumpress(encoding.compression);
+        if (term.compression == Compression::None) {
+            if (encoding.compression == Compression::Unknown) encoding.compression = Compression::None;
+        } else if (term.compression == Compression::Zlib && numpressBefore) {
+            encoding.zlibAfterNumpress = true;
+        } else if (IsNumpress(term.compression)) {
+            encoding.zlibAfterNumpress = term.zlibAfterNumpress || encoding.compression == Compression::Zlib;
             encoding.compression = term.compression;
-            encoding.zlibAfterNumpress = term.zlibAfterNumpress;
+        } else if (term.compression != Compression::Unknown) {
+            encoding.compression = term.compression;
         }
         return true;
     }
@@ -232,9 +246,7 @@ std::string DecodeBase64(std::string_view text, std::vector<unsigned char>& byte
 std::string BinaryArrayDecoder::Decode(std::string_view base64, const ArrayEncoding& encoding,
                                        long long expectedCount, std::vector<double>& values) {
     values.clear();
-    const bool numpress = encoding.compression == Compression::NumpressLinear ||
-                          encoding.compression == Compression::NumpressPic ||
-                          encoding.compression == Compression::NumpressSlof;
+    const bool numpress = IsNumpress(encoding.compression);
     if (encoding.compression == Compression::Unknown) return "the binary array names no known compression";
     if (!numpress && encoding.precision == Precision::Unknown) return "the binary array names no known precision";
     std::string problem = DecodeBase64(base64, m_bytes);

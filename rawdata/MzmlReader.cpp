@@ -6,11 +6,8 @@
 // before its arrays are decoded, and only the chromatograms kept stay in memory, so memory
 // follows what the method asks for, not the size of the file.
 //
-// Spectra become extracted-ion chromatograms: for each request a spectrum covers (a full-scan
-// or SIM spectrum whose scan window holds the mass, or for a transition an MS/MS or SRM
-// spectrum whose precursor is the transition's Q1), the intensities within the request's mass
-// window are summed into one point at the spectrum's time. Spectra of different acquisition
-// functions make separate traces, since interleaving them would mix two experiments.
+// Spectra become extracted-ion chromatograms (SpectrumTraces.h) for the requests no
+// chromatogram of the file answers.
 #include <libxml/xmlerror.h>
 #include <libxml/xmlreader.h>
 
@@ -28,6 +25,7 @@
 #include "rawdata/BinaryArray.h"
 #include "rawdata/RawDataReader.h"
 #include "rawdata/ReadSupport.h"
+#include "rawdata/SpectrumTraces.h"
 
 namespace RawData {
 namespace {
@@ -189,18 +187,12 @@ struct ArrayState {
     bool haveBinary = false;
 };
 
-// One extracted trace: a request's points from the spectra of one function.
-struct Extraction {
-    size_t request = 0;
-    int function = 0;
-    Chromatogram chromatogram;
-};
-
 class MzmlReader {
 public:
     MzmlReader(const std::string& name, const std::vector<TraceRequest>& requests, const ReadOptions& options,
                ReadResult& result)
-        : m_problems(name, result.problems), m_requests(requests), m_chooser(requests, options), m_result(result) {}
+        : m_problems(name, result.problems), m_chooser(requests, options), m_result(result),
+          m_spectra(requests) {}
 
     void Read(xmlTextReaderPtr reader);
     void XmlError(const char* message, int line);
@@ -216,7 +208,6 @@ private:
     void EndRecord();
     void EndChromatogram();
     void EndSpectrum();
-    void Extract(const TraceRequest& request, size_t requestIndex, double mass, int function, int scanNumber);
     void Finish();
     void Fail(const std::string& message);
     std::string Where() const;
@@ -224,7 +215,6 @@ private:
     bool Inside(Element element) const { return std::find(m_stack.begin(), m_stack.end(), element) != m_stack.end(); }
 
     ProblemSink m_problems;
-    const std::vector<TraceRequest>& m_requests;
     ChromatogramChooser m_chooser;
     ReadResult& m_result;
     BinaryArrayDecoder m_decoder;
@@ -234,8 +224,8 @@ private:
     Record m_record;
     ArrayState m_array;
     std::vector<double> m_values;
-    std::vector<Extraction> m_extractions;
-    std::map<std::pair<size_t, int>, size_t> m_extractionIndex;
+    SpectrumTraces m_spectra;
+    Spectrum m_spectrum;
     bool m_sawRoot = false;
     bool m_stop = false;
     bool m_xmlFailed = false;
@@ -334,7 +324,13 @@ bool MzmlReader::StartElement(Element element, xmlTextReaderPtr reader) {
     switch (element) {
         case Element::Chromatogram:
         case Element::Spectrum: {
+            std::vector<double> x = std::move(m_record.x);  // keep the spectra's buffers
+            std::vector<double> y = std::move(m_record.y);
             m_record = Record();
+            m_record.x = std::move(x);
+            m_record.y = std::move(y);
+            m_record.x.clear();
+            m_record.y.clear();
             m_record.active = true;
             m_record.spectrum = element == Element::Spectrum;
             m_record.id = Attribute(reader, "id");
@@ -482,16 +478,7 @@ bool MzmlReader::DecideWanted() {
         return m_record.wanted;
     }
     const double precursor = m_record.precursorMz > 0.0 ? m_record.precursorMz : m_record.selectedIonMz;
-    for (const TraceRequest& request : m_requests) {
-        double distance = 0.0;
-        const bool wanted = request.kind == TraceKind::Mass
-                                ? m_record.msLevel <= 1 && MatchesRequest(request, request.precursorMz, 0.0, "", function, distance)
-                            : request.kind == TraceKind::Transition
-                                ? m_record.msLevel >= 2 && precursor > 0.0 &&
-                                      MatchesRequest(request, precursor, request.productMz, "", function, distance)
-                                : false;
-        if (wanted) m_record.wanted = true;
-    }
+    m_record.wanted = m_spectra.Wants(m_record.msLevel, precursor, function);
     return m_record.wanted;
 }
 
@@ -539,6 +526,11 @@ void MzmlReader::EndArray() {
 }
 
 void MzmlReader::EndRecord() {
+    // A record without arrays was never weighed: weigh it now, so that one a request wants
+    // says it has no data, or, declared empty, counts as empty.
+    if (m_record.active && !m_record.decided) DecideWanted();
+    if (m_record.active && !m_record.haveX && !m_record.haveY && m_record.defaultLength == 0)
+        m_record.haveX = m_record.haveY = true;
     if (m_record.active && m_record.wanted && !m_record.failed) {
         if (m_record.spectrum)
             EndSpectrum();
@@ -579,94 +571,28 @@ void MzmlReader::EndSpectrum() {
     for (size_t k = 0; k < record.x.size(); ++k)
         if (!std::isfinite(record.x[k]) || !std::isfinite(record.y[k]))
             return Fail("point " + std::to_string(k + 1) + " is not a finite number");
-    if (!std::is_sorted(record.x.begin(), record.x.end())) {
-        // Some writers do not sort m/z; the sums below need them in order.
-        std::vector<size_t> order(record.x.size());
-        for (size_t k = 0; k < order.size(); ++k) order[k] = k;
-        std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return record.x[a] < record.x[b]; });
-        std::vector<double> x(order.size()), y(order.size());
-        for (size_t k = 0; k < order.size(); ++k) {
-            x[k] = record.x[order[k]];
-            y[k] = record.y[order[k]];
-        }
-        record.x.swap(x);
-        record.y.swap(y);
-    }
-    const int function = NativeIdNumber(record.id, "function=");
-    int scanNumber = NativeIdNumber(record.id, "scan=");
-    if (scanNumber == 0 && record.index >= 0 && record.index < std::numeric_limits<int>::max()) scanNumber = static_cast<int>(record.index) + 1;
-    const double precursor = record.precursorMz > 0.0 ? record.precursorMz : record.selectedIonMz;
-    for (size_t r = 0; r < m_requests.size(); ++r) {
-        const TraceRequest& request = m_requests[r];
-        double distance = 0.0;
-        if (request.kind == TraceKind::Mass && record.msLevel <= 1 &&
-            MatchesRequest(request, request.precursorMz, 0.0, "", function, distance))
-            Extract(request, r, request.precursorMz, function, scanNumber);
-        else if (request.kind == TraceKind::Transition && record.msLevel >= 2 && precursor > 0.0 &&
-                 MatchesRequest(request, precursor, request.productMz, "", function, distance))
-            Extract(request, r, request.productMz, function, scanNumber);
-    }
-}
-
-// Adds one point to the request's trace when the spectrum measured the mass: a scan window
-// holds it, or, for a SIM spectrum without windows, a measured m/z lies within the mass window.
-void MzmlReader::Extract(const TraceRequest& request, size_t requestIndex, double mass, int function,
-                         int scanNumber) {
-    Record& record = m_record;
-    const double tolerance = request.Tolerance(mass);
-    const auto low = std::lower_bound(record.x.begin(), record.x.end(), mass - tolerance);
-    const auto high = std::upper_bound(low, record.x.end(), mass + tolerance);
-    bool covered = true;
-    if (!record.scanWindows.empty()) {
-        covered = false;
-        for (const auto& window : record.scanWindows)
-            if (!(mass < window.first) && !(mass > window.second)) covered = true;
-    } else if (record.sim) {
-        covered = low != high;
-    }
-    if (!covered) return;
-    double sum = 0.0;
-    for (auto at = low; at != high; ++at) sum += record.y[static_cast<size_t>(at - record.x.begin())];
-    const auto key = std::make_pair(requestIndex, function);
-    auto found = m_extractionIndex.find(key);
-    if (found == m_extractionIndex.end()) {
-        found = m_extractionIndex.emplace(key, m_extractions.size()).first;
-        Extraction extraction;
-        extraction.request = requestIndex;
-        extraction.function = function;
-        extraction.chromatogram.id = "EIC " + request.trace;
-        extraction.chromatogram.trace = request.trace;
-        extraction.chromatogram.precursorMz = request.precursorMz;
-        extraction.chromatogram.productMz = request.kind == TraceKind::Transition ? request.productMz : 0.0;
-        extraction.chromatogram.function = function != 0 ? function : request.function;
-        m_extractions.push_back(std::move(extraction));
-    }
-    Chromatogram& trace = m_extractions[found->second].chromatogram;
-    const double time = record.time * record.timeMinutesPer;
-    if (!trace.times.empty() && !(time > trace.times.back()))
-        return Fail(std::string("time ") + (time == trace.times.back() ? "repeats" : "goes backwards") + " (" +
-                    NumberText(time) + " min after " + NumberText(trace.times.back()) + " min in the spectra before)");
-    trace.times.push_back(time);
-    trace.intensities.push_back(sum);
-    trace.scans.push_back(scanNumber);
+    Spectrum& spectrum = m_spectrum;
+    spectrum.msLevel = record.msLevel;
+    spectrum.sim = record.sim;
+    spectrum.precursorMz = record.precursorMz > 0.0 ? record.precursorMz : record.selectedIonMz;
+    spectrum.minutes = record.time * record.timeMinutesPer;
+    spectrum.function = NativeIdNumber(record.id, "function=");
+    spectrum.scan = NativeIdNumber(record.id, "scan=");
+    if (spectrum.scan == 0 && record.index >= 0 && record.index < std::numeric_limits<int>::max())
+        spectrum.scan = static_cast<int>(record.index) + 1;
+    spectrum.scanWindows.swap(record.scanWindows);
+    spectrum.mz.swap(record.x);
+    spectrum.intensities.swap(record.y);
+    const std::string problem = m_spectra.Add(spectrum);
+    spectrum.mz.swap(record.x);  // hand the buffers back for the next spectrum
+    spectrum.intensities.swap(record.y);
+    if (!problem.empty()) Fail(problem);
 }
 
 void MzmlReader::Finish() {
     std::vector<bool> answered;
     m_chooser.Finish(m_result.chromatograms, answered);
-    for (size_t r = 0; r < m_requests.size(); ++r) {
-        if (answered[r]) continue;
-        // The fullest trace among the functions that measured this request's mass.
-        Extraction* best = nullptr;
-        for (Extraction& extraction : m_extractions)
-            if (extraction.request == r && (best == nullptr || extraction.chromatogram.times.size() > best->chromatogram.times.size()))
-                best = &extraction;
-        if (best == nullptr) {
-            m_result.unmatched.push_back(m_requests[r].trace);
-            continue;
-        }
-        m_result.chromatograms.push_back(std::move(best->chromatogram));
-    }
+    m_spectra.Finish(answered, m_result.chromatograms, m_result.unmatched);
 }
 
 #if LIBXML_VERSION >= 21200

@@ -8,12 +8,12 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <functional>
 #include <libmsnumpress/MSNumpress.hpp>
 #include <string>
 #include <vector>
 
 #include "quan.h"
+#include "rawdata/BinaryArray.h"
 
 namespace {
 using RawData::Chromatogram;
@@ -492,5 +492,53 @@ TEST(RawDataText, ReportsEveryRowThatDoesNotParse) {
         for (const RawData::Problem& problem : result.problems) problems.push_back(problem.Text());
         EXPECT_EQ(problems, c.problems);
         EXPECT_TRUE(result.chromatograms.empty());
+    }
+}
+
+TEST(RawDataBinary, EncodingTermsAndBase64Edges) {
+    using RawData::Compression;
+    const struct {
+        std::vector<const char*> terms;
+        Compression compression;
+        bool zlibAfterNumpress;
+    } encodings[] = {
+        {{"MS:1000576"}, Compression::None, false},
+        {{"MS:1002746"}, Compression::NumpressLinear, true},
+        {{"MS:1002313", "MS:1000574"}, Compression::NumpressPic, true},  // two terms, either order
+        {{"MS:1000574", "MS:1002314"}, Compression::NumpressSlof, true},
+        {{"MS:1002312", "MS:1000576"}, Compression::NumpressLinear, false},
+        {{"MS:1000523"}, Compression::Unknown, false},
+    };
+    for (const auto& e : encodings) {
+        RawData::ArrayEncoding encoding;
+        for (const char* term : e.terms) EXPECT_TRUE(RawData::SetEncodingFromAccession(term, encoding));
+        EXPECT_EQ(encoding.compression, e.compression) << e.terms[0];
+        EXPECT_EQ(encoding.zlibAfterNumpress, e.zlibAfterNumpress) << e.terms[0];
+    }
+    RawData::ArrayEncoding untouched;
+    EXPECT_FALSE(RawData::SetEncodingFromAccession("MS:1000515", untouched));  // an array type, not an encoding
+
+    const struct {
+        const char* text;
+        std::vector<unsigned char> bytes;
+        const char* problem;
+    } texts[] = {
+        {"TWFu", {'M', 'a', 'n'}, ""},
+        {" TW\nE=\r\n", {'M', 'a'}, ""},  // blanks anywhere, padding kept
+        {"TWE", {'M', 'a'}, ""},          // or left out
+        {"TQ==", {'M'}, ""},
+        {"", {}, ""},
+        {"TQ=", {}, "invalid base64: the text ends in the middle of a byte"},
+        {"TWFuT", {}, "invalid base64: the text ends in the middle of a byte"},
+        {"TQ==TQ==", {}, "invalid base64: character 'T' at position 5"},
+        {"TW\x01u", {}, "invalid base64: character 0x01 at position 3"},
+        {"TW-u", {}, "invalid base64: character '-' at position 3"},
+    };
+    for (const auto& t : texts) {
+        std::vector<unsigned char> bytes;
+        EXPECT_EQ(RawData::DecodeBase64(t.text, bytes), t.problem) << t.text;
+        if (*t.problem == '\0') {
+            EXPECT_EQ(bytes, t.bytes) << t.text;
+        }
     }
 }
