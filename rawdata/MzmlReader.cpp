@@ -185,6 +185,7 @@ struct ArrayState {
     long long length = -1;
     std::string text;
     bool haveBinary = false;
+    int line = 0;
 };
 
 class MzmlReader {
@@ -209,7 +210,8 @@ private:
     void EndChromatogram();
     void EndSpectrum();
     void Finish();
-    void Fail(const std::string& message);
+    // Records a problem of the current record, at `line` (0: the node being read).
+    void Fail(const std::string& message, int line = 0);
     std::string Where() const;
     Element Context() const { return m_stack.empty() ? Element::Other : m_stack.back(); }
     bool Inside(Element element) const { return std::find(m_stack.begin(), m_stack.end(), element) != m_stack.end(); }
@@ -244,7 +246,10 @@ void MzmlReader::XmlError(const char* message, int line) {
 void MzmlReader::Read(xmlTextReaderPtr reader) {
     int status = xmlTextReaderRead(reader);
     while (status == 1 && !m_stop) {
-        m_line = xmlTextReaderGetParserLineNumber(reader);
+        // The node's own line: the parser's position runs ahead of the node being read.
+        const long line = xmlGetLineNo(xmlTextReaderCurrentNode(reader));
+        m_line = line > 0 && line < std::numeric_limits<int>::max() ? static_cast<int>(line)
+                                                                     : xmlTextReaderGetParserLineNumber(reader);
         const bool skip = Node(reader);
         status = skip ? xmlTextReaderNext(reader) : xmlTextReaderRead(reader);
     }
@@ -375,6 +380,7 @@ bool MzmlReader::StartElement(Element element, xmlTextReaderPtr reader) {
             std::string text = std::move(m_array.text);  // keep the buffer's capacity
             m_array = ArrayState();
             m_array.text = std::move(text);
+            m_array.line = m_line;
             const std::string length = Attribute(reader, "arrayLength");
             bool ok = false;
             m_array.length = length.empty() ? m_record.defaultLength : ParseCount(length, ok);
@@ -389,6 +395,7 @@ bool MzmlReader::StartElement(Element element, xmlTextReaderPtr reader) {
             return false;
         case Element::Binary:
             m_array.haveBinary = true;
+            m_array.line = m_line;  // problems of the data point at the data
             m_array.text.clear();
             return false;
         default:
@@ -463,9 +470,9 @@ std::string MzmlReader::Where() const {
     return "chromatogram \"" + m_record.id + "\"";
 }
 
-void MzmlReader::Fail(const std::string& message) {
+void MzmlReader::Fail(const std::string& message, int line) {
     m_record.failed = true;
-    m_problems.Add(m_line, Where(), message);
+    m_problems.Add(line > 0 ? line : m_line, Where(), message);
 }
 
 bool MzmlReader::DecideWanted() {
@@ -503,23 +510,23 @@ void MzmlReader::EndArray() {
     const ArrayKind kind = m_array.kind;
     const bool isX = kind == (m_record.spectrum ? ArrayKind::Mz : ArrayKind::Time);
     if (!isX && kind != ArrayKind::Intensity) return;  // arrays nobody here needs (charges, noise...)
-    if (!m_array.haveBinary) return Fail("a binary data array has no <binary> element");
+    if (!m_array.haveBinary) return Fail("a binary data array has no <binary> element", m_array.line);
     double minutesPer = 1.0;
     if (kind == ArrayKind::Time) {
         minutesPer = MinutesPer(m_array.unitAccession);
-        if (minutesPer == 0.0) return Fail("the time array names no unit (minute or second)");
-        if (minutesPer < 0.0) return Fail("the time array's unit " + m_array.unitAccession + " is not a time unit");
+        if (minutesPer == 0.0) return Fail("the time array names no unit (minute or second)", m_array.line);
+        if (minutesPer < 0.0) return Fail("the time array's unit " + m_array.unitAccession + " is not a time unit", m_array.line);
     }
     const std::string problem = m_decoder.Decode(m_array.text, m_array.encoding, m_array.length, m_values);
     const char* name = kind == ArrayKind::Time ? "time" : kind == ArrayKind::Mz ? "m/z" : "intensity";
-    if (!problem.empty()) return Fail(std::string(name) + " array: " + problem);
+    if (!problem.empty()) return Fail(std::string(name) + " array: " + problem, m_array.line);
     if (isX) {
-        if (m_record.haveX) return Fail(std::string("has two ") + name + " arrays");
+        if (m_record.haveX) return Fail(std::string("has two ") + name + " arrays", m_array.line);
         m_record.haveX = true;
         m_record.xMinutesPer = minutesPer;
         m_record.x.swap(m_values);
     } else {
-        if (m_record.haveY) return Fail("has two intensity arrays");
+        if (m_record.haveY) return Fail("has two intensity arrays", m_array.line);
         m_record.haveY = true;
         m_record.y.swap(m_values);
     }
@@ -542,12 +549,12 @@ void MzmlReader::EndRecord() {
 
 void MzmlReader::EndChromatogram() {
     Record& record = m_record;
-    if (!record.haveX) return Fail("has no time array");
-    if (!record.haveY) return Fail("has no intensity array");
+    if (!record.haveX) return Fail("has no time array", record.line);
+    if (!record.haveY) return Fail("has no intensity array", record.line);
     if (record.xMinutesPer != 1.0)
         for (double& time : record.x) time *= record.xMinutesPer;
     const std::string problem = CheckChromatogram(record.x, record.y);
-    if (!problem.empty()) return Fail(problem);
+    if (!problem.empty()) return Fail(problem, record.line);
     Chromatogram chromatogram;
     chromatogram.id = record.id;
     chromatogram.precursorMz = record.precursorMz;
@@ -560,17 +567,17 @@ void MzmlReader::EndChromatogram() {
 
 void MzmlReader::EndSpectrum() {
     Record& record = m_record;
-    if (record.timeMinutesPer == -2.0) return Fail("has no scan start time");
-    if (record.timeMinutesPer == 0.0) return Fail("the scan start time names no unit (minute or second)");
-    if (record.timeMinutesPer < 0.0) return Fail("the scan start time's unit is not a time unit");
-    if (!record.haveX) return Fail("has no m/z array");
-    if (!record.haveY) return Fail("has no intensity array");
+    if (record.timeMinutesPer == -2.0) return Fail("has no scan start time", record.line);
+    if (record.timeMinutesPer == 0.0) return Fail("the scan start time names no unit (minute or second)", record.line);
+    if (record.timeMinutesPer < 0.0) return Fail("the scan start time's unit is not a time unit", record.line);
+    if (!record.haveX) return Fail("has no m/z array", record.line);
+    if (!record.haveY) return Fail("has no intensity array", record.line);
     if (record.x.size() != record.y.size())
         return Fail("the m/z array holds " + std::to_string(record.x.size()) + " values and the intensity array " +
-                    std::to_string(record.y.size()));
+                    std::to_string(record.y.size()), record.line);
     for (size_t k = 0; k < record.x.size(); ++k)
         if (!std::isfinite(record.x[k]) || !std::isfinite(record.y[k]))
-            return Fail("point " + std::to_string(k + 1) + " is not a finite number");
+            return Fail("point " + std::to_string(k + 1) + " is not a finite number", record.line);
     Spectrum& spectrum = m_spectrum;
     spectrum.msLevel = record.msLevel;
     spectrum.sim = record.sim;
@@ -586,7 +593,7 @@ void MzmlReader::EndSpectrum() {
     const std::string problem = m_spectra.Add(spectrum);
     spectrum.mz.swap(record.x);  // hand the buffers back for the next spectrum
     spectrum.intensities.swap(record.y);
-    if (!problem.empty()) Fail(problem);
+    if (!problem.empty()) Fail(problem, record.line);
 }
 
 void MzmlReader::Finish() {
@@ -626,7 +633,7 @@ bool ReadWith(xmlTextReaderPtr reader, const std::string& name, const std::vecto
     return result.problems.size() == before;
 }
 
-constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOBLANKS;
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOBLANKS | XML_PARSE_BIG_LINES;
 
 }  // namespace
 

@@ -368,6 +368,15 @@ TEST(RawDataMzml, ReadsACutOfARealMrmFile) {
         EXPECT_DOUBLE_EQ(c.intensities[apex], expected[k].apex);
     }
     EXPECT_EQ(result.unmatched, std::vector<std::string>{"201>130.5"});  // 129.9 is 0.6 away
+
+    // A fault is reported at the line of the data, not where the parser has read ahead to.
+    std::string broken = text;
+    const size_t at = broken.rfind("<binary>") + 8;
+    broken.insert(at, "#");
+    const ReadResult bad = Read(broken, {"201>129.9"});
+    ASSERT_EQ(bad.problems.size(), 1u);
+    EXPECT_EQ(bad.problems[0].line, 1 + std::count(broken.begin(), broken.begin() + static_cast<long>(at), '\n'));
+    EXPECT_EQ(bad.problems[0].where, "chromatogram \"- SRM SIC Q1=201 Q3=129.9 sample=4 period=1 experiment=1 transition=337\"");
 }
 
 TEST(RawDataMzml, ReportsEachProblemWithWhereAndWhat) {
