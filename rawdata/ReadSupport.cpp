@@ -1,8 +1,9 @@
 // Checks and choices shared by the raw-data readers.
 #include "rawdata/ReadSupport.h"
 
-#include <charconv>
 #include <cmath>
+
+#include "platform/NumberText.h"
 
 namespace RawData {
 
@@ -23,12 +24,6 @@ void ProblemSink::Add(int line, std::string where, std::string message) {
     if (m_count++ < kMaxProblems) m_problems.push_back({m_file, line, std::move(where), std::move(message)});
 }
 
-std::string NumberText(double value) {
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
-}
-
 std::string CheckChromatogram(const std::vector<double>& times, const std::vector<double>& intensities) {
     if (times.size() != intensities.size())
         return "the time array holds " + std::to_string(times.size()) + " values and the intensity array " +
@@ -39,9 +34,9 @@ std::string CheckChromatogram(const std::vector<double>& times, const std::vecto
         if (!std::isfinite(intensities[k])) return "intensity at point " + point + " is not a finite number";
         if (k == 0) continue;
         if (times[k] < times[k - 1])
-            return "time goes backwards at point " + point + " (" + NumberText(times[k]) + " after " +
-                   NumberText(times[k - 1]) + ")";
-        if (times[k] == times[k - 1]) return "time repeats at point " + point + " (" + NumberText(times[k]) + ")";
+            return "time goes backwards at point " + point + " (" + NumberText::Shortest(times[k]) + " after " +
+                   NumberText::Shortest(times[k - 1]) + ")";
+        if (times[k] == times[k - 1]) return "time repeats at point " + point + " (" + NumberText::Shortest(times[k]) + ")";
     }
     return "";
 }
