@@ -8,11 +8,19 @@
 namespace RawData {
 
 std::string Problem::Text() const {
+    // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on `text += ":" + number`.
     std::string text = file;
-    if (line > 0) text += ":" + std::to_string(line);
+    if (line > 0) {
+        text += ':';
+        text += std::to_string(line);
+    }
     text += ": ";
-    if (!where.empty()) text += where + ": ";
-    return text + message;
+    if (!where.empty()) {
+        text += where;
+        text += ": ";
+    }
+    text += message;
+    return text;
 }
 
 ProblemSink::~ProblemSink() {
