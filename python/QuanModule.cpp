@@ -1,0 +1,680 @@
+// The Python module `quan`: the engines and the batch runner for scripts and notebooks.
+//
+// A script reads a batch folder or its pieces (method, peak files), runs location, calibration
+// and quantification, and reads the report field texts; or runs a whole batch as quan-batch
+// does and gets its results as pandas DataFrames. The engines report through status codes and
+// the readers through lists of problems; here both become Python exceptions carrying the same
+// texts the command-line tools print. Every call that may run for long lets go of the
+// interpreter lock, and large numeric results are handed to numpy without a copy: a column
+// built here is moved into the array, and a curve's points are a view of the curve itself.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "quan.h"
+#include "tools/batch/BatchInput.h"
+#include "tools/batch/BatchRun.h"
+#include "tools/batch/BatchTool.h"
+#include "tools/batch/Elements.h"
+#include "tools/batch/ResultsDatabase.h"
+#include "tools/batch/SafeFile.h"
+#include "tools/batch/Writers.h"
+
+namespace py = pybind11;
+using namespace Batch;
+
+namespace {
+
+// --- errors ---------------------------------------------------------------------------------
+
+// quan.Error, and its two kinds: InputError (a file that does not read; `problems` lists every
+// "file:line:column: message") and EngineError (an engine stopped; `status` is its code).
+PyObject* g_error = nullptr;
+PyObject* g_inputError = nullptr;
+PyObject* g_engineError = nullptr;
+
+[[noreturn]] void Raise(PyObject* type, const std::string& message, const char* attribute = nullptr,
+                        py::object value = py::none()) {
+    py::object exception = py::reinterpret_borrow<py::object>(type)(message);
+    if (attribute != nullptr) exception.attr(attribute) = value;
+    PyErr_SetObject(type, exception.ptr());
+    throw py::error_already_set();
+}
+
+[[noreturn]] void RaiseProblems(const std::vector<Problem>& problems, const std::string& summary = "") {
+    std::vector<std::string> texts;
+    std::string message = summary;
+    for (const Problem& problem : problems) {
+        texts.push_back(problem.Text());
+        message += (message.empty() ? "" : "\n") + problem.Text();
+    }
+    Raise(g_inputError, message, "problems", py::cast(texts));
+}
+
+[[noreturn]] void RaiseStatus(const std::string& what, int status, const std::string& meaning) {
+    Raise(g_engineError, what + " stopped with status " + meaning, "status", py::int_(status));
+}
+
+// --- numpy without copies -------------------------------------------------------------------
+
+// Moves `values` into a new numpy array that owns them.
+template <class T>
+py::array_t<T> ToArray(std::vector<T>&& values) {
+    auto* owned = new std::vector<T>(std::move(values));
+    py::capsule release(owned, [](void* p) { delete static_cast<std::vector<T>*>(p); });
+    return py::array_t<T>({owned->size()}, {sizeof(T)}, owned->data(), release);
+}
+
+py::object DataFrame(const std::vector<std::string>& order, py::dict columns) {
+    py::object pandas = py::module_::import("pandas");
+    return pandas.attr("DataFrame")(columns, py::arg("columns") = py::cast(order), py::arg("copy") = false);
+}
+
+// --- report fields by name or number --------------------------------------------------------
+
+int PeakFieldNumber(const py::object& field) {
+    if (py::isinstance<py::int_>(field)) {
+        const int number = field.cast<int>();
+        if (FindPeakField(number) == nullptr) throw py::key_error("no peak field " + std::to_string(number));
+        return number;
+    }
+    const std::string name = py::str(field);
+    for (const PeakFieldInfo& info : PeakFieldList())
+        if (name == info.name) return info.field;
+    throw py::key_error("no peak field named " + name);
+}
+
+// A field's value as a script wants it: the number for number fields, the text otherwise, and
+// None when the field has no value.
+py::object PeakFieldValue(const CPeakData& peak, const PeakFieldInfo& info) {
+    std::string text;
+    double number = 0.0;
+    if (!peak.PeakGetFieldStr(info.field, false, text, number)) return py::none();
+    if (info.form == PeakFieldForm::kNumber && text.empty()) return py::float_(number);
+    return py::str(text);
+}
+
+const std::map<std::string, int>& CurveFieldNumbers() {
+    static const std::map<std::string, int> numbers = {
+#define CURVE_REPORT_FIELD(number, Name, Getter) {#Name, number},
+#include "report/CurveReportFields.def"
+    };
+    return numbers;
+}
+
+const std::map<std::string, int>& SampleFieldNumbers() {
+    static const std::map<std::string, int> numbers = {
+#define SAMPLE_REPORT_FIELD(number, Name, Kind, Getter, Store) {#Name, number},
+#include "report/SampleReportFields.def"
+    };
+    return numbers;
+}
+
+int FieldNumber(const py::object& field, const std::map<std::string, int>& numbers, const char* what) {
+    if (py::isinstance<py::int_>(field)) return field.cast<int>();
+    const std::string name = py::str(field);
+    const auto found = numbers.find(name);
+    if (found == numbers.end()) throw py::key_error(std::string("no ") + what + " field named " + name);
+    return found->second;
+}
+
+py::object TextOrNumber(bool has, const std::string& text, double number) {
+    if (!has) return py::none();
+    if (text.empty()) return py::float_(number);
+    return py::str(text);
+}
+
+// --- method entries as dictionaries ---------------------------------------------------------
+
+py::dict EntryDict(const CMethodData& entry) {
+    py::dict fields;
+#define METHOD_FIELD(type, Name) fields[#Name] = entry.Get##Name();
+#define METHOD_TEXT(Name) fields[#Name] = entry.Get##Name();
+#define METHOD_INDEXED(type, Name, count) \
+    for (int k = 0; k < (count); ++k) fields[(#Name + std::to_string(k)).c_str()] = entry.Get##Name(k);
+#define METHOD_INDEXED_TEXT(Name, count) METHOD_INDEXED(std::string, Name, count)
+#include "platform/MethodRecordFields.def"
+#undef METHOD_FIELD
+#undef METHOD_TEXT
+#undef METHOD_INDEXED
+#undef METHOD_INDEXED_TEXT
+    return fields;
+}
+
+CMethodList ReadMethod(const std::string& path) {
+    CMethodList method;
+    std::vector<Problem> problems;
+    bool ok = false;
+    {
+        py::gil_scoped_release unlocked;
+        ok = ReadMethodFile(path, method, problems);
+    }
+    if (!ok) RaiseProblems(problems);
+    return method;
+}
+
+std::string MethodXml(const CMethodList& method) {
+    Brisk::CXMLBuilderT<256> builder;
+    if (!method.WriteXML(builder)) Raise(g_error, "the method could not be written as XML");
+    return builder.GetText();
+}
+
+// --- the batch ------------------------------------------------------------------------------
+
+// A batch folder as read: its method, its samples with their peaks, its element table.
+struct BatchFolder {
+    BatchInput input;
+};
+
+std::shared_ptr<BatchFolder> ReadBatchFolder(const std::string& folder) {
+    auto batch = std::make_shared<BatchFolder>();
+    std::vector<Problem> problems;
+    bool ok = false;
+    {
+        py::gil_scoped_release unlocked;
+        ok = ReadBatch(folder, batch->input, problems, true);
+    }
+    if (!ok) RaiseProblems(problems);
+    return batch;
+}
+
+// The periodic-table database of a batch with an element table, removed when it goes.
+class PeriodicDatabase {
+public:
+    explicit PeriodicDatabase(const std::string& elementsFile) {
+        if (elementsFile.empty()) return;
+        std::vector<Element> elements;
+        std::string error;
+        if (!ReadElementsFile(elementsFile, elements, error))
+            Raise(g_inputError, error, "problems", py::cast(std::vector<std::string>{error}));
+        const char* folder = std::getenv("TMPDIR");
+        std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/quan-periodic-XXXXXX";
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0) Raise(g_error, elementsFile + ": cannot make a temporary periodic-table database");
+        ::close(fd);
+        m_path = pattern;
+        if (!WritePeriodicDatabase(m_path, elements, error)) Raise(g_error, error);
+    }
+    ~PeriodicDatabase() {
+        if (!m_path.empty()) ::unlink(m_path.c_str());
+    }
+    PeriodicDatabase(const PeriodicDatabase&) = delete;
+    PeriodicDatabase& operator=(const PeriodicDatabase&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+CCalibrationList CalibrateFolder(const BatchFolder& batch, int jobs) {
+    PeriodicDatabase periodic(batch.input.elementsFile);
+    RunOptions run;
+    run.threads = jobs;
+    run.periodicDatabase = periodic.Path();
+    CCalibrationList curves;
+    std::vector<Problem> problems;
+    bool ok = false;
+    {
+        py::gil_scoped_release unlocked;
+        ok = CalibrateBatch(batch.input, run, curves, problems);
+    }
+    if (!ok) RaiseProblems(problems);
+    return curves;
+}
+
+// What run_batch returns.
+struct BatchRun {
+    py::object results, samples;
+    CCalibrationList curves;
+    py::dict status;
+    int exitStatus = 0;
+    std::vector<std::string> messages;
+};
+
+py::object ResultsFrame(const BatchResults& results) {
+    const size_t n = results.rows.size();
+    std::vector<double> foundRT(n), area(n), response(n), conc(n), lod(n), loq(n), sn(n), ionRatio(n);
+    std::vector<int32_t> entry(n);
+    std::vector<bool> found(n);
+    py::list sample, type, compound, units, flags, verdict;
+    const double kNone = std::nan("");
+    for (size_t i = 0; i < n; ++i) {
+        const ResultRow& row = results.rows[i];
+        const SampleResult& from = results.samples[row.sample];
+        sample.append(from.id);
+        type.append(from.type);
+        compound.append(row.compound);
+        entry[i] = row.entry;
+        found[i] = row.found;
+        foundRT[i] = row.found ? row.foundRT : kNone;
+        area[i] = row.found ? row.area : kNone;
+        response[i] = row.found ? row.response : kNone;
+        conc[i] = row.validConc ? row.conc : kNone;
+        units.append(row.units);
+        lod[i] = row.lod;
+        loq[i] = row.loq;
+        sn[i] = row.signalToNoise;
+        ionRatio[i] = row.ionRatio;
+        flags.append(row.flagsText);
+        verdict.append(row.Verdict());
+    }
+    py::dict columns;
+    columns["Sample"] = sample;
+    columns["Type"] = type;
+    columns["Entry"] = ToArray(std::move(entry));
+    columns["Compound"] = compound;
+    columns["Found"] = py::array_t<bool>(py::cast(found));
+    columns["FoundRT"] = ToArray(std::move(foundRT));
+    columns["Area"] = ToArray(std::move(area));
+    columns["Response"] = ToArray(std::move(response));
+    columns["Concentration"] = ToArray(std::move(conc));
+    columns["Units"] = units;
+    columns["LOD"] = ToArray(std::move(lod));
+    columns["LOQ"] = ToArray(std::move(loq));
+    columns["S/N"] = ToArray(std::move(sn));
+    columns["IonRatio"] = ToArray(std::move(ionRatio));
+    columns["Flags"] = flags;
+    columns["Result"] = verdict;
+    return DataFrame({"Sample", "Type", "Entry", "Compound", "Found", "FoundRT", "Area", "Response", "Concentration",
+                      "Units", "LOD", "LOQ", "S/N", "IonRatio", "Flags", "Result"},
+                     columns);
+}
+
+std::string SampleStatusText(const SampleResult& sample) {
+    if (sample.locateStatus >= kLocateFirstFatal) return "location " + LocateStatusText(sample.locateStatus);
+    if (sample.quantifyStatus != 0) return "quantification " + QuantifyStatusText(sample.quantifyStatus);
+    return "ok";
+}
+
+// Runs a batch folder as quan-batch does: everything read and checked first (InputError, and
+// nothing written, when anything is wrong), calibration from the standards or stored curves,
+// every sample located and quantified on `jobs` threads, and the outputs written to `out` when
+// given (all or nothing, as the tool writes them).
+std::unique_ptr<BatchRun> RunBatch(const std::string& folder, std::optional<std::string> out, int jobs,
+                                   std::optional<std::string> curvesFile) {
+    if (jobs < 1 || jobs > 256) throw py::value_error("jobs takes a number of threads from 1 to 256");
+    BatchInput input;
+    std::vector<Problem> problems;
+    CCalibrationList curves;
+    {
+        py::gil_scoped_release unlocked;
+        ReadBatch(folder, input, problems, false);
+        if (curvesFile && problems.empty()) {
+            std::string error;
+            if (!ReadCurvesFromDatabase(*curvesFile, input.method, curves, error))
+                problems.push_back({*curvesFile, 0, 0, error});
+        }
+    }
+    if (!problems.empty()) RaiseProblems(problems, "nothing was run; " + std::to_string(problems.size()) +
+                                                       (problems.size() == 1 ? " problem:" : " problems:"));
+    PeriodicDatabase periodic(input.elementsFile);
+    RunOptions run;
+    run.threads = jobs;
+    run.periodicDatabase = periodic.Path();
+
+    auto outcome = std::make_unique<BatchRun>();
+    BatchResults results;
+    std::string error;
+    enum { kRan, kCalibrationFailed, kWriteFailed, kRunFailed } result = kRan;
+    {
+        py::gil_scoped_release unlocked;
+        if (!curvesFile && !CalibrateBatch(input, run, curves, problems)) {
+            result = kCalibrationFailed;
+        } else {
+            results.methodFile = folder + "/method.xml";
+            results.curves = DescribeCurves(input.method, curves);
+            OutputWriter writer;
+            if (out && !writer.Begin(*out, results, error)) {
+                result = kWriteFailed;
+            } else {
+                // The rows are kept for the DataFrame, and written as they come when asked.
+                run.onSample = [&](const SampleResult&, std::vector<ResultRow>& rows, std::string& sinkError) {
+                    if (out && !writer.AddSample(results, rows, sinkError)) return false;
+                    for (ResultRow& row : rows) results.rows.push_back(std::move(row));
+                    return true;
+                };
+                if (!QuantifyBatch(input, curves, run, results, problems)) result = kRunFailed;
+                else if (out && !writer.Finish(results, error)) result = kWriteFailed;
+            }
+        }
+    }
+    if (result == kCalibrationFailed) RaiseProblems(problems, "calibration failed; nothing was written:");
+    if (result == kWriteFailed) Raise(g_error, error + (out ? "; the earlier results in " + *out + " are kept" : ""));
+    if (result == kRunFailed) RaiseProblems(problems, "the batch could not be run:");
+
+    for (const Problem& problem : problems) outcome->messages.push_back(problem.Text());
+    outcome->exitStatus = problems.empty() ? kExitOK : kExitEngineStatus;
+    for (const CurveResult& curve : results.curves) outcome->curves.Add(curve.curve);
+    outcome->results = ResultsFrame(results);
+    py::list id, type, description, peakFile, status;
+    std::vector<int32_t> locateStatus, quantifyStatus;
+    for (const SampleResult& sample : results.samples) {
+        id.append(sample.id);
+        type.append(sample.type);
+        description.append(sample.description);
+        peakFile.append(sample.peakFile);
+        locateStatus.push_back(sample.locateStatus);
+        quantifyStatus.push_back(sample.quantifyStatus);
+        status.append(SampleStatusText(sample));
+        outcome->status[py::str(sample.id)] = SampleStatusText(sample);
+    }
+    py::dict columns;
+    columns["Sample"] = id;
+    columns["Type"] = type;
+    columns["Description"] = description;
+    columns["PeakFile"] = peakFile;
+    columns["LocateStatus"] = ToArray(std::move(locateStatus));
+    columns["QuantifyStatus"] = ToArray(std::move(quantifyStatus));
+    columns["Status"] = status;
+    outcome->samples = DataFrame(
+        {"Sample", "Type", "Description", "PeakFile", "LocateStatus", "QuantifyStatus", "Status"}, columns);
+    return outcome;
+}
+
+// --- peaks ----------------------------------------------------------------------------------
+
+CPeakList ReadPeaks(const std::string& path) {
+    CPeakList peaks;
+    std::vector<Problem> problems;
+    bool ok = false;
+    {
+        py::gil_scoped_release unlocked;
+        ok = ReadPeakFile(path, peaks, problems);
+    }
+    if (!ok) RaiseProblems(problems);
+    return peaks;
+}
+
+// Every report field of every peak, one row per peak: number fields as float columns (NaN
+// where a peak has no value), the others as text (None where it has none).
+py::object PeakFrame(const CPeakList& peaks) {
+    const int n = peaks.GetSize();
+    std::vector<std::string> order;
+    py::dict columns;
+    for (const PeakFieldInfo& info : PeakFieldList()) {
+        if (info.form == PeakFieldForm::kNoSource) continue;
+        order.push_back(info.name);
+        if (info.form == PeakFieldForm::kNumber) {
+            std::vector<double> values(n, std::nan(""));
+            for (int i = 0; i < n; ++i) {
+                const CPeakData* peak = peaks.GetEntry(i);
+                std::string text;
+                double number = 0.0;
+                if (peak != nullptr && peak->PeakGetFieldStr(info.field, false, text, number) && text.empty())
+                    values[i] = number;
+            }
+            columns[info.name] = ToArray(std::move(values));
+        } else {
+            py::list values;
+            for (int i = 0; i < n; ++i) {
+                const CPeakData* peak = peaks.GetEntry(i);
+                values.append(peak != nullptr ? PeakFieldValue(*peak, info) : py::none());
+            }
+            columns[info.name] = values;
+        }
+    }
+    return DataFrame(order, columns);
+}
+
+const CPeakData& PeakAt(const CPeakList& peaks, int index) {
+    if (index < 0) index += peaks.GetSize();
+    const CPeakData* peak = index >= 0 && index < peaks.GetSize() ? peaks.GetEntry(index) : nullptr;
+    if (peak == nullptr) throw py::index_error("no peak " + std::to_string(index));
+    return *peak;
+}
+
+const CCalibrationData& CurveAt(const CCalibrationList& curves, const py::object& key) {
+    if (py::isinstance<py::int_>(key)) {
+        int index = key.cast<int>();
+        if (index < 0) index += curves.GetSize();
+        const CCalibrationData* curve = index >= 0 && index < curves.GetSize() ? curves.GetEntry(index) : nullptr;
+        if (curve == nullptr) throw py::index_error("no curve " + std::to_string(index));
+        return *curve;
+    }
+    const std::string name = py::str(key);
+    for (int i = 0; i < curves.GetSize(); ++i)
+        if (const CCalibrationData* curve = curves.GetEntry(i); curve != nullptr && curve->GetName() == name) return *curve;
+    throw py::key_error("no curve for " + name);
+}
+
+// A curve's calibration points as a structured array that views the curve's own storage.
+py::array CurvePoints(py::object self) {
+    CCalibrationData& curve = self.cast<CCalibrationData&>();
+    const int count = std::max(0, std::min(curve.GetNumCaliPts(), curve.GetNumCaliPointSlots()));
+    py::list names, formats, offsets;
+    for (auto [name, format, offset] : {std::tuple{"Weight", "<f8", 0}, {"Conc", "<f8", 8}, {"Resp", "<f8", 16},
+                                        {"Flags", "<u2", 24}}) {
+        names.append(name);
+        formats.append(format);
+        offsets.append(offset);
+    }
+    py::dict spec;
+    spec["names"] = names;
+    spec["formats"] = formats;
+    spec["offsets"] = offsets;
+    spec["itemsize"] = sizeof(tag_CALI_POINT);
+    py::dtype type = py::dtype::from_args(spec);
+    if (count == 0) return py::array(type, {0}, {sizeof(tag_CALI_POINT)});
+    return py::array(type, {count}, {sizeof(tag_CALI_POINT)}, &curve.GetCaliPoint(0), self);
+}
+
+py::list Coefficients(const CCalibrationData& curve) {
+    py::list values;
+    for (int i = 0; i < curve.GetNumCC(); ++i) values.append(curve.GetCC(i));
+    return values;
+}
+
+CQuanSampleData SampleOrDefault(const std::optional<CQuanSampleData>& sample) {
+    return sample ? *sample : CQuanSampleData();
+}
+
+}  // namespace
+
+PYBIND11_MODULE(quan, m) {
+    m.doc() = "The quantification engine: batches, methods, peaks, location, calibration, quantification.";
+
+    g_error = PyErr_NewExceptionWithDoc("quan.Error", "A quan operation failed; the message says why.",
+                                        PyExc_RuntimeError, nullptr);
+    g_inputError = PyErr_NewExceptionWithDoc(
+        "quan.InputError", "Input that does not read; `problems` lists each as file:line:column: message.",
+        g_error, nullptr);
+    g_engineError = PyErr_NewExceptionWithDoc("quan.EngineError", "An engine stopped; `status` is its code.",
+                                              g_error, nullptr);
+    m.attr("Error") = py::handle(g_error);
+    m.attr("InputError") = py::handle(g_inputError);
+    m.attr("EngineError") = py::handle(g_engineError);
+
+    // --- method ---
+    py::class_<CMethodList>(m, "Method", "A method: one entry per compound, in method order.")
+        .def(py::init<>())
+        .def_static("read", &ReadMethod, py::arg("path"), "Reads a method XML file.")
+        .def_static(
+            "from_xml",
+            [](const std::string& text) {
+                CMethodList method;
+                if (!method.ReadXML(text)) Raise(g_inputError, "not a readable method document", "problems",
+                                                 py::cast(std::vector<std::string>{"not a readable method document"}));
+                return method;
+            },
+            py::arg("text"))
+        .def("to_xml", &MethodXml)
+        .def(
+            "write",
+            [](const CMethodList& method, const std::string& path) {
+                std::string error;
+                if (!WriteFileSafely(path, MethodXml(method), error)) Raise(g_error, error);
+            },
+            py::arg("path"), "Writes the method XML; an earlier file is replaced only when the new one is complete.")
+        .def("__len__", &CMethodList::GetSize)
+        .def(
+            "__getitem__",
+            [](const CMethodList& method, int index) {
+                if (index < 0) index += method.GetSize();
+                if (index < 0 || index >= method.GetSize() || method.GetEntry(index) == nullptr)
+                    throw py::index_error("no method entry " + std::to_string(index));
+                return EntryDict(*method.GetEntry(index));
+            },
+            "The entry's settings by name (a copy).")
+        .def_property_readonly("names", [](const CMethodList& method) {
+            std::vector<std::string> names;
+            for (int i = 0; i < method.GetSize(); ++i)
+                names.push_back(method.GetEntry(i) ? method.GetEntry(i)->GetName() : std::string());
+            return names;
+        });
+    m.def("read_method", &ReadMethod, py::arg("path"), "Reads a method XML file into a Method.");
+
+    // --- peaks ---
+    py::class_<CPeakList>(m, "PeakList", "A sample's integrated peaks; location and quantification fill them in.")
+        .def(py::init<>())
+        .def(py::init<const CPeakList&>(), "A copy.")
+        .def_static("read", &ReadPeaks, py::arg("path"), "Reads a peak CSV file (columns named after the peak fields).")
+        .def("__len__", &CPeakList::GetSize)
+        .def(
+            "field",
+            [](const CPeakList& peaks, int index, const py::object& field) {
+                const PeakFieldInfo* info = FindPeakField(PeakFieldNumber(field));
+                return PeakFieldValue(PeakAt(peaks, index), *info);
+            },
+            py::arg("index"), py::arg("field"), "One report field of one peak, by name or number.")
+        .def("to_frame", &PeakFrame, "Every report field of every peak as a DataFrame.");
+    m.def("read_peaks", &ReadPeaks, py::arg("path"));
+
+    // --- samples ---
+    py::class_<CQuanSampleData>(m, "SampleData", "A sample's record: type, level concentrations, amounts, factors.")
+        .def(py::init<>())
+        .def_property_readonly("id", &CQuanSampleData::GetSampleID)
+        .def_property_readonly("type", &CQuanSampleData::GetSampleTypeString)
+        .def_property_readonly("description", &CQuanSampleData::GetDescription)
+        .def(
+            "field",
+            [](const CQuanSampleData& sample, const py::object& field, int index) {
+                std::string text;
+                double number = 0.0;
+                const int number_ = FieldNumber(field, SampleFieldNumbers(), "sample");
+                const bool has = sample.SampleGetFieldStr(static_cast<CQuanSampleData::SampleDataFields>(number_),
+                                                          false, text, index, number, nullptr);
+                return TextOrNumber(has, text, number);
+            },
+            py::arg("field"), py::arg("index") = 0, "One report field of the sample, by name or number.");
+
+    py::class_<SampleInput>(m, "Sample", "One injection of a batch: its row of batch.csv and its peaks.")
+        .def_readonly("id", &SampleInput::id)
+        .def_readonly("peak_file", &SampleInput::peakFile)
+        .def_readonly("type_number", &SampleInput::type)
+        .def_property_readonly("type", [](const SampleInput& s) { return CSampleRecord::TypeText(s.type); })
+        .def_readonly("data", &SampleInput::sample, py::return_value_policy::reference_internal)
+        .def_readonly("peaks", &SampleInput::peaks, py::return_value_policy::reference_internal)
+        .def_readonly("excluded", &SampleInput::excluded);
+
+    py::class_<BatchFolder, std::shared_ptr<BatchFolder>>(m, "Batch", "A batch folder as read and checked.")
+        .def_property_readonly("folder", [](const BatchFolder& b) { return b.input.folder; })
+        .def_property_readonly("method", [](BatchFolder& b) -> CMethodList& { return b.input.method; },
+                               py::return_value_policy::reference_internal)
+        .def_property_readonly("samples", [](py::object self) {
+            BatchFolder& batch = self.cast<BatchFolder&>();
+            py::list samples;
+            for (auto& sample : batch.input.samples)
+                samples.append(py::cast(*sample, py::return_value_policy::reference_internal, self));
+            return samples;
+        })
+        .def("__len__", [](const BatchFolder& b) { return b.input.samples.size(); });
+    m.def("read_batch", &ReadBatchFolder, py::arg("folder"),
+          "Reads and checks a batch folder (method.xml, batch.csv, the peak files, elements.csv).");
+
+    // --- curves ---
+    py::class_<CCalibrationData>(m, "Curve", "A compound's calibration curve.")
+        .def_property_readonly("name", &CCalibrationData::GetName)
+        .def_property_readonly("description", &CCalibrationData::GetDescription)
+        .def_property_readonly("valid", [](const CCalibrationData& c) { return c.GetCurveValid() != 0; })
+        .def_property_readonly("coefficients", &Coefficients, "c0, c1, ...: the coefficient of x^i is c[i].")
+        .def_property_readonly("r2", &CCalibrationData::GetCoeffOfDet)
+        .def_property_readonly("points", &CurvePoints,
+                               "The calibration points (Weight, Conc, Resp, Flags; Flags & 1 = excluded), "
+                               "a view of the curve's own storage.")
+        .def(
+            "field",
+            [](const CCalibrationData& curve, const py::object& field) {
+                std::string text;
+                double number = 0.0;
+                const int number_ = FieldNumber(field, CurveFieldNumbers(), "curve");
+                const bool has =
+                    curve.GetFieldStr(static_cast<CCalibrationData::CalibrationDataFields>(number_), false, text, number);
+                return TextOrNumber(has, text, number);
+            },
+            py::arg("field"), "One report field of the curve, by name or number.");
+
+    py::class_<CCalibrationList>(m, "Curves", "The calibration curves of a method, one per entry, in method order.")
+        .def("__len__", &CCalibrationList::GetSize)
+        .def("__getitem__", &CurveAt, py::arg("key"), py::return_value_policy::reference_internal,
+             "A curve by position or by compound name.")
+        .def_property_readonly("names", [](const CCalibrationList& curves) {
+            std::vector<std::string> names;
+            for (int i = 0; i < curves.GetSize(); ++i)
+                names.push_back(curves.GetEntry(i) ? curves.GetEntry(i)->GetName() : std::string());
+            return names;
+        });
+
+    // --- the engines ---
+    m.def(
+        "locate",
+        [](CMethodList& method, CPeakList& peaks, const std::optional<CQuanSampleData>& sample,
+           const std::string& periodicDatabase) {
+            CSampleRecord record = SampleOrDefault(sample).GetRecord();
+            int status = 0;
+            {
+                py::gil_scoped_release unlocked;
+                CQuanLocate engine;
+                status = engine.QuanDoLocation(method, peaks, record, periodicDatabase);
+            }
+            if (status >= kLocateFirstFatal) RaiseStatus("location", status, LocateStatusText(status));
+            return status;
+        },
+        py::arg("method"), py::arg("peaks"), py::arg("sample") = py::none(), py::arg("periodic_database") = "",
+        "Locates every method entry among the peaks, in place: peaks get their entry, role, responses and "
+        "flags, and the method its found retention times. Returns the status (0, or a code that did not "
+        "stop the run); raises EngineError when location stopped.");
+    m.def("calibrate", &CalibrateFolder, py::arg("batch"), py::arg("jobs") = 1,
+          "Locates the batch's standards and fits one curve per method entry from their main peaks.");
+    m.def(
+        "quantify",
+        [](CCalibrationList& curves, CMethodList& method, CPeakList& peaks, const std::optional<CQuanSampleData>& sample,
+           const std::string& periodicDatabase) {
+            if (curves.GetSize() != method.GetSize())
+                RaiseStatus("quantification", kQuantifyListsUnequal, QuantifyStatusText(kQuantifyListsUnequal));
+            int status = 0;
+            {
+                py::gil_scoped_release unlocked;
+                CQuanQuantify engine;
+                engine.SetCurrentSample(SampleOrDefault(sample));
+                status = engine.DoQuantify(&curves, &method, &peaks, periodicDatabase);
+            }
+            if (status != kQuantifyOK) RaiseStatus("quantification", status, QuantifyStatusText(status));
+        },
+        py::arg("curves"), py::arg("method"), py::arg("peaks"), py::arg("sample") = py::none(),
+        py::arg("periodic_database") = "",
+        "Quantifies located peaks in place against the curves (one per method entry, as calibrate gives).");
+
+    // --- a whole batch ---
+    py::class_<BatchRun>(m, "BatchRun", "The results of run_batch.")
+        .def_readonly("results", &BatchRun::results, "One row per sample and compound (the columns of results.csv).")
+        .def_readonly("samples", &BatchRun::samples, "One row per sample with its engine statuses.")
+        .def_readonly("status", &BatchRun::status, "Sample ID to 'ok' or what stopped its run.")
+        .def_readonly("exit_status", &BatchRun::exitStatus, "quan-batch's exit status for this run (0 or 1).")
+        .def_readonly("messages", &BatchRun::messages, "What quan-batch would print about samples whose run stopped.")
+        .def_readonly("curves", &BatchRun::curves, py::return_value_policy::reference_internal,
+                      "The fitted curves, in method order.");
+    m.def("run_batch", &RunBatch, py::arg("folder"), py::arg("out") = py::none(), py::arg("jobs") = 1,
+          py::arg("curves") = py::none(),
+          "Runs a batch folder as quan-batch does and returns its results. `out`: write the outputs there too; "
+          "`curves`: reuse the curves of an earlier results.sqlite instead of calibrating.");
+    m.attr("__version__") = QUAN_VERSION;
+}

@@ -1,0 +1,129 @@
+# The Python module on the bundled example batch: a whole run against the batch's stated true
+# concentrations, the pieces a script chains (read, locate, calibrate, quantify, field texts)
+# giving what the whole run gives, and bad input turned into exceptions with the tool's texts.
+import os
+import shutil
+import subprocess
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import quan
+
+SOURCE = os.environ.get("QUAN_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
+EXAMPLE = os.path.join(SOURCE, "examples", "batch")
+LEVELS = [1.0, 2.0, 5.0, 10.0, 20.0, 50.0]  # ConcA of STD-01..06 in batch.csv
+
+
+@pytest.fixture(scope="module")
+def run():
+    return quan.run_batch(EXAMPLE, jobs=2)
+
+
+def test_run_batch_recovers_the_true_concentrations(run, tmp_path):
+    truth = pd.read_csv(os.path.join(EXAMPLE, "truth.csv"), keep_default_na=False)
+    results = run.results.set_index(["Sample", "Compound"])
+    assert len(results) == 13 * 17 and run.exit_status == 0
+    checked = 0
+    for row in truth.itertuples():
+        result = results.loc[(row.SampleID, row.Compound)]
+        if row.ExpectedFlag == "ion ratio":
+            assert "IRWinFlag" in result.Result
+        elif row.ExpectedFlag == "above range":
+            assert "MaxConcFlag" in result.Result
+        else:
+            assert result.Result == "pass" and result.Units == "ng/mL"
+            assert result.Concentration == pytest.approx(row.TrueConc, rel=0.02)
+            checked += 1
+    assert checked > 100
+    blank = results.loc["BLANK-01"].loc[["Atrazine", "Lindane"]]
+    assert not blank.Found.any() and blank.Concentration.isna().all()
+
+    assert list(run.samples.Sample[:6]) == [f"STD-0{i}" for i in range(1, 7)]
+    assert set(run.status.values()) == {"ok"} and len(run.status) == 13
+    # A curve per method entry; an analyte's points are its six standards at their levels, and a
+    # view of the curve rather than a copy.
+    assert len(run.curves) == 17
+    atrazine = run.curves["Atrazine"]
+    assert atrazine.valid and "Atrazine" in atrazine.description
+    assert sorted(atrazine.points["Conc"]) == LEVELS
+    assert not atrazine.points.flags.owndata
+    with pytest.raises(KeyError):
+        run.curves["no such compound"]
+
+    # The same run with its outputs written, on one thread: the same numbers as results.csv.
+    again = quan.run_batch(EXAMPLE, out=str(tmp_path / "out"), jobs=1)
+    written = pd.read_csv(tmp_path / "out" / "results.csv")
+    assert np.allclose(written.Concentration, again.results.Concentration, equal_nan=True)
+    assert again.results.Concentration.equals(run.results.Concentration)
+
+
+def test_pieces_give_what_the_whole_run_gives(run, tmp_path):
+    batch = quan.read_batch(EXAMPLE)
+    curves = quan.calibrate(batch, jobs=2)
+    assert curves.names == run.curves.names
+    assert curves["Atrazine"].coefficients == pytest.approx(run.curves["Atrazine"].coefficients)
+
+    sample = next(s for s in batch.samples if s.id == "SAMPLE-02")
+    method, peaks = quan.Method.from_xml(batch.method.to_xml()), quan.PeakList(sample.peaks)
+    assert quan.locate(method, peaks, sample.data) == 0
+    quan.quantify(curves, method, peaks, sample.data)
+    table = peaks.to_frame()
+    main = table[(table.MDBEntry == method.names.index("Endosulfan I") + 1) & (table.MDBEntryPeak == 0)]
+    assert main.AnalConc.iloc[0] == pytest.approx(9.5, rel=0.02)
+    index = int(main.index[0])
+    assert peaks.field(index, "AnalConc") == main.AnalConc.iloc[0]
+    assert len(sample.peaks) == len(peaks) and sample.peaks.field(index, "MDBEntry") == 0  # a copy was located
+
+    assert sample.data.field("Description") == "soil extract" and sample.type == "Analyte"
+    assert curves["Atrazine"].field("CoeffOfDet") == pytest.approx(curves["Atrazine"].r2) and curves["Atrazine"].r2 > 0.99
+    with pytest.raises(KeyError):
+        peaks.field(0, "NoSuchField")
+    with pytest.raises(IndexError):
+        peaks.field(len(peaks), "Area")
+
+    # The method survives its XML form, through a file too.
+    path = str(tmp_path / "method.xml")
+    batch.method.write(path)
+    copy = quan.read_method(path)
+    assert [copy[i] for i in range(len(copy))] == [batch.method[i] for i in range(len(batch.method))]
+
+    # Location on no peaks stops with its status; lists of different size are refused.
+    with pytest.raises(quan.EngineError) as stopped:
+        quan.locate(method, quan.PeakList())
+    assert stopped.value.status == 15
+    with pytest.raises(quan.EngineError) as unequal:
+        quan.quantify(curves, quan.Method(), peaks)
+    assert unequal.value.status == 5
+
+
+def test_bad_input_raises_with_the_tools_messages(tmp_path):
+    folder = tmp_path / "batch"
+    shutil.copytree(EXAMPLE, folder)
+    lines = (folder / "batch.csv").read_text().splitlines()
+    lines[2] = lines[2].replace(",Standard,2,", ",Standard,two,")
+    lines[3] = lines[3].replace("peaks/STD-03.csv", "peaks/missing.csv")
+    (folder / "batch.csv").write_text("\n".join(lines) + "\n")
+    with pytest.raises(quan.InputError) as bad:
+        quan.run_batch(str(folder), out=str(tmp_path / "out"))
+    assert len(bad.value.problems) == 2 and all(p.startswith(str(folder)) for p in bad.value.problems)
+    assert not (tmp_path / "out").exists()
+    tool = os.environ.get("QUAN_BATCH_BINARY")
+    if tool:
+        printed = subprocess.run([tool, "--out", str(tmp_path / "out"), str(folder)], capture_output=True, text=True)
+        assert printed.returncode == 2
+        assert ["quan-batch: " + p for p in bad.value.problems] == printed.stderr.splitlines()[:-1]
+
+    with pytest.raises(quan.InputError):
+        quan.read_batch(str(folder))
+    (folder / "method.xml").write_text("<METHODLIST><METHODENTRY")
+    with pytest.raises(quan.InputError):
+        quan.read_method(str(folder / "method.xml"))
+    with pytest.raises(quan.InputError):
+        quan.Method.from_xml("not xml")
+    with pytest.raises(quan.InputError):
+        quan.read_peaks(str(folder / "peaks" / "missing.csv"))
+    with pytest.raises(ValueError):
+        quan.run_batch(EXAMPLE, jobs=0)
+    assert issubclass(quan.InputError, quan.Error) and issubclass(quan.EngineError, RuntimeError)
