@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -150,6 +151,89 @@ py::dict EntryDict(const CMethodData& entry) {
     return fields;
 }
 
+// Setting fields by name from Python values: one setter per field of the record's table, and
+// a TypeError naming the field for a value of the wrong kind. Indexed fields are named with
+// their index, as the method XML names them (TargetTrace0).
+template <class Record>
+using FieldSetters = std::map<std::string, std::function<void(Record&, py::handle)>>;
+
+template <class Record>
+void SetFields(Record& record, const FieldSetters<Record>& setters, const py::dict& fields, const char* what) {
+    for (auto [key, value] : fields) {
+        const std::string name = py::str(key);
+        const auto setter = setters.find(name);
+        if (setter == setters.end()) throw py::key_error(std::string("no ") + what + " field named " + name);
+        try {
+            setter->second(record, value);
+        } catch (const py::cast_error&) {
+            throw py::type_error(std::string(what) + " field " + name + " cannot take " +
+                                 std::string(py::str(py::type::of(value).attr("__name__"))));
+        }
+    }
+}
+
+const FieldSetters<CMethodData>& MethodSetters() {
+    static const FieldSetters<CMethodData> setters = [] {
+        FieldSetters<CMethodData> table;
+#define METHOD_FIELD(type, Name) table[#Name] = [](CMethodData& e, py::handle v) { e.Set##Name(v.cast<type>()); };
+#define METHOD_TEXT(Name) METHOD_FIELD(std::string, Name)
+#define METHOD_INDEXED(type, Name, count)                                                   \
+    for (int k = 0; k < (count); ++k)                                                       \
+        table[#Name + std::to_string(k)] = [k](CMethodData& e, py::handle v) { e.Set##Name(k, v.cast<type>()); };
+#define METHOD_INDEXED_TEXT(Name, count) METHOD_INDEXED(std::string, Name, count)
+#include "platform/MethodRecordFields.def"
+#undef METHOD_FIELD
+#undef METHOD_TEXT
+#undef METHOD_INDEXED
+#undef METHOD_INDEXED_TEXT
+        return table;
+    }();
+    return setters;
+}
+
+// A sample from batch.csv's columns: SampleID, Description, ConcA to ConcT and the amounts and
+// factors, which are neutral (1) when not given, as in batch.csv.
+CQuanSampleData MakeSample(const std::string& type, const py::kwargs& columns) {
+    CQuanSampleData sample;
+    int typeNumber = 0;
+    if (!CSampleRecord::TypeFromText(type, typeNumber)) throw py::value_error("no sample type " + type);
+    sample.SetSampleType(typeNumber);
+    static const std::map<std::string, void (CQuanSampleData::*)(double)> factors = {
+        {"InjectionVolume", &CQuanSampleData::SetInjectionVolume},
+        {"InitialAmount", &CQuanSampleData::SetInitialAmount},
+        {"ExtractVolume", &CQuanSampleData::SetExtractVolume},
+        {"ExtractDilutionFactor", &CQuanSampleData::SetExtractDilutionFactor},
+        {"UserDilutionFactor", &CQuanSampleData::SetUserDilutionFactor},
+        {"StockDilutionFactor", &CQuanSampleData::SetStockDilutionFactor},
+    };
+    for (const auto& [name, set] : factors) {
+        const double value = columns.contains(name) ? columns[name.c_str()].cast<double>() : 1.0;
+        if (!(value > 0.0) || !std::isfinite(value)) throw py::value_error(name + " must be a positive number");
+        (sample.*set)(value);
+    }
+    for (auto [key, value] : columns) {
+        const std::string name = py::str(key);
+        if (factors.count(name) > 0) continue;
+        if (name == "SampleID") {
+            sample.SetSampleID(value.cast<std::string>().c_str());
+        } else if (name == "Description") {
+            sample.SetDescription(value.cast<std::string>());
+        } else if (name.size() == 5 && name.compare(0, 4, "Conc") == 0 && name[4] >= 'A' && name[4] <= 'T') {
+            sample.SetStdConc(name[4] - 'A', value.cast<double>());
+        } else {
+            throw py::key_error("no batch column " + name + " for a sample");
+        }
+    }
+    return sample;
+}
+
+CMethodData& EntryAt(const CMethodList& method, int index) {
+    if (index < 0) index += method.GetSize();
+    CMethodData* entry = index >= 0 && index < method.GetSize() ? method.GetEntry(index) : nullptr;
+    if (entry == nullptr) throw py::index_error("no method entry " + std::to_string(index));
+    return *entry;
+}
+
 CMethodList ReadMethod(const std::string& path) {
     CMethodList method;
     std::vector<Problem> problems;
@@ -215,8 +299,9 @@ private:
     std::string m_path;
 };
 
-CCalibrationList CalibrateFolder(const BatchFolder& batch, int jobs) {
-    PeriodicDatabase periodic(batch.input.elementsFile);
+CCalibrationList CalibrateInput(const BatchInput& input, int jobs) {
+    if (jobs < 1 || jobs > 256) throw py::value_error("jobs takes a number of threads from 1 to 256");
+    PeriodicDatabase periodic(input.elementsFile);
     RunOptions run;
     run.threads = jobs;
     run.periodicDatabase = periodic.Path();
@@ -225,10 +310,34 @@ CCalibrationList CalibrateFolder(const BatchFolder& batch, int jobs) {
     bool ok = false;
     {
         py::gil_scoped_release unlocked;
-        ok = CalibrateBatch(batch.input, run, curves, problems);
+        ok = CalibrateBatch(input, run, curves, problems);
     }
     if (!ok) RaiseProblems(problems);
     return curves;
+}
+
+CCalibrationList CalibrateFolder(const BatchFolder& batch, int jobs) { return CalibrateInput(batch.input, jobs); }
+
+// Calibration from standards a script holds: (sample, peaks) pairs, each sample a standard.
+CCalibrationList CalibrateStandards(const CMethodList& method, const std::vector<py::tuple>& standards,
+                                    const std::string& elementsFile, int jobs) {
+    BatchInput input;
+    input.method = method;
+    input.elementsFile = elementsFile;
+    for (const py::tuple& standard : standards) {
+        if (standard.size() != 2) throw py::value_error("each standard is a (SampleData, PeakList) pair");
+        auto sample = std::make_unique<SampleInput>();
+        sample->sample = standard[0].cast<const CQuanSampleData&>();
+        sample->peaks = standard[1].cast<const CPeakList&>();
+        sample->id = sample->sample.GetSampleID();
+        if (sample->id.empty()) sample->id = "standard " + std::to_string(input.samples.size() + 1);
+        sample->sample.GetRecord().GetType(sample->type);
+        if (sample->type != CQuanSampleData::kStandard)
+            throw py::value_error(sample->id + " is not a standard (its type is " + CSampleRecord::TypeText(sample->type) + ")");
+        if (sample->peaks.GetSize() == 0) throw py::value_error(sample->id + " has no peaks");
+        input.samples.push_back(std::move(sample));
+    }
+    return CalibrateInput(input, jobs);
 }
 
 // What run_batch returns.
@@ -516,14 +625,22 @@ PYBIND11_MODULE(quan, m) {
             py::arg("path"), "Writes the method XML; an earlier file is replaced only when the new one is complete.")
         .def("__len__", &CMethodList::GetSize)
         .def(
-            "__getitem__",
-            [](const CMethodList& method, int index) {
-                if (index < 0) index += method.GetSize();
-                if (index < 0 || index >= method.GetSize() || method.GetEntry(index) == nullptr)
-                    throw py::index_error("no method entry " + std::to_string(index));
-                return EntryDict(*method.GetEntry(index));
+            "__getitem__", [](const CMethodList& method, int index) { return EntryDict(EntryAt(method, index)); },
+            "The entry's settings by name (a copy; change them with set).")
+        .def(
+            "set",
+            [](CMethodList& method, int index, const py::kwargs& fields) {
+                SetFields(EntryAt(method, index), MethodSetters(), fields, "method");
             },
-            "The entry's settings by name (a copy).")
+            py::arg("index"), "Changes settings of an entry: method.set(0, PredRT=5.2, QuanTrace=\"304.2\").")
+        .def(
+            "append",
+            [](CMethodList& method, const py::kwargs& fields) {
+                CMethodData entry;
+                SetFields(entry, MethodSetters(), fields, "method");
+                method.Add(entry);
+            },
+            "Appends an entry with the given settings (the others at their defaults).")
         .def_property_readonly("names", [](const CMethodList& method) {
             std::vector<std::string> names;
             for (int i = 0; i < method.GetSize(); ++i)
@@ -550,7 +667,10 @@ PYBIND11_MODULE(quan, m) {
 
     // --- samples ---
     py::class_<CQuanSampleData>(m, "SampleData", "A sample's record: type, level concentrations, amounts, factors.")
-        .def(py::init<>())
+        .def(py::init(&MakeSample), py::arg("type") = "Analyte",
+             "A sample of `type` (Analyte, Standard, QC, Blank, ...) with batch.csv's columns by name: "
+             "SampleData(\"Standard\", SampleID=\"STD-1\", ConcA=5.0, InjectionVolume=2.0); amounts and "
+             "factors not given are 1.")
         .def_property_readonly("id", &CQuanSampleData::GetSampleID)
         .def_property_readonly("type", &CQuanSampleData::GetSampleTypeString)
         .def_property_readonly("description", &CQuanSampleData::GetDescription)
@@ -644,6 +764,10 @@ PYBIND11_MODULE(quan, m) {
         "stop the run); raises EngineError when location stopped.");
     m.def("calibrate", &CalibrateFolder, py::arg("batch"), py::arg("jobs") = 1,
           "Locates the batch's standards and fits one curve per method entry from their main peaks.");
+    m.def("calibrate", &CalibrateStandards, py::arg("method"), py::arg("standards"), py::arg("elements") = "",
+          py::arg("jobs") = 1,
+          "Locates each standard, a (SampleData, PeakList) pair, and fits one curve per method entry from "
+          "their main peaks; `elements`: an element table (elements.csv) for element entries.");
     m.def(
         "quantify",
         [](CCalibrationList& curves, CMethodList& method, CPeakList& peaks, const std::optional<CQuanSampleData>& sample,

@@ -83,11 +83,30 @@ def test_pieces_give_what_the_whole_run_gives(run, tmp_path):
     with pytest.raises(IndexError):
         peaks.field(len(peaks), "Area")
 
-    # The method survives its XML form, through a file too.
+    # Standards a script assembles itself calibrate as the batch's do.
+    standards = [(quan.SampleData("Standard", SampleID=f"STD-0{i + 1}", ConcA=level),
+                  quan.read_peaks(os.path.join(EXAMPLE, "peaks", f"STD-0{i + 1}.csv"))) for i, level in enumerate(LEVELS)]
+    own = quan.calibrate(batch.method, standards)
+    assert own["Lindane"].coefficients == pytest.approx(curves["Lindane"].coefficients)
+    with pytest.raises(ValueError):
+        quan.calibrate(batch.method, [(quan.SampleData("QC"), standards[0][1])])
+    with pytest.raises(ValueError):
+        quan.SampleData("Standard", StockDilutionFactor=0)
+
+    # The method survives its XML form, through a file too, changed settings included.
+    changed = quan.Method.from_xml(batch.method.to_xml())
+    changed.set(-1, PredRT=12.5, QuanTrace="301.0>199.5")
+    changed.append(Name="Extra", PredRT=3.25, TargetTrace0="100.5")
     path = str(tmp_path / "method.xml")
-    batch.method.write(path)
+    changed.write(path)
     copy = quan.read_method(path)
-    assert [copy[i] for i in range(len(copy))] == [batch.method[i] for i in range(len(batch.method))]
+    assert [copy[i] for i in range(len(copy))] == [changed[i] for i in range(len(changed))]
+    assert len(copy) == len(batch.method) + 1 and copy[-2]["QuanTrace"] == "301.0>199.5"
+    assert copy[-2]["PredRT"] == 12.5 and copy[-1]["TargetTrace0"] == "100.5"
+    with pytest.raises(KeyError):
+        changed.set(0, NoSuchSetting=1)
+    with pytest.raises(TypeError):
+        changed.set(0, PredRT="soon")
 
     # Location on no peaks stops with its status; lists of different size are refused.
     with pytest.raises(quan.EngineError) as stopped:
