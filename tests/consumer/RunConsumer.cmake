@@ -2,7 +2,8 @@
 # library and runs it on a method of six entries, whose location on an empty peak list must
 # come back with status 15.
 #   MODE=installed     installs this build into WORK/prefix, builds the program through
-#                      find_package(quan) and again through pkg-config, and runs an installed tool;
+#                      find_package(quan) and again through pkg-config, and runs an installed
+#                      tool and the installed Python module;
 #   MODE=subdirectory  builds the program with the source tree added by add_subdirectory,
 #                      unoptimised and without sanitizers: it checks the packaging, and is quick.
 
@@ -60,8 +61,21 @@ if(MODE STREQUAL "installed")
       -Wl,-rpath,${libdir})
   check_consumer(${WORK}/pc-consumer)
 
-  # An installed tool finds the installed library by itself.
+  # An installed tool, and the installed Python module, find the installed library by themselves.
   run(${prefix}/bin/quan-method ${QUAN_METHOD})
+  if(QUAN_PYTHON_EXE)
+    file(GLOB module ${prefix}/lib*/python*/*-packages/quan.*)
+    if(NOT module)
+      message(FATAL_ERROR "the Python module was not installed under ${prefix}")
+    endif()
+    get_filename_component(module_dir ${module} DIRECTORY)
+    set(preload "")
+    if(QUAN_SANITIZE)
+      set(preload "LD_PRELOAD=${QUAN_PYTHON_PRELOAD}" "ASAN_OPTIONS=detect_leaks=0")
+    endif()
+    run(${CMAKE_COMMAND} -E env PYTHONPATH=${module_dir} ${preload}
+        ${QUAN_PYTHON_EXE} -c "import quan; assert len(quan.read_method('${QUAN_METHOD}')) == 6")
+  endif()
 elseif(MODE STREQUAL "subdirectory")
   run(${CMAKE_COMMAND} -S ${QUAN_CONSUMER_APP} -B ${WORK}/build ${configure} -DCMAKE_BUILD_TYPE=
       -DQUAN_SOURCE_TREE=${QUAN_SOURCE})
