@@ -56,7 +56,8 @@ PyObject* g_engineError = nullptr;
     std::string message = summary;
     for (const Problem& problem : problems) {
         texts.push_back(problem.Text());
-        message += (message.empty() ? "" : "\n") + problem.Text();
+        if (!message.empty()) message += '\n';
+        message += problem.Text();
     }
     Raise(g_inputError, message, "problems", py::cast(texts));
 }
