@@ -11,6 +11,7 @@
 #include <map>
 
 #include "platform/WordMatch.h"
+#include "records/KeywordTables.h"
 #include "platform/XMLParser.h"
 
 namespace {
@@ -59,6 +60,13 @@ bool ParseValue(const std::string& text, std::string& value) {
     return true;
 }
 
+// An enumerated setting may also be given by its keyword text; the record keeps the row number.
+bool ParseSetting(const std::string& name, const std::string& text, int& value) {
+    return ParseValue(text, value) || Keywords::ReadEnumeratedSetting(name, text, value);
+}
+template <class T>
+bool ParseSetting(const std::string&, const std::string& text, T& value) { return ParseValue(text, value); }
+
 bool SameValue(float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
 bool SameValue(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
 template <class T>
@@ -76,7 +84,7 @@ bool CMethodRecord::ReadXML(Brisk::CXMLParserT& parser) {
     std::map<std::string, std::string> attributes(parser.GetAttributes().begin(), parser.GetAttributes().end());
     auto readOne = [&](const std::string& name, auto& target) {
         auto found = attributes.find(name);
-        return found == attributes.end() || ParseValue(found->second, target);
+        return found == attributes.end() || ParseSetting(name, found->second, target);
     };
     bool ok = true;
 #define METHOD_FIELD(type, Name) ok = ok && readOne(#Name, read.m_##Name);

@@ -51,7 +51,8 @@ public:
 
     // Reads the parser's current element: one attribute per setting, named as in the field list.
     // False for a node that is not an element or an attribute whose number does not parse; the
-    // record is then unchanged. Unknown attributes are ignored.
+    // record is then unchanged. An enumerated setting may be given by number or by one of its
+    // keyword texts (Keywords::EnumeratedSettings). Unknown attributes are ignored.
     bool ReadXML(Brisk::CXMLParserT& parser);
     // Writes one element "METHODENTRY" under the builder's open element.
     bool WriteXML(Brisk::CXMLBuilderT<256>& builder) const;

@@ -38,4 +38,61 @@ int FindRowIgnoringCase(const char* const* table, int rows, const std::string& t
     }
     return -1;
 }
+
+const std::vector<EnumeratedSetting>& EnumeratedSettings() {
+    // Only "FIXED", "STOCK" and the levels "A" to "T" stand for a standard level; the locate
+    // methods include the ones location does not offer, so a method that names one reads and
+    // the method check can say what is wrong with it.
+    static const std::vector<EnumeratedSetting> settings = {
+        {"LocateBy", LocateMethodCodes, nullptr, 7},
+        {"RCalc", ResponseTypeCodes, ResponseTypeNames, 6},
+        {"RAH", ResponseBasisCodes, ResponseBasisNames, 2},
+        {"CCalc", CurveTypeCodes, CurveTypeNames, 7},
+        {"XYTrans", AxisTransformCodes, AxisTransformNames, 4},
+        {"Origin", OriginCodes, OriginNames, 4},
+        {"WeightingFunction", WeightingCodes, WeightingNames, 5},
+        {"StdLevels", StdLevelCodes, nullptr, 22},
+    };
+    return settings;
+}
+
+const EnumeratedSetting* FindEnumeratedSetting(const std::string& attribute) {
+    for (const EnumeratedSetting& setting : EnumeratedSettings())
+        if (attribute == setting.attribute) return &setting;
+    return nullptr;
+}
+
+int SettingValue(const EnumeratedSetting& setting, const std::string& text) {
+    const int byCode = FindRowIgnoringCase(setting.codes, setting.values, text);
+    if (byCode >= 0 || setting.names == nullptr) return byCode;
+    return FindRowIgnoringCase(setting.names, setting.values, text);
+}
+
+std::string SettingText(const EnumeratedSetting& setting, int value) {
+    if (value < 0 || value >= setting.values) return std::string();
+    return setting.names != nullptr ? setting.names[value] : setting.codes[value];
+}
+
+std::string SettingText(const std::string& attribute, int value) {
+    const EnumeratedSetting* setting = FindEnumeratedSetting(attribute);
+    return setting != nullptr ? SettingText(*setting, value) : std::string();
+}
+
+std::string AllowedTexts(const EnumeratedSetting& setting) {
+    std::string texts;
+    for (int row = 0; row < setting.values; ++row) {
+        texts += (row == 0 ? "" : ", ") + std::string(setting.codes[row]);
+        if (setting.names != nullptr && std::string(setting.names[row]) != setting.codes[row])
+            texts += std::string(" (") + setting.names[row] + ")";
+    }
+    return texts;
+}
+
+bool ReadEnumeratedSetting(const std::string& attribute, const std::string& text, int& value) {
+    const EnumeratedSetting* setting = FindEnumeratedSetting(attribute);
+    const int row = setting != nullptr ? SettingValue(*setting, text) : -1;
+    if (row < 0) return false;
+    value = row;
+    return true;
+}
 }  // namespace Keywords

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 extern const char* const StdLevelCodes[23];
 extern const char* const LocateMethodCodes[8];
@@ -41,6 +42,33 @@ template <size_t N>
 int FindRowIgnoringCase(const char* const (&table)[N], const std::string& text) {
     return FindRowIgnoringCase(table, static_cast<int>(N), text);
 }
+
+// --- enumerated settings of the method record, by attribute name ---------------------------
+// A method file may give such a setting as its row number or as one of its texts: the code or,
+// where the table has one, the display name, ignoring ASCII case ("LocateBy=\"RT\"",
+// "WeightingFunction=\"1/x\"", "XYTrans=\"Log\"").
+struct EnumeratedSetting {
+    const char* attribute;       // the record field and XML attribute, as in MethodRecordFields.def
+    const char* const* codes;    // the code table
+    const char* const* names;    // the display-name table, or null when the setting has none
+    int values;                  // rows that stand for a value (the empty end rows excluded)
+};
+
+// Every enumerated setting of the method record, one row each.
+const std::vector<EnumeratedSetting>& EnumeratedSettings();
+// The setting behind `attribute` (exact field name), or null for a setting that is no enumeration.
+const EnumeratedSetting* FindEnumeratedSetting(const std::string& attribute);
+// Text to value: the row whose code or display name equals `text` ignoring case; -1 if none.
+int SettingValue(const EnumeratedSetting& setting, const std::string& text);
+// Value to text, for people: the display name where the table has one, else the code; empty
+// for a value outside the setting's rows. Every tool that shows or writes a setting uses this.
+std::string SettingText(const EnumeratedSetting& setting, int value);
+std::string SettingText(const std::string& attribute, int value);
+// The texts `setting` accepts, for messages: "RNUM, RT, RRT, ...".
+std::string AllowedTexts(const EnumeratedSetting& setting);
+// The record reader's hook: true with `value` set when `attribute` is an enumerated setting and
+// `text` one of its texts.
+bool ReadEnumeratedSetting(const std::string& attribute, const std::string& text, int& value);
 
 // Bounds the callers apply: only "FIXED", "STOCK" and "A" to "K" are ever shown for a peak.
 constexpr int kShownStdLevels = 13;

@@ -40,8 +40,17 @@ const InputErrorCase kInputErrors[] = {
      [](const fs::path& b) { ReplaceInFile(b / "peaks/BLANK-01.csv", "205.1,", "\"205.1,"); },
      "BLANK-01.csv: line 2: a quoted cell is not closed"},
     {"method entry naming a missing internal standard",
-     [](const fs::path& b) { ReplaceInFile(b / "method.xml", "RCalc=\"1\" RRef=\"1\"", "RCalc=\"1\" RRef=\"40\""); },
-     "method.xml:6:3: entry 3 (Dichlorvos): its internal standard RRef 40 is not an entry"},
+     [](const fs::path& b) { ReplaceInFile(b / "method.xml", "RRef=\"1\"", "RRef=\"40\""); },
+     "method.xml:6:179: entry 3 (Dichlorvos): its internal standard RRef 40 is not an entry"},
+    {"method entry with a retention time that is no number",
+     [](const fs::path& b) { ReplaceInFile(b / "method.xml", "PredRT=\"9.8\"", "PredRT=\"nan\""); },
+     "method.xml:4:49: entry 1: PredRT=\"nan\" is not a finite number"},
+    {"internal standard with a negative retention time and window",
+     [](const fs::path& b) { ReplaceInFile(b / "method.xml", "PredRT=\"9.8\" LocateRTWin=\"0.1\"", "PredRT=\"-5\" LocateRTWin=\"-1\""); },
+     "method.xml:4:61: entry 1 (Atrazine-d5): its retention-time window LocateRTWin is -1; it must be above 0"},
+    {"method entry with a setting text that is not in its table",
+     [](const fs::path& b) { ReplaceInFile(b / "method.xml", "WeightingFunction=\"1/x\"", "WeightingFunction=\"1/z\""); },
+     "entry 3: WeightingFunction=\"1/z\" is not one of NULL (Null), 1/X (1/x), 1/(X^2) (1/x^2), 1/Y (1/y), 1/(Y^2) (1/y^2)"},
     {"method that is not XML",
      [](const fs::path& b) { ReplaceInFile(b / "method.xml", "</METHODLIST>", "</METHOD"); },
      "method.xml: is not a well-formed method document"},
@@ -135,10 +144,10 @@ TEST(BatchTool, AnEngineStatusThatEndsASampleIsReportedWithItsMeaningAndSample) 
     TempFolder temp;
     const fs::path batch = CopyExample(temp.Path());
     // Two entries each located relative to the other: location cannot start either.
-    ASSERT_TRUE(ReplaceInFile(batch / "method.xml", "Name=\"Dichlorvos\" LocateBy=\"1\"",
-                              "Name=\"Dichlorvos\" LocateBy=\"2\" RRTRef=\"4\" PredRRT=\"0.57\""));
-    ASSERT_TRUE(ReplaceInFile(batch / "method.xml", "Name=\"Trifluralin\" LocateBy=\"1\"",
-                              "Name=\"Trifluralin\" LocateBy=\"2\" RRTRef=\"3\" PredRRT=\"1.75\""));
+    ASSERT_TRUE(ReplaceInFile(batch / "method.xml", "Name=\"Dichlorvos\" LocateBy=\"RT\"",
+                              "Name=\"Dichlorvos\" LocateBy=\"RRT\" RRTRef=\"4\" PredRRT=\"0.57\""));
+    ASSERT_TRUE(ReplaceInFile(batch / "method.xml", "Name=\"Trifluralin\" LocateBy=\"RT\"",
+                              "Name=\"Trifluralin\" LocateBy=\"RRT\" RRTRef=\"3\" PredRRT=\"1.75\""));
     const fs::path out = temp.Path() / "out";
     const ToolRun run = RunTool({batch.string(), "--out", out.string()});
     EXPECT_EQ(run.status, Batch::kExitEngineStatus) << run.err;

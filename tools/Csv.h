@@ -17,8 +17,9 @@ struct Row {
     std::vector<std::string> cells;
 };
 
-// Splits `text` into rows; false with `error` set when a quoted cell is not closed.
-inline bool Parse(const std::string& text, std::vector<Row>& rows, std::string& error) {
+// Splits `text` into rows of cells divided by `separator` (',' or a tab); false with `error`
+// set when a quoted cell is not closed.
+inline bool Parse(const std::string& text, std::vector<Row>& rows, std::string& error, char separator = ',') {
     rows.clear();
     Row row;
     std::string cell;
@@ -48,7 +49,7 @@ inline bool Parse(const std::string& text, std::vector<Row>& rows, std::string& 
             }
         } else if (c == '"') {
             quoted = true;
-        } else if (c == ',') {
+        } else if (c == separator) {
             row.cells.push_back(cell);
             cell.clear();
         } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {

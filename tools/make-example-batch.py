@@ -65,27 +65,28 @@ for sample_id in SAMPLE_TRUTH:
 
 
 def method_entries():
-    """Method entries in list order; entry numbers count from 1."""
+    """Method entries in list order; entry numbers count from 1. Enumerated settings are written
+    as their keyword texts (LocateBy="RT", WeightingFunction="1/x"), as a person writes them."""
     entries = []
     for name, rt, quan, qual, ratio in ISTDS:
-        entries.append(dict(Name=name, LocateBy=1, PredRT=rt, LocateRTWin=0.10, QuanTrace=quan,
-                            TargetTrace0=qual, TargetRatio0=ratio, TargetWindow0=20, RCalc=0, RAH=0,
-                            StdLevels=0, StdConc=IS_CONC, CCalc=0, CalCompound=name, RepUnits="ng/mL",
+        entries.append(dict(Name=name, LocateBy="RT", PredRT=rt, LocateRTWin=0.10, QuanTrace=quan,
+                            TargetTrace0=qual, TargetRatio0=ratio, TargetWindow0=20, RCalc="External Std", RAH="Area",
+                            StdLevels="FIXED", StdConc=IS_CONC, CCalc="RF", CalCompound=name, RepUnits="ng/mL",
                             QuantificationTraces=1, DetectionThreshold=LOD_SN, QuantitationThreshold=LOQ_SN))
     is_rt = {1: ISTDS[0][1], 2: ISTDS[1][1]}
     for name, rt, quan, qual, ratio, istd, _k in ANALYTES:
-        entry = dict(Name=name, LocateBy=1, PredRT=rt, LocateRTWin=0.10, QuanTrace=quan, TargetTrace0=qual,
-                     TargetRatio0=ratio, TargetWindow0=20, RCalc=1, RRef=istd, RAH=0, CCalc=1, StdLevels=2,
+        entry = dict(Name=name, LocateBy="RT", PredRT=rt, LocateRTWin=0.10, QuanTrace=quan, TargetTrace0=qual,
+                     TargetRatio0=ratio, TargetWindow0=20, RCalc="Internal Std", RRef=istd, RAH="Area", CCalc="Linear", StdLevels="A",
                      CalCompound=name, RepUnits="ng/mL", MaxConcLimit=round(LEVELS[-1] * 1.1, 6), ConcLimitFlag=1,
-                     WeightingFunction=1, Origin=0, XYTrans=0, UseConcFactor=0, QuantificationTraces=1,
+                     WeightingFunction="1/x", Origin="Include", XYTrans="None", UseConcFactor=0, QuantificationTraces=1,
                      DetectionThreshold=LOD_SN, QuantitationThreshold=LOQ_SN)
         if name == RRT_COMPOUND:
-            entry.update(LocateBy=2, RRTRef=istd, PredRRT=round(rt / is_rt[istd], 6))
+            entry.update(LocateBy="RRT", RRTRef=istd, PredRRT=round(rt / is_rt[istd], 6))
         if name in GROUP_MEMBERS:
             entry.update(TotalsGroup=GROUP)
         entries.append(entry)
-    entries.append(dict(Name=TOTAL_NAME, LocateBy=1, LocateChoice=5, PredRT=17.55, LocateRTWin=1.0,
-                        QuanTrace="241.0", TotalsGroup=GROUP, RCalc=1, RRef=2, RAH=0, CCalc=1, StdLevels=2,
+    entries.append(dict(Name=TOTAL_NAME, LocateBy="RT", LocateChoice=5, PredRT=17.55, LocateRTWin=1.0,
+                        QuanTrace="241.0", TotalsGroup=GROUP, RCalc="Internal Std", RRef=2, RAH="Area", CCalc="Linear", StdLevels="A",
                         CalCompound=TOTAL_NAME, RepUnits="ng/mL", TotalsInclude=0, QuantificationTraces=1))
     return entries
 

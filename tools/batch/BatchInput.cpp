@@ -8,6 +8,7 @@
 #include <map>
 
 #include "tools/Csv.h"
+#include "tools/method/MethodCheck.h"
 
 namespace Batch {
 
@@ -103,59 +104,6 @@ const std::map<std::string, PeakSetter>& PeakSetters() {
     return setters;
 }
 
-// --- method checks ------------------------------------------------------------------------
-
-// Where each method entry's element starts in the file (line and column, from 1), so that a
-// problem with an entry points at it.
-struct Position {
-    int line = 0, column = 0;
-};
-std::vector<Position> EntryPositions(const std::string& text) {
-    std::vector<Position> positions;
-    int line = 1;
-    size_t lineStart = 0, scanned = 0;
-    for (size_t at = text.find("<METHODENTRY"); at != std::string::npos; at = text.find("<METHODENTRY", at + 1)) {
-        for (; scanned < at; ++scanned)
-            if (text[scanned] == '\n') {
-                ++line;
-                lineStart = scanned + 1;
-            }
-        positions.push_back({line, static_cast<int>(at - lineStart) + 1});
-    }
-    return positions;
-}
-
-void CheckMethod(const std::string& path, const CMethodList& method, const std::vector<Position>& positions,
-                 std::vector<Problem>& problems) {
-    const int n = method.GetSize();
-    if (n == 0) problems.push_back({path, 0, 0, "the method has no entries"});
-    std::set<std::string> names;
-    for (int i = 0; i < n; ++i) {
-        const CMethodData& entry = method.GetAt(i);
-        const std::string where = "entry " + std::to_string(i + 1) + " (" + entry.GetName() + ")";
-        const Position at = i < static_cast<int>(positions.size()) ? positions[i] : Position{};
-        auto problem = [&, at](const std::string& message) { problems.push_back({path, at.line, at.column, where + ": " + message}); };
-        if (entry.GetName().empty()) problem("has no name");
-        if (!names.insert(entry.GetName()).second) problem("has the same name as an earlier entry");
-        if (entry.GetRRef() > n) problem("its internal standard RRef " + std::to_string(entry.GetRRef()) + " is not an entry");
-        if (entry.GetRRTRef() > n || entry.GetRRTRef() < 0)
-            problem("its RRT reference " + std::to_string(entry.GetRRTRef()) + " is not an entry");
-        if (entry.GetUseMulti() != 0)
-            for (int k = 0; k < 6; ++k)
-                if (entry.GetIStd(k) >= n) problem("its internal standard " + std::to_string(k) + " is not an entry");
-        if (entry.GetLocateBy() < 0 || entry.GetLocateBy() > 7) problem("has an unknown locate method");
-        if (entry.GetCCalc() < 0 || entry.GetCCalc() > 6) problem("has an unknown curve type");
-        if (entry.GetStdLevels() < 0 || entry.GetStdLevels() > 21) problem("has an unknown standard level");
-    }
-    for (int i = 0; i < n; ++i) {
-        const std::string cal = method.GetAt(i).GetCalCompound();
-        const Position at = i < static_cast<int>(positions.size()) ? positions[i] : Position{};
-        if (!cal.empty() && names.count(cal) == 0)
-            problems.push_back({path, at.line, at.column, "entry " + std::to_string(i + 1) + " (" + method.GetAt(i).GetName() +
-                                                  "): its calibration compound \"" + cal + "\" is not an entry"});
-    }
-}
-
 }  // namespace
 
 std::vector<std::string> PeakColumnNames() {
@@ -164,25 +112,13 @@ std::vector<std::string> PeakColumnNames() {
     return names;
 }
 
+// The same reading and checks as quan-method check: a method with a problem stops the batch.
 bool ReadMethodFile(const std::string& path, CMethodList& method, std::vector<Problem>& problems) {
-    const size_t before = problems.size();
-    std::string text;
-    if (!Csv::ReadFile(path, text)) {
-        problems.push_back({path, 0, 0, "cannot be read"});
-        return false;
-    }
-    // Count the entry elements, so that an entry whose settings do not read is not lost silently.
-    const std::vector<Position> positions = EntryPositions(text);
-    const size_t elements = positions.size();
-    if (!method.ReadXML(text)) {
-        problems.push_back({path, 0, 0, "is not a well-formed method document"});
-        return false;
-    }
-    if (static_cast<size_t>(method.GetSize()) != elements)
-        problems.push_back({path, 0, 0, std::to_string(elements - method.GetSize()) +
-                                            " method entries have a setting that is not a number"});
-    CheckMethod(path, method, positions, problems);
-    return problems.size() == before;
+    MethodTools::Problems found;
+    const bool ok = MethodTools::ReadMethodFile(path, method, found);
+    for (const MethodTools::Problem& problem : found)
+        problems.push_back({problem.file, problem.line, problem.column, problem.message});
+    return ok;
 }
 
 bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems) {

@@ -264,6 +264,26 @@ std::string FieldText(const CPeakData& peak, int field) {
     return text.empty() ? NumberCell(number) : text;
 }
 
+// Enumerated settings are reported by the texts method files and quan-method show use (the
+// peak field strings give some as codes, others as bare numbers); a value outside its table
+// keeps the field's own text.
+std::string ReportedFieldText(const CPeakData& peak, const PeakFieldInfo& info) {
+    static const struct {
+        const char* name;
+        int32_t (CPeakData::*get)() const;
+    } kSettings[] = {
+        {"LocateBy", &CPeakData::GetLocateBy}, {"RAH", &CPeakData::GetRAH},         {"RCalc", &CPeakData::GetRCalc},
+        {"StdLevels", &CPeakData::GetStdLevels}, {"CCalc", &CPeakData::GetCCalc},   {"XYTrans", &CPeakData::GetXYTrans},
+        {"Origin", &CPeakData::GetOrigin},     {"WeightingFunction", &CPeakData::GetWeightingFunction},
+    };
+    for (const auto& setting : kSettings) {
+        if (std::string(setting.name) != info.name) continue;
+        const std::string text = Keywords::SettingText(setting.name, (peak.*setting.get)());
+        if (!text.empty()) return text;
+    }
+    return FieldText(peak, info.field);
+}
+
 ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, const EntryPeaks& peaks) {
     const CPeakData* peak = peaks.main[entryNumber];
     ResultRow row;
@@ -298,7 +318,7 @@ ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, co
     for (const FlagName& flag : ResultFlags())
         if (flag.get(*peak) != 0 && !(total && std::string(flag.name) == "NoSolutionFlag")) row.flagsSet.push_back(flag.name);
     std::vector<std::string> texts;
-    for (const PeakFieldInfo& info : PeakFieldList()) texts.push_back(FieldText(*peak, info.field));
+    for (const PeakFieldInfo& info : PeakFieldList()) texts.push_back(ReportedFieldText(*peak, info));
     row.SetPeakFieldTexts(texts);
     return row;
 }
