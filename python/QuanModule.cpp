@@ -29,6 +29,9 @@
 #include "tools/batch/ResultsDatabase.h"
 #include "tools/batch/SafeFile.h"
 #include "tools/batch/Writers.h"
+#include "tools/method/MethodCheck.h"
+#include "tools/method/MethodXml.h"
+#include "tools/method/TransitionList.h"
 
 namespace py = pybind11;
 using namespace Batch;
@@ -51,6 +54,8 @@ PyObject* g_engineError = nullptr;
     throw py::error_already_set();
 }
 
+// Problems of the batch reader or of the method tools: both are "file:line:column: message".
+template <class Problem>
 [[noreturn]] void RaiseProblems(const std::vector<Problem>& problems, const std::string& summary = "") {
     std::vector<std::string> texts;
     std::string message = summary;
@@ -173,11 +178,29 @@ void SetFields(Record& record, const FieldSetters<Record>& setters, const py::di
     }
 }
 
+// A setting's value; an enumerated setting also takes one of its texts, as method files do
+// (LocateBy="RT", WeightingFunction="1/x").
+template <class T>
+T SettingCast(const char* name, py::handle value) {
+    if constexpr (std::is_same_v<T, int>) {
+        if (py::isinstance<py::str>(value)) {
+            const Keywords::EnumeratedSetting* setting = Keywords::FindEnumeratedSetting(name);
+            if (setting == nullptr) throw py::cast_error();
+            const std::string text = value.cast<std::string>();
+            const int number = Keywords::SettingValue(*setting, text);
+            if (number < 0)
+                throw py::value_error("\"" + text + "\" is not a " + name + " (" + Keywords::AllowedTexts(*setting) + ")");
+            return number;
+        }
+    }
+    return value.cast<T>();
+}
+
 const FieldSetters<CMethodData>& MethodSetters() {
     static const FieldSetters<CMethodData> setters = [] {
         FieldSetters<CMethodData> table;
-#define METHOD_FIELD(type, Name) table[#Name] = [](CMethodData& e, py::handle v) { e.Set##Name(v.cast<type>()); };
-#define METHOD_TEXT(Name) METHOD_FIELD(std::string, Name)
+#define METHOD_FIELD(type, Name) table[#Name] = [](CMethodData& e, py::handle v) { e.Set##Name(SettingCast<type>(#Name, v)); };
+#define METHOD_TEXT(Name) table[#Name] = [](CMethodData& e, py::handle v) { e.Set##Name(v.cast<std::string>()); };
 #define METHOD_INDEXED(type, Name, count)                                                   \
     for (int k = 0; k < (count); ++k)                                                       \
         table[#Name + std::to_string(k)] = [k](CMethodData& e, py::handle v) { e.Set##Name(k, v.cast<type>()); };
@@ -247,10 +270,75 @@ CMethodList ReadMethod(const std::string& path) {
     return method;
 }
 
-std::string MethodXml(const CMethodList& method) {
+std::string MethodXml(const CMethodList& method, bool readable) {
+    if (readable) return MethodTools::ReadableMethodXML(method);
     Brisk::CXMLBuilderT<256> builder;
     if (!method.WriteXML(builder)) Raise(g_error, "the method could not be written as XML");
     return builder.GetText();
+}
+
+// --- transition lists ---------------------------------------------------------------------
+
+void WarnNotes(const MethodTools::Problems& notes) {
+    for (const auto& note : notes)
+        if (PyErr_WarnEx(PyExc_UserWarning, note.Text().c_str(), 1) < 0) throw py::error_already_set();
+}
+
+MethodTools::TimeUnit TimeUnitOf(const std::optional<std::string>& unit) {
+    if (!unit) return MethodTools::TimeUnit::kColumn;
+    if (*unit == "minutes" || *unit == "min") return MethodTools::TimeUnit::kMinutes;
+    if (*unit == "seconds" || *unit == "s") return MethodTools::TimeUnit::kSeconds;
+    throw py::value_error("rt_unit is \"minutes\" or \"seconds\", not \"" + *unit + "\"");
+}
+
+int SettingOption(const char* attribute, const std::string& text) {
+    const Keywords::EnumeratedSetting* setting = Keywords::FindEnumeratedSetting(attribute);
+    const int value = setting != nullptr ? Keywords::SettingValue(*setting, text) : -1;
+    if (value < 0)
+        throw py::value_error("\"" + text + "\" is not a " + attribute +
+                              (setting != nullptr ? " (" + Keywords::AllowedTexts(*setting) + ")" : std::string()));
+    return value;
+}
+
+CMethodList ImportTransitions(const std::string& path, double rtWindow, double massWindow, const std::string& units,
+                              int ratioWindow, const std::optional<std::string>& rtUnit, double standardConc,
+                              const std::string& curve, const std::string& weighting, const std::string& origin,
+                              const std::string& transform, const std::string& basis) {
+    MethodTools::ImportOptions options;
+    if (!(rtWindow > 0.0) || !(massWindow > 0.0) || !(standardConc > 0.0) || ratioWindow <= 0 || ratioWindow > 1000)
+        throw py::value_error("windows, the ratio window and istd_conc must be positive");
+    options.rtWindow = rtWindow;
+    options.massWindow = massWindow;
+    options.units = units;
+    options.ratioWindow = ratioWindow;
+    options.rtUnit = TimeUnitOf(rtUnit);
+    options.standardConc = standardConc;
+    options.curveType = SettingOption("CCalc", curve);
+    options.weighting = SettingOption("WeightingFunction", weighting);
+    options.origin = SettingOption("Origin", origin);
+    options.axisTransform = SettingOption("XYTrans", transform);
+    options.responseBasis = SettingOption("RAH", basis);
+    CMethodList method;
+    MethodTools::Problems problems, notes;
+    {
+        py::gil_scoped_release unlocked;
+        // What the list gave must also make a sound method, as quan-method import checks.
+        if (MethodTools::ImportTransitionList(path, options, method, problems, notes))
+            MethodTools::CheckMethod(path, method, {}, problems);
+    }
+    WarnNotes(notes);
+    if (!problems.empty()) RaiseProblems(problems);
+    return method;
+}
+
+std::string TransitionsText(const CMethodList& method, const std::string& style, const std::optional<std::string>& rtUnit) {
+    if (style != "openswath" && style != "molecule") throw py::value_error("style is \"openswath\" or \"molecule\"");
+    MethodTools::Problems notes;
+    const std::string text = MethodTools::TransitionListText(
+        method, style == "molecule" ? MethodTools::ListStyle::kSmallMolecule : MethodTools::ListStyle::kOpenSwath,
+        TimeUnitOf(rtUnit), notes);
+    WarnNotes(notes);
+    return text;
 }
 
 // --- the batch ------------------------------------------------------------------------------
@@ -611,19 +699,37 @@ PYBIND11_MODULE(quan, m) {
             "from_xml",
             [](const std::string& text) {
                 CMethodList method;
-                if (!method.ReadXML(text)) Raise(g_inputError, "not a readable method document", "problems",
-                                                 py::cast(std::vector<std::string>{"not a readable method document"}));
+                MethodTools::Problems problems;
+                if (!MethodTools::ReadMethodText("method", text, method, problems)) RaiseProblems(problems);
                 return method;
             },
-            py::arg("text"))
-        .def("to_xml", &MethodXml)
+            py::arg("text"), "Reads and checks a method document held as text (problems name it \"method\").")
+        .def("to_xml", &MethodXml, py::arg("readable") = true,
+             "The method document: readable (only settings that differ from their defaults, enumerated "
+             "settings as texts), or the full numeric form stored methods use.")
         .def(
             "write",
-            [](const CMethodList& method, const std::string& path) {
+            [](const CMethodList& method, const std::string& path, bool readable) {
                 std::string error;
-                if (!WriteFileSafely(path, MethodXml(method), error)) Raise(g_error, error);
+                if (!WriteFileSafely(path, MethodXml(method, readable), error)) Raise(g_error, error);
             },
-            py::arg("path"), "Writes the method XML; an earlier file is replaced only when the new one is complete.")
+            py::arg("path"), py::arg("readable") = true,
+            "Writes the method XML; an earlier file is replaced only when the new one is complete.")
+        .def(
+            "check",
+            [](const CMethodList& method) {
+                MethodTools::Problems problems;
+                MethodTools::CheckMethod("method", method, {}, problems);
+                std::vector<std::string> texts;
+                for (const auto& problem : problems) texts.push_back(problem.Text());
+                return texts;
+            },
+            "What quan-method check finds wrong with the method as a whole (references, traces, windows, "
+            "settings out of range), as texts; empty when nothing is.")
+        .def("to_transitions", &TransitionsText, py::arg("style") = "openswath", py::arg("rt_unit") = py::none(),
+             "The method as a transition list (CSV text), in \"openswath\" or \"molecule\" columns; "
+             "rt_unit \"minutes\" or \"seconds\" (default: the style's own). What a list cannot carry is "
+             "given as warnings.")
         .def("__len__", &CMethodList::GetSize)
         .def(
             "__getitem__", [](const CMethodList& method, int index) { return EntryDict(EntryAt(method, index)); },
@@ -649,6 +755,14 @@ PYBIND11_MODULE(quan, m) {
             return names;
         });
     m.def("read_method", &ReadMethod, py::arg("path"), "Reads a method XML file into a Method.");
+    m.def("import_transitions", &ImportTransitions, py::arg("path"), py::arg("rt_window") = 0.5,
+          py::arg("mass_window") = 0.5, py::arg("units") = "ng/mL", py::arg("ratio_window") = 20,
+          py::arg("rt_unit") = py::none(), py::arg("istd_conc") = 1.0, py::arg("curve") = "Linear",
+          py::arg("weighting") = "Null", py::arg("origin") = "Exclude", py::arg("transform") = "None",
+          py::arg("basis") = "Area",
+          "Makes a method from a transition list (CSV or tab-separated), as quan-method import does: "
+          "one entry per compound, heavy-labelled compounds as internal standards. Notes come as "
+          "warnings; problems raise InputError.");
 
     // --- peaks ---
     py::class_<CPeakList>(m, "PeakList", "A sample's integrated peaks; location and quantification fill them in.")

@@ -117,6 +117,32 @@ def test_pieces_give_what_the_whole_run_gives(run, tmp_path):
     assert unequal.value.status == 5
 
 
+def test_transition_lists_make_methods_and_survive_export(tmp_path):
+    # A cut of a lab's OpenSWATH list: heavy and light pairs, qualifiers, retention times in seconds.
+    method = quan.import_transitions(os.path.join(SOURCE, "tests", "data", "yeast-transitions.csv"), units="uM",
+                                     weighting="1/x")
+    assert len(method) == 11 and method.names[:2] == ["arg-L (heavy)", "arg-L"]
+    arg = method[1]
+    assert arg["RRef"] == 1 and arg["QuanTrace"] == "173>131" and arg["RepUnits"] == "uM"
+    assert arg["PredRT"] == pytest.approx(46.08966648 / 60, rel=1e-6) and arg["WeightingFunction"] != 0
+    assert method.check() == []
+    path = tmp_path / "list.csv"
+    path.write_text(method.to_transitions(style="molecule"))
+    again = quan.import_transitions(str(path), units="uM", weighting="1/x")
+    assert [again[i] for i in range(len(again))] == [method[i] for i in range(len(method))]
+
+    method.set(1, LocateBy="RT", RRef=99)
+    assert method[1]["LocateBy"] == 1 and len(method.check()) == 1
+    with pytest.raises(ValueError):
+        method.set(1, LocateBy="sideways")
+    with pytest.raises(ValueError):
+        quan.import_transitions(str(path), curve="9th")
+    path.write_text("PrecursorMz,ProductMz\n179,abc\n")
+    with pytest.raises(quan.InputError) as bad:
+        quan.import_transitions(str(path))
+    assert all(p.startswith(str(path)) for p in bad.value.problems)
+
+
 def test_bad_input_raises_with_the_tools_messages(tmp_path):
     folder = tmp_path / "batch"
     shutil.copytree(EXAMPLE, folder)
