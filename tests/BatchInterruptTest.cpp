@@ -72,7 +72,7 @@ TEST(BatchInterrupt, ASignalAtAnyMomentLeavesTheOldOutputsOrTheNewOnesWhole) {
     const fs::path out = temp.Path() / "out";
     ASSERT_EQ(Wait(Start(oldBatch, out)), 0);
     const Snapshot oldOutputs = TakeSnapshot(out);
-    ASSERT_EQ(oldOutputs.size(), 4u);
+    ASSERT_EQ(oldOutputs.size(), 5u);
     ASSERT_NE(oldOutputs, newOutputs);
     for (const auto& file : oldOutputs) EXPECT_NE(file.second, newOutputs.at(file.first)) << file.first;
 

@@ -99,7 +99,7 @@ TEST(BatchTool, BadInputLeavesEarlierResultsAsTheyWere) {
     ASSERT_EQ(RunTool({batch.string(), "--out", out.string()}).status, Batch::kExitOK);
     std::map<std::string, std::string> before;
     for (const auto& file : fs::directory_iterator(out)) before[file.path().filename().string()] = ReadText(file.path());
-    EXPECT_EQ(before.size(), 4u);  // results, curves, database, report; no staging files left
+    EXPECT_EQ(before.size(), 5u);  // results, matrix, curves, database, report; no staging files left
 
     kInputErrors[3].spoil(batch);
     EXPECT_EQ(RunTool({batch.string(), "--out", out.string()}).status, Batch::kExitBadInput);
@@ -127,6 +127,7 @@ TEST(BatchTool, OptionsAreCheckedBeforeAnythingRuns) {
         {{"b", "c"}, false, 0, "one batch folder only"},
         {{}, false, 0, "no batch folder given"},
         {{"--help"}, true, 1, ""},
+        {{"b", "--full-precision", "--timings"}, true, 1, ""},
     };
     for (const OptionCase& c : cases) {
         Batch::ToolOptions options;
@@ -136,11 +137,12 @@ TEST(BatchTool, OptionsAreCheckedBeforeAnythingRuns) {
         else EXPECT_NE(error.find(c.error), std::string::npos) << error;
     }
     const std::string help = Batch::ToolHelp();
-    for (const char* word : {"--out", "--curves", "-j N", "method.xml", "batch.csv", "elements.csv", "Exclude", "Exit status"})
+    for (const char* word : {"--out", "--curves", "--full-precision", "-j N", "method.xml", "batch.csv", "elements.csv",
+                             "Exclude", "matrix.csv", "results.sqlite", "report.html", "Exit status"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 
-TEST(BatchTool, AnEngineStatusThatEndsASampleIsReportedWithItsMeaningAndSample) {
+TEST(BatchTool, SummaryNamesEngineStatusesAndCurvesThatCouldNotBeCalibrated) {
     TempFolder temp;
     const fs::path batch = CopyExample(temp.Path());
     // Two entries each located relative to the other: location cannot start either.
@@ -155,6 +157,26 @@ TEST(BatchTool, AnEngineStatusThatEndsASampleIsReportedWithItsMeaningAndSample) 
               std::string::npos)
         << run.err;
     EXPECT_NE(run.out.find("location 21"), std::string::npos) << run.out;
+    // Location never started, so no standard gave a point: every curve says so.
+    EXPECT_NE(run.out.find("  entry 3 Dichlorvos: no usable standard (every point excluded)\n"), std::string::npos)
+        << run.out;
+
+    // A sixth-order curve without the origin needs seven standards; the batch has six.
+    fs::create_directories(temp.Path() / "sixth");
+    const fs::path sixth = CopyExample(temp.Path() / "sixth");
+    ASSERT_TRUE(ReplaceInFile(sixth / "method.xml", "CCalc=\"1\" StdLevels=\"2\" CalCompound=\"Atrazine\"",
+                              "CCalc=\"6\" StdLevels=\"2\" CalCompound=\"Atrazine\""));
+    ASSERT_TRUE(ReplaceInFile(sixth / "method.xml",
+                              "CalCompound=\"Atrazine\" RepUnits=\"ng/mL\" MaxConcLimit=\"55.0\" ConcLimitFlag=\"1\" "
+                              "WeightingFunction=\"1\" Origin=\"0\"",
+                              "CalCompound=\"Atrazine\" RepUnits=\"ng/mL\" MaxConcLimit=\"55.0\" ConcLimitFlag=\"1\" "
+                              "WeightingFunction=\"1\" Origin=\"1\""));
+    const ToolRun uncalibrated = RunTool({sixth.string(), "--out", (temp.Path() / "out6").string()});
+    EXPECT_EQ(uncalibrated.status, Batch::kExitOK) << uncalibrated.err;
+    EXPECT_NE(uncalibrated.out.find("16 of 17 curves calibrated.\n1 curve not calibrated:\n"
+                                    "  entry 5 Atrazine: too few points: 6 usable, 7 needed for a sixth-order curve\n"),
+              std::string::npos)
+        << uncalibrated.out;
 }
 
 TEST(BatchTool, ElementTableOfTheBatchIsReadAndItsErrorsNamed) {

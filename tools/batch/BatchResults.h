@@ -55,6 +55,25 @@ struct CurveResult {
     CCalibrationData curve;   // as fitted (or as read back with --curves), points included
 };
 
+// One calibration standard of a curve as an analyst reads it: in the analyst's units (the
+// calibration engine keeps a transformed curve's points transformed), with the concentration
+// the curve gives back for its response (NaN when the curve has none).
+struct StandardPoint {
+    std::string standard;    // the standard's sample id
+    double nominal = 0.0;
+    double response = 0.0;
+    double backCalculated = 0.0;
+    bool excluded = false;
+};
+std::vector<StandardPoint> StandardPoints(const CCalibrationData& curve);
+// The accuracy of a back-calculated concentration: its deviation from nominal in percent;
+// NaN when either is missing or the nominal is zero.
+double DeviationPercent(double nominal, double found);
+
+// Why a curve could not be calibrated, in a lab's words ("no usable standard", "too few
+// points: 2 usable, 3 needed for a quadratic curve", ...); empty for a calibrated curve.
+std::string NotCalibratedReason(const CCalibrationData& curve);
+
 struct BatchResults {
     std::string methodFile;
     std::vector<SampleResult> samples;
@@ -62,11 +81,26 @@ struct BatchResults {
     std::vector<CurveResult> curves;  // in method order
 };
 
-// The columns of results.csv, which the database's results table and the report's table
-// share, and one row's cells in that order: numbers in shortest round-trip form ("%.10g"),
-// empty when the row has no such value.
+// The columns of results.csv, which the report's grid shares, and one row's cells in that
+// order, empty where the row has no such value. Numbers are printed as the peak report prints
+// them (concentrations and limits to three significant figures, retention times to three
+// decimals, ion ratios to four), or with every digit (the shortest text that reads back as the
+// same double) when `fullPrecision` is set.
 const std::vector<std::string>& ResultColumns();
-std::vector<std::string> ResultCells(const BatchResults& results, const ResultRow& row);
+std::vector<std::string> ResultCells(const BatchResults& results, const ResultRow& row, bool fullPrecision = false);
+// The shortest text that reads back as `value`; empty for NaN and infinities.
 std::string NumberCell(double value);
+// A number as the report prints it in results column `column` (an index into ResultColumns()).
+std::string ReportNumberCell(size_t column, double value);
+
+// Where each peak report field sits in a row's packed texts: its index in PeakFieldList(),
+// or -1 for a number that names no field.
+int PeakFieldPosition(int field);
+// The number text of one peak field of a row, read back; NaN when the row has no such value.
+double PeakFieldNumber(const ResultRow& row, int field);
+// The concentration a standard or QC was made up to (the peak's fixed concentration); NaN
+// when there is none, and for a total, whose fixed concentration is its level's, not the sum
+// of its members' that its result is.
+double NominalConcentration(const BatchResults& results, const ResultRow& row);
 
 }  // namespace Batch

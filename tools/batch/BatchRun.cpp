@@ -257,11 +257,12 @@ double FromFloat(float value) {
 // A limit the engine stores as its floor (1e-12) when it computed none is shown as no limit.
 double ShownLimit(double limit) { return limit > 1e-12 ? limit : std::nan(""); }
 
-std::string FieldText(const CPeakData& peak, int field) {
+// A field's text, or its number as the shortest text that reads back exactly, as its form says.
+std::string FieldText(const CPeakData& peak, const PeakFieldInfo& info) {
     std::string text;
     double number = 0.0;
-    if (!peak.PeakGetFieldStr(static_cast<CPeakData::PeakDataFields>(field), false, text, number)) return std::string();
-    return text.empty() ? NumberCell(number) : text;
+    if (!peak.PeakGetFieldStr(info.field, false, text, number)) return std::string();
+    return info.form == PeakFieldForm::kNumber ? NumberCell(number) : text;
 }
 
 // Enumerated settings are reported by the texts method files and quan-method show use (the
@@ -281,7 +282,7 @@ std::string ReportedFieldText(const CPeakData& peak, const PeakFieldInfo& info) 
         const std::string text = Keywords::SettingText(setting.name, (peak.*setting.get)());
         if (!text.empty()) return text;
     }
-    return FieldText(peak, info.field);
+    return FieldText(peak, info);
 }
 
 ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, const EntryPeaks& peaks) {
@@ -311,7 +312,7 @@ ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, co
     if (peak->GetSignalToNoise() > 0.0) row.signalToNoise = peak->GetSignalToNoise();
     const CPeakData* qualifier = peaks.qualifier[entryNumber];
     row.ionRatio = qualifier != nullptr ? FromFloat(qualifier->GetActualIonRatio()) : std::nan("");
-    row.flagsText = FieldText(*peak, CPeakData::kPeakDetectionFlags);
+    row.flagsText = FieldText(*peak, *FindPeakField(CPeakData::kPeakDetectionFlags));
     // A total's concentration is the sum of its members, not a point on its own curve, so the
     // curve's no-solution flag says nothing about it.
     const bool total = entry.GetTotalsEntry() || entry.GetTotalsGroupEntry();

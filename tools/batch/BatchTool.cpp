@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <chrono>
+#include <ctime>
 #include <cstdlib>
 #include <map>
 
@@ -23,8 +25,13 @@ Options:
   --out DIR      where the results go (default: results, in the working folder). Each file is
                  written in full under a temporary name and renamed into place only when all
                  are complete, so a run that fails or is interrupted keeps the earlier results.
-  --curves FILE  reuse the curves stored in FILE (a results.sqlite of an earlier run) instead
-                 of calibrating from this batch's standards.
+  --curves FILE  reuse the curves stored in FILE (a results.sqlite of an earlier run, of this
+                 version or an earlier one) instead of calibrating from this batch's standards.
+  --full-precision
+                 print every digit of every number in results.csv and matrix.csv (the shortest
+                 text that reads back as the same value) instead of the report's rounding.
+  --timings      print to the messages how long the run took and how much of it went into
+                 writing the outputs.
   -j N           locate and quantify N samples at a time (default 1); the outputs are the same
                  for any N.
   -h, --help     this page.
@@ -51,9 +58,26 @@ hold blank lines and '#' comment lines.
 Outputs in the results folder:
   results.csv     one row per sample and compound: found RT, area, response, concentration
                   and units, LOD, LOQ, S/N, ion ratio, the flag letters, and pass or the flags set.
+                  Numbers as the peak report prints them: retention times to 3 decimals, areas
+                  whole, responses to 4 and concentrations, LOD and LOQ to 3 significant
+                  figures, S/N to 1 decimal, ion ratios to 4 decimals (see --full-precision).
+  matrix.csv      the table a lab sends out: one row per sample, one column per compound with
+                  its units in the header, the concentration (empty when not found), and "*"
+                  after a flagged result.
   curves.txt      every curve's description.
-  results.sqlite  samples, results with every peak report field, curves with their stored records.
-  report.html     the results table and a calibration plot per compound.
+  results.sqlite  a typed SQLite database: samples, compounds, results (one row per sample and
+                  compound, numbers as REAL, NULL where absent), peak_fields (every peak report
+                  field of every located peak), curves (coefficients, statistics and the stored
+                  curve record), calibration_points (every standard, back-calculated), views
+                  concentration_matrix, qc_accuracy and flagged_results, and schema_version.
+                  docs/RESULTS_DATABASE.md describes it with example queries.
+  report.html     one self-contained page for any browser, offline: a summary (samples,
+                  compounds, curves not calibrated and why, flags by kind, QC accuracy), a
+                  results grid to sort and filter, and per compound a calibration view (curve,
+                  standards with excluded ones marked, residuals of the back-calculated
+                  standards in %, accuracy table, log-log axes, the curve's description).
+The terminal summary lists every sample with its counts and any engine status, then every
+curve that could not be calibrated and why.
 
 Exit status: 0 success; 1 outputs written but an engine stopped on some sample (the messages
 name it); 2 bad input, nothing written; 3 calibration or writing failed, earlier outputs kept.
@@ -75,6 +99,10 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
             options.help = true;
         } else if (arg == "--out") {
             if (!value(options.out)) return false;
+        } else if (arg == "--full-precision") {
+            options.fullPrecision = true;
+        } else if (arg == "--timings") {
+            options.timings = true;
         } else if (arg == "--curves") {
             if (!value(options.curvesFile)) return false;
         } else if (arg == "-j" || (arg.size() > 2 && arg.compare(0, 2, "-j") == 0)) {
@@ -105,6 +133,12 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
 }
 
 namespace {
+
+double CpuSeconds(clockid_t clock) {
+    timespec now{};
+    ::clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
 
 void Report(std::FILE* err, const std::vector<Problem>& problems) {
     for (const Problem& problem : problems) std::fprintf(err, "quan-batch: %s\n", problem.Text().c_str());
@@ -166,25 +200,41 @@ void PrintSummary(std::FILE* out, const BatchResults& results, std::vector<Sampl
                   const std::string& outFolder) {
     counts.resize(results.samples.size());
     std::fprintf(out, "%-16s %-10s %9s %8s  %s\n", "Sample", "Type", "Found", "Flagged", "Status");
+    int withStatus = 0;
     for (size_t s = 0; s < results.samples.size(); ++s) {
         const SampleResult& sample = results.samples[s];
         const std::string found = std::to_string(counts[s].found) + "/" + std::to_string(counts[s].compounds);
-        std::string status = "ok";
-        if (sample.locateStatus >= kLocateFirstFatal) status = "location " + LocateStatusText(sample.locateStatus);
-        else if (sample.quantifyStatus != 0) status = "quantification " + QuantifyStatusText(sample.quantifyStatus);
+        // Every status an engine reported is named, not only those that ended the sample's run.
+        std::string status;
+        if (sample.locateStatus != kLocateOK) status = "location " + LocateStatusText(sample.locateStatus);
+        if (sample.quantifyStatus != kQuantifyOK)
+            status += (status.empty() ? "" : "; ") + std::string("quantification ") + QuantifyStatusText(sample.quantifyStatus);
+        if (status.empty()) status = "ok";
+        else ++withStatus;
         std::fprintf(out, "%-16s %-10s %9s %8d  %s\n", sample.id.c_str(), sample.type.c_str(), found.c_str(),
                      counts[s].flagged, status.c_str());
     }
     int calibrated = 0;
-    for (const CurveResult& curve : results.curves) calibrated += curve.curve.GetCurveValid() != 0;
-    std::fprintf(out, "%zu samples, %zu compounds, %d curves calibrated.\n", results.samples.size(),
-                 results.curves.size(), calibrated);
+    std::string notCalibrated;
+    for (const CurveResult& curve : results.curves) {
+        const std::string reason = NotCalibratedReason(curve.curve);
+        if (reason.empty()) ++calibrated;
+        else notCalibrated += "  entry " + std::to_string(curve.entry) + " " + curve.compound + ": " + reason + "\n";
+    }
+    std::fprintf(out, "%zu samples, %zu compounds, %d of %zu curves calibrated.\n", results.samples.size(),
+                 results.curves.size(), calibrated, results.curves.size());
+    if (withStatus > 0) std::fprintf(out, "%d sample%s with an engine status (above).\n", withStatus, withStatus == 1 ? "" : "s");
+    if (!notCalibrated.empty())
+        std::fprintf(out, "%zu curve%s not calibrated:\n%s", results.curves.size() - calibrated,
+                     results.curves.size() - calibrated == 1 ? "" : "s", notCalibrated.c_str());
     std::fprintf(out, "Results in %s/ (report: %s/report.html)\n", outFolder.c_str(), outFolder.c_str());
 }
 
 }  // namespace
 
 int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point runStart = Clock::now();
     // 1. Read and check everything before anything runs.
     BatchInput input;
     std::vector<Problem> problems;
@@ -228,20 +278,35 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
         return kExitFailed;
     }
 
+    Clock::duration writing{};
+    double writingCpu = 0.0;
+    // Time spent in the output writer, so --timings can say what the outputs cost: wall time,
+    // and the processor time of the thread that wrote (which a busy machine does not inflate).
+    const auto timed = [&writing, &writingCpu](auto&& write) {
+        const Clock::time_point start = Clock::now();
+        const double cpuStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        const bool ok = write();
+        writingCpu += CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
+        writing += Clock::now() - start;
+        return ok;
+    };
+
     // 3. Quantify every sample, writing each one's results as it comes, then the curves.
     BatchResults results;
     results.methodFile = options.folder + "/method.xml";
     results.curves = DescribeCurves(input.method, curves);
     OutputWriter writer;
     std::string error;
-    if (!writer.Begin(options.out, results, error)) {
+    OutputOptions outputOptions;
+    outputOptions.fullPrecision = options.fullPrecision;
+    if (!timed([&] { return writer.Begin(options.out, results, error, outputOptions); })) {
         std::fprintf(err, "quan-batch: %s; the earlier results in %s are kept.\n", error.c_str(), options.out.c_str());
         return kExitFailed;
     }
     std::vector<SampleCount> counts;
     run.onSample = [&](const SampleResult&, std::vector<ResultRow>& rows, std::string& sinkError) {
         CountRows(rows, counts);
-        return writer.AddSample(results, rows, sinkError);
+        return timed([&] { return writer.AddSample(results, rows, sinkError); });
     };
     const bool ran = QuantifyBatch(input, curves, run, results, problems);
     Report(err, problems);
@@ -250,9 +315,17 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
                      options.out.c_str());
         return kExitFailed;
     }
-    if (!writer.Finish(results, error)) {
+    if (!timed([&] { return writer.Finish(results, error); })) {
         std::fprintf(err, "quan-batch: %s; the earlier results in %s are kept.\n", error.c_str(), options.out.c_str());
         return kExitFailed;
+    }
+    if (options.timings) {
+        const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
+        std::fprintf(err,
+                     "quan-batch: timings: whole run %.3f s (processor %.3f s), of which writing the outputs "
+                     "%.3f s (processor %.3f s)\n",
+                     seconds(Clock::now() - runStart), CpuSeconds(CLOCK_PROCESS_CPUTIME_ID), seconds(writing),
+                     writingCpu);
     }
     PrintSummary(out, results, counts, options.out);
     return problems.empty() ? kExitOK : kExitEngineStatus;

@@ -14,6 +14,8 @@ struct ToolOptions {
     std::string curvesFile;    // --curves: reuse stored curves instead of calibrating
     int threads = 1;
     bool help = false;
+    bool timings = false;
+    bool fullPrecision = false;  // --full-precision: every digit in the CSV files      // --timings: how long running and writing the outputs took
 };
 
 // Exit statuses of the program.

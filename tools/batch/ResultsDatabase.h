@@ -1,16 +1,15 @@
 // The batch results as an SQLite database (results.sqlite), and the fitted curves read back
 // from one, so a later batch can quantify against the curves of an earlier calibration.
 //
-// Tables:
-//   samples  one row per sample: position (1-based, injection order), id, type, type_number,
-//            description, peak_file, locate_status, quantify_status
-//   results  one row per sample and method entry: sample_position, entry (1-based), the
-//            results.csv columns as TEXT, then one TEXT column per peak report field, named
-//            after the field (a name already taken gets "_" and the field number appended)
-//   curves   one row per method entry: entry, compound, description, one TEXT column per curve
-//            report field (empty when the curve has no such value), and record, the stored flat
-//            curve record (19496 bytes) the curve is read back from
-// Texts are stored exactly as the CSV and the report show them; empty means no value.
+// The schema is typed so that a person queries it without casts: numbers are REAL or INTEGER,
+// texts TEXT, and a value that is absent is NULL. Samples are keyed by their position in the
+// batch, compounds by their method entry number; results and peak_fields have one row per
+// sample and compound (peak_fields only where a peak was located), curves one row per entry
+// with every number of the stored curve record as a column beside the record itself, and
+// calibration_points every standard of every curve with its back-calculated concentration.
+// Views answer the common questions: concentration_matrix, qc_accuracy, flagged_results.
+// docs/RESULTS_DATABASE.md describes every table with example queries. schema_version (and
+// PRAGMA user_version) hold kResultsSchemaVersion.
 #pragma once
 
 #include <memory>
@@ -21,6 +20,9 @@
 #include "tools/batch/BatchResults.h"
 
 namespace Batch {
+
+// The layout written by this version; 1 was the layout that kept every value as text.
+constexpr int kResultsSchemaVersion = 2;
 
 // Builds the database under TemporaryNameFor(path) in one transaction and renames it onto
 // `path` only when complete. False with `error` set when anything fails; an earlier database

@@ -35,10 +35,53 @@ void AppendCsvLine(std::string& out, const std::vector<std::string>& cells) {
 }
 }  // namespace
 
-std::string ResultsCsv(const BatchResults& results) {
+std::string ResultsCsv(const BatchResults& results, bool fullPrecision) {
     std::string out;
     AppendCsvLine(out, ResultColumns());
-    for (const ResultRow& row : results.rows) AppendCsvLine(out, ResultCells(results, row));
+    for (const ResultRow& row : results.rows) AppendCsvLine(out, ResultCells(results, row, fullPrecision));
+    return out;
+}
+
+namespace {
+constexpr size_t kConcentrationColumn = 6;  // in ResultColumns()
+constexpr const char* kFlaggedMarker = "*";
+}  // namespace
+
+std::string MatrixCsvHeader(const BatchResults& results) {
+    std::vector<std::string> cells = {"Sample", "Type"};
+    for (const CurveResult& curve : results.curves) {
+        const std::string units = curve.curve.GetRepUnits();
+        cells.push_back(units.empty() ? curve.compound : curve.compound + " (" + units + ")");
+    }
+    std::string out;
+    AppendCsvLine(out, cells);
+    return out;
+}
+
+std::string MatrixCsvRows(const BatchResults& results, const std::vector<ResultRow>& rows, bool fullPrecision) {
+    std::string out;
+    const size_t compounds = results.curves.size();
+    for (size_t first = 0; first < rows.size();) {
+        // One line per sample: the sample's rows are consecutive, entries in method order.
+        size_t last = first;
+        while (last < rows.size() && rows[last].sample == rows[first].sample) ++last;
+        const int index = rows[first].sample;
+        const bool known = index >= 0 && index < static_cast<int>(results.samples.size());
+        std::vector<std::string> cells(2 + compounds);
+        cells[0] = known ? results.samples[index].id : std::string();
+        cells[1] = known ? results.samples[index].type : std::string();
+        for (size_t r = first; r < last; ++r) {
+            const ResultRow& row = rows[r];
+            if (row.entry < 1 || static_cast<size_t>(row.entry) > compounds || !row.found) continue;
+            std::string cell;
+            if (row.validConc)
+                cell = fullPrecision ? NumberCell(row.conc) : ReportNumberCell(kConcentrationColumn, row.conc);
+            if (!row.flagsSet.empty()) cell += kFlaggedMarker;
+            cells[1 + row.entry] = cell;
+        }
+        AppendCsvLine(out, cells);
+        first = last;
+    }
     return out;
 }
 
@@ -52,7 +95,8 @@ std::string CurvesText(const BatchResults& results) {
 }
 
 const std::vector<std::string>& OutputFileNames() {
-    static const std::vector<std::string> names = {"results.csv", "curves.txt", "results.sqlite", "report.html"};
+    static const std::vector<std::string> names = {"results.csv", "matrix.csv", "curves.txt", "results.sqlite",
+                                                   "report.html"};
     return names;
 }
 
@@ -135,10 +179,13 @@ void RemoveStagedFilesOnSignal() {
 
 struct OutputWriter::State {
     std::string folder;
-    std::string csvPath, curvesPath, databasePath, reportPath;  // the outputs
-    std::string csvStaged, curvesStaged, databaseStaged, reportStaged;
+    OutputOptions options;
+    std::string csvPath, matrixPath, curvesPath, databasePath, reportPath;  // the outputs
+    std::string csvStaged, matrixStaged, curvesStaged, databaseStaged, reportStaged;
     std::FILE* csv = nullptr;
+    std::FILE* matrix = nullptr;
     std::FILE* report = nullptr;
+    HtmlReportWriter html;
     ResultsDatabaseWriter database;
     bool failed = false;
 };
@@ -149,9 +196,10 @@ OutputWriter::~OutputWriter() { Discard(); }
 
 void OutputWriter::Discard() {
     if (!m_state) return;
-    if (m_state->csv != nullptr) std::fclose(m_state->csv);
-    if (m_state->report != nullptr) std::fclose(m_state->report);
-    for (const std::string* path : {&m_state->csvStaged, &m_state->curvesStaged, &m_state->databaseStaged, &m_state->reportStaged})
+    for (std::FILE* file : {m_state->csv, m_state->matrix, m_state->report})
+        if (file != nullptr) std::fclose(file);
+    for (const std::string* path : {&m_state->csvStaged, &m_state->matrixStaged, &m_state->curvesStaged,
+                                    &m_state->databaseStaged, &m_state->reportStaged})
         std::remove(path->c_str());
     m_state.reset();  // the database writer removes its own temporary
     ForgetStaged();
@@ -174,13 +222,17 @@ bool CloseAndFlush(std::FILE*& file, const std::string& path, std::string& error
 }
 }  // namespace
 
-bool OutputWriter::Begin(const std::string& folder, const BatchResults& results, std::string& error) {
+bool OutputWriter::Begin(const std::string& folder, const BatchResults& results, std::string& error,
+                         const OutputOptions& options) {
     Discard();
     if (!MakeFolder(folder, error)) return false;
     m_state = std::make_unique<State>();
     State& s = *m_state;
     s.folder = folder;
+    s.options = options;
     s.csvPath = folder + "/results.csv";
+    s.matrixPath = folder + "/matrix.csv";
+    s.matrixStaged = StagingName(s.matrixPath);
     s.curvesPath = folder + "/curves.txt";
     s.databasePath = folder + "/results.sqlite";
     s.reportPath = folder + "/report.html";
@@ -189,18 +241,20 @@ bool OutputWriter::Begin(const std::string& folder, const BatchResults& results,
     s.databaseStaged = StagingName(s.databasePath);
     s.reportStaged = StagingName(s.reportPath);
     int slot = 0;
-    for (const std::string* path : {&s.csvStaged, &s.curvesStaged, &s.databaseStaged, &s.reportStaged})
+    for (const std::string* path : {&s.csvStaged, &s.matrixStaged, &s.curvesStaged, &s.databaseStaged, &s.reportStaged})
         NoteStaged(slot++, *path);
     s.csv = std::fopen(s.csvStaged.c_str(), "wb");
+    s.matrix = std::fopen(s.matrixStaged.c_str(), "wb");
     s.report = std::fopen(s.reportStaged.c_str(), "wb");
-    if (s.csv == nullptr || s.report == nullptr) {
+    if (s.csv == nullptr || s.matrix == nullptr || s.report == nullptr) {
         error = "cannot write in " + folder + ": " + std::strerror(errno);
         Discard();
         return false;
     }
     std::string header;
     AppendCsvLine(header, ResultColumns());
-    if (!Append(s.csv, header) || !Append(s.report, HtmlReportHead(results))) {
+    if (!Append(s.csv, header) || !Append(s.matrix, MatrixCsvHeader(results)) ||
+        !Append(s.report, s.html.Head(results))) {
         error = "cannot write in " + folder + ": " + std::strerror(errno);
         Discard();
         return false;
@@ -218,9 +272,15 @@ bool OutputWriter::AddSample(const BatchResults& results, const std::vector<Resu
         return false;
     }
     State& s = *m_state;
+    // Each row's cells are formatted once for the CSV and the report, unless they print differently.
+    std::vector<std::vector<std::string>> cells;
+    cells.reserve(rows.size());
+    for (const ResultRow& row : rows) cells.push_back(ResultCells(results, row));
     std::string csv;
-    for (const ResultRow& row : rows) AppendCsvLine(csv, ResultCells(results, row));
-    if (!Append(s.csv, csv) || !Append(s.report, HtmlReportRows(results, rows))) {
+    for (size_t i = 0; i < rows.size(); ++i)
+        AppendCsvLine(csv, s.options.fullPrecision ? ResultCells(results, rows[i], true) : cells[i]);
+    if (!Append(s.csv, csv) || !Append(s.matrix, MatrixCsvRows(results, rows, s.options.fullPrecision)) ||
+        !Append(s.report, s.html.Rows(results, rows, cells))) {
         error = "cannot write in " + s.folder + ": " + std::strerror(errno);
         Discard();
         return false;
@@ -238,7 +298,8 @@ bool OutputWriter::Finish(const BatchResults& results, std::string& error) {
         return false;
     }
     State& s = *m_state;
-    const bool written = Append(s.report, HtmlReportTail(results)) && CloseAndFlush(s.csv, s.csvStaged, error) &&
+    const bool written = Append(s.report, s.html.Tail(results)) && CloseAndFlush(s.csv, s.csvStaged, error) &&
+                         CloseAndFlush(s.matrix, s.matrixStaged, error) &&
                          CloseAndFlush(s.report, s.reportStaged, error) &&
                          WriteFileSafely(s.curvesStaged, CurvesText(results), error) &&
                          s.database.Finish(results, error);
@@ -252,7 +313,7 @@ bool OutputWriter::Finish(const BatchResults& results, std::string& error) {
     // A staged file already renamed is gone, so discarding after a failed rename removes only
     // the ones still staged.
     const std::pair<const std::string*, const std::string*> moves[] = {
-        {&s.csvStaged, &s.csvPath}, {&s.curvesStaged, &s.curvesPath},
+        {&s.csvStaged, &s.csvPath}, {&s.matrixStaged, &s.matrixPath}, {&s.curvesStaged, &s.curvesPath},
         {&s.databaseStaged, &s.databasePath}, {&s.reportStaged, &s.reportPath}};
     for (const auto& move : moves) {
         if (std::rename(move.first->c_str(), move.second->c_str()) != 0) {
@@ -265,9 +326,10 @@ bool OutputWriter::Finish(const BatchResults& results, std::string& error) {
     return true;
 }
 
-bool WriteOutputs(const std::string& folder, const BatchResults& results, std::string& error) {
+bool WriteOutputs(const std::string& folder, const BatchResults& results, std::string& error,
+                  const OutputOptions& options) {
     OutputWriter writer;
-    return writer.Begin(folder, results, error) && writer.AddSample(results, results.rows, error) &&
+    return writer.Begin(folder, results, error, options) && writer.AddSample(results, results.rows, error) &&
            writer.Finish(results, error);
 }
 

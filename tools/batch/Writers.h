@@ -12,8 +12,19 @@
 
 namespace Batch {
 
+// How the outputs print numbers.
+struct OutputOptions {
+    bool fullPrecision = false;  // every digit in results.csv and matrix.csv, not the report's rounding
+};
+
 // results.csv: a header of ResultColumns(), then one row per sample and compound.
-std::string ResultsCsv(const BatchResults& results);
+std::string ResultsCsv(const BatchResults& results, bool fullPrecision = false);
+// matrix.csv, the table a lab sends out: a header naming "Sample", "Type" and every compound
+// with its units ("Atrazine (ng/mL)"), then one row per sample with each compound's
+// concentration, empty when the compound was not found or has no concentration, and "*" after
+// a value (or alone) when the result is flagged.
+std::string MatrixCsvHeader(const BatchResults& results);
+std::string MatrixCsvRows(const BatchResults& results, const std::vector<ResultRow>& rows, bool fullPrecision);
 // curves.txt: each curve's description, curves separated by a blank line.
 std::string CurvesText(const BatchResults& results);
 // One CSV cell, quoted when it holds a comma, a quote or a line end.
@@ -22,7 +33,7 @@ std::string CsvCell(const std::string& text);
 // The files a run writes into its results folder.
 const std::vector<std::string>& OutputFileNames();
 
-// Writes results.csv, curves.txt, results.sqlite and report.html into `folder` (made when
+// Writes results.csv, matrix.csv, curves.txt, results.sqlite and report.html into `folder` (made when
 // missing), sample by sample as a batch runs, so that a large batch is never held whole:
 // Begin, then AddSample as each sample's rows arrive (in injection order; `results` holds the
 // samples so far), then Finish with the curves, which renames everything into place. Failure at
@@ -35,7 +46,8 @@ public:
     OutputWriter(const OutputWriter&) = delete;
     OutputWriter& operator=(const OutputWriter&) = delete;
 
-    bool Begin(const std::string& folder, const BatchResults& results, std::string& error);
+    bool Begin(const std::string& folder, const BatchResults& results, std::string& error,
+               const OutputOptions& options = {});
     bool AddSample(const BatchResults& results, const std::vector<ResultRow>& rows, std::string& error);
     bool Finish(const BatchResults& results, std::string& error);
 
@@ -46,7 +58,8 @@ private:
 };
 
 // All of it at once, for results already held whole.
-bool WriteOutputs(const std::string& folder, const BatchResults& results, std::string& error);
+bool WriteOutputs(const std::string& folder, const BatchResults& results, std::string& error,
+                  const OutputOptions& options = {});
 
 // Makes SIGINT, SIGTERM and SIGHUP remove the staged files of a write in progress before the
 // program ends, so that an interrupted run leaves nothing half-written behind.
