@@ -60,3 +60,7 @@
 
 // spectrum match scoring
 #include "spectrum/MatchScoring.h"
+
+// raw data: chromatograms from mzML files and detector text exports
+#include "rawdata/Chromatogram.h"
+#include "rawdata/RawDataReader.h"
