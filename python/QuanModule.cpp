@@ -498,7 +498,7 @@ std::string SampleStatusText(const SampleResult& sample) {
 // every sample located and quantified on `jobs` threads, and the outputs written to `out` when
 // given (all or nothing, as the tool writes them).
 std::unique_ptr<BatchRun> RunBatch(const std::string& folder, std::optional<std::string> out, int jobs,
-                                   std::optional<std::string> curvesFile) {
+                                   std::optional<std::string> curvesFile, bool fullPrecision) {
     if (jobs < 1 || jobs > 256) throw py::value_error("jobs takes a number of threads from 1 to 256");
     BatchInput input;
     std::vector<Problem> problems;
@@ -531,7 +531,9 @@ std::unique_ptr<BatchRun> RunBatch(const std::string& folder, std::optional<std:
             results.methodFile = folder + "/method.xml";
             results.curves = DescribeCurves(input.method, curves);
             OutputWriter writer;
-            if (out && !writer.Begin(*out, results, error)) {
+            OutputOptions outputOptions;
+            outputOptions.fullPrecision = fullPrecision;
+            if (out && !writer.Begin(*out, results, error, outputOptions)) {
                 result = kWriteFailed;
             } else {
                 // The rows are kept for the DataFrame, and written as they come when asked.
@@ -663,6 +665,31 @@ py::array CurvePoints(py::object self) {
     py::dtype type = py::dtype::from_args(spec);
     if (count == 0) return py::array(type, {0}, {sizeof(tag_CALI_POINT)});
     return py::array(type, {count}, {sizeof(tag_CALI_POINT)}, &curve.GetCaliPoint(0), self);
+}
+
+// A curve's standards as an analyst reads them: nominal concentration, response, the
+// concentration the curve gives back and its deviation from nominal.
+py::object StandardsFrame(const CCalibrationData& curve) {
+    const std::vector<StandardPoint> points = StandardPoints(curve);
+    py::list standard;
+    std::vector<double> nominal, response, back, deviation;
+    std::vector<bool> excluded;
+    for (const StandardPoint& point : points) {
+        standard.append(point.standard);
+        nominal.push_back(point.nominal);
+        response.push_back(point.response);
+        back.push_back(point.backCalculated);
+        deviation.push_back(DeviationPercent(point.nominal, point.backCalculated));
+        excluded.push_back(point.excluded);
+    }
+    py::dict columns;
+    columns["Standard"] = standard;
+    columns["Nominal"] = ToArray(std::move(nominal));
+    columns["Response"] = ToArray(std::move(response));
+    columns["BackCalculated"] = ToArray(std::move(back));
+    columns["Deviation%"] = ToArray(std::move(deviation));
+    columns["Excluded"] = py::array_t<bool>(py::cast(excluded));
+    return DataFrame({"Standard", "Nominal", "Response", "BackCalculated", "Deviation%", "Excluded"}, columns);
 }
 
 py::list Coefficients(const CCalibrationData& curve) {
@@ -832,6 +859,11 @@ PYBIND11_MODULE(quan, m) {
         .def_property_readonly("valid", [](const CCalibrationData& c) { return c.GetCurveValid() != 0; })
         .def_property_readonly("coefficients", &Coefficients, "c0, c1, ...: the coefficient of x^i is c[i].")
         .def_property_readonly("r2", &CCalibrationData::GetCoeffOfDet)
+        .def_property_readonly("standards", &StandardsFrame,
+                               "The standards in the analyst's units with their back-calculated concentrations "
+                               "and deviations from nominal (per cent), as the report shows them.")
+        .def_property_readonly("not_calibrated_reason", &NotCalibratedReason,
+                               "Why the curve could not be calibrated, in a lab's words; empty when it was.")
         .def_property_readonly("points", &CurvePoints,
                                "The calibration points (Weight, Conc, Resp, Flags; Flags & 1 = excluded), "
                                "a view of the curve's own storage.")
@@ -912,8 +944,9 @@ PYBIND11_MODULE(quan, m) {
         .def_readonly("curves", &BatchRun::curves, py::return_value_policy::reference_internal,
                       "The fitted curves, in method order.");
     m.def("run_batch", &RunBatch, py::arg("folder"), py::arg("out") = py::none(), py::arg("jobs") = 1,
-          py::arg("curves") = py::none(),
-          "Runs a batch folder as quan-batch does and returns its results. `out`: write the outputs there too; "
+          py::arg("curves") = py::none(), py::arg("full_precision") = false,
+          "Runs a batch folder as quan-batch does and returns its results (numbers with every digit). `out`: "
+          "write the outputs there too (`full_precision`: every digit in its CSV files, as --full-precision); "
           "`curves`: reuse the curves of an earlier results.sqlite instead of calibrating.");
     m.attr("__version__") = QUAN_VERSION;
 }

@@ -164,13 +164,13 @@ TEST(BatchTool, SummaryNamesEngineStatusesAndCurvesThatCouldNotBeCalibrated) {
     // A sixth-order curve without the origin needs seven standards; the batch has six.
     fs::create_directories(temp.Path() / "sixth");
     const fs::path sixth = CopyExample(temp.Path() / "sixth");
-    ASSERT_TRUE(ReplaceInFile(sixth / "method.xml", "CCalc=\"1\" StdLevels=\"2\" CalCompound=\"Atrazine\"",
-                              "CCalc=\"6\" StdLevels=\"2\" CalCompound=\"Atrazine\""));
+    ASSERT_TRUE(ReplaceInFile(sixth / "method.xml", "CCalc=\"Linear\" StdLevels=\"A\" CalCompound=\"Atrazine\"",
+                              "CCalc=\"6th Order\" StdLevels=\"A\" CalCompound=\"Atrazine\""));
     ASSERT_TRUE(ReplaceInFile(sixth / "method.xml",
                               "CalCompound=\"Atrazine\" RepUnits=\"ng/mL\" MaxConcLimit=\"55.0\" ConcLimitFlag=\"1\" "
-                              "WeightingFunction=\"1\" Origin=\"0\"",
+                              "WeightingFunction=\"1/x\" Origin=\"Include\"",
                               "CalCompound=\"Atrazine\" RepUnits=\"ng/mL\" MaxConcLimit=\"55.0\" ConcLimitFlag=\"1\" "
-                              "WeightingFunction=\"1\" Origin=\"1\""));
+                              "WeightingFunction=\"1/x\" Origin=\"Exclude\""));
     const ToolRun uncalibrated = RunTool({sixth.string(), "--out", (temp.Path() / "out6").string()});
     EXPECT_EQ(uncalibrated.status, Batch::kExitOK) << uncalibrated.err;
     EXPECT_NE(uncalibrated.out.find("16 of 17 curves calibrated.\n1 curve not calibrated:\n"

@@ -49,11 +49,14 @@ def test_run_batch_recovers_the_true_concentrations(run, tmp_path):
     assert atrazine.valid and "Atrazine" in atrazine.description
     assert sorted(atrazine.points["Conc"]) == LEVELS
     assert not atrazine.points.flags.owndata
+    standards = atrazine.standards
+    assert list(standards.Nominal) == LEVELS and not standards.Excluded.any() and atrazine.not_calibrated_reason == ""
+    assert np.allclose(standards.BackCalculated, LEVELS, rtol=0.02)
     with pytest.raises(KeyError):
         run.curves["no such compound"]
 
     # The same run with its outputs written, on one thread: the same numbers as results.csv.
-    again = quan.run_batch(EXAMPLE, out=str(tmp_path / "out"), jobs=1)
+    again = quan.run_batch(EXAMPLE, out=str(tmp_path / "out"), jobs=1, full_precision=True)
     written = pd.read_csv(tmp_path / "out" / "results.csv")
     assert np.allclose(written.Concentration, again.results.Concentration, equal_nan=True)
     assert again.results.Concentration.equals(run.results.Concentration)
