@@ -60,3 +60,8 @@
 
 // spectrum match scoring
 #include "spectrum/MatchScoring.h"
+
+// peak integration of raw chromatograms
+#include "integrate/Smoothing.h"
+#include "integrate/PeakIntegrator.h"
+#include "integrate/MethodIntegration.h"
