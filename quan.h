@@ -61,6 +61,10 @@
 // spectrum match scoring
 #include "spectrum/MatchScoring.h"
 
+// raw data: chromatograms from mzML files and detector text exports
+#include "rawdata/Chromatogram.h"
+#include "rawdata/RawDataReader.h"
+
 // peak integration of raw chromatograms
 #include "integrate/Smoothing.h"
 #include "integrate/PeakIntegrator.h"

@@ -1,0 +1,553 @@
+// The raw-data readers: mzML files written here from known arrays in every encoding the format
+// allows (so expected values are the arrays themselves), a cut of a real MRM file whose values
+// were decoded independently, detector text exports of every separator, and the problems bad
+// files must produce.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <libmsnumpress/MSNumpress.hpp>
+#include <string>
+#include <vector>
+
+#include "quan.h"
+#include "rawdata/BinaryArray.h"
+
+namespace {
+using RawData::Chromatogram;
+using RawData::ReadResult;
+namespace numpress = ms::numpress::MSNumpress;
+
+// --- an mzML writer for the tests ----------------------------------------------------------------
+
+std::string Base64(const std::vector<unsigned char>& bytes) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t k = 0; k < bytes.size(); k += 3) {
+        const unsigned group = bytes[k] << 16 | (k + 1 < bytes.size() ? bytes[k + 1] << 8 : 0) |
+                               (k + 2 < bytes.size() ? bytes[k + 2] : 0);
+        for (size_t c = 0; c < 4; ++c)
+            text += c <= bytes.size() - k ? kAlphabet[(group >> (18 - 6 * c)) & 63] : '=';
+    }
+    return text;
+}
+
+enum Scheme { kPlain64, kPlain32, kLinear, kPic, kSlof };
+
+struct Encoding {
+    Scheme scheme;
+    bool zlib;
+};
+
+std::vector<unsigned char> Encoded(const std::vector<double>& values, Encoding encoding) {
+    std::vector<unsigned char> bytes;
+    const auto append = [&](const void* data, size_t size) {
+        bytes.insert(bytes.end(), static_cast<const unsigned char*>(data), static_cast<const unsigned char*>(data) + size);
+    };
+    for (double value : values) {
+        const float single = static_cast<float>(value);
+        if (encoding.scheme == kPlain64) append(&value, 8);
+        if (encoding.scheme == kPlain32) append(&single, 4);
+    }
+    if (encoding.scheme == kLinear) numpress::encodeLinear(values, bytes, numpress::optimalLinearFixedPoint(values.data(), values.size()));
+    if (encoding.scheme == kPic) numpress::encodePic(values, bytes);
+    if (encoding.scheme == kSlof) numpress::encodeSlof(values, bytes, numpress::optimalSlofFixedPoint(values.data(), values.size()));
+    if (!encoding.zlib) return bytes;
+    std::vector<unsigned char> packed(compressBound(bytes.size()));
+    uLongf size = packed.size();
+    compress2(packed.data(), &size, bytes.data(), bytes.size(), 6);
+    packed.resize(size);
+    return packed;
+}
+
+std::string Param(const char* accession, const std::string& extra = "") {
+    return "<cvParam cvRef=\"MS\" accession=\"" + std::string(accession) + "\" name=\"x\" value=\"\"" + extra + "/>";
+}
+
+// The cvParams that name an encoding.
+std::string EncodingParams(Encoding encoding) {
+    static const char* const kPlain[] = {"MS:1000523", "MS:1000521"};
+    static const char* const kNumpress[][2] = {{"MS:1002312", "MS:1002746"}, {"MS:1002313", "MS:1002747"},
+                                               {"MS:1002314", "MS:1002748"}};
+    if (encoding.scheme <= kPlain32)
+        return Param(kPlain[encoding.scheme]) + Param(encoding.zlib ? "MS:1000574" : "MS:1000576");
+    return Param("MS:1000523") + Param(kNumpress[encoding.scheme - kLinear][encoding.zlib]);
+}
+
+std::string ArrayXml(const std::vector<double>& values, Encoding encoding, const std::string& kindParam) {
+    return "<binaryDataArray encodedLength=\"0\">" + EncodingParams(encoding) + kindParam + "<binary>" +
+           Base64(Encoded(values, encoding)) + "</binary></binaryDataArray>";
+}
+
+const std::string kMinutes = " unitCvRef=\"UO\" unitAccession=\"UO:0000031\" unitName=\"minute\"";
+const std::string kSeconds = " unitCvRef=\"UO\" unitAccession=\"UO:0000010\" unitName=\"second\"";
+
+std::string TargetXml(const char* element, double mz) {
+    if (mz <= 0.0) return "";
+    return "<" + std::string(element) + "><isolationWindow>" +
+           Param("MS:1000827").replace(Param("MS:1000827").find("value=\"\""), 8, "value=\"" + RawData::TraceOf(mz, 0, "") + "\"") +
+           "</isolationWindow></" + element + ">";
+}
+
+struct ChromatogramSpec {
+    std::string id;
+    double q1 = 0.0, q3 = 0.0;
+    std::vector<double> times, intensities;
+    Encoding timeEncoding{kPlain64, false}, intensityEncoding{kPlain32, false};
+    std::string timeUnit = kMinutes;
+};
+
+std::string ChromatogramXml(const ChromatogramSpec& c, int index) {
+    return "<chromatogram index=\"" + std::to_string(index) + "\" id=\"" + c.id + "\" defaultArrayLength=\"" +
+           std::to_string(c.times.size()) + "\">" + TargetXml("precursor", c.q1) + TargetXml("product", c.q3) +
+           "<binaryDataArrayList count=\"2\">" + ArrayXml(c.times, c.timeEncoding, Param("MS:1000595", c.timeUnit)) +
+           ArrayXml(c.intensities, c.intensityEncoding, Param("MS:1000515")) + "</binaryDataArrayList></chromatogram>\n";
+}
+
+std::string Mzml(const std::string& spectra, const std::string& chromatograms, bool indexed = false) {
+    std::string run = "<mzML xmlns=\"http://psi.hupo.org/ms/mzml\" version=\"1.1.0\"><run id=\"r\">";
+    if (!spectra.empty()) run += "<spectrumList count=\"1\">" + spectra + "</spectrumList>";
+    if (!chromatograms.empty()) run += "<chromatogramList count=\"1\">" + chromatograms + "</chromatogramList>";
+    run += "</run></mzML>";
+    if (!indexed) return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n" + run;
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<indexedmzML xmlns=\"http://psi.hupo.org/ms/mzml\">" + run +
+           "<indexList count=\"1\"><index name=\"chromatogram\"><offset idRef=\"c\">120</offset></index></indexList>"
+           "<indexListOffset>999</indexListOffset></indexedmzML>";
+}
+
+ReadResult Read(const std::string& text, const std::vector<std::string>& traces, bool every = false) {
+    std::vector<RawData::TraceRequest> requests;
+    for (const std::string& trace : traces) requests.push_back(RawData::MakeTraceRequest(trace));
+    ReadResult result;
+    RawData::ReadOptions options;
+    options.everyChromatogram = every;
+    RawData::ReadMzmlBuffer(text, "test.mzML", requests, result, options);
+    return result;
+}
+
+// A peak of whole counts over 40 points 0.0625 min apart (exact in every precision).
+const std::vector<double> kTimes = [] {
+    std::vector<double> times;
+    for (int k = 0; k < 40; ++k) times.push_back(1.0 + 0.0625 * k);
+    return times;
+}();
+const std::vector<double> kCounts = [] {
+    std::vector<double> counts;
+    for (int k = 0; k < 40; ++k) counts.push_back(50.0 + std::round(1000.0 * std::exp(-(k - 20) * (k - 20) / 16.0)));
+    return counts;
+}();
+
+std::string TextOf(const Chromatogram& c) { return c.id + " as " + c.trace; }
+
+}  // namespace
+
+TEST(RawDataMzml, DecodesEveryEncodingTimeUnitAndLayout) {
+    const struct {
+        Encoding times, intensities;
+        double relativeError;  // what the lossy Numpress schemes may change
+    } cases[] = {
+        {{kPlain64, false}, {kPlain32, false}, 0.0},  {{kPlain32, false}, {kPlain64, false}, 0.0},
+        {{kPlain64, true}, {kPlain32, true}, 0.0},    {{kLinear, false}, {kPic, false}, 1e-9},
+        {{kLinear, true}, {kPic, true}, 1e-9},        {{kLinear, false}, {kSlof, false}, 2e-4},
+        {{kPlain32, true}, {kSlof, true}, 2e-4},
+    };
+    for (const auto& c : cases)
+        for (const bool seconds : {false, true})
+            for (const bool indexed : {false, true}) {
+                ChromatogramSpec spec{"SRM SIC Q1=216.1 Q3=174.1", 216.1, 174.1, kTimes, kCounts, c.times, c.intensities};
+                if (seconds) {
+                    spec.timeUnit = kSeconds;
+                    for (double& time : spec.times) time *= 60.0;
+                }
+                const ReadResult result = Read(Mzml("", ChromatogramXml(spec, 0), indexed), {"216.1>174.1"});
+                SCOPED_TRACE(testing::Message() << "scheme " << c.times.scheme << "/" << c.intensities.scheme
+                                                << " zlib " << c.times.zlib << " seconds " << seconds << " indexed " << indexed);
+                ASSERT_TRUE(result.Ok()) << result.problems[0].Text();
+                ASSERT_EQ(result.chromatograms.size(), 1u);
+                const Chromatogram& read = result.chromatograms[0];
+                EXPECT_EQ(read.trace, "216.1>174.1");
+                EXPECT_DOUBLE_EQ(read.precursorMz, 216.1);
+                EXPECT_DOUBLE_EQ(read.productMz, 174.1);
+                ASSERT_EQ(read.times.size(), kTimes.size());
+                ASSERT_EQ(read.intensities.size(), kCounts.size());
+                for (size_t k = 0; k < kTimes.size(); ++k) {
+                    EXPECT_NEAR(read.times[k], kTimes[k], kTimes[k] * 1e-9) << k;
+                    EXPECT_NEAR(read.intensities[k], kCounts[k], kCounts[k] * c.relativeError) << k;
+                }
+            }
+}
+
+TEST(RawDataMzml, KeepsOnlyTheClosestChromatogramOfEachRequestedTrace) {
+    const std::vector<double> counts(kTimes.size(), 7.0);
+    std::string chromatograms;
+    const ChromatogramSpec specs[] = {
+        {"TIC", 0, 0, kTimes, counts},
+        {"far", 216.3, 174.0, kTimes, counts},     // within the 1.0 Da window, but farther
+        {"near", 216.1, 174.12, kTimes, counts},   // the closest: it wins though it comes later
+        {"qualifier", 216.1, 130.0, kTimes, counts},
+        {"sim", 304.2, 0, kTimes, counts},         // a selected-ion chromatogram: precursor only
+        {"function=2 transition", 250.0, 100.0, kTimes, counts},
+        {"unasked", 400.0, 300.0, kTimes, counts},
+    };
+    for (size_t k = 0; k < std::size(specs); ++k) chromatograms += ChromatogramXml(specs[k], static_cast<int>(k));
+    CMethodList method;
+    const struct {
+        const char* quan;
+        const char* qualifier;
+        int function;
+    } entries[] = {{"216.1>174.1", "216.1 > 130", 0}, {"304.2", "", 0}, {"tic", "", 0}, {"250>100", "", 3},
+                   {"216.1>174.1", "", 2}, {"999>1", "", 0}};
+    for (const auto& e : entries) {
+        CMethodData entry;
+        entry.SetQuanTrace(e.quan);
+        entry.SetTargetTrace(0, e.qualifier);
+        entry.SetRawAcquisitionFunction(e.function);
+        method.Add(entry);
+    }
+    ReadResult result;
+    ASSERT_TRUE(RawData::ReadMzmlBuffer(Mzml("", chromatograms), "m.mzML", RawData::BuildTraceRequests(method), result));
+    std::vector<std::string> read;
+    for (const Chromatogram& c : result.chromatograms) read.push_back(TextOf(c) + " f" + std::to_string(c.function));
+    // File order; a file without functions takes the entry's function; "250>100" is acquired in
+    // function 2, not the 3 the entry names.
+    EXPECT_EQ(read, (std::vector<std::string>{"TIC as tic f0", "near as 216.1>174.1 f0", "near as 216.1>174.1 f2",
+                                              "qualifier as 216.1 > 130 f0", "sim as 304.2 f0"}));
+    EXPECT_EQ(result.unmatched, (std::vector<std::string>{"250>100", "999>1"}));
+
+    // Every chromatogram, each named by its own trace when nothing asked for it.
+    const ReadResult every = Read(Mzml("", chromatograms), {}, true);
+    ASSERT_TRUE(every.Ok());
+    std::vector<std::string> traces;
+    for (const Chromatogram& c : every.chromatograms) traces.push_back(c.trace);
+    EXPECT_EQ(traces, (std::vector<std::string>{"TIC", "216.3>174", "216.1>174.12", "216.1>130", "304.2", "250>100", "400>300"}));
+    EXPECT_EQ(every.chromatograms[5].function, 2);
+}
+
+TEST(RawDataTraceRequest, MatchesWithinTheEntrysWindow) {
+    const struct {
+        const char* trace;
+        double windowDa, windowPpm;
+        int function;
+        double q1, q3;
+        const char* name;
+        int chromatogramFunction;
+        bool matches;
+    } cases[] = {
+        {"216.1>174.1", 1.0, 0, 0, 216.6, 173.6, "", 0, true},   // half the window, inclusive
+        {"216.1>174.1", 1.0, 0, 0, 216.61, 174.1, "", 0, false},
+        {"216.1>174.1", 0.2, 0, 0, 216.1, 174.25, "", 0, false},
+        {"216.1>174.1", 1.0, 0, 0, 216.1, 0, "", 0, false},      // a transition is no single mass
+        {"304.2", 1.0, 0, 0, 304.2, 150.0, "", 0, false},        // nor the reverse
+        {"500", 0, 20, 0, 500.005, 0, "", 0, true},               // 20 ppm of 500 is 0.01 wide
+        {"500", 0, 20, 0, 500.0051, 0, "", 0, false},
+        {" TIC ", 1.0, 0, 0, 0, 0, "tic", 0, true},
+        {"UV_VIS_1", 1.0, 0, 0, 0, 0, "UV_VIS_2", 0, false},
+        {"304.2", 1.0, 0, 2, 304.2, 0, "", 3, false},
+        {"304.2", 1.0, 0, 2, 304.2, 0, "", 0, true},
+        {"304.2", 0.0, 0, 0, 304.69, 0, "", 0, true},            // no window: 1.0 Da
+        {"1>2>3", 1.0, 0, 0, 1, 3, "1>2>3", 0, true},            // more than two masses: a name
+    };
+    for (const auto& c : cases) {
+        double distance = 0.0;
+        const RawData::TraceRequest request = RawData::MakeTraceRequest(c.trace, c.windowDa, c.windowPpm, c.function);
+        EXPECT_EQ(RawData::MatchesRequest(request, c.q1, c.q3, c.name, c.chromatogramFunction, distance), c.matches)
+            << c.trace << " against " << c.q1 << ">" << c.q3 << " " << c.name;
+    }
+    // One request per trace (ignoring case) and function; the wider window of two entries wins.
+    CMethodList method;
+    const struct {
+        const char* trace;
+        int absolute;
+        float da, ppm;
+    } entries[] = {{"TIC", 1, 0.2f, 0}, {"tic", 1, 0.6f, 0}, {"304.2", 0, 0, 10}, {"", 1, 1, 0}};
+    for (const auto& e : entries) {
+        CMethodData entry;
+        entry.SetQuanTrace(e.trace);
+        entry.SetChroMassWindowAbs(e.absolute);
+        entry.SetChroMassWindowABS(e.da);
+        entry.SetChroMassWindowPPM(e.ppm);
+        method.Add(entry);
+    }
+    const std::vector<RawData::TraceRequest> requests = RawData::BuildTraceRequests(method);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_FLOAT_EQ(static_cast<float>(requests[0].windowDa), 0.6f);
+    EXPECT_NEAR(requests[1].Tolerance(304.2), 0.5 * 304.2 * 10e-6, 1e-12);
+}
+
+TEST(RawDataMzml, SpectraBecomeExtractedTracesPerFunction) {
+    // id, ms level, SIM, precursor, scan window, time (s), m/z, intensities
+    const struct {
+        const char* id;
+        int msLevel;
+        bool sim;
+        double precursor, windowLow, windowHigh, seconds;
+        std::vector<double> mz, intensity;
+    } spectra[] = {
+        {"function=1 scan=1", 1, false, 0, 100, 400, 60.0, {150.0, 304.15, 304.25, 304.9}, {5, 10, 20, 40}},
+        {"function=1 scan=2", 1, false, 0, 100, 400, 63.0, {304.3, 150.0, 304.0}, {7, 1, 2}},  // unsorted m/z
+        {"function=2 scan=3", 1, true, 0, 500, 510, 64.5, {505.0}, {99}},                      // does not cover 304.2
+        {"function=3 scan=4", 2, false, 216.1, 50, 250, 66.0, {100.0, 174.05, 174.3}, {3, 30, 300}},
+        {"function=1 scan=5", 1, false, 0, 100, 400, 69.0, {}, {}},                           // measured, nothing there
+        {"function=3 scan=6", 2, false, 300.0, 50, 250, 70.0, {174.1}, {1000}},               // another precursor
+    };
+    std::string xml;
+    int index = 0;
+    for (const auto& s : spectra) {
+        xml += "<spectrum index=\"" + std::to_string(index++) + "\" id=\"" + s.id + "\" defaultArrayLength=\"" +
+               std::to_string(s.mz.size()) + "\">" +
+               Param("MS:1000511").replace(Param("MS:1000511").find("value=\"\""), 8, "value=\"" + std::to_string(s.msLevel) + "\"") +
+               (s.sim ? Param("MS:1000582") : "") + "<scanList count=\"1\"><scan>" +
+               Param("MS:1000016", kSeconds).replace(Param("MS:1000016").find("value=\"\""), 8, "value=\"" + RawData::TraceOf(s.seconds, 0, "") + "\"") +
+               "<scanWindowList count=\"1\"><scanWindow>" +
+               Param("MS:1000501").replace(Param("MS:1000501").find("value=\"\""), 8, "value=\"" + RawData::TraceOf(s.windowLow, 0, "") + "\"") +
+               Param("MS:1000500").replace(Param("MS:1000500").find("value=\"\""), 8, "value=\"" + RawData::TraceOf(s.windowHigh, 0, "") + "\"") +
+               "</scanWindow></scanWindowList></scan></scanList>" +
+               (s.precursor > 0 ? "<precursorList count=\"1\">" + TargetXml("precursor", s.precursor) + "</precursorList>" : "") +
+               "<binaryDataArrayList count=\"2\">" + ArrayXml(s.mz, {kPlain64, true}, Param("MS:1000514")) +
+               ArrayXml(s.intensity, {kLinear, false}, Param("MS:1000515")) + "</binaryDataArrayList></spectrum>";
+    }
+    const ReadResult result = Read(Mzml(xml, ""), {"304.2", "216.1>174.1", "505", "600"});
+    ASSERT_TRUE(result.Ok()) << result.problems[0].Text();
+    const struct {
+        const char* trace;
+        int function;
+        std::vector<double> minutes, sums;
+        std::vector<int> scans;
+    } expected[] = {
+        {"304.2", 1, {1.0, 1.05, 1.15}, {30, 9, 0}, {1, 2, 5}},  // 304.15 + 304.25; 304.3 + 304.0
+        {"216.1>174.1", 3, {1.1}, {330}, {4}},
+        {"505", 2, {1.075}, {99}, {3}},
+    };
+    ASSERT_EQ(result.chromatograms.size(), std::size(expected));
+    for (size_t k = 0; k < std::size(expected); ++k) {
+        const Chromatogram& c = result.chromatograms[k];
+        EXPECT_EQ(c.trace, expected[k].trace);
+        EXPECT_EQ(c.function, expected[k].function);
+        ASSERT_EQ(c.times.size(), expected[k].minutes.size()) << c.trace;
+        for (size_t p = 0; p < c.times.size(); ++p) {
+            EXPECT_NEAR(c.times[p], expected[k].minutes[p], 1e-12);
+            EXPECT_NEAR(c.intensities[p], expected[k].sums[p], 1e-6);
+        }
+        EXPECT_EQ(c.scans, expected[k].scans);
+    }
+    EXPECT_EQ(result.unmatched, std::vector<std::string>{"600"});
+}
+
+TEST(RawDataMzml, ReadsACutOfARealMrmFile) {
+    std::ifstream file(std::string(QUAN_SOURCE_DIR) + "/tests/data/yeast-cut.mzML", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const ReadResult result = Read(text, {"201>129.9", "179>136", "173>131", "201>130.5"});
+    ASSERT_TRUE(result.Ok()) << result.problems[0].Text();
+    // Decoded independently from the file's base64 (64-bit times, 32-bit counts).
+    const struct {
+        const char* trace;
+        size_t points;
+        double first, last, sum, apexTime, apex;
+    } expected[] = {
+        {"179>136", 70, 0.6434, 1.15075, 330186.0, 0.8574666666666667, 14145.0},
+        {"173>131", 92, 0.6434, 1.4256666666666666, 1848805.0, 0.9935833333333334, 69585.0},
+        {"201>129.9", 157, 14.011283333333333, 16.013533333333335, 5114.0, 14.08275, 374.0},
+    };
+    ASSERT_EQ(result.chromatograms.size(), 3u);
+    for (size_t k = 0; k < 3; ++k) {
+        const Chromatogram& c = result.chromatograms[k];
+        EXPECT_EQ(c.trace, expected[k].trace);
+        ASSERT_EQ(c.times.size(), expected[k].points);
+        EXPECT_DOUBLE_EQ(c.times.front(), expected[k].first);
+        EXPECT_DOUBLE_EQ(c.times.back(), expected[k].last);
+        double sum = 0.0;
+        size_t apex = 0;
+        for (size_t p = 0; p < c.intensities.size(); ++p) {
+            sum += c.intensities[p];
+            if (c.intensities[p] > c.intensities[apex]) apex = p;
+        }
+        EXPECT_DOUBLE_EQ(sum, expected[k].sum);
+        EXPECT_DOUBLE_EQ(c.times[apex], expected[k].apexTime);
+        EXPECT_DOUBLE_EQ(c.intensities[apex], expected[k].apex);
+    }
+    EXPECT_EQ(result.unmatched, std::vector<std::string>{"201>130.5"});  // 129.9 is 0.6 away
+
+    // A fault is reported at the line of the data, not where the parser has read ahead to.
+    std::string broken = text;
+    const size_t at = broken.rfind("<binary>") + 8;
+    broken.insert(at, "#");
+    const ReadResult bad = Read(broken, {"201>129.9"});
+    ASSERT_EQ(bad.problems.size(), 1u);
+    EXPECT_EQ(bad.problems[0].line, 1 + std::count(broken.begin(), broken.begin() + static_cast<long>(at), '\n'));
+    EXPECT_EQ(bad.problems[0].where, "chromatogram \"- SRM SIC Q1=201 Q3=129.9 sample=4 period=1 experiment=1 transition=337\"");
+}
+
+TEST(RawDataMzml, ReportsEachProblemWithWhereAndWhat) {
+    ChromatogramSpec spec{"c1", 216.1, 174.1, kTimes, kCounts};
+    const std::string good = Mzml("", ChromatogramXml(spec, 0));
+    spec.timeEncoding = {kPlain64, true};
+    const std::string zlib = Mzml("", ChromatogramXml(spec, 0));
+    spec.timeEncoding = {kPlain64, false};
+    spec.intensityEncoding = {kSlof, false};
+    const std::string slof = Mzml("", ChromatogramXml(spec, 0));
+    const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+        const size_t at = text.find(from);
+        return at == std::string::npos ? std::string("pattern not found: ") + from : text.replace(at, from.size(), to);
+    };
+    const auto fileOf = [](std::vector<double> times, std::vector<double> counts) {
+        return Mzml("", ChromatogramXml({"c1", 216.1, 174.1, std::move(times), std::move(counts)}, 0));
+    };
+    const std::string twoLengths = fileOf(kTimes, std::vector<double>(39, 1.0));
+    const std::string intensityArray = ArrayXml(kCounts, {kPlain32, false}, Param("MS:1000515"));
+    std::string oddSlof = slof;  // three more bytes in the intensity array
+    oddSlof.insert(oddSlof.find("<binary>", oddSlof.find("<binary>") + 1) + 8, "AAAA");
+    std::string badZlib = zlib;
+    badZlib.replace(badZlib.find("<binary>") + 12, 4, "AAAA");
+    const struct {
+        std::string text;
+        const char* where;
+        const char* message;
+    } cases[] = {
+        {good.substr(0, good.size() / 2), "chromatogram \"c1\"", "malformed XML"},
+        {replaced(good, "<binary>", "<binary>#"), "chromatogram \"c1\"", "time array: invalid base64: character '#'"},
+        {badZlib, "chromatogram \"c1\"", "time array: zlib data is corrupt"},
+        {oddSlof, "chromatogram \"c1\"", "intensity array: Numpress short logged float data of"},
+        {replaced(good, "</binaryDataArrayList>", intensityArray + "</binaryDataArrayList>"), "chromatogram \"c1\"",
+         "has two intensity arrays"},
+        {twoLengths, "chromatogram \"c1\"", "intensity array: the binary array holds 39 values where its length says 40"},
+        {replaced(replaced(twoLengths, "<binaryDataArray encodedLength=\"0\">", "<binaryDataArray arrayLength=\"40\">"),
+                  "<binaryDataArray encodedLength=\"0\">", "<binaryDataArray arrayLength=\"39\">"),
+         "chromatogram \"c1\"", "the time array holds 40 values and the intensity array 39"},
+        {fileOf({1.0, 0.9}, {1, 2}), "chromatogram \"c1\"", "time goes backwards at point 2 (0.9 after 1)"},
+        {fileOf({1.0, 1.0}, {1, 2}), "chromatogram \"c1\"", "time repeats at point 2 (1)"},
+        {fileOf({1.0, 2.0}, {1, NAN}), "chromatogram \"c1\"", "intensity at point 2 is not a finite number"},
+        {replaced(good, "MS:1000576", "MS:1009999"), "chromatogram \"c1\"", "time array: the binary array names no known compression"},
+        {replaced(good, "MS:1000523", "MS:1009999"), "chromatogram \"c1\"", "time array: the binary array names no known precision"},
+        {replaced(good, kMinutes, ""), "chromatogram \"c1\"", "the time array names no unit"},
+        {replaced(good, "UO:0000031", "UO:0000221"), "chromatogram \"c1\"", "unit UO:0000221 is not a time unit"},
+        {"<?xml version=\"1.0\"?><TraML/>", "", "not an mzML file (the document is <TraML>)"},
+        {"", "", "malformed XML"},
+    };
+    for (const auto& c : cases) {
+        const ReadResult result = Read(c.text, {"216.1>174.1"});
+        // The first problem of its kind; a truncated file may also have cut a base64 text short.
+        const auto reported = std::find_if(result.problems.begin(), result.problems.end(), [&](const RawData::Problem& p) {
+            return p.file == "test.mzML" && p.where == c.where && p.message.find(c.message) != std::string::npos;
+        });
+        EXPECT_NE(reported, result.problems.end()) << c.message << "; first: " << (result.problems.empty() ? "none" : result.problems[0].Text());
+    }
+    // A chromatogram nobody asked for is not decoded, so its faults do not matter; an empty one is fine.
+    EXPECT_TRUE(Read(replaced(good, "<binary>", "<binary>#"), {"100>50"}).Ok());
+    const ReadResult empty = Read(Mzml("", ChromatogramXml({"e", 216.1, 174.1, {}, {}}, 0)), {"216.1>174.1"});
+    ASSERT_TRUE(empty.Ok());
+    EXPECT_TRUE(empty.chromatograms.at(0).times.empty());
+    ReadResult missing;
+    EXPECT_FALSE(RawData::ReadRawFile("/nonexistent/x.mzML", {}, missing));
+    EXPECT_EQ(missing.problems.at(0).Text(), "/nonexistent/x.mzML: cannot open the file");
+}
+
+TEST(RawDataText, ReadsTablesOfEverySeparatorAndNumberStyle) {
+    std::ifstream file(std::string(QUAN_SOURCE_DIR) + "/tests/data/uv-cut.txt", std::ios::binary);
+    const std::string uv((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const struct {
+        std::string text;
+        const char* fileName;
+        const char* channel;
+        std::vector<double> times, signals;
+    } cases[] = {
+        {uv, "10ug.txt", "UV_VIS_2", {4.856667, 4.86, 4.863333}, {-0.023094, -0.016561, -0.014545}},
+        {"Time (min)\tValue (mAU)\n1.5\t1,069.553806\n1.6\t-2,001,000\n", "d/fid.txt", "fid", {1.5, 1.6}, {1069.553806, -2001000}},
+        {"\xEF\xBB\xBF" "Channel\tFID A\r\nRT [s],Signal\r\n6,2.5\r\n\r\n12,3e2\r\n", "x.csv", "FID A", {0.1, 0.2}, {2.5, 300}},
+        {"Detector\tUV\n\nZeit;Retention Time (sec);Intensity\nx;30;1,5\ny;45;+2\n", "de.txt", "de", {0.5, 0.75}, {1.5, 2}},
+    };
+    for (const auto& c : cases) {
+        ReadResult result;
+        ASSERT_TRUE(RawData::ReadTextChromatogram(c.text, c.fileName, {}, result)) << result.problems[0].Text();
+        ASSERT_EQ(result.chromatograms.size(), 1u);
+        const Chromatogram& read = result.chromatograms[0];
+        EXPECT_EQ(read.id, c.channel);
+        EXPECT_EQ(read.trace, c.channel);
+        ASSERT_GE(read.times.size(), c.times.size());
+        for (size_t k = 0; k < c.times.size(); ++k) {
+            EXPECT_NEAR(read.times[k], c.times[k], 1e-12) << c.fileName;
+            EXPECT_DOUBLE_EQ(read.intensities[k], c.signals[k]) << c.fileName;
+        }
+    }
+    ReadResult cut;
+    ASSERT_TRUE(RawData::ReadTextChromatogram(uv, "10ug.txt", {RawData::MakeTraceRequest("uv_vis_2")}, cut));
+    EXPECT_EQ(cut.chromatograms.at(0).times.size(), 12u);
+    EXPECT_EQ(cut.chromatograms.at(0).trace, "uv_vis_2");  // named as the method asks
+    ReadResult other;
+    ASSERT_TRUE(RawData::ReadTextChromatogram(uv, "10ug.txt", {RawData::MakeTraceRequest("UV_VIS_1")}, other));
+    EXPECT_TRUE(other.chromatograms.empty());
+    EXPECT_EQ(other.unmatched, std::vector<std::string>{"UV_VIS_1"});
+}
+
+TEST(RawDataText, ReportsEveryRowThatDoesNotParse) {
+    const struct {
+        const char* text;
+        std::vector<std::string> problems;
+    } cases[] = {
+        {"Time (min)\tValue\n1\t1,5\n2\t1,0000\n3\tabc\n4\n5\tinf\n4.5\t1\n4.5\t2\n",
+         {"t.txt:2: signal \"1,5\" is not a number", "t.txt:3: signal \"1,0000\" is not a number",
+          "t.txt:4: signal \"abc\" is not a number", "t.txt:5: the row has 1 columns, the table 2 or more",
+          "t.txt:6: the row holds a number that is not finite", "t.txt:8: time repeats (4.5 min after 4.5 min)"}},
+        {"Time,Value\n2,1\n1,1\n", {"t.txt:3: time goes backwards (1 min after 2 min)"}},
+        {"Channel\tUV\nTime Min. (min)\t0.0\n1\t2\n", {"t.txt: no table with a time column and a signal column (such as \"Time (min)\" and \"Value\")"}},
+        {"Time\tValue\n1\t2\0", {"t.txt: not a text file (it holds NUL bytes; UTF-16 exports must be saved as UTF-8)"}},
+    };
+    for (const auto& c : cases) {
+        ReadResult result;
+        const std::string_view text(c.text, std::string_view(c.text).size() + (c.problems[0].find("NUL") != std::string::npos));
+        EXPECT_FALSE(RawData::ReadTextChromatogram(text, "t.txt", {}, result));
+        std::vector<std::string> problems;
+        for (const RawData::Problem& problem : result.problems) problems.push_back(problem.Text());
+        EXPECT_EQ(problems, c.problems);
+        EXPECT_TRUE(result.chromatograms.empty());
+    }
+}
+
+TEST(RawDataBinary, EncodingTermsAndBase64Edges) {
+    using RawData::Compression;
+    const struct {
+        std::vector<const char*> terms;
+        Compression compression;
+        bool zlibAfterNumpress;
+    } encodings[] = {
+        {{"MS:1000576"}, Compression::None, false},
+        {{"MS:1002746"}, Compression::NumpressLinear, true},
+        {{"MS:1002313", "MS:1000574"}, Compression::NumpressPic, true},  // two terms, either order
+        {{"MS:1000574", "MS:1002314"}, Compression::NumpressSlof, true},
+        {{"MS:1002312", "MS:1000576"}, Compression::NumpressLinear, false},
+        {{"MS:1000523"}, Compression::Unknown, false},
+    };
+    for (const auto& e : encodings) {
+        RawData::ArrayEncoding encoding;
+        for (const char* term : e.terms) EXPECT_TRUE(RawData::SetEncodingFromAccession(term, encoding));
+        EXPECT_EQ(encoding.compression, e.compression) << e.terms[0];
+        EXPECT_EQ(encoding.zlibAfterNumpress, e.zlibAfterNumpress) << e.terms[0];
+    }
+    RawData::ArrayEncoding untouched;
+    EXPECT_FALSE(RawData::SetEncodingFromAccession("MS:1000515", untouched));  // an array type, not an encoding
+
+    const struct {
+        const char* text;
+        std::vector<unsigned char> bytes;
+        const char* problem;
+    } texts[] = {
+        {"TWFu", {'M', 'a', 'n'}, ""},
+        {" TW\nE=\r\n", {'M', 'a'}, ""},  // blanks anywhere, padding kept
+        {"TWE", {'M', 'a'}, ""},          // or left out
+        {"TQ==", {'M'}, ""},
+        {"", {}, ""},
+        {"TQ=", {}, "invalid base64: the text ends in the middle of a byte"},
+        {"TWFuT", {}, "invalid base64: the text ends in the middle of a byte"},
+        {"TQ==TQ==", {}, "invalid base64: character 'T' at position 5"},
+        {"TW\x01u", {}, "invalid base64: character 0x01 at position 3"},
+        {"TW-u", {}, "invalid base64: character '-' at position 3"},
+    };
+    for (const auto& t : texts) {
+        std::vector<unsigned char> bytes;
+        EXPECT_EQ(RawData::DecodeBase64(t.text, bytes), t.problem) << t.text;
+        if (*t.problem == '\0') {
+            EXPECT_EQ(bytes, t.bytes) << t.text;
+        }
+    }
+}
