@@ -146,6 +146,40 @@ def test_transition_lists_make_methods_and_survive_export(tmp_path):
     assert all(p.startswith(str(path)) for p in bad.value.problems)
 
 
+def test_raw_files_integrate_into_peaks_the_engines_locate():
+    data = os.path.join(SOURCE, "tests", "data")
+    method = quan.import_transitions(os.path.join(data, "yeast-transitions.csv"))
+    with pytest.warns(UserWarning):  # the cut holds only some of the list's transitions
+        chromatograms = quan.read_raw(os.path.join(data, "yeast-cut.mzML"), method)
+    arg = next(c for c in chromatograms if c.trace == "179>136")
+    assert (arg.precursor_mz, arg.product_mz, len(arg)) == (179, 136, 70)  # as the file declares it
+    times = arg.times
+    assert not times.flags.owndata and np.all(np.diff(times) > 0) and len(arg.intensities) == 70
+
+    peaks = quan.integrate_for_method(method, chromatograms)
+    with pytest.warns(UserWarning):
+        assert len(quan.integrate_raw(os.path.join(data, "yeast-cut.mzML"), method)) == len(peaks)
+    assert quan.locate(method, peaks) < 4
+    table = peaks.to_frame()
+    heavy = table[(table.MDBEntry == 1) & (table.MDBEntryPeak == 0)]  # arg-L (heavy), sought at 45.86 s
+    assert len(heavy) == 1 and abs(heavy.FoundRT.iloc[0] - 45.85610358 / 60) <= 0.5
+
+    # A Gaussian of known area on a flat baseline: area = height x sigma x sqrt(2 pi), in x seconds.
+    t = np.linspace(0.0, 2.0, 1201)
+    signal = 1000.0 * np.exp(-0.5 * ((t - 1.0) / 0.02) ** 2) + 10.0
+    found = quan.integrate(quan.Chromatogram(t, signal, trace="UV"))
+    assert len(found) == 1
+    assert found.FoundRT[0] == pytest.approx(1.0, abs=0.002)
+    assert found.Area[0] == pytest.approx(1000.0 * 0.02 * 60 * np.sqrt(2 * np.pi), rel=0.01)
+    assert found.Height[0] == pytest.approx(1000.0, rel=0.01)
+    with pytest.raises(quan.InputError):
+        quan.integrate(quan.Chromatogram(t[::-1], signal))
+    with pytest.raises(quan.InputError):
+        quan.integrate_for_method(method, [quan.Chromatogram([0.0, 1.0], [1.0])])
+    with pytest.raises(quan.InputError):
+        quan.read_raw(os.path.join(data, "yeast-transitions.csv.missing.mzML"))
+
+
 def test_bad_input_raises_with_the_tools_messages(tmp_path):
     folder = tmp_path / "batch"
     shutil.copytree(EXAMPLE, folder)
