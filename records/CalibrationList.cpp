@@ -1,19 +1,11 @@
 // The calibration list: list protocol, copying and the look-up of a curve by compound name.
 #include "records/CalibrationList.h"
 
-#include <algorithm>
-#include <cctype>
 #include <new>
 
-QUAN_REGISTER_CLASS(CCalibrationList);
+#include "platform/NumberText.h"
 
-namespace {
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-}  // namespace
+QUAN_REGISTER_CLASS(CCalibrationList);
 
 CCalibrationList::CCalibrationList(const CCalibrationList& other) : CQuanObject() {
     SetSize(other.GetSize());
@@ -81,7 +73,7 @@ void CCalibrationList::CopyData(const CCalibrationList& other) {
 int CCalibrationList::FindMatchingCalibration(const std::string& name) const {
     for (int i = 0; i < GetSize(); ++i) {
         const CCalibrationData* entry = GetEntry(i);
-        if (entry != nullptr && EqualIgnoringCase(entry->GetName(), name)) return i;
+        if (entry != nullptr && NumberText::EqualIgnoringCase(entry->GetName(), name)) return i;
     }
     return -1;
 }

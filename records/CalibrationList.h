@@ -38,8 +38,10 @@ public:
     virtual CCalibrationData& GetAt(int index) const;
     virtual void EmptyCalibrationList();
 
-    // The curve in slot index, or null for an empty slot or an index outside the list.
-    CCalibrationData* GetEntry(int index) const { return m_entries.At(index); }
+    // The curve in slot index as GetAt gives it, or null for an empty slot or an index outside
+    // the list. The engines read the list through this, so a host's GetAt override is honoured
+    // and empty slots are passed over (an override must not call GetEntry back).
+    CCalibrationData* GetEntry(int index) const { return m_entries.At(index) != nullptr ? &GetAt(index) : nullptr; }
 
     // For every index below both counts, the other's curve (an empty slot empties ours), then
     // the DB name, creation date and time and modified time. Curves are copied only once this

@@ -34,8 +34,10 @@ public:
     virtual CMethodData& GetAt(int index) const;
     virtual void EmptyMethodList();
 
-    // The entry in slot index, or null for an empty slot or an index outside the list.
-    CMethodData* GetEntry(int index) const { return m_entries.At(index); }
+    // The entry in slot index as GetAt gives it, or null for an empty slot or an index outside
+    // the list. The engines read the list through this, so a host's GetAt override is honoured
+    // and empty slots are passed over (an override must not call GetEntry back).
+    CMethodData* GetEntry(int index) const { return m_entries.At(index) != nullptr ? &GetAt(index) : nullptr; }
 
     std::string GetCreationDate() const { return m_creationDate; }
     std::string GetCreationTime() const { return m_creationTime; }

@@ -30,8 +30,10 @@ public:
     virtual CPeakData& GetAt(int index) const;
     virtual void EmptyPeakList();
 
-    // The entry in slot index, or null for an empty slot or an index outside the list.
-    CPeakData* GetEntry(int index) const { return m_entries.At(index); }
+    // The entry in slot index as GetAt gives it, or null for an empty slot or an index outside
+    // the list. The engines read the list through this, so a host's GetAt override is honoured
+    // and empty slots are passed over (an override must not call GetEntry back).
+    CPeakData* GetEntry(int index) const { return m_entries.At(index) != nullptr ? &GetAt(index) : nullptr; }
 
     std::string GetDBName() const { return m_dbName; }
     std::string GetCreationDate() const { return m_creationDate; }

@@ -1,9 +1,10 @@
 // CStatistics: sample numbers, compound entries, indexed accessors and the report texts.
 #include "report/Statistics.h"
 
-#include <cstdio>
 #include <cstring>
 #include <new>
+
+#include "platform/NumberText.h"
 
 QUAN_REGISTER_CLASS(CStatistics);
 
@@ -12,11 +13,10 @@ constexpr int kNoCompound = -1;
 constexpr int kFieldWritten = 1;
 constexpr int kNoField = 0;
 
-std::string FormatDouble(const char* format, double value) {
-    char buffer[CStatistics::kStatsFieldTextSize];
-    const int length = std::snprintf(buffer, sizeof buffer, format, value);
-    if (length < 0) return std::string();
-    return std::string(buffer, static_cast<size_t>(length) < sizeof buffer ? length : sizeof buffer - 1);
+// "%lf" and a unit, within the field's text size.
+std::string FormatDouble(double value, const char* unit = "") {
+    const std::string text = NumberText::Fixed(value, 6) + unit;
+    return text.substr(0, CStatistics::kStatsFieldTextSize - 1);
 }
 }  // namespace
 
@@ -101,11 +101,11 @@ int CStatistics::StatsFieldStr(int i, StatsFields field, std::string& text) cons
         }
         // The whole object's sample count, whichever entry is asked.
         case kStatsNoOfSamples: text = std::to_string(GetNoOfSamples()); return kFieldWritten;
-        case kStatsMean: text = FormatDouble("%lf", GetMean(i)); return kFieldWritten;
-        case kStatsStdDev: text = FormatDouble("%lf", GetStdDev(i)); return kFieldWritten;
-        case kStatsRSD: text = FormatDouble("%lf", GetRSD(i)); return kFieldWritten;
-        case kStatsBias: text = FormatDouble("%lf", GetBias(i)); return kFieldWritten;
-        case kStatsPercBias: text = FormatDouble("%lf%%", GetPercBias(i)); return kFieldWritten;
+        case kStatsMean: text = FormatDouble(GetMean(i)); return kFieldWritten;
+        case kStatsStdDev: text = FormatDouble(GetStdDev(i)); return kFieldWritten;
+        case kStatsRSD: text = FormatDouble(GetRSD(i)); return kFieldWritten;
+        case kStatsBias: text = FormatDouble(GetBias(i)); return kFieldWritten;
+        case kStatsPercBias: text = FormatDouble(GetPercBias(i), "%"); return kFieldWritten;
     }
     // Above 6, and negative values, name no field.
     return kNoField;

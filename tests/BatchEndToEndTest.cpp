@@ -155,6 +155,53 @@ TEST_F(BatchEndToEnd, ReportWorksInABrowser) {
     EXPECT_EQ(SelfTestNumber(answer, "residuals"), 6) << answer;
     EXPECT_EQ(SelfTestNumber(answer, "accuracyRows"), 6) << answer;
     EXPECT_GT(SelfTestNumber(answer, "curve"), 40) << answer;
+    // That compound is Dichlorvos (entry 3); the click on its third standard is offered as a
+    // file to save, in the form --exclusions reads.
+    EXPECT_EQ(SelfTestNumber(answer, "entry"), 3) << answer;
+    EXPECT_NE(answer.find("\"exclusions\":\"Compound,Standard,Reason\\nDichlorvos,STD-03,excluded in the report\\n\""),
+              std::string::npos)
+        << answer;
+    EXPECT_NE(answer.find("\"saveLink\":true"), std::string::npos) << answer;
+}
+
+TEST_F(BatchEndToEnd, ExclusionsSavedFromTheReportAreAppliedAndShownWithWhoMadeThem) {
+    TempFolder temp;
+    const fs::path file = temp.Path() / "exclusions.csv";
+    WriteText(file, "Compound,Standard,Reason\nDichlorvos,STD-03,excluded in the report\n");
+    const ToolRun run = RunTool({ExampleFolder().string(), "--out", (temp.Path() / "out").string(), "--exclusions",
+                                 file.string(), "--acceptance", "ich-m10"});
+    ASSERT_EQ(run.status, Batch::kExitOK) << run.err;
+    // Two of Dichlorvos's six standards are out, so its calibration fails ICH M10.
+    EXPECT_NE(run.out.find("  entry 3 Dichlorvos, calibration standards: 4 of 6 standards within limits (needs 75.0 % "
+                           "and at least 6); STD-03 excluded, STD-06 excluded\n"),
+              std::string::npos)
+        << run.out;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2((temp.Path() / "out" / "results.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* select = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT standard, excluded_by, exclusion_reason FROM calibration_points "
+                                     "WHERE entry = 3 AND excluded = 1 ORDER BY point", -1, &select, nullptr), SQLITE_OK);
+    std::string excluded;
+    while (sqlite3_step(select) == SQLITE_ROW)
+        for (int c = 0; c < 3; ++c) excluded += std::string(reinterpret_cast<const char*>(sqlite3_column_text(select, c))) + (c < 2 ? "," : ";");
+    sqlite3_finalize(select);
+    sqlite3_close(db);
+    EXPECT_EQ(excluded, "STD-03,analyst,excluded in the report;STD-06,analyst,Exclude column of batch.csv;");
+    ASSERT_EQ(sqlite3_open_v2((temp.Path() / "out" / "results.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT group_concat(entry || ' ' || check_name) FROM acceptance WHERE passed = 0", -1,
+                                 &select, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(select), SQLITE_ROW);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(sqlite3_column_text(select, 0))), "3 calibration standards");
+    sqlite3_finalize(select);
+    sqlite3_close(db);
+
+    // A file naming what the batch does not hold is refused before anything runs.
+    WriteText(file, "Compound,Standard\nNope,STD-03\nDichlorvos,QC-01\n");
+    const ToolRun bad = RunTool({ExampleFolder().string(), "--out", (temp.Path() / "bad").string(), "--exclusions", file.string()});
+    EXPECT_EQ(bad.status, Batch::kExitBadInput);
+    EXPECT_NE(bad.err.find("exclusions.csv:2:1: \"Nope\" is not a method entry"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("exclusions.csv:3:2: \"QC-01\" is not a standard of the batch"), std::string::npos) << bad.err;
+    EXPECT_FALSE(fs::exists(temp.Path() / "bad"));
 }
 
 TEST_F(BatchEndToEnd, DatabaseAndMatrixAnswerTheLabsQuestions) {

@@ -128,6 +128,11 @@ TEST(BatchTool, OptionsAreCheckedBeforeAnythingRuns) {
         {{}, false, 0, "no batch folder given"},
         {{"--help"}, true, 1, ""},
         {{"b", "--full-precision", "--timings"}, true, 1, ""},
+        {{"b", "--exclusions", "x.csv", "--curves", "old.sqlite"}, false, 0, "give one"},
+        {{"b", "--acceptance", "fda"}, false, 0, "--acceptance takes ich-m10, sante or none, not \"fda\""},
+        {{"b", "--exclude-outliers", "3"}, false, 0, "--exclude-outliers needs --acceptance"},
+        {{"b", "--acceptance", "sante", "--exclude-outliers", "0"}, false, 0, "above 0, not \"0\""},
+        {{"b", "--acceptance", "sante", "--exclude-outliers", "3.5"}, true, 1, ""},
     };
     for (const OptionCase& c : cases) {
         Batch::ToolOptions options;
@@ -137,7 +142,7 @@ TEST(BatchTool, OptionsAreCheckedBeforeAnythingRuns) {
         else EXPECT_NE(error.find(c.error), std::string::npos) << error;
     }
     const std::string help = Batch::ToolHelp();
-    for (const char* word : {"--out", "--curves", "--full-precision", "-j N", "method.xml", "batch.csv", "elements.csv",
+    for (const char* word : {"--out", "--curves", "--full-precision", "--exclusions", "--acceptance", "--exclude-outliers", "-j N", "method.xml", "batch.csv", "elements.csv",
                              "Exclude", "matrix.csv", "results.sqlite", "report.html", "Exit status"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }

@@ -125,8 +125,8 @@ TEST(ISResponses, TotalsEntryTakesWeightedMeanAndStandardsNoiseConversion) {
     const CMethodData& result = methods.GetAt(8);
     EXPECT_EQ(result.GetNumISResponses(), 3);
     EXPECT_DOUBLE_EQ(result.GetISResponse(), (100.0 + 2 * 200.0) / 3);
-    // Member one's two standards (2, 4) and member two's reference (9).
-    EXPECT_DOUBLE_EQ(result.GetNoiseConversion(), (2.0 + 4.0 + 9.0) / 3);
+    // Member one lists standards 2 and 4; member two names its standard only by reference.
+    EXPECT_DOUBLE_EQ(result.GetNoiseConversion(), (2.0 + 4.0) / 2);
 }
 
 TEST(ISResponses, TotalsEntryWithOneMemberOrNoneOrOwnStandardIsHandled) {
@@ -208,5 +208,5 @@ TEST(ISResponses, CalculateRunsEveryEntryThenTheTotalsAndIgnoresFailures) {
     EXPECT_DOUBLE_EQ(methods.GetAt(2).GetISResponse(), 300.0);
     EXPECT_DOUBLE_EQ(methods.GetAt(0).GetISResponse(), 300.0);
     EXPECT_EQ(methods.GetAt(0).GetNumISResponses(), 1);
-    EXPECT_DOUBLE_EQ(methods.GetAt(0).GetNoiseConversion(), 1.5);
+    EXPECT_DOUBLE_EQ(methods.GetAt(0).GetNoiseConversion(), 0.0);  // no member lists a standard
 }

@@ -8,6 +8,8 @@
 #include "quantify/QuanQuantify.h"
 #include "report/PeakFieldStrings.h"
 
+#include "platform/NumberText.h"
+
 namespace Batch {
 
 std::string ResultRow::Verdict() const {
@@ -148,9 +150,20 @@ std::vector<StandardPoint> StandardPoints(const CCalibrationData& curve) {
     return points;
 }
 
+std::vector<StandardPoint> StandardPoints(const CurveResult& result) {
+    std::vector<StandardPoint> points = StandardPoints(result.curve);
+    for (StandardPoint& point : points) {
+        if (!point.excluded) continue;
+        const auto note = result.exclusions.find(point.standard);
+        point.excludedBy = note != result.exclusions.end() ? note->second.first : "automatic";
+        point.reason = note != result.exclusions.end() ? note->second.second : "no usable peak";
+    }
+    return points;
+}
+
 double DeviationPercent(double nominal, double found) {
     if (!std::isfinite(nominal) || !std::isfinite(found) || nominal == 0.0) return std::nan("");
-    return (found - nominal) / nominal * 100.0;
+    return (found - nominal) * 100.0 / nominal;  // exact where the lab's arithmetic is (3 of 20 is 15 %)
 }
 
 std::string NotCalibratedReason(const CCalibrationData& curve) {

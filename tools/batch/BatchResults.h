@@ -3,7 +3,9 @@
 // (results.csv, curves.txt, results.sqlite, report.html) reads only this, so the outputs agree.
 #pragma once
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "quan.h"
@@ -53,6 +55,9 @@ struct CurveResult {
     std::string compound;
     std::string description;  // GetDescription()
     CCalibrationData curve;   // as fitted (or as read back with --curves), points included
+    // Who excluded a point and why, by the standard's sample id: the analyst's exclusions; an
+    // excluded point without a note was left out by the tool (no usable peak).
+    std::map<std::string, std::pair<std::string, std::string>> exclusions;
 };
 
 // One calibration standard of a curve as an analyst reads it: in the analyst's units (the
@@ -64,8 +69,13 @@ struct StandardPoint {
     double response = 0.0;
     double backCalculated = 0.0;
     bool excluded = false;
+    std::string excludedBy;  // an excluded point's "analyst" or "automatic"
+    std::string reason;      // and why
 };
+struct CurveResult;
 std::vector<StandardPoint> StandardPoints(const CCalibrationData& curve);
+// With who excluded each point, as the curve's result records it.
+std::vector<StandardPoint> StandardPoints(const CurveResult& result);
 // The accuracy of a back-calculated concentration: its deviation from nominal in percent;
 // NaN when either is missing or the nominal is zero.
 double DeviationPercent(double nominal, double found);
@@ -74,8 +84,19 @@ double DeviationPercent(double nominal, double found);
 // points: 2 usable, 3 needed for a quadratic curve", ...); empty for a calibrated curve.
 std::string NotCalibratedReason(const CCalibrationData& curve);
 
+// One check of a batch acceptance rule for one compound (tools/batch/Acceptance.h).
+struct AcceptanceFinding {
+    int entry = 0;
+    std::string compound;
+    std::string check;   // "calibration standards", "QCs", "ion ratio", "retention time"
+    bool passed = false;
+    std::string reason;  // what was counted, and what failed
+};
+
 struct BatchResults {
     std::string methodFile;
+    std::string ruleSet;                         // the acceptance rules applied ("" for none)
+    std::vector<AcceptanceFinding> acceptance;   // their findings, in method order
     std::vector<SampleResult> samples;
     std::vector<ResultRow> rows;      // sample by sample, entries in method order
     std::vector<CurveResult> curves;  // in method order

@@ -2,13 +2,17 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <chrono>
 #include <ctime>
 #include <cstdlib>
 #include <map>
 
+#include "platform/NumberText.h"
 #include "tools/batch/BatchRun.h"
+#include "tools/batch/Acceptance.h"
 #include "tools/batch/Elements.h"
+#include "tools/batch/Exclusions.h"
 #include "tools/batch/ResultsDatabase.h"
 #include "tools/batch/Writers.h"
 
@@ -27,6 +31,27 @@ Options:
                  are complete, so a run that fails or is interrupted keeps the earlier results.
   --curves FILE  reuse the curves stored in FILE (a results.sqlite of an earlier run, of this
                  version or an earlier one) instead of calibrating from this batch's standards.
+  --acceptance RULES
+                 judge the batch by written acceptance rules, each check per compound with the
+                 reason it failed, in the summary, the report and the database (table
+                 acceptance): ich-m10 (calibration standards back-calculated within 15 %, 20 %
+                 at the lowest level, at least 75 % and at least six passing; QCs within 15 %,
+                 two thirds of all and half at each level passing) or sante (ion ratio within
+                 30 % of the standards' mean, retention time within 0.1 min of their mean,
+                 standards back-calculated within 20 %). Excluded standards count as failing.
+  --exclude-outliers LIMIT
+                 with --acceptance: while a curve fails its rules' standards check, exclude the
+                 standard with the largest absolute studentized residual if it is beyond LIMIT
+                 (3 is usual) and fit again, never below six standards (ICH M10) or three
+                 (SANTE). Each exclusion is shown as automatic with its residual; a run without
+                 this option uses every point again.
+  --exclusions FILE
+                 leave out of the calibration the points FILE names: a CSV file with the columns
+                 Compound, Standard (a standard's SampleID) and Reason, as the report page saves
+                 it when points are clicked in a calibration view. Each row means what the
+                 Exclude column of batch.csv means; the report and the database show who
+                 excluded each point (analyst, or automatic for a standard without a usable
+                 peak) and why.
   --full-precision
                  print every digit of every number in results.csv and matrix.csv (the shortest
                  text that reads back as the same value) instead of the report's rounding.
@@ -103,18 +128,34 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
             options.fullPrecision = true;
         } else if (arg == "--timings") {
             options.timings = true;
+        } else if (arg == "--acceptance") {
+            RuleSet rules = RuleSet::kNone;
+            if (!value(options.acceptance)) return false;
+            if (!ParseRuleSet(options.acceptance, rules)) {
+                error = "--acceptance takes ich-m10, sante or none, not \"" + options.acceptance + "\"";
+                return false;
+            }
+        } else if (arg == "--exclude-outliers") {
+            std::string limit;
+            if (!value(limit)) return false;
+            const auto read = std::from_chars(limit.data(), limit.data() + limit.size(), options.outlierLimit);
+            if (read.ec != std::errc() || read.ptr != limit.data() + limit.size() || !(options.outlierLimit > 0.0)) {
+                error = "--exclude-outliers takes a studentized residual above 0, not \"" + limit + "\"";
+                return false;
+            }
+        } else if (arg == "--exclusions") {
+            if (!value(options.exclusionsFile)) return false;
         } else if (arg == "--curves") {
             if (!value(options.curvesFile)) return false;
         } else if (arg == "-j" || (arg.size() > 2 && arg.compare(0, 2, "-j") == 0)) {
             std::string count = arg.size() > 2 ? arg.substr(2) : std::string();
             if (count.empty() && !value(count)) return false;
-            char* stop = nullptr;
-            const long threads = std::strtol(count.c_str(), &stop, 10);
-            if (*stop != '\0' || threads < 1 || threads > 256) {
+            int threads = 0;
+            if (!NumberText::Read(count, threads) || threads < 1 || threads > 256) {
                 error = "-j takes a number of threads from 1 to 256, not \"" + count + "\"";
                 return false;
             }
-            options.threads = static_cast<int>(threads);
+            options.threads = threads;
         } else if (!arg.empty() && arg[0] == '-') {
             error = "unknown option " + arg;
             return false;
@@ -124,6 +165,14 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
             error = "one batch folder only (" + options.folder + ", " + arg + ")";
             return false;
         }
+    }
+    if (options.outlierLimit > 0.0 && options.acceptance.empty()) {
+        error = "--exclude-outliers needs --acceptance: outliers are excluded only while a curve fails its rules";
+        return false;
+    }
+    if (!options.exclusionsFile.empty() && !options.curvesFile.empty()) {
+        error = "--exclusions changes a calibration, and --curves uses stored curves as they were fitted: give one";
+        return false;
     }
     if (options.folder.empty() && !options.help) {
         error = "no batch folder given";
@@ -227,6 +276,17 @@ void PrintSummary(std::FILE* out, const BatchResults& results, std::vector<Sampl
     if (!notCalibrated.empty())
         std::fprintf(out, "%zu curve%s not calibrated:\n%s", results.curves.size() - calibrated,
                      results.curves.size() - calibrated == 1 ? "" : "s", notCalibrated.c_str());
+    if (!results.ruleSet.empty()) {
+        size_t passed = 0;
+        std::string failing;
+        for (const AcceptanceFinding& finding : results.acceptance) {
+            if (finding.passed) ++passed;
+            else failing += "  entry " + std::to_string(finding.entry) + " " + finding.compound + ", " + finding.check + ": " +
+                            finding.reason + "\n";
+        }
+        std::fprintf(out, "Acceptance (%s): %zu of %zu checks pass%s\n%s", results.ruleSet.c_str(), passed,
+                     results.acceptance.size(), failing.empty() ? "." : "; failing:", failing.c_str());
+    }
     std::fprintf(out, "Results in %s/ (report: %s/report.html)\n", outFolder.c_str(), outFolder.c_str());
 }
 
@@ -239,6 +299,10 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
     BatchInput input;
     std::vector<Problem> problems;
     ReadBatch(options.folder, input, problems, false);
+    ExclusionNotes exclusions;
+    if (!options.exclusionsFile.empty() && problems.empty())
+        ApplyExclusionsFile(options.exclusionsFile, input, exclusions, problems);
+    NoteBatchListExclusions(input, exclusions);
     CCalibrationList curves;
     if (!options.curvesFile.empty() && problems.empty()) {
         std::string error;
@@ -277,6 +341,14 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
         std::fprintf(err, "quan-batch: calibration failed; nothing was written.\n");
         return kExitFailed;
     }
+    RuleSet rules = RuleSet::kNone;
+    ParseRuleSet(options.acceptance.empty() ? "none" : options.acceptance, rules);
+    std::vector<OutlierExclusion> outliers;
+    if (options.outlierLimit > 0.0 && options.curvesFile.empty()) {
+        const AcceptanceLimits limits;
+        outliers = ExcludeOutliers(curves, input.method, rules, limits, options.outlierLimit,
+                                   rules == RuleSet::kIchM10 ? limits.fewestStandards : 3);
+    }
 
     Clock::duration writing{};
     double writingCpu = 0.0;
@@ -295,6 +367,18 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
     BatchResults results;
     results.methodFile = options.folder + "/method.xml";
     results.curves = DescribeCurves(input.method, curves);
+    for (CurveResult& curve : results.curves)
+        for (const auto& [key, note] : exclusions)
+            if (key.first == curve.compound) curve.exclusions[key.second] = {note.by, note.reason};
+    const auto twoDecimals = [](double value) {
+        char text[32];
+        const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+        return std::string(text, written.ptr);
+    };
+    for (const OutlierExclusion& outlier : outliers)
+        results.curves[outlier.entry - 1].exclusions[outlier.standard] = {
+            "automatic", "outlier: studentized residual " + twoDecimals(outlier.residual) + " beyond " +
+                             twoDecimals(options.outlierLimit)};
     OutputWriter writer;
     std::string error;
     OutputOptions outputOptions;
@@ -304,8 +388,11 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
         return kExitFailed;
     }
     std::vector<SampleCount> counts;
+    std::vector<AcceptanceRow> judged;  // what the rules need of each row, kept as rows stream by
     run.onSample = [&](const SampleResult&, std::vector<ResultRow>& rows, std::string& sinkError) {
         CountRows(rows, counts);
+        if (rules != RuleSet::kNone)
+            for (const ResultRow& row : rows) judged.push_back(AcceptanceRowOf(results, row));
         return timed([&] { return writer.AddSample(results, rows, sinkError); });
     };
     const bool ran = QuantifyBatch(input, curves, run, results, problems);
@@ -314,6 +401,10 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
         std::fprintf(err, "quan-batch: the batch could not be run; the earlier results in %s are kept.\n",
                      options.out.c_str());
         return kExitFailed;
+    }
+    if (rules != RuleSet::kNone) {
+        results.ruleSet = RuleSetName(rules);
+        results.acceptance = EvaluateAcceptance(rules, AcceptanceLimits{}, results, judged);
     }
     if (!timed([&] { return writer.Finish(results, error); })) {
         std::fprintf(err, "quan-batch: %s; the earlier results in %s are kept.\n", error.c_str(), options.out.c_str());

@@ -12,6 +12,9 @@ struct ToolOptions {
     std::string folder;        // the batch folder
     std::string out = "results";
     std::string curvesFile;    // --curves: reuse stored curves instead of calibrating
+    std::string exclusionsFile;  // --exclusions: calibration points excluded by hand
+    double outlierLimit = 0.0;   // --exclude-outliers: 0 for off
+    std::string acceptance;      // --acceptance: the rule set the batch is judged by ("" for none)
     int threads = 1;
     bool help = false;
     bool timings = false;

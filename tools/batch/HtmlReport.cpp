@@ -16,6 +16,7 @@
 
 #include "calibrate/AxisTransform.h"
 #include "calibrate/PolynomialFit.h"
+#include "platform/NumberText.h"
 #include "quantify/CurveInversion.h"
 #include "tools/batch/SafeFile.h"
 
@@ -161,7 +162,7 @@ std::vector<std::pair<double, double>> FittedCurve(const CCalibrationData& curve
 
 std::string CurveJson(const CurveResult& result) {
     const CCalibrationData& curve = result.curve;
-    const std::vector<StandardPoint> points = StandardPoints(curve);
+    const std::vector<StandardPoint> points = StandardPoints(result);
     std::string json;
     Append(json, "{\"entry\":", std::to_string(result.entry), ",\"ok\":", curve.GetCurveValid() != 0 ? "1" : "0",
            ",\"why\":", JsonString(NotCalibratedReason(curve)), ",\"description\":",
@@ -169,7 +170,8 @@ std::string CurveJson(const CurveResult& result) {
     for (size_t i = 0; i < points.size(); ++i) {
         const StandardPoint& point = points[i];
         Append(json, i > 0 ? ",[" : "[", JsonNumber(point.nominal), ",", JsonNumber(point.response), ",",
-               point.excluded ? "1" : "0", ",", JsonNumber(point.backCalculated), ",", JsonString(point.standard), "]");
+               point.excluded ? "1" : "0", ",", JsonNumber(point.backCalculated), ",", JsonString(point.standard), ",",
+               JsonString(point.excludedBy), ",", JsonString(point.reason), "]");
     }
     json += "],\"fit\":[";
     const auto fit = FittedCurve(curve, points);
@@ -287,6 +289,12 @@ std::string HtmlReportWriter::Tail(const BatchResults& results) {
     }
     json += "],\"texts\":[";
     for (size_t i = 0; i < m_texts.size(); ++i) Append(json, i > 0 ? "," : "", JsonString(m_texts[i]));
+    Append(json, "],\"ruleSet\":", JsonString(results.ruleSet), ",\"acceptance\":[");
+    for (size_t i = 0; i < results.acceptance.size(); ++i) {
+        const AcceptanceFinding& finding = results.acceptance[i];
+        Append(json, i > 0 ? ",[" : "[", std::to_string(finding.entry), ",", JsonString(finding.check), ",",
+               finding.passed ? "1" : "0", ",", JsonString(finding.reason), "]");
+    }
     json += "],\"curves\":[";
     for (size_t i = 0; i < results.curves.size(); ++i) Append(json, i > 0 ? "," : "", CurveJson(results.curves[i]));
     json += "]}";

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/NumberText.h"
 #include "report/PeakFieldStrings.h"
 #include "tools/batch/SafeFile.h"
 
@@ -103,11 +104,7 @@ std::string QuotedIdentifier(const std::string& name) {
 }
 
 // Column names as SQLite compares them: ASCII letters without case.
-std::string Folded(const std::string& name) {
-    std::string folded = name;
-    for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return folded;
-}
+std::string Folded(const std::string& name) { return NumberText::LowerAscii(name); }
 
 // The peak report fields that hold something, each with its column: a number is REAL, a
 // yes/no field INTEGER (1 for "YES"), a text or coded text TEXT. Two fields may share a name;
@@ -234,8 +231,11 @@ CREATE TABLE curves (
            curveColumns + R"(, record BLOB NOT NULL);
 CREATE TABLE calibration_points (
   entry INTEGER NOT NULL REFERENCES curves (entry), point INTEGER NOT NULL, standard TEXT, nominal REAL,
-  response REAL, excluded INTEGER NOT NULL, back_calculated REAL, deviation_percent REAL,
-  PRIMARY KEY (entry, point)) WITHOUT ROWID;
+  response REAL, excluded INTEGER NOT NULL, back_calculated REAL, deviation_percent REAL, excluded_by TEXT,
+  exclusion_reason TEXT, PRIMARY KEY (entry, point)) WITHOUT ROWID;
+CREATE TABLE acceptance (
+  rule_set TEXT NOT NULL, entry INTEGER NOT NULL REFERENCES compounds (entry), compound TEXT NOT NULL,
+  check_name TEXT NOT NULL, passed INTEGER NOT NULL, reason TEXT);
 CREATE VIEW concentration_matrix AS
   SELECT s.position AS sample_position, s.id AS sample, s.type AS sample_type, c.entry, c.name AS compound,
          r.concentration, c.units, r.passed = 0 AND r.found = 1 AS flagged
@@ -354,7 +354,7 @@ bool PrepareInserts(Database& database, Inserts& inserts, std::string& error) {
            Prepare(database, InsertSql("compounds", 3), inserts.compound, error) &&
            Prepare(database, InsertSql("curves", 6 + CurveRecordColumns().size() - 1 + kCoefficients + 1),
                    inserts.curve, error) &&
-           Prepare(database, InsertSql("calibration_points", 8), inserts.point, error);
+           Prepare(database, InsertSql("calibration_points", 10), inserts.point, error);
 }
 
 bool InsertSamples(Database& database, Statement& insert, const BatchResults& results, size_t from,
@@ -539,13 +539,14 @@ bool InsertCurves(Database& database, Inserts& inserts, const BatchResults& resu
         }
         if (!StepInsert(database, insert, error)) return false;
         int number = 1;
-        for (const StandardPoint& point : StandardPoints(curve)) {
+        for (const StandardPoint& point : StandardPoints(result)) {
             Statement& row = inserts.point;
             const bool pointBound =
                 BindInt(row, 1, result.entry) && BindInt(row, 2, number++) && BindOptionalText(row, 3, point.standard) &&
                 BindReal(row, 4, point.nominal) && BindReal(row, 5, point.response) &&
                 BindInt(row, 6, point.excluded ? 1 : 0) && BindReal(row, 7, point.backCalculated) &&
-                BindReal(row, 8, DeviationPercent(point.nominal, point.backCalculated));
+                BindReal(row, 8, DeviationPercent(point.nominal, point.backCalculated)) &&
+                BindOptionalText(row, 9, point.excludedBy) && BindOptionalText(row, 10, point.reason);
             if (!pointBound) {
                 error = database.Message();
                 return false;
@@ -723,6 +724,15 @@ bool ResultsDatabaseWriter::Finish(const BatchResults& results, std::string& err
                        BindInt(batch, 2, static_cast<int>(results.samples.size())) &&
                        BindInt(batch, 3, static_cast<int>(results.curves.size())) &&
                        StepInsert(m_state->database, batch, message);
+    }
+    if (batchWritten) {
+        Statement acceptance;
+        batchWritten = Prepare(m_state->database, InsertSql("acceptance", 6), acceptance, message);
+        for (const AcceptanceFinding& finding : results.acceptance)
+            batchWritten = batchWritten && BindText(acceptance, 1, results.ruleSet) && BindInt(acceptance, 2, finding.entry) &&
+                           BindText(acceptance, 3, finding.compound) && BindText(acceptance, 4, finding.check) &&
+                           BindInt(acceptance, 5, finding.passed ? 1 : 0) && BindOptionalText(acceptance, 6, finding.reason) &&
+                           StepInsert(m_state->database, acceptance, message);
     }
     if (!batchWritten || !InsertCurves(m_state->database, m_state->inserts, results, message) ||
         !Execute(m_state->database, "COMMIT", message))
