@@ -12,7 +12,6 @@
 #include <libxml/xmlreader.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +21,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/NumberText.h"
 #include "rawdata/BinaryArray.h"
 #include "rawdata/RawDataReader.h"
 #include "rawdata/ReadSupport.h"
@@ -123,18 +123,14 @@ struct Param {
 };
 
 double ParseDouble(std::string_view text, bool& ok) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '+')) text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
     double value = 0.0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    ok = result.ec == std::errc() && result.ptr == text.data() + text.size() && std::isfinite(value);
+    ok = NumberText::Read(text, value) && std::isfinite(value);
     return ok ? value : 0.0;
 }
 
 long long ParseCount(std::string_view text, bool& ok) {
     long long value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    ok = result.ec == std::errc() && result.ptr == text.data() + text.size() && value >= 0;
+    ok = NumberText::Read(text, value) && value >= 0;
     return ok ? value : 0;
 }
 
@@ -144,10 +140,11 @@ int NativeIdNumber(const std::string& id, std::string_view key) {
     while ((at = id.find(key, at)) != std::string::npos) {
         const bool starts = at == 0 || id[at - 1] == ' ';
         at += key.size();
-        if (!starts) continue;
-        int value = 0;
-        const auto result = std::from_chars(id.data() + at, id.data() + id.size(), value);
-        if (result.ec == std::errc() && value > 0) return value;
+        if (!starts || at >= id.size() || !NumberText::IsDigitAscii(id[at])) continue;
+        long long value = 0;
+        if (NumberText::ReadLeading(std::string_view(id).substr(at), value) > 0 && value > 0 &&
+            value <= std::numeric_limits<int>::max())
+            return static_cast<int>(value);
     }
     return 0;
 }

@@ -1,17 +1,26 @@
 // Checks and choices shared by the raw-data readers.
 #include "rawdata/ReadSupport.h"
 
-#include <charconv>
 #include <cmath>
+
+#include "platform/NumberText.h"
 
 namespace RawData {
 
 std::string Problem::Text() const {
+    // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on `text += ":" + number`.
     std::string text = file;
-    if (line > 0) text += ":" + std::to_string(line);
+    if (line > 0) {
+        text += ':';
+        text += std::to_string(line);
+    }
     text += ": ";
-    if (!where.empty()) text += where + ": ";
-    return text + message;
+    if (!where.empty()) {
+        text += where;
+        text += ": ";
+    }
+    text += message;
+    return text;
 }
 
 ProblemSink::~ProblemSink() {
@@ -21,12 +30,6 @@ ProblemSink::~ProblemSink() {
 
 void ProblemSink::Add(int line, std::string where, std::string message) {
     if (m_count++ < kMaxProblems) m_problems.push_back({m_file, line, std::move(where), std::move(message)});
-}
-
-std::string NumberText(double value) {
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
 }
 
 std::string CheckChromatogram(const std::vector<double>& times, const std::vector<double>& intensities) {
@@ -39,9 +42,9 @@ std::string CheckChromatogram(const std::vector<double>& times, const std::vecto
         if (!std::isfinite(intensities[k])) return "intensity at point " + point + " is not a finite number";
         if (k == 0) continue;
         if (times[k] < times[k - 1])
-            return "time goes backwards at point " + point + " (" + NumberText(times[k]) + " after " +
-                   NumberText(times[k - 1]) + ")";
-        if (times[k] == times[k - 1]) return "time repeats at point " + point + " (" + NumberText(times[k]) + ")";
+            return "time goes backwards at point " + point + " (" + NumberText::Shortest(times[k]) + " after " +
+                   NumberText::Shortest(times[k - 1]) + ")";
+        if (times[k] == times[k - 1]) return "time repeats at point " + point + " (" + NumberText::Shortest(times[k]) + ")";
     }
     return "";
 }

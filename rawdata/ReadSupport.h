@@ -36,9 +36,6 @@ private:
 // backwards at point 12 (3.25 after 3.5)"). Points are numbered from 1.
 std::string CheckChromatogram(const std::vector<double>& times, const std::vector<double>& intensities);
 
-// A number as messages show it: shortest exact form, locale-independent.
-std::string NumberText(double value);
-
 // Assigns the chromatograms of a file to requests: each request takes the closest matching
 // chromatogram (the first of equally close ones). `Finish` appends the chosen ones to the
 // result in file order, one copy per distinct trace asking for it, and returns the requests

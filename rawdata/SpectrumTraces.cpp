@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "rawdata/ReadSupport.h"
+#include "platform/NumberText.h"
 
 namespace RawData {
 
@@ -86,7 +86,7 @@ std::string SpectrumTraces::AddPoint(size_t request, double mass, const Spectrum
     Chromatogram& trace = m_traces[found->second].chromatogram;
     if (!trace.times.empty() && !(spectrum.minutes > trace.times.back()))
         return std::string("time ") + (spectrum.minutes == trace.times.back() ? "repeats" : "goes backwards") + " (" +
-               NumberText(spectrum.minutes) + " min after " + NumberText(trace.times.back()) +
+               NumberText::Shortest(spectrum.minutes) + " min after " + NumberText::Shortest(trace.times.back()) +
                " min in the spectra before)";
     trace.times.push_back(spectrum.minutes);
     trace.intensities.push_back(sum);

@@ -10,13 +10,12 @@
 // without a point is its decimal comma ("1,5"); in a comma-separated table numbers are plain.
 // Times in seconds (a unit "(s)", "[s]", "sec") are converted to minutes.
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "platform/NumberText.h"
 #include "rawdata/RawDataReader.h"
 #include "rawdata/ReadSupport.h"
 
@@ -30,12 +29,7 @@ std::string_view Trimmed(std::string_view text) {
     return text;
 }
 
-std::string Lower(std::string_view text) {
-    std::string folded(text);
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return folded;
-}
+std::string Lower(std::string_view text) { return NumberText::LowerAscii(std::string(text)); }
 
 std::vector<std::string_view> SplitCells(std::string_view line, char separator) {
     std::vector<std::string_view> cells;
@@ -55,12 +49,7 @@ char SeparatorOf(std::string_view line) {
     return ',';
 }
 
-bool ParsePlain(std::string_view text, double& value) {
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    if (text.empty()) return false;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    return result.ec == std::errc() && result.ptr == text.data() + text.size();
-}
+bool ParsePlain(std::string_view text, double& value) { return NumberText::Read(text, value); }
 
 // "1,069.55" with commas only between groups of three digits before the point.
 bool RemoveThousandsSeparators(std::string_view text, std::string& plain) {
@@ -77,7 +66,7 @@ bool RemoveThousandsSeparators(std::string_view text, std::string& plain) {
             digitsSinceComma = 0;
             continue;
         }
-        if (k < point && std::isdigit(static_cast<unsigned char>(c))) ++digitsSinceComma;
+        if (k < point && NumberText::IsDigitAscii(c)) ++digitsSinceComma;
         plain += c;
     }
     return !sawComma || digitsSinceComma == 3;
@@ -222,7 +211,7 @@ bool ReadTextChromatogram(std::string_view text, const std::string& name, const 
             }
             if (!chromatogram.times.empty() && time <= chromatogram.times.back()) {
                 problems.Add(lineNumber, "", std::string("time ") + (time == chromatogram.times.back() ? "repeats" : "goes backwards") +
-                                                 " (" + NumberText(time) + " min after " + NumberText(chromatogram.times.back()) + " min)");
+                                                 " (" + NumberText::Shortest(time) + " min after " + NumberText::Shortest(chromatogram.times.back()) + " min)");
                 continue;
             }
             chromatogram.times.push_back(time);

@@ -4,11 +4,10 @@
 #include "rawdata/TraceRequest.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <cmath>
 
 #include "platform/MassStringComparitor.h"
+#include "platform/NumberText.h"
 #include "records/MethodList.h"
 
 namespace RawData {
@@ -16,21 +15,13 @@ namespace {
 
 constexpr double kDefaultWindowDa = 1.0;
 
+// A trace as names compare: without surrounding blanks, ASCII letters in lower case.
 std::string Folded(const std::string& text) {
     size_t begin = 0;
     size_t end = text.size();
-    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
-    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
-    std::string folded = text.substr(begin, end - begin);
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return folded;
-}
-
-std::string ShortestNumber(double value) {
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
+    while (begin < end && NumberText::IsSpaceAscii(text[begin])) ++begin;
+    while (end > begin && NumberText::IsSpaceAscii(text[end - 1])) --end;
+    return NumberText::LowerAscii(text.substr(begin, end - begin));
 }
 
 void AddRequest(std::vector<TraceRequest>& requests, std::vector<std::string>& keys, const std::string& trace,
@@ -108,8 +99,8 @@ bool MatchesRequest(const TraceRequest& request, double precursorMz, double prod
 }
 
 std::string TraceOf(double precursorMz, double productMz, const std::string& name) {
-    if (precursorMz > 0.0 && productMz > 0.0) return ShortestNumber(precursorMz) + ">" + ShortestNumber(productMz);
-    if (precursorMz > 0.0) return ShortestNumber(precursorMz);
+    if (precursorMz > 0.0 && productMz > 0.0) return NumberText::Shortest(precursorMz) + ">" + NumberText::Shortest(productMz);
+    if (precursorMz > 0.0) return NumberText::Shortest(precursorMz);
     return name;
 }
 

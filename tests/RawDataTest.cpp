@@ -91,7 +91,7 @@ std::string TargetXml(const char* element, double mz) {
            "</isolationWindow></" + element + ">";
 }
 
-struct ChromatogramSpec {
+struct WrittenChromatogram {
     std::string id;
     double q1 = 0.0, q3 = 0.0;
     std::vector<double> times, intensities;
@@ -99,7 +99,7 @@ struct ChromatogramSpec {
     std::string timeUnit = kMinutes;
 };
 
-std::string ChromatogramXml(const ChromatogramSpec& c, int index) {
+std::string ChromatogramXml(const WrittenChromatogram& c, int index) {
     return "<chromatogram index=\"" + std::to_string(index) + "\" id=\"" + c.id + "\" defaultArrayLength=\"" +
            std::to_string(c.times.size()) + "\">" + TargetXml("precursor", c.q1) + TargetXml("product", c.q3) +
            "<binaryDataArrayList count=\"2\">" + ArrayXml(c.times, c.timeEncoding, Param("MS:1000595", c.timeUnit)) +
@@ -156,12 +156,12 @@ TEST(RawDataMzml, DecodesEveryEncodingTimeUnitAndLayout) {
     for (const auto& c : cases)
         for (const bool seconds : {false, true})
             for (const bool indexed : {false, true}) {
-                ChromatogramSpec spec{"SRM SIC Q1=216.1 Q3=174.1", 216.1, 174.1, kTimes, kCounts, c.times, c.intensities};
+                WrittenChromatogram made{"SRM SIC Q1=216.1 Q3=174.1", 216.1, 174.1, kTimes, kCounts, c.times, c.intensities};
                 if (seconds) {
-                    spec.timeUnit = kSeconds;
-                    for (double& time : spec.times) time *= 60.0;
+                    made.timeUnit = kSeconds;
+                    for (double& time : made.times) time *= 60.0;
                 }
-                const ReadResult result = Read(Mzml("", ChromatogramXml(spec, 0), indexed), {"216.1>174.1"});
+                const ReadResult result = Read(Mzml("", ChromatogramXml(made, 0), indexed), {"216.1>174.1"});
                 SCOPED_TRACE(testing::Message() << "scheme " << c.times.scheme << "/" << c.intensities.scheme
                                                 << " zlib " << c.times.zlib << " seconds " << seconds << " indexed " << indexed);
                 ASSERT_TRUE(result.Ok()) << result.problems[0].Text();
@@ -182,7 +182,7 @@ TEST(RawDataMzml, DecodesEveryEncodingTimeUnitAndLayout) {
 TEST(RawDataMzml, KeepsOnlyTheClosestChromatogramOfEachRequestedTrace) {
     const std::vector<double> counts(kTimes.size(), 7.0);
     std::string chromatograms;
-    const ChromatogramSpec specs[] = {
+    const WrittenChromatogram written[] = {
         {"TIC", 0, 0, kTimes, counts},
         {"far", 216.3, 174.0, kTimes, counts},     // within the 1.0 Da window, but farther
         {"near", 216.1, 174.12, kTimes, counts},   // the closest: it wins though it comes later
@@ -191,7 +191,7 @@ TEST(RawDataMzml, KeepsOnlyTheClosestChromatogramOfEachRequestedTrace) {
         {"function=2 transition", 250.0, 100.0, kTimes, counts},
         {"unasked", 400.0, 300.0, kTimes, counts},
     };
-    for (size_t k = 0; k < std::size(specs); ++k) chromatograms += ChromatogramXml(specs[k], static_cast<int>(k));
+    for (size_t k = 0; k < std::size(written); ++k) chromatograms += ChromatogramXml(written[k], static_cast<int>(k));
     CMethodList method;
     const struct {
         const char* quan;
@@ -380,13 +380,13 @@ TEST(RawDataMzml, ReadsACutOfARealMrmFile) {
 }
 
 TEST(RawDataMzml, ReportsEachProblemWithWhereAndWhat) {
-    ChromatogramSpec spec{"c1", 216.1, 174.1, kTimes, kCounts};
-    const std::string good = Mzml("", ChromatogramXml(spec, 0));
-    spec.timeEncoding = {kPlain64, true};
-    const std::string zlib = Mzml("", ChromatogramXml(spec, 0));
-    spec.timeEncoding = {kPlain64, false};
-    spec.intensityEncoding = {kSlof, false};
-    const std::string slof = Mzml("", ChromatogramXml(spec, 0));
+    WrittenChromatogram made{"c1", 216.1, 174.1, kTimes, kCounts};
+    const std::string good = Mzml("", ChromatogramXml(made, 0));
+    made.timeEncoding = {kPlain64, true};
+    const std::string zlib = Mzml("", ChromatogramXml(made, 0));
+    made.timeEncoding = {kPlain64, false};
+    made.intensityEncoding = {kSlof, false};
+    const std::string slof = Mzml("", ChromatogramXml(made, 0));
     const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
         const size_t at = text.find(from);
         return at == std::string::npos ? std::string("pattern not found: ") + from : text.replace(at, from.size(), to);
