@@ -88,7 +88,8 @@ def test_pieces_give_what_the_whole_run_gives(run, tmp_path):
 
     # Standards a script assembles itself calibrate as the batch's do.
     standards = [(quan.SampleData("Standard", SampleID=f"STD-0{i + 1}", ConcA=level),
-                  quan.read_peaks(os.path.join(EXAMPLE, "peaks", f"STD-0{i + 1}.csv"))) for i, level in enumerate(LEVELS)]
+                  quan.integrate_raw(os.path.join(EXAMPLE, "raw", f"STD-0{i + 1}.mzML"), batch.method))
+                 for i, level in enumerate(LEVELS)]
     own = quan.calibrate(batch.method, standards)
     assert own["Lindane"].coefficients == pytest.approx(curves["Lindane"].coefficients)
     with pytest.raises(ValueError):
@@ -185,7 +186,7 @@ def test_bad_input_raises_with_the_tools_messages(tmp_path):
     shutil.copytree(EXAMPLE, folder)
     lines = (folder / "batch.csv").read_text().splitlines()
     lines[2] = lines[2].replace(",Standard,2,", ",Standard,two,")
-    lines[3] = lines[3].replace("peaks/STD-03.csv", "peaks/missing.csv")
+    lines[3] = lines[3].replace("raw/STD-03.mzML", "raw/missing.mzML")
     (folder / "batch.csv").write_text("\n".join(lines) + "\n")
     with pytest.raises(quan.InputError) as bad:
         quan.run_batch(str(folder), out=str(tmp_path / "out"))
