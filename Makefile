@@ -1,19 +1,24 @@
 # Quick start: `make run` builds and runs the main job on the bundled example;
 # `make test` builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test
 # (the fuzz corpora replayed once included); `make fuzz` runs each fuzz target FUZZ_SECONDS.
+# `make install PREFIX=/opt/quan` installs the optimised build (library, headers, tools, CMake
+# package, quan.pc, Python module). QUAN_PYTHON=ON makes the Python module and its tests
+# required (CI); by default they are built when pybind11 and Python are found.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RELEASE_DIR := build/release
 TEST_DIR := build/sanitize
+PREFIX ?= /usr/local
+QUAN_PYTHON ?= AUTO
 
-.PHONY: all run test bench fuzz clean
+.PHONY: all run test bench fuzz install clean
 
 all: run
 
 $(RELEASE_DIR)/CMakeCache.txt:
-	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DQUAN_BUILD_TESTS=OFF
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DQUAN_BUILD_TESTS=OFF -DQUAN_PYTHON=$(QUAN_PYTHON)
 
 $(TEST_DIR)/CMakeCache.txt:
-	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DQUAN_SANITIZE=ON -DQUAN_BUILD_BENCH=OFF
+	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DQUAN_SANITIZE=ON -DQUAN_BUILD_BENCH=OFF -DQUAN_PYTHON=$(QUAN_PYTHON)
 
 run: $(RELEASE_DIR)/CMakeCache.txt
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
@@ -26,6 +31,10 @@ test: $(TEST_DIR)/CMakeCache.txt
 bench: $(RELEASE_DIR)/CMakeCache.txt
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 	@if [ -x $(RELEASE_DIR)/quan_bench ]; then $(RELEASE_DIR)/quan_bench; else echo "no benchmarks built yet"; fi
+
+install: $(RELEASE_DIR)/CMakeCache.txt
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+	cmake --install $(RELEASE_DIR) --prefix $(PREFIX)
 
 # Every fuzz target for FUZZ_SECONDS each, with clang's libFuzzer in build/fuzz.
 FUZZ_SECONDS ?= 60

@@ -64,3 +64,8 @@
 // raw data: chromatograms from mzML files and detector text exports
 #include "rawdata/Chromatogram.h"
 #include "rawdata/RawDataReader.h"
+
+// peak integration of raw chromatograms
+#include "integrate/Smoothing.h"
+#include "integrate/PeakIntegrator.h"
+#include "integrate/MethodIntegration.h"

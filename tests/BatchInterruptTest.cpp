@@ -58,7 +58,7 @@ TEST(BatchInterrupt, ASignalAtAnyMomentLeavesTheOldOutputsOrTheNewOnesWhole) {
     const fs::path newBatch = temp.Path() / "new";
     fs::copy(oldBatch, newBatch, fs::copy_options::recursive);
     // The new run differs in every output: another description and QC level.
-    ASSERT_TRUE(ReplaceInFile(newBatch / "batch.csv", "QC-01,peaks/QC-01.csv,QC,8,", "QC-01,peaks/QC-01.csv,QC,9,"));
+    ASSERT_TRUE(ReplaceInFile(newBatch / "batch.csv", "QC-01,raw/QC-01.mzML,QC,8,", "QC-01,raw/QC-01.mzML,QC,9,"));
     ASSERT_TRUE(ReplaceInFile(newBatch / "method.xml", "Name=\"Dichlorvos\"", "Name=\"Dichlorvos-new\""));
     ASSERT_TRUE(ReplaceInFile(newBatch / "method.xml", "CalCompound=\"Dichlorvos\"", "CalCompound=\"Dichlorvos-new\""));
     ASSERT_TRUE(ReplaceInFile(newBatch / "batch.csv", "calibration standard,Dichlorvos", "calibration standard,Dichlorvos-new"));

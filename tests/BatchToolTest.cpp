@@ -6,10 +6,27 @@
 #include <functional>
 
 #include "BatchTestSupport.h"
+#include "tools/batch/RawPeaks.h"
 
 namespace {
 
 using namespace batch_test;
+
+// Turns a sample of the example into a peak list, as quan-integrate writes one from its raw
+// file, and points the batch at it; returns the peak list's path.
+fs::path AsPeakList(const fs::path& batch, const std::string& sample) {
+    CMethodList method;
+    CPeakList peaks;
+    std::vector<Batch::Problem> problems;
+    Batch::ReadMethodFile((batch / "method.xml").string(), method, problems);
+    Batch::ReadRawPeaks({(batch / "raw" / (sample + ".mzML")).string()}, method, peaks, problems);
+    EXPECT_TRUE(problems.empty());
+    fs::create_directories(batch / "peaks");
+    const fs::path list = batch / "peaks" / (sample + ".csv");
+    WriteText(list, Batch::PeakListCsv(peaks));
+    EXPECT_TRUE(ReplaceInFile(batch / "batch.csv", "raw/" + sample + ".mzML", "peaks/" + sample + ".csv"));
+    return list;
+}
 
 struct InputErrorCase {
     const char* what;
@@ -19,25 +36,32 @@ struct InputErrorCase {
 
 const InputErrorCase kInputErrors[] = {
     {"missing peak file",
-     [](const fs::path& b) { ReplaceInFile(b / "batch.csv", "peaks/STD-02.csv", "peaks/NOPE.csv"); },
+     [](const fs::path& b) { ReplaceInFile(b / "batch.csv", "raw/STD-02.mzML", "raw/NOPE.mzML"); },
      "batch.csv:3:2: the peak file"},
     {"row with a cell too few",
      [](const fs::path& b) { ReplaceInFile(b / "batch.csv", "calibration standard,\n", "calibration standard\n"); },
      "batch.csv:2: has 30 cells, the header 31"},
     {"concentration that does not parse",
-     [](const fs::path& b) { ReplaceInFile(b / "batch.csv", "STD-03,peaks/STD-03.csv,Standard,5,", "STD-03,peaks/STD-03.csv,Standard,5x,"); },
+     [](const fs::path& b) { ReplaceInFile(b / "batch.csv", "STD-03,raw/STD-03.mzML,Standard,5,", "STD-03,raw/STD-03.mzML,Standard,5x,"); },
      "batch.csv:4:4: \"5x\" is not a concentration"},
     {"unknown sample type",
-     [](const fs::path& b) { ReplaceInFile(b / "batch.csv", "QC-01,peaks/QC-01.csv,QC", "QC-01,peaks/QC-01.csv,Quality"); },
+     [](const fs::path& b) { ReplaceInFile(b / "batch.csv", "QC-01,raw/QC-01.mzML,QC", "QC-01,raw/QC-01.mzML,Quality"); },
      "batch.csv:8:3: unknown sample type \"Quality\""},
     {"peak area that does not parse",
-     [](const fs::path& b) { ReplaceInFile(b / "peaks/STD-01.csv", "3061.0574", "30x1.0574"); },
-     "STD-01.csv:2:7: \"30x1.0574\" is not a valid Area"},
+     [](const fs::path& b) {
+         const fs::path list = AsPeakList(b, "STD-01");
+         std::string text = ReadText(list);
+         size_t at = text.find('\n');  // row 2, cell 7
+         for (int comma = 0; comma < 6; ++comma) at = text.find(',', at + 1);
+         text.insert(at + 1, "x");
+         WriteText(list, text);
+     },
+     "STD-01.csv:2:7: \"x"},
     {"unknown peak column",
-     [](const fs::path& b) { ReplaceInFile(b / "peaks/QC-02.csv", "ChromNoise", "ChromNoize"); },
+     [](const fs::path& b) { ReplaceInFile(AsPeakList(b, "QC-02"), "ChromNoise", "ChromNoize"); },
      "QC-02.csv:1:9: unknown peak field \"ChromNoize\""},
     {"unclosed quote in a peak file",
-     [](const fs::path& b) { ReplaceInFile(b / "peaks/BLANK-01.csv", "205.1,", "\"205.1,"); },
+     [](const fs::path& b) { ReplaceInFile(AsPeakList(b, "BLANK-01"), "\n", "\n\""); },
      "BLANK-01.csv: line 2: a quoted cell is not closed"},
     {"method entry naming a missing internal standard",
      [](const fs::path& b) { ReplaceInFile(b / "method.xml", "RRef=\"1\"", "RRef=\"40\""); },
@@ -57,6 +81,18 @@ const InputErrorCase kInputErrors[] = {
     {"excluded compound that is not in the method",
      [](const fs::path& b) { ReplaceInFile(b / "batch.csv", "calibration standard,Dichlorvos", "calibration standard,Dichlorvoss"); },
      "batch.csv:7:31: excluded compound \"Dichlorvoss\" is not a method entry"},
+    {"truncated mzML file",
+     [](const fs::path& b) {
+         const std::string text = ReadText(b / "raw/QC-01.mzML");
+         WriteText(b / "raw/QC-01.mzML", text.substr(0, text.size() / 2));
+     },
+     "QC-01.mzML:"},
+    {"text chromatogram with a row that does not parse, one of two raw files",
+     [](const fs::path& b) {
+         WriteText(b / "raw/fid.txt", "Channel\tFID\nTime (min)\tValue (pA)\n0.0\t1.0\n0.1\tx2\n");
+         ReplaceInFile(b / "batch.csv", "raw/QC-02.mzML", "raw/QC-02.mzML; raw/fid.txt");
+     },
+     "fid.txt:4: signal \"x2\" is not a number"},
     {"no standards and no stored curves",
      [](const fs::path& b) {
          for (int i = 0; i < 6; ++i) ReplaceInFile(b / "batch.csv", ",Standard,", ",QC,");
@@ -90,6 +126,22 @@ TEST(BatchTool, AllProblemsOfABatchAreReportedTogether) {
     EXPECT_EQ(run.status, Batch::kExitBadInput);
     for (int i : {2, 4, 7}) EXPECT_NE(run.err.find(kInputErrors[i].expected), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("3 problems"), std::string::npos) << run.err;
+}
+
+TEST(BatchTool, PeakListsWrittenFromRawDataGiveTheSameConcentrations) {
+    TempFolder temp;
+    const fs::path batch = CopyExample(temp.Path());
+    ASSERT_EQ(RunTool({batch.string(), "--out", (temp.Path() / "raw").string()}).status, Batch::kExitOK);
+    for (const char* sample : {"STD-01", "STD-06", "QC-02", "BLANK-01", "SAMPLE-02", "SAMPLE-03"}) AsPeakList(batch, sample);
+    ASSERT_EQ(RunTool({batch.string(), "--out", (temp.Path() / "lists").string()}).status, Batch::kExitOK);
+    const auto fromRaw = ReadResults(temp.Path() / "raw" / "results.csv");
+    const auto fromLists = ReadResults(temp.Path() / "lists" / "results.csv");
+    ASSERT_EQ(fromRaw.size(), fromLists.size());
+    for (size_t r = 0; r < fromRaw.size(); ++r)
+        for (const char* column : {"Sample", "Compound", "Result", "Concentration", "Area", "FoundRT", "S/N", "IonRatio"}) {
+            ASSERT_EQ(fromRaw[r].count(column), 1u) << column;
+            EXPECT_EQ(fromLists[r].at(column), fromRaw[r].at(column)) << r << " " << column;
+        }
 }
 
 TEST(BatchTool, BadInputLeavesEarlierResultsAsTheyWere) {
@@ -170,7 +222,7 @@ TEST(BatchTool, SummaryNamesEngineStatusesAndCurvesThatCouldNotBeCalibrated) {
     fs::create_directories(temp.Path() / "sixth");
     const fs::path sixth = CopyExample(temp.Path() / "sixth");
     ASSERT_TRUE(ReplaceInFile(sixth / "method.xml", "CCalc=\"Linear\" StdLevels=\"A\" CalCompound=\"Atrazine\"",
-                              "CCalc=\"6\" StdLevels=\"A\" CalCompound=\"Atrazine\""));
+                              "CCalc=\"6th Order\" StdLevels=\"A\" CalCompound=\"Atrazine\""));
     ASSERT_TRUE(ReplaceInFile(sixth / "method.xml",
                               "CalCompound=\"Atrazine\" RepUnits=\"ng/mL\" MaxConcLimit=\"55.0\" ConcLimitFlag=\"1\" "
                               "WeightingFunction=\"1/x\" Origin=\"Include\"",

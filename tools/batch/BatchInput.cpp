@@ -7,6 +7,7 @@
 
 #include "platform/NumberText.h"
 #include "tools/Csv.h"
+#include "tools/batch/RawPeaks.h"
 #include "tools/method/MethodCheck.h"
 
 namespace Batch {
@@ -160,6 +161,12 @@ bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem
     return problems.size() == before;
 }
 
+bool ReadSamplePeaks(const SampleInput& sample, const CMethodList& method, CPeakList& peaks,
+                     std::vector<Problem>& problems) {
+    if (sample.rawData) return ReadRawPeaks(sample.peakPaths, method, peaks, problems);
+    return ReadPeakFile(sample.peakPath, peaks, problems);
+}
+
 namespace {
 struct BatchColumn {
     const char* name;
@@ -266,14 +273,19 @@ bool ReadBatchList(const std::string& folder, const std::string& path, const CMe
         }
         sample->peakFile = cell("PeakFile");
         sample->sample.SetRawDataFileName(sample->peakFile.c_str());
-        if (sample->peakFile.empty()) {
+        bool readable = true;
+        for (const std::string& name : SplitPeakFiles(sample->peakFile)) {
+            sample->peakPaths.push_back(name[0] == '/' ? name : folder + "/" + name);
+            if (std::ifstream(sample->peakPaths.back(), std::ios::binary).good()) continue;
+            problems.push_back({path, row.line, at("PeakFile"), "the peak file " + sample->peakPaths.back() + " cannot be read"});
+            readable = false;
+        }
+        if (sample->peakPaths.empty()) {
             problems.push_back({path, row.line, at("PeakFile"), "the peak file is empty"});
         } else {
-            sample->peakPath = sample->peakFile[0] == '/' ? sample->peakFile : folder + "/" + sample->peakFile;
-            if (!std::ifstream(sample->peakPath, std::ios::binary).good())
-                problems.push_back({path, row.line, at("PeakFile"), "the peak file " + sample->peakPath + " cannot be read"});
-            else
-                ReadPeakFile(sample->peakPath, sample->peaks, problems);
+            sample->peakPath = sample->peakPaths.front();
+            sample->rawData = NamesRawData(sample->peakPaths);
+            if (readable) ReadSamplePeaks(*sample, method, sample->peaks, problems);
             if (!keepPeaks) sample->peaks.EmptyPeakList();
         }
         samples.push_back(std::move(sample));

@@ -23,7 +23,9 @@ struct Problem {
 struct SampleInput {
     std::string id;
     std::string peakFile;
-    std::string peakPath;  // the peak file as opened (relative names resolved against the folder)
+    std::string peakPath;  // the (first) peak file as opened (relative names resolved against the folder)
+    std::vector<std::string> peakPaths;  // every file the PeakFile cell names, as opened
+    bool rawData = false;  // the files are raw data, read and integrated for the method (RawPeaks.h)
     int type = 0;
     CQuanSampleData sample;
     std::set<std::string> excluded;  // compounds whose calibration point from this standard is excluded
@@ -39,12 +41,15 @@ struct BatchInput {
 
 // Reads `folder`; false when any problem was found (all of them are in `problems`). Every peak
 // file is read and checked either way; without `keepPeaks` the peaks are let go again, so a
-// large batch is held one sample at a time by whoever runs it (ReadPeakFile on peakPath).
+// large batch is held one sample at a time by whoever runs it (ReadSamplePeaks).
 bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems, bool keepPeaks = true);
 
 // The pieces, usable on their own.
 bool ReadMethodFile(const std::string& path, CMethodList& method, std::vector<Problem>& problems);
 bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems);
+// A sample's peaks: its peak list, or its raw files read and integrated for the method.
+bool ReadSamplePeaks(const SampleInput& sample, const CMethodList& method, CPeakList& peaks,
+                     std::vector<Problem>& problems);
 bool ReadBatchList(const std::string& folder, const std::string& path, const CMethodList& method,
                    std::vector<std::unique_ptr<SampleInput>>& samples, std::vector<Problem>& problems,
                    bool keepPeaks = true);

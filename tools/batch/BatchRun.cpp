@@ -90,13 +90,13 @@ CCalibrationList EmptyCurves(const CMethodList& method) {
 
 namespace {
 
-// The peaks of one sample: as read with the batch, or read again from its file.
-bool LoadPeaks(const SampleInput& sample, CPeakList& peaks, std::vector<Problem>& problems) {
+// The peaks of one sample: as read with the batch, or read (and integrated) again from its files.
+bool LoadPeaks(const CMethodList& method, const SampleInput& sample, CPeakList& peaks, std::vector<Problem>& problems) {
     if (sample.peaks.GetSize() > 0) {
         peaks = sample.peaks;
         return true;
     }
-    return ReadPeakFile(sample.peakPath, peaks, problems);
+    return ReadSamplePeaks(sample, method, peaks, problems);
 }
 
 // Each entry's located peaks, found in one pass over the sample's peaks rather than one pass
@@ -127,7 +127,7 @@ struct LocatedSample {
 
 bool LocateSample(CQuanLocate& engine, const BatchInput& input, const SampleInput& sample,
                   const RunOptions& options, LocatedSample& located, std::vector<Problem>& problems) {
-    if (!LoadPeaks(sample, located.peaks, problems)) return false;
+    if (!LoadPeaks(input.method, sample, located.peaks, problems)) return false;
     located.method = input.method;
     CSampleRecord record = sample.sample.GetRecord();
     located.status = engine.QuanDoLocation(located.method, located.peaks, record, options.periodicDatabase);

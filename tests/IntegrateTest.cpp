@@ -1,0 +1,445 @@
+// Peak integration on chromatograms whose true peaks are known: Gaussian and exponentially
+// modified Gaussian (tailing) peaks on flat and drifting baselines, clean and at a
+// signal-to-noise of 10, overlapping pairs, the method's thresholds and smoothing, input that
+// breaks the reader's promises, the method-level peak list, and a few real chromatograms.
+// True areas are analytic: a Gaussian's is height x sigma x sqrt(2 pi); the modified Gaussian is
+// generated with a stated area. Areas are in intensity x seconds, times in minutes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "ListBuilders.h"
+#include "quan.h"
+
+namespace {
+
+using namespace Integrate;
+
+constexpr double kRootTwoPi = 2.5066282746310002;
+
+struct Signal {
+    std::vector<double> t, y;
+};
+
+// Points every `step` minutes over [0, end].
+Signal Grid(double step, double end) {
+    Signal s;
+    for (int i = 0; i * step <= end + 1e-12; ++i) {
+        s.t.push_back(i * step);
+        s.y.push_back(0.0);
+    }
+    return s;
+}
+
+double Gaussian(double t, double apex, double sigma, double height) {
+    const double z = (t - apex) / sigma;
+    return height * std::exp(-0.5 * z * z);
+}
+
+// Exponentially modified Gaussian of the given area (intensity x minutes).
+double Emg(double t, double mu, double sigma, double tau, double area) {
+    const double z = (sigma / tau - (t - mu) / sigma) / std::sqrt(2.0);
+    // erfcx form keeps the far tail finite: exp(a) erfc(z) = exp(a - z^2) erfcx(z) for z > 0.
+    const double a = 0.5 * (sigma / tau) * (sigma / tau) - (t - mu) / tau;
+    const double value = z < 5.0 ? std::exp(a) * std::erfc(z) : std::exp(a - z * z) / (z * std::sqrt(M_PI)) * (1.0 - 0.5 / (z * z));
+    return area / (2.0 * tau) * value;
+}
+
+// Gaussian noise from a fixed seed (Box-Muller over the standard Mersenne twister, so the same
+// numbers on every platform).
+void AddNoise(Signal& s, double sigma, unsigned seed) {
+    std::mt19937 twister(seed);
+    auto uniform = [&] { return (twister() + 0.5) / 4294967296.0; };
+    for (double& y : s.y) y += sigma * std::sqrt(-2.0 * std::log(uniform())) * std::cos(2.0 * M_PI * uniform());
+}
+
+Settings SmoothedBy(SmoothingMethod method, int halfWidth, int passes = 1) {
+    Settings settings;
+    settings.smoothing = {true, method, halfWidth, passes};
+    return settings;
+}
+
+enum class Shape { Gauss, Tailing };
+struct PeakCase {
+    Shape shape;
+    double sigma, size;       // size: height (Gauss) or area in intensity x minutes (Tailing)
+    double tau;               // tailing time constant
+    double offset, drift;     // baseline at 0 min, and its slope per minute
+    Settings settings;
+};
+
+// The signal of a case and its true area (intensity x seconds) and apex height.
+Signal Make(const PeakCase& c, double step, double& trueArea, double& trueHeight) {
+    Signal s = Grid(step, 4.0);
+    trueHeight = 0.0;
+    for (size_t i = 0; i < s.t.size(); ++i) {
+        const double peak = c.shape == Shape::Gauss ? Gaussian(s.t[i], 2.0, c.sigma, c.size) : Emg(s.t[i], 1.9, c.sigma, c.tau, c.size);
+        trueHeight = std::max(trueHeight, peak);
+        s.y[i] = peak + c.offset + c.drift * s.t[i];
+    }
+    trueArea = 60.0 * (c.shape == Shape::Gauss ? c.size * c.sigma * kRootTwoPi : c.size);
+    return s;
+}
+
+const Peak* Largest(const Result& result) {
+    const Peak* largest = nullptr;
+    for (const Peak& peak : result.peaks)
+        if (largest == nullptr || peak.area > largest->area) largest = &peak;
+    return largest;
+}
+
+TEST(Integrate, CleanPeaksAreaWithinOnePercentOnAnyStraightBaseline) {
+    const PeakCase cases[] = {
+        {Shape::Gauss, 0.05, 1000.0, 0, 50.0, 0.0, {}},
+        {Shape::Gauss, 0.03, 5e5, 0, 0.0, 200.0, SmoothedBy(SmoothingMethod::SavitzkyGolay, 3)},
+        {Shape::Gauss, 0.05, 1000.0, 0, 100.0, -30.0, SmoothedBy(SmoothingMethod::MovingMean, 2, 2)},
+        {Shape::Tailing, 0.04, 40.0, 0.04, 20.0, 0.0, {}},
+        {Shape::Tailing, 0.05, 40.0, 0.10, 0.0, 10.0, SmoothedBy(SmoothingMethod::SavitzkyGolay, 4)},
+    };
+    for (const PeakCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "sigma " << c.sigma << " tau " << c.tau << " drift " << c.drift);
+        double trueArea = 0.0, trueHeight = 0.0;
+        const Signal s = Make(c, 0.005, trueArea, trueHeight);
+        const Result result = IntegrateSignal(s.t, s.y, c.settings);
+        ASSERT_EQ(result.status, Status::OK);
+        ASSERT_EQ(result.peaks.size(), 1u);
+        const Peak& peak = result.peaks[0];
+        EXPECT_NEAR(peak.area, trueArea, 0.01 * trueArea);
+        EXPECT_LT(peak.start, peak.apex);
+        EXPECT_LT(peak.apex, peak.end);
+        // The baseline at the ends is the drifting baseline itself.
+        EXPECT_NEAR(peak.startBaseline, c.offset + c.drift * peak.startTime, 1e-3 * trueHeight);
+        EXPECT_NEAR(peak.endBaseline, c.offset + c.drift * peak.endTime, 1e-3 * trueHeight);
+        if (c.shape == Shape::Gauss && c.settings.smoothing.method == SmoothingMethod::SavitzkyGolay) {
+            EXPECT_NEAR(peak.apexTime, 2.0, 0.05 * c.sigma);
+            EXPECT_NEAR(peak.height, trueHeight, 0.01 * trueHeight);
+        }
+    }
+}
+
+// Signal-to-noise as the engines reckon it: apex height over the noise's standard deviation.
+// The noise integrated with the peak is a random error no integrator avoids; at 50 points per
+// standard deviation of the peak (a detector sampling at 10 to 20 Hz) it is about 2 %.
+TEST(Integrate, NoisyPeaksAtSignalToNoiseTenAreaWithinFivePercent) {
+    const struct {
+        Shape shape;
+        double tau;
+        Settings settings;
+        unsigned seed;
+    } cases[] = {
+        {Shape::Gauss, 0, SmoothedBy(SmoothingMethod::SavitzkyGolay, 10), 1},
+        {Shape::Gauss, 0, SmoothedBy(SmoothingMethod::SavitzkyGolay, 10), 2},
+        {Shape::Gauss, 0, SmoothedBy(SmoothingMethod::SavitzkyGolay, 10), 3},
+        {Shape::Gauss, 0, SmoothedBy(SmoothingMethod::MovingMean, 5, 2), 4},
+        {Shape::Gauss, 0, SmoothedBy(SmoothingMethod::MovingMean, 5, 2), 5},
+        {Shape::Gauss, 0, SmoothedBy(SmoothingMethod::MovingMean, 5, 2), 6},
+        {Shape::Tailing, 0.05, SmoothedBy(SmoothingMethod::SavitzkyGolay, 10), 7},
+        {Shape::Tailing, 0.05, SmoothedBy(SmoothingMethod::SavitzkyGolay, 10), 8},
+        {Shape::Tailing, 0.05, SmoothedBy(SmoothingMethod::MovingMean, 5, 2), 9},
+        {Shape::Tailing, 0.05, SmoothedBy(SmoothingMethod::MovingMean, 5, 2), 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "seed " << c.seed);
+        double trueArea = 0.0, trueHeight = 0.0;
+        Signal s = Make({c.shape, 0.05, c.shape == Shape::Gauss ? 1000.0 : 100.0, c.tau, 200.0, 20.0, {}}, 0.001, trueArea, trueHeight);
+        const double noise = trueHeight / 10.0;
+        AddNoise(s, noise, c.seed);
+        const Result result = IntegrateSignal(s.t, s.y, c.settings);
+        ASSERT_EQ(result.status, Status::OK);
+        EXPECT_NEAR(result.noise, noise, 0.15 * noise);
+        const Peak* peak = Largest(result);
+        ASSERT_NE(peak, nullptr);
+        EXPECT_NEAR(peak->area, trueArea, 0.05 * trueArea);
+        EXPECT_NEAR(peak->height, trueHeight, 0.15 * trueHeight);
+        // Nothing else stands three noises above the baseline.
+        EXPECT_EQ(result.peaks.size(), 1u);
+    }
+}
+
+TEST(Integrate, OverlappingPeaksSplitAtTheValleyUnlessItIsShallowerThanTheSplitting) {
+    const double sigma = 0.05, height = 1000.0, single = 60.0 * height * sigma * kRootTwoPi;
+    // Apexes 4 sigma apart: the valley stands at 2 exp(-2) = 27 % of an apex, 73 % deep.
+    const struct {
+        double apart, splitting;
+        size_t peaks;
+        bool sharedBaseline;
+    } cases[] = {
+        {0.2, 0.0, 2, true}, {0.2, 70.0, 2, true}, {0.2, 76.0, 1, true}, {1.0, 0.0, 2, false}, {1.0, 100.0, 2, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "apart " << c.apart << " splitting " << c.splitting);
+        Signal s = Grid(0.005, 4.0);
+        for (size_t i = 0; i < s.t.size(); ++i)
+            s.y[i] = 10.0 + Gaussian(s.t[i], 2.0 - c.apart / 2, sigma, height) + Gaussian(s.t[i], 2.0 + c.apart / 2, sigma, height);
+        Settings settings;
+        settings.splitting = c.splitting;
+        const Result result = IntegrateSignal(s.t, s.y, settings);
+        ASSERT_EQ(result.peaks.size(), c.peaks);
+        if (c.peaks == 1) {
+            EXPECT_NEAR(result.peaks[0].area, 2.0 * single, 0.01 * single);
+            continue;
+        }
+        const Peak &first = result.peaks[0], &second = result.peaks[1];
+        // Equal peaks: a perpendicular drop at the valley halves their sum exactly.
+        EXPECT_NEAR(first.area, single, 0.01 * single);
+        EXPECT_NEAR(second.area, single, 0.01 * single);
+        EXPECT_NEAR(first.apexTime, 2.0 - c.apart / 2, 0.005);
+        EXPECT_EQ(first.end == second.start, c.sharedBaseline);
+        if (c.sharedBaseline) {
+            EXPECT_NEAR(first.endTime, 2.0, 0.0051);
+        }
+    }
+}
+
+TEST(Integrate, ThresholdsAndTheNoiseLevelDecideWhichPeaksAreKept) {
+    Signal s = Grid(0.005, 4.0);
+    const double heights[] = {1000.0, 200.0, 30.0};
+    for (size_t i = 0; i < s.t.size(); ++i)
+        for (int k = 0; k < 3; ++k) s.y[i] += Gaussian(s.t[i], 1.0 + k, 0.05, heights[k]);
+    const double area200 = 60.0 * 200.0 * 0.05 * kRootTwoPi;
+    const struct {
+        ThresholdMethod method;
+        double areaRel, areaAbs, heightRel, heightAbs, noiseLevel;
+        bool automaticNoise;
+        size_t kept;
+    } cases[] = {
+        {ThresholdMethod::All, 0, 0, 0, 0, 0, false, 3},
+        {ThresholdMethod::All, 0, 0, 10, 0, 0, false, 2},             // 3 % of the largest height
+        {ThresholdMethod::All, 0, area200 * 1.01, 0, 0, 0, false, 1},
+        {ThresholdMethod::All, 19, 0, 0, 0, 0, false, 2},             // the 200 peak has 20 % of the area
+        {ThresholdMethod::All, 21, 0, 0, 0, 0, false, 1},
+        {ThresholdMethod::AreaOnly, 0, 0, 50, 500, 0, false, 3},      // height thresholds not applied
+        {ThresholdMethod::HeightOnly, 50, 1e9, 0, 100, 0, false, 2},  // area thresholds not applied
+        {ThresholdMethod::All, 0, 0, 0, 0, 20, false, 2},             // 30 is below three noises of 20
+        {ThresholdMethod::All, 0, 0, 0, 0, 20, true, 3},              // automatic: the measured noise
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "case kept " << c.kept << " areaRel " << c.areaRel << " heightRel " << c.heightRel);
+        Settings settings;
+        settings.thresholdMethod = c.method;
+        settings.areaRelative = c.areaRel;
+        settings.areaAbsolute = c.areaAbs;
+        settings.heightRelative = c.heightRel;
+        settings.heightAbsolute = c.heightAbs;
+        settings.noiseLevel = c.noiseLevel;
+        settings.automaticNoise = c.automaticNoise;
+        const Result result = IntegrateSignal(s.t, s.y, settings);
+        ASSERT_EQ(result.peaks.size(), c.kept);
+        for (size_t k = 0; k < c.kept; ++k) EXPECT_NEAR(result.peaks[k].height, heights[k], 0.01 * heights[k]);
+        EXPECT_EQ(result.noise == 20.0, c.noiseLevel == 20.0 && !c.automaticNoise);
+    }
+}
+
+TEST(Integrate, BrokenInputGetsItsStatusAndDegenerateInputNoPeaks) {
+    const double nan = std::nan(""), inf = INFINITY;
+    const struct {
+        std::vector<double> t, y;
+        Status status;
+    } cases[] = {
+        {{0, 1, 2}, {1, 2}, Status::LengthsDiffer},
+        {{0, 1, 2, 3}, {0, 5, nan, 0}, Status::NotFinite},
+        {{0, inf, 2}, {0, 5, 0}, Status::NotFinite},
+        {{0, 1, 1, 2}, {0, 5, 5, 0}, Status::TimesNotAscending},
+        {{0, 2, 1, 3}, {0, 5, 5, 0}, Status::TimesNotAscending},
+        {{}, {}, Status::OK},
+        {{0, 1}, {0, 9}, Status::OK},
+        {{0, 1, 2, 3, 4}, {7, 7, 7, 7, 7}, Status::OK},        // flat
+        {{0, 1, 2, 3, 4}, {0, 0, 0, 0, 100}, Status::OK},      // rises at the end: never seen to fall
+        {{0, 1, 2, 3, 4}, {100, 0, 0, 0, 0}, Status::OK},      // falls from the start
+        {{0, 1, 2, 3, 4}, {1, 2, 3, 4, 5}, Status::OK},        // a ramp is a baseline
+    };
+    for (const auto& c : cases) {
+        const Result result = IntegrateSignal(c.t, c.y, Settings{});
+        EXPECT_EQ(result.status, c.status) << c.t.size();
+        EXPECT_TRUE(result.peaks.empty());
+    }
+    // The same data read correctly does have its peak.
+    const std::vector<double> t = {0, 1, 2, 3, 4, 5, 6, 7, 8}, y = {0, 0, 0, 0, 5, 4, 0, 0, 0};
+    EXPECT_EQ(IntegrateSignal(t, y, Settings{}).peaks.size(), 1u);
+}
+
+TEST(Integrate, SmoothingKeepsWhatItsFitReproducesAndSpreadsAnImpulse) {
+    std::vector<double> parabola, line, impulse(21, 0.0), out;
+    for (int i = 0; i < 21; ++i) {
+        parabola.push_back(3.0 + 0.5 * i - 0.2 * i * i);
+        line.push_back(10.0 - 2.0 * i);
+    }
+    impulse[10] = 1.0;
+    Smooth(parabola, {true, SmoothingMethod::SavitzkyGolay, 4, 3}, out);
+    for (int i = 0; i < 21; ++i) EXPECT_NEAR(out[i], parabola[i], 1e-9) << i;
+    Smooth(line, {true, SmoothingMethod::MovingMean, 3, 2}, out);
+    for (int i = 0; i < 21; ++i) EXPECT_NEAR(out[i], line[i], 1e-9) << i;
+    // A 5-point mean spreads an impulse over five points; twice, over nine in the shape 1 2 3 4 5 4 3 2 1.
+    Smooth(impulse, {true, SmoothingMethod::MovingMean, 2, 2}, out);
+    for (int i = 0; i < 21; ++i) EXPECT_NEAR(out[i], std::max(0, 5 - std::abs(i - 10)) / 25.0, 1e-12) << i;
+    // The 5-point Savitzky-Golay weights: (-3, 12, 17, 12, -3) / 35.
+    Smooth(impulse, {true, SmoothingMethod::SavitzkyGolay, 2, 1}, out);
+    EXPECT_NEAR(out[10], 17.0 / 35.0, 1e-12);
+    EXPECT_NEAR(out[9], 12.0 / 35.0, 1e-12);
+    EXPECT_NEAR(out[8], -3.0 / 35.0, 1e-12);
+    // Off, or a window that changes nothing, or an unknown method taken as the mean.
+    for (const Smoothing& same : {Smoothing{false, SmoothingMethod::MovingMean, 5, 1}, Smoothing{true, SmoothingMethod::SavitzkyGolay, 1, 4},
+                                  Smoothing{true, SmoothingMethod::MovingMean, 0, 1}}) {
+        Smooth(impulse, same, out);
+        EXPECT_EQ(out, impulse);
+    }
+    EXPECT_EQ(Effective({true, static_cast<SmoothingMethod>(7), 1000, -3}).method, SmoothingMethod::MovingMean);
+    EXPECT_EQ(Effective({true, SmoothingMethod::MovingMean, 1000, -3}).halfWidth, kMaxSmoothingHalfWidth);
+    EXPECT_EQ(Effective({true, SmoothingMethod::MovingMean, 1000, -3}).passes, 1);
+}
+
+TEST(Integrate, SettingsComeFromTheMethodEntrysIntegrationBlock) {
+    CMethodData entry;
+    entry.SetSmooEnabled(1);
+    entry.SetSmooMethod(1);
+    entry.SetSmooWidth(4);
+    entry.SetSmooIter(2);
+    entry.SetPkThreshMethod(2);
+    entry.SetPkRespAreaRel(1.5f);
+    entry.SetPkRespAreaAbs(NAN);
+    entry.SetPkRespHeightRel(2.5f);
+    entry.SetPkRespHeightAbs(300.0f);
+    entry.SetChroNoiseLevel(12.0f);
+    entry.SetPkSplitting(40.0f);
+    tagINTEGRATE_PARAMS block{};
+    ASSERT_TRUE(entry.GetIntegrateParameters(&block, false));
+    const Settings settings = SettingsFromBlock(block);
+    EXPECT_TRUE(settings.smoothing.enabled);
+    EXPECT_EQ(settings.smoothing.method, SmoothingMethod::SavitzkyGolay);
+    EXPECT_EQ(settings.smoothing.halfWidth, 4);
+    EXPECT_EQ(settings.smoothing.passes, 2);
+    EXPECT_EQ(settings.thresholdMethod, ThresholdMethod::HeightOnly);
+    EXPECT_EQ(settings.areaRelative, 1.5);
+    EXPECT_EQ(settings.areaAbsolute, 0.0);
+    EXPECT_EQ(settings.heightRelative, 2.5);
+    EXPECT_EQ(settings.heightAbsolute, 300.0);
+    EXPECT_EQ(settings.noiseLevel, 12.0);
+    EXPECT_FALSE(settings.automaticNoise);
+    EXPECT_EQ(settings.splitting, 40.0);
+}
+
+RawData::Chromatogram TwoPeaks(const std::string& id, const std::string& trace, double q1, double q3) {
+    RawData::Chromatogram c;
+    c.id = id;
+    c.trace = trace;
+    c.precursorMz = q1;
+    c.productMz = q3;
+    c.function = 2;
+    const Signal s = Grid(0.01, 10.0);
+    c.times = s.t;
+    for (double t : s.t) c.intensities.push_back(5.0 + Gaussian(t, 3.0, 0.05, 800.0) + Gaussian(t, 7.0, 0.05, 400.0));
+    for (size_t i = 0; i < c.times.size(); ++i) c.scans.push_back(static_cast<int>(100 + i));
+    return c;
+}
+
+TEST(Integrate, MethodPeakListNamesTracesAsTheMethodDoesAndMarksQualifiersAndTotals) {
+    CMethodData quan, other, totals;
+    quan.SetName("A");
+    quan.SetQuanTrace("216.1>174.1");
+    quan.SetTargetTrace(0, "216.1>132.0");
+    quan.SetTotalsGroup("G");
+    quan.SetChroMassWindowAbs(1);
+    quan.SetChroMassWindowABS(0.05f);
+    quan.SetPkRespHeightRel(60.0f);  // keeps only the larger peak of a quantification trace
+    other.SetName("B");
+    other.SetQuanTrace("216.1>132.0");  // A's qualifier is B's main trace
+    totals.SetName("G total");
+    totals.SetQuanTrace("216.1>174.1");
+    totals.SetTotalsGroup("G");
+    totals.SetLocateChoice(CMethodData::kTotalsChoice);
+    totals.SetPredRT(3.5f);
+    totals.SetRawAcquisitionFunction(2);
+    const CMethodList method = test_lists::Methods({quan, other, totals});
+
+    std::vector<RawData::Chromatogram> chromatograms = {
+        TwoPeaks("c1", "216.12>174.08", 216.12, 174.08),  // within A's 0.05 window
+        TwoPeaks("c2", "216.1>132", 216.1, 132.0),
+        TwoPeaks("c3", "300>200", 300.0, 200.0),  // no entry names it: default settings
+        TwoPeaks("bad", "1>2", 1.0, 2.0),
+    };
+    chromatograms[3].times[5] = chromatograms[3].times[4];
+    CPeakList peaks;
+    const std::vector<std::string> problems = Integrate::IntegrateForMethod(method, chromatograms, peaks);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0], "chromatogram bad: its times do not ascend");
+
+    const struct {
+        std::string trace;
+        float foundRT;
+        int entryPeak;
+        std::string group;
+        uint32_t foundScan;
+        float mass;
+    } expected[] = {
+        {"216.1>174.1", 3.0f, 0, "G", 400, 174.08f},
+        {"216.1>132.0", 3.0f, 1, "G", 400, 132.0f},  // A's qualifier, and B's settings keep both
+        {"216.1>132.0", 7.0f, 1, "G", 800, 132.0f},
+        {"300>200", 3.0f, 0, "", 400, 200.0f},
+        {"300>200", 7.0f, 0, "", 800, 200.0f},
+    };
+    ASSERT_EQ(peaks.GetSize(), 6);
+    for (int i = 0; i < 5; ++i) {
+        const CPeakData& p = peaks.GetAt(i);
+        SCOPED_TRACE(i);
+        EXPECT_EQ(std::string(p.GetQuanTrace()), expected[i].trace);
+        EXPECT_NEAR(p.GetFoundRT(), expected[i].foundRT, 0.002f);
+        EXPECT_EQ(p.GetMDBIntegrateEntryPeak(), expected[i].entryPeak);
+        EXPECT_EQ(std::string(p.GetTotalsGroup()), expected[i].group);
+        EXPECT_EQ(p.GetFoundScan(), expected[i].foundScan);
+        EXPECT_LT(p.GetStScan(), p.GetFoundScan());
+        EXPECT_GT(p.GetEnScan(), p.GetFoundScan());
+        EXPECT_FLOAT_EQ(p.GetPeakMass(), expected[i].mass);
+        EXPECT_EQ(p.GetRawAcquisitionFunction(), 2);
+        EXPECT_NEAR(p.GetStHeight(), 5.0, 0.01);
+        EXPECT_EQ(p.GetTotalsPeak(), 0);
+    }
+    const CPeakData& record = peaks.GetAt(5);
+    EXPECT_EQ(record.GetTotalsPeak(), 1);
+    EXPECT_EQ(std::string(record.GetQuanTrace()), "216.1>174.1");
+    EXPECT_EQ(record.GetFoundRT(), 3.5f);
+    EXPECT_EQ(std::string(record.GetTotalsGroup()), "G");
+}
+
+// Real chromatograms: each must give a peak at the other pipeline's apex.
+std::map<std::string, Signal> ReadCuts(const std::string& name, std::map<std::string, double>* apexes) {
+    std::ifstream file(std::string(QUAN_SOURCE_DIR) + "/tests/data/integrate/" + name);
+    std::map<std::string, Signal> traces;
+    std::string line;
+    while (std::getline(file, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::stringstream cells(line);
+        std::string trace = "uv", apex, t, y;
+        if (apexes != nullptr) std::getline(cells, trace, ',') && std::getline(cells, apex, ',');
+        std::getline(cells, t, ',');
+        std::getline(cells, y, ',');
+        if (apexes != nullptr) (*apexes)[trace] = std::stod(apex);
+        traces[trace].t.push_back(std::stod(t));
+        traces[trace].y.push_back(std::stod(y));
+    }
+    return traces;
+}
+
+TEST(Integrate, RealChromatogramsGiveTheirPeaksWhereOthersFoundThem) {
+    std::map<std::string, double> apexes;
+    const auto yeast = ReadCuts("yeast-cuts.csv", &apexes);
+    ASSERT_EQ(yeast.size(), 3u);
+    auto uv = ReadCuts("uv-cut.csv", nullptr);
+    apexes["uv"] = 3.43;  // Tryptophan, by the lab's compound list
+    for (const auto& [trace, signal] : yeast) uv[trace] = signal;
+    for (const auto& [trace, signal] : uv) {
+        SCOPED_TRACE(trace);
+        const Result result = IntegrateSignal(signal.t, signal.y, SmoothedBy(SmoothingMethod::SavitzkyGolay, 2));
+        ASSERT_EQ(result.status, Status::OK);
+        EXPECT_GT(result.noise, 0.0);
+        const Peak* largest = Largest(result);
+        ASSERT_NE(largest, nullptr);
+        EXPECT_NEAR(largest->apexTime, apexes[trace], 0.05);
+        EXPECT_GT(largest->height / result.noise, 10.0);
+    }
+}
+
+}  // namespace
