@@ -67,7 +67,7 @@ CCalibrationData Calibrated(CCalibrationData curve) {
 }
 
 CurveResult ResultFor(int entry, const CCalibrationData& curve) {
-    return {entry, curve.GetName(), curve.GetDescription(), curve, {}};
+    return {entry, curve.GetName(), curve.GetDescription(), curve, {}, {}};
 }
 
 ResultRow Row(int sample, int entry, const std::string& compound, std::vector<std::string> flags) {

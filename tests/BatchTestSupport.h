@@ -109,4 +109,30 @@ inline std::vector<std::map<std::string, std::string>> ReadResults(const fs::pat
     return table;
 }
 
+// The page as headless Chromium leaves it once its script has run (QUAN_CHROMIUM names another
+// browser binary); false, with the reason in `dom`, when there is no browser to run.
+inline bool BrowserDom(const fs::path& page, const std::string& hash, std::string& dom) {
+    const char* configured = std::getenv("QUAN_CHROMIUM");
+    const std::string browser = configured != nullptr && *configured != '\0' ? configured : "chromium";
+    if (std::system(("command -v '" + browser + "' > /dev/null 2>&1").c_str()) != 0) {
+        dom = browser + " is not installed: the browser tests need the Debian package chromium (.ci/run installs it)";
+        return false;
+    }
+    TempFolder profile;
+    const std::string command = "'" + browser +
+                                "' --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
+                                "--disable-background-networking --disable-component-update --disable-sync "
+                                "--user-data-dir='" + profile.Path().string() + "' --dump-dom 'file://" +
+                                fs::absolute(page).string() + hash + "' 2> /dev/null";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        dom = "cannot start " + browser;
+        return false;
+    }
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) dom.append(buffer, n);
+    ::pclose(pipe);
+    return true;
+}
+
 }  // namespace batch_test

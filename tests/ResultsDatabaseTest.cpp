@@ -147,9 +147,9 @@ BatchResults SmallBatch() {
     results.methodFile = "method.xml";
     results.samples = {{"Std 1", "Standard", 1, "level 1", "std1.csv", 0, 0},
                        {"x'); DROP TABLE samples;--", "QC", 3, "", "u1.csv", 3, 29}};
-    results.curves = {{1, kCompounds[0], "", Curve(kCompounds[0], kCurveLinear, {{1, 3}, {2, 5.2}, {4, 8.9}, {8, 30}}, 3, true), {}},
-                      {2, kCompounds[1], "", Curve(kCompounds[1], kCurveRF, {{1, 4}, {2, 8.5}}, -1, true), {}},
-                      {3, kCompounds[2], "", Curve(kCompounds[2], kCurveLinear, {{1, 2}}, -1, false), {}}};
+    results.curves = {{1, kCompounds[0], "", Curve(kCompounds[0], kCurveLinear, {{1, 3}, {2, 5.2}, {4, 8.9}, {8, 30}}, 3, true), {}, {}},
+                      {2, kCompounds[1], "", Curve(kCompounds[1], kCurveRF, {{1, 4}, {2, 8.5}}, -1, true), {}, {}},
+                      {3, kCompounds[2], "", Curve(kCompounds[2], kCurveLinear, {{1, 2}}, -1, false), {}, {}}};
     for (Batch::CurveResult& curve : results.curves) curve.description = curve.curve.GetDescription();
     for (int sample = 0; sample < 2; ++sample)
         for (int entry = 1; entry <= 3; ++entry) {

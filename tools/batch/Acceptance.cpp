@@ -1,338 +1,373 @@
+// Batch acceptance: rule sets as data, the method's settings, and the judgements.
 #include "tools/batch/Acceptance.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <map>
+#include <set>
 
-#include "calibrate/PolynomialFit.h"
-#include "calibrate/QuanCalibrate.h"
+#include "platform/NumberText.h"
+#include "tools/Csv.h"
 
 namespace Batch {
 
-bool ParseRuleSet(const std::string& name, RuleSet& rules) {
-    if (name == "ich-m10") rules = RuleSet::kIchM10;
-    else if (name == "sante") rules = RuleSet::kSante;
-    else if (name == "none") rules = RuleSet::kNone;
-    else return false;
-    return true;
-}
-
-std::string RuleSetName(RuleSet rules) {
-    return rules == RuleSet::kIchM10 ? "ICH M10" : rules == RuleSet::kSante ? "SANTE/11312/2021" : "none";
-}
-
-AcceptanceRow AcceptanceRowOf(const BatchResults& results, const ResultRow& row) {
-    AcceptanceRow out;
-    out.sample = row.sample;
-    out.entry = row.entry;
-    const bool known = row.sample >= 0 && row.sample < static_cast<int>(results.samples.size());
-    out.standard = known && results.samples[row.sample].typeNumber == CQuanSampleData::kStandard;
-    out.qc = known && results.samples[row.sample].type == "QC";
-    out.found = row.found;
-    out.conc = row.validConc ? row.conc : std::nan("");
-    out.nominal = NominalConcentration(results, row);
-    out.foundRT = row.found ? row.foundRT : std::nan("");
-    out.ionRatio = row.ionRatio;
-    return out;
-}
-
 namespace {
 
-// A number for a reason text: one decimal, as a lab writes a percentage.
-std::string OneDecimal(double value) {
-    char text[32];
-    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1);
-    return std::string(text, written.ptr);
+// How each rule set judges, and its limits before the method overrides any.
+struct RuleSetRow {
+    RuleSet rules;
+    const char* name;
+    const char* fullName;
+    // M10 counts a rejected standard among the standards, as one that does not pass; SANTE
+    // judges the standards the curve is fitted with.
+    bool excludedStandardsCount;
+    bool judgesQCs;
+    bool judgesIdentification;
+    AcceptanceLimits limits;
+};
+
+const RuleSetRow kRuleSets[] = {
+    {RuleSet::kNone, "none", "none", false, false, false, {}},
+    {RuleSet::kBioanalytical, "M10", "ICH M10", true, true, false, {15.0, 20.0, 75.0, 6.0, 15.0, 200.0 / 3.0, 50.0, 0.0, 0.0}},
+    {RuleSet::kPesticideResidues, "SANTE", "SANTE/11312/2021", false, false, true, {20.0, 20.0, 100.0, 1.0, 0.0, 0.0, 0.0, 30.0, 0.1}},
+};
+
+// The limits a method may set on its METHODLIST element, and what bounds them.
+struct LimitAttribute {
+    const char* attribute;
+    double AcceptanceLimits::*limit;
+    double highest;
+};
+
+const LimitAttribute kLimitAttributes[] = {
+    {"StandardTolerance", &AcceptanceLimits::standardTolerance, 1e6},
+    {"LowestStandardTolerance", &AcceptanceLimits::lowestStandardTolerance, 1e6},
+    {"MinStandardsPassingPercent", &AcceptanceLimits::minStandardsPassingPercent, 100.0},
+    {"MinStandardsPassing", &AcceptanceLimits::minStandardsPassing, kCurveRecordPoints},
+    {"QCTolerance", &AcceptanceLimits::qcTolerance, 1e6},
+    {"MinQCsPassingPercent", &AcceptanceLimits::minQCsPassingPercent, 100.0},
+    {"MinQCsPassingPerLevelPercent", &AcceptanceLimits::minQCsPassingPerLevelPercent, 100.0},
+    {"IonRatioTolerance", &AcceptanceLimits::ionRatioTolerance, 1e6},
+    {"RTTolerance", &AcceptanceLimits::retentionTimeTolerance, 1e6},
+};
+
+const RuleSetRow& Row(RuleSet rules) {
+    for (const RuleSetRow& row : kRuleSets)
+        if (row.rules == rules) return row;
+    return kRuleSets[0];
 }
 
-std::string FourFigures(double value) {
-    char text[32];
-    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 4);
-    return std::string(text, written.ptr);
+// Limits are inclusive; a value computed at the limit may land a few units of the last digit
+// beyond it (11.5 against 10 is 15.000000000000002 %), which must still count as at the limit.
+constexpr double kSlack = 1e-9;
+bool Within(double deviation, double limit) { return std::fabs(deviation) <= limit + kSlack * (1.0 + limit); }
+bool AtLeastShare(int passing, int total, double percent) {
+    return total > 0 && passing * 100.0 + kSlack >= percent * total;
 }
 
-// A deviation with its sign, "+4.2 %" or "-17.0 %".
-std::string Signed(double value, const char* unit = " %") {
-    std::string text = value >= 0.0 ? "+" : "";
-    text += OneDecimal(value);
-    text += unit;
-    return text;
+std::string Number(double value) { return NumberText::General(value, 4); }
+std::string Percent(double value) { return Number(value) + " %"; }
+std::string Signed(double value) { return (value > 0 ? "+" : "") + Percent(value); }
+
+double Deviation(double measured, double nominal) { return (measured - nominal) / nominal * 100.0; }
+
+std::string Share(int passing, int total, const char* what) {
+    return std::to_string(passing) + " of " + std::to_string(total) + " " + what + " pass";
 }
 
-std::string SampleId(const BatchResults& results, int sample) {
-    return sample >= 0 && sample < static_cast<int>(results.samples.size()) ? results.samples[sample].id
-                                                                            : std::to_string(sample + 1);
-}
+std::string FileName(const tagFILE_INFO& file) { return std::string(file.Name, strnlen(file.Name, sizeof file.Name)); }
 
-// Limits are inclusive, and a value at a limit in decimal terms meets it: 1.7 against 2 is -15 %,
-// though binary arithmetic makes it a hair more.
-bool Within(double deviation, double limit) { return std::fabs(deviation) <= limit + 1e-9; }
-
-// Appends a failure to a reason's list of them.
-void Note(std::string& failures, const std::string& what) {
-    if (!failures.empty()) failures += ", ";
-    failures += what;
-}
-
-AcceptanceFinding Finding(const CurveResult& curve, const char* check, bool passed, const std::string& reason) {
-    return {curve.entry, curve.compound, check, passed, reason};
-}
-
-// ICH M10's standards: within the limit (the wider one at the lowest level), and enough of them.
-AcceptanceFinding IchStandards(const CurveResult& curve, const AcceptanceLimits& limits) {
-    if (curve.curve.GetCurveValid() == 0)
-        return Finding(curve, "calibration standards", false, "not calibrated: " + NotCalibratedReason(curve.curve));
-    const std::vector<StandardPoint> points = StandardPoints(curve);
-    double lowest = INFINITY;
-    for (const StandardPoint& point : points)
-        if (point.nominal > 0.0) lowest = std::min(lowest, point.nominal);
-    int counted = 0, passing = 0;
-    std::string failures;
-    for (const StandardPoint& point : points) {
-        if (!(point.nominal > 0.0)) continue;  // a blank or zero standard is not judged
-        ++counted;
-        const double deviation = DeviationPercent(point.nominal, point.backCalculated);
-        const double limit = point.nominal == lowest ? limits.lowestStandardPercent : limits.standardPercent;
-        if (point.excluded) Note(failures, point.standard + " excluded");
-        else if (!Within(deviation, limit)) Note(failures, point.standard + " " + (std::isfinite(deviation) ? Signed(deviation) : "no result"));
-        else ++passing;
-    }
-    const bool enough = passing >= limits.fewestStandards && passing >= limits.standardsFraction * counted;
-    std::string reason = std::to_string(passing) + " of " + std::to_string(counted) + " standards within limits";
-    if (!enough)
-        reason += " (needs " + OneDecimal(limits.standardsFraction * 100.0) + " % and at least " +
-                  std::to_string(limits.fewestStandards) + ")";
-    if (!failures.empty()) reason += "; " + failures;
-    return Finding(curve, "calibration standards", enough, reason);
-}
-
-AcceptanceFinding IchQcs(const CurveResult& curve, const AcceptanceLimits& limits, const BatchResults& results,
-                         const std::vector<const AcceptanceRow*>& rows) {
-    int counted = 0, passing = 0;
-    std::map<double, std::pair<int, int>> levels;  // nominal -> counted, passing
-    std::string failures;
-    for (const AcceptanceRow* row : rows) {
-        if (!row->qc || !(row->nominal > 0.0)) continue;
-        const double deviation = DeviationPercent(row->nominal, row->conc);
-        const bool pass = Within(deviation, limits.qcPercent);
-        ++counted;
-        ++levels[row->nominal].first;
-        if (pass) {
-            ++passing;
-            ++levels[row->nominal].second;
-        } else {
-            Note(failures, SampleId(results, row->sample) + " " + (std::isfinite(deviation) ? Signed(deviation) : "no result"));
-        }
-    }
-    if (counted == 0) return Finding(curve, "QCs", true, "no QC with a nominal concentration");
-    bool passed = passing >= limits.qcFraction * counted;
-    std::string reason = std::to_string(passing) + " of " + std::to_string(counted) + " QCs within " +
-                         OneDecimal(limits.qcPercent) + " %";
-    for (const auto& [nominal, count] : levels)
-        if (count.second < limits.qcLevelFraction * count.first) {
-            passed = false;
-            reason += "; level " + OneDecimal(nominal) + ": " + std::to_string(count.second) + " of " +
-                      std::to_string(count.first);
-        }
-    if (!failures.empty()) reason += "; " + failures;
-    return Finding(curve, "QCs", passed, reason);
-}
-
-AcceptanceFinding SanteStandards(const CurveResult& curve, const AcceptanceLimits& limits) {
-    if (curve.curve.GetCurveValid() == 0)
-        return Finding(curve, "calibration standards", false, "not calibrated: " + NotCalibratedReason(curve.curve));
-    int counted = 0;
-    std::string failures;
-    for (const StandardPoint& point : StandardPoints(curve)) {
-        if (point.excluded || !(point.nominal > 0.0)) continue;
-        ++counted;
-        const double deviation = DeviationPercent(point.nominal, point.backCalculated);
-        if (!Within(deviation, limits.santeStandardPercent))
-            Note(failures, point.standard + " " + (std::isfinite(deviation) ? Signed(deviation) : "no result"));
-    }
-    const std::string reason = std::to_string(counted) + " standards, back-calculated within " +
-                               OneDecimal(limits.santeStandardPercent) + " %" + (failures.empty() ? "" : " except " + failures);
-    return Finding(curve, "calibration standards", failures.empty(), reason);
-}
-
-// Every located result against the standards' mean: the ion ratio relative to it, the
-// retention time within a window around it.
-AcceptanceFinding SanteAgainstStandards(const CurveResult& curve, const char* check, double AcceptanceRow::*value,
-                                        bool relative, double limit, const BatchResults& results,
-                                        const std::vector<const AcceptanceRow*>& rows) {
-    double sum = 0.0;
-    int standards = 0;
-    for (const AcceptanceRow* row : rows)
-        if (row->standard && std::isfinite(row->*value)) {
-            sum += row->*value;
-            ++standards;
-        }
-    if (standards == 0) return Finding(curve, check, true, "no standard measured it");
-    const double mean = sum / standards;
-    int counted = 0;
-    std::string failures;
-    for (const AcceptanceRow* row : rows) {
-        if (!std::isfinite(row->*value)) continue;
-        ++counted;
-        const double off = relative ? DeviationPercent(mean, row->*value) : row->*value - mean;
-        if (!Within(off, limit))
-            Note(failures, SampleId(results, row->sample) + " " + (relative ? Signed(off) : Signed(off * 60.0, " s")));
-    }
-    std::string reason = std::to_string(counted) + " results against the standards' mean " + FourFigures(mean);
-    if (!failures.empty()) reason += "; outside: " + failures;
-    return Finding(curve, check, failures.empty(), reason);
+bool ReadOnOff(const std::string& text, bool& value) {
+    const std::string word = NumberText::LowerAscii(Csv::Trim(text));
+    const bool on = word == "on" || word == "true" || word == "yes" || word == "1";
+    const bool off = word == "off" || word == "false" || word == "no" || word == "0";
+    if (on || off) value = on;
+    return on || off;
 }
 
 }  // namespace
 
-bool StandardsPass(RuleSet rules, const AcceptanceLimits& limits, const CurveResult& curve) {
-    if (rules == RuleSet::kIchM10) return IchStandards(curve, limits).passed;
-    if (rules == RuleSet::kSante) return SanteStandards(curve, limits).passed;
-    return true;
+bool RuleSetFromText(const std::string& text, RuleSet& rules) {
+    std::string trimmed = Csv::Trim(text);
+    for (char& c : trimmed)
+        if (c == '-') c = ' ';  // ich-m10 on a command line is ICH M10
+    for (const RuleSetRow& row : kRuleSets)
+        if (NumberText::EqualIgnoringCase(trimmed, row.name) || NumberText::EqualIgnoringCase(trimmed, row.fullName)) {
+            rules = row.rules;
+            return true;
+        }
+    return false;
 }
 
-namespace {
+std::string RuleSetName(RuleSet rules) { return Row(rules).name; }
 
-// The inverse of a small symmetric matrix by Gauss-Jordan elimination with partial pivoting;
-// false when it is singular.
-bool Invert(std::vector<std::vector<double>>& a) {
-    const size_t n = a.size();
-    std::vector<std::vector<double>> inverse(n, std::vector<double>(n, 0.0));
-    for (size_t i = 0; i < n; ++i) inverse[i][i] = 1.0;
-    for (size_t column = 0; column < n; ++column) {
-        size_t pivot = column;
-        for (size_t row = column + 1; row < n; ++row)
-            if (std::fabs(a[row][column]) > std::fabs(a[pivot][column])) pivot = row;
-        if (!(std::fabs(a[pivot][column]) > 1e-300)) return false;
-        std::swap(a[pivot], a[column]);
-        std::swap(inverse[pivot], inverse[column]);
-        const double scale = a[column][column];
-        for (size_t k = 0; k < n; ++k) {
-            a[column][k] /= scale;
-            inverse[column][k] /= scale;
-        }
-        for (size_t row = 0; row < n; ++row) {
-            if (row == column) continue;
-            const double factor = a[row][column];
-            for (size_t k = 0; k < n; ++k) {
-                a[row][k] -= factor * a[column][k];
-                inverse[row][k] -= factor * inverse[column][k];
-            }
-        }
-    }
-    a = inverse;
-    return true;
+AcceptanceLimits DefaultLimits(RuleSet rules) { return Row(rules).limits; }
+
+void ChooseRuleSet(ReviewSettings& settings, RuleSet rules) {
+    settings.rules = rules;
+    settings.limits = DefaultLimits(rules);
 }
 
-}  // namespace
+std::vector<std::string> AcceptanceLimitAttributes() {
+    std::vector<std::string> names;
+    for (const LimitAttribute& limit : kLimitAttributes) names.push_back(limit.attribute);
+    return names;
+}
 
-std::vector<double> StudentizedResiduals(const CCalibrationData& curve) {
-    const int count = std::clamp(curve.GetNumCaliPts(), 0, curve.GetNumCaliPointSlots());
-    std::vector<double> residuals(static_cast<size_t>(count), std::nan(""));
-    const int type = curve.GetCCalc();
-    const bool responseFactor = type == 0 || type == 7;
-    if (!responseFactor && (type < 1 || type > 6)) return residuals;
-    // The fit's terms: c1 x for a response factor, 1, x, ..., x^order for a polynomial.
-    const auto terms = [&](double x) {
-        std::vector<double> t;
-        if (responseFactor) return std::vector<double>{x};
-        double power = 1.0;
-        for (int k = 0; k <= type; ++k, power *= x) t.push_back(power);
-        return t;
+bool ReadReviewSettings(const std::string& path, const std::string& methodText, ReviewSettings& settings,
+                        std::vector<Problem>& problems) {
+    const size_t before = problems.size();
+    Brisk::CXMLParserT parser;
+    if (!parser.ParseUtf8(methodText.data(), methodText.size())) return true;  // the method reader says why
+    // The list element is the first top-level element (a declaration may come before it).
+    bool atList = parser.MoveToFirstChild();
+    while (atList && !parser.IsElement()) atList = parser.MoveToNextSibling();
+    if (!atList || parser.GetNodeName() != "METHODLIST") return true;
+
+    // Problems point at the list element's start tag, where the settings are.
+    const size_t tag = methodText.find("<METHODLIST");
+    const size_t lineStart = tag == std::string::npos ? 0 : methodText.rfind('\n', tag) + 1;  // npos + 1 is 0
+    const int line = tag == std::string::npos ? 0 : 1 + static_cast<int>(std::count(methodText.begin(), methodText.begin() + tag, '\n'));
+    const int column = tag == std::string::npos ? 0 : static_cast<int>(tag - lineStart) + 1;
+    auto problem = [&](const std::string& attribute, const std::string& value, const std::string& expected) {
+        problems.push_back({path, line, column, "METHODLIST " + attribute + "=\"" + value + "\": " + expected});
     };
-    double coefficients[7];
-    for (int k = 0; k < 7; ++k) coefficients[k] = curve.GetCC(k);
-    const size_t p = responseFactor ? 1 : static_cast<size_t>(type) + 1;
-    std::vector<std::vector<double>> normal(p, std::vector<double>(p, 0.0));
-    double weighted = 0.0;
-    int used = 0;
-    for (int i = 0; i < count; ++i) {
-        const tag_CALI_POINT point = curve.GetCaliPoint(i);
-        if ((point.Flags & kCaliPointExcluded) != 0) continue;
-        const double w = point.Weight > 0.0 ? point.Weight : 1.0;
-        const std::vector<double> t = terms(point.Conc);
-        for (size_t a = 0; a < p; ++a)
-            for (size_t b = 0; b < p; ++b) normal[a][b] += w * t[a] * t[b];
-        const double fitted = responseFactor ? coefficients[1] * point.Conc : EvaluatePolynomial(point.Conc, type, coefficients);
-        weighted += w * (point.Resp - fitted) * (point.Resp - fitted);
-        ++used;
+    std::string value;
+    ReviewSettings read = settings;
+    if (parser.GetAttribute("Acceptance", value)) {
+        RuleSet rules = RuleSet::kNone;
+        if (RuleSetFromText(value, rules)) ChooseRuleSet(read, rules);
+        else problem("Acceptance", value, "the acceptance rules are none, M10 or SANTE");
     }
-    if (used <= static_cast<int>(p) || !Invert(normal)) return residuals;
-    const double s = std::sqrt(weighted / (used - static_cast<int>(p)));
-    for (int i = 0; i < count; ++i) {
-        const tag_CALI_POINT point = curve.GetCaliPoint(i);
-        if ((point.Flags & kCaliPointExcluded) != 0) continue;
-        const double w = point.Weight > 0.0 ? point.Weight : 1.0;
-        const std::vector<double> t = terms(point.Conc);
-        double leverage = 0.0;
-        for (size_t a = 0; a < p; ++a)
-            for (size_t b = 0; b < p; ++b) leverage += t[a] * normal[a][b] * t[b];
-        leverage *= w;
-        const double fitted = responseFactor ? coefficients[1] * point.Conc : EvaluatePolynomial(point.Conc, type, coefficients);
-        if (!(s > 0.0 && leverage < 1.0)) continue;
-        // Externally studentized (the point's own error left out of the scatter it is judged
-        // by): an internally studentized residual can never exceed the square root of the
-        // degrees of freedom, so a usual limit of 3 would never be reached with a few standards.
-        const double internal = (point.Resp - fitted) * std::sqrt(w) / (s * std::sqrt(1.0 - leverage));
-        const double freedom = used - static_cast<double>(p);
-        const double rest = freedom - internal * internal;
-        residuals[static_cast<size_t>(i)] =
-            freedom > 1.0 && rest > 0.0 ? internal * std::sqrt((freedom - 1.0) / rest) : std::copysign(INFINITY, internal);
+    for (const LimitAttribute& limit : kLimitAttributes) {
+        if (!parser.GetAttribute(limit.attribute, value)) continue;
+        double number = 0.0;
+        if (!Csv::ToDouble(value, number) || number < 0.0 || number > limit.highest)
+            problem(limit.attribute, value, "a number from 0 to " + Number(limit.highest) + " is needed");
+        else read.limits.*limit.limit = number;
     }
-    return residuals;
+    if (parser.GetAttribute("OutlierExclusion", value) && !ReadOnOff(value, read.excludeOutliers))
+        problem("OutlierExclusion", value, "on or off");
+    if (parser.GetAttribute("OutlierLimit", value) &&
+        (!Csv::ToDouble(value, read.outlierLimit) || !(read.outlierLimit > 0.0)))
+        problem("OutlierLimit", value, "a studentized residual above 0 is needed");
+    if (parser.GetAttribute("OutlierMinPoints", value) &&
+        (!NumberText::Read(Csv::Trim(value), read.outlierMinPoints) || read.outlierMinPoints < 0 ||
+         read.outlierMinPoints > kCurveRecordPoints))
+        problem("OutlierMinPoints", value, "a number of points from 0 to " + std::to_string(kCurveRecordPoints) + " is needed");
+    if (problems.size() != before) return false;
+    settings = read;
+    return true;
 }
 
-std::vector<OutlierExclusion> ExcludeOutliers(CCalibrationList& curves, const CMethodList& method, RuleSet rules,
-                                              const AcceptanceLimits& limits, double limit, int fewestPoints) {
-    std::vector<OutlierExclusion> excluded;
-    CQuanCalibrate engine;
-    for (int i = 0; i < curves.GetSize() && i < method.GetSize(); ++i) {
-        CCalibrationData* curve = curves.GetEntry(i);
-        if (curve == nullptr || curve->GetTotalsEntry() || curve->GetTotalsGroupEntry()) continue;
-        for (;;) {
-            const CurveResult result{i + 1, method.GetAt(i).GetName(), "", *curve, {}};
-            if (curve->GetCurveValid() == 0 || StandardsPass(rules, limits, result)) break;
-            const std::vector<double> residuals = StudentizedResiduals(*curve);
-            int included = 0, worst = -1;
-            for (size_t k = 0; k < residuals.size(); ++k) {
-                if ((curve->GetCaliPoint(static_cast<int>(k)).Flags & kCaliPointExcluded) != 0) continue;
-                ++included;
-                if (std::isfinite(residuals[k]) && (worst < 0 || std::fabs(residuals[k]) > std::fabs(residuals[worst])))
-                    worst = static_cast<int>(k);
-            }
-            if (worst < 0 || included <= fewestPoints || !(std::fabs(residuals[worst]) > limit)) break;
-            tag_CALI_POINT& point = curve->GetCaliPoint(worst);
-            point.Flags |= kCaliPointExcluded;
-            excluded.push_back({i + 1, GetFileInfoName(curve->GetCaliFile(worst)), residuals[worst]});
-            engine.QuanDoCalibration(curve, 0);
+int AcceptanceResult::Failures() const {
+    int failures = 0;
+    for (const RuleVerdict& verdict : verdicts) failures += !verdict.passed;
+    return failures;
+}
+
+std::vector<StandardCheck> CheckStandards(const std::string& compound, const CCalibrationData& curve,
+                                          const ReviewSettings& settings) {
+    // A fitted curve on a transformed axis holds its points transformed; the analyst's numbers
+    // are the ones before.
+    const int transform = curve.GetXYTrans();
+    auto untransformed = [transform](double value) { return transform != 0 ? InverseTransformation(value, transform) : value; };
+    double coefficients[CCalibrationData::kNumCoefficients];
+    for (int c = 0; c < CCalibrationData::kNumCoefficients; ++c) coefficients[c] = curve.GetCC(c);
+
+    std::vector<StandardCheck> checks;
+    double lowestUsed = INFINITY;
+    for (int i = 0; i < curve.GetNumCaliPts(); ++i) {
+        const tag_CALI_POINT point = curve.GetCaliPoint(i);
+        StandardCheck check;
+        check.compound = compound;
+        check.standard = FileName(curve.GetCaliFile(i));
+        check.nominal = untransformed(point.Conc);
+        check.response = untransformed(point.Resp);
+        if (!(check.nominal > 0.0)) continue;  // a zero standard is not judged
+        check.used = (point.Flags & kCaliPointExcluded) == 0;
+        check.backCalculated = check.deviation = NAN;
+        double conc = 0.0;
+        if (curve.GetCurveValid() != 0 &&
+            CQuanQuantify::QuanGetConc(check.response, &conc, coefficients, curve.GetCCalc(), transform,
+                                       curve.GetMinConc(), curve.GetMaxConc()) == 0 &&
+            std::isfinite(conc)) {
+            check.backCalculated = conc;
+            check.deviation = Deviation(conc, check.nominal);
+        }
+        if (check.used && check.nominal < lowestUsed) lowestUsed = check.nominal;
+        checks.push_back(check);
+    }
+    for (StandardCheck& check : checks) {
+        check.tolerance = check.nominal == lowestUsed ? settings.limits.lowestStandardTolerance : settings.limits.standardTolerance;
+        check.passed = check.used && std::isfinite(check.deviation) && Within(check.deviation, check.tolerance);
+    }
+    return checks;
+}
+
+RuleVerdict JudgeStandards(const std::string& compound, const std::vector<StandardCheck>& checks,
+                           const ReviewSettings& settings) {
+    RuleVerdict verdict{compound, "standards", "", true, "no acceptance rules"};
+    if (settings.rules == RuleSet::kNone) return verdict;
+    const RuleSetRow& row = Row(settings.rules);
+    const AcceptanceLimits& limits = settings.limits;
+    int total = 0, passing = 0;
+    std::string failing;
+    for (const StandardCheck& check : checks) {
+        if (!check.used && !row.excludedStandardsCount) continue;
+        ++total;
+        passing += check.passed;
+        if (check.passed) continue;
+        failing += (failing.empty() ? "" : ", ") + check.standard + " (";
+        if (!check.used) failing += "excluded)";
+        else if (!std::isfinite(check.deviation)) failing += "no concentration from the curve)";
+        else failing += Signed(check.deviation) + ", limit " + Percent(check.tolerance) + ")";
+    }
+    verdict.reason = Share(passing, total, "standards");
+    if (total == 0) {
+        verdict.passed = false;
+        verdict.reason = "the curve has no standards";
+        return verdict;
+    }
+    if (!AtLeastShare(passing, total, limits.minStandardsPassingPercent)) {
+        verdict.passed = false;
+        verdict.reason += "; " + Percent(limits.minStandardsPassingPercent) + " must";
+    }
+    if (passing + kSlack < limits.minStandardsPassing) {
+        verdict.passed = false;
+        verdict.reason += "; at least " + Number(limits.minStandardsPassing) + " must";
+    }
+    if (!failing.empty()) verdict.reason += "; outside the limits: " + failing;
+    return verdict;
+}
+
+namespace {
+// The standards rule, where a curve that could not be fitted fails whatever its points say.
+RuleVerdict JudgeFitted(const std::string& compound, const CCalibrationData& curve,
+                        const std::vector<StandardCheck>& checks, const ReviewSettings& settings) {
+    RuleVerdict verdict = JudgeStandards(compound, checks, settings);
+    if (settings.rules != RuleSet::kNone && curve.GetCurveValid() == 0) {
+        verdict.passed = false;
+        verdict.reason = "the curve could not be fitted; " + verdict.reason;
+    }
+    return verdict;
+}
+}  // namespace
+
+RuleVerdict JudgeCurve(const std::string& compound, const CCalibrationData& curve, const ReviewSettings& settings) {
+    return JudgeFitted(compound, curve, CheckStandards(compound, curve, settings), settings);
+}
+
+std::vector<RuleVerdict> JudgeQCs(const std::string& compound, const std::vector<QCResult>& qcs,
+                                  const ReviewSettings& settings, std::vector<QCCheck>& checks) {
+    std::vector<RuleVerdict> verdicts;
+    if (!Row(settings.rules).judgesQCs) return verdicts;
+    const AcceptanceLimits& limits = settings.limits;
+    struct Count {
+        int passing = 0, total = 0;
+    };
+    Count all;
+    std::map<double, Count> levels;  // by nominal concentration
+    for (const QCResult& qc : qcs) {
+        QCCheck check{qc, NAN, false};
+        if (qc.valid && qc.nominal > 0.0 && std::isfinite(qc.measured)) check.deviation = Deviation(qc.measured, qc.nominal);
+        check.passed = std::isfinite(check.deviation) && Within(check.deviation, limits.qcTolerance);
+        checks.push_back(check);
+        for (Count* count : {&all, &levels[qc.nominal]}) {
+            ++count->total;
+            count->passing += check.passed;
         }
     }
-    return excluded;
+    if (all.total == 0) {
+        verdicts.push_back({compound, "QCs", "", false, "the batch has no QC results for it"});
+        return verdicts;
+    }
+    RuleVerdict overall{compound, "QCs", "", AtLeastShare(all.passing, all.total, limits.minQCsPassingPercent),
+                        Share(all.passing, all.total, "QCs")};
+    if (!overall.passed) overall.reason += "; " + Percent(limits.minQCsPassingPercent) + " must";
+    verdicts.push_back(overall);
+    for (const auto& [nominal, count] : levels) {
+        RuleVerdict level{compound, "QCs at " + Number(nominal), "",
+                          AtLeastShare(count.passing, count.total, limits.minQCsPassingPerLevelPercent),
+                          Share(count.passing, count.total, "QCs")};
+        if (!level.passed) level.reason += "; " + Percent(limits.minQCsPassingPerLevelPercent) + " must";
+        verdicts.push_back(level);
+    }
+    return verdicts;
 }
 
-std::vector<AcceptanceFinding> EvaluateAcceptance(RuleSet rules, const AcceptanceLimits& limits,
-                                                  const BatchResults& results, const std::vector<AcceptanceRow>& rows) {
-    std::vector<AcceptanceFinding> findings;
-    if (rules == RuleSet::kNone) return findings;
-    std::map<int, std::vector<const AcceptanceRow*>> byEntry;
-    for (const AcceptanceRow& row : rows) byEntry[row.entry].push_back(&row);
-    for (const CurveResult& curve : results.curves) {
-        const std::vector<const AcceptanceRow*>& entryRows = byEntry[curve.entry];
-        // A total has no standards of its own: its members are judged.
-        const bool total = curve.curve.GetTotalsEntry() || curve.curve.GetTotalsGroupEntry();
-        if (rules == RuleSet::kIchM10) {
-            if (!total) findings.push_back(IchStandards(curve, limits));
-            findings.push_back(IchQcs(curve, limits, results, entryRows));
+std::vector<RuleVerdict> JudgeIdentification(const std::string& compound, const std::vector<Identification>& located,
+                                             const std::vector<std::string>& standards, const ReviewSettings& settings) {
+    std::vector<RuleVerdict> verdicts;
+    if (!Row(settings.rules).judgesIdentification) return verdicts;
+    const std::set<std::string> reference(standards.begin(), standards.end());
+    double rtSum = 0.0, ratioSum = 0.0;
+    int rtCount = 0, ratioCount = 0;
+    for (const Identification& peak : located) {
+        if (!peak.found || reference.count(peak.sample) == 0) continue;
+        rtSum += peak.retentionTime;
+        ++rtCount;
+        if (std::isfinite(peak.ionRatio)) {
+            ratioSum += peak.ionRatio;
+            ++ratioCount;
+        }
+    }
+    const double meanRT = rtCount > 0 ? rtSum / rtCount : NAN;
+    const double meanRatio = ratioCount > 0 ? ratioSum / ratioCount : NAN;
+    const AcceptanceLimits& limits = settings.limits;
+    for (const Identification& peak : located) {
+        if (!peak.found || peak.sampleType == CQuanSampleData::kStandard) continue;
+        RuleVerdict rt{compound, "retention time", peak.sample, false, ""};
+        if (rtCount == 0) {
+            rt.reason = "no standard of the curve located it";
         } else {
-            if (!total) findings.push_back(SanteStandards(curve, limits));
-            findings.push_back(SanteAgainstStandards(curve, "ion ratio", &AcceptanceRow::ionRatio, true,
-                                                     limits.ionRatioPercent, results, entryRows));
-            findings.push_back(SanteAgainstStandards(curve, "retention time", &AcceptanceRow::foundRT, false,
-                                                     limits.rtWindowMinutes, results, entryRows));
+            const double shift = peak.retentionTime - meanRT;
+            rt.passed = Within(shift, limits.retentionTimeTolerance);
+            rt.reason = Number(peak.retentionTime) + " min, " + (shift > 0 ? "+" : "") + Number(shift) +
+                        " min from the standards' mean " + Number(meanRT) + " (limit " + Number(limits.retentionTimeTolerance) + " min)";
         }
+        verdicts.push_back(rt);
+        if (ratioCount == 0) continue;  // the compound has no qualifier
+        RuleVerdict ratio{compound, "ion ratio", peak.sample, false, ""};
+        if (!std::isfinite(peak.ionRatio)) {
+            ratio.reason = "no ion ratio was measured";
+        } else {
+            const double deviation = Deviation(peak.ionRatio, meanRatio);
+            ratio.passed = Within(deviation, limits.ionRatioTolerance);
+            ratio.reason = Number(peak.ionRatio) + ", " + Signed(deviation) + " from the standards' mean " +
+                           Number(meanRatio) + " (limit " + Percent(limits.ionRatioTolerance) + ")";
+        }
+        verdicts.push_back(ratio);
     }
-    return findings;
+    return verdicts;
+}
+
+AcceptanceResult JudgeBatch(const ReviewSettings& settings, const std::vector<CurveUnderReview>& curves,
+                            const std::vector<QCResult>& qcs, const std::vector<Identification>& located) {
+    AcceptanceResult result;
+    result.rules = settings.rules;
+    result.limits = settings.limits;
+    if (settings.rules == RuleSet::kNone) return result;
+    std::map<std::string, std::vector<QCResult>> qcsOf;
+    for (const QCResult& qc : qcs) qcsOf[qc.compound].push_back(qc);
+    std::map<std::string, std::vector<Identification>> locatedOf;
+    for (const Identification& peak : located) locatedOf[peak.compound].push_back(peak);
+
+    for (const CurveUnderReview& reviewed : curves) {
+        if (reviewed.curve == nullptr) continue;
+        const std::vector<StandardCheck> checks = CheckStandards(reviewed.compound, *reviewed.curve, settings);
+        result.verdicts.push_back(JudgeFitted(reviewed.compound, *reviewed.curve, checks, settings));
+        result.standards.insert(result.standards.end(), checks.begin(), checks.end());
+        for (const RuleVerdict& verdict : JudgeQCs(reviewed.compound, qcsOf[reviewed.compound], settings, result.qcs))
+            result.verdicts.push_back(verdict);
+        std::vector<std::string> used;
+        for (const StandardCheck& check : checks)
+            if (check.used) used.push_back(check.standard);
+        for (const RuleVerdict& verdict : JudgeIdentification(reviewed.compound, locatedOf[reviewed.compound], used, settings))
+            result.verdicts.push_back(verdict);
+    }
+    return result;
 }
 
 }  // namespace Batch

@@ -157,6 +157,8 @@ std::vector<StandardPoint> StandardPoints(const CurveResult& result) {
         const auto note = result.exclusions.find(point.standard);
         point.excludedBy = note != result.exclusions.end() ? note->second.first : "automatic";
         point.reason = note != result.exclusions.end() ? note->second.second : "no usable peak";
+        const auto residual = result.residuals.find(point.standard);
+        if (residual != result.residuals.end()) point.residual = residual->second;
     }
     return points;
 }

@@ -3,12 +3,14 @@
 // (results.csv, curves.txt, results.sqlite, report.html) reads only this, so the outputs agree.
 #pragma once
 
+#include <cmath>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "quan.h"
+#include "tools/batch/Acceptance.h"
 
 namespace Batch {
 
@@ -58,6 +60,8 @@ struct CurveResult {
     // Who excluded a point and why, by the standard's sample id: the analyst's exclusions; an
     // excluded point without a note was left out by the tool (no usable peak).
     std::map<std::string, std::pair<std::string, std::string>> exclusions;
+    // The studentized residual that made the outlier rule exclude a point, by standard.
+    std::map<std::string, double> residuals;
 };
 
 // One calibration standard of a curve as an analyst reads it: in the analyst's units (the
@@ -71,6 +75,7 @@ struct StandardPoint {
     bool excluded = false;
     std::string excludedBy;  // an excluded point's "analyst" or "automatic"
     std::string reason;      // and why
+    double residual = NAN;   // the studentized residual of an outlier excluded automatically
 };
 struct CurveResult;
 std::vector<StandardPoint> StandardPoints(const CCalibrationData& curve);
@@ -84,22 +89,12 @@ double DeviationPercent(double nominal, double found);
 // points: 2 usable, 3 needed for a quadratic curve", ...); empty for a calibrated curve.
 std::string NotCalibratedReason(const CCalibrationData& curve);
 
-// One check of a batch acceptance rule for one compound (tools/batch/Acceptance.h).
-struct AcceptanceFinding {
-    int entry = 0;
-    std::string compound;
-    std::string check;   // "calibration standards", "QCs", "ion ratio", "retention time"
-    bool passed = false;
-    std::string reason;  // what was counted, and what failed
-};
-
 struct BatchResults {
     std::string methodFile;
-    std::string ruleSet;                         // the acceptance rules applied ("" for none)
-    std::vector<AcceptanceFinding> acceptance;   // their findings, in method order
     std::vector<SampleResult> samples;
     std::vector<ResultRow> rows;      // sample by sample, entries in method order
     std::vector<CurveResult> curves;  // in method order
+    AcceptanceResult acceptance;      // the batch under the method's acceptance rules
 };
 
 // The columns of results.csv, which the report's grid shares, and one row's cells in that

@@ -212,6 +212,7 @@ bool CalibrateBatch(const BatchInput& input, const RunOptions& options, CCalibra
         }
         standardList.Add(standards[s]->sample);
     }
+    if (options.beforeFit) options.beforeFit(curves);
     CMethodList method = input.method;
     CQuanCalibrate engine;
     const int status = engine.Calibrate(&method, &curves, &standardList, options.periodicDatabase, 0, 0, nullptr, false);

@@ -21,6 +21,9 @@ struct RunOptions {
     // Receives each sample's result and rows in injection order. When empty, the rows are kept
     // in BatchResults::rows.
     std::function<bool(const SampleResult&, std::vector<ResultRow>&, std::string& error)> onSample;
+    // Called with the curves and their points just before they are fitted: where automatic
+    // outlier exclusion flags the points it leaves out.
+    std::function<void(CCalibrationList&)> beforeFit;
 };
 
 // The meaning of an engine's status code, for messages ("12: ...").

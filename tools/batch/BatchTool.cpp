@@ -2,15 +2,15 @@
 
 #include <unistd.h>
 
-#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <ctime>
 #include <cstdlib>
 #include <map>
 
 #include "platform/NumberText.h"
+#include "tools/batch/BatchReview.h"
 #include "tools/batch/BatchRun.h"
-#include "tools/batch/Acceptance.h"
 #include "tools/batch/Elements.h"
 #include "tools/batch/Exclusions.h"
 #include "tools/batch/ResultsDatabase.h"
@@ -31,27 +31,21 @@ Options:
                  are complete, so a run that fails or is interrupted keeps the earlier results.
   --curves FILE  reuse the curves stored in FILE (a results.sqlite of an earlier run, of this
                  version or an earlier one) instead of calibrating from this batch's standards.
-  --acceptance RULES
-                 judge the batch by written acceptance rules, each check per compound with the
-                 reason it failed, in the summary, the report and the database (table
-                 acceptance): ich-m10 (calibration standards back-calculated within 15 %, 20 %
-                 at the lowest level, at least 75 % and at least six passing; QCs within 15 %,
-                 two thirds of all and half at each level passing) or sante (ion ratio within
-                 30 % of the standards' mean, retention time within 0.1 min of their mean,
-                 standards back-calculated within 20 %). Excluded standards count as failing.
-  --exclude-outliers LIMIT
-                 with --acceptance: while a curve fails its rules' standards check, exclude the
-                 standard with the largest absolute studentized residual if it is beyond LIMIT
-                 (3 is usual) and fit again, never below six standards (ICH M10) or three
-                 (SANTE). Each exclusion is shown as automatic with its residual; a run without
-                 this option uses every point again.
   --exclusions FILE
                  leave out of the calibration the points FILE names: a CSV file with the columns
-                 Compound, Standard (a standard's SampleID) and Reason, as the report page saves
-                 it when points are clicked in a calibration view. Each row means what the
-                 Exclude column of batch.csv means; the report and the database show who
-                 excluded each point (analyst, or automatic for a standard without a usable
-                 peak) and why.
+                 Compound, Standard (a standard's SampleID), and optionally Reason and Who (the
+                 analyst), as the report page saves it when points are clicked in a calibration
+                 view. Each row means what the Exclude column of batch.csv means; the report
+                 and the database show who excluded each point (the analyst, or automatic for
+                 a standard without a usable peak or an outlier the method excludes) and why.
+  --acceptance RULES
+                 judge the batch by these acceptance rules instead of the method's choice:
+                 none, M10 (bioanalytical method validation, ICH M10) or SANTE (pesticide
+                 residues, SANTE/11312/2021); ich-m10 and sante are read too. See "Acceptance
+                 rules and outliers" below.
+  --exclude-outliers LIMIT
+                 switch automatic outlier exclusion on with this limit of the studentized
+                 residual (3 is usual), whatever the method says. See below.
   --full-precision
                  print every digit of every number in results.csv and matrix.csv (the shortest
                  text that reads back as the same value) instead of the report's rounding.
@@ -64,7 +58,8 @@ Options:
 The batch folder holds:
   method.xml     the method: a METHODLIST element with one METHODENTRY element per compound,
                  its settings as attributes (curve type, axis transformation, origin handling,
-                 weighting, correlation threshold and result thresholds included).
+                 weighting, correlation threshold and result thresholds included). The
+                 METHODLIST element may carry the review settings (see below).
   batch.csv      one row per injection, in injection order, after a header row naming the
                  columns: SampleID, PeakFile, Type (Analyte, Standard, QC, Blank, ...), ConcA to
                  ConcT (the standard level concentrations), InjectionVolume, InitialAmount,
@@ -93,19 +88,46 @@ Outputs in the results folder:
   results.sqlite  a typed SQLite database: samples, compounds, results (one row per sample and
                   compound, numbers as REAL, NULL where absent), peak_fields (every peak report
                   field of every located peak), curves (coefficients, statistics and the stored
-                  curve record), calibration_points (every standard, back-calculated), views
-                  concentration_matrix, qc_accuracy and flagged_results, and schema_version.
+                  curve record), calibration_points (every standard, back-calculated, with who
+                  excluded it and why), acceptance (every check of the acceptance rules), views
+                  concentration_matrix, qc_accuracy, flagged_results and excluded_points, and
+                  schema_version.
                   docs/RESULTS_DATABASE.md describes it with example queries.
   report.html     one self-contained page for any browser, offline: a summary (samples,
-                  compounds, curves not calibrated and why, flags by kind, QC accuracy), a
-                  results grid to sort and filter, and per compound a calibration view (curve,
-                  standards with excluded ones marked, residuals of the back-calculated
-                  standards in %, accuracy table, log-log axes, the curve's description).
+                  compounds, curves not calibrated and why, flags by kind, QC accuracy), the
+                  failed acceptance checks and why, a results grid to sort and filter, and per
+                  compound a calibration view (curve, standards with excluded ones marked with
+                  who and why, residuals of the back-calculated standards in %, accuracy table,
+                  log-log axes, the curve's description). Clicking a standard chooses it for
+                  exclusion by hand; the page offers the choices as a file for --exclusions.
 The terminal summary lists every sample with its counts and any engine status, then every
-curve that could not be calibrated and why.
+curve that could not be calibrated and why, every acceptance rule that failed and why, and the
+points excluded automatically.
+
+Acceptance rules and outliers, as attributes of the METHODLIST element (none by default):
+  Acceptance="M10"    back-calculated standards within StandardTolerance (15 %) of nominal,
+                      LowestStandardTolerance (20 %) at the lowest level the curve uses; at
+                      least MinStandardsPassingPercent (75 %) of the standards, an excluded one
+                      counting as failed, and at least MinStandardsPassing (6) passing; QCs
+                      within QCTolerance (15 %), MinQCsPassingPercent (two thirds) of all QCs
+                      and MinQCsPassingPerLevelPercent (50 %) at each level passing.
+  Acceptance="SANTE"  every standard the curve uses within StandardTolerance (20 %); every
+                      located peak outside the standards within IonRatioTolerance (30 %,
+                      relative) of the standards' mean ion ratio and RTTolerance (0.1 min) of
+                      their mean retention time.
+  OutlierExclusion="on"
+                      while a curve fails its standards rule (or, with no rules, at all),
+                      exclude the standard with the largest absolute studentized residual
+                      (externally studentized) if it exceeds OutlierLimit (3) and fit again,
+                      never below OutlierMinPoints (default: the rule's minimum of passing
+                      standards, and at least the curve's coefficients plus two). Each point
+                      is reported as excluded by "automatic" with its residual; "off" gives
+                      the curve back whole.
+Internal standards and totals are not judged. Limits are inclusive.
 
 Exit status: 0 success; 1 outputs written but an engine stopped on some sample (the messages
-name it); 2 bad input, nothing written; 3 calibration or writing failed, earlier outputs kept.
+name it); 2 bad input, nothing written; 3 calibration or writing failed, earlier outputs kept;
+4 outputs written, but the batch fails its acceptance rules.
 )";
 }
 
@@ -128,23 +150,23 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
             options.fullPrecision = true;
         } else if (arg == "--timings") {
             options.timings = true;
+        } else if (arg == "--exclusions") {
+            if (!value(options.exclusionsFile)) return false;
         } else if (arg == "--acceptance") {
             RuleSet rules = RuleSet::kNone;
             if (!value(options.acceptance)) return false;
-            if (!ParseRuleSet(options.acceptance, rules)) {
-                error = "--acceptance takes ich-m10, sante or none, not \"" + options.acceptance + "\"";
+            if (!RuleSetFromText(options.acceptance, rules)) {
+                error = "--acceptance takes none, M10 or SANTE, not \"" + options.acceptance + "\"";
                 return false;
             }
         } else if (arg == "--exclude-outliers") {
             std::string limit;
             if (!value(limit)) return false;
-            const auto read = std::from_chars(limit.data(), limit.data() + limit.size(), options.outlierLimit);
-            if (read.ec != std::errc() || read.ptr != limit.data() + limit.size() || !(options.outlierLimit > 0.0)) {
+            if (!NumberText::Read(limit, options.outlierLimit) || !(options.outlierLimit > 0.0) ||
+                !std::isfinite(options.outlierLimit)) {
                 error = "--exclude-outliers takes a studentized residual above 0, not \"" + limit + "\"";
                 return false;
             }
-        } else if (arg == "--exclusions") {
-            if (!value(options.exclusionsFile)) return false;
         } else if (arg == "--curves") {
             if (!value(options.curvesFile)) return false;
         } else if (arg == "-j" || (arg.size() > 2 && arg.compare(0, 2, "-j") == 0)) {
@@ -165,10 +187,6 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
             error = "one batch folder only (" + options.folder + ", " + arg + ")";
             return false;
         }
-    }
-    if (options.outlierLimit > 0.0 && options.acceptance.empty()) {
-        error = "--exclude-outliers needs --acceptance: outliers are excluded only while a curve fails its rules";
-        return false;
     }
     if (!options.exclusionsFile.empty() && !options.curvesFile.empty()) {
         error = "--exclusions changes a calibration, and --curves uses stored curves as they were fitted: give one";
@@ -246,7 +264,7 @@ void CountRows(const std::vector<ResultRow>& rows, std::vector<SampleCount>& cou
 }
 
 void PrintSummary(std::FILE* out, const BatchResults& results, std::vector<SampleCount> counts,
-                  const std::string& outFolder) {
+                  const std::string& outFolder, const std::string& review) {
     counts.resize(results.samples.size());
     std::fprintf(out, "%-16s %-10s %9s %8s  %s\n", "Sample", "Type", "Found", "Flagged", "Status");
     int withStatus = 0;
@@ -276,17 +294,7 @@ void PrintSummary(std::FILE* out, const BatchResults& results, std::vector<Sampl
     if (!notCalibrated.empty())
         std::fprintf(out, "%zu curve%s not calibrated:\n%s", results.curves.size() - calibrated,
                      results.curves.size() - calibrated == 1 ? "" : "s", notCalibrated.c_str());
-    if (!results.ruleSet.empty()) {
-        size_t passed = 0;
-        std::string failing;
-        for (const AcceptanceFinding& finding : results.acceptance) {
-            if (finding.passed) ++passed;
-            else failing += "  entry " + std::to_string(finding.entry) + " " + finding.compound + ", " + finding.check + ": " +
-                            finding.reason + "\n";
-        }
-        std::fprintf(out, "Acceptance (%s): %zu of %zu checks pass%s\n%s", results.ruleSet.c_str(), passed,
-                     results.acceptance.size(), failing.empty() ? "." : "; failing:", failing.c_str());
-    }
+    std::fputs(review.c_str(), out);
     std::fprintf(out, "Results in %s/ (report: %s/report.html)\n", outFolder.c_str(), outFolder.c_str());
 }
 
@@ -303,6 +311,8 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
     if (!options.exclusionsFile.empty() && problems.empty())
         ApplyExclusionsFile(options.exclusionsFile, input, exclusions, problems);
     NoteBatchListExclusions(input, exclusions);
+    BatchReview review;
+    if (problems.empty()) review.ReadSettings(options.folder + "/method.xml", options.acceptance, options.outlierLimit, problems);
     CCalibrationList curves;
     if (!options.curvesFile.empty() && problems.empty()) {
         std::string error;
@@ -335,19 +345,12 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
             std::fflush(err);
         };
 
-    // 2. Calibrate, unless stored curves were given.
+    // 2. Calibrate, unless stored curves were given; outliers go just before the fit.
+    run.beforeFit = [&](CCalibrationList& prepared) { review.ExcludeOutliers(input.method, prepared); };
     if (options.curvesFile.empty() && !CalibrateBatch(input, run, curves, problems)) {
         Report(err, problems);
         std::fprintf(err, "quan-batch: calibration failed; nothing was written.\n");
         return kExitFailed;
-    }
-    RuleSet rules = RuleSet::kNone;
-    ParseRuleSet(options.acceptance.empty() ? "none" : options.acceptance, rules);
-    std::vector<OutlierExclusion> outliers;
-    if (options.outlierLimit > 0.0 && options.curvesFile.empty()) {
-        const AcceptanceLimits limits;
-        outliers = ExcludeOutliers(curves, input.method, rules, limits, options.outlierLimit,
-                                   rules == RuleSet::kIchM10 ? limits.fewestStandards : 3);
     }
 
     Clock::duration writing{};
@@ -370,15 +373,7 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
     for (CurveResult& curve : results.curves)
         for (const auto& [key, note] : exclusions)
             if (key.first == curve.compound) curve.exclusions[key.second] = {note.by, note.reason};
-    const auto twoDecimals = [](double value) {
-        char text[32];
-        const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
-        return std::string(text, written.ptr);
-    };
-    for (const OutlierExclusion& outlier : outliers)
-        results.curves[outlier.entry - 1].exclusions[outlier.standard] = {
-            "automatic", "outlier: studentized residual " + twoDecimals(outlier.residual) + " beyond " +
-                             twoDecimals(options.outlierLimit)};
+    review.NoteExclusions(results.curves);
     OutputWriter writer;
     std::string error;
     OutputOptions outputOptions;
@@ -388,11 +383,9 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
         return kExitFailed;
     }
     std::vector<SampleCount> counts;
-    std::vector<AcceptanceRow> judged;  // what the rules need of each row, kept as rows stream by
-    run.onSample = [&](const SampleResult&, std::vector<ResultRow>& rows, std::string& sinkError) {
+    run.onSample = [&](const SampleResult& sample, std::vector<ResultRow>& rows, std::string& sinkError) {
         CountRows(rows, counts);
-        if (rules != RuleSet::kNone)
-            for (const ResultRow& row : rows) judged.push_back(AcceptanceRowOf(results, row));
+        review.Gather(results, sample, rows);
         return timed([&] { return writer.AddSample(results, rows, sinkError); });
     };
     const bool ran = QuantifyBatch(input, curves, run, results, problems);
@@ -402,10 +395,7 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
                      options.out.c_str());
         return kExitFailed;
     }
-    if (rules != RuleSet::kNone) {
-        results.ruleSet = RuleSetName(rules);
-        results.acceptance = EvaluateAcceptance(rules, AcceptanceLimits{}, results, judged);
-    }
+    review.Judge(input.method, results);
     if (!timed([&] { return writer.Finish(results, error); })) {
         std::fprintf(err, "quan-batch: %s; the earlier results in %s are kept.\n", error.c_str(), options.out.c_str());
         return kExitFailed;
@@ -418,8 +408,9 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
                      seconds(Clock::now() - runStart), CpuSeconds(CLOCK_PROCESS_CPUTIME_ID), seconds(writing),
                      writingCpu);
     }
-    PrintSummary(out, results, counts, options.out);
-    return problems.empty() ? kExitOK : kExitEngineStatus;
+    PrintSummary(out, results, counts, options.out, review.SummaryText(results));
+    if (!problems.empty()) return kExitEngineStatus;
+    return results.acceptance.Failures() > 0 ? kExitRejected : kExitOK;
 }
 
 }  // namespace Batch

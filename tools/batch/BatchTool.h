@@ -13,8 +13,8 @@ struct ToolOptions {
     std::string out = "results";
     std::string curvesFile;    // --curves: reuse stored curves instead of calibrating
     std::string exclusionsFile;  // --exclusions: calibration points excluded by hand
-    double outlierLimit = 0.0;   // --exclude-outliers: 0 for off
-    std::string acceptance;      // --acceptance: the rule set the batch is judged by ("" for none)
+    std::string acceptance;      // --acceptance: the rule set, over the method's choice
+    double outlierLimit = 0.0;   // --exclude-outliers: automatic exclusion on at this limit (0: as the method says)
     int threads = 1;
     bool help = false;
     bool timings = false;
@@ -26,6 +26,7 @@ constexpr int kExitOK = 0;
 constexpr int kExitEngineStatus = 1;  // outputs written, but an engine ended a sample's run
 constexpr int kExitBadInput = 2;      // nothing run, nothing written
 constexpr int kExitFailed = 3;        // calibration or writing failed; earlier outputs kept
+constexpr int kExitRejected = 4;      // outputs written; the batch fails its acceptance rules
 
 // Parses the arguments after the program name; false with `error` for a bad option.
 bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options, std::string& error);

@@ -16,7 +16,6 @@
 
 #include "calibrate/AxisTransform.h"
 #include "calibrate/PolynomialFit.h"
-#include "platform/NumberText.h"
 #include "quantify/CurveInversion.h"
 #include "tools/batch/SafeFile.h"
 
@@ -271,6 +270,35 @@ std::string HtmlReportWriter::Rows(const BatchResults& results, const std::vecto
     return json;
 }
 
+namespace {
+
+// The acceptance rules' outcome: the rule set, its standards tolerance (the residual plot's
+// band), how many checks passed, and the failed ones with their reasons. Passed checks are only
+// counted: identification checks come one per sample and compound, which at batch sizes the
+// page must open at would outweigh the results (the database holds them all).
+std::string AcceptanceJson(const AcceptanceResult& acceptance) {
+    if (acceptance.rules == RuleSet::kNone) return "null";
+    constexpr int kMostFailuresShown = 2000;
+    int passed = 0, failed = 0;
+    std::string failures;
+    for (const RuleVerdict& verdict : acceptance.verdicts) {
+        if (verdict.passed) {
+            ++passed;
+            continue;
+        }
+        if (failed++ >= kMostFailuresShown) continue;
+        Append(failures, failed > 1 ? ",[" : "[", JsonString(verdict.compound), ",", JsonString(verdict.rule), ",",
+               JsonString(verdict.sample), ",", JsonString(verdict.reason), "]");
+    }
+    std::string json;
+    Append(json, "{\"rules\":", JsonString(RuleSetName(acceptance.rules)), ",\"tolerance\":",
+           JsonNumber(acceptance.limits.standardTolerance), ",\"passed\":", std::to_string(passed),
+           ",\"failed\":", std::to_string(failed), ",\"failures\":[", failures, "]}");
+    return json;
+}
+
+}  // namespace
+
 std::string HtmlReportWriter::Tail(const BatchResults& results) {
     std::string json;
     Append(json, "{\"title\":", JsonString(TitleOf(results)), ",\"columns\":[");
@@ -289,15 +317,9 @@ std::string HtmlReportWriter::Tail(const BatchResults& results) {
     }
     json += "],\"texts\":[";
     for (size_t i = 0; i < m_texts.size(); ++i) Append(json, i > 0 ? "," : "", JsonString(m_texts[i]));
-    Append(json, "],\"ruleSet\":", JsonString(results.ruleSet), ",\"acceptance\":[");
-    for (size_t i = 0; i < results.acceptance.size(); ++i) {
-        const AcceptanceFinding& finding = results.acceptance[i];
-        Append(json, i > 0 ? ",[" : "[", std::to_string(finding.entry), ",", JsonString(finding.check), ",",
-               finding.passed ? "1" : "0", ",", JsonString(finding.reason), "]");
-    }
     json += "],\"curves\":[";
     for (size_t i = 0; i < results.curves.size(); ++i) Append(json, i > 0 ? "," : "", CurveJson(results.curves[i]));
-    json += "]}";
+    json += "],\"acceptance\":" + AcceptanceJson(results.acceptance) + "}";
     std::string page;
     Append(page, kRowsClose, "<script id=\"quan-batch\" type=\"application/json\">", json, "</script>\n<script>",
            ScriptText(), "</script>\n</body>\n</html>\n");

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string_view>
 #include <vector>
@@ -232,10 +233,14 @@ CREATE TABLE curves (
 CREATE TABLE calibration_points (
   entry INTEGER NOT NULL REFERENCES curves (entry), point INTEGER NOT NULL, standard TEXT, nominal REAL,
   response REAL, excluded INTEGER NOT NULL, back_calculated REAL, deviation_percent REAL, excluded_by TEXT,
-  exclusion_reason TEXT, PRIMARY KEY (entry, point)) WITHOUT ROWID;
+  exclusion_reason TEXT, studentized_residual REAL, PRIMARY KEY (entry, point)) WITHOUT ROWID;
+CREATE VIEW excluded_points AS
+  SELECT p.entry, c.name AS compound, p.standard, p.excluded_by, p.exclusion_reason AS reason, p.studentized_residual
+  FROM calibration_points p JOIN compounds c ON c.entry = p.entry WHERE p.excluded = 1;
 CREATE TABLE acceptance (
-  rule_set TEXT NOT NULL, entry INTEGER NOT NULL REFERENCES compounds (entry), compound TEXT NOT NULL,
-  check_name TEXT NOT NULL, passed INTEGER NOT NULL, reason TEXT);
+  rule_set TEXT NOT NULL, entry INTEGER REFERENCES compounds (entry), compound TEXT NOT NULL, rule TEXT NOT NULL,
+  sample TEXT, passed INTEGER NOT NULL, reason TEXT NOT NULL);
+CREATE INDEX acceptance_by_entry ON acceptance (entry);
 CREATE VIEW concentration_matrix AS
   SELECT s.position AS sample_position, s.id AS sample, s.type AS sample_type, c.entry, c.name AS compound,
          r.concentration, c.units, r.passed = 0 AND r.found = 1 AS flagged
@@ -354,7 +359,7 @@ bool PrepareInserts(Database& database, Inserts& inserts, std::string& error) {
            Prepare(database, InsertSql("compounds", 3), inserts.compound, error) &&
            Prepare(database, InsertSql("curves", 6 + CurveRecordColumns().size() - 1 + kCoefficients + 1),
                    inserts.curve, error) &&
-           Prepare(database, InsertSql("calibration_points", 10), inserts.point, error);
+           Prepare(database, InsertSql("calibration_points", 11), inserts.point, error);
 }
 
 bool InsertSamples(Database& database, Statement& insert, const BatchResults& results, size_t from,
@@ -546,13 +551,39 @@ bool InsertCurves(Database& database, Inserts& inserts, const BatchResults& resu
                 BindReal(row, 4, point.nominal) && BindReal(row, 5, point.response) &&
                 BindInt(row, 6, point.excluded ? 1 : 0) && BindReal(row, 7, point.backCalculated) &&
                 BindReal(row, 8, DeviationPercent(point.nominal, point.backCalculated)) &&
-                BindOptionalText(row, 9, point.excludedBy) && BindOptionalText(row, 10, point.reason);
+                BindOptionalText(row, 9, point.excludedBy) && BindOptionalText(row, 10, point.reason) &&
+                BindReal(row, 11, point.residual);
             if (!pointBound) {
                 error = database.Message();
                 return false;
             }
             if (!StepInsert(database, row, error)) return false;
         }
+    }
+    return true;
+}
+
+// Every verdict of the acceptance rules, passed or not, with its reason.
+bool InsertAcceptance(Database& database, const BatchResults& results, std::string& error) {
+    const AcceptanceResult& acceptance = results.acceptance;
+    if (acceptance.verdicts.empty()) return true;
+    std::map<std::string, int> entries;
+    for (const CurveResult& curve : results.curves) entries.emplace(curve.compound, curve.entry);
+    Statement insert;
+    if (!Prepare(database, InsertSql("acceptance", 7), insert, error)) return false;
+    const std::string rules = RuleSetName(acceptance.rules);
+    for (const RuleVerdict& verdict : acceptance.verdicts) {
+        const auto entry = entries.find(verdict.compound);
+        const bool bound = BindText(insert, 1, rules) &&
+                           (entry != entries.end() ? BindInt(insert, 2, entry->second) : BindReal(insert, 2, std::nan(""))) &&
+                           BindText(insert, 3, verdict.compound) && BindText(insert, 4, verdict.rule) &&
+                           BindOptionalText(insert, 5, verdict.sample) && BindInt(insert, 6, verdict.passed ? 1 : 0) &&
+                           BindText(insert, 7, verdict.reason);
+        if (!bound) {
+            error = database.Message();
+            return false;
+        }
+        if (!StepInsert(database, insert, error)) return false;
     }
     return true;
 }
@@ -725,16 +756,8 @@ bool ResultsDatabaseWriter::Finish(const BatchResults& results, std::string& err
                        BindInt(batch, 3, static_cast<int>(results.curves.size())) &&
                        StepInsert(m_state->database, batch, message);
     }
-    if (batchWritten) {
-        Statement acceptance;
-        batchWritten = Prepare(m_state->database, InsertSql("acceptance", 6), acceptance, message);
-        for (const AcceptanceFinding& finding : results.acceptance)
-            batchWritten = batchWritten && BindText(acceptance, 1, results.ruleSet) && BindInt(acceptance, 2, finding.entry) &&
-                           BindText(acceptance, 3, finding.compound) && BindText(acceptance, 4, finding.check) &&
-                           BindInt(acceptance, 5, finding.passed ? 1 : 0) && BindOptionalText(acceptance, 6, finding.reason) &&
-                           StepInsert(m_state->database, acceptance, message);
-    }
     if (!batchWritten || !InsertCurves(m_state->database, m_state->inserts, results, message) ||
+        !InsertAcceptance(m_state->database, results, message) ||
         !Execute(m_state->database, "COMMIT", message))
         return Fail("cannot write", message.empty() ? m_state->database.Message() : message, error);
     FinalizeInserts(m_state->inserts);
