@@ -3,6 +3,7 @@
 #include "integrate/MethodIntegration.h"
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 
 #include "platform/IntegrateParams.h"
@@ -33,7 +34,8 @@ double MatchWindow(const CMethodData& entry, const CMassStringComparitor& trace)
     if (!(given > 0.0)) return window;  // also refuses NaN
     double largestMass = 0.0;
     for (int m = 0; m < trace.GetNumMasses(); ++m) largestMass = std::max(largestMass, trace.GetMass(m));
-    return std::max(window, isAbsolute != 0 ? given : given * 1e-6 * largestMass);
+    const double halfWidth = 0.5 * (isAbsolute != 0 ? given : given * 1e-6 * largestMass);
+    return std::max(window, halfWidth);
 }
 
 std::vector<EntryTrace> MethodTraces(const CMethodList& method) {
@@ -58,14 +60,28 @@ struct TraceUse {
     std::string groups;
 };
 
+bool SameText(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+// The entries' traces a chromatogram is: those of its very text (a reader names each
+// chromatogram by the trace asked for), else those within the comparison window. Text first,
+// because nearby transitions ("169>97", "169.001>97") compare equal within the window.
 TraceUse UseOf(const RawData::Chromatogram& chromatogram, const std::vector<EntryTrace>& traces, const CMethodList& method) {
+    std::vector<const EntryTrace*> matches;
+    for (const EntryTrace& trace : traces)
+        if (SameText(trace.text, chromatogram.trace)) matches.push_back(&trace);
+    if (matches.empty()) {
+        const CMassStringComparitor own(chromatogram.trace, kNominalWindow);
+        for (const EntryTrace& trace : traces)
+            if (*trace.comparitor == own) matches.push_back(&trace);
+    }
     TraceUse use;
-    const CMassStringComparitor own(chromatogram.trace, kNominalWindow);
-    for (const EntryTrace& trace : traces) {
-        if (!(*trace.comparitor == own)) continue;
-        if (trace.slot == 0 && use.quantification == nullptr) use.quantification = &trace;
-        if (trace.slot > 0 && use.qualifier == nullptr) use.qualifier = &trace;
-        const std::string group = method.GetAt(trace.entry).GetTotalsGroup();
+    for (const EntryTrace* trace : matches) {
+        if (trace->slot == 0 && use.quantification == nullptr) use.quantification = trace;
+        if (trace->slot > 0 && use.qualifier == nullptr) use.qualifier = trace;
+        const std::string group = method.GetAt(trace->entry).GetTotalsGroup();
         if (group.empty() || use.groups.find(group) != std::string::npos) continue;
         const std::string joined = use.groups.empty() ? group : use.groups + "; " + group;
         if (joined.size() <= kMaxGroupText) use.groups = joined;

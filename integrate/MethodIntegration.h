@@ -4,9 +4,11 @@
 //
 // Which entry's settings: the first entry (in list order) whose quantification trace the
 // chromatogram is, else the first whose qualifier trace it is. A chromatogram no entry names
-// is integrated with default settings (no smoothing, no thresholds). A trace matches an entry's
-// trace by the location's own comparison, within the larger of the nominal comparison window
-// and the entry's chromatogram mass window (ppm windows taken at the trace's largest mass).
+// is integrated with default settings (no smoothing, no thresholds). A chromatogram is an
+// entry's trace when it carries the same trace text (readers name a chromatogram by the trace
+// asked for); failing that, by the location's own comparison, within the larger of the nominal
+// comparison window and half the entry's chromatogram mass window (a full width centred on the
+// mass, as readers take it; ppm windows taken at the trace's largest mass).
 //
 // What each peak carries: the trace as the method writes it (so that the location finds it
 // whatever rounding the file's m/z carry), apex, start and end times and baselines, area and

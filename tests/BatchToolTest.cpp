@@ -222,11 +222,7 @@ TEST(BatchTool, SummaryNamesEngineStatusesAndCurvesThatCouldNotBeCalibrated) {
     fs::create_directories(temp.Path() / "sixth");
     const fs::path sixth = CopyExample(temp.Path() / "sixth");
     ASSERT_TRUE(ReplaceInFile(sixth / "method.xml", "CCalc=\"Linear\" StdLevels=\"A\" CalCompound=\"Atrazine\"",
-<<<<<<< ours
-                              "CCalc=\"6th Order\" StdLevels=\"A\" CalCompound=\"Atrazine\""));
-=======
                               "CCalc=\"6\" StdLevels=\"A\" CalCompound=\"Atrazine\""));
->>>>>>> theirs
     ASSERT_TRUE(ReplaceInFile(sixth / "method.xml",
                               "CalCompound=\"Atrazine\" RepUnits=\"ng/mL\" MaxConcLimit=\"55.0\" ConcLimitFlag=\"1\" "
                               "WeightingFunction=\"1/x\" Origin=\"Include\"",

@@ -353,12 +353,19 @@ TEST(Integrate, MethodPeakListNamesTracesAsTheMethodDoesAndMarksQualifiersAndTot
     totals.SetLocateChoice(CMethodData::kTotalsChoice);
     totals.SetPredRT(3.5f);
     totals.SetRawAcquisitionFunction(2);
-    const CMethodList method = test_lists::Methods({quan, other, totals});
+    // Nearby transitions compare equal within the window; a chromatogram named for one is its.
+    CMethodData near, exact;
+    near.SetName("D");
+    near.SetQuanTrace("300.001>200");
+    near.SetPkRespHeightRel(60.0f);
+    exact.SetName("E");
+    exact.SetQuanTrace("300>200");
+    const CMethodList method = test_lists::Methods({quan, other, totals, near, exact});
 
     std::vector<RawData::Chromatogram> chromatograms = {
         TwoPeaks("c1", "216.12>174.08", 216.12, 174.08),  // within A's 0.05 window
         TwoPeaks("c2", "216.1>132", 216.1, 132.0),
-        TwoPeaks("c3", "300>200", 300.0, 200.0),  // no entry names it: default settings
+        TwoPeaks("c3", "300>200", 300.0, 200.0),  // E's, not D's: both peaks
         TwoPeaks("bad", "1>2", 1.0, 2.0),
     };
     chromatograms[3].times[5] = chromatograms[3].times[4];

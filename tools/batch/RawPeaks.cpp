@@ -111,15 +111,17 @@ bool ReadRawPeaks(const std::vector<std::string>& paths, const CMethodList& meth
 
 std::string PeakListCsv(const CPeakList& peaks) {
     std::string text;
-    for (const Column& column : kColumns) text += std::string(text.empty() ? "" : ",") + column.name;
+    for (const Column& column : kColumns) {
+        if (!text.empty()) text += ',';
+        text += column.name;
+    }
     text += '\n';
     for (int i = 0; i < peaks.GetSize(); ++i) {
         const CPeakData* peak = peaks.GetEntry(i);
         if (peak == nullptr) continue;
-        bool first = true;
         for (const Column& column : kColumns) {
-            text += (first ? "" : ",") + Quoted(column.cell(*peak));
-            first = false;
+            if (&column != kColumns) text += ',';
+            text += Quoted(column.cell(*peak));
         }
         text += '\n';
     }
