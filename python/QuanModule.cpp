@@ -771,12 +771,12 @@ py::array CurvePoints(py::object self) {
         formats.append(format);
         offsets.append(offset);
     }
-    py::dict spec;
-    spec["names"] = names;
-    spec["formats"] = formats;
-    spec["offsets"] = offsets;
-    spec["itemsize"] = sizeof(tag_CALI_POINT);
-    py::dtype type = py::dtype::from_args(spec);
+    py::dict layout;
+    layout["names"] = names;
+    layout["formats"] = formats;
+    layout["offsets"] = offsets;
+    layout["itemsize"] = sizeof(tag_CALI_POINT);
+    py::dtype type = py::dtype::from_args(layout);
     if (count == 0) return py::array(type, {0}, {sizeof(tag_CALI_POINT)});
     return py::array(type, {count}, {sizeof(tag_CALI_POINT)}, &curve.GetCaliPoint(0), self);
 }

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "BatchTestSupport.h"
+#include "tools/batch/RawPeaks.h"
 #include "tools/batch/Acceptance.h"
 #include "tools/batch/Exclusions.h"
 #include "tools/batch/OutlierExclusion.h"
@@ -391,7 +392,27 @@ TEST(BatchReview, ToolJudgesTheBatchAndExcludesAPlantedOutlierOpenly) {
     // A standard planted 50 % high is excluded automatically, with its residual, and only it;
     // switched off, the point is back.
     ASSERT_TRUE(ReplaceInFile(batch / "method.xml", "<METHODLIST>", "<METHODLIST Acceptance=\"SANTE\" OutlierExclusion=\"on\">"));
-    ASSERT_TRUE(ReplaceInFile(batch / "peaks" / "STD-04.csv", "41285.9068", "61928.8602"));
+    {
+        // STD-04 as a peak list, with Trifluralin's quantification peak (trace 306.1 at 8.95 min)
+        // half as large again.
+        CMethodList method;
+        CPeakList peaks;
+        std::vector<Batch::Problem> problems;
+        Batch::ReadMethodFile((batch / "method.xml").string(), method, problems);
+        Batch::ReadRawPeaks({(batch / "raw" / "STD-04.mzML").string()}, method, peaks, problems);
+        ASSERT_TRUE(problems.empty());
+        int planted = 0;
+        for (int i = 0; i < peaks.GetSize(); ++i) {
+            CPeakData& peak = peaks.GetAt(i);
+            if (std::string(peak.GetQuanTrace()) != "306.1" || std::fabs(peak.GetFoundRT() - 8.95f) > 0.05f) continue;
+            peak.SetArea(peak.GetArea() * 1.5);
+            ++planted;
+        }
+        ASSERT_EQ(planted, 1);
+        fs::create_directories(batch / "peaks");
+        WriteText(batch / "peaks" / "STD-04.csv", Batch::PeakListCsv(peaks));
+        ASSERT_TRUE(ReplaceInFile(batch / "batch.csv", "raw/STD-04.mzML", "peaks/STD-04.csv"));
+    }
     const char* automatic = "SELECT compound || ',' || standard FROM excluded_points WHERE excluded_by = 'automatic' "
                             "AND studentized_residual > 3 AND reason LIKE 'studentized residual % above 3 while%'";
     const ToolRun on = run("on");
