@@ -1,23 +1,18 @@
 // CStatistics: sample numbers, compound entries, indexed accessors and the report texts.
 #include "report/Statistics.h"
 
-#include <cstdio>
-#include <cstring>
 #include <new>
 
+#include "report/FieldText.h"
+
 QUAN_REGISTER_CLASS(CStatistics);
+
+using ReportText::Format;
 
 namespace {
 constexpr int kNoCompound = -1;
 constexpr int kFieldWritten = 1;
 constexpr int kNoField = 0;
-
-std::string FormatDouble(const char* format, double value) {
-    char buffer[CStatistics::kStatsFieldTextSize];
-    const int length = std::snprintf(buffer, sizeof buffer, format, value);
-    if (length < 0) return std::string();
-    return std::string(buffer, static_cast<size_t>(length) < sizeof buffer ? length : sizeof buffer - 1);
-}
 }  // namespace
 
 CStatistics* CStatistics::Create() { return new (std::nothrow) CStatistics(); }
@@ -101,25 +96,22 @@ int CStatistics::StatsFieldStr(int i, StatsFields field, std::string& text) cons
         }
         // The whole object's sample count, whichever entry is asked.
         case kStatsNoOfSamples: text = std::to_string(GetNoOfSamples()); return kFieldWritten;
-        case kStatsMean: text = FormatDouble("%lf", GetMean(i)); return kFieldWritten;
-        case kStatsStdDev: text = FormatDouble("%lf", GetStdDev(i)); return kFieldWritten;
-        case kStatsRSD: text = FormatDouble("%lf", GetRSD(i)); return kFieldWritten;
-        case kStatsBias: text = FormatDouble("%lf", GetBias(i)); return kFieldWritten;
-        case kStatsPercBias: text = FormatDouble("%lf%%", GetPercBias(i)); return kFieldWritten;
+        case kStatsMean: text = Format("%lf", GetMean(i)); return kFieldWritten;
+        case kStatsStdDev: text = Format("%lf", GetStdDev(i)); return kFieldWritten;
+        case kStatsRSD: text = Format("%lf", GetRSD(i)); return kFieldWritten;
+        case kStatsBias: text = Format("%lf", GetBias(i)); return kFieldWritten;
+        case kStatsPercBias: text = Format("%lf%%", GetPercBias(i)); return kFieldWritten;
     }
     // Above 6, and negative values, name no field.
     return kNoField;
 }
 
 int CStatistics::StatsFieldStr(int i, StatsFields field, char* text, size_t capacity) const {
-    if (text == nullptr || capacity == 0) return kNoField;
-    text[0] = '\0';
+    if (!ReportText::ClearBuffer(text, capacity)) return kNoField;
     std::string value;
     const int result = StatsFieldStr(i, field, value);
     if (result != kFieldWritten) return result;
-    if (value.size() >= capacity) return kNoField;
-    std::memcpy(text, value.c_str(), value.size() + 1);
-    return result;
+    return ReportText::CopyToBuffer(value, text, capacity) ? result : kNoField;
 }
 
 int CStatistics::StatsFieldStr(int i, StatsFields field, char* text) const {
