@@ -101,39 +101,6 @@ TEST_F(BatchEndToEnd, OutputsAreTheSameForOneAndFourThreads) {
         EXPECT_EQ(ReadText(four / name), ReadText(out_ / name)) << name;
 }
 
-TEST_F(BatchEndToEnd, ReportParsesAndHoldsOnePlotPerCalibratedCompound) {
-    ASSERT_EQ(run_.status, Batch::kExitOK) << run_.err;
-    const std::string html = ReadText(out_ / "report.html");
-    EXPECT_TRUE(HtmlParseErrors(html).empty());
-    // The curves as stored beside the report say which compounds were calibrated.
-    Batch::BatchInput input;
-    std::vector<Batch::Problem> problems;
-    ASSERT_TRUE(Batch::ReadMethodFile((ExampleFolder() / "method.xml").string(), input.method, problems));
-    CCalibrationList curves;
-    std::string error;
-    ASSERT_TRUE(Batch::ReadCurvesFromDatabase((out_ / "results.sqlite").string(), input.method, curves, error)) << error;
-    size_t calibrated = 0;
-    for (int i = 0; i < curves.GetSize(); ++i) {
-        const CCalibrationData& curve = curves.GetAt(i);
-        if (curve.GetCurveValid() == 0 || curve.GetNumCaliPts() == 0) continue;
-        ++calibrated;
-        std::string escaped;  // as an attribute holds it: the example's names have only apostrophes
-        for (char c : curve.GetName()) escaped += c == '\'' ? std::string("&#39;") : std::string(1, c);
-        EXPECT_NE(html.find("data-compound=\"" + escaped + "\""), std::string::npos) << curve.GetName();
-    }
-    EXPECT_EQ(calibrated, 16u);  // every compound but the totals entry, whose curve has no points
-    size_t plots = 0;
-    for (size_t at = html.find("class=\"calibration-plot\""); at != std::string::npos;
-         at = html.find("class=\"calibration-plot\"", at + 1))
-        ++plots;
-    EXPECT_EQ(plots, calibrated);
-    // Flagged results are highlighted: the failed ion ratio and the result above the range.
-    size_t flaggedRows = 0;
-    for (size_t at = html.find("<tr class=\"flagged\">"); at != std::string::npos; at = html.find("<tr class=\"flagged\">", at + 1))
-        ++flaggedRows;
-    EXPECT_GE(flaggedRows, 2u);
-}
-
 TEST_F(BatchEndToEnd, StoredCurvesGiveTheSameConcentrationsAsCalibrating) {
     ASSERT_EQ(run_.status, Batch::kExitOK) << run_.err;
     TempFolder temp;

@@ -71,18 +71,6 @@ TEST(BatchTool, EveryInputErrorNamesItsPlaceAndNothingIsWritten) {
     }
 }
 
-TEST(BatchTool, AllProblemsOfABatchAreReportedTogether) {
-    TempFolder temp;
-    const fs::path batch = CopyExample(temp.Path());
-    kInputErrors[2].spoil(batch);
-    kInputErrors[4].spoil(batch);
-    kInputErrors[7].spoil(batch);
-    const ToolRun run = RunTool({batch.string(), "--out", (temp.Path() / "out").string()});
-    EXPECT_EQ(run.status, Batch::kExitBadInput);
-    for (int i : {2, 4, 7}) EXPECT_NE(run.err.find(kInputErrors[i].expected), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("3 problems"), std::string::npos) << run.err;
-}
-
 TEST(BatchTool, BadInputLeavesEarlierResultsAsTheyWere) {
     TempFolder temp;
     const fs::path batch = CopyExample(temp.Path());
@@ -129,36 +117,6 @@ TEST(BatchTool, OptionsAreCheckedBeforeAnythingRuns) {
     const std::string help = Batch::ToolHelp();
     for (const char* word : {"--out", "--curves", "-j N", "method.xml", "batch.csv", "elements.csv", "Exclude", "Exit status"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
-}
-
-TEST(BatchTool, AnEngineStatusThatEndsASampleIsReportedWithItsMeaningAndSample) {
-    TempFolder temp;
-    const fs::path batch = CopyExample(temp.Path());
-    // Two entries each located relative to the other: location cannot start either.
-    ASSERT_TRUE(ReplaceInFile(batch / "method.xml", "Name=\"Dichlorvos\" LocateBy=\"1\"",
-                              "Name=\"Dichlorvos\" LocateBy=\"2\" RRTRef=\"4\" PredRRT=\"0.57\""));
-    ASSERT_TRUE(ReplaceInFile(batch / "method.xml", "Name=\"Trifluralin\" LocateBy=\"1\"",
-                              "Name=\"Trifluralin\" LocateBy=\"2\" RRTRef=\"3\" PredRRT=\"1.75\""));
-    const fs::path out = temp.Path() / "out";
-    const ToolRun run = RunTool({batch.string(), "--out", out.string()});
-    EXPECT_EQ(run.status, Batch::kExitEngineStatus) << run.err;
-    EXPECT_NE(run.err.find("sample SAMPLE-02: location stopped with status 21 (circular relative-retention reference)"),
-              std::string::npos)
-        << run.err;
-    EXPECT_NE(run.out.find("location 21"), std::string::npos) << run.out;
-}
-
-TEST(BatchTool, ElementTableOfTheBatchIsReadAndItsErrorsNamed) {
-    TempFolder temp;
-    const fs::path batch = CopyExample(temp.Path());
-    fs::copy_file(fs::path(QUAN_SOURCE_DIR) / "examples" / "elements.csv", batch / "elements.csv");
-    EXPECT_EQ(RunTool({batch.string(), "--out", (temp.Path() / "out").string()}).status, Batch::kExitOK);
-
-    WriteText(batch / "elements.csv", "Symbol,AtomicNumber,Mass,ResponseFactor,ScaleFactor\nFe,26,55.8,1,1\nCu,200,63.5,1,1\n");
-    const ToolRun run = RunTool({batch.string(), "--out", (temp.Path() / "out2").string()});
-    EXPECT_EQ(run.status, Batch::kExitBadInput);
-    EXPECT_NE(run.err.find("elements.csv: line 3: atomic number must be 1 to 118"), std::string::npos) << run.err;
-    EXPECT_FALSE(fs::exists(temp.Path() / "out2"));
 }
 
 }  // namespace

@@ -68,42 +68,6 @@ CCalibrationData FullCurve(int points) {
 
 }  // namespace
 
-TEST(CalibrationData, NewCurveIsEmptyWithStandardArrays) {
-    CCalibrationData curve;
-    EXPECT_STREQ(curve.GetClassName(), "CCalibrationData");
-    EXPECT_EQ(curve.GetNumCaliPts(), 0);
-    EXPECT_EQ(curve.GetNumCaliFiles(), 0);
-    EXPECT_EQ(curve.GetNumCC(), 7);
-    EXPECT_EQ(curve.GetNumCaliPointSlots(), 101);
-    EXPECT_EQ(curve.GetNumCaliFileSlots(), 101);
-    EXPECT_EQ(curve.GetName(), "");
-    EXPECT_EQ(curve.GetTotalsGroup(), "");
-    EXPECT_EQ(curve.GetCorrCoeff(), 0.0);
-    EXPECT_EQ(curve.GetPeakMass(), 0.0f);
-    const CCalibrationData& constant = curve;
-    for (int i = 0; i < 101; ++i) {
-        const tag_CALI_POINT point = constant.GetCaliPoint(i);
-        EXPECT_EQ(point.Weight, 0.0);
-        EXPECT_EQ(point.Conc, 0.0);
-        EXPECT_EQ(point.Resp, 0.0);
-        EXPECT_EQ(point.Flags, 0);
-        EXPECT_EQ(GetFileInfoName(constant.GetCaliFile(i)), "");
-    }
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(curve.GetCC(i), 0.0);
-
-    // Initialise undoes everything, including appended elements.
-    CCalibrationData changed = FullCurve(5);
-    changed.SetPeakMass(252.1f);
-    changed.AddCaliPoint(Point(1, 2, 3, 0));
-    changed.AddCC(9.0);
-    changed.Initialise();
-    EXPECT_EQ(changed, curve);
-
-    auto created = QuanClassFramework::Create("CCalibrationData");
-    ASSERT_NE(created, nullptr);
-    EXPECT_STREQ(created->GetClassName(), "CCalibrationData");
-}
-
 TEST(CalibrationData, FlagsReadBackRightAlignedInNineCharacters) {
     const struct {
         const char* stored;
@@ -264,21 +228,6 @@ TEST(CalibrationData, RecordRoundTripRestoresEveryStoredMember) {
     EXPECT_STREQ(again->Flags, "YNYNYNYN");
 }
 
-TEST(CalibrationData, RecordReadCopiesOnlyCountedPointsIntoExistingArrays) {
-    CCalibrationData source = FullCurve(2);
-    auto record = NewRecord();
-    source.GetRecord(*record);
-
-    CCalibrationData target;
-    target.SetCaliPoint(Point(9, 9, 9, 0), 5);  // beyond the record's count: kept
-    target.AddCaliPoint(Point(7, 7, 7, 0));
-    target = *record;
-    EXPECT_EQ(target.GetNumCaliPts(), 2);
-    EXPECT_EQ(target.GetCaliPoint(1).Resp, 1001.0);
-    EXPECT_EQ(target.GetCaliPoint(5).Resp, 9.0);
-    EXPECT_EQ(target.GetNumCaliPointSlots(), 102);
-}
-
 TEST(CalibrationData, HostileRecordCountsStayWithinTheArrays) {
     auto record = NewRecord();
     CCalibrationData(FullCurve(100)).GetRecord(*record);
@@ -325,121 +274,4 @@ TEST(CalibrationData, HostileTextFieldsAreReadWithinTheirSize) {
     EXPECT_EQ(std::string(out->RepUnits), std::string(15, 'u'));
     EXPECT_EQ(At<double>(*out, 0x180), 0.0);
     EXPECT_EQ(std::string(out->Flags), std::string(8, 'F'));
-}
-
-TEST(CalibrationData, WritingMoreThanAHundredPointsStoresTheFirstHundred) {
-    CCalibrationData curve = FullCurve(100);
-    for (int i = 100; i < 150; ++i) {
-        if (i > 100) curve.AddCaliPoint(Point(1, i, i, 0));
-        else curve.SetCaliPoint(Point(1, i, i, 0), i);
-    }
-    curve.SetNumCaliPts(150);
-    auto record = NewRecord();
-    curve.GetRecord(*record);
-    EXPECT_EQ(record->NumCaliPts, 100);
-    EXPECT_EQ(record->CaliPoints[99].Resp, 1099.0);
-    EXPECT_TRUE(AllZero(*record, 0x3B84, 4));
-    EXPECT_TRUE(AllZero(*record, 0x4808, 800));
-}
-
-TEST(CalibrationData, CopyCarriesCountedPointsAndStandardArrays) {
-    CCalibrationData source = FullCurve(4);
-    source.SetPeakMass(128.0f);
-    source.SetCaliPoint(Point(5, 5, 5, 0), 50);  // beyond the count: not copied
-    source.AddCC(3.0);                           // an eighth coefficient: not part of a copy
-
-    CCalibrationData target;
-    target.SetCaliPoint(Point(8, 8, 8, 0), 60);  // the target's own slot beyond the count stays
-    for (int i = 0; i < 10; ++i) target.AddCaliPoint(Point(1, 1, 1, 0));
-    target = source;
-    EXPECT_EQ(target.GetPeakMass(), 128.0f);
-    EXPECT_EQ(target.GetNumCaliPts(), 4);
-    EXPECT_EQ(target.GetCaliPoint(3).Resp, 1003.0);
-    EXPECT_EQ(GetFileInfoName(target.GetCaliFile(3)), "STD3");
-    EXPECT_EQ(target.GetCaliPoint(50).Resp, 0.0);
-    EXPECT_EQ(target.GetCaliPoint(60).Resp, 8.0);
-    EXPECT_EQ(target.GetNumCaliPointSlots(), 101);
-    EXPECT_EQ(target.GetNumCC(), 7);
-    EXPECT_EQ(target.GetCC(6), -10.5);
-    EXPECT_EQ(target.GetUseMulti(), source.GetUseMulti());
-    EXPECT_EQ(target.GetTargetFlags(), source.GetTargetFlags());
-
-    // A count past the standard 101 slots copies every counted point.
-    CCalibrationData large = FullCurve(101);
-    for (int i = 0; i < 20; ++i) large.AddCaliPoint(Point(1, 1, 2000.0 + i, 0));
-    for (int i = 0; i < 20; ++i) large.AddCaliFile(FileNamed("X", 0));
-    large.SetNumCaliPts(121);
-    CCalibrationData copy(large);
-    EXPECT_EQ(copy.GetNumCaliPointSlots(), 121);
-    EXPECT_EQ(copy.GetCaliPoint(120).Resp, 2019.0);
-
-    CCalibrationData& self = target;
-    target = self;
-    EXPECT_EQ(target.GetCaliPoint(60).Resp, 8.0);
-}
-
-TEST(CalibrationData, IndexedAccessOutsideTheArraysChangesNothing) {
-    CCalibrationData curve = FullCurve(3);
-    const CCalibrationData before(curve);
-    for (int index : {-1, 101, 1000}) {
-        EXPECT_FALSE(curve.SetCaliPoint(Point(1, 1, 1, 1), index));
-        EXPECT_FALSE(curve.SetCaliPointWeight(index, 1));
-        EXPECT_FALSE(curve.SetCaliPointConc(index, 1));
-        EXPECT_FALSE(curve.SetCaliPointResp(index, 1));
-        EXPECT_FALSE(curve.SetCaliPointFlags(index, 1));
-        EXPECT_FALSE(curve.SetCaliFile(FileNamed("Z", 1), index));
-        EXPECT_FALSE(curve.SetCC(1.0, index));
-        EXPECT_EQ(curve.GetCC(index), 0.0);
-        curve.GetCaliPoint(index).Resp = 42.0;  // scratch element, not part of the curve
-        EXPECT_EQ(curve.GetCaliPoint(index).Resp, 0.0);
-        std::strcpy(curve.GetCaliFile(index).Name, "Z");
-    }
-    EXPECT_FALSE(curve.SetCC(1.0, 7));
-    EXPECT_EQ(curve, before);
-
-    // In range, the reference form changes the point in place.
-    curve.GetCaliPoint(1).Weight = 0.25;
-    EXPECT_TRUE(curve.SetCaliPointFlags(2, kCaliPointExcluded));
-    EXPECT_EQ(curve.GetCaliPoint(1).Weight, 0.25);
-    EXPECT_EQ(curve.GetCaliPoint(2).Flags, kCaliPointExcluded);
-}
-
-TEST(CalibrationData, AddAppendsAfterTheLastElement) {
-    CCalibrationData curve;
-    curve.AddCaliPoint(Point(1, 2, 3, 0));
-    curve.AddCaliFile(FileNamed("S102", 0));
-    curve.AddCC(4.0);
-    EXPECT_EQ(curve.GetNumCaliPts(), 0);
-    EXPECT_EQ(curve.GetCaliPoint(101).Resp, 3.0);
-    EXPECT_EQ(curve.FindMatchingPoint("S102"), 101);
-    EXPECT_EQ(curve.GetNumCC(), 8);
-    EXPECT_EQ(curve.GetCC(7), 4.0);
-}
-
-TEST(CalibrationData, FindMatchingPointComparesNamesExactly) {
-    CCalibrationData curve;
-    curve.SetCaliFile(FileNamed("S10", 0), 0);
-    curve.SetCaliFile(FileNamed("S1", 0), 3);
-    curve.SetCaliFile(FileNamed("S1", 0x7F), 7);
-    EXPECT_EQ(curve.FindMatchingPoint("S1"), 3);
-    EXPECT_EQ(curve.FindMatchingPoint("s1"), -1);
-    EXPECT_EQ(curve.FindMatchingPoint("S"), -1);
-    EXPECT_EQ(curve.FindMatchingPoint("S100"), -1);
-    EXPECT_EQ(curve.FindMatchingPoint(""), 1);  // the first unnamed file
-    // A name filling the whole entry without a terminator still compares as 147 characters.
-    tagFILE_INFO full;
-    std::memset(full.Name, 'q', sizeof full.Name);
-    curve.SetCaliFile(full, 100);
-    EXPECT_EQ(curve.FindMatchingPoint(std::string(147, 'q')), 100);
-}
-
-TEST(CalibrationData, CoefficientOfDeterminationAndGroupMembership) {
-    CCalibrationData curve;
-    curve.SetCorrCoeff(-0.9);
-    EXPECT_NEAR(curve.GetCoeffOfDet(), 0.81, 1e-15);
-    curve.SetTotalsGroup("PAH, EPA16");
-    EXPECT_TRUE(curve.IsMemberOf("epa16"));
-    EXPECT_TRUE(curve.IsMemberOf("PCB PAH"));
-    EXPECT_FALSE(curve.IsMemberOf("PCB"));
-    EXPECT_FALSE(curve.IsMemberOf(""));
 }

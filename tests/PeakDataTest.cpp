@@ -116,37 +116,6 @@ TEST(PeakData, TextsStayInsideTheirFields) {
     EXPECT_EQ(hostile.GetPeakDetectionFlags().size(), 8u);
 }
 
-TEST(PeakData, ComparitorIsSharedByCopies) {
-    CPeakData peak;
-    peak.SetQuanTrace("304.1");
-    CMassStringComparitor* comparitor = peak.GetMassComparitor();
-    ASSERT_NE(comparitor, nullptr);
-    EXPECT_EQ(comparitor->GetWindow(), 0.005);
-    {
-        CPeakData copy(peak);
-        EXPECT_EQ(copy.GetMassComparitor(), comparitor);
-        CPeakList list;
-        list.Add(copy);
-        EXPECT_EQ(list.GetAt(0).GetMassComparitor(), comparitor);
-        EXPECT_EQ(comparitor->GetCount(), 3);
-    }
-    EXPECT_EQ(comparitor->GetCount(), 1);
-    EXPECT_EQ(peak.GetMassComparitor()->GetTrace(), "304.1");
-    // Replacing the record keeps the comparitor; assignment from another entry takes its share.
-    CPeakData other;
-    other.SetIsAccurateMass(1);
-    other.SetQuanTrace("TIC");
-    CMassStringComparitor* accurate = other.GetMassComparitor();
-    EXPECT_EQ(accurate->GetWindow(), 0.0001);
-    peak = other;
-    EXPECT_EQ(peak.GetMassComparitor(), accurate);
-    EXPECT_EQ(accurate->GetCount(), 2);
-    peak = peak;
-    EXPECT_EQ(accurate->GetCount(), 2);
-    EXPECT_TRUE(peak == peak);
-    EXPECT_FALSE(peak == other);  // identity, not content
-}
-
 TEST(PeakData, DerivedValuesAndFlags) {
     CPeakData peak;
     EXPECT_EQ(peak.GetChroMassWindow(), 1.0f);
@@ -216,27 +185,6 @@ TEST(PeakData, DerivedValuesAndFlags) {
     EXPECT_FALSE(member.IsMemberOf("PCB"));
 }
 
-TEST(PeakData, QualityTextFormatsMarkedNumbers) {
-    const struct { const char* stored; int mode, decimals, figures; const char* shown; } cases[] = {
-        {"Tailing #2.5# of #10.25#", 0, 2, 3, "Tailing 2.50 of 10.25"},
-        {"one char #7# here", 0, 2, 3, "one char 0.00 here"},
-        {"no marks at all", 0, 2, 3, "no marks at all"},
-        {"open #12.5 only", 0, 2, 3, "open #12.5 only"},
-        {"#1234.5#", 1, 0, 3, "1230"},
-        {"#123456#", 2, 0, 3, "1.23e5"},
-        {"kept #2.5# as is", 7, 2, 3, "kept 2.5 as is"},
-        {"##", 0, 1, 3, "0.0"},
-    };
-    for (const auto& c : cases) {
-        CPeakData peak;
-        peak.SetPeakQualityStr(c.stored);
-        EXPECT_EQ(peak.GetPeakQualityStr(c.mode, c.decimals, c.figures), c.shown) << c.stored;
-    }
-    CPeakData peak;
-    peak.SetPeakQualityStr("S/N #12.34567#");
-    EXPECT_EQ(peak.GetPeakQualityStr(), "S/N 12.3457");
-}
-
 TEST(NumberFormat, ThreeStylesAndRounding) {
     const CPeakData peak;
     const struct { int mode, decimals, figures; double value; const char* text; } cases[] = {
@@ -292,40 +240,4 @@ TEST(PeakList, SelectionSortTiesAndResult) {
     list.Remove(2);
     EXPECT_EQ(list.Sort(CPeakList::kSortHeight, 0), 0);  // an empty slot: the list stays as it is
     EXPECT_EQ(list.GetAt(0).GetHeight(), 1);
-}
-
-TEST(PeakList, ListProtocolAndCopies) {
-    CPeakList list;
-    const CPeakData peak = PeakWith(1, 1, 1.0f);
-    EXPECT_FALSE(list.SetAt(0, peak));
-    EXPECT_TRUE(list.SetSize(1));
-    EXPECT_TRUE(list.SetAt(0, peak));
-    EXPECT_FALSE(list.SetAt(1, &peak));
-    EXPECT_TRUE(list.SetAt(0, list.GetAt(0)));  // its own entry as the argument
-    EXPECT_FALSE(list.Remove(5));
-    EXPECT_FALSE(list.SetSize(-3));
-
-    CPeakList five;
-    for (int i = 0; i < 5; ++i) five.Add(PeakWith(i, i, static_cast<float>(i)));
-    CPeakList three;
-    three.SetDBName("S01.pdb");
-    three.SetCreationDate("06/12/2026");
-    for (int i = 0; i < 3; ++i) three.Add(PeakWith(10 + i, 0, 0.0f));
-    five.CopyData(three);
-    ASSERT_EQ(five.GetSize(), 3);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(five.GetAt(i).GetArea(), 10 + i);
-        EXPECT_NE(&five.GetAt(i), &three.GetAt(i));
-    }
-    EXPECT_EQ(five.GetDBName(), "S01.pdb");
-    EXPECT_EQ(five.GetCreationDate(), "06/12/2026");
-    const CPeakList copied(three);
-    EXPECT_EQ(copied.GetSize(), 3);
-    CPeakList assigned;
-    assigned = copied;
-    EXPECT_EQ(assigned.GetAt(2).GetArea(), 12);
-    assigned.EmptyPeakList();
-    EXPECT_EQ(assigned.GetSize(), 0);
-    EXPECT_TRUE(QuanClassFramework::IsRegistered("CPeakData"));
-    EXPECT_TRUE(QuanClassFramework::IsRegistered("CPeakList"));
 }

@@ -89,33 +89,6 @@ TEST_F(PeriodicDatabase, OpenCountIsShared) {
     EXPECT_TRUE(CloseFlatDatabase(kPeriodicDatabaseKind));
 }
 
-TEST_F(PeriodicDatabase, PermissionChoosesModeWithoutAudit) {
-    const int audited = Security::AuditedEnquiries();
-    Security::GrantPermission(kPeriodicDatabasePermission, true);
-    EXPECT_TRUE(OpenFlatDatabase(kPeriodicDatabaseKind, path.c_str(), false));
-    Security::GrantPermission(kPeriodicDatabasePermission, false);
-    EXPECT_TRUE(OpenFlatDatabase(kPeriodicDatabaseKind, path.c_str(), false));
-    EXPECT_EQ(Security::AuditedEnquiries(), audited);
-    CloseFlatDatabase(kPeriodicDatabaseKind);
-    CloseFlatDatabase(kPeriodicDatabaseKind);
-}
-
-TEST_F(PeriodicDatabase, ThreadsShareTheOpenCount) {
-    auto worker = [this] {
-        for (int i = 0; i < 200; ++i) {
-            if (!OpenFlatDatabase(kPeriodicDatabaseKind, path.c_str(), false)) continue;
-            tagELEMENTstruct read;
-            ReadElementRecord(29, read);
-            CloseFlatDatabase(kPeriodicDatabaseKind);
-        }
-    };
-    std::thread first(worker), second(worker);
-    first.join();
-    second.join();
-    EXPECT_EQ(PeriodicDatabaseOpenCount(), 0);
-    EXPECT_FALSE(FlatDatabase::IsOpen(kPeriodicTable));
-}
-
 TEST(Csv, QuotingLinesAndComments) {
     std::vector<Csv::Row> rows;
     std::string error;

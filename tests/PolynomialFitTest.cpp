@@ -5,21 +5,6 @@
 
 #include "calibrate/PolynomialFit.h"
 
-TEST(PolynomialFit, HornerAndMean) {
-    const double c[7] = {1.0, -2.0, 0.5, 0.0, 0.0, 0.0, 3.0};
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, 0, c), 1.0);
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, 1, c), -3.0);
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, 2, c), -1.0);
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, 6, c), 191.0);  // 1 - 4 + 2 + 3*64
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(-1.0, 6, c), 6.5);
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, -1, c), 0.0);
-
-    const double values[4] = {1.0, 2.0, 4.0, 9.0};
-    EXPECT_DOUBLE_EQ(MeanOfValues(values, 4), 4.0);
-    EXPECT_DOUBLE_EQ(MeanOfValues(values, 1), 1.0);
-    EXPECT_DOUBLE_EQ(MeanOfValues(values, 0), 0.0);  // no values: no division by zero
-}
-
 TEST(PolynomialFit, NormalEquationsAreWeightedPowerSumsWithAndWithoutForce) {
     // Fitting weights 1, 2, 1 enter squared: 1, 4, 1.
     const double x[3] = {1.0, 2.0, 3.0}, y[3] = {2.0, 3.0, 5.0}, v[3] = {1.0, 2.0, 1.0};
@@ -74,24 +59,4 @@ TEST(PolynomialFit, GaussJordanPivotsFullyAndDetectsExactSingularity) {
     double ab[7] = {1};
     EXPECT_FALSE(SolveGaussJordan(ab, any, 0));
     EXPECT_FALSE(SolveGaussJordan(ab, any, 8));
-}
-
-TEST(PolynomialFit, ForcedFitLeavesC0AtZeroAndBadArgumentsFail) {
-    double x[5], y[5], v[5];
-    // Forced through the origin: c0 is no unknown and stays 0.
-    const double through[7] = {0.0, 3.0, -0.5};
-    for (int i = 0; i < 5; ++i) {
-        x[i] = i + 1.0;
-        y[i] = EvaluatePolynomial(x[i], 2, through);
-        v[i] = 1.0;
-    }
-    double c[7];
-    ASSERT_TRUE(LeastSquaresPolynomial(x, y, v, 5, 2, c, 1));
-    EXPECT_EQ(c[0], 0.0);
-    EXPECT_NEAR(c[1], 3.0, 1e-9);
-    EXPECT_NEAR(c[2], -0.5, 1e-9);
-
-    EXPECT_FALSE(LeastSquaresPolynomial(x, y, v, 5, 0, c, 0));
-    EXPECT_FALSE(LeastSquaresPolynomial(x, y, v, 5, 7, c, 0));
-    EXPECT_FALSE(LeastSquaresPolynomial(x, y, v, 0, 1, c, 0));
 }

@@ -67,13 +67,6 @@ Table Query(const std::string& path, const std::string& sql) {
     return rows;
 }
 
-void Execute(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql << ": " << sqlite3_errmsg(db);
-    sqlite3_close(db);
-}
-
 std::string Contents(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -240,63 +233,6 @@ TEST(ResultsDatabase, CurvesReadBackEqualFromIdenticalRecords) {
     EXPECT_EQ(Query(path, "SELECT (SELECT count(*) FROM samples) + (SELECT count(*) FROM results) + "
                           "(SELECT count(*) FROM curves)"),
               (Table{{"0"}}));
-}
-
-TEST(ResultsDatabase, ReadingRefusesCurvesThatAreNotTheMethods) {
-    const Folder folder;
-    const std::string good = folder / "good.sqlite";
-    std::string error;
-    ASSERT_TRUE(Batch::WriteResultsDatabase(good, SmallBatch(), error)) << error;
-    struct Case {
-        const char* name;
-        std::function<void(const std::string& path)> damage;
-        std::vector<std::string> method;
-        const char* message;
-    } cases[] = {
-        {"missing file", [](const std::string& path) { std::filesystem::remove(path); }, kCompounds, "cannot open"},
-        {"not a database", [](const std::string& path) { std::ofstream(path) << "Sample,Compound\n1,2\n"; },
-         kCompounds, "not a results database"},
-        {"database without curves",
-         [](const std::string& path) {
-             std::filesystem::remove(path);
-             Execute(path, "CREATE TABLE other (x)");
-         },
-         kCompounds, "not a results database"},
-        {"record cut short", [](const std::string& path) { Execute(path, "UPDATE curves SET record = zeroblob(19495) WHERE entry = 2"); },
-         kCompounds, "19495 bytes, not 19496"},
-        {"record one byte too long", [](const std::string& path) { Execute(path, "UPDATE curves SET record = zeroblob(19497) WHERE entry = 1"); },
-         kCompounds, "19497 bytes"},
-        {"record missing", [](const std::string& path) { Execute(path, "UPDATE curves SET record = NULL WHERE entry = 3"); },
-         kCompounds, "record of entry 3 is missing"},
-        {"record as text", [](const std::string& path) { Execute(path, "UPDATE curves SET record = CAST(record AS TEXT) WHERE entry = 3"); },
-         kCompounds, "record of entry 3 is not stored as bytes"},
-        {"curve missing", [](const std::string& path) { Execute(path, "DELETE FROM curves WHERE entry = 2"); }, kCompounds,
-         "holds 2 curves, but the method has 3 entries"},
-        {"method has more entries", [](const std::string&) {}, {kCompounds[0], kCompounds[1], kCompounds[2], "Extra"},
-         "holds 3 curves, but the method has 4 entries"},
-        {"empty method", [](const std::string&) {}, {}, "the method has 0 entries"},
-        {"entries renumbered", [](const std::string& path) { Execute(path, "UPDATE curves SET entry = 7 WHERE entry = 2"); },
-         kCompounds, "not numbered 1 to 3"},
-        {"another compound", [](const std::string&) {}, {kCompounds[0], "Propazine", kCompounds[2]},
-         "is for \"Atrazine\", but method entry 2 is \"Propazine\""},
-        {"compound in another letter case", [](const std::string&) {}, {kCompounds[0], "ATRAZINE", kCompounds[2]},
-         "method entry 2"},
-    };
-    for (const Case& c : cases) {
-        const std::string path = folder / "damaged.sqlite";
-        std::filesystem::copy_file(good, path, std::filesystem::copy_options::overwrite_existing);
-        c.damage(path);
-        CCalibrationList curves;
-        CCalibrationData kept;
-        kept.SetName("kept");
-        curves.Add(kept);
-        error.clear();
-        EXPECT_FALSE(Batch::ReadCurvesFromDatabase(path, MethodOf(c.method), curves, error)) << c.name;
-        EXPECT_NE(error.find(path), std::string::npos) << c.name << ": " << error;
-        EXPECT_NE(error.find(c.message), std::string::npos) << c.name << ": " << error;
-        ASSERT_EQ(curves.GetSize(), 1) << c.name;
-        EXPECT_EQ(curves.GetAt(0).GetName(), "kept") << c.name;
-    }
 }
 
 TEST(ResultsDatabase, FailedWriteLeavesTheEarlierDatabase) {

@@ -118,95 +118,6 @@ TEST(TotalsQuantify, MembersAreSummedByIncludeChoice) {
     }
 }
 
-TEST(TotalsQuantify, RetentionWindowAroundThePredictedTime) {
-    const struct { float pred, found, window; bool kept; } cases[] = {
-        {6.0f, 6.25f, 0.125f, false}, {6.0f, 6.25f, 0.25f, true}, {6.0f, 5.75f, 0.25f, true},
-        {6.0f, 5.5f, 0.25f, false},   {6.0f, 9.0f, 0.0f, true},   {10.0f, 10.2f, 0.1f, false},
-        {10.0f, 10.2f, 0.2f, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.found << " in " << c.window);
-        CMethodList methods = TotalsMethods(0, c.window);
-        methods.GetAt(kTotalsEntry - 1).SetPredRT(c.pred);
-        CPeakList peaks = Peaks({Member(kMemberA, 2.0, c.found), TotalsPeak(kTotalsEntry, "HxCB")});
-        ASSERT_EQ(QuantifyTotals(peaks, methods), kQuantifyOK);
-        EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetAnalConc(), c.kept ? 2.0 : 0.0);
-        EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetBoundValue(0), c.kept ? 2.0 : 0.0);
-    }
-}
-
-TEST(TotalsQuantify, IonRatioFailureCountsOnlyAsEMPCWhenAskedFor) {
-    for (int useEMPC : {0, 1}) {
-        SCOPED_TRACE(useEMPC);
-        CMethodList methods = TotalsMethods(1);
-        CMethodData& totals = methods.GetAt(kTotalsEntry - 1);
-        totals.SetTargetTrace(0, "292.0");
-        totals.SetTargetMustPass(0, 1);
-        totals.SetUseEMPC(useEMPC);
-        CPeakData failed = Member(kMemberA, 2.0);
-        failed.SetIRWinFlag(1);
-        CPeakList peaks = Peaks({failed, TotalsPeak(kTotalsEntry, "HxCB")});
-        ASSERT_EQ(QuantifyTotals(peaks, methods), kQuantifyOK);
-        const CPeakData& t = peaks.GetAt(1);
-        EXPECT_DOUBLE_EQ(t.GetAnalConc(), 0.0);
-        EXPECT_DOUBLE_EQ(t.GetResponse(), 0.0);
-        EXPECT_EQ(t.GetTotalsNumPeaks(), 0);
-        EXPECT_DOUBLE_EQ(t.GetToxicConc(0), 0.0);
-        EXPECT_DOUBLE_EQ(t.GetBoundValue(0), 2.0);
-        EXPECT_DOUBLE_EQ(t.GetDetectionThreshold(), 0.02);  // named-only totals gather thresholds
-        EXPECT_DOUBLE_EQ(t.GetEMPC(), useEMPC ? 2.5 : 0.0);
-        EXPECT_EQ(t.GetValidConc(), useEMPC);
-    }
-}
-
-TEST(TotalsQuantify, EmptyGroupNameKeepsResetValuesAndEarlierFlags) {
-    CMethodList methods = TotalsMethods(1);
-    CPeakData total = TotalsPeak(kTotalsEntry, "");
-    total.SetLODFlag(1);
-    total.SetMatrixFlag(1);
-    CPeakList peaks = Peaks({Member(kMemberA, 2.0), total});
-    ASSERT_EQ(QuantifyTotals(peaks, methods, kBlank), kQuantifyOK);
-    const CPeakData& t = peaks.GetAt(1);
-    EXPECT_EQ(t.GetValidConc(), 0);
-    EXPECT_EQ(t.GetAnalConc(), 0.0);
-    EXPECT_EQ(t.GetTotalsNumPeaks(), 0);
-    EXPECT_EQ(t.GetDetectionThreshold(), 0.0);
-    EXPECT_EQ(t.GetBoundValue(5), 0.0);
-    EXPECT_EQ(t.GetLODFlag(), 1);
-    EXPECT_EQ(t.GetMatrixFlag(), 1);
-}
-
-TEST(TotalsQuantify, LimitAndBlankFlagsOfATotal) {
-    // A totals peak of an ordinary method entry (not a totals entry) is tested against its
-    // summed limits; a totals entry never is, and earlier flags are cleared.
-    for (int choice : {0, CMethodData::kTotalsChoice}) {
-        SCOPED_TRACE(choice);
-        CMethodList methods = TotalsMethods(1);
-        CMethodData& totals = methods.GetAt(kTotalsEntry - 1);
-        totals.SetLocateChoice(choice);
-        totals.SetMonitorBlankEnabled(1);
-        totals.SetMonitorBlankConc(1.5);
-        // The member's own limits are above its concentration.
-        CPeakData member = Member(kMemberA, 2.0);
-        member.SetDetectionThreshold(3.0);
-        member.SetQuantitationThreshold(2.0);  // equal: not below
-        CPeakData total = TotalsPeak(kTotalsEntry, "HxCB");
-        total.SetLOQFlag(1);
-        CPeakList peaks = Peaks({member, total});
-        ASSERT_EQ(QuantifyTotals(peaks, methods, kBlank), kQuantifyOK);
-        const CPeakData& t = peaks.GetAt(1);
-        EXPECT_EQ(t.GetLODFlag(), choice == 0 ? 1 : 0);
-        EXPECT_EQ(t.GetLOQFlag(), 0);
-        EXPECT_EQ(t.GetMatrixFlag(), 1);  // 2 above the blank limit 1.5, response 20
-    }
-    // Not a blank sample: no matrix flag.
-    CMethodList methods = TotalsMethods(1);
-    methods.GetAt(kTotalsEntry - 1).SetMonitorBlankEnabled(1);
-    CPeakList peaks = Peaks({Member(kMemberA, 2.0), TotalsPeak(kTotalsEntry, "HxCB")});
-    ASSERT_EQ(QuantifyTotals(peaks, methods, kAnalyte), kQuantifyOK);
-    EXPECT_EQ(peaks.GetAt(1).GetMatrixFlag(), 0);
-}
-
 TEST(TotalsQuantify, GroupSumsTotalsButNeverItself) {
     CMethodList methods = TotalsMethods();
     CPeakData hx = Member(kTotalsEntry, 5.0, 6.0f, false, "PCB");
@@ -251,35 +162,6 @@ TEST(TotalsQuantify, GroupSumsTotalsButNeverItself) {
     }
 }
 
-TEST(TotalsQuantify, GroupsSeeCompleteTotalsWhateverTheirPlaceInTheList) {
-    CMethodList methods = TotalsMethods();
-    // The total belongs to the PCB group as well as summing HxCB members: its group text names
-    // both, and so its members are the HxCB peaks (whose text also matches the total's list).
-    CPeakData total = TotalsPeak(kTotalsEntry, "HxCB PCB");
-    CPeakList peaks = Peaks({TotalsPeak(kGroupEntry, "PCB", true), Member(kMemberA, 2.0), Member(kMemberB, 3.0), total});
-    ASSERT_EQ(QuantifyTotals(peaks, methods), kQuantifyOK);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(3).GetAnalConc(), 5.0);
-    EXPECT_EQ(peaks.GetAt(3).GetTotalsNumPeaks(), 2);
-    // The group, listed first, was summed after the total was complete.
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAnalConc(), 5.0);
-    EXPECT_EQ(peaks.GetAt(0).GetTotalsNumPeaks(), 2);
-
-    // Statuses: missing lists 17; an empty list 0; a total naming no entry, or a qualifier of a
-    // totals entry, is passed over.
-    CQuanQuantify engine;
-    EXPECT_EQ(engine.QuantifyTotalsEntries(nullptr, &methods), kQuantifyMissingList);
-    EXPECT_EQ(engine.QuantifyTotalsEntries(&peaks, nullptr), kQuantifyMissingList);
-    CPeakList empty;
-    EXPECT_EQ(engine.QuantifyTotalsEntries(&empty, &methods), kQuantifyOK);
-    CPeakData beyond = TotalsPeak(9, "HxCB");
-    CPeakData qualifier = TotalsPeak(kTotalsEntry, "HxCB");
-    qualifier.SetMDBEntryPeak(1);
-    CPeakList odd = Peaks({Member(kMemberA, 2.0), beyond, qualifier});
-    ASSERT_EQ(engine.QuantifyTotalsEntries(&odd, &methods), kQuantifyOK);
-    EXPECT_EQ(odd.GetAt(1).GetAnalConc(), 99.0);
-    EXPECT_EQ(odd.GetAt(2).GetAnalConc(), 99.0);
-}
-
 // --- semi-quantitative entries ---
 
 namespace {
@@ -322,27 +204,6 @@ CPeakData SemiQuanPeak(int e, double response, const std::string& flags = "NNNS"
     return p;
 }
 }  // namespace
-
-TEST(TotalsQuantify, ResponseFactorOfTheTraceNominalMass) {
-    const tagELEMENTstruct fe = Iron();
-    const struct { const char* trace; double rf; } cases[] = {
-        {"55.9", 50.0}, {"56.4", 50.0}, {"56.5", 70.0},  // 56.5 rounds half up to 57
-        {"54", 10.0},   {"58", 0.0},    {"", 0.0},        {"abc", 0.0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.trace);
-        const CMethodData m = ElementEntry("Fe", kIron, c.trace);
-        EXPECT_EQ(CQuanQuantify::FindResponseFactor(&m, fe), c.rf);
-    }
-    // 77.6 and 78.2 both have the nominal mass 78.
-    tagELEMENTstruct se = completion_test::Element("Se", 78.96, {{76.92, 7.6}, {78.2, 23.8}});
-    se.Isotopes[2].ResponseFactor = 6.0;
-    const CMethodData m = ElementEntry("Se", 34, "77.6");
-    EXPECT_EQ(CQuanQuantify::FindResponseFactor(&m, se), 6.0);
-    se.IsotopeInUse[2] = 0;  // a slot not in use is not searched
-    EXPECT_EQ(CQuanQuantify::FindResponseFactor(&m, se), 0.0);
-    EXPECT_EQ(CQuanQuantify::FindResponseFactor(nullptr, se), 0.0);
-}
 
 TEST(TotalsQuantify, SemiQuantitativeConcentrationsWithAndWithoutReference) {
     completion_test::PeriodicDatabaseFile db("quantify_semiquan.db", {{kIron, Iron()}, {kCopper, Copper()}});
@@ -389,47 +250,4 @@ TEST(TotalsQuantify, SemiQuantitativeConcentrationsWithAndWithoutReference) {
     EXPECT_EQ(peaks.GetAt(0).GetEMPC(), 0.0);  // its own EMPC, not the 8 of before
     EXPECT_EQ(peaks.GetAt(0).GetDetectionThreshold(), 1e-12);
     EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
-}
-
-TEST(TotalsQuantify, SemiQuantificationFailuresGiveZeroWithTheNoSolutionFlag) {
-    completion_test::PeriodicDatabaseFile db("quantify_semiquan_fail.db", {{kIron, Iron()}, {kCopper, Copper()}});
-    const int openBefore = PeriodicDatabaseOpenCount();
-    const struct {
-        const char* what;
-        std::string dbName;
-        int entry;
-        int element;
-        std::string trace;
-        int reference;
-    } cases[] = {
-        {"no database", "/nonexistent/periodic.db", 1, kIron, "55.9", 0},
-        {"no method entry", "", 5, kIron, "55.9", 0},
-        {"no element record", "", 1, 50, "55.9", 0},
-        {"no isotope at the trace mass", "", 1, kIron, "99.0", 0},
-        {"no reference entry", "", 1, kIron, "55.9", 7},
-        {"no reference element", "", 1, kIron, "55.9", 3},
-        {"reference without isotope at its mass", "", 1, kIron, "55.9", 4},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        CMethodData fe = ElementEntry("Fe", c.element, c.trace);
-        fe.SetRRef(c.reference);
-        CMethodList methods = Methods({fe, ElementEntry("Cu", kCopper, "63.0"), ElementEntry("X", 50, "63.0"),
-                                       ElementEntry("Cu", kCopper, "70.0")});
-        CQuanQuantify engine;
-        engine.SetPeriodicDBName(c.dbName.empty() ? db.Path() : c.dbName);
-        CPeakData peak = SemiQuanPeak(c.entry, 500.0);
-        EXPECT_EQ(engine.DoSemiQuanQuan(&peak, &methods), 0.0);
-        EXPECT_EQ(peak.GetNoSolutionFlag(), 1);
-        EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
-    }
-
-    // Through the driver an unmatched trace mass gives 0 flagged, not the 1e12 cap as valid.
-    CMethodList methods = Methods({ElementEntry("Fe", kIron, "99.0")});
-    CCalibrationList curves = Curves({Curve("Fe", {0, 1})});
-    CPeakList peaks = Peaks({SemiQuanPeak(1, 500.0)});
-    CQuanQuantify engine;
-    ASSERT_EQ(engine.DoQuantify(&curves, &methods, &peaks, db.Path()), kQuantifyOK);
-    EXPECT_EQ(peaks.GetAt(0).GetAnalConc(), 0.0);
-    EXPECT_EQ(peaks.GetAt(0).GetNoSolutionFlag(), 1);
 }
