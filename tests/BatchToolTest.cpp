@@ -87,36 +87,4 @@ TEST(BatchTool, BadInputLeavesEarlierResultsAsTheyWere) {
     EXPECT_EQ(after, before);
 }
 
-TEST(BatchTool, OptionsAreCheckedBeforeAnythingRuns) {
-    struct OptionCase {
-        std::vector<std::string> args;
-        bool ok;
-        int threads;
-        const char* error;
-    };
-    const OptionCase cases[] = {
-        {{"b"}, true, 1, ""},
-        {{"-j", "4", "b"}, true, 4, ""},
-        {{"b", "-j2"}, true, 2, ""},
-        {{"-j", "0", "b"}, false, 0, "-j takes a number of threads from 1 to 256"},
-        {{"-j", "two", "b"}, false, 0, "not \"two\""},
-        {{"b", "-j"}, false, 0, "-j needs a value"},
-        {{"b", "--out"}, false, 0, "--out needs a value"},
-        {{"b", "--fast"}, false, 0, "unknown option --fast"},
-        {{"b", "c"}, false, 0, "one batch folder only"},
-        {{}, false, 0, "no batch folder given"},
-        {{"--help"}, true, 1, ""},
-    };
-    for (const OptionCase& c : cases) {
-        Batch::ToolOptions options;
-        std::string error;
-        EXPECT_EQ(Batch::ParseToolOptions(c.args, options, error), c.ok) << error;
-        if (c.ok) EXPECT_EQ(options.threads, c.threads);
-        else EXPECT_NE(error.find(c.error), std::string::npos) << error;
-    }
-    const std::string help = Batch::ToolHelp();
-    for (const char* word : {"--out", "--curves", "-j N", "method.xml", "batch.csv", "elements.csv", "Exclude", "Exit status"})
-        EXPECT_NE(help.find(word), std::string::npos) << word;
-}
-
 }  // namespace

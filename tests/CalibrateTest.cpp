@@ -70,56 +70,6 @@ TEST(Calibrate, BatchStatusesAndANonStandardChangesNothing) {
     EXPECT_EQ(CalibrateTestAccess::Accumulate(engine, &curves, &blank), kCaliNotAStandard);
 }
 
-TEST(Calibrate, AxisTransformationOnlyForUnweightedPolynomialsWithTheOriginExcluded) {
-    CQuanCalibrate engine;
-    CCalibrationData log = LogLine();
-    ASSERT_EQ(engine.CaliSetCDBAxisTransformation(&log), kCaliOK);
-    EXPECT_NEAR(log.GetCaliPoint(0).Conc, 1.0, 1e-15);
-    EXPECT_NEAR(log.GetCaliPoint(0).Resp, 2.0, 1e-15);
-    EXPECT_NEAR(log.GetCaliPoint(1).Conc, 2.0, 1e-15);
-    EXPECT_NEAR(log.GetCaliPoint(1).Resp, 3.0, 1e-15);
-    EXPECT_EQ(log.GetXYTrans(), kAxisLog10);
-    ASSERT_EQ(engine.CaliReverseCDBAxisTransformation(&log), kCaliOK);
-    EXPECT_NEAR(log.GetCaliPoint(1).Resp, 1000.0, 1e-9);
-
-    // Any curve a transformation does not apply to loses its setting and keeps its points.
-    CCalibrationData weighted = LogLine();
-    weighted.SetWeightingFunction(kWeightInverseX);
-    CCalibrationData rf = LogLine();
-    rf.SetCCalc(kCurveRF);
-    CCalibrationData included = LogLine();
-    included.SetOrigin(kOriginInclude);
-    for (CCalibrationData* curve : {&weighted, &rf, &included}) {
-        ASSERT_EQ(engine.CaliSetCDBAxisTransformation(curve), kCaliOK);
-        EXPECT_EQ(curve->GetXYTrans(), 0);
-        EXPECT_EQ(curve->GetCaliPoint(1).Resp, 1000.0);
-    }
-    ASSERT_EQ(engine.QuanDoCalibration(&weighted, 0), kCaliOK);
-    EXPECT_NEAR(weighted.GetCC(1), 10.0, 1e-9);  // fitted untransformed
-    EXPECT_NEAR(weighted.GetCC(0), 0.0, 1e-9);
-
-    // Locked points (flags reading back with a leading Y) and totals curves keep everything.
-    CCalibrationData locked = LogLine();
-    locked.SetFlags("YESLOCKED");
-    CCalibrationData totals = LogLine();
-    totals.SetTotalsEntry(1);
-    for (CCalibrationData* curve : {&locked, &totals}) {
-        ASSERT_EQ(engine.CaliSetCDBAxisTransformation(curve), kCaliOK);
-        EXPECT_EQ(curve->GetCaliPoint(1).Conc, 100.0);
-        ASSERT_EQ(engine.CaliReverseCDBAxisTransformation(curve), kCaliOK);
-        EXPECT_EQ(curve->GetCaliPoint(1).Resp, 1000.0);
-        EXPECT_EQ(curve->GetXYTrans(), kAxisLog10);
-    }
-    // A single Y reads back right-aligned, so it does not lock.
-    CCalibrationData shortFlag = LogLine();
-    shortFlag.SetFlags("Y");
-    ASSERT_EQ(engine.CaliSetCDBAxisTransformation(&shortFlag), kCaliOK);
-    EXPECT_NEAR(shortFlag.GetCaliPoint(0).Conc, 1.0, 1e-15);
-
-    EXPECT_EQ(engine.CaliSetCDBAxisTransformation(static_cast<CCalibrationData*>(nullptr)), kCaliMissingCurve);
-    EXPECT_EQ(engine.CaliSetCDBAxisTransformation(static_cast<CCalibrationList*>(nullptr)), kCaliMissingList);
-}
-
 TEST(Calibrate, EmptySlotsOutOfRangeCountsAndASecondBatchOnTheSameEngine) {
     CCalibrationList curves;
     curves.SetSize(3);

@@ -52,25 +52,6 @@ TEST(LocateStrategies, RecordNumberReportsEachMismatch) {
     EXPECT_EQ(PeakOf(peaks, 1).GetMDBEntry(), 1);
 }
 
-TEST(LocateStrategies, PeakCentreChoosesByTheFoundValueInsideTheMassWindow) {
-    // The found values 3, -4, 6 and 4.5: 6 lies outside a mass window of 5.
-    const struct {
-        int choice;
-        int expected;
-    } cases[] = {{kClosest, 0}, {kEarliest, 1}, {kLatest, 3}, {kLargest, 1}};
-    for (const auto& c : cases) {
-        CMethodData entry = Entry(0.0f);
-        entry.SetLocateBy(kPeakCentre);
-        entry.SetLocateMassWin(5.0f);
-        entry.SetLocateChoice(c.choice);
-        CMethodList methods = Methods({entry});
-        CPeakList peaks = Peaks({Peak(3.0f, 100.0), Peak(-4.0f, 900.0), Peak(6.0f, 5000.0), Peak(4.5f, 900.0)});
-        ASSERT_EQ(Locate(methods, peaks), kLocateOK);
-        for (int j = 0; j < 4; ++j)
-            EXPECT_EQ(PeakOf(peaks, j).GetMDBEntry(), j == c.expected ? 1 : 0) << "choice " << c.choice << " peak " << j;
-    }
-}
-
 TEST(LocateStrategies, IonRatioWindows) {
     const struct {
         const char* what;
@@ -141,19 +122,12 @@ TEST(LocateStrategies, MRMMassListsCompareWithinFiveThousandths) {
     EXPECT_TRUE(Access::ChromatogramsIdenticalMRM(engine, "216.1>174.1", "216.1>175.1", false));
 }
 
-TEST(LocateStrategies, TraceTextsCompareTransitionsByBothMassesAndSingleMassesByEither) {
+TEST(LocateStrategies, APeakIsNeverItsOwnQualifier) {
+    // The main peak was itself integrated on the entry's qualifier trace and lies closest.
+    CMethodData entry = Entry(10.0f, 0.5f, "306.0");
+    entry.SetTargetTrace(0, "306.0");
+    CMethodList methods = Methods({entry});
+    CPeakList peaks = Peaks({Qualifier(10.0f, 1000.0), Qualifier(10.1f, 500.0)});
     CQuanLocate engine;
-    const struct {
-        const char* a;
-        const char* b;
-        bool same;
-    } cases[] = {
-        {"216.1>174.1", "216.1>174.1", true}, {"216.1>174.1", "216.1>175.1", false},
-        {"216.1>174.1", "217.1>174.1", false}, {"216.1>174.1", "216.1", true},
-        {"216.1>174.1", "174.1", true},        {"174.1", "216.1>174.1", true},
-        {"216.1>174.1", "190.0", false},       {"304.0", "304.003", true},
-        {"304.0", "305.0", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(Access::ChromatogramsIdentical(engine, c.a, c.b), c.same) << c.a << " / " << c.b;
+    EXPECT_EQ(Access::LocateSecondary(engine, peaks, peaks.GetAt(0), methods.GetAt(0), 1, 0, 0), 1);
 }

@@ -184,35 +184,6 @@ TEST(Locate, EntriesThatReferToEachOtherEndTheRunWith21) {
     }
 }
 
-TEST(Locate, QCRetentionTimeFlagNeedsBothSwitchesOfTheSampleType) {
-    const struct {
-        int sampleType;
-        int analyte[2], standard[2], qc[2];  // {RT switch, master switch}
-        int flagged;
-    } cases[] = {
-        {0, {1, 1}, {0, 0}, {0, 0}, 1}, {0, {1, 0}, {1, 1}, {1, 1}, 0}, {0, {0, 1}, {0, 0}, {0, 0}, 0},
-        {1, {0, 0}, {1, 1}, {0, 0}, 1}, {1, {1, 1}, {0, 1}, {1, 1}, 0}, {2, {0, 0}, {0, 0}, {1, 1}, 1},
-        {2, {1, 1}, {1, 1}, {1, 0}, 0}, {3, {1, 1}, {1, 1}, {1, 1}, 0}, {6, {1, 1}, {1, 1}, {1, 1}, 0},
-    };
-    for (const auto& c : cases) {
-        CMethodData entry = Entry(10.0f, 1.0f);
-        entry.SetRTToleranceFlag(1);
-        entry.SetRTToleranceUpper(1.0f);
-        entry.SetRTToleranceLower(1.0f);
-        entry.SetMonitorAnalyteRTEnabled(c.analyte[0]);
-        entry.SetMonitorAnalyteEnabled(c.analyte[1]);
-        entry.SetMonitorStandardRTEnabled(c.standard[0]);
-        entry.SetMonitorStandardEnabled(c.standard[1]);
-        entry.SetMonitorQCRTEnabled(c.qc[0]);
-        entry.SetMonitorQCEnabled(c.qc[1]);
-        CMethodList methods = Methods({entry});
-        CPeakList peaks = Peaks({Peak(10.5f)});  // outside 9.9 to 10.1
-        ASSERT_EQ(Locate(methods, peaks, c.sampleType), kLocateOK);
-        EXPECT_EQ(PeakOf(peaks, 0).GetRTToleranceFlag(), 1);
-        EXPECT_EQ(PeakOf(peaks, 0).GetQCRetTimeFlag(), c.flagged) << "type " << c.sampleType;
-    }
-}
-
 TEST(Locate, EngineReusedForASecondSampleCarriesNothingOver) {
     CQuanLocate engine;
     CMethodData entry = Entry(10.0f);

@@ -10,14 +10,6 @@ using namespace locate_test;
 using Access = QuanLocateTestAccess;
 
 namespace {
-// An entry whose first target is at ratio 2.0 with a window of 20 %, bounds 1.6 to 2.4.
-CMethodData RatioEntry() {
-    CMethodData entry = Entry(10.0f);
-    entry.SetTargetTrace(0, "306.0");
-    entry.SetTargetRatio(0, 2.0);
-    entry.SetTargetWindow(0, 20);
-    return entry;
-}
 }  // namespace
 
 TEST(LocatedEntryUpdate, AbsoluteResponseSumsTheQuantifiedTraces) {
@@ -54,81 +46,6 @@ TEST(LocatedEntryUpdate, AbsoluteResponseSumsTheQuantifiedTraces) {
     Access::GetEntryAbsoluteResponse(engine, main, nullptr, entry, response, noise, factor, corrected);
     EXPECT_EQ(response, 1000.0);
     EXPECT_EQ(noise, 10.0);
-}
-
-TEST(LocatedEntryUpdate, EstimatedResponseCorrectsTheTraceOutOfRatio) {
-    const struct {
-        const char* what;
-        int useEMPC;
-        int window;
-        double qualifierArea;
-        double corrected;  // corrected main + corrected first qualifier
-    } cases[] = {
-        {"ratio 2.5 above 2.4: main from qualifier, 2.0 x 400", 1, 20, 400.0, 800.0 + 400.0},
-        {"ratio 1.67 inside", 1, 20, 600.0, 1000.0 + 600.0},
-        {"ratio 1.43 below 1.6: qualifier from main, 1000 / 2.0", 1, 20, 700.0, 1000.0 + 500.0},
-        {"negative window gives the same bounds", 1, -20, 400.0, 800.0 + 400.0},
-        {"switched off", 0, 20, 400.0, 1000.0 + 400.0},
-        // With no qualifier response there is nothing to correct from: no corrected response.
-        {"no qualifier response", 1, 20, 0.0, 0.0},
-    };
-    CQuanLocate engine;
-    for (const auto& c : cases) {
-        CMethodData entry = RatioEntry();
-        entry.SetTargetWindow(0, c.window);
-        entry.SetUseEMPC(c.useEMPC);
-        entry.SetQuantificationTraces(3);
-        CPeakData main = Peak(10.0f, 1000.0, 100.0);
-        CPeakData qualifier = Qualifier(10.0f, c.qualifierArea);
-        CPeakData* qualifiers[4] = {&qualifier, nullptr, nullptr, nullptr};
-        double response = 0, noise = 0, factor = 0, corrected = 0;
-        Access::GetEntryAbsoluteResponse(engine, main, qualifiers, entry, response, noise, factor, corrected);
-        EXPECT_DOUBLE_EQ(corrected, c.corrected) << c.what;
-        EXPECT_EQ(response, 1000.0 + c.qualifierArea) << c.what;
-    }
-}
-
-TEST(LocatedEntryUpdate, SignalToNoiseFollowsTheNoiseMethod) {
-    // Baseline from (9.0, 100) to (11.0, 300): 200 at the apex 10.0. Height 1000, noise 50,
-    // mean noise 40.
-    const struct {
-        const char* method;
-        double expected;
-    } cases[] = {
-        {"Peak Baseline", 1000.0 / 50.0},
-        {"Avg Noise Level", (1000.0 + 200.0 - 40.0) / 50.0},
-        {"AVG NOISE LEVEL", (1000.0 + 200.0 - 40.0) / 50.0},
-        {"Zero Intensity", (1000.0 + 200.0) / 50.0},
-        {"zero intensity", (1000.0 + 200.0) / 50.0},
-        {"Something else", 1000.0 / 50.0},
-        {"", 1000.0 / 50.0},
-    };
-    for (const auto& c : cases) {
-        CQuanLocate engine;
-        CMethodData entry = Entry(10.0f);
-        entry.SetNoisePeakMethod(c.method);
-        CPeakData peak = Peak(10.0f, 5000.0, 1000.0);
-        peak.SetChromNoise(50.0);
-        peak.SetChromMeanNoise(40.0);
-        peak.SetStartRT(9.0f);
-        peak.SetEndRT(11.0f);
-        peak.SetStHeight(100.0);
-        peak.SetEnHeight(300.0);
-        ASSERT_EQ(Access::UpdateLocatedEntry(engine, peak, nullptr, entry, 1, 0), kLocateOK);
-        EXPECT_DOUBLE_EQ(peak.GetSignalToNoise(), c.expected) << c.method;
-    }
-    // A peak without width has no slope: the mean of its ends, 200, stands for the baseline.
-    CQuanLocate engine;
-    CMethodData entry = Entry(10.0f);
-    entry.SetNoisePeakMethod("Zero Intensity");
-    CPeakData narrow = Peak(10.0f, 5000.0, 1000.0);
-    narrow.SetChromNoise(50.0);
-    narrow.SetStartRT(10.0f);
-    narrow.SetEndRT(10.0f);
-    narrow.SetStHeight(100.0);
-    narrow.SetEnHeight(300.0);
-    Access::UpdateLocatedEntry(engine, narrow, nullptr, entry, 1, 0);
-    EXPECT_DOUBLE_EQ(narrow.GetSignalToNoise(), 24.0);
 }
 
 TEST(LocatedEntryUpdate, SignalToNoiseLimitsAndMonitoringFlags) {

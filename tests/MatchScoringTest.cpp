@@ -32,8 +32,6 @@ void ExpectTable(const MatchScoring::SpectrumTable& table, const Pairs& expected
     }
 }
 
-void ExpectEmpty(const MatchScoring::SpectrumTable& table) { ExpectTable(table, {}); }
-
 int LoadSpectrum(SetupFunction setup, const std::vector<float>& masses, const std::vector<float>& intensities) {
     return setup(masses.data(), intensities.data(), static_cast<int>(masses.size()));
 }
@@ -49,10 +47,6 @@ void LoadCanonical(SetupFunction setup, const Pairs& peaks) {
     ASSERT_EQ(LoadSpectrum(setup, masses, intensities), 1);
 }
 
-void LoadSomething() {
-    LoadCanonical(SetupRealValsF_F, {{100, 1000}, {200, 500}});
-    LoadCanonical(SetupPredValsF_F, {{100, 1000}, {200, 500}});
-}
 }  // namespace
 
 TEST(SpectrumSetup, RoundsMassesWeightsByMassAndKeepsCallerOrder) {
@@ -79,93 +73,6 @@ TEST(SpectrumSetup, RoundsMassesWeightsByMassAndKeepsCallerOrder) {
         ExpectTable(MatchScoring::MeasuredTable(), c.table);
         EXPECT_EQ(LoadSpectrum(SetupPredValsF_F, c.masses, c.intensities), 1);
         ExpectTable(MatchScoring::PredictedTable(), c.table);
-    }
-}
-
-TEST(SpectrumSetup, MoreThanFiftyKeepTheLargestProductsSortedByMass) {
-    // Masses 100..159; ten entries (scattered before and after slot 50) have intensity 1, the
-    // rest 100, so exactly the fifty with intensity 100 have the largest products.
-    const std::vector<int> weak{3, 7, 12, 20, 33, 41, 50, 52, 55, 59};
-    std::vector<float> masses, intensities;
-    for (int i = 0; i < 60; ++i) {
-        masses.push_back(100.0f + i);
-        bool isWeak = false;
-        for (int w : weak) isWeak = isWeak || w == i;
-        intensities.push_back(isWeak ? 1.0f : 100.0f);
-    }
-    // Fed in descending mass order, so the result must have been sorted.
-    std::vector<float> descendingMasses(masses.rbegin(), masses.rend());
-    std::vector<float> descendingIntensities(intensities.rbegin(), intensities.rend());
-
-    for (const auto& [m, in] : {std::pair{masses, intensities}, std::pair{descendingMasses, descendingIntensities}}) {
-        ASSERT_EQ(LoadSpectrum(SetupRealValsF_F, m, in), 1);
-        const MatchScoring::SpectrumTable table = MatchScoring::MeasuredTable();
-        Pairs expected;
-        for (int i = 0; i < 59; ++i) {
-            bool isWeak = false;
-            for (int w : weak) isWeak = isWeak || w == i;
-            if (isWeak) continue;
-            const int mass = 100 + i;
-            // weighted mass x 100, largest 158 x 100
-            expected.emplace_back(mass, static_cast<int>(mass * 1000.0 / 158.0 + 0.5));
-        }
-        ASSERT_EQ(expected.size(), 50u);
-        EXPECT_EQ(Prefix(table, 50), expected);
-        // spot checks worked by hand
-        EXPECT_EQ(table[0].mass, 100);
-        EXPECT_EQ(table[0].intensity, 633);  // 632.9
-        EXPECT_EQ(table[49].mass, 158);
-        EXPECT_EQ(table[49].intensity, 1000);
-    }
-}
-
-TEST(SpectrumSetup, HostileInputFailsAndClearsTheTable) {
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    std::vector<float> sixtyMasses(60), sixtyOnes(60, 1.0f);
-    for (int i = 0; i < 60; ++i) sixtyMasses[i] = 100.0f + i;
-    std::vector<float> lateNaN = sixtyMasses;
-    lateNaN[55] = nan;
-    const float masses[] = {100, 200};
-    const float ones[] = {1, 1};
-
-    const struct {
-        const char* what;
-        const float* masses;
-        const float* intensities;
-        int count;
-    } cases[] = {
-        {"null masses", nullptr, ones, 2},
-        {"null intensities", masses, nullptr, 2},
-        {"zero count", masses, ones, 0},
-        {"negative count", masses, ones, -1},
-        {"most negative count", masses, ones, INT_MIN},
-    };
-    for (SetupFunction setup : {SetupRealValsF_F, SetupPredValsF_F}) {
-        for (const auto& c : cases) {
-            LoadSomething();
-            EXPECT_EQ(setup(c.masses, c.intensities, c.count), 0) << c.what;
-            ExpectEmpty(setup == SetupRealValsF_F ? MatchScoring::MeasuredTable() : MatchScoring::PredictedTable());
-        }
-        const struct {
-            const char* what;
-            std::vector<float> masses;
-            std::vector<float> intensities;
-        } values[] = {
-            {"NaN mass", {100, nan}, {1, 1}},
-            {"infinite mass", {-inf, 200}, {1, 1}},
-            {"NaN intensity", {100, 200}, {nan, 1}},
-            {"infinite intensity", {100, 200}, {1, inf}},
-            {"NaN beyond the fiftieth entry", lateNaN, sixtyOnes},
-            {"mass too large for the table", {100, 3.0e9f}, {1, 1}},
-            // weighted -2e32 against a largest of 100 scales far below the 32-bit range
-            {"intensity too negative for the table", {100, 200}, {1, -1.0e30f}},
-        };
-        for (const auto& v : values) {
-            LoadSomething();
-            EXPECT_EQ(LoadSpectrum(setup, v.masses, v.intensities), 0) << v.what;
-            ExpectEmpty(setup == SetupRealValsF_F ? MatchScoring::MeasuredTable() : MatchScoring::PredictedTable());
-        }
     }
 }
 

@@ -138,29 +138,6 @@ TEST(MethodList, ExternalEntitiesAreNotLoaded) {
     }
 }
 
-TEST(MethodList, FixCalReferences) {
-    CMethodList list;
-    const struct {
-        const char* name;
-        const char* calCompound;
-        const char* expected;
-    } entries[] = {
-        {"Pyrene", "Pyrene", "Pyrene"},          // itself
-        {"Pyrene-d10", "Pyrene", "Pyrene"},      // another entry
-        {"Chrysene", "Missing", "Chrysene"},     // names nothing
-        {"Anthracene", "pyrene", "Anthracene"},  // differs only in case: names nothing
-        {"Fluorene", "", "Fluorene"},
-    };
-    for (const auto& e : entries) {
-        CMethodData entry;
-        entry.SetName(e.name);
-        entry.SetCalCompound(e.calCompound);
-        list.Add(entry);
-    }
-    list.FixCalReferences();
-    for (int i = 0; i < list.GetSize(); ++i) EXPECT_EQ(list.GetAt(i).GetCalCompound(), entries[i].expected) << i;
-}
-
 TEST(MethodData, IntegrationBlockBytes) {
     CMethodData entry;
     entry.SetSmooEnabled(1);

@@ -94,28 +94,6 @@ TEST(PeakData, InitialValuesAndReservedBytes) {
     EXPECT_EQ(copy.GetID(), 4);
 }
 
-TEST(PeakData, TextsStayInsideTheirFields) {
-    CPeakData peak;
-    peak.SetFlags("ABCDEFGHIJKL");
-    EXPECT_EQ(peak.GetFlags(), "ABCDEFGHI");  // at most 9 characters
-    peak.SetName(std::string(200, 'x'));
-    EXPECT_EQ(peak.GetName().size(), 80u);
-    peak.SetPeakQualityStr(std::string(400, 'q'));
-    EXPECT_EQ(peak.GetPeakQualityStr(9, 0, 0).size(), 149u);
-    peak.SetFormula(0, std::string(300, 'C'));
-    EXPECT_EQ(std::strlen(peak.GetFormula(0)), 253u);
-    EXPECT_EQ(peak.GetCas(), "");  // the neighbour of Name is untouched
-
-    // A stored record whose in-place texts lack a terminator is cut at the field's end.
-    _tagINTERNAL_PEAK_DB_RECORD record;
-    std::memset(&record, 'A', sizeof record);
-    CPeakData hostile(record);
-    EXPECT_EQ(std::strlen(hostile.GetQuanTrace()), 83u);
-    EXPECT_EQ(std::strlen(hostile.GetTotalsGroup()), 255u);
-    EXPECT_EQ(hostile.GetName().size(), 81u);  // copied text reads stop at the field's end
-    EXPECT_EQ(hostile.GetPeakDetectionFlags().size(), 8u);
-}
-
 TEST(PeakData, DerivedValuesAndFlags) {
     CPeakData peak;
     EXPECT_EQ(peak.GetChroMassWindow(), 1.0f);
@@ -183,38 +161,6 @@ TEST(PeakData, DerivedValuesAndFlags) {
     member.SetTotalsGroup("Endosulfan, OC");
     EXPECT_TRUE(member.IsMemberOf("oc"));
     EXPECT_FALSE(member.IsMemberOf("PCB"));
-}
-
-TEST(NumberFormat, ThreeStylesAndRounding) {
-    const CPeakData peak;
-    const struct { int mode, decimals, figures; double value; const char* text; } cases[] = {
-        {0, 2, 0, M_PI, "3.14"},
-        {0, 0, 0, 2.5, "2"},  // printf rounds to even
-        {1, 0, 3, 100.0, "100"},
-        {1, 0, 3, 1.5, "1.50"},
-        {1, 0, 3, 123456.0, "123000"},
-        {1, 0, 3, -123456.0, "-123000"},
-        {1, 0, 3, 1.23e-5, "0.0000123"},
-        {1, 0, 3, 0.05, "0.0500"},
-        {1, 0, 2, 5e9, "5000000000"},
-        {1, 0, 3, -1.23e-5, "-0.0000123"},
-        {2, 0, 3, 123456.0, "1.23e5"},
-        {2, 0, 0, 123456.0, "1e5"},
-        {2, 0, 3, 0.000123, "1.23e-4"},
-    };
-    for (const auto& c : cases) {
-        std::string text = "unchanged";
-        peak.FormatNumber(c.mode, c.decimals, c.figures, c.value, text);
-        EXPECT_EQ(text, c.text) << c.mode << " " << c.value;
-    }
-    std::string text = "kept";
-    peak.FormatNumber(3, 2, 3, 1.0, text);
-    EXPECT_EQ(text, "kept");
-
-    EXPECT_DOUBLE_EQ(CPeakData::GetRoundedValue(2.346, 2), 2.35);
-    EXPECT_DOUBLE_EQ(CPeakData::GetRoundedValue(2.6, -1), 3.0);
-    EXPECT_DOUBLE_EQ(CPeakData::GetRoundedValue(-2.5, 0), -2.0);  // floor(x + 0.5)
-    EXPECT_DOUBLE_EQ(CPeakData::GetRoundedValue(0.33333, 4), 0.3333);
 }
 
 TEST(PeakList, SelectionSortTiesAndResult) {

@@ -88,30 +88,3 @@ TEST_F(PeriodicDatabase, OpenCountIsShared) {
     EXPECT_EQ(PeriodicDatabaseOpenCount(), 1);
     EXPECT_TRUE(CloseFlatDatabase(kPeriodicDatabaseKind));
 }
-
-TEST(Csv, QuotingLinesAndComments) {
-    std::vector<Csv::Row> rows;
-    std::string error;
-    ASSERT_TRUE(Csv::Parse("# comment\r\nA,B\r\n\r\n\"x, y\",\"say \"\"hi\"\"\"\n\"two\nlines\",z\nlast", rows, error));
-    ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[0].line, 2);
-    EXPECT_EQ(rows[1].cells, (std::vector<std::string>{"x, y", "say \"hi\""}));
-    EXPECT_EQ(rows[1].line, 4);
-    EXPECT_EQ(rows[2].cells[0], "two\nlines");
-    EXPECT_EQ(rows[3].line, 7);
-    EXPECT_EQ(rows[3].cells, (std::vector<std::string>{"last"}));
-    EXPECT_FALSE(Csv::Parse("a,\"open", rows, error));
-    EXPECT_NE(error.find("line 1"), std::string::npos);
-
-    double value = 0.0;
-    int number = 0;
-    EXPECT_TRUE(Csv::ToDouble(" 2.5 ", value));
-    EXPECT_EQ(value, 2.5);
-    EXPECT_FALSE(Csv::ToDouble("2.5x", value));
-    EXPECT_FALSE(Csv::ToDouble("nan", value));
-    EXPECT_FALSE(Csv::ToDouble("", value));
-    EXPECT_TRUE(Csv::ToInt("-7", number));
-    EXPECT_FALSE(Csv::ToInt("99999999999", number));
-    EXPECT_EQ(Csv::Split("a: b :c", ':'), (std::vector<std::string>{"a", "b", "c"}));
-    EXPECT_TRUE(Csv::Split("  ", '|').empty());
-}

@@ -5,30 +5,6 @@
 
 #include "calibrate/PolynomialFit.h"
 
-TEST(PolynomialFit, NormalEquationsAreWeightedPowerSumsWithAndWithoutForce) {
-    // Fitting weights 1, 2, 1 enter squared: 1, 4, 1.
-    const double x[3] = {1.0, 2.0, 3.0}, y[3] = {2.0, 3.0, 5.0}, v[3] = {1.0, 2.0, 1.0};
-    double b[7];
-    double a[7][7];
-
-    BuildNormalEquations(x, y, v, 3, b, a, 3, 0);
-    const double expectedA[3][3] = {{6, 12, 26}, {12, 26, 60}, {26, 60, 146}};
-    const double expectedB[3] = {19, 41, 95};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_DOUBLE_EQ(b[i], expectedB[i]) << i;
-        for (int j = 0; j < 3; ++j) EXPECT_DOUBLE_EQ(a[i][j], expectedA[i][j]) << i << "," << j;
-    }
-
-    // Forced through the origin the powers start one higher.
-    BuildNormalEquations(x, y, v, 3, b, a, 2, 1);
-    EXPECT_DOUBLE_EQ(a[0][0], 26);
-    EXPECT_DOUBLE_EQ(a[0][1], 60);
-    EXPECT_DOUBLE_EQ(a[1][0], 60);
-    EXPECT_DOUBLE_EQ(a[1][1], 146);
-    EXPECT_DOUBLE_EQ(b[0], 41);
-    EXPECT_DOUBLE_EQ(b[1], 95);
-}
-
 TEST(PolynomialFit, GaussJordanPivotsFullyAndDetectsExactSingularity) {
     // A zero in the first diagonal place needs pivoting; solution (1, -2, 3).
     double a[7][7] = {{0, 2, 1}, {1, 1, 1}, {2, 1, 0}};

@@ -135,45 +135,6 @@ TEST(Quantify, CurvesInEachOthersSlotsAreBothFoundAndNoneIsLost) {
     for (int i = 0; i < 3; ++i) EXPECT_DOUBLE_EQ(again.GetAt(i).GetAnalConc(), peaks.GetAt(i).GetAnalConc());
 }
 
-TEST(Quantify, CurveDatabaseStampUsesFileNameAndCLocaleDate) {
-    const char* savedTZ = std::getenv("TZ");
-    const std::string saved = savedTZ != nullptr ? savedTZ : "";
-    setenv("TZ", "UTC", 1);
-    tzset();
-    const struct {
-        const char* dbName;
-        time_t modified;
-        const char* name;
-        const char* date;
-        const char* time;
-    } cases[] = {
-        {"C:\\Data\\Curves\\batch1.cdb", 1700000000, "batch1", "14/Nov/23", "22:13:20"},
-        {"/home/lab/curves.v2.cdb", 0, "curves.v2", "01/Jan/70", "00:00:00"},
-        {"D:mixed/folders\\final.cdb", 951782400, "final", "29/Feb/00", "00:00:00"},
-        {"plain", 1000000000, "plain", "09/Sep/01", "01:46:40"},
-        {"", 1000000000, "", "09/Sep/01", "01:46:40"},
-    };
-    CQuanQuantify engine;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.dbName);
-        CCalibrationList curves;
-        curves.SetDBName(c.dbName);
-        curves.SetModifiedTime(c.modified);
-        CPeakData peak;
-        engine.SetCalData(&curves, &peak);
-        EXPECT_EQ(peak.GetCurveDBName(), c.name);
-        EXPECT_EQ(peak.GetCurveDBDate(), c.date);
-        EXPECT_EQ(peak.GetCurveDBTime(), c.time);
-    }
-    CPeakData untouched;
-    untouched.SetCurveDBName("keep");
-    engine.SetCalData(nullptr, &untouched);
-    EXPECT_EQ(untouched.GetCurveDBName(), "keep");
-    if (savedTZ != nullptr) setenv("TZ", saved.c_str(), 1);
-    else unsetenv("TZ");
-    tzset();
-}
-
 TEST(Quantify, OneEngineQuantifiesASecondSampleAfresh) {
     CMethodData method = Method();
     method.SetMonitorBlankEnabled(1);

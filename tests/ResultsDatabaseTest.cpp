@@ -151,53 +151,6 @@ BatchResults SmallBatch() {
     return results;
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-TEST(ResultsDatabase, TablesHoldEveryRowWithTheSharedColumns) {
-    const Folder folder;
-    const std::string path = folder / "results.sqlite";
-    const BatchResults results = SmallBatch();
-    std::string error;
-    ASSERT_TRUE(Batch::WriteResultsDatabase(path, results, error)) << error;
-
-    EXPECT_EQ(Query(path, "SELECT * FROM samples ORDER BY position"),
-              (Table{{"1", "Std 1", "Standard", "1", "level 1", "std1.csv", "0", "0"},
-                     {"2", results.samples[1].id, "Unknown", "0", "", "u1.csv", "3", "29"}}));
-
-    // The results columns: position and entry, the CSV's, then one per peak field, all distinct
-    // as SQLite compares names; each peak field's column is named after it.
-    const Table columns = Query(path, "SELECT name FROM pragma_table_info('results') ORDER BY cid");
-    const size_t csvColumns = Batch::ResultColumns().size();
-    ASSERT_EQ(columns.size(), 2 + csvColumns + PeakFieldList().size());
-    std::set<std::string> distinct;
-    for (const auto& column : columns) distinct.insert(Lower(column[0]));
-    EXPECT_EQ(distinct.size(), columns.size());
-    for (size_t i = 0; i < csvColumns; ++i) EXPECT_EQ(columns[2 + i][0], Batch::ResultColumns()[i]);
-    for (size_t k = 0; k < PeakFieldList().size(); ++k)
-        EXPECT_EQ(columns[2 + csvColumns + k][0].rfind(PeakFieldList()[k].name, 0), 0u) << columns[2 + csvColumns + k][0];
-
-    Table expected;
-    for (const ResultRow& row : results.rows) {
-        std::vector<std::string> cells = {std::to_string(row.sample + 1), std::to_string(row.entry)};
-        for (const std::string& cell : Batch::ResultCells(results, row)) cells.push_back(cell);
-        const std::vector<std::string> texts = row.PeakFieldTexts();
-        for (size_t k = 0; k < PeakFieldList().size(); ++k) cells.push_back(texts.empty() ? "" : texts[k]);
-        expected.push_back(cells);
-    }
-    EXPECT_EQ(Query(path, "SELECT * FROM results ORDER BY sample_position, entry"), expected);
-
-    // Correlation values only where the curve has them.
-    const CCalibrationData& linear = results.curves[0].curve;
-    EXPECT_EQ(Query(path, "SELECT entry, compound, description, CorrCoeff, CoeffOfDet, length(record) FROM curves"),
-              (Table{{"1", kCompounds[0], results.curves[0].description, Batch::NumberCell(linear.GetCorrCoeff()),
-                      Batch::NumberCell(linear.GetCoeffOfDet()), "19496"},
-                     {"2", kCompounds[1], results.curves[1].description, "", "", "19496"},
-                     {"3", kCompounds[2], results.curves[2].description, "", "", "19496"}}));
-}
-
 TEST(ResultsDatabase, CurvesReadBackEqualFromIdenticalRecords) {
     const Folder folder;
     const std::string path = folder / "results.sqlite";

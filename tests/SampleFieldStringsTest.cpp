@@ -129,26 +129,3 @@ TEST(SampleFieldStrings, EditedTextsReadBackThroughTheirOwnFields) {
     EXPECT_EQ(sample.GetTask(), "PAH screen");
     EXPECT_FALSE(sample.SampleSetFieldStr(CQuanSampleData::kSampleTask, 0, static_cast<char*>(nullptr)));
 }
-
-TEST(SampleFieldStrings, MassAndWavelengthByLetterInEitherCase) {
-    CQuanSampleData sample;
-    for (int i = 0; i < CSampleRecord::kNumMasses; ++i) sample.GetRecord().SetMass(i, "m" + std::to_string(i));
-    sample.GetRecord().SetWavelength(0, 210.0);
-    sample.GetRecord().SetWavelength(9, 254.5);
-
-    const struct {
-        const char *letter, *mass;
-    } masses[] = {{"a", "m0"},   {"Z", "m25"}, {"aa", "m26"}, {"AA", "m26"}, {"bb", "m27"}, {"Bb", "m27"},
-                  {"DD", "m29"}, {"EE", ""},   {"", ""},      {"A ", ""},    {"AAA", ""}};
-    for (const auto& m : masses) EXPECT_EQ(sample.GetMass(std::string(m.letter)), m.mass) << m.letter;
-    EXPECT_EQ(sample.GetMass(30), "");
-
-    const struct {
-        const char *letter, *wavelength;
-    } wavelengths[] = {{"A", "210.000000"}, {"a", "210.000000"}, {"B", "0.000000"}, {"j", "254.500000"},
-                       {"J", "254.500000"}, {"K", ""},           {"", ""}};
-    for (const auto& w : wavelengths) EXPECT_EQ(sample.GetWavelength(std::string(w.letter)), w.wavelength) << w.letter;
-    EXPECT_EQ(sample.GetWavelength(9), "254.500000");
-    EXPECT_EQ(sample.GetWavelength(10), "");
-    EXPECT_EQ(sample.GetWavelength(-1), "");
-}

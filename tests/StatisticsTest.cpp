@@ -31,25 +31,6 @@ CStatistics Filled() {
 }
 }  // namespace
 
-TEST(Statistics, ConcentrationsAccumulateUntilTheHostStoresTheMean) {
-    CStatistics stats;
-    stats.AddCompound(1, "Lindane");
-    for (double c : {1.0, 2.0, 3.0}) stats.AddConcentration(0, c);
-    EXPECT_EQ(stats.GetMean(0), 6.0);
-    EXPECT_EQ(stats.GetCount(0), 3);
-
-    stats.SetMean(0, stats.GetMean(0) / stats.GetCount(0));
-    EXPECT_EQ(stats.GetMean(0), 2.0);
-    EXPECT_EQ(stats.GetCount(0), 3);
-
-    // The count cannot wrap: at its limit further concentrations are refused with it.
-    CStatsCompound entry(1, "x");
-    entry.SetCount(INT_MAX);
-    entry.AddConcentration(5.0);
-    EXPECT_EQ(entry.GetCount(), INT_MAX);
-    EXPECT_EQ(entry.GetMean(), 0.0);
-}
-
 TEST(Statistics, FieldTexts) {
     CStatistics stats = Filled();
     stats.SetPercBias(0, 12.5);

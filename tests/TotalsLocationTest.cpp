@@ -50,58 +50,6 @@ protected:
 };
 }  // namespace
 
-TEST(TotalsLocation, TotalsEntryTakesTheGroupsUnnamedPeaks) {
-    CMethodList methods = Methods({Entry("PCB 138", 6.0f), TotalsEntry()});
-    CPeakData placeholder = Member(0, 6.3f, 10.0);
-    placeholder.SetPlaceHolder(1);
-    CPeakData deleted = Member(0, 6.3f, 10.0);
-    deleted.SetPeakDeleted(1);
-    CPeakData otherEntrys = Member(0, 6.6f, 10.0);
-    otherEntrys.SetMDBIntegrateEntry(1);
-    CPeakData ownEntrys = Member(0, 6.7f, 50.0);
-    ownEntrys.SetMDBIntegrateEntry(2);
-    CPeakData otherTrace = Member(0, 6.9f, 10.0);
-    otherTrace.SetQuanTrace("292.0");
-    CPeakData summary = TotalsPeak(0, 0);
-    CPeakList peaks = Peaks({
-        Member(1, 6.0f, 2000.0),          // 0 named: never taken as unnamed
-        Member(0, 6.0f, 900.0),           // 1 the named peak seen twice: rejected
-        Member(0, 6.001f, 300.0),         // 2 taken
-        Member(0, 7.0f, 400.0),           // 3 taken
-        Member(0, 8.0f, 10.0),            // 4 outside the 1.0 window
-        Member(0, 6.8f, 10.0, "PeCB"),    // 5 other group
-        otherTrace,                       // 6
-        placeholder,                      // 7
-        deleted,                          // 8
-        summary,                          // 9 summary records are not compounds
-        otherEntrys,                      // 10 integrated for entry 1
-        Member(0, 7.0f, 400.0),           // 11 the unnamed peak 3 seen twice
-        ownEntrys,                        // 12 integrated for the totals entry: taken
-    });
-    CQuanLocate engine;
-    EXPECT_EQ(Access::LocateMethodEntryTotals(engine, peaks, methods, 2), kLocateOK);
-    const struct {
-        int index;
-        int entry;
-        int id;
-    } expected[] = {{0, 1, 0}, {1, 0, 0}, {2, 2, 1}, {3, 2, 2}, {4, 0, 0},  {5, 0, 0}, {6, 0, 0},
-                    {7, 0, 0}, {8, 0, 0}, {9, 0, 0}, {10, 0, 0}, {11, 0, 0}, {12, 2, 3}};
-    for (const auto& e : expected) {
-        SCOPED_TRACE(e.index);
-        const CPeakData& p = peaks.GetAt(e.index);
-        EXPECT_EQ(p.GetMDBEntry(), e.entry);
-        EXPECT_EQ(p.GetTotalsUnnamedPeak(), e.entry == 2 ? 1 : 0);
-        if (e.entry == 2) {
-            EXPECT_EQ(p.GetMDBEntryPeakID(), e.id);
-        }
-    }
-    // The entry carries the last unnamed peak's values.
-    const CMethodData& totals = methods.GetAt(1);
-    EXPECT_EQ(totals.GetLocated(), 1);
-    EXPECT_DOUBLE_EQ(totals.GetAbsResponse(), 50.0);
-    EXPECT_FLOAT_EQ(totals.GetFoundRT(), 6.7f);
-}
-
 TEST(TotalsLocation, TotalsPeakSumsItsMembersByTheIncludeChoice) {
     // Members (area, height = area / 10, noise = area / 100): named 100 and 200, unnamed 400.
     // Left out: outside the window (800), failing the ion ratio (1600), unassigned (3200),
@@ -164,35 +112,4 @@ TEST(TotalsLocation, TotalsPeakSumsItsMembersByTheIncludeChoice) {
     EXPECT_EQ(peaks.GetAt(0).GetTotalsNumPeaks(), 0);
     EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAbsNoiseHeight(), 3.0);
     EXPECT_EQ(Access::LocateCalculateTotalsPeak(engine, nullptr, peaks, TotalsEntry(), 0), kLocateOK);
-}
-
-TEST(TotalsLocation, TotalsGroupPeakSumsTheTotalsOfItsGroup) {
-    const auto makePeaks = [] {
-        CPeakData group = TotalsPeak(7, 0, "Chlorinated");
-        group.SetTotalsPeak(0);
-        group.SetTotalsGroupPeak(1);
-        CPeakData hexa = TotalsPeak(5, 0, "HxCB, Chlorinated");
-        hexa.SetArea(700.0);
-        hexa.SetTotalsInclude(0);
-        CPeakData penta = TotalsPeak(6, 0, "PeCB; Chlorinated");
-        penta.SetArea(300.0);
-        penta.SetTotalsInclude(1);
-        return Peaks({group, hexa, Member(1, 6.5f, 50.0, "Chlorinated"), penta});
-    };
-    const struct {
-        int include;
-        double area;
-        int count;
-    } cases[] = {{0, 1000.0, 2}, {1, 300.0, 1}, {2, 0.0, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.include);
-        CMethodData groupEntry = TotalsEntry("Chlorinated", c.include);
-        groupEntry.SetLocateChoice(kTotalsGroupChoice);
-        groupEntry.SetLocateRTWin(0.0f);  // summary records carry no retention time of note
-        CPeakList peaks = makePeaks();
-        CQuanLocate engine;
-        ASSERT_EQ(Access::LocateCalculateTotalsPeak(engine, &peaks.GetAt(0), peaks, groupEntry, 0), kLocateOK);
-        EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetArea(), c.area);
-        EXPECT_EQ(peaks.GetAt(0).GetTotalsNumPeaks(), c.count);
-    }
 }

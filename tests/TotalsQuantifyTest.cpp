@@ -118,50 +118,6 @@ TEST(TotalsQuantify, MembersAreSummedByIncludeChoice) {
     }
 }
 
-TEST(TotalsQuantify, GroupSumsTotalsButNeverItself) {
-    CMethodList methods = TotalsMethods();
-    CPeakData hx = Member(kTotalsEntry, 5.0, 6.0f, false, "PCB");
-    hx.SetTotalsPeak(1);
-    hx.SetTotalsNumPeaks(2);
-    hx.SetTotalsInclude(1);
-    hx.SetIRWinFlag(1);  // no ion-ratio test at this level
-    CPeakData pe = Member(kTotalsEntry, 7.0, 99.0f, false, "PCB");  // no window either
-    pe.SetTotalsPeak(1);
-    pe.SetTotalsNumPeaks(3);
-    pe.SetTotalsInclude(2);
-    pe.SetUseEMPC(0);  // nor the EMPC switch
-    CPeakData gone = Member(kTotalsEntry, 11.0, 6.0f, false, "PCB");
-    gone.SetTotalsPeak(1);
-    gone.SetPeakDeleted(1);
-    CPeakData placeholder = Member(kTotalsEntry, 13.0, 6.0f, false, "PCB");
-    placeholder.SetTotalsPeak(1);
-    placeholder.SetPlaceHolder(1);  // a placeholder total still counts in a group
-    CPeakData ordinary = Member(kMemberA, 1000.0, 6.0f, false, "PCB");
-    CPeakData group = TotalsPeak(kGroupEntry, "PCB", true);
-    group.SetAnalConc(1.0);
-    const struct { int include; double conc, empc, lod; int numPeaks; } cases[] = {
-        // 5 + 7 + 13; EMPCs 5.5 + 7.5 + 13.5; thresholds of all four totals (the deleted one too).
-        {0, 25.0, 26.5, 0.05 + 0.07 + 0.11 + 0.13, 5},
-        {1, 5.0, 5.5, 0.05, 2},
-        {2, 7.0, 7.5, 0.07, 3},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.include);
-        methods.GetAt(kGroupEntry - 1).SetTotalsInclude(c.include);
-        placeholder.SetTotalsInclude(c.include == 0 ? 0 : 3);
-        gone.SetTotalsInclude(c.include == 0 ? 0 : 3);
-        CPeakList peaks = Peaks({group, hx, pe, gone, placeholder, ordinary});
-        CQuanQuantify engine;
-        ASSERT_EQ(engine.QuantifyTotalsGroupEntry(&peaks.GetAt(0), &peaks, &methods.GetAt(kGroupEntry - 1)), 0);
-        const CPeakData& g = peaks.GetAt(0);
-        EXPECT_DOUBLE_EQ(g.GetAnalConc(), c.conc);
-        EXPECT_DOUBLE_EQ(g.GetEMPC(), c.empc);
-        EXPECT_DOUBLE_EQ(g.GetDetectionThreshold(), c.lod);
-        EXPECT_EQ(g.GetTotalsNumPeaks(), c.numPeaks);
-        EXPECT_EQ(g.GetValidConc(), 1);
-    }
-}
-
 // --- semi-quantitative entries ---
 
 namespace {
