@@ -242,27 +242,6 @@ TEST(HtmlReport, PageParsesWithTableAndOnePlotPerCalibratedCompound) {
     EXPECT_GE(page.Nodes(".//*[@class='tick-label']", plots[0]).size(), 6u);
 }
 
-TEST(HtmlReport, TextThatIsNotUtf8OrHoldsControlsIsRepaired) {
-    BatchResults results;
-    const std::string name = std::string("Lat\xE9n \xC3\xA9 \x01tab\tend \xED\xA0\x80 \xF0\x9F\x92\xA7 \xC2\x85");
-    results.samples = {{name, "Standard", 1, "", "", 0, 0}};
-    CCalibrationData curve = Calibrated(CurveWithPoints(name, kCurveLinear, 0, {{1, 2}, {2, 4}, {3, 6.5}}));
-    results.curves = {ResultFor(1, curve)};
-    results.rows = {Row(0, 1, name, {})};
-    const std::string html = Batch::HtmlReport(results);
-    EXPECT_EQ(HtmlParseErrors(html), std::vector<std::string>{});
-    const Page page(html);
-    ASSERT_TRUE(page.WellFormed());
-    const std::string replacement = "\xEF\xBF\xBD";
-    // Bad bytes and controls become U+FFFD; valid sequences and the tab are kept.
-    const std::string repaired = "Lat" + replacement + "n \xC3\xA9 " + replacement + "tab\tend " + replacement +
-                                 replacement + replacement + " \xF0\x9F\x92\xA7 " + replacement;
-    EXPECT_EQ(PlotNames(page), std::vector<std::string>{repaired});
-    const std::vector<xmlNodePtr> firstCell = page.Nodes("//table[@class='results']/tbody/tr/td[1]");
-    ASSERT_EQ(firstCell.size(), 1u);
-    EXPECT_EQ(Page::Text(firstCell[0]), repaired);
-}
-
 TEST(HtmlReport, WritesThePageOrLeavesTheEarlierOne) {
     std::string folder = std::string(::testing::TempDir()) + "/quan_html_XXXXXX";
     ASSERT_NE(::mkdtemp(folder.data()), nullptr);

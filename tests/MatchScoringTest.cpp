@@ -16,22 +16,6 @@ namespace {
 using Pairs = std::vector<std::pair<int, int>>;
 using SetupFunction = int (*)(const float*, const float*, int);
 
-// The table as its non-empty prefix; the rest must be all zero.
-Pairs Prefix(const MatchScoring::SpectrumTable& table, int length) {
-    Pairs pairs;
-    for (int i = 0; i < length; ++i) pairs.emplace_back(table[i].mass, table[i].intensity);
-    return pairs;
-}
-
-void ExpectTable(const MatchScoring::SpectrumTable& table, const Pairs& expected) {
-    const int length = static_cast<int>(expected.size());
-    EXPECT_EQ(Prefix(table, length), expected);
-    for (int i = length; i < MatchScoring::kTableEntries; ++i) {
-        EXPECT_EQ(table[i].mass, 0) << "slot " << i;
-        EXPECT_EQ(table[i].intensity, 0) << "slot " << i;
-    }
-}
-
 int LoadSpectrum(SetupFunction setup, const std::vector<float>& masses, const std::vector<float>& intensities) {
     return setup(masses.data(), intensities.data(), static_cast<int>(masses.size()));
 }
@@ -48,33 +32,6 @@ void LoadCanonical(SetupFunction setup, const Pairs& peaks) {
 }
 
 }  // namespace
-
-TEST(SpectrumSetup, RoundsMassesWeightsByMassAndKeepsCallerOrder) {
-    const struct {
-        std::vector<float> masses;
-        std::vector<float> intensities;
-        Pairs table;
-    } cases[] = {
-        // 100.4 x 1 / 100.6 x 1 = 0.99801 -> 998.5 truncates to 998
-        {{100.4f, 100.6f}, {1, 1}, {{100, 998}, {101, 1000}}},
-        // weighted 400, 200, 400
-        {{100, 200, 400}, {4, 1, 1}, {{100, 1000}, {200, 500}, {400, 1000}}},
-        // short spectra are not reordered: 2/3 of 1000 rounds up, 1/3 rounds down
-        {{300, 200, 100}, {1, 1, 1}, {{300, 1000}, {200, 667}, {100, 333}}},
-        // a half rounds up; 99.49 / 99.5 x 1000 = 999.9 rounds to 1000
-        {{99.5f, 99.49f}, {1, 1}, {{100, 1000}, {99, 1000}}},
-        // a zero intensity stays as a (mass, 0) entry
-        {{100, 150, 200}, {4, 0, 1}, {{100, 1000}, {150, 0}, {200, 500}}},
-        // the largest mass a 32-bit table can hold after rounding
-        {{2147483520.0f}, {1}, {{2147483520, 1000}}},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(LoadSpectrum(SetupRealValsF_F, c.masses, c.intensities), 1);
-        ExpectTable(MatchScoring::MeasuredTable(), c.table);
-        EXPECT_EQ(LoadSpectrum(SetupPredValsF_F, c.masses, c.intensities), 1);
-        ExpectTable(MatchScoring::PredictedTable(), c.table);
-    }
-}
 
 TEST(MatchScoring, ScoresFollowTheMergedSums) {
     // S, P, R, M worked by hand from the merge of the two tables.

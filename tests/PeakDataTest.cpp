@@ -15,13 +15,6 @@ T ValueAt(const _tagINTERNAL_PEAK_DB_RECORD& record, size_t offset) {
     return value;
 }
 
-CPeakData PeakWith(double area, double height, float rt) {
-    CPeakData peak;
-    peak.SetArea(area);
-    peak.SetHeight(height);
-    peak.SetFoundRT(rt);
-    return peak;
-}
 }  // namespace
 
 TEST(PeakData, SettersLandAtTheHostsOffsets) {
@@ -161,29 +154,4 @@ TEST(PeakData, DerivedValuesAndFlags) {
     member.SetTotalsGroup("Endosulfan, OC");
     EXPECT_TRUE(member.IsMemberOf("oc"));
     EXPECT_FALSE(member.IsMemberOf("PCB"));
-}
-
-TEST(PeakList, SelectionSortTiesAndResult) {
-    CPeakList list;
-    EXPECT_EQ(list.Sort(CPeakList::kSortArea, 0), 0);
-    list.Add(PeakWith(5, 1, 1.0f));
-    EXPECT_EQ(list.Sort(CPeakList::kSortArea, 0), 0);
-    list.Add(PeakWith(9, 2, 2.0f));
-    list.Add(PeakWith(9, 3, 3.0f));
-    list.Add(PeakWith(1, 4, 4.0f));
-    CPeakData& firstNine = list.GetAt(1);
-    EXPECT_EQ(list.Sort(CPeakList::kSortFoundRT, 1), 0);  // already ascending by RT
-    EXPECT_EQ(list.Sort(3, 1), 0);
-    EXPECT_EQ(list.Sort(-1, 1), 0);
-    ASSERT_EQ(list.Sort(CPeakList::kSortArea, 0), 1);
-    const double areas[] = {9, 9, 5, 1};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(list.GetAt(i).GetArea(), areas[i]);
-    EXPECT_EQ(list.GetAt(0).GetHeight(), 2);  // the nine that was nearer the front stays first
-    EXPECT_EQ(&list.GetAt(0), &firstNine);    // references follow their entries
-    EXPECT_EQ(list.Sort(CPeakList::kSortArea, 0), 0);
-    ASSERT_EQ(list.Sort(CPeakList::kSortHeight, 1), 1);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(list.GetAt(i).GetHeight(), i + 1);
-    list.Remove(2);
-    EXPECT_EQ(list.Sort(CPeakList::kSortHeight, 0), 0);  // an empty slot: the list stays as it is
-    EXPECT_EQ(list.GetAt(0).GetHeight(), 1);
 }

@@ -62,29 +62,3 @@ TEST_F(PeriodicDatabase, ElementsReadBackByteForByte) {
     EXPECT_TRUE(CloseFlatDatabase(kPeriodicDatabaseKind));
     EXPECT_NE(ReadElementRecord(29, read), 0);  // closed
 }
-
-TEST_F(PeriodicDatabase, OpenCountIsShared) {
-    ASSERT_TRUE(OpenFlatDatabase(kPeriodicDatabaseKind, path.c_str(), false));
-    ASSERT_TRUE(OpenFlatDatabase(kPeriodicDatabaseKind, path.c_str(), false));
-    EXPECT_EQ(PeriodicDatabaseOpenCount(), 2);
-    EXPECT_FALSE(CloseFlatDatabase(kPeriodicDatabaseKind));  // still open for the other user
-    tagELEMENTstruct read;
-    EXPECT_EQ(ReadElementRecord(29, read), 0);
-    EXPECT_TRUE(CloseFlatDatabase(kPeriodicDatabaseKind));
-    EXPECT_EQ(PeriodicDatabaseOpenCount(), 0);
-    EXPECT_FALSE(CloseFlatDatabase(kPeriodicDatabaseKind));  // a stray close does nothing
-    EXPECT_EQ(PeriodicDatabaseOpenCount(), 0);
-
-    // Failed opens leave the count as it was.
-    ASSERT_TRUE(OpenFlatDatabase(kPeriodicDatabaseKind, path.c_str(), false));
-    EXPECT_FALSE(OpenFlatDatabase(kPeriodicDatabaseKind, (path + ".missing").c_str(), false));
-    EXPECT_FALSE(OpenFlatDatabase(kPeriodicDatabaseKind, "", false));
-    EXPECT_FALSE(OpenFlatDatabase(kPeriodicDatabaseKind, nullptr, false));
-    EXPECT_FALSE(OpenFlatDatabase(kPeriodicDatabaseKind, std::string(300, 'x').c_str(), false));
-    EXPECT_FALSE(OpenFlatDatabase(2, path.c_str(), false));
-    EXPECT_EQ(PeriodicDatabaseOpenCount(), 1);
-    EXPECT_FALSE(CloseFlatDatabase(4));  // another kind: nothing happens
-    EXPECT_FALSE(CloseFlatDatabase(99));
-    EXPECT_EQ(PeriodicDatabaseOpenCount(), 1);
-    EXPECT_TRUE(CloseFlatDatabase(kPeriodicDatabaseKind));
-}

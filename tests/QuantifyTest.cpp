@@ -118,23 +118,6 @@ TEST(Quantify, CalibratedEntryWithFactorsLimitsAndToxicEquivalents) {
     EXPECT_EQ(totalsLow.GetAt(0).GetLOQFlag(), 0);
 }
 
-TEST(Quantify, CurvesInEachOthersSlotsAreBothFoundAndNoneIsLost) {
-    CMethodList methods = Methods({Method("Benzene"), Method("Toluene"), Method("Xylene")});
-    // Benzene and toluene swapped: bringing benzene's curve to slot 0 must not write over
-    // toluene's, which toluene's own entry looks for next.
-    CCalibrationList curves = Curves({Curve("Toluene", {0, 2}), Curve("Benzene", {0, 4}), Curve("Xylene", {0, 8})});
-    CPeakList peaks = Peaks({Located(1, 8.0), Located(2, 8.0), Located(3, 8.0)});
-    ASSERT_EQ(Quantify(curves, methods, peaks), kQuantifyOK);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAnalConc(), 2.0);  // 8 / 4
-    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetAnalConc(), 4.0);  // 8 / 2
-    EXPECT_DOUBLE_EQ(peaks.GetAt(2).GetAnalConc(), 1.0);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(curves.GetAt(i).GetName(), methods.GetAt(i).GetName());
-    // A second sample through the repaired list gives the same.
-    CPeakList again = Peaks({Located(1, 8.0), Located(2, 8.0), Located(3, 8.0)});
-    ASSERT_EQ(Quantify(curves, methods, again), kQuantifyOK);
-    for (int i = 0; i < 3; ++i) EXPECT_DOUBLE_EQ(again.GetAt(i).GetAnalConc(), peaks.GetAt(i).GetAnalConc());
-}
-
 TEST(Quantify, OneEngineQuantifiesASecondSampleAfresh) {
     CMethodData method = Method();
     method.SetMonitorBlankEnabled(1);
