@@ -7,7 +7,6 @@
 #include <set>
 
 #include "BatchTestSupport.h"
-#include "HtmlTestSupport.h"
 #include "tools/batch/ResultsDatabase.h"
 #include "tools/batch/BatchRun.h"
 

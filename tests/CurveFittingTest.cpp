@@ -53,33 +53,3 @@ TEST(CurveFitting, ResponseFactorStatisticsAsWorkedByHand) {
     EXPECT_DOUBLE_EQ(excluded.GetCC(1), 2.0);
     EXPECT_DOUBLE_EQ(excluded.GetMeanConc(), 3.0);
 }
-
-TEST(CurveFitting, OriginModesOnTheLineYEquals1Plus2X) {
-    // Included: the origin is a fourth point, (0,0),(1,3),(2,5),(3,7): slope 2.3, intercept 0.3.
-    // Forced: slope sum(xy) / sum(x^2) = 34 / 14. Matrix match: fitted with the intercept 1,
-    // stored without it.
-    const struct { int origin; double c0, c1, r; int reportFlags; } cases[] = {
-        {kOriginExclude, 1.0, 2.0, 1.0, 2},
-        {kOriginInclude, 0.3, 2.3, -1, 2},
-        {kOriginForce, 0.0, 34.0 / 14.0, -1, 1},
-        {kOriginMatrixMatch, 0.0, 2.0, 1.0, 2},
-    };
-    CQuanCalibrate engine;
-    for (const auto& c : cases) {
-        CCalibrationData curve = Curve(kCurveLinear, c.origin, {{1, 3}, {2, 5}, {3, 7}});
-        ASSERT_EQ(engine.QuanDoCalibration(&curve, 0), kCaliOK);
-        EXPECT_NEAR(curve.GetCC(0), c.c0, 1e-12) << c.origin;
-        EXPECT_NEAR(curve.GetCC(1), c.c1, 1e-12) << c.origin;
-        EXPECT_EQ(curve.GetCC(2), 0.0) << c.origin;
-        if (c.r >= 0) {
-            EXPECT_NEAR(curve.GetCorrCoeff(), c.r, 1e-12) << c.origin;
-        }
-        EXPECT_EQ(curve.GetReportCorrFlags(), c.reportFlags) << c.origin;
-        if (c.origin != kOriginInclude) continue;
-        // The appended point counts in the means but is no extreme.
-        EXPECT_DOUBLE_EQ(curve.GetMeanResp(), 15.0 / 4);
-        EXPECT_DOUBLE_EQ(curve.GetMeanConc(), 6.0 / 4);
-        EXPECT_DOUBLE_EQ(curve.GetMeanRelResp(), (3.0 + 2.5 + 7.0 / 3) / 4);
-        EXPECT_EQ(curve.GetMinConc(), 1.0);
-    }
-}

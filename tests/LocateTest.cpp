@@ -93,41 +93,6 @@ TEST(Locate, ChoiceRulesPickTheirPeakAndTiesKeepTheEarlier) {
     }
 }
 
-TEST(Locate, CandidatesOfOtherEntriesFunctionsTracesAndGroupsArePassedOver) {
-    // Every peak fits the entry but for one thing; only the last fits in everything, and it is
-    // the farthest from the sought RT.
-    auto fitting = [](float rt) {
-        CPeakData peak = Peak(rt);
-        peak.SetRawAcquisitionFunction(2);
-        peak.SetTotalsGroup("PAH, EPA16");
-        return peak;
-    };
-    CPeakData forOtherEntry = fitting(10.0f);
-    forOtherEntry.SetMDBIntegrateEntry(2);
-    CPeakData otherFunction = fitting(10.0f);
-    otherFunction.SetRawAcquisitionFunction(3);
-    CPeakData otherTrace = fitting(10.0f);
-    otherTrace.SetQuanTrace("305.0");
-    CPeakData otherGroup = fitting(10.0f);
-    otherGroup.SetTotalsGroup("PCB");
-    CPeakData forThisEntry = fitting(10.4f);
-    forThisEntry.SetMDBIntegrateEntry(1);
-
-    CMethodData entry = Entry(10.0f);
-    entry.SetRawAcquisitionFunction(2);
-    entry.SetTotalsGroupByRef("epa16");
-    CMethodList methods = Methods({entry});
-    CPeakList peaks = Peaks({forOtherEntry, otherFunction, otherTrace, otherGroup, forThisEntry});
-    ASSERT_EQ(Locate(methods, peaks), kLocateOK);
-    EXPECT_EQ(MainPeakOf(peaks, 1), 4);
-
-    // An entry without function or group accepts a peak of any function and group.
-    CMethodList anyFunction = Methods({Entry(10.0f)});
-    CPeakList withFunction = Peaks({otherFunction});
-    ASSERT_EQ(Locate(anyFunction, withFunction), kLocateOK);
-    EXPECT_EQ(MainPeakOf(withFunction, 1), 0);
-}
-
 TEST(Locate, QualifierIsAssignedWithItsMainPeak) {
     CMethodData entry = Entry(10.0f);
     entry.SetTargetTrace(0, "306.0");

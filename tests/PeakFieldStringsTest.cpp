@@ -163,50 +163,6 @@ TEST(PeakFieldStrings, EveryStoredFieldReadsBackWhatItsOwnTextWrote) {
     EXPECT_GT(checked, 150);
 }
 
-TEST(PeakFieldStrings, ExtraConditionsDecideWhetherAFieldIsShown) {
-    struct Case {
-        const char* what;
-        int field;
-        void (*prepare)(CPeakData&);
-        int expected;
-    };
-    const Case cases[] = {
-        {"several internal standards", 62, [](CPeakData& p) { p.SetUseMulti(1); }, 0},
-        {"one internal standard", 62, [](CPeakData& p) { p.SetUseMulti(0); }, 1},
-        {"no detection threshold", 80, [](CPeakData& p) { p.SetDetectionThreshold(0.0); }, 0},
-        {"no quantitation threshold", 81, [](CPeakData& p) { p.SetQuantitationThreshold(0.0); }, 0},
-        {"user RF off", 90, [](CPeakData& p) { p.SetUserRFMode(0); }, 0},
-        {"LOD without a threshold", 95, [](CPeakData& p) { p.SetDetectionThreshold(0.0); }, 0},
-        {"LOD without a valid concentration", 95, [](CPeakData& p) { p.SetValidConc(0); }, 0},
-        {"LOQ without a threshold", 96, [](CPeakData& p) { p.SetQuantitationThreshold(0.0); }, 0},
-        {"LOQ shown", 96, [](CPeakData&) {}, 1},
-        {"placeholder totals peak area", 116, [](CPeakData& p) { p.SetPlaceHolder(1); p.SetTotalsPeak(1); }, 1},
-        {"placeholder totals group height", 117, [](CPeakData& p) { p.SetPlaceHolder(1); p.SetTotalsGroupPeak(1); }, 1},
-        {"deleted totals peak area", 116, [](CPeakData& p) { p.SetPeakDeleted(1); p.SetTotalsPeak(1); }, 0},
-        {"response not calculated", 120, [](CPeakData& p) { p.SetResponseFlag(0); }, 0},
-        {"totals placeholder response", 120, [](CPeakData& p) { p.SetResponseFlag(0); p.SetPlaceHolder(1); p.SetTotalsPeak(1); }, 1},
-        {"concentration not valid", 122, [](CPeakData& p) { p.SetValidConc(0); }, 0},
-        {"blank-subtracted not valid", 129, [](CPeakData& p) { p.SetValidConc(0); }, 0},
-        {"no secondary peaks", 132, [](CPeakData& p) { p.SetSecondaryPeaks(0); }, 0},
-        {"no secondary peaks height", 133, [](CPeakData& p) { p.SetSecondaryPeaks(0); }, 0},
-        {"recovery of a totals peak", 141, [](CPeakData& p) { p.SetTotalsPeak(1); }, 0},
-        {"recovery without fixed concentration", 142, [](CPeakData& p) { p.SetFixedConc(0.0); }, 0},
-        {"recovery shown", 142, [](CPeakData&) {}, 1},
-        {"RRF mean zero", 144, [](CPeakData& p) { p.SetRRFMean(0.0); }, 0},
-        {"secondary S/N without secondary peaks", 150, [](CPeakData& p) { p.SetSecondaryPeaks(0); }, 0},
-        {"EMPC not used", 157, [](CPeakData& p) { p.SetUseEMPC(0); }, 0},
-        {"EMPC without valid concentration", 157, [](CPeakData& p) { p.SetValidConc(0); }, 0},
-        {"corrected response without EMPC", 158, [](CPeakData& p) { p.SetUseEMPC(0); }, 0},
-        {"no interference", 204, [](CPeakData& p) { p.SetInterferenceFlags(0); }, 0},
-        {"no interference percentage", 205, [](CPeakData& p) { p.SetInterferenceFlags(0); }, 0},
-    };
-    for (const Case& c : cases) {
-        CPeakData peak = PeakShowingEverything();
-        c.prepare(peak);
-        EXPECT_EQ(Read(peak, c.field).result, c.expected) << c.what;
-    }
-}
-
 TEST(PeakFieldStrings, CodedFieldsShowTheirCodesAndTakeNumbersOrCodes) {
     CPeakData peak;
     const struct {

@@ -15,48 +15,6 @@
 
 using namespace quantify_test;
 
-TEST(Quantify, RunStatuses) {
-    // Lists of different size: 5, and no peak is touched.
-    CMethodList methods = Methods({Method(), Method("toluene")});
-    CCalibrationList curves = Curves({Curve("benzene", {0, 2})});
-    CPeakList peaks = Peaks({Located(1, 10.0)});
-    peaks.GetAt(0).SetAnalConc(123.0);
-    CQuanQuantify engine;
-    engine.SetPeriodicDBName("kept.db");
-    EXPECT_EQ(engine.DoQuantify(&curves, &methods, &peaks, "other.db"), kQuantifyListsUnequal);
-    EXPECT_EQ(peaks.GetAt(0).GetAnalConc(), 123.0);
-    EXPECT_EQ(peaks.GetAt(0).GetCurveDBName(), "");
-    EXPECT_EQ(engine.GetPeriodicDBName(), "kept.db");
-
-    // A missing list: 17.
-    EXPECT_EQ(engine.DoQuantify(nullptr, &methods, &peaks, "x"), kQuantifyMissingList);
-    EXPECT_EQ(engine.DoQuantify(&curves, &methods, nullptr, "x"), kQuantifyMissingList);
-
-    // A peak naming an entry beyond the method list: 13, and the peaks before it keep their results.
-    CMethodList one = Methods({Method()});
-    CPeakList beyond = Peaks({Located(1, 10.0), Located(2, 10.0), Located(1, 20.0)});
-    EXPECT_EQ(engine.DoQuantify(&curves, &one, &beyond, "p.db"), kQuantifyBadEntry);
-    EXPECT_EQ(engine.GetPeriodicDBName(), "p.db");
-    EXPECT_DOUBLE_EQ(beyond.GetAt(0).GetAnalConc(), 5.0);
-    EXPECT_EQ(beyond.GetAt(2).GetValidConc(), 0);
-
-    // A response basis that is neither area nor height: 13.
-    CMethodData badBasis = Method();
-    badBasis.SetRAH(2);
-    CMethodList bad = Methods({badBasis});
-    CPeakList lone = Peaks({Located(1, 10.0)});
-    EXPECT_EQ(Quantify(curves, bad, lone), kQuantifyBadEntry);
-    EXPECT_EQ(lone.GetAt(0).GetValidConc(), 0);
-
-    // The per-entry step refuses a peak that names no entry.
-    CPeakData unassigned = Located(0, 10.0);
-    EXPECT_EQ(engine.QuantifyPDBEntry(&curves.GetAt(0), &unassigned, &one), kQuantifyBadEntry);
-
-    // An empty peak list is quantified with 0.
-    CPeakList empty;
-    EXPECT_EQ(Quantify(curves, one, empty), kQuantifyOK);
-}
-
 TEST(Quantify, CalibratedEntryWithFactorsLimitsAndToxicEquivalents) {
     CMethodData method = Method();
     method.SetToxicEquiv(0, 0.5);
