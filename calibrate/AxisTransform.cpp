@@ -60,6 +60,10 @@ bool PointsTransformable(const CCalibrationData& curve, int pointCount) {
 }
 }  // namespace
 
+bool CQuanCalibrate::AxisTransformationApplies(const CCalibrationData& curve) {
+    return PlanAxisTransformation(curve) == AxisPlan::Transform;
+}
+
 int CQuanCalibrate::CaliSetCDBAxisTransformation(CCalibrationList* curves) {
     if (curves == nullptr) return kCaliMissingList;
     for (int i = 0; i < curves->GetSize(); ++i) {

@@ -90,10 +90,14 @@ int CQuanCalibrate::QuanFitCaliCurve(CCalibrationData* curve, tag_STATS_STRUCT* 
     int result = FitPolyCurve(stats, curve);
     if (result == kFitEqualConcentrations || result == kFitZeroConcentrations) {
         // No polynomial through these concentrations: the curve becomes an RF curve on its
-        // untransformed points, and stays one.
+        // untransformed points, and stays one. Only points that are in transformed axes are
+        // mapped back: an RF, weighted or origin-including curve never had its points
+        // transformed, and "reversing" them would corrupt the host's values.
         if (curve->GetXYTrans() != kAxisNone) {
-            CaliReverseCDBAxisTransformation(curve);
-            CaliSetCDBWeighting(curve);
+            if (AxisTransformationApplies(*curve)) {
+                CaliReverseCDBAxisTransformation(curve);
+                CaliSetCDBWeighting(curve);
+            }
             curve->SetXYTrans(kAxisNone);
         }
         curve->SetCCalc(kCurveRF);
@@ -124,12 +128,13 @@ int CQuanCalibrate::FitResponseFactor(tag_STATS_STRUCT& stats, const CCalibratio
     }
     if (sums.count == 0 || curve.GetNumCaliPts() < 1) return kFitTooFewPoints;
     if (extremes.minConc == extremes.maxConc && extremes.minConc == 0.0) return kFitZeroConcentrations;
-    // Responses that sum to nothing give an RF curve of slope 0 and no statistics.
-    if (!(sums.resp > 0.0)) return kFitOK;
+    // A response factor of 0 turns no response into a concentration: such a curve is no
+    // calibration, however many points it has.
+    const double rf = sums.responseFactor / sums.count;
+    if (!(sums.resp > 0.0) || rf == 0.0 || !std::isfinite(rf)) return kFitNoResponseFactor;
 
     extremes.StoreIn(stats);
     sums.StoreMeansIn(stats);
-    const double rf = sums.responseFactor / sums.count;
     stats.MeanRF = rf;
     stats.Coefficients[1] = rf;
 

@@ -11,7 +11,9 @@ constexpr int kFitOK = 0;
 constexpr int kFitBadCurveType = 3;         // curve type outside RF and orders 1 to 6
 constexpr int kFitNoPoints = 4;             // a polynomial without any point in use
 constexpr int kFitTooFewPoints = 5;         // RF without a usable point, or too few for the order
-constexpr int kFitSingular = 7;             // singular normal equations, or points that are not finite
+constexpr int kFitNoResponseFactor = kFitTooFewPoints;  // RF points whose factor is 0 (or responses sum to 0 or less)
+constexpr int kFitSingular = 7;             // singular normal equations, points that are not finite, or a
+                                            // fit double precision cannot deliver to 1e-6
 constexpr int kFitEqualConcentrations = 8;  // every used concentration the same (not zero)
 constexpr int kFitZeroConcentrations = 10;  // every used concentration zero
 constexpr int kFitCodeOffset = 27;

@@ -1,16 +1,126 @@
-// Weighted least squares in plain powers of x, as the host's earlier calibrations computed it.
-// The accumulation order, the use of the square root of a point weight as its fitting weight
-// (squared again in the normal equations) and the exact-zero pivot test are kept as they are:
-// changing any of them would move stored curves in their last digits.
+// Weighted least squares for the calibration polynomial. The fit itself is a Householder QR of
+// the column-scaled, weight-scaled design matrix; the normal-equation routines are kept as the
+// host's earlier calibrations computed them (accumulation order, exact-zero pivot test) for
+// callers that still use them.
 #include "calibrate/PolynomialFit.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 namespace {
 // Negative point weights (possible under the version-1 arithmetic) can make a sum of squares
 // negative; its root is then no statistic, and 0 is stored instead of a value that is not a number.
 double RootOrZero(double value) { return value >= 0.0 ? std::sqrt(value) : 0.0; }
+
+constexpr double kUnitRoundoff = std::numeric_limits<double>::epsilon() / 2.0;
+
+// Rows are the fit points times their fitting weight, column j holds x^(j + p); every column is
+// divided by a power of two near its norm, so the columns weigh alike and the coefficients
+// scale back exactly. Triangularise turns the matrix into R and b into Q^T b.
+struct ScaledLeastSquares {
+    double a[kMaxFitPointsWithOrigin][kMaxUnknowns];
+    double b[kMaxFitPointsWithOrigin];
+    double columnScale[kMaxUnknowns];
+    int rows = 0;
+    int columns = 0;
+};
+
+bool BuildScaledDesign(const double* x, const double* y, const double* v, int n, int m, int firstPower,
+                       ScaledLeastSquares& ls) {
+    ls.rows = n;
+    ls.columns = m;
+    for (int i = 0; i < n; ++i) {
+        double power = firstPower == 0 ? 1.0 : x[i];
+        for (int j = 0; j < m; ++j) {
+            ls.a[i][j] = v[i] * power;
+            power *= x[i];
+        }
+        ls.b[i] = v[i] * y[i];
+    }
+    for (int j = 0; j < m; ++j) {
+        double sumOfSquares = 0.0;
+        for (int i = 0; i < n; ++i) sumOfSquares += ls.a[i][j] * ls.a[i][j];
+        const double norm = std::sqrt(sumOfSquares);
+        // A column without weight (or beyond double's range) determines nothing.
+        if (!(norm > 0.0) || !std::isfinite(norm)) return false;
+        int exponent = 0;
+        std::frexp(norm, &exponent);
+        ls.columnScale[j] = std::ldexp(1.0, exponent);
+        for (int i = 0; i < n; ++i) ls.a[i][j] /= ls.columnScale[j];
+    }
+    return true;
+}
+
+// One Householder reflection per column; false for a column that is exactly dependent on the
+// ones before it.
+bool Triangularise(ScaledLeastSquares& ls) {
+    for (int j = 0; j < ls.columns; ++j) {
+        double sumOfSquares = 0.0;
+        for (int i = j; i < ls.rows; ++i) sumOfSquares += ls.a[i][j] * ls.a[i][j];
+        const double norm = std::sqrt(sumOfSquares);
+        if (norm == 0.0) return false;
+        // The sign that avoids cancellation in the reflection's first component.
+        const double diagonal = ls.a[j][j] > 0.0 ? -norm : norm;
+        ls.a[j][j] -= diagonal;
+        const double beta = 1.0 / (norm * std::fabs(ls.a[j][j]));
+        auto reflect = [&](auto&& element) {
+            double dot = 0.0;
+            for (int i = j; i < ls.rows; ++i) dot += ls.a[i][j] * element(i);
+            const double factor = beta * dot;
+            for (int i = j; i < ls.rows; ++i) element(i) -= factor * ls.a[i][j];
+        };
+        for (int k = j + 1; k < ls.columns; ++k) reflect([&](int i) -> double& { return ls.a[i][k]; });
+        reflect([&](int i) -> double& { return ls.b[i]; });
+        ls.a[j][j] = diagonal;
+    }
+    return true;
+}
+
+// Solves R z = rhs by back substitution.
+void SolveUpperTriangular(const ScaledLeastSquares& ls, const double* rhs, double* z) {
+    for (int j = ls.columns - 1; j >= 0; --j) {
+        double sum = rhs[j];
+        for (int k = j + 1; k < ls.columns; ++k) sum -= ls.a[j][k] * z[k];
+        z[j] = sum / ls.a[j][j];
+    }
+}
+
+// ||R|| ||R^-1|| in the Frobenius norm, an upper bound of R's condition number.
+double ConditionOfR(const ScaledLeastSquares& ls) {
+    const int m = ls.columns;
+    double normR = 0.0;
+    double normInverse = 0.0;
+    for (int column = 0; column < m; ++column) {
+        double unit[kMaxUnknowns] = {};
+        double inverseColumn[kMaxUnknowns];
+        unit[column] = 1.0;
+        SolveUpperTriangular(ls, unit, inverseColumn);
+        for (int row = 0; row <= column; ++row) {
+            normR += ls.a[row][column] * ls.a[row][column];
+            normInverse += inverseColumn[row] * inverseColumn[row];
+        }
+    }
+    return std::sqrt(normR) * std::sqrt(normInverse);
+}
+
+// First-order bound on the relative error of the fitted (weighted) responses: rounding in the
+// columns reaches the fit as sum |z_j| (large when the columns cancel, which also measures how
+// evaluating the plain powers loses digits), and the residual enters through the condition.
+double EstimatedRelativeError(const ScaledLeastSquares& ls, const double* z) {
+    double fitted = 0.0;
+    double residual = 0.0;
+    double cancellation = 0.0;
+    for (int j = 0; j < ls.columns; ++j) {
+        fitted += ls.b[j] * ls.b[j];
+        cancellation += std::fabs(z[j]);
+    }
+    for (int i = ls.columns; i < ls.rows; ++i) residual += ls.b[i] * ls.b[i];
+    if (fitted == 0.0) return cancellation == 0.0 ? 0.0 : std::numeric_limits<double>::infinity();
+    const double bound = cancellation + ConditionOfR(ls) * std::sqrt(residual);
+    return ls.columns * kUnitRoundoff * bound / std::sqrt(fitted);
+}
 }  // namespace
 
 double EvaluatePolynomial(double x, int order, const double* coefficients) {
@@ -113,17 +223,22 @@ bool LeastSquaresPolynomial(const double* x, const double* y, const double* v, i
                             double* coefficients, int forceOrigin) {
     if (order < 1 || order > kMaxCurveOrder || n < 1 || n > kMaxFitPointsWithOrigin) return false;
     const int unknowns = forceOrigin ? order : order + 1;
-    double b[kMaxUnknowns];
-    double a[kMaxUnknowns][kMaxUnknowns];
-    BuildNormalEquations(x, y, v, n, b, a, unknowns, forceOrigin);
-    if (!SolveGaussJordan(b, a, unknowns)) return false;
-    // A solution that overflowed is no curve.
-    for (int i = 0; i < unknowns; ++i)
-        if (!std::isfinite(b[i])) return false;
-
-    for (int i = 0; i < kNumCurveCoefficients; ++i) coefficients[i] = 0.0;
     const int first = forceOrigin ? 1 : 0;  // a forced curve passes through the origin: c0 = 0
-    for (int i = 0; i < unknowns; ++i) coefficients[first + i] = b[i];
+    ScaledLeastSquares ls;
+    if (n < unknowns || !BuildScaledDesign(x, y, v, n, unknowns, first, ls) || !Triangularise(ls)) return false;
+    double z[kMaxUnknowns];
+    SolveUpperTriangular(ls, ls.b, z);
+    // A solution that overflowed is no curve, nor is one whose responses are mostly rounding.
+    for (int j = 0; j < unknowns; ++j)
+        if (!std::isfinite(z[j])) return false;
+    if (!(EstimatedRelativeError(ls, z) <= kMaxFitRelativeError)) return false;
+
+    double solved[kNumCurveCoefficients] = {};
+    for (int j = 0; j < unknowns; ++j) {
+        solved[first + j] = z[j] / ls.columnScale[j];
+        if (!std::isfinite(solved[first + j])) return false;
+    }
+    std::copy(solved, solved + kNumCurveCoefficients, coefficients);
     return true;
 }
 

@@ -1,9 +1,10 @@
-// The numerical routines of the weighted least-squares polynomial fit: plain powers of x, the
-// normal equations of the fit solved by Gauss-Jordan elimination with full pivoting, and the
-// fit statistics. They reproduce the arithmetic of the host's earlier calibrations step by
-// step (accumulation order, square roots of weights, the exact-zero singularity test), so a
-// stored calibration refits to the same coefficients; that is why no better-conditioned basis
-// is used. Everything works on fixed arrays; nothing allocates.
+// The numerical routines of the weighted least-squares polynomial fit. Coefficients are stored
+// in plain powers of x, as every stored curve holds them, but the fit is solved by Householder
+// QR of the weighted design matrix with each column scaled by a power of two: forming the
+// normal equations would square the condition number, which on wide concentration ranges at
+// high orders costs whole percents of the fitted responses. The normal equations and their
+// Gauss-Jordan solver remain available to callers; the fit no longer uses them. Everything
+// works on fixed arrays; nothing allocates.
 #pragma once
 
 #include "calibrate/CurveFitting.h"
@@ -23,9 +24,12 @@ void BuildNormalEquations(const double* x, const double* y, const double* v, int
 // Solves A*s = b in place (b becomes s). False for a singular system (an exact zero pivot), a
 // column chosen twice, or m outside 1 to 7.
 bool SolveGaussJordan(double* b, NormalMatrixRow* a, int m);
-// Fits c0..ck (c1..ck with c0 = 0 when forced) to the n points with fitting weights v; the
-// unused coefficients of the 7 are set to 0. False when the system cannot be solved, when the
-// order or count is out of range, or when the solution is not finite.
+// Fits c0..ck (c1..ck with c0 = 0 when forced) to the n points with fitting weights v, that is
+// minimises sum (v*(y - p(x)))^2; the unused coefficients of the 7 are set to 0. False when the
+// order or count is out of range, the design is singular (a column without any weight), the
+// solution is not finite, or the estimated relative error of the fitted responses exceeds
+// kMaxFitRelativeError: double precision cannot deliver that curve, and a wrong one is not stored.
+constexpr double kMaxFitRelativeError = 1e-6;
 bool LeastSquaresPolynomial(const double* x, const double* y, const double* v, int n, int order,
                             double* coefficients, int forceOrigin);
 // The fit above into stats->Coefficients, then the mean response, residuals, mean square error,

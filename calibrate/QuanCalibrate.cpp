@@ -113,8 +113,9 @@ int CQuanCalibrate::QuanDoCalibration(CCalibrationList* curves, int version1) {
 
 int CQuanCalibrate::QuanDoCalibration(CCalibrationData* curve, int version1) {
     if (curve == nullptr) return kCaliMissingCurve;
-    if (WeightingRefused(*curve, PointCount(*curve))) return kCaliBadWeighting;
+    // A curve whose refit is refused no longer stands for its points: it stops claiming validity.
     curve->SetCurveValid(0);
+    if (WeightingRefused(*curve, PointCount(*curve))) return kCaliBadWeighting;
     if (int status = CaliSetCDBWeighting(curve); status != kCaliOK) return status;
     FitAndStoreCurve(*curve, version1);
     return kCaliOK;

@@ -59,8 +59,8 @@ public:
     // totals curve, then averages the totals curves. 17, 20 or 13 (list unchanged) or 0.
     int QuanDoCalibration(CCalibrationList* curves, int version1);
     // Weights and fits one curve, without axis transformation and whatever its totals
-    // settings. 32 for no curve, 13 (curve unchanged) for a bad weighting, else 0 whether or
-    // not the fit succeeded (CaliPtsValid tells).
+    // settings. 32 for no curve, 13 for a bad weighting (CurveValid cleared, nothing else
+    // changed), else 0 whether or not the fit succeeded (CaliPtsValid tells).
     int QuanDoCalibration(CCalibrationData* curve, int version1);
 
     // Replaces the points of every curve (or of one) by their transforms under XYTrans. A curve
@@ -91,6 +91,10 @@ private:
 
     // --- axis transformation (AxisTransform.cpp) ---
     double QuanApplyTransformation(double x, int transformation) const;
+    // The curve's settings put its points in transformed axes: a transformation is set and
+    // the curve is one that calibration transforms (polynomial, origin excluded, unweighted,
+    // neither locked nor a totals curve).
+    static bool AxisTransformationApplies(const CCalibrationData& curve);
 
     // --- curve fitting (CurveFitting.cpp) ---
     int QuanFitCaliCurve(CCalibrationData* curve, tag_STATS_STRUCT* stats);

@@ -2,7 +2,7 @@
 // quantified against internal standards gets the absolute response of its standard(s) per unit
 // of the standard's fixed concentration, and every totals or totals-group entry gets the
 // weighted mean of its members' internal-standard responses and the mean noise conversion of
-// their standards.
+// the standards they name by list index.
 //
 // An entry keeps the IS response 0 that the run started with whenever no usable standard is
 // found; its response is then 0 with the response flag off. Standards are named either by the
@@ -88,22 +88,14 @@ int CQuanLocate::UpdateMethodTotalISResponse(CMethodList& methods, int entryNumb
         numResponses += member->GetNumISResponses();
         weightedSum += member->GetISResponse() * member->GetNumISResponses();
 
-        // The noise conversion of the standards the member is scaled by. The six list indices
-        // name standards only when the member uses several; a member with one standard names
-        // it by its reference. (Unused index slots read 0, a valid index, so they cannot be
-        // taken at their word when UseMulti is off.)
-        if (member->GetUseMulti() != 0) {
-            for (int k = 0; k < CMethodData::kMaxStandards; ++k) {
-                const int standardIndex = member->GetIStd(k);
-                if (standardIndex < 0) continue;
-                if (const CMethodData* standard = methods.GetEntry(standardIndex)) {
-                    noiseSum += standard->GetNoiseConversion();
-                    ++noiseCount;
-                }
+        // The noise conversion of every standard the member names by list index.
+        for (int k = 0; k < CMethodData::kMaxStandards; ++k) {
+            const int standardIndex = member->GetIStd(k);
+            if (standardIndex < 0) continue;
+            if (const CMethodData* standard = methods.GetEntry(standardIndex)) {
+                noiseSum += standard->GetNoiseConversion();
+                ++noiseCount;
             }
-        } else if (const CMethodData* standard = EntryAt(methods, member->GetRRef())) {
-            noiseSum += standard->GetNoiseConversion();
-            ++noiseCount;
         }
     }
 

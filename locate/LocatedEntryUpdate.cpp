@@ -205,6 +205,9 @@ int CQuanLocate::UpdateLocatedEntry(CPeakData& peak, CPeakData* const* qualifier
 
         q.SetActualIonRatio(static_cast<float>(ratio));
         p.SetSecondaryPeaks(p.GetSecondaryPeaks() + 1);
+        // Worked out before the first qualifier's values are copied into the main peak, so the
+        // main peak reports the qualifier's signal-to-noise of this sample.
+        if (q.GetChromNoise() > 0.0) q.SetSignalToNoise(q.GetHeight() / q.GetChromNoise());
         if (k == 0) {
             p.SetSecondaryArea(q.GetArea());
             p.SetSecondaryHeight(q.GetHeight());
@@ -220,7 +223,6 @@ int CQuanLocate::UpdateLocatedEntry(CPeakData& peak, CPeakData* const* qualifier
             }
         }
 
-        if (q.GetChromNoise() > 0.0) q.SetSignalToNoise(q.GetHeight() / q.GetChromNoise());
         const double s = q.GetSignalToNoise();
         if (s < detectionThreshold) {
             q.SetSignalToNoiseLODFlag(1);

@@ -1,7 +1,8 @@
 // The record library's method record: the persistent settings of one target compound.
 // Every setting is generated from MethodRecordFields.def, so the getters, setters, storage and
 // XML attributes cannot drift apart. Indexed accessors ignore an index outside their range
-// (getters then give zero or an empty text).
+// (getters then give zero or an empty text). Every setting starts at zero or empty, except the
+// internal-standard slots, which start at -1 (none); a slot that an XML entry leaves out keeps it.
 #pragma once
 
 #include <array>
@@ -19,7 +20,10 @@ class CXMLBuilderT;
 class CMethodRecord : public CQuanObject {
     QUAN_DECLARE_CLASS(CMethodRecord)
 public:
-    CMethodRecord() = default;
+    // The internal-standard slots are 0-based entry indices, so 0 names entry 1: a slot that
+    // was never written must name no standard.
+    static constexpr int kNoInternalStandard = -1;
+    CMethodRecord() { m_IStd.fill(kNoInternalStandard); }
     CMethodRecord(const CMethodRecord&) = default;
     CMethodRecord& operator=(const CMethodRecord&) = default;
     ~CMethodRecord() override = default;

@@ -55,7 +55,9 @@ namespace {
 using namespace QuanCurve;
 
 // x of a second-order curve at y: the larger root when the curve opens upward, the smaller
-// when it opens downward, which is (-c1 + sqrt D) / (2 c2) for either sign of c2.
+// when it opens downward, which is (-c1 + sqrt D) / (2 c2) for either sign of c2. With c1 >= 0
+// that difference cancels whenever c2 is small against c1^2, the usual case of a calibration
+// that is nearly straight, so the same root is taken in its equal form 2 (y - c0) / (c1 + sqrt D).
 int SolveQuadratic(double y, const double* c, double& x) {
     if (c[2] == 0.0) {
         // A degenerate fit is a straight line; dividing by 2 c2 would report infinity.
@@ -69,7 +71,8 @@ int SolveQuadratic(double y, const double* c, double& x) {
         x = -c[1] / (2.0 * c[2]);
         return kCurveSolved;
     }
-    x = (std::sqrt(discriminant) - c[1]) / (2.0 * c[2]);
+    const double root = std::sqrt(discriminant);
+    x = c[1] >= 0.0 ? 2.0 * (y - c[0]) / (c[1] + root) : (root - c[1]) / (2.0 * c[2]);
     return kCurveSolved;
 }
 }  // namespace

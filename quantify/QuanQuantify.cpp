@@ -18,18 +18,37 @@ QUAN_REGISTER_CLASS(CQuanQuantify);
 
 namespace {
 
-// Brings the first curve named `compound` (ignoring case) into slot `slot` by exchanging the two
-// curves; false when no curve has the name.
-bool TakeMatchingCurve(CCalibrationList& curves, int slot, const std::string& compound) {
-    const int found = curves.FindMatchingCalibration(compound);
-    if (found < 0) return false;
-    if (found != slot) {
-        CCalibrationData displaced = *curves.GetEntry(slot);
-        *curves.GetEntry(slot) = *curves.GetEntry(found);
-        *curves.GetEntry(found) = displaced;
-    }
-    return true;
+// Compound names compare as the curve look-up compares them: letter case aside (ASCII only,
+// whatever the host's locale).
+bool SameCompoundName(const std::string& a, const std::string& b) {
+    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
 }
+
+// A slot holds its own entry's curve when the curve bears that entry's name.
+bool HoldsOwnCurve(const CCalibrationList& curves, const CMethodList& methods, int slot) {
+    const CCalibrationData* curve = curves.GetEntry(slot);
+    const CMethodData* entry = slot < methods.GetSize() ? methods.GetEntry(slot) : nullptr;
+    return curve != nullptr && entry != nullptr && SameCompoundName(curve->GetName(), entry->GetName());
+}
+
+// The first curve named `compound` (ignoring case), for the entry of slot `slot`; null when no
+// curve has the name. The curve is brought into the entry's slot by exchanging the two curves,
+// never by writing one over the other, so no curve is lost; and only when neither slot holds
+// its own entry's curve, so that a host reading curve i as entry i's still finds it there
+// after an entry calibrated on another compound's curve has been quantified.
+CCalibrationData* CurveForCompound(CCalibrationList& curves, const CMethodList& methods, int slot,
+                                   const std::string& compound) {
+    const int found = curves.FindMatchingCalibration(compound);
+    if (found < 0) return nullptr;
+    if (found != slot && !HoldsOwnCurve(curves, methods, slot) && !HoldsOwnCurve(curves, methods, found)) {
+        std::swap(*curves.GetEntry(slot), *curves.GetEntry(found));
+        return curves.GetEntry(slot);
+    }
+    return curves.GetEntry(found);
+}
+
 constexpr double kMaxConcentration = 1e12;
 constexpr double kMinLimit = 1e-12;
 constexpr int kConcentrationDecimals = 10;
@@ -100,11 +119,8 @@ int CQuanQuantify::QuantifyPDBEntries(CCalibrationList* calList, CPeakList* peak
             if (method->GetUserRFMode() == 0) {
                 cal = calList->GetEntry(e - 1);
                 const std::string compound = method->GetCalCompound();
-                // A slot holding another compound's curve is given the compound's own curve. The
-                // two trade places rather than the slot's curve being written over: that curve
-                // belongs to another entry, which must still find it by name.
-                if (cal != nullptr && cal->GetName() != compound && !TakeMatchingCurve(*calList, e - 1, compound))
-                    cal = nullptr;
+                if (cal != nullptr && cal->GetName() != compound)
+                    cal = CurveForCompound(*calList, *methodList, e - 1, compound);
             }
         }
         ApplyStamp(stamp, *peak);

@@ -89,6 +89,6 @@ TEST(ISResponses, TotalsEntryTakesWeightedMeanAndStandardsNoiseConversion) {
     const CMethodData& result = methods.GetAt(8);
     EXPECT_EQ(result.GetNumISResponses(), 3);
     EXPECT_DOUBLE_EQ(result.GetISResponse(), (100.0 + 2 * 200.0) / 3);
-    // Member one's two standards (2, 4) and member two's reference (9).
-    EXPECT_DOUBLE_EQ(result.GetNoiseConversion(), (2.0 + 4.0 + 9.0) / 3);
+    // Member one lists standards 2 and 4; member two names its standard only by reference.
+    EXPECT_DOUBLE_EQ(result.GetNoiseConversion(), (2.0 + 4.0) / 2);
 }

@@ -119,16 +119,17 @@ TEST(LocationRun, CompleteRunOfAMethodWithInternalStandardQualifierAndTotals) {
     EXPECT_EQ(totalsPeak.GetSecondaryPeaks(), 0);
     EXPECT_DOUBLE_EQ(totalsPeak.GetAbsNoiseHeight(), 15.0);  // the last member's noise
 
-    // Internal-standard responses: 5000 / 10 per unit; the totals entry the mean of its members,
-    // with the noise conversion (area / height) of their standard.
+    // Internal-standard responses: 5000 / 10 per unit; the totals entry the mean of its members.
+    // They name their standard by reference only, listing none, so the totals entry keeps the
+    // noise conversion (area / height) of the unnamed peak it was located on.
     EXPECT_DOUBLE_EQ(methods.GetAt(1).GetISResponse(), 500.0);
     EXPECT_DOUBLE_EQ(methods.GetAt(2).GetISResponse(), 500.0);
     EXPECT_DOUBLE_EQ(methods.GetAt(3).GetISResponse(), 500.0);
     EXPECT_EQ(methods.GetAt(3).GetNumISResponses(), 2);
-    EXPECT_DOUBLE_EQ(methods.GetAt(3).GetNoiseConversion(), 5000.0 / 500.0);
+    EXPECT_DOUBLE_EQ(methods.GetAt(3).GetNoiseConversion(), 1500.0 / 100.0);
 
     // Responses, corrected responses and noise responses (noise conversion of the standard,
-    // 10, times the peak's noise, over the IS response).
+    // 10, or of the totals entry, 15, times the peak's noise, over the IS response).
     const struct {
         double response, corrected, noiseResponse;
         int flag;
@@ -137,8 +138,8 @@ TEST(LocationRun, CompleteRunOfAMethodWithInternalStandardQualifierAndTotals) {
         {4.0, 4.0, 10.0 * 25.0 / 500.0, 1},        // 2000 / 500
         {0.0, 0.0, 0.0, 1},                        // the qualifier has no absolute response of its own
         {6.0, 6.0, 10.0 * 30.0 / 500.0, 1},        // 3000 / 500
-        {3.0, 3.0, 10.0 * 15.0 / 500.0, 1},        // unnamed 1500 / 500
-        {0.0, 0.0, 10.0 * 15.0 / 500.0, 1},        // the totals peak's own summary area was 0
+        {3.0, 3.0, 15.0 * 15.0 / 500.0, 1},        // unnamed 1500 / 500
+        {0.0, 0.0, 15.0 * 15.0 / 500.0, 1},        // the totals peak's own summary area was 0
         {0.0, 0.0, 0.0, 0},                        // unassigned: cleared
     };
     for (int j = 0; j < 7; ++j) {
@@ -203,8 +204,9 @@ TEST(LocationRun, OneEngineRunsASecondSampleWithoutCarryingTheFirstOver) {
     EXPECT_EQ(second.GetAt(4).GetTotalsUnnamedPeak(), 0);
     EXPECT_DOUBLE_EQ(second.GetAt(5).GetArea(), 5000.0);
     EXPECT_DOUBLE_EQ(second.GetAt(5).GetAbsNoiseHeight(), 30.0);  // PCB 153's noise, the last member
-    // Without the unnamed peak, the totals entry's own noise conversion is its standard's.
-    EXPECT_DOUBLE_EQ(methods.GetAt(3).GetNoiseConversion(), 10.0);
+    // Without the unnamed peak and with no standard listed by its members, nothing sets the
+    // totals entry's noise conversion this run.
+    EXPECT_DOUBLE_EQ(methods.GetAt(3).GetNoiseConversion(), 0.0);
     EXPECT_DOUBLE_EQ(second.GetAt(1).GetResponse(), 4.0);
     for (int j = 0; j < 7; ++j) {
         SCOPED_TRACE(j);

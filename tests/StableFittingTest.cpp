@@ -1,0 +1,159 @@
+// The calibration polynomial is the weighted least-squares optimum to the working precision,
+// even at high orders over wide concentration ranges, while curves that were well determined
+// before fit as they did; a fit double precision cannot deliver is refused, not stored.
+// References are worked independently: exact polynomial data (the optimum is the generating
+// polynomial), and a modified Gram-Schmidt solution in long double.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "CalibrateTestSupport.h"
+#include "calibrate/PolynomialFit.h"
+
+using namespace calibrate_test;
+
+namespace {
+struct FitData {
+    std::vector<double> x, y, v;
+};
+
+// Fitted responses of the least-squares polynomial: the weighted responses less what is left of
+// them once every column's direction is taken out (modified Gram-Schmidt in long double).
+std::vector<long double> ReferenceResponses(const FitData& d, int order, bool forced) {
+    const size_t n = d.x.size();
+    using Vector = std::vector<long double>;
+    auto dot = [n](const Vector& a, const Vector& b) {
+        long double sum = 0.0L;
+        for (size_t i = 0; i < n; ++i) sum += a[i] * b[i];
+        return sum;
+    };
+    auto takeOut = [&](Vector& from, const Vector& q) {
+        const long double share = dot(from, q);
+        for (size_t i = 0; i < n; ++i) from[i] -= share * q[i];
+    };
+    std::vector<Vector> basis;
+    Vector rest(n), fitted(n);
+    for (size_t i = 0; i < n; ++i) rest[i] = static_cast<long double>(d.v[i]) * d.y[i];
+    for (int j = forced ? 1 : 0; j <= order; ++j) {
+        Vector q(n);
+        for (size_t i = 0; i < n; ++i) q[i] = d.v[i] * std::pow(static_cast<long double>(d.x[i]), j);
+        for (const Vector& earlier : basis) takeOut(q, earlier);
+        const long double norm = std::sqrt(dot(q, q));
+        for (long double& e : q) e /= norm;
+        takeOut(rest, q);
+        basis.push_back(q);
+    }
+    for (size_t i = 0; i < n; ++i) fitted[i] = (static_cast<long double>(d.v[i]) * d.y[i] - rest[i]) / d.v[i];
+    return fitted;
+}
+
+// Log-spaced concentrations lo..hi with responses 5 + 40 x + 0.02 x^2 scattered by up to 2 %;
+// fitting weights are the square roots of 1, 1/x or 1/x^2.
+FitData Scattered(int n, double lo, double hi, int weighting) {
+    const double scatter[] = {0.013, -0.017, 0.004, 0.019, -0.008, -0.020, 0.011, 0.002,
+                              -0.013, 0.016, -0.003, 0.007, -0.018, 0.009, -0.006};
+    FitData d;
+    for (int i = 0; i < n; ++i) {
+        const double x = lo * std::pow(hi / lo, i / (n - 1.0));
+        d.x.push_back(x);
+        d.y.push_back((5.0 + 40.0 * x + 0.02 * x * x) * (1.0 + scatter[i % 15]));
+        d.v.push_back(std::pow(x, -0.5 * weighting));
+    }
+    return d;
+}
+
+tag_CALI_POINT Standard(double conc, double resp) {
+    tag_CALI_POINT point{};
+    point.Weight = 1.0;
+    point.Conc = conc;
+    point.Resp = resp;
+    return point;
+}
+}  // namespace
+
+TEST(StableFitting, ExactPolynomialDataIsRecoveredAtEveryOrder) {
+    // Concentrations 2^-10 .. 2^13 (about 1e-3 .. 8e3) with integer coefficients: every response
+    // is exact in double, so the least-squares optimum at any order is the polynomial itself.
+    // A standard can be right only to the rounding of the largest weighted response: unweighted
+    // 2e8, about 1e-8 of a response near 1; weighted 1/x^2 the cubic spans 15 .. 7e7.
+    const struct { double c[4]; int degree, weighting; double tolerance; } cases[] = {
+        {{1, 2, 3, 0}, 2, kWeightNone, 2e-8},
+        {{7, 5, 2, 1}, 3, kWeightInverseX2, 1e-9},
+    };
+    for (const auto& c : cases) {
+        for (int order = c.degree; order <= 6; ++order) {
+            CCalibrationData curve = Curve(order, kOriginExclude, {}, c.weighting);
+            for (int e = -10; e <= 13; ++e) {
+                const double x = std::ldexp(1.0, e);
+                curve.SetCaliPoint(Standard(x, EvaluatePolynomial(x, c.degree, c.c)), e + 10);
+            }
+            curve.SetNumCaliPts(24);
+            CQuanCalibrate engine;
+            ASSERT_EQ(engine.QuanDoCalibration(&curve, 0), kCaliOK);
+            ASSERT_EQ(curve.GetCurveValid(), 1) << order;
+            double stored[7];
+            for (int j = 0; j < 7; ++j) stored[j] = curve.GetCC(j);
+            for (int e = -10; e <= 13; ++e) {
+                const double x = std::ldexp(1.0, e), exact = EvaluatePolynomial(x, c.degree, c.c);
+                EXPECT_NEAR(EvaluatePolynomial(x, order, stored), exact, c.tolerance * exact)
+                    << "order " << order << " at 2^" << e;
+            }
+        }
+    }
+}
+
+TEST(StableFitting, FitIsTheLeastSquaresOptimumAndWellDeterminedCurvesFitAsBefore) {
+    // 15 standards over 1e-3 .. 1e4 at high orders, where the normal equations lost whole
+    // percents; and orders 1 to 3 over 0.5 .. 500, free and forced, where they were within
+    // 1e-12 and the curve must not move by more than 1e-9.
+    const struct { int n; double lo, hi; int weighting, forced, fromOrder, toOrder; double tolerance; } cases[] = {
+        {15, 1e-3, 1e4, 0, 0, 4, 6, 1e-7}, {15, 1e-3, 1e4, 2, 0, 4, 6, 1e-7},
+        {10, 0.5, 500, 0, 0, 1, 3, 1e-10}, {10, 0.5, 500, 1, 0, 1, 3, 1e-10}, {10, 0.5, 500, 2, 0, 1, 3, 1e-10},
+        {10, 0.5, 500, 0, 1, 1, 3, 1e-10}, {10, 0.5, 500, 1, 1, 1, 3, 1e-10}, {10, 0.5, 500, 2, 1, 1, 3, 1e-10},
+    };
+    for (const auto& c : cases) {
+        const FitData d = Scattered(c.n, c.lo, c.hi, c.weighting);
+        for (int order = c.fromOrder; order <= c.toOrder; ++order) {
+            SCOPED_TRACE(testing::Message() << "up to " << c.hi << ", weighting " << c.weighting << ", forced "
+                                            << c.forced << ", order " << order);
+            double fit[7];
+            ASSERT_TRUE(LeastSquaresPolynomial(d.x.data(), d.y.data(), d.v.data(), c.n, order, fit, c.forced));
+            EXPECT_TRUE(!c.forced || fit[0] == 0.0);
+            const std::vector<long double> reference = ReferenceResponses(d, order, c.forced);
+            long double fitError = 0.0L, referenceError = 0.0L;
+            for (int i = 0; i < c.n; ++i) {
+                const long double fitted = EvaluatePolynomial(d.x[i], order, fit), w = d.v[i] * d.v[i];
+                EXPECT_NEAR(static_cast<double>(fitted / reference[i]), 1.0, c.tolerance) << "at " << d.x[i];
+                fitError += w * (d.y[i] - fitted) * (d.y[i] - fitted);
+                referenceError += w * (d.y[i] - reference[i]) * (d.y[i] - reference[i]);
+            }
+            EXPECT_LE(static_cast<double>(fitError / referenceError), 1.0 + 1e-9);
+        }
+    }
+}
+
+TEST(StableFitting, FitBeyondDoublePrecisionIsRefused) {
+    // Twelve standards within 0.011 of 1000: in plain powers a fifth- or sixth-order curve there
+    // cancels in every digit double has (about 1e17 between columns), so no stored curve can
+    // give its responses to 1e-6.
+    for (int order : {5, 6}) {
+        CCalibrationData curve = Curve(order, kOriginExclude, {});
+        const double scatter[] = {0.3, -0.2, 0.5, -0.4, 0.1, -0.6, 0.2, 0.4, -0.3, -0.1, 0.6, -0.5};
+        for (int i = 0; i < 12; ++i) {
+            const double x = 1000.0 + 0.001 * i;
+            curve.SetCaliPoint(Standard(x, 3.0 + 2.0 * x + 1e-3 * scatter[i]), i);
+        }
+        curve.SetNumCaliPts(12);
+        curve.SetCC(42.0, 0);
+        CQuanCalibrate engine;
+        tag_STATS_STRUCT stats = SwitchesFor(curve);
+        CCalibrationData direct = curve;
+        EXPECT_EQ(CalibrateTestAccess::QuanFitCaliCurve(engine, direct, stats), kFitSingular + kFitCodeOffset);
+        curve.SetCurveValid(1);
+        ASSERT_EQ(engine.QuanDoCalibration(&curve, 0), kCaliOK);
+        EXPECT_EQ(curve.GetCaliPtsValid(), 0) << order;
+        EXPECT_EQ(curve.GetCurveValid(), 0) << order;
+        EXPECT_EQ(curve.GetCC(0), 42.0) << order;  // nothing of the refused fit is stored
+    }
+}
