@@ -23,7 +23,9 @@ bool OpenFlatDatabase(int kind, const char* fileName, bool readWrite) {
     int mode = readWrite ? FlatDatabase::kReadWrite : FlatDatabase::kRead;
     if (Security::IsPermissionGranted(kPeriodicDatabasePermission, false)) mode += FlatDatabase::kPrivileged;
     std::lock_guard<std::mutex> guard(g_lock);
-    if (FlatDatabase::OpenTable(kPeriodicTable, name, mode) != FlatDatabase::kOk) return false;
+    // Only whole element records: a table of shorter records would fill part of each element
+    // and leave the rest (scale and response factors among it) as whatever was there before.
+    if (FlatDatabase::OpenTable(kPeriodicTable, name, mode, sizeof(tagELEMENTstruct)) != FlatDatabase::kOk) return false;
     ++g_openCount;
     return true;
 }
@@ -38,6 +40,7 @@ bool CloseFlatDatabase(int kind) {
 }
 
 int ReadElementRecord(int atomicNumber, tagELEMENTstruct& element) {
+    element = tagELEMENTstruct{};  // a failed or short read leaves zeros, never stale values
     return FlatDatabase::RecordOperation(kPeriodicTable, atomicNumber, &element, sizeof element,
                                          FlatDatabase::kReadRecord, 0);
 }

@@ -11,12 +11,14 @@ constexpr int kPeriodicTable = 19;           // its table number in the flat-dat
 constexpr int kPeriodicDatabasePermission = 1002;
 constexpr int kPeriodicDatabaseNameSize = 260;
 
-// Opens the database of `kind` (3) from `fileName`; true when open. A failed open leaves the
-// open count as it was.
+// Opens the database of `kind` (3) from `fileName`; true when open. A table whose records are
+// not 1024-byte element records is refused as unreadable. A failed open leaves the open count
+// as it was.
 bool OpenFlatDatabase(int kind, const char* fileName, bool readWrite);
 // Releases one open; true when this was the last one and the database was closed.
 bool CloseFlatDatabase(int kind);
-// Reads the element with this atomic number; 0 when read, else the library's failure code.
+// Reads the element with this atomic number into a zeroed record; 0 when read, else the
+// library's failure code.
 int ReadElementRecord(int atomicNumber, tagELEMENTstruct& element);
 // Writes an element record (the database must be open for writing); 0 when written.
 int WriteElementRecord(int atomicNumber, const tagELEMENTstruct& element);

@@ -7,13 +7,13 @@
 // Totals and totals-group peaks are summary records: they leave the entry's fields alone and
 // get no signal-to-noise of their own.
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <string>
 
 #include "locate/LocateStatus.h"
 #include "locate/QuanLocate.h"
 #include "locate/TestRatioFailed.h"
+#include "platform/NumberText.h"
 
 namespace {
 constexpr int kRAHArea = 0;
@@ -23,13 +23,7 @@ constexpr int kRAHHeight = 1;
 constexpr int kQuantifyOnQuanTrace = 1;
 constexpr int kQuantifyOnTarget[4] = {2, 4, 8, 16};
 
-bool EqualIgnoringCase(const std::string& a, const char* b) {
-    size_t k = 0;
-    for (; k < a.size() && b[k] != '\0'; ++k)
-        if (std::tolower(static_cast<unsigned char>(a[k])) != std::tolower(static_cast<unsigned char>(b[k])))
-            return false;
-    return k == a.size() && b[k] == '\0';
-}
+bool EqualIgnoringCase(const std::string& a, const char* b) { return NumberText::EqualIgnoringCase(a, b); }
 
 
 // The straight baseline between the peak's start and end, taken at its apex.

@@ -8,13 +8,13 @@
 #include "locate/QuanLocate.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 #include "locate/LocateStatus.h"
 #include "platform/MassStringComparitor.h"
+#include "platform/NumberText.h"
 #include "platform/RawData.h"
 #include "platform/Utility.h"
 
@@ -48,13 +48,7 @@ constexpr double kMRMMassTolerance = 0.005;
 constexpr int kMaxMRMMasses = 32;
 constexpr int kChannelDescriptionSize = 81;
 
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t k = 0; k < a.size(); ++k)
-        if (std::tolower(static_cast<unsigned char>(a[k])) != std::tolower(static_cast<unsigned char>(b[k])))
-            return false;
-    return true;
-}
+bool EqualIgnoringCase(const std::string& a, const std::string& b) { return NumberText::EqualIgnoringCase(a, b); }
 }  // namespace
 
 // --- shared helpers --------------------------------------------------------------------------
@@ -473,9 +467,8 @@ int CQuanLocate::ConvertTraceChannelsToMasses(const CPeakData& peak, const CMeth
     std::string trace = targetTrace ? entry.GetTargetTrace(0) : entry.GetQuanTrace();
     size_t at = std::string::npos;
     for (size_t k = 0; k + 2 < trace.size(); ++k) {
-        if (std::tolower(static_cast<unsigned char>(trace[k])) == 'c' &&
-            std::tolower(static_cast<unsigned char>(trace[k + 1])) == 'h' &&
-            std::isdigit(static_cast<unsigned char>(trace[k + 2]))) {
+        if (NumberText::LowerAscii(trace[k]) == 'c' && NumberText::LowerAscii(trace[k + 1]) == 'h' &&
+            NumberText::IsDigitAscii(trace[k + 2])) {
             at = k;
             break;
         }
@@ -483,7 +476,7 @@ int CQuanLocate::ConvertTraceChannelsToMasses(const CPeakData& peak, const CMeth
     if (at == std::string::npos) return -1;
 
     int channel = 0;
-    for (size_t k = at + 2; k < trace.size() && std::isdigit(static_cast<unsigned char>(trace[k])); ++k) {
+    for (size_t k = at + 2; k < trace.size() && NumberText::IsDigitAscii(trace[k]); ++k) {
         const int digit = trace[k] - '0';
         if (channel > (std::numeric_limits<int>::max() - digit) / 10) return -1;  // no such channel
         channel = channel * 10 + digit;

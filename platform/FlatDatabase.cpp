@@ -58,7 +58,7 @@ int CreateTable(const std::string& fileName, size_t recordSize) {
     return std::fclose(file) == 0 && ok ? kOk : kIoError;
 }
 
-int OpenTable(int table, const char* fileName, int mode) {
+int OpenTable(int table, const char* fileName, int mode, size_t requiredRecordSize) {
     if (fileName == nullptr || *fileName == '\0') return kBadArgument;
     const bool writable = (mode & kReadWrite) != 0;
     if (!writable && (mode & kRead) == 0) return kBadArgument;
@@ -75,7 +75,8 @@ int OpenTable(int table, const char* fileName, int mode) {
     }
     opened.recordSize = GetU32(header + 8);
     opened.recordCount = GetU32(header + 12);
-    if (opened.recordSize == 0 || opened.recordSize > kMaxRecordSize) {
+    if (opened.recordSize == 0 || opened.recordSize > kMaxRecordSize ||
+        (requiredRecordSize != 0 && opened.recordSize != requiredRecordSize)) {
         std::fclose(file);
         return kBadFile;
     }

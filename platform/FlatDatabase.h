@@ -25,8 +25,9 @@ enum Result {
 // Creates (or replaces) a table file holding no records yet.
 int CreateTable(const std::string& fileName, size_t recordSize);
 // Opens table `table` from the file with a mode of OpenMode bits. Opening a table that is
-// already open replaces the earlier open.
-int OpenTable(int table, const char* fileName, int mode);
+// already open replaces the earlier open. With a `requiredRecordSize`, a file of records of any
+// other size is refused as kBadFile before anything is replaced.
+int OpenTable(int table, const char* fileName, int mode, size_t requiredRecordSize = 0);
 int CloseTable(int table);
 bool IsOpen(int table);
 // Reads or writes record `recordNumber` (from 1) of an open table through `buffer`, which holds

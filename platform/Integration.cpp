@@ -1,10 +1,10 @@
 #include "platform/Integration.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
 #include "platform/IntegrateParams.h"
+#include "platform/NumberText.h"
 
 namespace {
 enum class Kind { Int32, Float, UInt16 };
@@ -29,15 +29,14 @@ const Setting kSettings[] = {
 #undef FLOAT_SETTING
 
 void Store(tagINTEGRATE_PARAMS* block, const Setting& setting, const std::string& text) {
-    char* stop = nullptr;
     auto* bytes = reinterpret_cast<unsigned char*>(block) + setting.offset;
     if (setting.kind == Kind::Float) {
-        float value = std::strtof(text.c_str(), &stop);
-        if (stop != text.c_str() && *stop == '\0') std::memcpy(bytes, &value, sizeof value);
+        float value = 0.0f;
+        if (NumberText::Read(text, value)) std::memcpy(bytes, &value, sizeof value);
         return;
     }
-    long value = std::strtol(text.c_str(), &stop, 10);
-    if (stop == text.c_str() || *stop != '\0') return;
+    long long value = 0;
+    if (!NumberText::Read(text, value)) return;
     if (setting.kind == Kind::UInt16) {
         if (value < 0 || value > 0xFFFF) return;
         uint16_t narrow = static_cast<uint16_t>(value);

@@ -3,22 +3,19 @@
 #include "platform/MassStringComparitor.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
-#include <cstdlib>
+
+#include "platform/NumberText.h"
 
 namespace {
 std::string Trimmed(const std::string& text, size_t begin, size_t end) {
-    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
-    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
+    while (begin < end && NumberText::IsSpaceAscii(text[begin])) ++begin;
+    while (end > begin && NumberText::IsSpaceAscii(text[end - 1])) --end;
     return text.substr(begin, end - begin);
 }
 
 bool ParseMass(const std::string& part, double& mass) {
-    if (part.empty()) return false;
-    char* stop = nullptr;
-    mass = std::strtod(part.c_str(), &stop);
-    return stop == part.c_str() + part.size() && std::isfinite(mass);
+    return NumberText::Read(part, mass) && std::isfinite(mass);
 }
 }  // namespace
 
@@ -28,9 +25,7 @@ CMassStringComparitor::CMassStringComparitor(const std::string& trace, double wi
 }
 
 void CMassStringComparitor::Parse() {
-    m_foldedName = Trimmed(m_trace, 0, m_trace.size());
-    std::transform(m_foldedName.begin(), m_foldedName.end(), m_foldedName.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    m_foldedName = NumberText::LowerAscii(Trimmed(m_trace, 0, m_trace.size()));
     size_t begin = 0;
     int count = 0;
     std::array<double, kMaxMasses> masses{};

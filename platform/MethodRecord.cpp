@@ -3,57 +3,24 @@
 // field by field (floating values are printed with enough digits to read back bit-identical).
 #include "platform/MethodRecord.h"
 
-#include <cerrno>
-#include <climits>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 
+#include "platform/NumberText.h"
 #include "platform/WordMatch.h"
 #include "platform/XMLParser.h"
 
 namespace {
 constexpr const char* kEntryElement = "METHODENTRY";
 
+// Numbers in the shortest text that reads back bit for bit, whatever the host's locale.
 std::string FormatValue(int value) { return std::to_string(value); }
-std::string FormatValue(float value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
-    return text;
-}
-std::string FormatValue(double value) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
-}
+std::string FormatValue(float value) { return NumberText::Shortest(value); }
+std::string FormatValue(double value) { return NumberText::Shortest(value); }
 const std::string& FormatValue(const std::string& value) { return value; }
 
-bool ParseValue(const std::string& text, int& value) {
-    if (text.empty()) return false;
-    char* stop = nullptr;
-    errno = 0;
-    long parsed = std::strtol(text.c_str(), &stop, 10);
-    if (errno != 0 || *stop != '\0' || parsed < INT_MIN || parsed > INT_MAX) return false;
-    value = static_cast<int>(parsed);
-    return true;
-}
-bool ParseValue(const std::string& text, float& value) {
-    if (text.empty()) return false;
-    char* stop = nullptr;
-    float parsed = std::strtof(text.c_str(), &stop);
-    if (*stop != '\0') return false;
-    value = parsed;
-    return true;
-}
-bool ParseValue(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* stop = nullptr;
-    double parsed = std::strtod(text.c_str(), &stop);
-    if (*stop != '\0') return false;
-    value = parsed;
-    return true;
-}
+template <class Number>
+bool ParseValue(const std::string& text, Number& value) { return NumberText::Read(text, value); }
 bool ParseValue(const std::string& text, std::string& value) {
     value = text;
     return true;
@@ -99,8 +66,12 @@ bool CMethodRecord::WriteXML(Brisk::CXMLBuilderT<256>& builder) const {
     for (int i = 0; i < (count); ++i) ok = ok && builder.AddAttribute(#Name + std::to_string(i), FormatValue(m_##Name[i]));
 #define METHOD_INDEXED_TEXT(Name, count) METHOD_INDEXED(std::string, Name, count)
 #include "platform/MethodRecordFields.def"
-    // Close even after a failed attribute, so the builder's stack stays balanced.
-    return builder.CloseElement() && ok;
+    // A record that cannot be written whole leaves no trace in the builder.
+    if (!ok) {
+        builder.DiscardElement();
+        return false;
+    }
+    return builder.CloseElement();
 }
 
 bool CMethodRecord::operator==(const CMethodRecord& other) const {

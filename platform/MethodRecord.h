@@ -57,7 +57,8 @@ public:
     // False for a node that is not an element or an attribute whose number does not parse; the
     // record is then unchanged. Unknown attributes are ignored.
     bool ReadXML(Brisk::CXMLParserT& parser);
-    // Writes one element "METHODENTRY" under the builder's open element.
+    // Writes one element "METHODENTRY" under the builder's open element. False, with nothing
+    // added to the builder, when a text cannot be written so that ReadXML reads it back.
     bool WriteXML(Brisk::CXMLBuilderT<256>& builder) const;
 
     bool operator==(const CMethodRecord& other) const;

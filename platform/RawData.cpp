@@ -1,19 +1,17 @@
 #include "platform/RawData.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "platform/NumberText.h"
+
 namespace {
-bool IsTraceSeparator(char c) { return c == ',' || c == ';' || std::isspace(static_cast<unsigned char>(c)); }
+bool IsTraceSeparator(char c) { return c == ',' || c == ';' || NumberText::IsSpaceAscii(c); }
 
 bool ParseMass(const std::string& text, float& mass) {
-    if (text.empty()) return false;
-    char* stop = nullptr;
-    double value = std::strtod(text.c_str(), &stop);
-    if (*stop != '\0' || !std::isfinite(value)) return false;
+    double value = 0.0;
+    if (!NumberText::Read(text, value) || !std::isfinite(value)) return false;
     mass = static_cast<float>(value);
     return true;
 }
@@ -27,9 +25,9 @@ int MRMStringToMasses(const char* text, float* masses, int maxMasses, bool secon
     // Join "a > b" into one token first, so the separators inside a transition do not split it.
     std::string compact;
     for (const char* c = text; *c != '\0'; ++c) {
-        if (std::isspace(static_cast<unsigned char>(*c))) {
+        if (NumberText::IsSpaceAscii(*c)) {
             const char* next = c;
-            while (*next != '\0' && std::isspace(static_cast<unsigned char>(*next))) ++next;
+            while (*next != '\0' && NumberText::IsSpaceAscii(*next)) ++next;
             if (*next == '>' || (!compact.empty() && compact.back() == '>')) {
                 c = next - 1;
                 continue;

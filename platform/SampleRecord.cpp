@@ -1,9 +1,6 @@
 #include "platform/SampleRecord.h"
 
-#include <cctype>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include "platform/NumberText.h"
 
 namespace {
 struct TypeName {
@@ -13,13 +10,6 @@ struct TypeName {
 constexpr TypeName kTypeNames[] = {{0, "Analyte"}, {1, "Standard"}, {2, "QC"},
                                    {3, "Blank"},   {6, "Recovery"}, {7, "Solvent"}};
 
-bool EqualIgnoringCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return i == a.size() && b[i] == '\0';
-}
 }  // namespace
 
 std::string CSampleRecord::TypeText(int type) {
@@ -30,19 +20,13 @@ std::string CSampleRecord::TypeText(int type) {
 
 bool CSampleRecord::TypeFromText(const std::string& text, int& type) {
     for (const TypeName& name : kTypeNames) {
-        if (EqualIgnoringCase(text, name.text)) {
+        if (NumberText::EqualIgnoringCase(text, name.text)) {
             type = name.type;
             return true;
         }
     }
     // The text form of a type without a name is its number.
-    if (text.empty()) return false;
-    char* stop = nullptr;
-    errno = 0;
-    long number = std::strtol(text.c_str(), &stop, 10);
-    if (errno != 0 || *stop != '\0' || number < INT_MIN || number > INT_MAX) return false;
-    type = static_cast<int>(number);
-    return true;
+    return NumberText::Read(text, type);
 }
 
 std::string CSampleRecord::GetType() const { return TypeText(m_Type); }

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
+
+#include "platform/NumberText.h"
 
 namespace {
 std::mutex g_lock;
@@ -32,9 +33,7 @@ void SetCurrentProject(const std::string& folder, const std::string& name) {
 std::string NumberToText(double value, int decimals) {
     if (!std::isfinite(value)) return std::string();
     decimals = std::clamp(decimals, 0, 15);
-    char text[400];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
+    return NumberText::Fixed(value, decimals);
 }
 
 int NumberToText(double value, char* text, int size, int decimals) {

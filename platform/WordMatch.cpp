@@ -1,19 +1,12 @@
 #include "platform/WordMatch.h"
 
-#include <cctype>
 #include <string_view>
+
+#include "platform/NumberText.h"
 
 namespace {
 bool IsSeparator(char c) {
-    return c == ',' || c == ';' || std::isspace(static_cast<unsigned char>(c));
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return c == ',' || c == ';' || NumberText::IsSpaceAscii(c);
 }
 
 // Calls visit(word) for every word of the list until it returns true.
@@ -34,7 +27,7 @@ bool AnyWord(std::string_view list, Visit visit) {
 namespace WordMatch {
 bool ListsShareWord(const std::string& first, const std::string& second) {
     return AnyWord(first, [&](std::string_view word) {
-        return AnyWord(second, [&](std::string_view other) { return EqualIgnoringCase(word, other); });
+        return AnyWord(second, [&](std::string_view other) { return NumberText::EqualIgnoringCase(word, other); });
     });
 }
 }  // namespace WordMatch

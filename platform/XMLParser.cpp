@@ -1,6 +1,7 @@
 // libxml2 behind the record library's parser and builder. Documents are parsed with network
-// access off, no DTD loading and no entity substitution requested; libxml2's own amplification
-// limits stay on (XML_PARSE_HUGE is never set), so an entity bomb fails the parse quickly.
+// access off, no DTD loading and no entity substitution requested, and the parse stops at the
+// first entity declaration: libxml2's amplification limits alone still let a 100 KB document
+// expand into a 100 MB attribute value when the value is fetched.
 #include "platform/XMLParser.h"
 
 #include <libxml/parser.h>
@@ -45,6 +46,33 @@ bool Utf16ToUtf8(const char16_t* text, size_t length, std::string& out) {
     return true;
 }
 
+bool IsWritableXmlText(const std::string& text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t length = text.size();
+    for (size_t i = 0; i < length;) {
+        uint32_t code = bytes[i];
+        int extra = 0;
+        uint32_t least = 0;  // the smallest code of the sequence's length: shorter forms are overlong
+        if (code < 0x80) extra = 0;
+        else if ((code & 0xE0) == 0xC0) { extra = 1; code &= 0x1F; least = 0x80; }
+        else if ((code & 0xF0) == 0xE0) { extra = 2; code &= 0x0F; least = 0x800; }
+        else if ((code & 0xF8) == 0xF0) { extra = 3; code &= 0x07; least = 0x10000; }
+        else return false;
+        if (i + static_cast<size_t>(extra) >= length && extra > 0) return false;
+        for (int k = 1; k <= extra; ++k) {
+            if ((bytes[i + k] & 0xC0) != 0x80) return false;
+            code = (code << 6) | (bytes[i + k] & 0x3F);
+        }
+        i += extra + 1;
+        if (code < least) return false;
+        // XML's Char production: tab, line feed, carriage return and the printable planes.
+        const bool xmlChar = code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF) ||
+                             (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF);
+        if (!xmlChar) return false;
+    }
+    return true;
+}
+
 bool Utf8ToUtf16(const std::string& text, std::u16string& out) {
     out.clear();
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -85,6 +113,20 @@ void SilentErrors(void*, const char*, ...) {}
 bool StartsWithDeclaration(const char* text, size_t length) {
     return length >= 6 && std::memcmp(text, "<?xml", 5) == 0 &&
            (text[5] == ' ' || text[5] == '\t' || text[5] == '\r' || text[5] == '\n' || text[5] == '?');
+}
+
+// The parser's hooks for entity declarations (general, parameter and unparsed alike): note the
+// refusal and stop at once, before the entity is registered or the rest of the text is read.
+void RefuseEntity(void* context) {
+    auto* parser = static_cast<xmlParserCtxtPtr>(context);
+    parser->_private = parser;  // marks the refusal
+    xmlStopParser(parser);
+}
+void RefuseEntityDeclaration(void* context, const xmlChar*, int, const xmlChar*, const xmlChar*, xmlChar*) {
+    RefuseEntity(context);
+}
+void RefuseUnparsedEntity(void* context, const xmlChar*, const xmlChar*, const xmlChar*, const xmlChar*) {
+    RefuseEntity(context);
 }
 }  // namespace
 
@@ -132,10 +174,24 @@ bool CXMLParserT::ParseUtf8(const char* text, size_t length) {
         return false;
     }
     xmlSetGenericErrorFunc(nullptr, SilentErrors);
-    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_IGNORE_ENC;
-    m_document = xmlReadMemory(text, static_cast<int>(length), nullptr, "UTF-8", options);
-    if (m_document == nullptr) {
+    xmlParserCtxtPtr parser = xmlNewParserCtxt();
+    if (parser == nullptr) {
         m_status = kParseFailed;
+        return false;
+    }
+    parser->sax->entityDecl = RefuseEntityDeclaration;
+    parser->sax->unparsedEntityDecl = RefuseUnparsedEntity;
+    parser->_private = nullptr;
+    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_IGNORE_ENC;
+    m_document = xmlCtxtReadMemory(parser, text, static_cast<int>(length), nullptr, "UTF-8", options);
+    const bool declaresEntity = parser->_private != nullptr;
+    xmlFreeParserCtxt(parser);
+    if (declaresEntity && m_document != nullptr) {
+        xmlFreeDoc(m_document);
+        m_document = nullptr;
+    }
+    if (m_document == nullptr) {
+        m_status = declaresEntity ? kDeclaresEntity : kParseFailed;
         return false;
     }
     m_hasDeclaration = StartsWithDeclaration(text, length);
@@ -268,6 +324,7 @@ bool CXMLBuilderT<Depth>::OpenElement(const std::string& name) {
 template <int Depth>
 bool CXMLBuilderT<Depth>::AddAttribute(const std::string& name, const std::string& value) {
     if (m_openCount == 0) return (m_status = kNoOpenElement), false;
+    if (!IsWritableXmlText(value)) return (m_status = kUnwritableText), false;
     if (xmlSetProp(m_open[m_openCount - 1], reinterpret_cast<const xmlChar*>(name.c_str()),
                    reinterpret_cast<const xmlChar*>(value.c_str())) == nullptr)
         return (m_status = kNoMemory), false;
@@ -287,6 +344,17 @@ bool CXMLBuilderT<Depth>::CloseElement() {
     } else {
         xmlAddChild(reinterpret_cast<xmlNode*>(m_document), element);
     }
+    m_status = kOk;
+    return true;
+}
+
+template <int Depth>
+bool CXMLBuilderT<Depth>::DiscardElement() {
+    if (m_openCount == 0) return (m_status = kNoOpenElement), false;
+    xmlNode* element = m_open[--m_openCount];
+    m_open[m_openCount] = nullptr;
+    xmlFreeNode(element);
+    if (m_openCount == 0 && m_document->children == nullptr) m_hasDeclaration = false;
     m_status = kOk;
     return true;
 }

@@ -6,11 +6,11 @@
 #include "quantify/QuanQuantify.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 
+#include "platform/NumberText.h"
 #include "quantify/CurveInversion.h"
 #include "quantify/QuantifyStatus.h"
 
@@ -77,7 +77,7 @@ double ClampLimit(double limit) {
 // names written with either separator.
 std::string DatabaseLeafName(const std::string& path) {
     std::string name = path;
-    if (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]))) name.erase(0, 2);
+    if (name.size() >= 2 && name[1] == ':' && NumberText::IsAlphaAscii(name[0])) name.erase(0, 2);
     const size_t slash = name.find_last_of("/\\");
     if (slash != std::string::npos) name.erase(0, slash + 1);
     const size_t dot = name.rfind('.');

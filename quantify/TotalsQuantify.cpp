@@ -4,11 +4,11 @@
 // semi-quantitative entry takes its concentration from the response factor stored for its
 // element in the periodic-table database, optionally scaled by a reference entry's factor.
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 #include "calibrate/PeriodicDatabase.h"
 #include "locate/TestRatioFailed.h"
+#include "platform/NumberText.h"
 #include "quantify/QuanQuantify.h"
 #include "quantify/QuantifyStatus.h"
 
@@ -226,7 +226,9 @@ double CQuanQuantify::FindResponseFactor(const CMethodData* method, tagELEMENTst
     if (method == nullptr) return 0.0;
     const std::string trace = method->GetQuanTrace();
     // The trace's nominal mass, rounded half up.
-    const double target = std::trunc(std::strtod(trace.c_str(), nullptr) + 0.5);
+    double mass = 0.0;
+    NumberText::ReadLeading(trace, mass);
+    const double target = std::trunc(mass + 0.5);
     if (!std::isfinite(target)) return 0.0;
     for (int slot = kFirstIsotopeSlot; slot < tagELEMENTstruct::kNumIsotopeSlots; ++slot) {
         if (element.IsotopeInUse[slot] == 0) continue;

@@ -1,18 +1,9 @@
 // The calibration list: list protocol, copying and the look-up of a curve by compound name.
 #include "records/CalibrationList.h"
 
-#include <algorithm>
-#include <cctype>
+#include "platform/NumberText.h"
 
 QUAN_REGISTER_CLASS(CCalibrationList);
-
-namespace {
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-}  // namespace
 
 CCalibrationList::CCalibrationList(const CCalibrationList& other) : CQuanObject() {
     SetSize(other.GetSize());
@@ -35,7 +26,7 @@ void CCalibrationList::CopyData(const CCalibrationList& other) {
 int CCalibrationList::FindMatchingCalibration(const std::string& name) const {
     for (int i = 0; i < GetSize(); ++i) {
         const CCalibrationData* entry = GetEntry(i);
-        if (entry != nullptr && EqualIgnoringCase(entry->GetName(), name)) return i;
+        if (entry != nullptr && NumberText::EqualIgnoringCase(entry->GetName(), name)) return i;
     }
     return -1;
 }

@@ -1,6 +1,6 @@
 #include "records/KeywordTables.h"
 
-#include <cctype>
+#include "platform/NumberText.h"
 
 const char* const StdLevelCodes[23] = {"FIXED", "STOCK", "A", "B", "C", "D", "E", "F", "G", "H", "I", "J",
                                        "K",     "L",     "M", "N", "O", "P", "Q", "R", "S", "T", ""};
@@ -32,7 +32,7 @@ int FindRowIgnoringCase(const char* const* table, int rows, const std::string& t
         const char* word = table[row];
         size_t i = 0;
         while (i < text.size() && word[i] != '\0' &&
-               std::tolower(static_cast<unsigned char>(text[i])) == std::tolower(static_cast<unsigned char>(word[i])))
+               NumberText::LowerAscii(text[i]) == NumberText::LowerAscii(word[i]))
             ++i;
         if (i == text.size() && word[i] == '\0') return row;
     }

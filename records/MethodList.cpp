@@ -27,9 +27,8 @@ CMethodList::CMethodList(const CMethodList& other) : CQuanObject() {
 }
 
 CMethodList& CMethodList::operator=(const CMethodList& other) {
-    if (&other == this) return *this;
-    SetSize(other.GetSize());
-    CopyData(other);
+    SetSize(other.GetSize());  // also for itself: assignment always makes the list sized
+    if (&other != this) CopyData(other);
     return *this;
 }
 
@@ -44,7 +43,12 @@ bool CMethodList::WriteXML(Brisk::CXMLBuilderT<256>& builder) const {
     if (!builder.OpenElement("METHODLIST")) return false;
     for (int i = 0; i < GetSize(); ++i) {
         const CMethodData* entry = GetEntry(i);
-        if (entry != nullptr && !entry->WriteXML(builder)) return false;  // the element stays open
+        // True must mean the method reads back whole, so one entry that cannot be written
+        // takes the list element and the entries before it out of the builder again.
+        if (entry != nullptr && !entry->WriteXML(builder)) {
+            builder.DiscardElement();
+            return false;
+        }
     }
     return builder.CloseElement();
 }

@@ -52,11 +52,15 @@ public:
         return *m_standIn;
     }
 
-    // The entry in slot index, or null for an empty slot or an index outside the list.
-    T* GetEntry(int index) const { return m_entries.At(index); }
+    // The entry in slot index as GetAt gives it, or null for an empty slot or an index outside
+    // the list. The engines read the list through this, so a host's GetAt override is honoured
+    // and empty slots are passed over (an override must not call GetEntry back).
+    T* GetEntry(int index) const { return m_entries.At(index) != nullptr ? &GetAt(index) : nullptr; }
 
 protected:
     bool IsSized() const { return m_sizeSet; }
+    // The stored entry itself, whatever GetAt is made to give.
+    T* StoredAt(int index) const { return m_entries.At(index); }
     void ClearEntries() { m_entries.Clear(); }
     void SwapEntries(int a, int b) { m_entries.Swap(a, b); }
 

@@ -2,9 +2,9 @@
 #include "records/PeakData.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <new>
 
+#include "platform/NumberText.h"
 #include "platform/WordMatch.h"
 
 QUAN_REGISTER_CLASS(CPeakData);
@@ -151,7 +151,8 @@ std::string CPeakData::GetPeakQualityStr(int mode, int decimals, int significant
         }
         const std::string number = text.substr(position, closing - position);
         // A number of fewer than two characters counts as 0, as the host's texts expect.
-        const double value = number.size() >= 2 ? std::strtod(number.c_str(), nullptr) : 0.0;
+        double value = 0.0;
+        if (number.size() >= 2) NumberText::ReadLeading(number, value);
         std::string formatted = number;
         FormatNumber(mode, decimals, significantFigures, value, formatted);
         result += formatted;

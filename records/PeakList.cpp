@@ -16,9 +16,8 @@ bool KeyOf(const CPeakData& peak, int sortType, double& key) {
 CPeakList::CPeakList(const CPeakList& other) : CQuanObject() { CopyData(other); }
 
 CPeakList& CPeakList::operator=(const CPeakList& other) {
-    if (&other == this) return *this;
-    SetSize(other.GetSize());
-    CopyData(other);
+    SetSize(other.GetSize());  // also for itself: assignment always makes the list sized
+    if (&other != this) CopyData(other);
     return *this;
 }
 
@@ -36,15 +35,15 @@ int CPeakList::Sort(int sortType, int ascending) {
     if (size < 2) return 0;
     if (sortType < kSortFoundRT || sortType > kSortHeight) return 0;
     for (int i = 0; i < size; ++i)
-        if (GetEntry(i) == nullptr) return 0;  // an empty slot has no key: leave the list alone
+        if (StoredAt(i) == nullptr) return 0;  // an empty slot has no key: leave the list alone
     int moved = 0;
     for (int i = 0; i < size - 1; ++i) {
         int best = i;
         double bestKey = 0.0;
-        KeyOf(*GetEntry(i), sortType, bestKey);
+        KeyOf(*StoredAt(i), sortType, bestKey);
         for (int j = i + 1; j < size; ++j) {
             double key = 0.0;
-            KeyOf(*GetEntry(j), sortType, key);
+            KeyOf(*StoredAt(j), sortType, key);
             if (ascending != 0 ? key < bestKey : key > bestKey) {
                 best = j;
                 bestKey = key;

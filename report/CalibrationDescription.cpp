@@ -6,11 +6,18 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/NumberText.h"
 #include "records/CalibrationData.h"
 #include "records/KeywordTables.h"
 #include "report/FieldText.h"
 
 using ReportText::Format;
+using NumberText::Fixed;
+
+namespace {
+// printf's "%.6g", in any locale.
+std::string Figures6(double value) { return NumberText::General(value, 6); }
+}  // namespace
 
 namespace {
 constexpr int kCurveRF = 0;
@@ -44,16 +51,16 @@ private:
 std::string CorrelationLine(const CCalibrationData& curve) {
     const double r = curve.GetCorrCoeff();
     const double r2 = r * r;
-    const std::string corrCoeffLine = Format("Correlation coefficient: r = %.6lf, r^2 = %.6lf", r, r2);
+    const std::string corrCoeffLine = "Correlation coefficient: r = " + Fixed(r, 6) + ", r^2 = " + Fixed(r2, 6);
     switch (curve.GetReportCorrFlags()) {
-        case kReportCoeffOfDetR2: return Format("Coefficient of Determination: R^2 = %.6lf ", r2);
+        case kReportCoeffOfDetR2: return "Coefficient of Determination: R^2 = " + Fixed(r2, 6) + " ";
         case kReportCorrCoeff: return corrCoeffLine;
         default: break;
     }
     // r itself means something only for an unweighted straight line through the data alone.
     const bool plainLine = curve.GetCCalc() == kCurveLinear && curve.GetWeightingFunction() == kWeightingNull &&
                            curve.GetOrigin() == kOriginExclude;
-    return plainLine ? corrCoeffLine : Format("Coefficient of Determination: %.6lf", r2);
+    return plainLine ? corrCoeffLine : "Coefficient of Determination: " + Fixed(r2, 6);
 }
 
 // Highest order first; zero terms are left out and negative ones printed as they are.
@@ -65,12 +72,9 @@ std::string EquationLine(const CCalibrationData& curve) {
         const double coefficient = curve.GetCC(order);
         if (coefficient == 0.0) continue;
         if (!terms.empty()) terms += " + ";
-        if (order == 0)
-            terms += Format("%.6lg", coefficient);
-        else if (order == 1)
-            terms += Format("%.6lg * x", coefficient);
-        else
-            terms += Format("%.6lg * x^%i", coefficient, order);
+        terms += Figures6(coefficient);
+        if (order == 1) terms += " * x";
+        else if (order > 1) terms += Format(" * x^%i", order);
     }
     return "Calibration curve: " + terms;
 }
@@ -105,8 +109,8 @@ std::string CCalibrationData::GetDescription() const {
         const bool rf = GetCCalc() == kCurveRF;
         if (!rf) lines.Append(CorrelationLine(*this));
         if (rf) {
-            lines.Append(Format("Response Factor: %.6lg", GetCC(1)));
-            lines.Append(Format("RRF SD: %.6lg,  %% Relative SD: %.6lg", GetStdDev(), GetPercRelSD()));
+            lines.Append("Response Factor: " + Figures6(GetCC(1)));
+            lines.Append("RRF SD: " + Figures6(GetStdDev()) + ",  % Relative SD: " + Figures6(GetPercRelSD()));
         } else {
             lines.Append(EquationLine(*this));
         }

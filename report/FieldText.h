@@ -7,7 +7,8 @@
 #include <string>
 
 namespace ReportText {
-// The whole formatted text, however long (a "%f" of a large double runs to hundreds of digits).
+// The whole formatted text, however long. For texts and whole numbers only: fractional numbers
+// go through NumberText, as printf would write them with the host locale's decimal comma.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Writes `text` and its terminator into `buffer` of `capacity` characters and returns true when

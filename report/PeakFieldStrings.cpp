@@ -10,7 +10,6 @@
 #include "report/PeakFieldStrings.h"
 
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -19,6 +18,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "platform/NumberText.h"
 #include "records/KeywordTables.h"
 #include "report/FieldText.h"
 
@@ -362,7 +362,7 @@ int ReadField(const CPeakData& peak, const PeakFieldRow& row, std::string& text,
 bool ParseDecimal(const std::string& text, double& value) {
     const char* begin = text.c_str();
     const char* end = begin + std::strlen(begin);
-    while (begin < end && std::isspace(static_cast<unsigned char>(*begin))) ++begin;
+    while (begin < end && NumberText::IsSpaceAscii(*begin)) ++begin;
     if (begin + 1 < end && begin[0] == '+' && begin[1] != '-' && begin[1] != '+') ++begin;
     value = 0.0;
     const std::from_chars_result parsed = std::from_chars(begin, end, value);

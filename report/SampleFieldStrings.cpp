@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "platform/NumberText.h"
 #include "records/KeywordTables.h"
 #include "records/MethodData.h"
 #include "records/QuanSampleData.h"
@@ -161,7 +162,7 @@ std::string CQuanSampleData::GetMass(const std::string& letter) const {
 
 std::string CQuanSampleData::GetWavelength(int index) const {
     if (index < 0 || index >= CSampleRecord::kNumWavelengths) return std::string();
-    return ReportText::Format("%f", m_record.GetWavelength(index));
+    return NumberText::Fixed(m_record.GetWavelength(index), 6);
 }
 
 std::string CQuanSampleData::GetWavelength(const std::string& letter) const {

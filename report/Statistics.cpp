@@ -3,16 +3,21 @@
 
 #include <new>
 
+#include "platform/NumberText.h"
 #include "report/FieldText.h"
 
 QUAN_REGISTER_CLASS(CStatistics);
-
-using ReportText::Format;
 
 namespace {
 constexpr int kNoCompound = -1;
 constexpr int kFieldWritten = 1;
 constexpr int kNoField = 0;
+
+// "%lf" and a unit, within the field's text size.
+std::string FormatDouble(double value, const char* unit = "") {
+    const std::string text = NumberText::Fixed(value, 6) + unit;
+    return text.substr(0, CStatistics::kStatsFieldTextSize - 1);
+}
 }  // namespace
 
 CStatistics* CStatistics::Create() { return new (std::nothrow) CStatistics(); }
@@ -96,11 +101,11 @@ int CStatistics::StatsFieldStr(int i, StatsFields field, std::string& text) cons
         }
         // The whole object's sample count, whichever entry is asked.
         case kStatsNoOfSamples: text = std::to_string(GetNoOfSamples()); return kFieldWritten;
-        case kStatsMean: text = Format("%lf", GetMean(i)); return kFieldWritten;
-        case kStatsStdDev: text = Format("%lf", GetStdDev(i)); return kFieldWritten;
-        case kStatsRSD: text = Format("%lf", GetRSD(i)); return kFieldWritten;
-        case kStatsBias: text = Format("%lf", GetBias(i)); return kFieldWritten;
-        case kStatsPercBias: text = Format("%lf%%", GetPercBias(i)); return kFieldWritten;
+        case kStatsMean: text = FormatDouble(GetMean(i)); return kFieldWritten;
+        case kStatsStdDev: text = FormatDouble(GetStdDev(i)); return kFieldWritten;
+        case kStatsRSD: text = FormatDouble(GetRSD(i)); return kFieldWritten;
+        case kStatsBias: text = FormatDouble(GetBias(i)); return kFieldWritten;
+        case kStatsPercBias: text = FormatDouble(GetPercBias(i), "%"); return kFieldWritten;
     }
     // Above 6, and negative values, name no field.
     return kNoField;

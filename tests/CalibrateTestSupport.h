@@ -10,6 +10,9 @@
 #include "calibrate/QuanCalibrate.h"
 
 struct CalibrateTestAccess {
+    static int QuanFitCaliCurve(CQuanCalibrate& engine, CCalibrationData& curve, tag_STATS_STRUCT& stats) {
+        return engine.QuanFitCaliCurve(&curve, &stats);
+    }
     static bool QuanSetCurveStats(CQuanCalibrate& engine, CCalibrationData& curve, tag_STATS_STRUCT& stats) {
         return engine.QuanSetCurveStats(&curve, &stats);
     }
@@ -54,6 +57,16 @@ inline CQuanSampleData Sample(int type) {
     CQuanSampleData sample;
     sample.SetSampleType(type);
     return sample;
+}
+
+// The fitting switches a curve's origin setting stands for.
+inline tag_STATS_STRUCT SwitchesFor(const CCalibrationData& curve, bool version1 = false) {
+    tag_STATS_STRUCT stats{};
+    stats.ForceOrigin = curve.GetOrigin() == kOriginForce;
+    stats.IncludeOrigin = curve.GetOrigin() == kOriginInclude;
+    stats.MatrixMatch = curve.GetOrigin() == kOriginMatrixMatch;
+    stats.Version1 = version1;
+    return stats;
 }
 
 }  // namespace calibrate_test

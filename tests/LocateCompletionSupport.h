@@ -19,6 +19,9 @@
 #include "platform/FlatDatabase.h"
 
 struct LocateCompletionTestAccess {
+    static int CalculateISResponses(CQuanLocate& engine, CMethodList& methods) {
+        return engine.CalculateISResponses(methods);
+    }
     static int UpdateMethodISResponse(CQuanLocate& engine, CMethodList& methods, int i) {
         return engine.UpdateMethodISResponse(methods, i);
     }

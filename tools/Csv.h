@@ -1,14 +1,16 @@
 // A small reader for the comma-separated files the command-line programs take: RFC 4180
 // quoting (double quotes, "" inside quotes), CR/LF or LF line ends, '#' comment lines and blank
-// lines skipped. Every row keeps the line number it started on, for error messages.
+// lines skipped. Every row keeps the line number it started on, for error messages. Numbers are
+// read with a decimal point whatever the locale: the files are exchanged between machines.
 #pragma once
 
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "platform/NumberText.h"
 
 namespace Csv {
 
@@ -86,21 +88,14 @@ inline std::string Trim(const std::string& text) {
 
 // A finite number filling the whole (trimmed) cell.
 inline bool ToDouble(const std::string& cell, double& value) {
-    const std::string text = Trim(cell);
-    if (text.empty()) return false;
-    char* stop = nullptr;
-    value = std::strtod(text.c_str(), &stop);
-    return *stop == '\0' && std::isfinite(value);
+    double parsed = 0.0;
+    if (!NumberText::Read(Trim(cell), parsed) || !std::isfinite(parsed)) return false;
+    value = parsed;
+    return true;
 }
 
 inline bool ToInt(const std::string& cell, int& value) {
-    const std::string text = Trim(cell);
-    if (text.empty()) return false;
-    char* stop = nullptr;
-    const long parsed = std::strtol(text.c_str(), &stop, 10);
-    if (*stop != '\0' || parsed < -2147483647L - 1 || parsed > 2147483647L) return false;
-    value = static_cast<int>(parsed);
-    return true;
+    return NumberText::Read(Trim(cell), value);
 }
 
 inline std::vector<std::string> Split(const std::string& text, char separator) {

@@ -1,12 +1,11 @@
 #include "tools/batch/BatchInput.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <functional>
 #include <map>
 
+#include "platform/NumberText.h"
 #include "tools/Csv.h"
 
 namespace Batch {
@@ -20,18 +19,13 @@ std::string Problem::Text() const {
 
 namespace {
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
+std::string Lower(std::string text) { return NumberText::LowerAscii(std::move(text)); }
 
 bool ParseInteger(const std::string& text, long long low, long long high, long long& value) {
-    const std::string trimmed = Csv::Trim(text);
-    if (trimmed.empty()) return false;
-    char* stop = nullptr;
-    errno = 0;
-    value = std::strtoll(trimmed.c_str(), &stop, 10);
-    return errno == 0 && *stop == '\0' && value >= low && value <= high;
+    long long parsed = 0;
+    if (!NumberText::Read(Csv::Trim(text), parsed) || parsed < low || parsed > high) return false;
+    value = parsed;
+    return true;
 }
 
 // --- peak columns: one setter per stored field, from the peak field table ------------------
@@ -296,7 +290,7 @@ bool ReadBatchList(const std::string& folder, const std::string& path, const CMe
         sample->sample.SetSampleID(sample->id.c_str());
         const std::string typeText = cell("Type");
         int type = -1;
-        const bool named = !typeText.empty() && !std::isdigit(static_cast<unsigned char>(typeText[0])) &&
+        const bool named = !typeText.empty() && !NumberText::IsDigitAscii(typeText[0]) &&
                            typeText[0] != '-' && CSampleRecord::TypeFromText(typeText, type);
         if (!named) problems.push_back({path, row.line, at("Type"), "unknown sample type \"" + typeText + "\""});
         sample->type = type;

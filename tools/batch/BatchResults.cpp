@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/NumberText.h"
+
 namespace Batch {
 
 std::string ResultRow::Verdict() const {
@@ -39,9 +41,7 @@ void ResultRow::SetPeakFieldTexts(const std::vector<std::string>& texts) {
 
 std::string NumberCell(double value) {
     if (!std::isfinite(value)) return std::string();
-    char text[32];
-    std::snprintf(text, sizeof text, "%.10g", value);
-    return text;
+    return NumberText::General(value, 10);
 }
 
 const std::vector<std::string>& ResultColumns() {

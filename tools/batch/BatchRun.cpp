@@ -9,6 +9,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/NumberText.h"
 #include "tools/batch/Workers.h"
 
 namespace Batch {
@@ -249,9 +250,9 @@ const std::vector<FlagName>& ResultFlags() {
 
 // A single-precision value as the number it was written as (9.7983, not 9.798299789).
 double FromFloat(float value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.7g", value);
-    return std::strtod(text, nullptr);
+    double shown = 0.0;
+    NumberText::Read(NumberText::General(value, 7), shown);
+    return shown;
 }
 
 // A limit the engine stores as its floor (1e-12) when it computed none is shown as no limit.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "platform/NumberText.h"
 #include "tools/batch/BatchRun.h"
 #include "tools/batch/Elements.h"
 #include "tools/batch/ResultsDatabase.h"
@@ -80,13 +81,12 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
         } else if (arg == "-j" || (arg.size() > 2 && arg.compare(0, 2, "-j") == 0)) {
             std::string count = arg.size() > 2 ? arg.substr(2) : std::string();
             if (count.empty() && !value(count)) return false;
-            char* stop = nullptr;
-            const long threads = std::strtol(count.c_str(), &stop, 10);
-            if (*stop != '\0' || threads < 1 || threads > 256) {
+            int threads = 0;
+            if (!NumberText::Read(count, threads) || threads < 1 || threads > 256) {
                 error = "-j takes a number of threads from 1 to 256, not \"" + count + "\"";
                 return false;
             }
-            options.threads = static_cast<int>(threads);
+            options.threads = threads;
         } else if (!arg.empty() && arg[0] == '-') {
             error = "unknown option " + arg;
             return false;

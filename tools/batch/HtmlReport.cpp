@@ -18,6 +18,7 @@
 
 #include "calibrate/AxisTransform.h"
 #include "calibrate/PolynomialFit.h"
+#include "platform/NumberText.h"
 #include "quantify/CurveInversion.h"
 #include "tools/batch/SafeFile.h"
 
@@ -98,11 +99,6 @@ std::string Escape(std::string_view text, bool attribute = false) {
     return escaped;
 }
 
-std::string Formatted(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
 
 // ---- the page around the content ----------------------------------------------------------
 
@@ -308,9 +304,9 @@ Frame FrameFor(const CurveValues& values) {
 
 // ---- SVG ----------------------------------------------------------------------------------
 
-std::string Pixel(double value) { return Formatted("%.2f", value); }
+std::string Pixel(double value) { return NumberText::Fixed(value, 2); }
 
-std::string TickLabel(double value) { return Escape(Formatted("%g", value)); }
+std::string TickLabel(double value) { return Escape(NumberText::General(value, 6)); }
 
 std::string Line(double x1, double y1, double x2, double y2, const char* cssClass) {
     return "<line class=\"" + std::string(cssClass) + "\" x1=\"" + Pixel(x1) + "\" y1=\"" + Pixel(y1) + "\" x2=\"" +

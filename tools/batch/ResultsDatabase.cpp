@@ -8,13 +8,13 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <set>
 #include <vector>
 
+#include "platform/NumberText.h"
 #include "report/PeakFieldStrings.h"
 #include "tools/batch/SafeFile.h"
 
@@ -94,11 +94,7 @@ struct Column {
 };
 
 // Column names as SQLite compares them: ASCII letters without case.
-std::string Folded(const std::string& name) {
-    std::string folded = name;
-    for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return folded;
-}
+std::string Folded(const std::string& name) { return NumberText::LowerAscii(name); }
 
 // Adds a column, appending "_number" until the name is free: two peak fields may share a
 // name, and a peak field may share one with a results column ("Area").
