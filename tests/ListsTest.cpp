@@ -4,58 +4,40 @@
 // test holds all four to it; what is particular to a list follows.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <type_traits>
+#include <typeinfo>
 
 #include "quan.h"
 
 namespace {
 // How each list's entries are named, so that the protocol test can tell entries apart.
 template <class List>
-struct Named;
-template <>
-struct Named<CPeakList> {
-    static CPeakData Entry(const std::string& name) {
-        CPeakData peak;
-        peak.SetName(name);
-        return peak;
-    }
-    static std::string Of(const CPeakData& peak) { return peak.GetName(); }
-    static void Empty(CPeakList& list) { list.EmptyPeakList(); }
-    static constexpr const char* kClass = "CPeakList";
-};
-template <>
-struct Named<CMethodList> {
-    static CMethodData Entry(const std::string& name) {
-        CMethodData entry;
-        entry.SetName(name);
+struct Named {
+    using Entry = std::remove_reference_t<decltype(std::declval<List&>().GetAt(0))>;
+    static Entry Make(const std::string& name) {
+        Entry entry;
+        if constexpr (std::is_same_v<Entry, CQuanSampleData>) entry.SetSampleID(name.c_str());
+        else entry.SetName(name);
         return entry;
     }
-    static std::string Of(const CMethodData& entry) { return entry.GetName(); }
-    static void Empty(CMethodList& list) { list.EmptyMethodList(); }
-    static constexpr const char* kClass = "CMethodList";
-};
-template <>
-struct Named<CCalibrationList> {
-    static CCalibrationData Entry(const std::string& name) {
-        CCalibrationData curve;
-        curve.SetName(name);
-        return curve;
+    static std::string Of(const Entry& entry) {
+        if constexpr (std::is_same_v<Entry, CQuanSampleData>) return entry.GetSampleID();
+        else return entry.GetName();
     }
-    static std::string Of(const CCalibrationData& curve) { return curve.GetName(); }
-    static void Empty(CCalibrationList& list) { list.EmptyCalibrationList(); }
-    static constexpr const char* kClass = "CCalibrationList";
-};
-template <>
-struct Named<CQuanSampleDataList> {
-    static CQuanSampleData Entry(const std::string& name) {
-        CQuanSampleData sample;
-        sample.SetSampleID(name.c_str());
-        return sample;
+    static void Empty(List& list) {
+        if constexpr (std::is_same_v<List, CPeakList>) list.EmptyPeakList();
+        else if constexpr (std::is_same_v<List, CMethodList>) list.EmptyMethodList();
+        else if constexpr (std::is_same_v<List, CCalibrationList>) list.EmptyCalibrationList();
+        else list.EmptyQuanSampleDataList();
     }
-    static std::string Of(const CQuanSampleData& sample) { return sample.GetSampleID(); }
-    static void Empty(CQuanSampleDataList& list) { list.EmptyQuanSampleDataList(); }
-    static constexpr const char* kClass = "CQuanSampleDataList";
 };
+const std::map<std::string, const char*> kClassNames = {
+    {typeid(CPeakList).name(), "CPeakList"},
+    {typeid(CMethodList).name(), "CMethodList"},
+    {typeid(CCalibrationList).name(), "CCalibrationList"},
+    {typeid(CQuanSampleDataList).name(), "CQuanSampleDataList"}};
 
 template <class List>
 class ListProtocol : public ::testing::Test {};
@@ -77,28 +59,28 @@ CCalibrationData Curve(const std::string& name, double corrCoeff = 0.0) {
 
 TYPED_TEST(ListProtocol, SlotsSizesAndOwnership) {
     using N = Named<TypeParam>;
-    using Entry = decltype(N::Entry(""));
+    using Entry = typename N::Entry;
     TypeParam list;
-    EXPECT_TRUE(list.Add(N::Entry("A")));
-    EXPECT_FALSE(list.SetAt(0, N::Entry("B")));  // not sized yet, although slot 0 exists
+    EXPECT_TRUE(list.Add(N::Make("A")));
+    EXPECT_FALSE(list.SetAt(0, N::Make("B")));  // not sized yet, although slot 0 exists
     EXPECT_EQ(N::Of(list.GetAt(0)), "A");
 
     EXPECT_TRUE(list.SetSize(3));
     EXPECT_EQ(list.GetSize(), 3);
     EXPECT_EQ(list.GetEntry(1), nullptr);
-    EXPECT_TRUE(list.SetAt(1, N::Entry("B")));
+    EXPECT_TRUE(list.SetAt(1, N::Make("B")));
     EXPECT_TRUE(list.SetAt(1, list.GetAt(1)));  // its own entry: copied before the old one goes
     EXPECT_EQ(N::Of(list.GetAt(1)), "B");
-    EXPECT_FALSE(list.SetAt(3, N::Entry("C")));
-    EXPECT_FALSE(list.SetAt(-1, N::Entry("C")));
+    EXPECT_FALSE(list.SetAt(3, N::Make("C")));
+    EXPECT_FALSE(list.SetAt(-1, N::Make("C")));
     EXPECT_FALSE(list.SetAt(0, static_cast<const Entry*>(nullptr)));
     EXPECT_FALSE(list.Add(static_cast<const Entry*>(nullptr)));
 
-    Entry mine = N::Entry("mine");
+    Entry mine = N::Make("mine");
     EXPECT_TRUE(list.Add(&mine));
     ASSERT_EQ(list.GetSize(), 4);
     EXPECT_NE(&list.GetAt(3), &mine);
-    list.GetAt(3) = N::Entry("changed");
+    list.GetAt(3) = N::Make("changed");
     EXPECT_EQ(N::Of(mine), "mine");
 
     EXPECT_TRUE(list.Remove(1));
@@ -115,24 +97,24 @@ TYPED_TEST(ListProtocol, SlotsSizesAndOwnership) {
     EXPECT_EQ(N::Of(list.GetAt(0)), "A");
     N::Empty(list);
     EXPECT_EQ(list.GetSize(), 0);
-    list.Add(N::Entry("D"));
-    EXPECT_TRUE(list.SetAt(0, N::Entry("E")));  // the sized mark survives emptying
+    list.Add(N::Make("D"));
+    EXPECT_TRUE(list.SetAt(0, N::Make("E")));  // the sized mark survives emptying
 
-    std::unique_ptr<CQuanObject> created = QuanClassFramework::Create(N::kClass);
+    std::unique_ptr<CQuanObject> created = QuanClassFramework::Create(kClassNames.at(typeid(TypeParam).name()));
     ASSERT_NE(created, nullptr);
-    EXPECT_STREQ(created->GetClassName(), N::kClass);
+    EXPECT_STREQ(created->GetClassName(), kClassNames.at(typeid(TypeParam).name()));
 }
 
 TYPED_TEST(ListProtocol, CopiesCarryEntriesHolesAndStamp) {
     using N = Named<TypeParam>;
     TypeParam source;
-    for (const char* name : {"A", "B", "C"}) source.Add(N::Entry(name));
+    for (const char* name : {"A", "B", "C"}) source.Add(N::Make(name));
     source.Remove(1);
     source.SetDBName("batch.db");
     source.SetModifiedTime(1700000000);
 
     TypeParam assigned;
-    assigned.Add(N::Entry("X"));
+    assigned.Add(N::Make("X"));
     assigned = source;
     TypeParam constructed(source);
     for (TypeParam* copy : {&assigned, &constructed}) {
@@ -143,7 +125,7 @@ TYPED_TEST(ListProtocol, CopiesCarryEntriesHolesAndStamp) {
         EXPECT_EQ(N::Of(copy->GetAt(2)), "C");
         EXPECT_EQ(copy->GetDBName(), "batch.db");
         EXPECT_EQ(copy->GetModifiedTime(), 1700000000);
-        EXPECT_TRUE(copy->SetAt(1, N::Entry("F")));  // copies are sized lists
+        EXPECT_TRUE(copy->SetAt(1, N::Make("F")));  // copies are sized lists
     }
     TypeParam& alias = source;
     source = alias;
