@@ -1,6 +1,5 @@
-// The batch tool's handling of what it is given: every kind of input error is reported with
-// the file, line and column it is in, nothing is run and nothing is written; options are
-// checked; an engine status that ends a sample's run is reported with its meaning and sample.
+// The batch tool's handling of bad input: every kind of input error is reported with the file,
+// line and column it is in, nothing is run and nothing is written, and earlier results stay.
 #include <gtest/gtest.h>
 
 #include <functional>

@@ -1,5 +1,5 @@
-// The calibration driver: the batch check and its statuses, the axis transformation and its
-// inverse, the weighting, and the rule that a list that cannot be calibrated is left as it was.
+// The calibration driver: the batch check and its statuses, a non-standard sample that changes
+// nothing, empty slots and out-of-range counts, and a second batch on the same engine.
 #include <gtest/gtest.h>
 
 #include <cmath>

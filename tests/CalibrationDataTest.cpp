@@ -1,5 +1,5 @@
-// Calibration curves: defaults, the padded flags text, the flat record's byte layout and round
-// trips, hostile stored records, copying, point and file access, and the name and group look-ups.
+// Calibration curves: the padded flags text, the flat record's byte layout held against the
+// documented offsets, and its round trip.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -1,7 +1,5 @@
-// Curve descriptions compared as whole texts for every shape (no calibration, response factor,
-// straight line under each correlation setting, higher orders with zero terms, single and
-// multiple internal standards, settings outside their tables), and the correlation report
-// fields of a curve and of the calibration list.
+// Curve descriptions compared as whole texts: response factor and straight line, and the
+// correlation line under each report setting.
 #include <gtest/gtest.h>
 
 #include <climits>

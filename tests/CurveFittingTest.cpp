@@ -1,6 +1,4 @@
-// Curve fitting of one curve: the RF and polynomial statistics against values worked by hand
-// or by a separate closed-form solution, every fit code with the code reported to the driver,
-// the fallback to RF, the origin modes, version-1 weighting and what is stored in the curve.
+// Curve fitting of one curve: the response-factor statistics against values worked by hand.
 #include <gtest/gtest.h>
 
 #include <cmath>

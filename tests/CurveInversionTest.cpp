@@ -1,6 +1,5 @@
 // Curve inversion: every curve type with and without each axis transformation, both roots of a
-// second-order curve, the failures (zero slope, negative discriminant, unknown type, no
-// convergence), and Newton's stopping rules. Expected values are worked by hand.
+// second-order curve. Expected values are worked by hand.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,5 +1,4 @@
-// Internal-standard responses: one standard by reference, several by list index, the standards
-// that do not count (not found, no response, no concentration), and the weighted mean and noise
+// Internal-standard responses: one standard by reference, and the weighted mean and noise
 // conversion a totals entry takes from its members.
 #include <gtest/gtest.h>
 

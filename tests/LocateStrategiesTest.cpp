@@ -1,5 +1,5 @@
-// The strategies besides plain retention time (relative retention time, record number, peak
-// centre), the qualifier search, ion ratios and the trace identity tests.
+// The strategies besides plain retention time (record number), ion-ratio windows, MRM trace
+// identity, and the qualifier search's rule that a peak is never its own qualifier.
 #include <gtest/gtest.h>
 
 #include "LocateTestSupport.h"

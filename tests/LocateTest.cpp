@@ -1,6 +1,6 @@
 // The location driver and the retention-time search, driven through QuanDoLocation on small
-// hand-built samples: run statuses, resets, windows, choice rules, skip rules, qualifiers, the
-// reference chain between entries, tolerance flags and reuse of one engine.
+// hand-built samples: run statuses, resets, windows, choice rules, qualifiers, the reference
+// chain between entries, peaks without a finite time, and reuse of one engine.
 #include <gtest/gtest.h>
 
 #include <limits>

@@ -1,6 +1,5 @@
 // What is written once a peak is chosen: summed absolute responses over the quantified traces,
-// the estimated-response correction, noise factor, signal-to-noise by noise method with its
-// limit and monitoring flags, and the update of the qualifier peaks.
+// and signal-to-noise with its limit and monitoring flags.
 #include <gtest/gtest.h>
 
 #include "LocateTestSupport.h"

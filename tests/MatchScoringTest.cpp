@@ -1,5 +1,4 @@
-// Spectrum match scoring: canonical tables after set-up (selection of the largest products,
-// sorting, mass weighting, rounding), hostile input, table replacement, and the merge scores.
+// Spectrum match scoring: the merge scores of two loaded spectra.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>

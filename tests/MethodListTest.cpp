@@ -1,5 +1,5 @@
-// Method entries and the method list: list protocol, XML round trips, hostile documents,
-// comparitor sharing and calibration references.
+// Method entries and the method list: the XML round trip, document shapes and bad documents,
+// and the integration block's bytes.
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -1,5 +1,5 @@
-// Peak entry, number formatting and the peak list: stored bytes, copies, derived values and
-// the selection sort's tie rules.
+// The peak entry: stored bytes at the host's offsets, initial values and reserved bytes, and
+// derived values and flags.
 #include <gtest/gtest.h>
 
 #include <cmath>

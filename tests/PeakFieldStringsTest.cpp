@@ -1,5 +1,6 @@
-// Peak report fields by number: forms, the absent-peak and extra conditions, the special
-// fields, round trips through the field texts, and the safety of the text-buffer forms.
+// Peak report fields by number: the field table held against the documented numbers, forms
+// and presence rules, round trips through the field texts, coded fields, the stored window and
+// threshold-method bytes, and refused edits that leave the record as it was.
 #include <gtest/gtest.h>
 
 #include <climits>

@@ -1,5 +1,4 @@
-// The periodic-table database: record layout, the shared open count and element reads, and
-// the CSV reader the element tool uses.
+// The periodic-table database: element records read back byte for byte.
 #include <gtest/gtest.h>
 
 #include <cstdio>

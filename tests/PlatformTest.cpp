@@ -1,5 +1,5 @@
-// The stand-ins for the outside components: comparitors, word match, sample record, class
-// framework, flat database, security, raw data, utility, integration settings and keywords.
+// The stand-ins for the outside components: comparitors, raw-data trace texts, keyword tables
+// and the XML builder's depth limit.
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -1,7 +1,6 @@
-// The quantification driver and one entry's quantification: run statuses, the three ways to a
-// concentration with their limits, concentration factors, clamping and rounding in order,
-// placeholders, curve look-up by name, bound values, the curve database stamp, reuse of an
-// engine, and one complete located-and-quantified sample checked against hand-worked values.
+// The quantification driver: one calibrated entry with factors, limits and toxic equivalents,
+// reuse of an engine, and one complete located-and-quantified sample checked against
+// hand-worked values.
 #include <gtest/gtest.h>
 
 #include <cmath>

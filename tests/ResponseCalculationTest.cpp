@@ -1,6 +1,4 @@
-// Response calculation: every response type with and without an internal-standard response,
-// the noise conversion's sources, the molar ratio, qualifier peaks, entry numbers out of range,
-// and the synthetic entries (height ratio, element amount from a periodic-table database).
+// Response calculation: every response type with and without an internal-standard response.
 #include <gtest/gtest.h>
 
 #include "LocateCompletionSupport.h"

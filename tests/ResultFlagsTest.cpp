@@ -1,7 +1,7 @@
-// Result flags of a stored concentration: report and maximum limits, recovery, curve quality,
-// blank monitoring, the banded QC and standard deviation test in every band, and analyte
-// monitoring; each at and just past its threshold. Every case quantifies one peak through a
-// response-factor curve of slope 1, so the stored concentration is the peak's response.
+// Result flags of a stored concentration: report and maximum limits, and the banded QC and
+// standard deviation test in every band; each at and just past its threshold. Every case
+// quantifies one peak through a response-factor curve of slope 1, so the stored concentration
+// is the peak's response.
 #include <gtest/gtest.h>
 
 #include "QuantifyTestSupport.h"

@@ -1,7 +1,5 @@
-// Sample report fields: every field number against the record member it names, the standard
-// concentration under each sample type and standard level, the buffer forms at their capacity,
-// edits of the stored texts read back through their own fields, and the mass and wavelength
-// columns by letter in either case.
+// Sample report fields: the standard concentration under each sample type and standard level,
+// and edits of the stored texts read back through their own fields.
 #include <gtest/gtest.h>
 
 #include <cstring>

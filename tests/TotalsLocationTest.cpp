@@ -1,6 +1,4 @@
-// Totals location: the filtered peak walk, the duplicate test, the unnamed peaks a totals entry
-// takes, and the sums written into totals and totals-group peaks (include choices, ion-ratio
-// exclusion, window, missing trace).
+// Totals location: the sums written into a totals peak under each include choice.
 #include <gtest/gtest.h>
 
 #include <functional>
