@@ -127,9 +127,14 @@ TYPED_TEST(ListProtocol, CopiesCarryEntriesHolesAndStamp) {
         EXPECT_EQ(copy->GetModifiedTime(), 1700000000);
         EXPECT_TRUE(copy->SetAt(1, N::Make("F")));  // copies are sized lists
     }
+    // Assigning a list filled by Add to itself keeps its entries and makes it sized.
+    EXPECT_FALSE(source.SetAt(0, N::Make("G")));
     TypeParam& alias = source;
     source = alias;
+    ASSERT_EQ(source.GetSize(), 3);
     EXPECT_EQ(N::Of(source.GetAt(2)), "C");
+    EXPECT_TRUE(source.SetAt(0, N::Make("G")));
+    EXPECT_EQ(N::Of(source.GetAt(0)), "G");
 }
 
 TEST(QuanSampleDataList, CopiesLeaveTheBatchFilesAndQuanFunction) {
