@@ -11,6 +11,9 @@
 #include "quan.h"
 
 namespace {
+std::string TempPath(const char* name) {
+    return std::string(::testing::TempDir()) + "/quan_" + std::to_string(::getpid()) + "_" + name;
+}
 }  // namespace
 
 TEST(MassStringComparitor, MatchingRules) {
@@ -40,12 +43,6 @@ TEST(MassStringComparitor, MatchingRules) {
         EXPECT_EQ(b == a, c.equal) << c.b << " vs " << c.a;
     }
 }
-
-namespace {
-class Probe : public CQuanObject {
-    QUAN_DECLARE_CLASS(Probe)
-};
-}  // namespace
 
 TEST(RawData, TraceTextToMasses) {
     const struct {
@@ -115,4 +112,45 @@ TEST(XmlBuilder, DepthLimitAndUnbalancedClose) {
     EXPECT_EQ(builder.GetLastStatus(), Brisk::CXMLBuilderT<256>::kTooDeep);
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(builder.CloseElement());
     // The builder frees the 246 elements still open when it goes away (sanitizer-checked).
+}
+
+TEST(FlatDatabase, RecordsByNumber) {
+    const std::string path = TempPath("flat.db");
+    constexpr int kTable = 42;
+    ASSERT_EQ(FlatDatabase::CreateTable(path, 16), FlatDatabase::kOk);
+    char record[16] = "first";
+    EXPECT_EQ(FlatDatabase::RecordOperation(kTable, 1, record, 16, FlatDatabase::kReadRecord, 0), FlatDatabase::kNotOpen);
+    ASSERT_EQ(FlatDatabase::OpenTable(kTable, path.c_str(), FlatDatabase::kRead), FlatDatabase::kOk);
+    EXPECT_EQ(FlatDatabase::RecordOperation(kTable, 1, record, 16, FlatDatabase::kWriteRecord, 0), FlatDatabase::kReadOnly);
+    ASSERT_EQ(FlatDatabase::OpenTable(kTable, path.c_str(), FlatDatabase::kReadWrite | FlatDatabase::kPrivileged),
+              FlatDatabase::kOk);
+    EXPECT_EQ(FlatDatabase::RecordOperation(kTable, 3, record, 16, FlatDatabase::kWriteRecord, 0), FlatDatabase::kOk);
+    EXPECT_EQ(FlatDatabase::RecordCount(kTable), 3);
+    EXPECT_EQ(FlatDatabase::RecordOperation(kTable, 1, record, 8, FlatDatabase::kReadRecord, 0), FlatDatabase::kBadArgument);
+    EXPECT_EQ(FlatDatabase::CloseTable(kTable), FlatDatabase::kOk);
+    EXPECT_EQ(FlatDatabase::CloseTable(kTable), FlatDatabase::kNotOpen);
+
+    ASSERT_EQ(FlatDatabase::OpenTable(kTable, path.c_str(), FlatDatabase::kRead), FlatDatabase::kOk);
+    char read[16];
+    std::memset(read, 0x55, sizeof read);
+    ASSERT_EQ(FlatDatabase::RecordOperation(kTable, 3, read, 16, FlatDatabase::kReadRecord, 0), FlatDatabase::kOk);
+    EXPECT_STREQ(read, "first");
+    ASSERT_EQ(FlatDatabase::RecordOperation(kTable, 2, read, 16, FlatDatabase::kReadRecord, 0), FlatDatabase::kOk);
+    EXPECT_EQ(read[0], 0);  // the gap was zero-filled
+    EXPECT_EQ(FlatDatabase::RecordOperation(kTable, 4, read, 16, FlatDatabase::kReadRecord, 0), FlatDatabase::kNoRecord);
+    EXPECT_EQ(FlatDatabase::RecordOperation(kTable, 0, read, 16, FlatDatabase::kReadRecord, 0), FlatDatabase::kBadArgument);
+    FlatDatabase::CloseTable(kTable);
+
+    EXPECT_EQ(FlatDatabase::OpenTable(kTable, (path + ".missing").c_str(), FlatDatabase::kRead), FlatDatabase::kNoFile);
+    EXPECT_FALSE(FlatDatabase::IsOpen(kTable));
+    // A file that is not a table, and one whose header promises more than it holds.
+    { std::ofstream(path) << "this is not a table"; }
+    EXPECT_EQ(FlatDatabase::OpenTable(kTable, path.c_str(), FlatDatabase::kRead), FlatDatabase::kBadFile);
+    {
+        std::ofstream file(path, std::ios::binary);
+        const unsigned char header[16] = {'Q', 'F', 'D', 'B', 1, 0, 0, 0, 16, 0, 0, 0, 9, 0, 0, 0};
+        file.write(reinterpret_cast<const char*>(header), 16);
+    }
+    EXPECT_EQ(FlatDatabase::OpenTable(kTable, path.c_str(), FlatDatabase::kRead), FlatDatabase::kBadFile);
+    std::remove(path.c_str());
 }
