@@ -220,3 +220,24 @@ TEST(Locate, PeaksWithoutAFiniteRetentionTimeAreNoCandidates) {
     ASSERT_EQ(Locate(methods, peaks), kLocateOK);
     EXPECT_EQ(MainPeakOf(peaks, 1), -1);
 }
+
+TEST(Locate, EmptyPeakListReturns15AfterTheEntriesWereReset) {
+    CMethodData entry = Entry(5.0f);
+    entry.SetStdConc(2.5);
+    entry.SetLocated(1);
+    entry.SetLocateFailed(1);
+    entry.SetAbsResponse(9.0);
+    entry.SetFoundRT(7.0f);
+    entry.SetISResponse(3.0);
+    CMethodList methods = Methods({entry});
+    CPeakList peaks;
+    EXPECT_EQ(Locate(methods, peaks), kLocateEmptyPeakList);
+    const CMethodData& reset = At(methods, 1);
+    EXPECT_EQ(reset.GetLocated(), 0);
+    EXPECT_EQ(reset.GetLocateFailed(), 0);
+    EXPECT_EQ(reset.GetAbsResponse(), 0.0);
+    EXPECT_EQ(reset.GetISResponse(), 0.0);
+    EXPECT_EQ(reset.GetFoundRT(), 0.0f);
+    EXPECT_EQ(reset.GetSoughtRT(), 5.0f);
+    EXPECT_EQ(reset.GetFixedConc(), 2.5);
+}

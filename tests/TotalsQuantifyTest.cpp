@@ -1,4 +1,5 @@
-// Totals quantification: the members a total sums under each include choice.
+// Totals quantification: the members a total sums under each include choice, the totals a
+// group sums (never itself), and groups that see complete totals wherever they are listed.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -114,4 +115,77 @@ TEST(TotalsQuantify, MembersAreSummedByIncludeChoice) {
         EXPECT_DOUBLE_EQ(t.GetBoundValue(5), 0.0);
         EXPECT_DOUBLE_EQ(t.GetDetectionThreshold(), c.lod);
     }
+}
+
+TEST(TotalsQuantify, GroupSumsTotalsButNeverItself) {
+    CMethodList methods = TotalsMethods();
+    CPeakData hx = Member(kTotalsEntry, 5.0, 6.0f, false, "PCB");
+    hx.SetTotalsPeak(1);
+    hx.SetTotalsNumPeaks(2);
+    hx.SetTotalsInclude(1);
+    hx.SetIRWinFlag(1);  // no ion-ratio test at this level
+    CPeakData pe = Member(kTotalsEntry, 7.0, 99.0f, false, "PCB");  // no window either
+    pe.SetTotalsPeak(1);
+    pe.SetTotalsNumPeaks(3);
+    pe.SetTotalsInclude(2);
+    pe.SetUseEMPC(0);  // nor the EMPC switch
+    CPeakData gone = Member(kTotalsEntry, 11.0, 6.0f, false, "PCB");
+    gone.SetTotalsPeak(1);
+    gone.SetPeakDeleted(1);
+    CPeakData placeholder = Member(kTotalsEntry, 13.0, 6.0f, false, "PCB");
+    placeholder.SetTotalsPeak(1);
+    placeholder.SetPlaceHolder(1);  // a placeholder total still counts in a group
+    CPeakData ordinary = Member(kMemberA, 1000.0, 6.0f, false, "PCB");
+    CPeakData group = TotalsPeak(kGroupEntry, "PCB", true);
+    group.SetAnalConc(1.0);
+    const struct { int include; double conc, empc, lod; int numPeaks; } cases[] = {
+        // 5 + 7 + 13; EMPCs 5.5 + 7.5 + 13.5; thresholds of all four totals (the deleted one too).
+        {0, 25.0, 26.5, 0.05 + 0.07 + 0.11 + 0.13, 5},
+        {1, 5.0, 5.5, 0.05, 2},
+        {2, 7.0, 7.5, 0.07, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.include);
+        methods.GetAt(kGroupEntry - 1).SetTotalsInclude(c.include);
+        placeholder.SetTotalsInclude(c.include == 0 ? 0 : 3);
+        gone.SetTotalsInclude(c.include == 0 ? 0 : 3);
+        CPeakList peaks = Peaks({group, hx, pe, gone, placeholder, ordinary});
+        CQuanQuantify engine;
+        ASSERT_EQ(engine.QuantifyTotalsGroupEntry(&peaks.GetAt(0), &peaks, &methods.GetAt(kGroupEntry - 1)), 0);
+        const CPeakData& g = peaks.GetAt(0);
+        EXPECT_DOUBLE_EQ(g.GetAnalConc(), c.conc);
+        EXPECT_DOUBLE_EQ(g.GetEMPC(), c.empc);
+        EXPECT_DOUBLE_EQ(g.GetDetectionThreshold(), c.lod);
+        EXPECT_EQ(g.GetTotalsNumPeaks(), c.numPeaks);
+        EXPECT_EQ(g.GetValidConc(), 1);
+    }
+}
+
+TEST(TotalsQuantify, GroupsSeeCompleteTotalsWhateverTheirPlaceInTheList) {
+    CMethodList methods = TotalsMethods();
+    // The total belongs to the PCB group as well as summing HxCB members: its group text names
+    // both, and so its members are the HxCB peaks (whose text also matches the total's list).
+    CPeakData total = TotalsPeak(kTotalsEntry, "HxCB PCB");
+    CPeakList peaks = Peaks({TotalsPeak(kGroupEntry, "PCB", true), Member(kMemberA, 2.0), Member(kMemberB, 3.0), total});
+    ASSERT_EQ(QuantifyTotals(peaks, methods), kQuantifyOK);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(3).GetAnalConc(), 5.0);
+    EXPECT_EQ(peaks.GetAt(3).GetTotalsNumPeaks(), 2);
+    // The group, listed first, was summed after the total was complete.
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAnalConc(), 5.0);
+    EXPECT_EQ(peaks.GetAt(0).GetTotalsNumPeaks(), 2);
+
+    // Statuses: missing lists 17; an empty list 0; a total naming no entry, or a qualifier of a
+    // totals entry, is passed over.
+    CQuanQuantify engine;
+    EXPECT_EQ(engine.QuantifyTotalsEntries(nullptr, &methods), kQuantifyMissingList);
+    EXPECT_EQ(engine.QuantifyTotalsEntries(&peaks, nullptr), kQuantifyMissingList);
+    CPeakList empty;
+    EXPECT_EQ(engine.QuantifyTotalsEntries(&empty, &methods), kQuantifyOK);
+    CPeakData beyond = TotalsPeak(9, "HxCB");
+    CPeakData qualifier = TotalsPeak(kTotalsEntry, "HxCB");
+    qualifier.SetMDBEntryPeak(1);
+    CPeakList odd = Peaks({Member(kMemberA, 2.0), beyond, qualifier});
+    ASSERT_EQ(engine.QuantifyTotalsEntries(&odd, &methods), kQuantifyOK);
+    EXPECT_EQ(odd.GetAt(1).GetAnalConc(), 99.0);
+    EXPECT_EQ(odd.GetAt(2).GetAnalConc(), 99.0);
 }
