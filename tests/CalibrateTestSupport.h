@@ -13,13 +13,20 @@ struct CalibrateTestAccess {
     static int QuanFitCaliCurve(CQuanCalibrate& engine, CCalibrationData& curve, tag_STATS_STRUCT& stats) {
         return engine.QuanFitCaliCurve(&curve, &stats);
     }
+    static int FitPolyCurve(CQuanCalibrate& engine, CCalibrationData& curve, tag_STATS_STRUCT& stats) {
+        return engine.FitPolyCurve(&stats, &curve);
+    }
     static bool QuanSetCurveStats(CQuanCalibrate& engine, CCalibrationData& curve, tag_STATS_STRUCT& stats) {
         return engine.QuanSetCurveStats(&curve, &stats);
     }
     static int Weighting(CQuanCalibrate& engine, CCalibrationData* curve) { return engine.CaliSetCDBWeighting(curve); }
     static int Weighting(CQuanCalibrate& engine, CCalibrationList* curves) { return engine.CaliSetCDBWeighting(curves); }
+    static double Apply(const CQuanCalibrate& engine, double x, int t) { return engine.QuanApplyTransformation(x, t); }
     static int Accumulate(CQuanCalibrate& engine, CCalibrationList* curves, CQuanSampleData* sample) {
         return engine.CaliDoAccumulate(curves, sample, nullptr);
+    }
+    static int TotalsCurves(CQuanCalibrate& engine, CCalibrationList& curves) {
+        return engine.CalculateTotalsCurves(&curves);
     }
 };
 
@@ -53,13 +60,7 @@ inline CCalibrationData Curve(int curveType, int origin, std::initializer_list<P
     return curve;
 }
 
-inline CQuanSampleData Sample(int type) {
-    CQuanSampleData sample;
-    sample.SetSampleType(type);
-    return sample;
-}
-
-// The fitting switches a curve's origin setting stands for.
+// Stats with the switches a list calibration would set for the curve's origin handling.
 inline tag_STATS_STRUCT SwitchesFor(const CCalibrationData& curve, bool version1 = false) {
     tag_STATS_STRUCT stats{};
     stats.ForceOrigin = curve.GetOrigin() == kOriginForce;
@@ -67,6 +68,12 @@ inline tag_STATS_STRUCT SwitchesFor(const CCalibrationData& curve, bool version1
     stats.MatrixMatch = curve.GetOrigin() == kOriginMatrixMatch;
     stats.Version1 = version1;
     return stats;
+}
+
+inline CQuanSampleData Sample(int type) {
+    CQuanSampleData sample;
+    sample.SetSampleType(type);
+    return sample;
 }
 
 }  // namespace calibrate_test

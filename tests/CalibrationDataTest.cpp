@@ -232,3 +232,44 @@ TEST(CalibrationData, RecordRoundTripRestoresEveryStoredMember) {
     EXPECT_EQ(std::memcmp(record.get(), again.get(), sizeof(Record)), 0);
     EXPECT_STREQ(again->Flags, "YNYNYNYN");
 }
+
+TEST(CalibrationData, IndexedAccessOutsideTheArraysChangesNothing) {
+    CCalibrationData curve = FullCurve(3);
+    const CCalibrationData before(curve);
+    for (int index : {-1, 101, 1000}) {
+        EXPECT_FALSE(curve.SetCaliPoint(Point(1, 1, 1, 1), index));
+        EXPECT_FALSE(curve.SetCaliPointWeight(index, 1));
+        EXPECT_FALSE(curve.SetCaliPointConc(index, 1));
+        EXPECT_FALSE(curve.SetCaliPointResp(index, 1));
+        EXPECT_FALSE(curve.SetCaliPointFlags(index, 1));
+        EXPECT_FALSE(curve.SetCaliFile(FileNamed("Z", 1), index));
+        EXPECT_FALSE(curve.SetCC(1.0, index));
+        EXPECT_EQ(curve.GetCC(index), 0.0);
+        curve.GetCaliPoint(index).Resp = 42.0;  // scratch element, not part of the curve
+        EXPECT_EQ(curve.GetCaliPoint(index).Resp, 0.0);
+        std::strcpy(curve.GetCaliFile(index).Name, "Z");
+    }
+    EXPECT_FALSE(curve.SetCC(1.0, 7));
+    EXPECT_EQ(curve, before);
+
+    // In range, the reference form changes the point in place.
+    curve.GetCaliPoint(1).Weight = 0.25;
+    EXPECT_TRUE(curve.SetCaliPointFlags(2, kCaliPointExcluded));
+    EXPECT_EQ(curve.GetCaliPoint(1).Weight, 0.25);
+    EXPECT_EQ(curve.GetCaliPoint(2).Flags, kCaliPointExcluded);
+}
+
+TEST(CalibrationData, CurvesDifferingInOnePointPartAreNotEqual) {
+    const CCalibrationData base = FullCurve(3);
+    for (int part = 0; part < 4; ++part) {
+        CCalibrationData other = base;
+        tag_CALI_POINT point = other.GetCaliPoint(1);
+        if (part == 0) point.Weight += 1.0;
+        if (part == 1) point.Conc += 1.0;
+        if (part == 2) point.Resp += 1.0;
+        if (part == 3) point.Flags ^= 1;
+        other.SetCaliPoint(point, 1);
+        EXPECT_NE(other, base) << part;
+    }
+    EXPECT_EQ(CCalibrationData(base), base);
+}

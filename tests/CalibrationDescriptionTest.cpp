@@ -85,3 +85,35 @@ TEST(CalibrationDescription, CorrelationLineFollowsReportSetting) {
     falling.SetCorrCoeff(-0.5);
     EXPECT_EQ(LineOf(falling, 1), "Correlation coefficient: r = -0.500000, r^2 = 0.250000");
 }
+
+TEST(CalibrationFieldStrings, ListAsksCurvesInOrder) {
+    double number = 3.0;
+    std::string text;
+    CCalibrationList list;
+    EXPECT_FALSE(list.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, text, number));
+    EXPECT_FALSE(list.GetFieldStr(CurveField(4), false, text, number));
+
+    const CCalibrationData second = ValidCurve("B", 1, {0.0, 1.0}, 0.75);
+    list.Add(ValidCurve("A", 0, {0.0, 1.0}, 0.9));  // RF: has no correlation
+    list.Add(CCalibrationData());                   // not calibrated
+    list.Add(second);
+    list.Add(ValidCurve("C", 2, {0.0, 1.0, 1.0}, 0.5));
+    EXPECT_TRUE(list.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, text, number));
+    EXPECT_EQ(number, 0.75);
+    char buffer[8] = "xyz";
+    EXPECT_TRUE(list.GetFieldStr(CCalibrationData::kCaliCoeffOfDet, false, buffer, number));
+    EXPECT_EQ(number, 0.5625);
+    EXPECT_STREQ(buffer, "");
+    EXPECT_FALSE(list.GetFieldStr(CCalibrationData::kCaliCoeffOfDet, false, buffer, 0, number));
+
+    // Empty slots are passed over; a list with no correlated curve answers false.
+    CCalibrationList sparse;
+    sparse.SetSize(3);
+    sparse.SetAt(0, ValidCurve("A", 0, {0.0, 1.0}));
+    number = 3.0;
+    EXPECT_FALSE(sparse.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, text, number));
+    EXPECT_EQ(number, 3.0);
+    sparse.SetAt(2, second);
+    EXPECT_TRUE(sparse.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, text, number));
+    EXPECT_EQ(number, 0.75);
+}

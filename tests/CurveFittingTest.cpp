@@ -51,3 +51,69 @@ TEST(CurveFitting, ResponseFactorStatisticsAsWorkedByHand) {
     EXPECT_DOUBLE_EQ(excluded.GetCC(1), 2.0);
     EXPECT_DOUBLE_EQ(excluded.GetMeanConc(), 3.0);
 }
+
+TEST(CurveFitting, OriginModesOnTheLineYEquals1Plus2X) {
+    // Included: the origin is a fourth point, (0,0),(1,3),(2,5),(3,7): slope 2.3, intercept 0.3.
+    // Forced: slope sum(xy) / sum(x^2) = 34 / 14. Matrix match: fitted with the intercept 1,
+    // stored without it.
+    const struct { int origin; double c0, c1, r; int reportFlags; } cases[] = {
+        {kOriginExclude, 1.0, 2.0, 1.0, 2},
+        {kOriginInclude, 0.3, 2.3, -1, 2},
+        {kOriginForce, 0.0, 34.0 / 14.0, -1, 1},
+        {kOriginMatrixMatch, 0.0, 2.0, 1.0, 2},
+    };
+    CQuanCalibrate engine;
+    for (const auto& c : cases) {
+        CCalibrationData curve = Curve(kCurveLinear, c.origin, {{1, 3}, {2, 5}, {3, 7}});
+        ASSERT_EQ(engine.QuanDoCalibration(&curve, 0), kCaliOK);
+        EXPECT_NEAR(curve.GetCC(0), c.c0, 1e-12) << c.origin;
+        EXPECT_NEAR(curve.GetCC(1), c.c1, 1e-12) << c.origin;
+        EXPECT_EQ(curve.GetCC(2), 0.0) << c.origin;
+        if (c.r >= 0) {
+            EXPECT_NEAR(curve.GetCorrCoeff(), c.r, 1e-12) << c.origin;
+        }
+        EXPECT_EQ(curve.GetReportCorrFlags(), c.reportFlags) << c.origin;
+        if (c.origin != kOriginInclude) continue;
+        // The appended point counts in the means but is no extreme.
+        EXPECT_DOUBLE_EQ(curve.GetMeanResp(), 15.0 / 4);
+        EXPECT_DOUBLE_EQ(curve.GetMeanConc(), 6.0 / 4);
+        EXPECT_DOUBLE_EQ(curve.GetMeanRelResp(), (3.0 + 2.5 + 7.0 / 3) / 4);
+        EXPECT_EQ(curve.GetMinConc(), 1.0);
+    }
+}
+
+TEST(CurveFitting, StoredStatisticsAreClampedAndAFailedFitStoresNothing) {
+    CQuanCalibrate engine;
+    CCalibrationData curve = Curve(2, kOriginExclude, {{1, 2}, {2, 5}, {3, 9}});
+    curve.SetCCThreshold(1.1);
+    tag_STATS_STRUCT stats{};
+    stats.CorrCoeff = 1.2;  // possible with negative version-1 weights
+    stats.MnSqErr = 5e9;
+    stats.Coefficients[0] = 4.0;
+    stats.Coefficients[6] = 0.5;
+    ASSERT_TRUE(CalibrateTestAccess::QuanSetCurveStats(engine, curve, stats));
+    EXPECT_EQ(curve.GetCorrCoeff(), 1.0);
+    EXPECT_EQ(curve.GetMinCCFlag(), 0);  // the unclamped 1.2 passes the threshold 1.1
+    EXPECT_EQ(curve.GetMnSqErr(), 999999999.0);
+    EXPECT_EQ(curve.GetCC(0), 4.0);
+    EXPECT_EQ(curve.GetCC(6), 0.5);
+    EXPECT_EQ(curve.GetCurveValid(), 1);
+    stats.CorrCoeff = -3.0;
+    stats.MatrixMatch = 1;
+    CalibrateTestAccess::QuanSetCurveStats(engine, curve, stats);
+    EXPECT_EQ(curve.GetCorrCoeff(), -1.0);
+    EXPECT_EQ(curve.GetMinCCFlag(), 1);
+    EXPECT_EQ(curve.GetCC(0), 0.0);
+
+    // A fit that fails keeps the coefficients and statistics of the last good one.
+    CCalibrationData failing = Curve(kCurveLinear, kOriginExclude, {{1, 3}, {2, kNaN}, {3, 7}});
+    failing.SetCC(9.0, 1);
+    failing.SetStdDev(0.5);
+    failing.SetCurveValid(1);
+    failing.SetCaliPtsValid(1);
+    EXPECT_EQ(engine.QuanDoCalibration(&failing, 0), kCaliOK);
+    EXPECT_EQ(failing.GetCurveValid(), 0);
+    EXPECT_EQ(failing.GetCaliPtsValid(), 0);
+    EXPECT_EQ(failing.GetCC(1), 9.0);
+    EXPECT_EQ(failing.GetStdDev(), 0.5);
+}

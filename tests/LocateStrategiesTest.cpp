@@ -103,6 +103,54 @@ TEST(LocateStrategies, IonRatioWindows) {
     EXPECT_TRUE(Access::GetPeakResponseRatio(engine, Peak(1.0f, 5.0), Qualifier(1.0f, 5.0), entry, nullptr, nullptr, 0));
 }
 
+TEST(LocateStrategies, QualifierSearchHonoursGroupsPlaceholdersAndMustPass) {
+    CQuanLocate engine;
+    CMethodData entry = Entry(10.0f);
+    entry.SetTargetTrace(0, "306.0");
+    entry.SetTargetRatio(0, 2.0);
+    entry.SetTargetWindow(0, 10);
+    CPeakData missing = Placeholder("306.0");
+    missing.SetMDBIntegrateEntryPeak(1);
+
+    // A main peak of a group takes only qualifiers of that group.
+    {
+        CPeakData primaryPeak = Peak(10.0f, 1000.0);
+        primaryPeak.SetTotalsGroup("PAH");
+        CPeakData otherGroup = Qualifier(10.0f, 500.0);
+        otherGroup.SetTotalsGroup("PCB");
+        CPeakData sameGroup = Qualifier(10.1f, 500.0);
+        sameGroup.SetTotalsGroup("pah");
+        CPeakList peaks = Peaks({primaryPeak, otherGroup, sameGroup});
+        EXPECT_EQ(Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, 0, 0), 2);
+    }
+    // A placeholder qualifier stands in only when no real one follows and it need not exist.
+    {
+        CPeakList peaks = Peaks({Peak(10.0f, 1000.0), missing, Qualifier(10.1f, 500.0)});
+        EXPECT_EQ(Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, 0, 0), 2);
+        CPeakList onlyMissing = Peaks({Peak(10.0f, 1000.0), missing});
+        EXPECT_EQ(Access::LocateSecondary(engine, onlyMissing, PeakOf(onlyMissing, 0), entry, 1, 0, 0), 1);
+        EXPECT_EQ(Access::LocateSecondary(engine, onlyMissing, PeakOf(onlyMissing, 0), entry, 1, 1, 0), -1);
+    }
+    // A placeholder main peak takes the first placeholder qualifier, and nothing else.
+    {
+        CPeakList peaks = Peaks({Placeholder(), Qualifier(10.0f, 500.0), missing, missing});
+        EXPECT_EQ(Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, 0, 0), 2);
+        CPeakList noPlaceholder = Peaks({Placeholder(), Qualifier(10.0f, 500.0)});
+        EXPECT_EQ(Access::LocateSecondary(engine, noPlaceholder, PeakOf(noPlaceholder, 0), entry, 1, 0, 0), -1);
+    }
+    // Must pass: a ratio of 4.0 against 2.0 +- 10 % is refused, unless the estimated response
+    // lets it through and marks the main peak.
+    {
+        entry.SetTargetMustPass(0, 1);
+        CPeakList peaks = Peaks({Peak(10.0f, 1000.0), Qualifier(10.0f, 250.0)});
+        EXPECT_EQ(Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, 0, 0), -1);
+        EXPECT_EQ(PeakOf(peaks, 0).GetIRWinFlag(), 0);
+        entry.SetUseEMPC(1);
+        EXPECT_EQ(Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, 0, 0), 1);
+        EXPECT_EQ(PeakOf(peaks, 0).GetIRWinFlag(), 1);
+    }
+}
+
 TEST(LocateStrategies, MRMMassListsCompareWithinFiveThousandths) {
     CQuanLocate engine;
     const struct {

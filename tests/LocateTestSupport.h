@@ -11,16 +11,19 @@
 #include "locate/QuanLocate.h"
 
 struct QuanLocateTestAccess {
+    static int LocateByRT(CQuanLocate& engine, CPeakList& peaks, CMethodData& entry, int i) {
+        return engine.LocateByRT(peaks, entry, i);
+    }
     static int LocateSecondary(CQuanLocate& engine, CPeakList& peaks, CPeakData& primary, CMethodData& entry,
                                int i, int mustExist, int k) {
         return engine.LocateSecondary(peaks, primary, entry, i, mustExist, k);
     }
-    static int LocateByRT(CQuanLocate& engine, CPeakList& peaks, CMethodData& entry, int i) {
-        return engine.LocateByRT(peaks, entry, i);
-    }
     static bool GetPeakResponseRatio(const CQuanLocate& engine, const CPeakData& primary, const CPeakData& secondary,
                                      const CMethodData& entry, double* ratio, bool* within, int k) {
         return engine.GetPeakResponseRatio(primary, secondary, entry, ratio, within, k);
+    }
+    static double GetEntryPeakResponse(const CQuanLocate& engine, const CPeakData& peak, const CMethodData& entry) {
+        return engine.GetEntryPeakResponse(peak, entry);
     }
     static bool ChromatogramsIdenticalMRM(CQuanLocate& engine, const std::string& a, const std::string& b,
                                           bool second) {
@@ -32,10 +35,21 @@ struct QuanLocateTestAccess {
     static bool ChromatogramsIdentical(CQuanLocate& engine, CPeakData& peak, CMethodData& entry, int slot) {
         return engine.ChromatogramsIdentical(peak, entry, slot);
     }
+    static int ConvertTraceChannelsToMasses(CQuanLocate& engine, const CPeakData& peak, const CMethodData& entry,
+                                            bool target) {
+        return engine.ConvertTraceChannelsToMasses(peak, entry, target);
+    }
+    static int GetSampleTypeEnum(const CQuanLocate& engine, const std::string& text) {
+        return engine.GetSampleTypeEnum(text);
+    }
     static void GetEntryAbsoluteResponse(const CQuanLocate& engine, const CPeakData& peak, CPeakData* const* q,
                                          const CMethodData& entry, double& abs, double& noise, double& factor,
                                          double& corrected) {
         engine.GetEntryAbsoluteResponse(peak, q, entry, abs, noise, factor, corrected);
+    }
+    static double CalcNoiseFactor(const CQuanLocate& engine, const CPeakData* peak, CPeakData* const* q,
+                                  const CMethodData* entry) {
+        return engine.CalcNoiseFactor(peak, q, entry);
     }
     static int UpdateLocatedEntry(CQuanLocate& engine, CPeakData& peak, CPeakData* const* q, CMethodData& entry,
                                   int i, int id) {
@@ -81,6 +95,12 @@ inline CPeakData Peak(float foundRT, double area = 1000.0, double height = 100.0
 inline CPeakData Qualifier(float foundRT, double area, const std::string& trace = "306.0") {
     CPeakData peak = Peak(foundRT, area, area / 10.0, trace);
     peak.SetMDBIntegrateEntryPeak(1);
+    return peak;
+}
+
+inline CPeakData Placeholder(const std::string& trace = "304.0") {
+    CPeakData peak = Peak(0.0f, 0.0, 0.0, trace);
+    peak.SetPlaceHolder(1);
     return peak;
 }
 

@@ -42,11 +42,18 @@ CMethodData RichEntry(const std::string& name) {
 
 bool ReadUtf8(CMethodList& list, const std::string& text) { return list.ReadXML(text); }
 
+std::u16string ToUtf16(const std::string& text) {
+    std::u16string wide;
+    EXPECT_TRUE(Brisk::Utf8ToUtf16(text, wide));
+    return wide;
+}
+
 }  // namespace
 
 TEST(MethodList, XmlRoundTripKeepsEverySettingExactly) {
     CMethodList written;
-    written.Add(RichEntry("Benzo[a]pyrene"));
+    // A name with two-, three- and four-byte UTF-8 characters.
+    written.Add(RichEntry("Benzo[a]pyr\xC3\xA8ne \xE2\x89\xA5 \xF0\x9D\x9B\xBC"));
     CMethodData second = RichEntry("Chrysene");
     second.SetPredRT(0.0f);
     second.SetTargetTrace(0, "");
@@ -74,6 +81,15 @@ TEST(MethodList, XmlRoundTripKeepsEverySettingExactly) {
         EXPECT_EQ(read.GetAt(0).GetTargetTrace(3), "216.1>174.1");
         EXPECT_EQ(read.GetAt(0).GetPkThreshMethod(), 65535);
     }
+}
+
+TEST(MethodList, ReadingAppendsAfterExistingEntries) {
+    CMethodList list;
+    list.Add(RichEntry("Existing"));
+    ASSERT_TRUE(ReadUtf8(list, "<?xml version=\"1.0\"?><METHODLIST><E Name=\"New\"/></METHODLIST>"));
+    ASSERT_EQ(list.GetSize(), 2);
+    EXPECT_EQ(list.GetAt(0).GetName(), "Existing");
+    EXPECT_EQ(list.GetAt(1).GetName(), "New");
 }
 
 TEST(MethodList, DocumentShapesAndBadDocuments) {
@@ -107,6 +123,48 @@ TEST(MethodList, DocumentShapesAndBadDocuments) {
     CMethodList list;
     EXPECT_FALSE(list.ReadXML(static_cast<const char16_t*>(nullptr)));
     EXPECT_EQ(list.GetSize(), 0);
+}
+
+TEST(MethodList, Utf16WithAndWithoutByteOrderMark) {
+    const std::string text =
+        "<?xml version=\"1.0\" encoding=\"UTF-16\"?><METHODLIST><E Name=\"\xC3\x9F-Endosulfan\" PredRT=\"9.5\"/></METHODLIST>";
+    const std::u16string plain = ToUtf16(text);
+    const std::u16string marked = u"\uFEFF" + plain;
+    for (const std::u16string& wide : {plain, marked}) {
+        CMethodList list;
+        ASSERT_TRUE(list.ReadXML(wide.c_str()));
+        ASSERT_EQ(list.GetSize(), 1);
+        EXPECT_EQ(list.GetAt(0).GetName(), "\xC3\x9F-Endosulfan");
+        EXPECT_EQ(list.GetAt(0).GetPredRT(), 9.5f);
+    }
+    // An unpaired surrogate is not text.
+    std::u16string broken = plain;
+    broken[10] = 0xD800;
+    CMethodList list;
+    EXPECT_FALSE(list.ReadXML(broken.c_str()));
+}
+
+TEST(MethodList, FixCalReferences) {
+    CMethodList list;
+    const struct {
+        const char* name;
+        const char* calCompound;
+        const char* expected;
+    } entries[] = {
+        {"Pyrene", "Pyrene", "Pyrene"},          // itself
+        {"Pyrene-d10", "Pyrene", "Pyrene"},      // another entry
+        {"Chrysene", "Missing", "Chrysene"},     // names nothing
+        {"Anthracene", "pyrene", "Anthracene"},  // differs only in case: names nothing
+        {"Fluorene", "", "Fluorene"},
+    };
+    for (const auto& e : entries) {
+        CMethodData entry;
+        entry.SetName(e.name);
+        entry.SetCalCompound(e.calCompound);
+        list.Add(entry);
+    }
+    list.FixCalReferences();
+    for (int i = 0; i < list.GetSize(); ++i) EXPECT_EQ(list.GetAt(i).GetCalCompound(), entries[i].expected) << i;
 }
 
 TEST(MethodData, IntegrationBlockBytes) {

@@ -252,3 +252,29 @@ TEST(PeakFieldStrings, RefusedTextEditLeavesEveryByteOfTheRecord) {
         EXPECT_EQ(std::memcmp(&peak.GetRecord(), &record, sizeof record), 0) << "field " << field;
     }
 }
+
+TEST(PeakFieldStrings, RecoveryAndShapeFields) {
+    CPeakData peak = PeakShowingEverything();
+    peak.SetAnalConc(12.0);  // fixed concentration 10
+    EXPECT_DOUBLE_EQ(Read(peak, 141).number, 20.0);
+    EXPECT_DOUBLE_EQ(Read(peak, 142).number, 120.0);
+
+    // Width and sigma count only when positive, skew and kurtosis when not zero; the number
+    // is written either way.
+    const struct {
+        int field;
+        double value;
+        int expected;
+    } cases[] = {{170, 0.0, 0}, {170, -1.0, 0}, {170, 0.5, 1}, {171, 0.0, 0}, {171, 2.0, 1},
+                 {172, 0.0, 0}, {172, -0.3, 1}, {173, 0.0, 0}, {173, 4.0, 1}};
+    for (const auto& c : cases) {
+        CPeakData shaped;
+        shaped.SetWidth(c.field == 170 ? c.value : 0.0);
+        shaped.SetSigma(c.field == 171 ? c.value : 0.0);
+        shaped.SetSkew(c.field == 172 ? c.value : 0.0);
+        shaped.SetKurt(c.field == 173 ? c.value : 0.0);
+        const Shown shown = Read(shaped, c.field);
+        EXPECT_EQ(shown.result, c.expected) << "field " << c.field << " value " << c.value;
+        EXPECT_EQ(shown.number, c.value) << "field " << c.field;
+    }
+}

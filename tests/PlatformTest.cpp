@@ -154,3 +154,15 @@ TEST(FlatDatabase, RecordsByNumber) {
     EXPECT_EQ(FlatDatabase::OpenTable(kTable, path.c_str(), FlatDatabase::kRead), FlatDatabase::kBadFile);
     std::remove(path.c_str());
 }
+
+TEST(Utility, NumberToTextAndProject) {
+    EXPECT_EQ(Utility::NumberToText(62.9296, 0), "63");
+    EXPECT_EQ(Utility::NumberToText(106.905, 2), "106.91");
+    EXPECT_EQ(Utility::NumberToText(1.0 / 0.0, 0), "");
+    char small[3];
+    EXPECT_EQ(Utility::NumberToText(1234.0, small, sizeof small, 0), 2);
+    EXPECT_STREQ(small, "12");
+    Utility::SetCurrentProject("/data/projects", "Soil2026");
+    EXPECT_EQ(Utility::GetCurrentProjectFolder(), "/data/projects");
+    EXPECT_EQ(Utility::GetCurrentProjectName(), "Soil2026");
+}

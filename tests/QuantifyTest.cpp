@@ -14,6 +14,48 @@
 
 using namespace quantify_test;
 
+TEST(Quantify, RunStatuses) {
+    // Lists of different size: 5, and no peak is touched.
+    CMethodList methods = Methods({Method(), Method("toluene")});
+    CCalibrationList curves = Curves({Curve("benzene", {0, 2})});
+    CPeakList peaks = Peaks({Located(1, 10.0)});
+    peaks.GetAt(0).SetAnalConc(123.0);
+    CQuanQuantify engine;
+    engine.SetPeriodicDBName("kept.db");
+    EXPECT_EQ(engine.DoQuantify(&curves, &methods, &peaks, "other.db"), kQuantifyListsUnequal);
+    EXPECT_EQ(peaks.GetAt(0).GetAnalConc(), 123.0);
+    EXPECT_EQ(peaks.GetAt(0).GetCurveDBName(), "");
+    EXPECT_EQ(engine.GetPeriodicDBName(), "kept.db");
+
+    // A missing list: 17.
+    EXPECT_EQ(engine.DoQuantify(nullptr, &methods, &peaks, "x"), kQuantifyMissingList);
+    EXPECT_EQ(engine.DoQuantify(&curves, &methods, nullptr, "x"), kQuantifyMissingList);
+
+    // A peak naming an entry beyond the method list: 13, and the peaks before it keep their results.
+    CMethodList one = Methods({Method()});
+    CPeakList beyond = Peaks({Located(1, 10.0), Located(2, 10.0), Located(1, 20.0)});
+    EXPECT_EQ(engine.DoQuantify(&curves, &one, &beyond, "p.db"), kQuantifyBadEntry);
+    EXPECT_EQ(engine.GetPeriodicDBName(), "p.db");
+    EXPECT_DOUBLE_EQ(beyond.GetAt(0).GetAnalConc(), 5.0);
+    EXPECT_EQ(beyond.GetAt(2).GetValidConc(), 0);
+
+    // A response basis that is neither area nor height: 13.
+    CMethodData badBasis = Method();
+    badBasis.SetRAH(2);
+    CMethodList bad = Methods({badBasis});
+    CPeakList lone = Peaks({Located(1, 10.0)});
+    EXPECT_EQ(Quantify(curves, bad, lone), kQuantifyBadEntry);
+    EXPECT_EQ(lone.GetAt(0).GetValidConc(), 0);
+
+    // The per-entry step refuses a peak that names no entry.
+    CPeakData unassigned = Located(0, 10.0);
+    EXPECT_EQ(engine.QuantifyPDBEntry(&curves.GetAt(0), &unassigned, &one), kQuantifyBadEntry);
+
+    // An empty peak list is quantified with 0.
+    CPeakList empty;
+    EXPECT_EQ(Quantify(curves, one, empty), kQuantifyOK);
+}
+
 TEST(Quantify, CalibratedEntryWithFactorsLimitsAndToxicEquivalents) {
     CMethodData method = Method();
     method.SetToxicEquiv(0, 0.5);
@@ -73,6 +115,89 @@ TEST(Quantify, CalibratedEntryWithFactorsLimitsAndToxicEquivalents) {
     ASSERT_EQ(Quantify(curves, totalsMethods, totalsLow), kQuantifyOK);
     EXPECT_EQ(totalsLow.GetAt(0).GetLODFlag(), 0);
     EXPECT_EQ(totalsLow.GetAt(0).GetLOQFlag(), 0);
+}
+
+TEST(Quantify, ResponseFactorCurveCopiesItsStatistics) {
+    CMethodList methods = Methods({Method()});
+    CCalibrationData rf = Curve("benzene", {0, 4}, kRF);
+    rf.SetMeanRelResp(4.1);
+    rf.SetStdDev(0.2);
+    rf.SetPercRelSD(4.9);
+    rf.SetMinCCFlag(1);
+    CCalibrationList curves = Curves({rf});
+    CPeakList peaks = Peaks({Located(1, 20.0)});
+    ASSERT_EQ(Quantify(curves, methods, peaks), kQuantifyOK);
+    const CPeakData& p = peaks.GetAt(0);
+    EXPECT_DOUBLE_EQ(p.GetAnalConc(), 5.0);
+    EXPECT_DOUBLE_EQ(p.GetRRFMean(), 4.1);
+    EXPECT_DOUBLE_EQ(p.GetRRFStdDev(), 0.2);
+    EXPECT_DOUBLE_EQ(p.GetRRFPercRelSD(), 4.9);
+    EXPECT_EQ(p.GetMinCCFlag(), 1);
+
+    // A linear curve leaves the mean RRF at the 0 of the reset.
+    CCalibrationList linear = Curves({Curve("benzene", {0, 4})});
+    CPeakList again = Peaks({Located(1, 20.0)});
+    again.GetAt(0).SetRRFMean(7.0);
+    ASSERT_EQ(Quantify(linear, methods, again), kQuantifyOK);
+    EXPECT_EQ(again.GetAt(0).GetRRFMean(), 0.0);
+    EXPECT_EQ(again.GetAt(0).GetMinCCFlag(), 0);
+}
+
+TEST(Quantify, UserResponseFactor) {
+    CMethodData method = Method();
+    method.SetUserRFMode(1);
+    method.SetUserRF(5.0);
+    CMethodList methods = Methods({method});
+    // The user factor wins over any curve, valid or not.
+    CCalibrationList curves = Curves({Curve("benzene", {0, 1})});
+    curves.GetAt(0).SetCurveValid(0);
+    CPeakData peak = Located(1, 50.0, 25.0, 1.0);
+    peak.SetLODFactor(3.0f);
+    peak.SetLOQFactor(10.0f);
+    CPeakList peaks = Peaks({peak});
+    ASSERT_EQ(Quantify(curves, methods, peaks), kQuantifyOK);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAnalConc(), 10.0);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetEMPC(), 5.0);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetDetectionThreshold(), 0.6);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetQuantitationThreshold(), 2.0);
+
+    // A user factor of 0 gives no concentration: valid stays 0 and the old value stays.
+    for (double rf : {0.0, -1.0, std::nan("")}) {
+        SCOPED_TRACE(rf);
+        methods.GetAt(0).SetUserRF(rf);
+        CPeakList none = Peaks({peak});
+        none.GetAt(0).SetAnalConc(8.0);
+        ASSERT_EQ(Quantify(curves, methods, none), kQuantifyOK);
+        EXPECT_EQ(none.GetAt(0).GetValidConc(), 0);
+        EXPECT_EQ(none.GetAt(0).GetAnalConc(), 8.0);
+    }
+}
+
+TEST(Quantify, BoundValuesAtTheLimitUseTheChosenLimit) {
+    CMethodData method = Method();
+    method.SetToxicEquiv(0, 1.0);
+    CMethodList methods = Methods({method});
+    CCalibrationList curves = Curves({Curve("benzene", {0, 1})});
+    CPeakData peak = Located(1, 6.0, 6.0, 1.0);
+    peak.SetLODFactor(2.0f);  // LOD 2
+    peak.SetLOQFactor(6.0f);  // LOQ 6: the concentration equals it
+    for (bool useTLOD : {false, true}) {
+        SCOPED_TRACE(useTLOD);
+        CQuanQuantify engine;
+        engine.SetCalculateUsingTLOD(useTLOD);
+        CPeakList peaks = Peaks({peak});
+        ASSERT_EQ(Quantify(engine, curves, methods, peaks), kQuantifyOK);
+        const CPeakData& p = peaks.GetAt(0);
+        if (useTLOD) {  // 6 is above the LOD of 2: the concentration itself
+            EXPECT_DOUBLE_EQ(p.GetBoundValue(0), 6.0);
+            EXPECT_DOUBLE_EQ(p.GetBoundValue(4), 6.0);
+            EXPECT_DOUBLE_EQ(p.GetBoundValue(8), 6.0);
+        } else {  // equal to the LOQ: LOQ, LOQ / 2, 0
+            EXPECT_DOUBLE_EQ(p.GetBoundValue(0), 6.0);
+            EXPECT_DOUBLE_EQ(p.GetBoundValue(4), 3.0);
+            EXPECT_DOUBLE_EQ(p.GetBoundValue(8), 0.0);
+        }
+    }
 }
 
 TEST(Quantify, OneEngineQuantifiesASecondSampleAfresh) {

@@ -56,3 +56,171 @@ TEST(Responses, EachResponseTypeWithAndWithoutInternalStandardResponse) {
         EXPECT_DOUBLE_EQ(methods.GetAt(1).GetCorrectedResponse(), c.corrected);
     }
 }
+
+TEST(Responses, NoiseConversionOfSeveralStandardsIsTheirMean) {
+    CMethodData compound = Entry("compound");
+    compound.SetRCalc(kES);
+    compound.SetUseMulti(1);
+    compound.SetIStd(0, 0);
+    compound.SetIStd(1, -1);  // a free slot between standards is passed over here
+    compound.SetIStd(2, 2);
+    compound.SetIStd(3, 9);   // beyond the list: no standard there
+    compound.SetNoiseConversion(100.0);
+    CMethodList methods = Methods({LocatedStandard(1.0, 1.0, 2.0), compound, LocatedStandard(1.0, 1.0, 6.0)});
+    CPeakList peaks = Peaks({AssignedPeak(2, 1000.0, 10.0)});
+    CQuanLocate engine;
+    ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 2), kLocateOK);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetChromNoiseResp(), (2.0 + 6.0) / 2 * 10.0);
+
+    // A reference without noise conversion leaves the entry's own.
+    CMethodData single = Entry("single");
+    single.SetRRef(1);
+    single.SetNoiseConversion(5.0);
+    CMethodList withReference = Methods({LocatedStandard(1.0, 1.0, 0.0), single});
+    CPeakList samePeak = Peaks({AssignedPeak(2, 1000.0, 10.0)});
+    ASSERT_EQ(Access::UpdateResponseFields(engine, samePeak, 1, withReference, 2), kLocateOK);
+    EXPECT_DOUBLE_EQ(samePeak.GetAt(0).GetChromNoiseResp(), 50.0);
+}
+
+TEST(Responses, MolarRatioOfIsotopeDilution) {
+    // Unlabelled ratio 0.1, labelled ratio 10: ratio = (l - R)(u + 1) / ((R - u)(l + 1)).
+    const struct {
+        double response;
+        double expected;
+        int flag;
+    } cases[] = {
+        {1.0, (10.0 - 1.0) * 1.1 / ((1.0 - 0.1) * 11.0), 1},  // = 1.0
+        {2.0, (10.0 - 2.0) * 1.1 / ((2.0 - 0.1) * 11.0), 1},
+        {20.0, (10.0 - 20.0) * 1.1 / ((20.0 - 0.1) * 11.0), 1},
+        // R equal to the unlabelled ratio: no molar ratio exists, and the stale 99 is not kept.
+        {0.1, 0.0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.response);
+        CMethodData compound = Entry("compound");
+        compound.SetRCalc(kES);
+        compound.SetMoleRatio(1);
+        compound.SetUnlabelledRatio(0.1);
+        compound.SetLabelledRatio(10.0);
+        CMethodList methods = Methods({compound});
+        CPeakData peak = AssignedPeak(1, c.response);
+        peak.SetResponse(99.0);
+        CPeakList peaks = Peaks({peak});
+        CQuanLocate engine;
+        ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 1), kLocateOK);
+        EXPECT_NEAR(peaks.GetAt(0).GetResponse(), c.expected, 1e-12);
+        EXPECT_EQ(peaks.GetAt(0).GetResponseFlag(), c.flag);
+        // The entry keeps the plain response; only the peak carries the molar ratio.
+        EXPECT_DOUBLE_EQ(methods.GetAt(0).GetResponse(), c.response);
+    }
+    // Without a response there is no ratio to form: the peak gets the plain 0.
+    CMethodData compound = Entry("compound");
+    compound.SetMoleRatio(1);
+    compound.SetUnlabelledRatio(0.1);
+    compound.SetLabelledRatio(10.0);
+    CMethodList methods = Methods({compound});
+    CPeakList peaks = Peaks({AssignedPeak(1, 0.0)});
+    CQuanLocate engine;
+    ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 1), kLocateOK);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetResponse(), 0.0);
+}
+
+TEST(Responses, ElementAmountFromIsotopePeaks) {
+    // Iron: 56Fe (91.75 %) and 54Fe (5.85 %); chromium's 54Cr interferes with 54Fe.
+    tagELEMENTstruct iron = Element("Fe", 55.845, {{55.9349, 90.0}, {53.9396, 10.0}});
+    CPeakData fe56 = Peak(1.0f, 0.0, 900.0);
+    fe56.SetName("56Fe");
+    fe56.SetMDBIntegrateEntry(1);
+    CPeakData fe54 = Peak(1.0f, 0.0, 100.0);
+    fe54.SetName("54Fe");
+    fe54.SetMDBIntegrateEntry(1);
+    CQuanLocate engine;
+    {
+        SCOPED_TRACE("two isotopes");
+        CPeakList peaks = Peaks({fe56, fe54});
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, iron), 1000.0 / 100.0 * 100.0);
+    }
+    {
+        SCOPED_TRACE("interference subtracted from its isotope only");
+        tagELEMENTstruct corrected = iron;
+        AddInterference(corrected, 1, "Cr", 2, 53.9389, 0.5);
+        CPeakData cr54 = Peak(1.0f, 0.0, 40.0);
+        cr54.SetName("54Cr");
+        CPeakList peaks = Peaks({fe56, fe54, cr54});
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, corrected), (900.0 + 100.0 - 20.0) / 100.0 * 100.0);
+        // An interference larger than its isotope leaves that isotope at 0, not negative.
+        corrected.Interferences[1].Factor = 5.0;
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, corrected), 900.0 / 100.0 * 100.0);
+    }
+    {
+        SCOPED_TRACE("names are exact and isotopes not in use are not searched");
+        CPeakData lower = fe54;
+        lower.SetName("54fe");
+        tagELEMENTstruct oneSlot = iron;
+        oneSlot.IsotopeInUse[1] = 0;
+        CPeakList peaks = Peaks({fe56, lower});
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, oneSlot), 0.0);
+    }
+    {
+        SCOPED_TRACE("isotope peaks not integrated for an entry give no amount");
+        CPeakData loose = fe56;
+        loose.SetMDBIntegrateEntry(0);
+        CPeakList peaks = Peaks({loose});
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, iron), 0.0);
+    }
+    {
+        SCOPED_TRACE("unterminated symbol is read within its field");
+        tagELEMENTstruct hostile = iron;
+        std::memset(hostile.Symbol, 'X', sizeof hostile.Symbol);
+        CPeakList peaks = Peaks({fe56});
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, hostile), 0.0);
+    }
+}
+
+TEST(Responses, ElementEntryReadsThePeriodicTableDatabase) {
+    tagELEMENTstruct iron = Element("Fe", 55.845, {{55.9349, 90.0}, {53.9396, 10.0}});
+    PeriodicDatabaseFile database("responses_periodic.db", {{26, iron}});
+    CMethodData element = Entry("iron");
+    element.SetFlags("Y");
+    element.SetRCalc(kES);
+    element.SetAtomicNumber(26);
+    CPeakData fe56 = Peak(1.0f, 0.0, 900.0);
+    fe56.SetName("56Fe");
+    fe56.SetMDBIntegrateEntry(1);
+    CPeakData fe54 = fe56;
+    fe54.SetName("54Fe");
+    fe54.SetHeight(100.0);
+    const int openBefore = PeriodicDatabaseOpenCount();
+
+    const struct {
+        const char* what;
+        std::string databaseName;
+        int atomicNumber;
+        int status;
+    } cases[] = {
+        {"element read", database.Path(), 26, kLocateOK},
+        {"database missing", testing::TempDir() + "no_such_periodic.db", 26, 9},
+        {"no database name", "", 26, 9},
+        {"element not in the database", database.Path(), 92, 9},
+        {"atomic number outside the table", database.Path(), 0, 9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        element.SetAtomicNumber(c.atomicNumber);
+        CMethodList methods = Methods({element});
+        CPeakData synthetic = AssignedPeak(1, 5.0);
+        CPeakList peaks = Peaks({synthetic, fe56, fe54});
+        CQuanLocate engine;
+        Access::SetPeriodicDBName(engine, c.databaseName);
+        EXPECT_EQ(Access::CalculateResponses(engine, peaks, methods), c.status);
+        EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
+        if (c.status != kLocateOK) continue;
+        const CPeakData& result = peaks.GetAt(0);
+        EXPECT_DOUBLE_EQ(result.GetHeight(), 1000.0);
+        EXPECT_DOUBLE_EQ(result.GetArea(), 1000.0);
+        EXPECT_DOUBLE_EQ(result.GetResponse(), 1000.0);
+        EXPECT_FLOAT_EQ(result.GetPeakMass(), 0.055845f);
+        // The isotope peaks are integrated for the entry, not assigned to it: left alone.
+        EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetHeight(), 900.0);
+    }
+}

@@ -30,6 +30,78 @@ CMethodData EntryAtLevel(int stdLevels, double stdConc = 0.0) {
 
 }  // namespace
 
+TEST(SampleFieldStrings, EveryFieldReadsItsOwnRecordMember) {
+    CQuanSampleData sample;
+    CSampleRecord& record = sample.GetRecord();
+    const struct {
+        int field;
+        void (CSampleRecord::*set)(const std::string&);
+    } texts[] = {
+        {0, &CSampleRecord::SetDataFile},     {2, &CSampleRecord::SetDescription},
+        {3, &CSampleRecord::SetMSFile},       {4, &CSampleRecord::SetInletFile},
+        {5, &CSampleRecord::SetASFile},       {6, &CSampleRecord::SetProcess},
+        {7, &CSampleRecord::SetProcessParameters}, {8, &CSampleRecord::SetVialReference},
+        {9, &CSampleRecord::SetJob},          {10, &CSampleRecord::SetTask},
+        {11, &CSampleRecord::SetUser},        {12, &CSampleRecord::SetSubmitter},
+        {13, &CSampleRecord::SetConditions},  {15, &CSampleRecord::SetID},
+        {24, &CSampleRecord::SetSubjectText}, {26, &CSampleRecord::SetQualityReference},
+        {27, &CSampleRecord::SetQuantityReference},
+    };
+    // Distinct values everywhere, so a field reading a neighbour's member shows.
+    for (const auto& t : texts) (record.*t.set)("text of field " + std::to_string(t.field));
+    record.SetQuanRef("not field 27");
+    record.SetType(CQuanSampleData::kStandard);
+    const struct {
+        int field;
+        void (CSampleRecord::*set)(double);
+    } numbers[] = {{17, &CSampleRecord::SetInjectionVolume}, {18, &CSampleRecord::SetUserFactor3},
+                   {19, &CSampleRecord::SetUserDivisor1},    {20, &CSampleRecord::SetUserFactor2},
+                   {21, &CSampleRecord::SetUserFactor1},     {22, &CSampleRecord::SetStockDilution},
+                   {25, &CSampleRecord::SetSubjectTime}};
+    for (const auto& n : numbers) (record.*n.set)(n.field + 0.5);
+
+    std::string text;
+    double number = 9.5;
+    for (const auto& t : texts) {
+        EXPECT_TRUE(sample.SampleGetFieldStr(Field(t.field), false, text, 0, number, nullptr));
+        EXPECT_EQ(text, "text of field " + std::to_string(t.field));
+    }
+    EXPECT_EQ(number, 9.5);  // text fields leave the number alone
+    EXPECT_TRUE(sample.SampleGetFieldStr(CQuanSampleData::kSampleTypeName, true, text, 0, number, nullptr));
+    EXPECT_EQ(text, "Standard");
+    for (const auto& n : numbers) {
+        text = "old";
+        EXPECT_TRUE(sample.SampleGetFieldStr(Field(n.field), false, text, 3, number, nullptr));
+        EXPECT_EQ(number, n.field + 0.5);
+        EXPECT_EQ(text, "");
+    }
+
+    // Fields 16 and 23 take the caller's index; outside the record's columns they are empty.
+    for (int i = 0; i < CSampleRecord::kNumConcentrations; ++i) sample.SetStdConc(i, 100.0 + i);
+    for (int i = 0; i < CSampleRecord::kNumSpares; ++i) record.SetSpare(i, "spare " + std::to_string(i));
+    const struct {
+        int index;
+        double concentration;
+        const char* spare;
+    } indexed[] = {{0, 100.0, "spare 0"}, {9, 109.0, "spare 9"}, {19, 119.0, ""}, {20, 0.0, ""}, {-1, 0.0, ""}};
+    for (const auto& c : indexed) {
+        EXPECT_TRUE(sample.SampleGetFieldStr(CQuanSampleData::kSampleConcentration, false, text, c.index, number,
+                                             nullptr));
+        EXPECT_EQ(number, c.concentration) << c.index;
+        EXPECT_TRUE(sample.SampleGetFieldStr(CQuanSampleData::kSampleSpare, false, text, c.index, number, nullptr));
+        EXPECT_EQ(text, c.spare) << c.index;
+    }
+
+    // Numbers outside the fields answer true with nothing written.
+    for (int field : {28, 1000, -1}) {
+        text = "old";
+        number = 4.0;
+        EXPECT_TRUE(sample.SampleGetFieldStr(Field(field), false, text, 0, number, nullptr)) << field;
+        EXPECT_EQ(text, "");
+        EXPECT_EQ(number, 4.0);
+    }
+}
+
 TEST(SampleFieldStrings, StandardConcentrationUnderEachSampleTypeAndLevel) {
     CQuanSampleData sample;
     std::string text;

@@ -48,6 +48,90 @@ protected:
 };
 }  // namespace
 
+TEST(TotalsLocation, TotalsEntryTakesTheGroupsUnnamedPeaks) {
+    CMethodList methods = Methods({Entry("PCB 138", 6.0f), TotalsEntry()});
+    CPeakData placeholder = Member(0, 6.3f, 10.0);
+    placeholder.SetPlaceHolder(1);
+    CPeakData deleted = Member(0, 6.3f, 10.0);
+    deleted.SetPeakDeleted(1);
+    CPeakData otherEntrys = Member(0, 6.6f, 10.0);
+    otherEntrys.SetMDBIntegrateEntry(1);
+    CPeakData ownEntrys = Member(0, 6.7f, 50.0);
+    ownEntrys.SetMDBIntegrateEntry(2);
+    CPeakData otherTrace = Member(0, 6.9f, 10.0);
+    otherTrace.SetQuanTrace("292.0");
+    CPeakData summary = TotalsPeak(0, 0);
+    CPeakList peaks = Peaks({
+        Member(1, 6.0f, 2000.0),          // 0 named: never taken as unnamed
+        Member(0, 6.0f, 900.0),           // 1 the named peak seen twice: rejected
+        Member(0, 6.001f, 300.0),         // 2 taken
+        Member(0, 7.0f, 400.0),           // 3 taken
+        Member(0, 8.0f, 10.0),            // 4 outside the 1.0 window
+        Member(0, 6.8f, 10.0, "PeCB"),    // 5 other group
+        otherTrace,                       // 6
+        placeholder,                      // 7
+        deleted,                          // 8
+        summary,                          // 9 summary records are not compounds
+        otherEntrys,                      // 10 integrated for entry 1
+        Member(0, 7.0f, 400.0),           // 11 the unnamed peak 3 seen twice
+        ownEntrys,                        // 12 integrated for the totals entry: taken
+    });
+    CQuanLocate engine;
+    EXPECT_EQ(Access::LocateMethodEntryTotals(engine, peaks, methods, 2), kLocateOK);
+    const struct {
+        int index;
+        int entry;
+        int id;
+    } expected[] = {{0, 1, 0}, {1, 0, 0}, {2, 2, 1}, {3, 2, 2}, {4, 0, 0},  {5, 0, 0}, {6, 0, 0},
+                    {7, 0, 0}, {8, 0, 0}, {9, 0, 0}, {10, 0, 0}, {11, 0, 0}, {12, 2, 3}};
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.index);
+        const CPeakData& p = peaks.GetAt(e.index);
+        EXPECT_EQ(p.GetMDBEntry(), e.entry);
+        EXPECT_EQ(p.GetTotalsUnnamedPeak(), e.entry == 2 ? 1 : 0);
+        if (e.entry == 2) {
+            EXPECT_EQ(p.GetMDBEntryPeakID(), e.id);
+        }
+    }
+    // The entry carries the last unnamed peak's values.
+    const CMethodData& totals = methods.GetAt(1);
+    EXPECT_EQ(totals.GetLocated(), 1);
+    EXPECT_DOUBLE_EQ(totals.GetAbsResponse(), 50.0);
+    EXPECT_FLOAT_EQ(totals.GetFoundRT(), 6.7f);
+}
+
+TEST(TotalsLocation, UnnamedPeaksNeedTheirMustExistQualifiers) {
+    CMethodData totals = TotalsEntry();
+    totals.SetTargetTrace(0, "292.0");
+    totals.SetTargetMustExist(0, 1);
+    CMethodList methods = Methods({totals});
+    CPeakData qualifier = Member(0, 6.0f, 50.0);
+    qualifier.SetQuanTrace("292.0");
+    qualifier.SetMDBIntegrateEntryPeak(1);
+    CPeakList peaks = Peaks({Member(0, 6.0f, 500.0), Member(0, 7.0f, 700.0), qualifier});
+    CQuanLocate engine;
+    ASSERT_EQ(Access::LocateMethodEntryTotals(engine, peaks, methods, 1), kLocateOK);
+    EXPECT_EQ(peaks.GetAt(0).GetMDBEntry(), 1);
+    EXPECT_EQ(peaks.GetAt(1).GetMDBEntry(), 0);  // the only qualifier went to the first
+    EXPECT_EQ(peaks.GetAt(2).GetMDBEntry(), 1);
+    EXPECT_EQ(peaks.GetAt(2).GetMDBEntryPeak(), 1);
+    EXPECT_EQ(peaks.GetAt(2).GetTotalsUnnamedPeak(), 1);
+    EXPECT_EQ(peaks.GetAt(0).GetPeakMissingFlag(), 0);
+
+    // A qualifier that may be missing: a placeholder stands in and marks the peak.
+    CMethodData lenient = TotalsEntry();
+    lenient.SetTargetTrace(0, "292.0");
+    CMethodList lenientMethods = Methods({lenient});
+    CPeakData standIn = Member(0, 0.0f, 0.0);
+    standIn.SetQuanTrace("292.0");
+    standIn.SetMDBIntegrateEntryPeak(1);
+    standIn.SetPlaceHolder(1);
+    CPeakList withPlaceholder = Peaks({Member(0, 6.0f, 500.0), standIn});
+    ASSERT_EQ(Access::LocateMethodEntryTotals(engine, withPlaceholder, lenientMethods, 1), kLocateOK);
+    EXPECT_EQ(withPlaceholder.GetAt(0).GetMDBEntry(), 1);
+    EXPECT_EQ(withPlaceholder.GetAt(0).GetPeakMissingFlag(), 1);
+}
+
 TEST(TotalsLocation, TotalsPeakSumsItsMembersByTheIncludeChoice) {
     // Members (area, height = area / 10, noise = area / 100): named 100 and 200, unnamed 400.
     // Left out: outside the window (800), failing the ion ratio (1600), unassigned (3200),

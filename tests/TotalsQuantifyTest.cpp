@@ -1,5 +1,6 @@
 // Totals quantification: the members a total sums under each include choice, the totals a
-// group sums (never itself), and groups that see complete totals wherever they are listed.
+// group sums (never itself), groups that see complete totals wherever they are listed, and
+// element-based semi-quantitative concentrations with every failure exit.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -188,4 +189,137 @@ TEST(TotalsQuantify, GroupsSeeCompleteTotalsWhateverTheirPlaceInTheList) {
     ASSERT_EQ(engine.QuantifyTotalsEntries(&odd, &methods), kQuantifyOK);
     EXPECT_EQ(odd.GetAt(1).GetAnalConc(), 99.0);
     EXPECT_EQ(odd.GetAt(2).GetAnalConc(), 99.0);
+}
+
+// --- semi-quantitative entries ---
+
+namespace {
+constexpr int kIron = 26, kCopper = 29;
+
+tagELEMENTstruct Iron() {
+    tagELEMENTstruct fe = completion_test::Element("Fe", 55.845, {{53.94, 5.8}, {55.93, 91.7}, {56.94, 2.1}});
+    fe.ResponseFactor = 100.0;
+    fe.ScaleFactor = 2.0;
+    fe.Isotopes[1].ResponseFactor = 10.0;
+    fe.Isotopes[2].ResponseFactor = 50.0;
+    fe.Isotopes[3].ResponseFactor = 70.0;
+    fe.Isotopes[0].Mass = 55.9;  // slot 0 is never searched
+    fe.Isotopes[0].ResponseFactor = 999.0;
+    fe.IsotopeInUse[0] = 1;
+    return fe;
+}
+
+tagELEMENTstruct Copper() {
+    tagELEMENTstruct cu = completion_test::Element("Cu", 63.546, {{62.93, 69.2}, {64.93, 30.8}});
+    cu.ResponseFactor = 3.0;
+    cu.ScaleFactor = 4.0;
+    cu.Isotopes[1].ResponseFactor = 0.5;
+    cu.Isotopes[2].ResponseFactor = 0.25;
+    return cu;
+}
+
+CMethodData ElementEntry(const std::string& name, int atomicNumber, const std::string& trace,
+                         const std::string& flags = "NNNS") {
+    CMethodData m = Method(name);
+    m.SetPredRT(static_cast<float>(atomicNumber));
+    m.SetQuanTrace(trace);
+    m.SetFlags(flags);
+    return m;
+}
+
+CPeakData SemiQuanPeak(int e, double response, const std::string& flags = "NNNS") {
+    CPeakData p = Located(e, response);
+    p.SetFlags(flags);
+    return p;
+}
+}  // namespace
+
+TEST(TotalsQuantify, SemiQuantitativeConcentrationsWithAndWithoutReference) {
+    completion_test::PeriodicDatabaseFile db("quantify_semiquan.db", {{kIron, Iron()}, {kCopper, Copper()}});
+    const int openBefore = PeriodicDatabaseOpenCount();
+    const struct {
+        const char* what;
+        std::string flags;
+        int reference;
+        double conc;
+    } cases[] = {
+        {"isotope factor", "NNNS", 0, 500.0 / (50.0 * 2.0)},         // 5
+        {"element factor", "YNNS", 0, 500.0 / (2.0 * 100.0)},        // 2.5
+        {"isotope, reference isotope", "NNNS", 2, 5.0 * 0.5},        // Cu 63 factor alone
+        {"element, reference element", "YNNS", 2, 2.5 * 4.0 * 3.0},  // Cu scale x element factor
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMethodData fe = ElementEntry("Fe", kIron, "55.9", c.flags);
+        fe.SetRRef(c.reference);
+        CMethodList methods = Methods({fe, ElementEntry("Cu", kCopper, "63.0")});
+        CQuanQuantify engine;
+        engine.SetPeriodicDBName(db.Path());
+        CPeakData peak = SemiQuanPeak(1, 500.0, c.flags);
+        EXPECT_DOUBLE_EQ(engine.DoSemiQuanQuan(&peak, &methods), c.conc);
+        EXPECT_DOUBLE_EQ(peak.GetAnalConc(), c.conc);
+        EXPECT_EQ(peak.GetNoSolutionFlag(), 0);
+        EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
+    }
+
+    // Through the driver: no curve is needed, the sample factors apply, and the limits are the
+    // smallest, since none is worked out.
+    CMethodList methods = Methods({ElementEntry("Fe", kIron, "55.9")});
+    CCalibrationList curves = Curves({Curve("unrelated", {0, 0})});
+    CPeakData peak = SemiQuanPeak(1, 500.0);
+    peak.SetUserFactor2(3.0);
+    peak.SetEMPC(8.0);
+    CPeakList peaks = Peaks({peak});
+    CQuanQuantify engine;
+    engine.SetCurrentSample(Sample(kAnalyte));
+    ASSERT_EQ(engine.DoQuantify(&curves, &methods, &peaks, db.Path()), kQuantifyOK);
+    EXPECT_EQ(engine.GetPeriodicDBName(), db.Path());
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAnalConc(), 15.0);
+    EXPECT_EQ(peaks.GetAt(0).GetValidConc(), 1);
+    EXPECT_EQ(peaks.GetAt(0).GetEMPC(), 0.0);  // its own EMPC, not the 8 of before
+    EXPECT_EQ(peaks.GetAt(0).GetDetectionThreshold(), 1e-12);
+    EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
+}
+
+TEST(TotalsQuantify, SemiQuantificationFailuresGiveZeroWithTheNoSolutionFlag) {
+    completion_test::PeriodicDatabaseFile db("quantify_semiquan_fail.db", {{kIron, Iron()}, {kCopper, Copper()}});
+    const int openBefore = PeriodicDatabaseOpenCount();
+    const struct {
+        const char* what;
+        std::string dbName;
+        int entry;
+        int element;
+        std::string trace;
+        int reference;
+    } cases[] = {
+        {"no database", "/nonexistent/periodic.db", 1, kIron, "55.9", 0},
+        {"no method entry", "", 5, kIron, "55.9", 0},
+        {"no element record", "", 1, 50, "55.9", 0},
+        {"no isotope at the trace mass", "", 1, kIron, "99.0", 0},
+        {"no reference entry", "", 1, kIron, "55.9", 7},
+        {"no reference element", "", 1, kIron, "55.9", 3},
+        {"reference without isotope at its mass", "", 1, kIron, "55.9", 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMethodData fe = ElementEntry("Fe", c.element, c.trace);
+        fe.SetRRef(c.reference);
+        CMethodList methods = Methods({fe, ElementEntry("Cu", kCopper, "63.0"), ElementEntry("X", 50, "63.0"),
+                                       ElementEntry("Cu", kCopper, "70.0")});
+        CQuanQuantify engine;
+        engine.SetPeriodicDBName(c.dbName.empty() ? db.Path() : c.dbName);
+        CPeakData peak = SemiQuanPeak(c.entry, 500.0);
+        EXPECT_EQ(engine.DoSemiQuanQuan(&peak, &methods), 0.0);
+        EXPECT_EQ(peak.GetNoSolutionFlag(), 1);
+        EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
+    }
+
+    // Through the driver an unmatched trace mass gives 0 flagged, not the 1e12 cap as valid.
+    CMethodList methods = Methods({ElementEntry("Fe", kIron, "99.0")});
+    CCalibrationList curves = Curves({Curve("Fe", {0, 1})});
+    CPeakList peaks = Peaks({SemiQuanPeak(1, 500.0)});
+    CQuanQuantify engine;
+    ASSERT_EQ(engine.DoQuantify(&curves, &methods, &peaks, db.Path()), kQuantifyOK);
+    EXPECT_EQ(peaks.GetAt(0).GetAnalConc(), 0.0);
+    EXPECT_EQ(peaks.GetAt(0).GetNoSolutionFlag(), 1);
 }
