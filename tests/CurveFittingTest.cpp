@@ -117,3 +117,16 @@ TEST(CurveFitting, StoredStatisticsAreClampedAndAFailedFitStoresNothing) {
     EXPECT_EQ(failing.GetCC(1), 9.0);
     EXPECT_EQ(failing.GetStdDev(), 0.5);
 }
+
+TEST(CurveFitting, StraightLineThroughItsPointsLeavesNoResidual) {
+    // y = 1 + 2x exactly: the fit recovers both terms and every residual is zero.
+    CCalibrationList list;
+    list.Add(Curve(kCurveLinear, kOriginExclude, {{1, 3}, {2, 5}, {3, 7}, {4, 9}}));
+    CQuanCalibrate engine;
+    ASSERT_EQ(engine.QuanDoCalibration(&list, 0), kCaliOK);
+    const CCalibrationData& fitted = list.GetAt(0);
+    EXPECT_NEAR(fitted.GetCC(0), 1.0, 1e-9);
+    EXPECT_NEAR(fitted.GetCC(1), 2.0, 1e-9);
+    EXPECT_NEAR(fitted.GetMeanResid(), 0.0, 1e-9);
+    EXPECT_LE(fitted.GetMnSqErr(), 1e-9);  // stored no smaller than 1e-9
+}
