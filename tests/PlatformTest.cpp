@@ -166,3 +166,17 @@ TEST(Utility, NumberToTextAndProject) {
     EXPECT_EQ(Utility::GetCurrentProjectFolder(), "/data/projects");
     EXPECT_EQ(Utility::GetCurrentProjectName(), "Soil2026");
 }
+
+TEST(XmlParser, WalksDownAndBackUpToTheDocument) {
+    const std::string text = "<?xml version=\"1.0\"?><list><entry/></list>";
+    Brisk::CXMLParserT parser;
+    ASSERT_TRUE(parser.ParseUtf8(text.data(), text.size()));
+    ASSERT_TRUE(parser.MoveToFirstChild());  // the declaration
+    ASSERT_TRUE(parser.MoveToNextSibling());
+    ASSERT_TRUE(parser.MoveToFirstChild());
+    EXPECT_EQ(parser.GetNodeName(), "entry");
+    EXPECT_TRUE(parser.MoveToParent());
+    EXPECT_EQ(parser.GetNodeName(), "list");
+    EXPECT_TRUE(parser.MoveToParent());  // the document
+    EXPECT_FALSE(parser.MoveToParent());
+}
