@@ -13,11 +13,8 @@
 
 namespace {
 constexpr int kResponseTypeIS = 1;  // "IS" in ResponseTypeCodes
-constexpr int kMaxStandards = 6;
 // A standard with a response but no fixed concentration cannot scale anything.
 constexpr int kISZeroFixedConc = 15;
-
-bool IsTotals(const CMethodData& entry) { return entry.GetTotalsEntry() || entry.GetTotalsGroupEntry(); }
 }  // namespace
 
 int CQuanLocate::CalculateISResponses(CMethodList& methods) {
@@ -41,7 +38,7 @@ int CQuanLocate::UpdateMethodISResponse(CMethodList& methods, int entryNumber) {
     } else {
         double sum = 0.0;
         int counted = 0;
-        for (int k = 0; k < kMaxStandards; ++k) {
+        for (int k = 0; k < CMethodData::kMaxStandards; ++k) {
             const int index = entry->GetIStd(k);
             const CMethodData* standard = index >= 0 ? methods.GetEntry(index) : nullptr;
             // The list of standards ends at the first free slot or the first standard not found.
@@ -67,7 +64,7 @@ int CQuanLocate::CalculateTotalsISResponses(CMethodList& methods) {
     const int n = methods.GetSize();
     for (int i = 1; i <= n; ++i) {
         const CMethodData* entry = EntryAt(methods, i);
-        if (entry != nullptr && IsTotals(*entry)) UpdateMethodTotalISResponse(methods, i);
+        if (entry != nullptr && entry->IsTotals()) UpdateMethodTotalISResponse(methods, i);
     }
     return kLocateOK;
 }
@@ -86,13 +83,13 @@ int CQuanLocate::UpdateMethodTotalISResponse(CMethodList& methods, int entryNumb
     const int n = methods.GetSize();
     for (int index = 0; index < n; ++index) {
         const CMethodData* member = methods.GetEntry(index);
-        if (member == nullptr || IsTotals(*member) || !member->IsMemberOf(group)) continue;
+        if (member == nullptr || member->IsTotals() || !member->IsMemberOf(group)) continue;
         if (member->GetISResponse() <= 0.0) continue;
         numResponses += member->GetNumISResponses();
         weightedSum += member->GetISResponse() * member->GetNumISResponses();
 
         // The noise conversion of every standard the member names by list index.
-        for (int k = 0; k < kMaxStandards; ++k) {
+        for (int k = 0; k < CMethodData::kMaxStandards; ++k) {
             const int standardIndex = member->GetIStd(k);
             if (standardIndex < 0) continue;
             if (const CMethodData* standard = methods.GetEntry(standardIndex)) {

@@ -15,6 +15,8 @@ constexpr int kLocateNotFound = 3;
 // The first status that ends a run.
 constexpr int kLocateFirstFatal = 4;
 constexpr int kLocateBadLocateMethod = 4;
+// A peak names a method entry beyond the end of the method.
+constexpr int kPeakNamesNoEntry = 4;
 constexpr int kLocateListsUnequal = 5;
 // An element entry's response needs the periodic-table database, which did not open or read.
 constexpr int kLocateElementUnreadable = 9;

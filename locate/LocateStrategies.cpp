@@ -157,7 +157,7 @@ int CQuanLocate::LocateSecondary(CPeakList& peaks, CPeakData& primary, CMethodDa
     const char* group = primary.GetTotalsGroup();
     const bool byGroup = group != nullptr && group[0] != '\0';
     const bool primaryIsPlaceholder = primary.GetPlaceHolder();
-    const bool primaryIsTotals = primary.GetTotalsPeak() != 0 || primary.GetTotalsGroupPeak() != 0;
+    const bool primaryIsTotals = primary.IsTotals();
     const CMassStringComparitor* targetComparitor = entry.GetMassComparitor(k + 1);
     const CPeakTraceIndex* traceIndex = TraceIndexFor(peaks);
     const CPeakTraceIndex::Key targetKey = CPeakTraceIndex::KeyOf(targetComparitor);

@@ -25,7 +25,6 @@ constexpr int kQuantifyOnTarget[4] = {2, 4, 8, 16};
 
 bool EqualIgnoringCase(const std::string& a, const char* b) { return NumberText::EqualIgnoringCase(a, b); }
 
-bool IsTotals(const CPeakData& peak) { return peak.GetTotalsPeak() != 0 || peak.GetTotalsGroupPeak() != 0; }
 
 // The straight baseline between the peak's start and end, taken at its apex.
 double BaselineAtApex(const CPeakData& peak) {
@@ -130,7 +129,7 @@ int CQuanLocate::UpdateLocatedEntry(CPeakData& peak, CPeakData* const* qualifier
     double absCorrectedResponse = 0.0;
     GetEntryAbsoluteResponse(p, qualifiers, entry, absResponse, absNoise, noiseFactor, absCorrectedResponse);
 
-    const bool totals = IsTotals(p);
+    const bool totals = p.IsTotals();
     if (!totals) {
         entry.SetAbsResponse(absResponse);
         entry.SetAbsCorrectedResponse(absCorrectedResponse);

@@ -11,11 +11,9 @@
 #include "locate/QuanLocate.h"
 
 namespace {
-constexpr int kPeakNamesNoEntry = 4;
 constexpr int kStdLevelFixed = 0;
 constexpr int kSampleTypeStandard = 1;  // as GetSampleTypeEnum numbers the type text
 constexpr int kSampleTypeSolvent = 7;
-constexpr int kMaxStandards = 6;
 
 // Settings an assigned peak takes from its entry under the same name (0 on an unassigned one).
 #define QUAN_ENTRY_SETTINGS(X) \
@@ -55,22 +53,11 @@ constexpr int kMaxStandards = 6;
     X(CorrectedResponse) X(AbsCorrectedResponse) X(IonRatio) X(IonRatioWin) X(IRWinFlag)                \
     X(SignalToNoiseLODFlag) X(SignalToNoiseLOQFlag)
 
-bool IsTotals(const CMethodData& entry) { return entry.GetTotalsEntry() || entry.GetTotalsGroupEntry(); }
 
 int SampleTypeNumber(const CSampleRecord& sample) {
     int type = 1;
     sample.GetType(type);
     return type;
-}
-
-// Whether peak-shape monitoring is on for the sample type (0 analyte, 1 standard, 2 QC).
-bool ShapeMonitored(const CMethodData& entry, int sampleType) {
-    switch (sampleType) {
-    case 0: return entry.GetMonitorAnalyteShapeEnabled() != 0 && entry.GetMonitorAnalyteEnabled() != 0;
-    case 1: return entry.GetMonitorStandardShapeEnabled() != 0 && entry.GetMonitorStandardEnabled() != 0;
-    case 2: return entry.GetMonitorQCShapeEnabled() != 0 && entry.GetMonitorQCEnabled() != 0;
-    default: return false;
-    }
 }
 }  // namespace
 
@@ -124,7 +111,7 @@ int CQuanLocate::QuanUpdateLocatedPDBEntries(CPeakList& peaks, CMethodList& meth
             p.SetFoundRRT(reference != nullptr && reference->GetFoundRT() > 0.0f
                               ? m->GetFoundRT() / reference->GetFoundRT()
                               : 0.0f);
-            for (int k = 0; k < kMaxStandards; ++k) p.SetIntStd(k, m->GetIStd(k));
+            for (int k = 0; k < CMethodData::kMaxStandards; ++k) p.SetIntStd(k, m->GetIStd(k));
         } else {
             p.SetName("");
             p.SetCas("");
@@ -140,7 +127,7 @@ int CQuanLocate::QuanUpdateLocatedPDBEntries(CPeakList& peaks, CMethodList& meth
             p.SetFixedConc(0.0);
             p.SetRRF(0.0);
             p.SetFoundRRT(0.0f);
-            for (int k = 0; k < kMaxStandards; ++k) p.SetIntStd(k, 0);
+            for (int k = 0; k < CMethodData::kMaxStandards; ++k) p.SetIntStd(k, 0);
         }
 
         // Standards, and compounds at a fixed concentration, are not diluted by the sample.
@@ -168,13 +155,13 @@ int CQuanLocate::QuanUpdateLocatedPDBEntries(CPeakList& peaks, CMethodList& meth
 
         p.SetQCPKAsymmetryFlag(0);
         p.SetPeakAsymmetryFlag(0);
-        if (m != nullptr && m->GetUseAsymmetryExpected() != 0 && m->GetAsymmetryExpectedValue() > 0.0 && !IsTotals(*m)) {
+        if (m != nullptr && m->GetUseAsymmetryExpected() != 0 && m->GetAsymmetryExpectedValue() > 0.0 && !m->IsTotals()) {
             const double expected = m->GetAsymmetryExpectedValue();
             const double halfWindow = expected * 0.01 * m->GetAsymmetryWindow();
             const double asymmetry = p.GetPeakAsymmetryValue();
             if (asymmetry < expected - halfWindow || asymmetry > expected + halfWindow) {
                 p.SetPeakAsymmetryFlag(1);
-                if (ShapeMonitored(*m, sampleType)) p.SetQCPKAsymmetryFlag(1);
+                if (MonitorEnabled(*m, Monitor::Shape, sampleType)) p.SetQCPKAsymmetryFlag(1);
             }
         }
     }

@@ -71,26 +71,30 @@ bool CQuanLocate::SameTrace(CPeakData& peak, const CMassStringComparitor* entryC
     return *peakComparitor == *entryComparitor;
 }
 
-bool CQuanLocate::MonitorEnabled(const CMethodData& entry, Monitor kind) const {
+bool CQuanLocate::MonitorEnabled(const CMethodData& entry, Monitor kind, int sampleType) {
     // Per sample type (0 analyte, 1 standard, 2 QC): the type's master switch and its
-    // retention-time, ion-ratio and signal-to-noise switches. Other types monitor nothing.
+    // retention-time, ion-ratio, signal-to-noise and peak-shape switches.
     using Getter = int (CMethodRecord::*)() const;
     struct Switches {
-        Getter enabled, retentionTime, ionRatio, signalToNoise;
+        Getter enabled, retentionTime, ionRatio, signalToNoise, shape;
     };
     static const Switches kBySampleType[] = {
         {&CMethodRecord::GetMonitorAnalyteEnabled, &CMethodRecord::GetMonitorAnalyteRTEnabled,
-         &CMethodRecord::GetMonitorAnalyteRatioEnabled, &CMethodRecord::GetMonitorAnalyteSigNosEnabled},
+         &CMethodRecord::GetMonitorAnalyteRatioEnabled, &CMethodRecord::GetMonitorAnalyteSigNosEnabled,
+         &CMethodRecord::GetMonitorAnalyteShapeEnabled},
         {&CMethodRecord::GetMonitorStandardEnabled, &CMethodRecord::GetMonitorStandardRTEnabled,
-         &CMethodRecord::GetMonitorStandardRatioEnabled, &CMethodRecord::GetMonitorStandardSigNosEnabled},
+         &CMethodRecord::GetMonitorStandardRatioEnabled, &CMethodRecord::GetMonitorStandardSigNosEnabled,
+         &CMethodRecord::GetMonitorStandardShapeEnabled},
         {&CMethodRecord::GetMonitorQCEnabled, &CMethodRecord::GetMonitorQCRTEnabled,
-         &CMethodRecord::GetMonitorQCRatioEnabled, &CMethodRecord::GetMonitorQCSigNosEnabled},
+         &CMethodRecord::GetMonitorQCRatioEnabled, &CMethodRecord::GetMonitorQCSigNosEnabled,
+         &CMethodRecord::GetMonitorQCShapeEnabled},
     };
-    if (m_sampleType < 0 || m_sampleType > 2) return false;
-    const Switches& switches = kBySampleType[m_sampleType];
-    const Getter particular = kind == Monitor::RetentionTime ? switches.retentionTime
-                              : kind == Monitor::IonRatio    ? switches.ionRatio
-                                                             : switches.signalToNoise;
+    if (sampleType < 0 || sampleType > 2) return false;
+    const Switches& switches = kBySampleType[sampleType];
+    const Getter particular = kind == Monitor::RetentionTime   ? switches.retentionTime
+                              : kind == Monitor::IonRatio      ? switches.ionRatio
+                              : kind == Monitor::SignalToNoise ? switches.signalToNoise
+                                                               : switches.shape;
     return (entry.*particular)() != 0 && (entry.*switches.enabled)() != 0;
 }
 
@@ -172,7 +176,6 @@ int CQuanLocate::InitialisePeakLocateInformation(CPeakList& peaks) {
 int CQuanLocate::LocateAnalytesInPDB(CPeakList& peaks, CMethodList& methods, bool listsOfEqualLength) {
     if (peaks.GetSize() == 0) return kLocateEmptyPeakList;
     const int n = methods.GetSize();
-    const auto validEntryNumber = [n](int number) { return number >= 1 && number <= n; };
 
     // Traces and slots stay as they are for the whole walk, so one packed copy serves every scan.
     m_traceIndex.Build(peaks);
@@ -183,80 +186,87 @@ int CQuanLocate::LocateAnalytesInPDB(CPeakList& peaks, CMethodList& methods, boo
     } release{m_traceIndexList};
 
     for (int c = 1; c <= n; ++c) {
-        int i = c;
         // Only the relative-retention search sets back-track entries: after the first pass has
         // cleared whatever the list came with, a pass without that search has none to clear.
         bool backTrackPossible = c == 1;
-        // Each pass works on entry i; jumps between an entry and its reference stay inside
-        // this loop without advancing c. Every jump to a reference sets a back-track entry
-        // that was free, and every return finds the reference located or failed, so the
-        // walk ends.
-        while (true) {
-            CMethodData* entry = EntryAt(methods, i);
-            if (entry == nullptr) break;
-
-            // What the loop decides on is read before the strategy runs.
-            const int located = entry->GetLocated();
-            const int locateFailed = entry->GetLocateFailed();
-            const int locateBy = entry->GetLocateBy();
-            const int rrtRef = entry->GetRRTRef();
-            const int backTrack = entry->GetBackTrackMDBEntry();
-
-            if (CPeakData* first = PeakAt(peaks, 0)) {
-                ConvertTraceChannelsToMasses(*first, *entry, false);
-                ConvertTraceChannelsToMasses(*first, *entry, true);
-            }
-            // An entry already searched in this run without result is not searched again.
-            if (located != 0 || locateFailed != 0) break;
-
-            int status = kLocateOK;
-            switch (locateBy) {
-            case kLocateByRecordNumber:
-                if (!listsOfEqualLength) return kLocateListsUnequal;
-                if (CPeakData* peak = PeakAt(peaks, i - 1)) status = LocateByRecordNumber(*peak, *entry, i);
-                break;
-            case kLocateByRT:
-                if (rrtRef > 0 && rrtRef != i && validEntryNumber(rrtRef)) {
-                    backTrackPossible = true;
-                    status = LocateByRRT(peaks, methods, i);
-                } else {
-                    status = LocateByRT(peaks, *entry, i);
-                }
-                break;
-            case kLocateByRRT:
-                backTrackPossible = true;
-                status = LocateByRRT(peaks, methods, i);
-                break;
-            case kLocateByResponse: status = LocateByResponse(peaks, methods, i); break;
-            case kLocateByCombination: status = LocateByCombination(peaks, methods, i); break;
-            case kLocateByName: status = LocateByName(peaks, methods, i); break;
-            case kLocateByPeakCentre: status = LocateByPeakCentre(peaks, methods, i); break;
-            case kLocateByNothing: status = kLocateOK; break;
-            // Codes above the table end the run; so do negative ones, which name no method either.
-            default: status = kLocateBadLocateMethod; break;
-            }
-            if (status >= kLocateFirstFatal) return status;
-
-            if (status == kLocateReferenceFirst) {
-                if (!validEntryNumber(rrtRef)) break;
-                i = rrtRef;
-                continue;
-            }
-            // The search is over for this entry; mark it failed when it found nothing, so that
-            // an entry located relative to it can tell "tried, not found" from "not yet tried".
-            if (entry->GetLocated() == 0) entry->SetLocateFailed(1);
-            // Whatever the strategy reported, an entry waiting for this one is resumed now.
-            if (validEntryNumber(backTrack)) {
-                i = backTrack;
-                continue;
-            }
-            break;
-        }
-        if (backTrackPossible)
-            for (int index = 0; index < n; ++index)
-                if (CMethodData* other = methods.GetEntry(index)) other->SetBackTrackMDBEntry(0);
+        const int status = WalkFromEntry(peaks, methods, c, listsOfEqualLength, backTrackPossible);
+        if (status >= kLocateFirstFatal) return status;
+        if (backTrackPossible) ClearBackTrackEntries(methods);
     }
     return kLocateOK;
+}
+
+// One pass of the walk, begun at entry `start`. Jumps between an entry and its reference stay
+// inside the pass: every jump to a reference sets a back-track entry that was free, and every
+// return finds the reference located or failed, so the pass ends.
+int CQuanLocate::WalkFromEntry(CPeakList& peaks, CMethodList& methods, int start, bool listsOfEqualLength,
+                               bool& backTrackPossible) {
+    const int n = methods.GetSize();
+    const auto validEntryNumber = [n](int number) { return number >= 1 && number <= n; };
+    int i = start;
+    while (CMethodData* entry = EntryAt(methods, i)) {
+        // What the walk decides on is read before the strategy runs.
+        const bool searchedBefore = entry->GetLocated() != 0 || entry->GetLocateFailed() != 0;
+        const int rrtRef = entry->GetRRTRef();
+        const int backTrack = entry->GetBackTrackMDBEntry();
+
+        if (CPeakData* first = PeakAt(peaks, 0)) {
+            ConvertTraceChannelsToMasses(*first, *entry, false);
+            ConvertTraceChannelsToMasses(*first, *entry, true);
+        }
+        // An entry already searched in this run without result is not searched again.
+        if (searchedBefore) break;
+
+        const int status = LocateEntry(peaks, methods, *entry, i, listsOfEqualLength, backTrackPossible);
+        if (status >= kLocateFirstFatal) return status;
+
+        if (status == kLocateReferenceFirst) {
+            if (!validEntryNumber(rrtRef)) break;
+            i = rrtRef;
+            continue;
+        }
+        // The search is over for this entry; mark it failed when it found nothing, so that
+        // an entry located relative to it can tell "tried, not found" from "not yet tried".
+        if (entry->GetLocated() == 0) entry->SetLocateFailed(1);
+        // Whatever the strategy reported, an entry waiting for this one is resumed now.
+        if (!validEntryNumber(backTrack)) break;
+        i = backTrack;
+    }
+    return kLocateOK;
+}
+
+// Entry i searched by its location strategy; notes when the relative-retention search ran.
+int CQuanLocate::LocateEntry(CPeakList& peaks, CMethodList& methods, CMethodData& entry, int i,
+                             bool listsOfEqualLength, bool& backTrackPossible) {
+    const int rrtRef = entry.GetRRTRef();
+    switch (entry.GetLocateBy()) {
+    case kLocateByRecordNumber:
+        if (!listsOfEqualLength) return kLocateListsUnequal;
+        if (CPeakData* peak = PeakAt(peaks, i - 1)) return LocateByRecordNumber(*peak, entry, i);
+        return kLocateOK;
+    case kLocateByRT:
+        if (rrtRef > 0 && rrtRef != i && rrtRef <= methods.GetSize()) {
+            backTrackPossible = true;
+            return LocateByRRT(peaks, methods, i);
+        }
+        return LocateByRT(peaks, entry, i);
+    case kLocateByRRT:
+        backTrackPossible = true;
+        return LocateByRRT(peaks, methods, i);
+    case kLocateByResponse: return LocateByResponse(peaks, methods, i);
+    case kLocateByCombination: return LocateByCombination(peaks, methods, i);
+    case kLocateByName: return LocateByName(peaks, methods, i);
+    case kLocateByPeakCentre: return LocateByPeakCentre(peaks, methods, i);
+    case kLocateByNothing: return kLocateOK;
+    // Codes above the table end the run; so do negative ones, which name no method either.
+    default: return kLocateBadLocateMethod;
+    }
+}
+
+void CQuanLocate::ClearBackTrackEntries(CMethodList& methods) {
+    const int n = methods.GetSize();
+    for (int index = 0; index < n; ++index)
+        if (CMethodData* other = methods.GetEntry(index)) other->SetBackTrackMDBEntry(0);
 }
 
 // --- retention-time location -----------------------------------------------------------------

@@ -42,6 +42,11 @@ private:
     int CreateMethodArrayWorkingData(CMethodList& methods, const CSampleRecord& sample);
     int InitialisePeakLocateInformation(CPeakList& peaks);
     int LocateAnalytesInPDB(CPeakList& peaks, CMethodList& methods, bool listsOfEqualLength);
+    int WalkFromEntry(CPeakList& peaks, CMethodList& methods, int start, bool listsOfEqualLength,
+                      bool& backTrackPossible);
+    int LocateEntry(CPeakList& peaks, CMethodList& methods, CMethodData& entry, int i, bool listsOfEqualLength,
+                    bool& backTrackPossible);
+    static void ClearBackTrackEntries(CMethodList& methods);
     int LocateByRT(CPeakList& peaks, CMethodData& entry, int entryNumber);
     bool ChromatogramsIdentical(CPeakData& peak, CMethodData& entry, int slot);
     bool ChromatogramsIdentical(const std::string& a, const std::string& b);
@@ -112,9 +117,13 @@ private:
     static int BackTrackStatus(const CMethodData& entry);
     // The peak's trace against an entry comparitor already fetched (null never matches).
     static bool SameTrace(CPeakData& peak, const CMassStringComparitor* entryComparitor);
-    // Whether both monitoring switches of a kind are on for the current sample type.
-    enum class Monitor { RetentionTime, IonRatio, SignalToNoise };
-    bool MonitorEnabled(const CMethodData& entry, Monitor kind) const;
+    // Whether both monitoring switches of a kind are on for the current sample type, or for
+    // the sample type given (0 analyte, 1 standard, 2 QC; other types monitor nothing).
+    enum class Monitor { RetentionTime, IonRatio, SignalToNoise, Shape };
+    bool MonitorEnabled(const CMethodData& entry, Monitor kind) const {
+        return MonitorEnabled(entry, kind, m_sampleType);
+    }
+    static bool MonitorEnabled(const CMethodData& entry, Monitor kind, int sampleType);
 
     // The packed traces of the list being located, while LocateAnalytesInPDB runs; null
     // otherwise (a strategy called on its own then compares every peak in full).

@@ -26,14 +26,11 @@ constexpr int kResponseIS = 1;
 constexpr int kResponseIsotopeDilution = 2;
 constexpr int kResponseNamed = 5;  // the last row; 3 "UNCALP" and 4 "INTERN" lie between
 
-constexpr int kMaxStandards = 6;
 constexpr int kFirstIsotopeSlot = 1;  // slot 0 of the element record is never searched
 
 // Statuses of this step (they end the run).
-constexpr int kPeakNamesNoEntry = 4;
 constexpr int kResponseTypeUnknown = 13;
 
-bool IsTotals(const CMethodData& entry) { return entry.GetTotalsEntry() || entry.GetTotalsGroupEntry(); }
 
 // A text field of the element record, which need not be terminated inside its bytes.
 std::string RecordText(const char* field, size_t size) { return std::string(field, strnlen(field, size)); }
@@ -96,7 +93,7 @@ int CQuanLocate::UpdateResponseFields(CPeakList& peaks, int peakNumber, CMethodL
     if (e.GetUseMulti() != 0) {
         double sum = 0.0;
         int count = 0;
-        for (int k = 0; k < kMaxStandards; ++k) {
+        for (int k = 0; k < CMethodData::kMaxStandards; ++k) {
             const int index = e.GetIStd(k);
             if (index < 0) continue;
             if (const CMethodData* standard = methods.GetEntry(index)) {
@@ -114,7 +111,7 @@ int CQuanLocate::UpdateResponseFields(CPeakList& peaks, int peakNumber, CMethodL
     }
 
     // An internal-standard entry without a standard is an external-standard entry from here on.
-    if (e.GetUseMulti() == 0 && e.GetRRef() <= 0 && e.GetRCalc() == kResponseIS && !IsTotals(e))
+    if (e.GetUseMulti() == 0 && e.GetRRef() <= 0 && e.GetRCalc() == kResponseIS && !e.IsTotals())
         e.SetRCalc(kResponseES);
 
     double response = 0.0;

@@ -19,15 +19,13 @@ namespace {
 constexpr int kTotalsIncludeNamed = 1;    // only peaks a named compound took
 constexpr int kTotalsIncludeUnnamed = 2;  // only the group's unnamed peaks
 
-bool IsTotals(const CMethodData& entry) { return entry.GetTotalsEntry() || entry.GetTotalsGroupEntry(); }
-bool IsTotals(const CPeakData& peak) { return peak.GetTotalsPeak() != 0 || peak.GetTotalsGroupPeak() != 0; }
 }  // namespace
 
 int CQuanLocate::LocateMethodTotals(CPeakList& peaks, CMethodList& methods) {
     const int n = methods.GetSize();
     for (int i = 1; i <= n; ++i) {
         CMethodData* entry = EntryAt(methods, i);
-        if (entry == nullptr || !IsTotals(*entry)) continue;
+        if (entry == nullptr || !entry->IsTotals()) continue;
         if (const CPeakData* first = PeakAt(peaks, 0)) {
             ConvertTraceChannelsToMasses(*first, *entry, false);
             ConvertTraceChannelsToMasses(*first, *entry, true);
@@ -54,7 +52,7 @@ int CQuanLocate::LocateMethodEntryTotals(CPeakList& peaks, CMethodList& methods,
         CPeakData* candidate = PeakAt(peaks, j);
         if (candidate == nullptr) continue;
         CPeakData& p = *candidate;
-        if (p.GetMDBEntry() != 0 || IsTotals(p) || p.GetPlaceHolder() || p.GetPeakDeleted()) continue;
+        if (p.GetMDBEntry() != 0 || p.IsTotals() || p.GetPlaceHolder() || p.GetPeakDeleted()) continue;
         const int integratedFor = p.GetMDBIntegrateEntry();
         if (integratedFor > 0 && integratedFor != i) continue;
         if (acquisitionFunction > 0 && acquisitionFunction != p.GetRawAcquisitionFunction()) continue;
@@ -106,7 +104,7 @@ int CQuanLocate::LocateCalculateTotalsEntries(CPeakList* peaks, CMethodList* met
     const int n = methods->GetSize();
     for (int i = 1; i <= n; ++i) {
         const CMethodData* entry = EntryAt(*methods, i);
-        if (entry != nullptr && IsTotals(*entry)) status = LocateCalculateTotalsEntry(peaks, *entry, i);
+        if (entry != nullptr && entry->IsTotals()) status = LocateCalculateTotalsEntry(peaks, *entry, i);
     }
     return status;
 }
@@ -159,7 +157,7 @@ int CQuanLocate::LocateCalculateTotalsPeak(CPeakData* totalsPeak, const CPeakLis
     int count = 0;
     double noise = t.GetChromNoise();
     while (const CPeakData* member = members.Next()) {
-        if (member == &t || (!groupPeak && IsTotals(*member))) continue;
+        if (member == &t || (!groupPeak && member->IsTotals())) continue;
         if (!ratioTest.TestRatio(*member, entry)) continue;
         if (groupPeak && include != 0 && member->GetTotalsInclude() != include) continue;
         if (window > 0.0f && std::fabs(member->GetFoundRT() - soughtRT) > window) continue;

@@ -52,7 +52,6 @@ CCalibrationData* CurveForCompound(CCalibrationList& curves, const CMethodList& 
 constexpr double kMaxConcentration = 1e12;
 constexpr double kMinLimit = 1e-12;
 constexpr int kConcentrationDecimals = 10;
-constexpr int kNumToxicEquivalents = 4;
 
 // Response basis (method GetRAH).
 constexpr int kBasisArea = 0;
@@ -66,8 +65,6 @@ bool IsSemiQuantitative(const CPeakData& peak) {
     const std::string flags = peak.GetFlags();
     return flags.size() > kSemiQuanFlagPosition && flags[kSemiQuanFlagPosition] == kSemiQuanFlag;
 }
-
-bool IsTotalsEntry(const CMethodData& method) { return method.GetTotalsEntry() || method.GetTotalsGroupEntry(); }
 
 // Detection and quantitation limits are kept within 1e-12..1e12; a limit that could not be
 // worked out (0, negative or no number) reads as the smallest.
@@ -262,7 +259,7 @@ int CQuanQuantify::QuantifyPDBEntry(CCalibrationData* cal, CPeakData* peak, CMet
     LOQ = ApplyConcentrationFactors(peak, LOQ);
 
     // The limit tests read the concentration before it is clamped.
-    if (!IsTotalsEntry(method)) {
+    if (!method.IsTotals()) {
         if (C < LOD) peak->SetLODFlag(1);
         if (C < LOQ) peak->SetLOQFlag(1);
     }
@@ -285,14 +282,14 @@ int CQuanQuantify::QuantifyPDBEntry(CCalibrationData* cal, CPeakData* peak, CMet
         peak->SetAnalConc(C);
         peak->SetEMPC(E);
         peak->SetValidConc(1);
-        for (int i = 0; i < kNumToxicEquivalents; ++i)
+        for (int i = 0; i < CPeakData::kNumToxicEquivalents; ++i)
             peak->SetToxicConc(i, peak->GetAnalConc() * method.GetToxicEquiv(i));
         SetConcentrationFlags(*peak, method, cal);
     }
 
     peak->SetDetectionThreshold(LOD);
     peak->SetQuantitationThreshold(LOQ);
-    for (int i = 0; i < kNumToxicEquivalents; ++i) {
+    for (int i = 0; i < CPeakData::kNumToxicEquivalents; ++i) {
         const double t = method.GetToxicEquiv(i);
         peak->SetToxicLOD(i, t * LOD);
         peak->SetToxicLOQ(i, t * LOQ);
@@ -300,7 +297,7 @@ int CQuanQuantify::QuantifyPDBEntry(CCalibrationData* cal, CPeakData* peak, CMet
 
     // Upper, medium and lower bound of each toxic-equivalent concentration: a result at or
     // below its limit counts as the limit, half the limit, and nothing.
-    for (int i = 0; i < kNumToxicEquivalents; ++i) {
+    for (int i = 0; i < CPeakData::kNumToxicEquivalents; ++i) {
         const double tc = peak->GetToxicConc(i);
         const double limit = m_calculateUsingTLOD ? peak->GetToxicLOD(i) : peak->GetToxicLOQ(i);
         if (tc <= limit) {

@@ -7,13 +7,9 @@
 #include "quantify/CurveInversion.h"
 #include "quantify/QuanQuantify.h"
 
-namespace {
-bool IsTotalsPeak(const CPeakData& peak) { return peak.GetTotalsPeak() != 0 || peak.GetTotalsGroupPeak() != 0; }
-}  // namespace
-
 double CQuanQuantify::ConcentrationDeviation(const CPeakData& peak) {
     const double fixed = peak.GetFixedConc();
-    if (peak.GetValidConc() == 0 || IsTotalsPeak(peak) || fixed == 0.0) return 0.0;
+    if (peak.GetValidConc() == 0 || peak.IsTotals() || fixed == 0.0) return 0.0;
     return std::fabs((peak.GetAnalConc() - fixed) / fixed * 100.0);
 }
 
@@ -128,7 +124,7 @@ void CQuanQuantify::SetDeviationBandFlags(CPeakData& peak, const DeviationBands&
 }
 
 void CQuanQuantify::SetTotalsFlags(CPeakData& total, const CMethodData& method) const {
-    const bool totalsMethod = method.GetTotalsEntry() || method.GetTotalsGroupEntry();
+    const bool totalsMethod = method.IsTotals();
     const double conc = total.GetAnalConc();
     total.SetLODFlag(conc < total.GetDetectionThreshold() && !totalsMethod ? 1 : 0);
     total.SetLOQFlag(conc < total.GetQuantitationThreshold() && !totalsMethod ? 1 : 0);

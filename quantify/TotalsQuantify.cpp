@@ -13,7 +13,6 @@
 #include "quantify/QuantifyStatus.h"
 
 namespace {
-constexpr int kNumToxicEquivalents = 4;
 constexpr int kNumBoundValues = 12;
 constexpr int kFirstIsotopeSlot = 1;  // slot 0 of the element record is never searched
 
@@ -21,7 +20,6 @@ constexpr int kFirstIsotopeSlot = 1;  // slot 0 of the element record is never s
 constexpr int kIncludeNamedOnly = 1;
 constexpr int kIncludeUnnamedOnly = 2;
 
-bool IsTotalsPeak(const CPeakData& peak) { return peak.GetTotalsPeak() != 0 || peak.GetTotalsGroupPeak() != 0; }
 
 // The method entry a totals peak belongs to, or null for a peak that is not a main totals peak.
 const CMethodData* TotalsMethod(const CPeakData& peak, const CMethodList& methods) {
@@ -43,7 +41,7 @@ void ResetTotal(CPeakData& total, const CMethodData& method, bool allLimits) {
         total.SetDetectionThreshold(0.0);
         total.SetQuantitationThreshold(0.0);
     }
-    for (int i = 0; i < kNumToxicEquivalents; ++i) {
+    for (int i = 0; i < CPeakData::kNumToxicEquivalents; ++i) {
         total.SetToxicConc(i, 0.0);
         if (allLimits) {
             total.SetToxicLOD(i, 0.0);
@@ -58,7 +56,7 @@ void AddBoundValues(CPeakData& total, const CPeakData& member) {
 }
 
 void AddLimits(CPeakData& total, const CPeakData& member) {
-    for (int i = 0; i < kNumToxicEquivalents; ++i) {
+    for (int i = 0; i < CPeakData::kNumToxicEquivalents; ++i) {
         total.SetToxicLOD(i, total.GetToxicLOD(i) + member.GetToxicLOD(i));
         total.SetToxicLOQ(i, total.GetToxicLOQ(i) + member.GetToxicLOQ(i));
     }
@@ -67,7 +65,7 @@ void AddLimits(CPeakData& total, const CPeakData& member) {
 }
 
 void AddToxicConcentrations(CPeakData& total, const CPeakData& member) {
-    for (int i = 0; i < kNumToxicEquivalents; ++i) total.SetToxicConc(i, total.GetToxicConc(i) + member.GetToxicConc(i));
+    for (int i = 0; i < CPeakData::kNumToxicEquivalents; ++i) total.SetToxicConc(i, total.GetToxicConc(i) + member.GetToxicConc(i));
 }
 
 void AddEMPC(CPeakData& total, const CPeakData& member) { total.SetEMPC(total.GetEMPC() + member.GetEMPC()); }
@@ -122,7 +120,7 @@ int CQuanQuantify::QuantifyTotalsEntry(CPeakData* total, CPeakList* peaks, const
         const CPeakData* member = peaks->GetEntry(j);
         if (member == nullptr || member == total) continue;
         const CPeakData& p = *member;
-        if (p.GetMDBEntry() == 0 || IsTotalsPeak(p) || !p.IsMemberOf(group)) continue;
+        if (p.GetMDBEntry() == 0 || p.IsTotals() || !p.IsMemberOf(group)) continue;
         if (window > 0.0f && std::fabs(p.GetFoundRT() - method->GetPredRT()) > window) continue;
         const bool unnamed = p.GetTotalsUnnamedPeak() != 0;
         if (include == kIncludeNamedOnly && unnamed) continue;
@@ -159,7 +157,7 @@ int CQuanQuantify::QuantifyTotalsGroupEntry(CPeakData* group, CPeakList* peaks, 
         const CPeakData* member = peaks->GetEntry(j);
         if (member == nullptr || *member == *group) continue;
         const CPeakData& p = *member;
-        if (p.GetMDBEntry() == 0 || !IsTotalsPeak(p) || !p.IsMemberOf(groupName)) continue;
+        if (p.GetMDBEntry() == 0 || !p.IsTotals() || !p.IsMemberOf(groupName)) continue;
         if (include != 0 && include != p.GetTotalsInclude()) continue;
 
         AddToxicConcentrations(*group, p);

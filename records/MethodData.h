@@ -19,6 +19,8 @@ public:
     // Values of GetLocateChoice that mark totals entries.
     static constexpr int kTotalsChoice = 5;
     static constexpr int kTotalsGroupChoice = 6;
+    // Internal-standard slots of an entry (IStd 0 to 5).
+    static constexpr int kMaxStandards = 6;
 
     CMethodData();
     explicit CMethodData(const CMethodRecord& record);
@@ -73,6 +75,8 @@ public:
 
     bool GetTotalsEntry() const { return GetLocateChoice() == kTotalsChoice; }
     bool GetTotalsGroupEntry() const { return GetLocateChoice() == kTotalsGroupChoice; }
+    // A totals or totals-group entry: its result sums other entries'.
+    bool IsTotals() const { return GetTotalsEntry() || GetTotalsGroupEntry(); }
     bool UseTargetOverQuan() const { return GetTargetIonRatioMethod() == 1; }
 
     // The chromatogram mass window; `isAbsolute` receives the record's absolute switch.

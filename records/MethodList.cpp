@@ -1,8 +1,6 @@
 // The method list: list protocol, XML form and calibration references.
 #include "records/MethodList.h"
 
-#include <new>
-
 #include "platform/XMLParser.h"
 
 QUAN_REGISTER_CLASS(CMethodList);
@@ -34,47 +32,11 @@ CMethodList& CMethodList::operator=(const CMethodList& other) {
     return *this;
 }
 
-CMethodList::~CMethodList() { m_entries.Clear(); }
-
-bool CMethodList::Add(const CMethodData& entry) {
-    CMethodData* copy = new (std::nothrow) CMethodData(entry);
-    return copy != nullptr && m_entries.Append(copy);
-}
-
-bool CMethodList::Add(const CMethodData* entry) { return entry != nullptr && Add(*entry); }
-
-bool CMethodList::Remove(int index) { return m_entries.Remove(index); }
-
-bool CMethodList::SetSize(int size) {
-    if (size < 0) return false;
-    m_sizeSet = true;
-    return m_entries.SetSize(size);
-}
-
-int CMethodList::GetSize() const { return m_entries.GetSize(); }
-
-bool CMethodList::SetAt(int index, const CMethodData& entry) {
-    if (!m_sizeSet || !m_entries.IsValidIndex(index)) return false;
-    // Copy first: the argument may be the very entry being replaced.
-    CMethodData* copy = new (std::nothrow) CMethodData(entry);
-    return copy != nullptr && m_entries.Replace(index, copy);
-}
-
-bool CMethodList::SetAt(int index, const CMethodData* entry) { return entry != nullptr && SetAt(index, *entry); }
-
-CMethodData& CMethodList::GetAt(int index) const { return *m_entries.At(index); }
-
-void CMethodList::EmptyMethodList() { m_entries.Clear(); }
+CMethodList::~CMethodList() { ClearEntries(); }
 
 void CMethodList::CopyData(const CMethodList& other) {
-    for (int i = 0; i < other.GetSize(); ++i) {
-        if (const CMethodData* entry = other.GetEntry(i)) SetAt(i, *entry);
-        else Remove(i);
-    }
-    m_dbName = other.m_dbName;
-    m_creationDate = other.m_creationDate;
-    m_creationTime = other.m_creationTime;
-    m_modifiedTime = other.m_modifiedTime;
+    CopyEntriesFrom(other);
+    CopyStamp(other);
 }
 
 bool CMethodList::WriteXML(Brisk::CXMLBuilderT<256>& builder) const {

@@ -18,6 +18,9 @@
 class CPeakData : public CQuanObject {
     QUAN_DECLARE_CLASS(CPeakData)
 public:
+    // Toxic-equivalent slots of a peak (ToxicConc, ToxicLOD, ToxicLOQ 0 to 3).
+    static constexpr int kNumToxicEquivalents = 4;
+
     CPeakData();
     CPeakData(const CPeakData& other);
     explicit CPeakData(const _tagINTERNAL_PEAK_DB_RECORD& record);
@@ -28,6 +31,8 @@ public:
     // Identity, not content: true only for the same object.
     bool operator==(const CPeakData& other) const { return this == &other; }
     bool operator!=(const CPeakData& other) const { return this != &other; }
+    // A main or group peak of a totals entry.
+    bool IsTotals() const { return GetTotalsPeak() != 0 || GetTotalsGroupPeak() != 0; }
 
     void Initialise();
     // Whole entry: record, ID, absolute noise height, and a share of the source's comparitor.

@@ -20,6 +20,7 @@
 
 #include "platform/NumberText.h"
 #include "records/KeywordTables.h"
+#include "report/FieldText.h"
 
 namespace {
 
@@ -139,8 +140,17 @@ constexpr FormRule Number{PeakFieldForm::kNumber};
 constexpr FormRule YesIfZero{PeakFieldForm::kYesIfZero};
 constexpr FormRule YesIfSet{PeakFieldForm::kYesIfSet};
 constexpr FormRule NoSource{PeakFieldForm::kNoSource};
-constexpr FormRule Coded(const char* const* codes, int shownCodes, int otherRow, int unmatched) {
-    return {PeakFieldForm::kCoded, codes, shownCodes, otherRow, unmatched, nullptr};
+// A coded field, its parts named where the row is written:
+// Coded({.codes = InterferenceCodes, .shownCodes = 3, .otherValuesShow = 2, .unknownTextStores = 2}).
+struct CodedForm {
+    const char* const* codes = nullptr;
+    int shownCodes = 0;
+    int otherValuesShow = -1;
+    int unknownTextStores = kTakeNumber;
+};
+constexpr FormRule Coded(CodedForm coded) {
+    return {PeakFieldForm::kCoded, coded.codes, coded.shownCodes, coded.otherValuesShow, coded.unknownTextStores,
+            nullptr};
 }
 constexpr FormRule SpecialText(void (*reader)(const CPeakData&, std::string&)) {
     return {PeakFieldForm::kCoded, nullptr, 0, -1, kTakeNumber, reader};
@@ -176,7 +186,6 @@ const char* const PeakQualityCodes[4] = {"n/a", "Pass", "Fail", "Ref"};
 const char* const InterferenceCodes[3] = {"", "H", "L"};
 
 bool IsAbsent(const CPeakData& peak) { return peak.GetPlaceHolder() || peak.GetPeakDeleted(); }
-bool IsTotals(const CPeakData& peak) { return peak.GetTotalsPeak() != 0 || peak.GetTotalsGroupPeak() != 0; }
 
 bool UsesSingleStandard(const CPeakData& peak) { return peak.GetUseMulti() == 0; }
 bool DetectionThresholdSet(const CPeakData& peak) { return peak.GetDetectionThreshold() != 0.0; }
@@ -190,14 +199,14 @@ bool QuantitationLimitApplies(const CPeakData& peak) {
 }
 // A placeholder keeps the summed area of a totals peak, which is worth showing.
 bool PeakSizeShown(const CPeakData& peak) {
-    return !peak.GetPeakDeleted() && (!peak.GetPlaceHolder() || IsTotals(peak));
+    return !peak.GetPeakDeleted() && (!peak.GetPlaceHolder() || peak.IsTotals());
 }
 bool ResponseShown(const CPeakData& peak) {
-    return (!IsAbsent(peak) && peak.GetResponseFlag() != 0) || IsTotals(peak);
+    return (!IsAbsent(peak) && peak.GetResponseFlag() != 0) || peak.IsTotals();
 }
 bool HasSecondaryPeaks(const CPeakData& peak) { return peak.GetSecondaryPeaks() >= 1; }
 bool RecoveryShown(const CPeakData& peak) {
-    return ConcentrationValid(peak) && !IsTotals(peak) && peak.GetFixedConc() != 0.0;
+    return ConcentrationValid(peak) && !peak.IsTotals() && peak.GetFixedConc() != 0.0;
 }
 bool RRFMeanPositive(const CPeakData& peak) { return peak.GetRRFMean() > 0.0; }
 bool UsesEMPC(const CPeakData& peak) { return peak.GetUseEMPC() != 0; }
@@ -411,12 +420,7 @@ int WriteField(CPeakData& peak, const PeakFieldRow& row, const std::string& text
 // returns false when it does not fit. A null buffer takes only the empty text.
 bool CopyOut(const std::string& text, char* buffer, size_t capacity) {
     if (buffer == nullptr || capacity == 0) return text.empty();
-    if (text.size() >= capacity) {
-        buffer[0] = '\0';
-        return false;
-    }
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
-    return true;
+    return ReportText::CopyToBuffer(text, buffer, capacity);
 }
 
 }  // namespace

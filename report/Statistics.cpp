@@ -1,10 +1,10 @@
 // CStatistics: sample numbers, compound entries, indexed accessors and the report texts.
 #include "report/Statistics.h"
 
-#include <cstring>
 #include <new>
 
 #include "platform/NumberText.h"
+#include "report/FieldText.h"
 
 QUAN_REGISTER_CLASS(CStatistics);
 
@@ -112,14 +112,11 @@ int CStatistics::StatsFieldStr(int i, StatsFields field, std::string& text) cons
 }
 
 int CStatistics::StatsFieldStr(int i, StatsFields field, char* text, size_t capacity) const {
-    if (text == nullptr || capacity == 0) return kNoField;
-    text[0] = '\0';
+    if (!ReportText::ClearBuffer(text, capacity)) return kNoField;
     std::string value;
     const int result = StatsFieldStr(i, field, value);
     if (result != kFieldWritten) return result;
-    if (value.size() >= capacity) return kNoField;
-    std::memcpy(text, value.c_str(), value.size() + 1);
-    return result;
+    return ReportText::CopyToBuffer(value, text, capacity) ? result : kNoField;
 }
 
 int CStatistics::StatsFieldStr(int i, StatsFields field, char* text) const {

@@ -1,6 +1,4 @@
-// Curve fitting of one curve: the RF and polynomial statistics against values worked by hand
-// or by a separate closed-form solution, every fit code with the code reported to the driver,
-// the fallback to RF, the origin modes, version-1 weighting and what is stored in the curve.
+// Curve fitting of one curve: the response-factor statistics against values worked by hand.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,13 +14,6 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-int Fit(CCalibrationData& curve, tag_STATS_STRUCT* out = nullptr) {
-    CQuanCalibrate engine;
-    tag_STATS_STRUCT stats = SwitchesFor(curve);
-    const int code = CalibrateTestAccess::QuanFitCaliCurve(engine, curve, stats);
-    if (out) *out = stats;
-    return code;
-}
 }  // namespace
 
 TEST(CurveFitting, ResponseFactorStatisticsAsWorkedByHand) {
@@ -61,70 +52,6 @@ TEST(CurveFitting, ResponseFactorStatisticsAsWorkedByHand) {
     EXPECT_DOUBLE_EQ(excluded.GetMeanConc(), 3.0);
 }
 
-TEST(CurveFitting, EveryFitCodeReachesTheDriverPlus27) {
-    const struct {
-        const char* what;
-        CCalibrationData curve;
-        int expected;
-    } cases[] = {
-        {"curve type 7", Curve(7, kOriginExclude, {{1, 2}, {2, 4}}), 30},
-        {"curve type -1", Curve(-1, kOriginExclude, {{1, 2}, {2, 4}}), 30},
-        {"line without points", Curve(kCurveLinear, kOriginExclude, {}), 31},
-        {"quadratic, all excluded", Curve(2, kOriginExclude, {{1, 2, 1, true}, {2, 4, 1, true}}), 31},
-        {"RF without points", Curve(kCurveRF, kOriginExclude, {}), 32},
-        {"RF, all excluded", Curve(kCurveRF, kOriginExclude, {{1, 2, 1, true}}), 32},
-        {"quadratic on two points", Curve(2, kOriginExclude, {{1, 2}, {2, 5}}), 32},
-        {"cubic on three points", Curve(3, kOriginExclude, {{1, 2}, {2, 5}, {3, 9}}), 32},
-        {"weights all zero", Curve(kCurveLinear, kOriginExclude, {{1, 2, 0}, {2, 4, 0}, {3, 7, 0}}), 34},
-        {"NaN concentration", Curve(kCurveLinear, kOriginExclude, {{1, 2}, {kNaN, 4}, {3, 7}}), 34},
-        {"infinite response", Curve(2, kOriginExclude, {{1, 2}, {2, kInf}, {3, 7}, {4, 9}}), 34},
-        {"NaN weight on RF", Curve(kCurveRF, kOriginExclude, {{1, 2, kNaN}, {2, 4}}), 34},
-        {"all concentrations zero", Curve(kCurveLinear, kOriginExclude, {{0, 2}, {0, 4}}), 37},
-        {"RF, all concentrations zero", Curve(kCurveRF, kOriginExclude, {{0, 2}, {0, 4}}), 37},
-        {"quadratic with the origin appended", Curve(2, kOriginInclude, {{1, 2}, {2, 5}}), 0},
-        {"forced line on one point", Curve(kCurveLinear, kOriginForce, {{2, 4}}), 0},
-        {"NaN only in an excluded point", Curve(kCurveLinear, kOriginExclude, {{1, 3}, {kNaN, 1, 1, true}, {2, 5}}), 0},
-        {"equal concentrations fall back to RF", Curve(kCurveLinear, kOriginExclude, {{5, 10}, {5, 12}}), 0},
-    };
-    for (const auto& c : cases) {
-        CCalibrationData curve = c.curve;
-        tag_STATS_STRUCT stats{};
-        EXPECT_EQ(Fit(curve, &stats), c.expected) << c.what;
-        if (c.expected == 0) {
-            for (double coefficient : stats.Coefficients) EXPECT_TRUE(std::isfinite(coefficient)) << c.what;
-        }
-    }
-}
-
-TEST(CurveFitting, EqualConcentrationsFallBackToRFOnUntransformedPoints) {
-    CQuanCalibrate engine;
-    // Log axes: (10, 100) and (10, 1000) become (1, 2) and (1, 3); one concentration, no line.
-    CCalibrationList list;
-    list.Add(Curve(kCurveLinear, kOriginExclude, {{10, 100}, {10, 1000}}, kWeightNone, 2));
-    ASSERT_EQ(engine.QuanDoCalibration(&list, 0), kCaliOK);
-    const CCalibrationData& curve = list.GetAt(0);
-    EXPECT_EQ(curve.GetCCalc(), kCurveRF);
-    EXPECT_EQ(curve.GetXYTrans(), 0);
-    EXPECT_NEAR(curve.GetCaliPoint(0).Conc, 10.0, 1e-12);
-    EXPECT_NEAR(curve.GetCaliPoint(0).Resp, 100.0, 1e-10);
-    EXPECT_NEAR(curve.GetCaliPoint(1).Resp, 1000.0, 1e-9);
-    EXPECT_NEAR(curve.GetCC(1), 55.0, 1e-9);  // (10 + 100) / 2
-    EXPECT_EQ(curve.GetCurveValid(), 1);
-
-    // Without a transformation the points are fitted as they are, and the type stays RF.
-    CCalibrationData plain = Curve(3, kOriginExclude, {{5, 10}, {5, 12}, {5, 11}, {5, 9}});
-    ASSERT_EQ(engine.QuanDoCalibration(&plain, 0), kCaliOK);
-    EXPECT_EQ(plain.GetCCalc(), kCurveRF);
-    EXPECT_DOUBLE_EQ(plain.GetCC(1), 2.1);
-    EXPECT_EQ(plain.GetCaliPoint(1).Conc, 5.0);
-
-    // Only a forced line may pass through a single concentration.
-    CCalibrationData forced = Curve(kCurveLinear, kOriginForce, {{5, 10}, {5, 12}});
-    ASSERT_EQ(engine.QuanDoCalibration(&forced, 0), kCaliOK);
-    EXPECT_EQ(forced.GetCCalc(), kCurveLinear);
-    EXPECT_DOUBLE_EQ(forced.GetCC(1), 2.2);  // sum(xy) / sum(x^2) = 110 / 50
-}
-
 TEST(CurveFitting, OriginModesOnTheLineYEquals1Plus2X) {
     // Included: the origin is a fourth point, (0,0),(1,3),(2,5),(3,7): slope 2.3, intercept 0.3.
     // Forced: slope sum(xy) / sum(x^2) = 34 / 14. Matrix match: fitted with the intercept 1,
@@ -152,76 +79,6 @@ TEST(CurveFitting, OriginModesOnTheLineYEquals1Plus2X) {
         EXPECT_DOUBLE_EQ(curve.GetMeanConc(), 6.0 / 4);
         EXPECT_DOUBLE_EQ(curve.GetMeanRelResp(), (3.0 + 2.5 + 7.0 / 3) / 4);
         EXPECT_EQ(curve.GetMinConc(), 1.0);
-    }
-}
-
-TEST(CurveFitting, Version1WeightingAgainstNormalWeightingOnTheSamePoints) {
-    // 1/x weights 1, 0.5, 0.25, 0.125. Normally a point enters with its weight, under version 1
-    // with its weight squared; statistics weigh by the weight in both.
-    const double x[4] = {1, 2, 4, 8}, y[4] = {3.1, 4.8, 9.3, 17.2};
-    const auto independent = [&](bool version1, double& slope, double& intercept, double& r, double& mse) {
-        double sw = 0, swx = 0, swy = 0, swxx = 0, swxy = 0, weightSum = 0, weightedY = 0;
-        for (int i = 0; i < 4; ++i) {
-            const double w = 1.0 / x[i];
-            const double fitWeight = version1 ? w * w : w;
-            sw += fitWeight;
-            swx += fitWeight * x[i];
-            swy += fitWeight * y[i];
-            swxx += fitWeight * x[i] * x[i];
-            swxy += fitWeight * x[i] * y[i];
-            weightSum += w;
-            weightedY += w * y[i];
-        }
-        slope = (sw * swxy - swx * swy) / (sw * swxx - swx * swx);
-        intercept = (swy - slope * swx) / sw;
-        double sse = 0, sst = 0;
-        for (int i = 0; i < 4; ++i) {
-            const double w = 1.0 / x[i];
-            const double e = y[i] - intercept - slope * x[i];
-            const double d = y[i] - weightedY / weightSum;
-            sse += w * e * e;
-            sst += w * d * d;
-        }
-        r = std::sqrt((sst - sse) / sst);
-        mse = sse / 4;
-    };
-
-    double results[2][2];
-    for (int version1 = 0; version1 <= 1; ++version1) {
-        CCalibrationData curve =
-            Curve(kCurveLinear, kOriginExclude, {{1, 3.1}, {2, 4.8}, {4, 9.3}, {8, 17.2}}, kWeightInverseX);
-        CQuanCalibrate engine;
-        ASSERT_EQ(engine.QuanDoCalibration(&curve, version1), kCaliOK);
-        double slope, intercept, r, mse;
-        independent(version1 != 0, slope, intercept, r, mse);
-        EXPECT_NEAR(curve.GetCC(1), slope, 1e-10) << version1;
-        EXPECT_NEAR(curve.GetCC(0), intercept, 1e-10) << version1;
-        EXPECT_NEAR(curve.GetCorrCoeff(), r, 1e-10) << version1;
-        EXPECT_NEAR(curve.GetMnSqErr(), mse, 1e-10) << version1;
-        EXPECT_NEAR(curve.GetStdDev(), std::sqrt(mse * 4 / 3), 1e-10) << version1;
-        results[version1][0] = curve.GetCC(0);
-        results[version1][1] = curve.GetCC(1);
-    }
-    EXPECT_GT(std::fabs(results[0][1] - results[1][1]), 1e-3);
-}
-
-TEST(CurveFitting, PolynomialsOfEveryOrderRecoverExactCoefficients) {
-    const double truth[7] = {2.0, 1.5, -0.5, 0.25, 0.125, -0.0625, 0.03125};
-    for (int order = 1; order <= 6; ++order) {
-        CCalibrationData curve = Curve(order, kOriginExclude, {});
-        for (int i = 0; i < 10; ++i) {
-            const double x = 0.3 * (i + 1);
-            curve.SetCaliPointConc(i, x);
-            curve.SetCaliPointResp(i, EvaluatePolynomial(x, order, truth));
-        }
-        curve.SetNumCaliPts(10);
-        CQuanCalibrate engine;
-        ASSERT_EQ(engine.QuanDoCalibration(&curve, 0), kCaliOK);
-        ASSERT_EQ(curve.GetCaliPtsValid(), 1) << order;
-        for (int j = 0; j <= order; ++j) EXPECT_NEAR(curve.GetCC(j), truth[j], 1e-6) << order << " c" << j;
-        for (int j = order + 1; j < 7; ++j) EXPECT_EQ(curve.GetCC(j), 0.0) << order;
-        EXPECT_NEAR(curve.GetCorrCoeff(), 1.0, 1e-9);
-        EXPECT_EQ(curve.GetReportCorrFlags(), order == 1 ? 2 : 1);
     }
 }
 
@@ -259,4 +116,17 @@ TEST(CurveFitting, StoredStatisticsAreClampedAndAFailedFitStoresNothing) {
     EXPECT_EQ(failing.GetCaliPtsValid(), 0);
     EXPECT_EQ(failing.GetCC(1), 9.0);
     EXPECT_EQ(failing.GetStdDev(), 0.5);
+}
+
+TEST(CurveFitting, StraightLineThroughItsPointsLeavesNoResidual) {
+    // y = 1 + 2x exactly: the fit recovers both terms and every residual is zero.
+    CCalibrationList list;
+    list.Add(Curve(kCurveLinear, kOriginExclude, {{1, 3}, {2, 5}, {3, 7}, {4, 9}}));
+    CQuanCalibrate engine;
+    ASSERT_EQ(engine.QuanDoCalibration(&list, 0), kCaliOK);
+    const CCalibrationData& fitted = list.GetAt(0);
+    EXPECT_NEAR(fitted.GetCC(0), 1.0, 1e-9);
+    EXPECT_NEAR(fitted.GetCC(1), 2.0, 1e-9);
+    EXPECT_NEAR(fitted.GetMeanResid(), 0.0, 1e-9);
+    EXPECT_LE(fitted.GetMnSqErr(), 1e-9);  // stored no smaller than 1e-9
 }

@@ -1,5 +1,5 @@
-// Method entries and the method list: list protocol, XML round trips, hostile documents,
-// comparitor sharing and calibration references.
+// Method entries and the method list: the XML round trip, document shapes and bad documents,
+// and the integration block's bytes.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -52,7 +52,8 @@ std::u16string ToUtf16(const std::string& text) {
 
 TEST(MethodList, XmlRoundTripKeepsEverySettingExactly) {
     CMethodList written;
-    written.Add(RichEntry("Benzo[a]pyrene"));
+    // A name with two-, three- and four-byte UTF-8 characters.
+    written.Add(RichEntry("Benzo[a]pyr\xC3\xA8ne \xE2\x89\xA5 \xF0\x9D\x9B\xBC"));
     CMethodData second = RichEntry("Chrysene");
     second.SetPredRT(0.0f);
     second.SetTargetTrace(0, "");
@@ -143,101 +144,6 @@ TEST(MethodList, Utf16WithAndWithoutByteOrderMark) {
     EXPECT_FALSE(list.ReadXML(broken.c_str()));
 }
 
-TEST(MethodList, EntityBombIsRefusedQuickly) {
-    std::string bomb = "<?xml version=\"1.0\"?>\n<!DOCTYPE lolz [\n<!ENTITY lol \"lollollollollollollollollollol\">\n";
-    std::string previous = "lol";
-    for (int level = 1; level <= 9; ++level) {
-        const std::string name = "lol" + std::to_string(level);
-        bomb += "<!ENTITY " + name + " \"";
-        for (int k = 0; k < 10; ++k) bomb += "&" + previous + ";";
-        bomb += "\">\n";
-        previous = name;
-    }
-    bomb += "]>\n<METHODLIST><E Name=\"&" + previous + ";\"/></METHODLIST>";
-    const auto start = std::chrono::steady_clock::now();
-    CMethodList list;
-    EXPECT_FALSE(ReadUtf8(list, bomb));
-    EXPECT_EQ(list.GetSize(), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-}
-
-TEST(MethodList, ExternalEntitiesAreNotLoaded) {
-    const std::string text =
-        "<?xml version=\"1.0\"?><!DOCTYPE m [<!ENTITY ext SYSTEM \"file:///etc/hostname\">]>"
-        "<METHODLIST><E Name=\"x&ext;\"/></METHODLIST>";
-    CMethodList list;
-    // Either the document is refused or the entity stays unresolved; the file is never read in.
-    if (ReadUtf8(list, text) && list.GetSize() == 1) {
-        EXPECT_EQ(list.GetAt(0).GetName().find('\n'), std::string::npos);
-    }
-}
-
-TEST(MethodList, ListProtocol) {
-    CMethodList list;
-    CMethodData entry = RichEntry("A");
-    EXPECT_FALSE(list.SetAt(0, entry));  // never sized
-    EXPECT_EQ(list.GetSize(), 0);
-    ASSERT_TRUE(list.SetSize(1));
-    EXPECT_TRUE(list.SetAt(0, entry));
-    EXPECT_FALSE(list.SetAt(1, entry));   // outside the list
-    EXPECT_FALSE(list.SetAt(-1, &entry));
-    EXPECT_FALSE(list.Remove(1));
-    EXPECT_EQ(list.GetSize(), 1);
-
-    // SetAt with the list's own entry as argument copies before replacing.
-    EXPECT_TRUE(list.SetAt(0, list.GetAt(0)));
-    EXPECT_EQ(list.GetAt(0).GetName(), "A");
-
-    for (int i = 0; i < 4; ++i) list.Add(RichEntry("E" + std::to_string(i)));
-    ASSERT_EQ(list.GetSize(), 5);
-    EXPECT_TRUE(list.Remove(2));
-    EXPECT_EQ(list.GetSize(), 5);
-    EXPECT_EQ(list.GetEntry(2), nullptr);
-    EXPECT_EQ(list.GetAt(3).GetName(), "E2");
-
-    // Add copies: the caller keeps its object and later changes do not reach the list.
-    entry.SetName("Changed");
-    EXPECT_EQ(list.GetAt(0).GetName(), "A");
-
-    ASSERT_TRUE(list.SetSize(3));  // shrinking drops the slots beyond
-    EXPECT_EQ(list.GetSize(), 3);
-    ASSERT_TRUE(list.SetSize(6));  // growing adds empty slots
-    EXPECT_EQ(list.GetEntry(5), nullptr);
-    EXPECT_FALSE(list.SetSize(-1));
-    list.EmptyMethodList();
-    EXPECT_EQ(list.GetSize(), 0);
-}
-
-TEST(MethodList, CopyAndAssignmentCopyEntriesAndNames) {
-    CMethodList source;
-    source.SetDBName("PAH.mdb");
-    source.SetCreationDate("06/12/2026");
-    source.SetCreationTime("19:10:00");
-    source.SetModifiedTime(1796500000);
-    for (const char* name : {"A", "B", "C"}) source.Add(RichEntry(name));
-    source.Remove(1);
-
-    CMethodList target;
-    target.Add(RichEntry("Old"));
-    target = source;
-    ASSERT_EQ(target.GetSize(), 3);
-    EXPECT_EQ(target.GetAt(0).GetName(), "A");
-    EXPECT_EQ(target.GetEntry(1), nullptr);
-    EXPECT_EQ(target.GetAt(2).GetName(), "C");
-    EXPECT_EQ(target.GetDBName(), "PAH.mdb");
-    EXPECT_EQ(target.GetCreationDate(), "06/12/2026");
-    EXPECT_EQ(target.GetCreationTime(), "19:10:00");
-    EXPECT_EQ(target.GetModifiedTime(), 1796500000);
-    EXPECT_NE(&target.GetAt(0), &source.GetAt(0));
-
-    const CMethodList copy(source);
-    EXPECT_EQ(copy.GetSize(), 3);
-    EXPECT_EQ(copy.GetAt(2).GetName(), "C");
-
-    target = target;  // self-assignment keeps everything
-    EXPECT_EQ(target.GetAt(2).GetName(), "C");
-}
-
 TEST(MethodList, FixCalReferences) {
     CMethodList list;
     const struct {
@@ -259,82 +165,6 @@ TEST(MethodList, FixCalReferences) {
     }
     list.FixCalReferences();
     for (int i = 0; i < list.GetSize(); ++i) EXPECT_EQ(list.GetAt(i).GetCalCompound(), entries[i].expected) << i;
-}
-
-TEST(MethodData, WorkingStateAndForwarders) {
-    CMethodData entry;
-    EXPECT_STREQ(entry.GetClassName(), "CMethodData");
-    EXPECT_TRUE(entry.IsKindOf("CMethodRecord"));
-    EXPECT_FALSE(QuanClassFramework::IsRegistered("CMethodData"));
-    EXPECT_TRUE(QuanClassFramework::IsRegistered("CMethodList"));
-    EXPECT_EQ(entry.GetLocatedPDBEntry(), 0);
-    EXPECT_EQ(entry.GetSoughtRT(), 0.0f);
-
-    entry.SetIntStd(2, 7);
-    EXPECT_EQ(entry.GetIStd(2), 7);
-    entry.SetCorrResponse(2.5);
-    EXPECT_EQ(entry.GetCorrectedResponse(), 2.5);
-    entry.SetUnlabledRatio(0.25);
-    EXPECT_EQ(entry.GetUnlabelledRatio(), 0.25);
-    entry.SetUseMolRatio(1);
-    EXPECT_EQ(entry.GetMoleRatio(), 1);
-
-    const struct { int choice; bool totals, group; } choices[] = {{0, false, false}, {5, true, false}, {6, false, true}};
-    for (const auto& c : choices) {
-        entry.SetLocateChoice(c.choice);
-        EXPECT_EQ(entry.GetTotalsEntry(), c.totals);
-        EXPECT_EQ(entry.GetTotalsGroupEntry(), c.group);
-    }
-    entry.SetChroMassWindowABS(0.5f);
-    entry.SetChroMassWindowPPM(5.0f);
-    int absolute = -1;
-    EXPECT_EQ(entry.GetChroMassWindow(absolute), 5.0f);
-    EXPECT_EQ(absolute, 0);
-    entry.SetChroMassWindowAbs(1);
-    EXPECT_EQ(entry.GetChroMassWindow(absolute), 0.5f);
-    EXPECT_EQ(absolute, 1);
-
-    // Assigning a record resets the working state.
-    entry.SetLocated(1);
-    entry.SetFoundRT(4.0f);
-    CMethodRecord record;
-    record.SetName("From record");
-    entry = record;
-    EXPECT_EQ(entry.GetLocated(), 0);
-    EXPECT_EQ(entry.GetFoundRT(), 0.0f);
-    EXPECT_EQ(entry.GetName(), "From record");
-}
-
-TEST(MethodData, ComparitorsAreCachedAndShared) {
-    CMethodData entry;
-    entry.SetQuanTrace("304.2");
-    entry.SetTargetTrace(3, "TIC");
-    EXPECT_EQ(entry.GetMassComparitor(-1), nullptr);
-    EXPECT_EQ(entry.GetMassComparitor(5), nullptr);
-    CMassStringComparitor* quan = entry.GetMassComparitor(0);
-    ASSERT_NE(quan, nullptr);
-    EXPECT_EQ(entry.GetMassComparitor(0), quan);
-    EXPECT_EQ(quan->GetWindow(), 0.005);
-    EXPECT_EQ(entry.GetMassComparitor(4)->GetTrace(), "TIC");
-
-    {
-        CMethodData copy(entry);
-        EXPECT_EQ(copy.GetMassComparitor(0), quan);
-        EXPECT_EQ(quan->GetCount(), 2);
-        CMethodData assigned;
-        assigned.SetIsAccurateMass(1);
-        EXPECT_EQ(assigned.GetMassComparitor(0)->GetWindow(), 0.0001);  // its own, then released
-        assigned = copy;
-        EXPECT_EQ(assigned.GetMassComparitor(0), quan);
-        EXPECT_EQ(quan->GetCount(), 3);
-        assigned = assigned;
-        EXPECT_EQ(quan->GetCount(), 3);
-        CMethodList list;
-        list.Add(entry);
-        list.Add(&copy);
-        EXPECT_EQ(quan->GetCount(), 5);
-    }
-    EXPECT_EQ(quan->GetCount(), 1);  // the sanitizer build catches a leak or a double free here
 }
 
 TEST(MethodData, IntegrationBlockBytes) {

@@ -1,5 +1,5 @@
-// Peak entry, number formatting and the peak list: stored bytes, copies, derived values and
-// the selection sort's tie rules.
+// The peak entry: stored bytes at the host's offsets, initial values and reserved bytes, and
+// derived values and flags.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,13 +15,6 @@ T ValueAt(const _tagINTERNAL_PEAK_DB_RECORD& record, size_t offset) {
     return value;
 }
 
-CPeakData PeakWith(double area, double height, float rt) {
-    CPeakData peak;
-    peak.SetArea(area);
-    peak.SetHeight(height);
-    peak.SetFoundRT(rt);
-    return peak;
-}
 }  // namespace
 
 TEST(PeakData, SettersLandAtTheHostsOffsets) {
@@ -94,59 +87,6 @@ TEST(PeakData, InitialValuesAndReservedBytes) {
     EXPECT_EQ(copy.GetID(), 4);
 }
 
-TEST(PeakData, TextsStayInsideTheirFields) {
-    CPeakData peak;
-    peak.SetFlags("ABCDEFGHIJKL");
-    EXPECT_EQ(peak.GetFlags(), "ABCDEFGHI");  // at most 9 characters
-    peak.SetName(std::string(200, 'x'));
-    EXPECT_EQ(peak.GetName().size(), 80u);
-    peak.SetPeakQualityStr(std::string(400, 'q'));
-    EXPECT_EQ(peak.GetPeakQualityStr(9, 0, 0).size(), 149u);
-    peak.SetFormula(0, std::string(300, 'C'));
-    EXPECT_EQ(std::strlen(peak.GetFormula(0)), 253u);
-    EXPECT_EQ(peak.GetCas(), "");  // the neighbour of Name is untouched
-
-    // A stored record whose in-place texts lack a terminator is cut at the field's end.
-    _tagINTERNAL_PEAK_DB_RECORD record;
-    std::memset(&record, 'A', sizeof record);
-    CPeakData hostile(record);
-    EXPECT_EQ(std::strlen(hostile.GetQuanTrace()), 83u);
-    EXPECT_EQ(std::strlen(hostile.GetTotalsGroup()), 255u);
-    EXPECT_EQ(hostile.GetName().size(), 81u);  // copied text reads stop at the field's end
-    EXPECT_EQ(hostile.GetPeakDetectionFlags().size(), 8u);
-}
-
-TEST(PeakData, ComparitorIsSharedByCopies) {
-    CPeakData peak;
-    peak.SetQuanTrace("304.1");
-    CMassStringComparitor* comparitor = peak.GetMassComparitor();
-    ASSERT_NE(comparitor, nullptr);
-    EXPECT_EQ(comparitor->GetWindow(), 0.005);
-    {
-        CPeakData copy(peak);
-        EXPECT_EQ(copy.GetMassComparitor(), comparitor);
-        CPeakList list;
-        list.Add(copy);
-        EXPECT_EQ(list.GetAt(0).GetMassComparitor(), comparitor);
-        EXPECT_EQ(comparitor->GetCount(), 3);
-    }
-    EXPECT_EQ(comparitor->GetCount(), 1);
-    EXPECT_EQ(peak.GetMassComparitor()->GetTrace(), "304.1");
-    // Replacing the record keeps the comparitor; assignment from another entry takes its share.
-    CPeakData other;
-    other.SetIsAccurateMass(1);
-    other.SetQuanTrace("TIC");
-    CMassStringComparitor* accurate = other.GetMassComparitor();
-    EXPECT_EQ(accurate->GetWindow(), 0.0001);
-    peak = other;
-    EXPECT_EQ(peak.GetMassComparitor(), accurate);
-    EXPECT_EQ(accurate->GetCount(), 2);
-    peak = peak;
-    EXPECT_EQ(accurate->GetCount(), 2);
-    EXPECT_TRUE(peak == peak);
-    EXPECT_FALSE(peak == other);  // identity, not content
-}
-
 TEST(PeakData, DerivedValuesAndFlags) {
     CPeakData peak;
     EXPECT_EQ(peak.GetChroMassWindow(), 1.0f);
@@ -214,118 +154,4 @@ TEST(PeakData, DerivedValuesAndFlags) {
     member.SetTotalsGroup("Endosulfan, OC");
     EXPECT_TRUE(member.IsMemberOf("oc"));
     EXPECT_FALSE(member.IsMemberOf("PCB"));
-}
-
-TEST(PeakData, QualityTextFormatsMarkedNumbers) {
-    const struct { const char* stored; int mode, decimals, figures; const char* shown; } cases[] = {
-        {"Tailing #2.5# of #10.25#", 0, 2, 3, "Tailing 2.50 of 10.25"},
-        {"one char #7# here", 0, 2, 3, "one char 0.00 here"},
-        {"no marks at all", 0, 2, 3, "no marks at all"},
-        {"open #12.5 only", 0, 2, 3, "open #12.5 only"},
-        {"#1234.5#", 1, 0, 3, "1230"},
-        {"#123456#", 2, 0, 3, "1.23e5"},
-        {"kept #2.5# as is", 7, 2, 3, "kept 2.5 as is"},
-        {"##", 0, 1, 3, "0.0"},
-    };
-    for (const auto& c : cases) {
-        CPeakData peak;
-        peak.SetPeakQualityStr(c.stored);
-        EXPECT_EQ(peak.GetPeakQualityStr(c.mode, c.decimals, c.figures), c.shown) << c.stored;
-    }
-    CPeakData peak;
-    peak.SetPeakQualityStr("S/N #12.34567#");
-    EXPECT_EQ(peak.GetPeakQualityStr(), "S/N 12.3457");
-}
-
-TEST(NumberFormat, ThreeStylesAndRounding) {
-    const CPeakData peak;
-    const struct { int mode, decimals, figures; double value; const char* text; } cases[] = {
-        {0, 2, 0, M_PI, "3.14"},
-        {0, 0, 0, 2.5, "2"},  // printf rounds to even
-        {1, 0, 3, 100.0, "100"},
-        {1, 0, 3, 1.5, "1.50"},
-        {1, 0, 3, 123456.0, "123000"},
-        {1, 0, 3, -123456.0, "-123000"},
-        {1, 0, 3, 1.23e-5, "0.0000123"},
-        {1, 0, 3, 0.05, "0.0500"},
-        {1, 0, 2, 5e9, "5000000000"},
-        {1, 0, 3, -1.23e-5, "-0.0000123"},
-        {2, 0, 3, 123456.0, "1.23e5"},
-        {2, 0, 0, 123456.0, "1e5"},
-        {2, 0, 3, 0.000123, "1.23e-4"},
-    };
-    for (const auto& c : cases) {
-        std::string text = "unchanged";
-        peak.FormatNumber(c.mode, c.decimals, c.figures, c.value, text);
-        EXPECT_EQ(text, c.text) << c.mode << " " << c.value;
-    }
-    std::string text = "kept";
-    peak.FormatNumber(3, 2, 3, 1.0, text);
-    EXPECT_EQ(text, "kept");
-
-    EXPECT_DOUBLE_EQ(CPeakData::GetRoundedValue(2.346, 2), 2.35);
-    EXPECT_DOUBLE_EQ(CPeakData::GetRoundedValue(2.6, -1), 3.0);
-    EXPECT_DOUBLE_EQ(CPeakData::GetRoundedValue(-2.5, 0), -2.0);  // floor(x + 0.5)
-    EXPECT_DOUBLE_EQ(CPeakData::GetRoundedValue(0.33333, 4), 0.3333);
-}
-
-TEST(PeakList, SelectionSortTiesAndResult) {
-    CPeakList list;
-    EXPECT_EQ(list.Sort(CPeakList::kSortArea, 0), 0);
-    list.Add(PeakWith(5, 1, 1.0f));
-    EXPECT_EQ(list.Sort(CPeakList::kSortArea, 0), 0);
-    list.Add(PeakWith(9, 2, 2.0f));
-    list.Add(PeakWith(9, 3, 3.0f));
-    list.Add(PeakWith(1, 4, 4.0f));
-    CPeakData& firstNine = list.GetAt(1);
-    EXPECT_EQ(list.Sort(CPeakList::kSortFoundRT, 1), 0);  // already ascending by RT
-    EXPECT_EQ(list.Sort(3, 1), 0);
-    EXPECT_EQ(list.Sort(-1, 1), 0);
-    ASSERT_EQ(list.Sort(CPeakList::kSortArea, 0), 1);
-    const double areas[] = {9, 9, 5, 1};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(list.GetAt(i).GetArea(), areas[i]);
-    EXPECT_EQ(list.GetAt(0).GetHeight(), 2);  // the nine that was nearer the front stays first
-    EXPECT_EQ(&list.GetAt(0), &firstNine);    // references follow their entries
-    EXPECT_EQ(list.Sort(CPeakList::kSortArea, 0), 0);
-    ASSERT_EQ(list.Sort(CPeakList::kSortHeight, 1), 1);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(list.GetAt(i).GetHeight(), i + 1);
-    list.Remove(2);
-    EXPECT_EQ(list.Sort(CPeakList::kSortHeight, 0), 0);  // an empty slot: the list stays as it is
-    EXPECT_EQ(list.GetAt(0).GetHeight(), 1);
-}
-
-TEST(PeakList, ListProtocolAndCopies) {
-    CPeakList list;
-    const CPeakData peak = PeakWith(1, 1, 1.0f);
-    EXPECT_FALSE(list.SetAt(0, peak));
-    EXPECT_TRUE(list.SetSize(1));
-    EXPECT_TRUE(list.SetAt(0, peak));
-    EXPECT_FALSE(list.SetAt(1, &peak));
-    EXPECT_TRUE(list.SetAt(0, list.GetAt(0)));  // its own entry as the argument
-    EXPECT_FALSE(list.Remove(5));
-    EXPECT_FALSE(list.SetSize(-3));
-
-    CPeakList five;
-    for (int i = 0; i < 5; ++i) five.Add(PeakWith(i, i, static_cast<float>(i)));
-    CPeakList three;
-    three.SetDBName("S01.pdb");
-    three.SetCreationDate("06/12/2026");
-    for (int i = 0; i < 3; ++i) three.Add(PeakWith(10 + i, 0, 0.0f));
-    five.CopyData(three);
-    ASSERT_EQ(five.GetSize(), 3);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(five.GetAt(i).GetArea(), 10 + i);
-        EXPECT_NE(&five.GetAt(i), &three.GetAt(i));
-    }
-    EXPECT_EQ(five.GetDBName(), "S01.pdb");
-    EXPECT_EQ(five.GetCreationDate(), "06/12/2026");
-    const CPeakList copied(three);
-    EXPECT_EQ(copied.GetSize(), 3);
-    CPeakList assigned;
-    assigned = copied;
-    EXPECT_EQ(assigned.GetAt(2).GetArea(), 12);
-    assigned.EmptyPeakList();
-    EXPECT_EQ(assigned.GetSize(), 0);
-    EXPECT_TRUE(QuanClassFramework::IsRegistered("CPeakData"));
-    EXPECT_TRUE(QuanClassFramework::IsRegistered("CPeakList"));
 }

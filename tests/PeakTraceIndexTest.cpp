@@ -55,56 +55,6 @@ TEST(PeakTraceIndex, RulesOutOnlyWhatTheFullComparisonRejectsAndIsExactUpToTwoMa
     }
 }
 
-TEST(PeakTraceIndex, EmptySlotsNeverMatchAndMissingComparitorsAreComparedInFull) {
-    CPeakList peaks = Peaks({Peak(5.0f), Peak(6.0f)});
-    peaks.Remove(0);
-    CPeakTraceIndex index;
-    index.Build(peaks);
-    ASSERT_EQ(index.Size(), 2);
-    const CMassStringComparitor trace("304.0", 0.005);
-    EXPECT_FALSE(index.MayMatch(0, CPeakTraceIndex::KeyOf(&trace)));
-    EXPECT_TRUE(index.MayMatch(1, CPeakTraceIndex::KeyOf(&trace)));
-    EXPECT_TRUE(index.MayMatch(1, CPeakTraceIndex::KeyOf(nullptr)));
-
-    CPeakList none;
-    index.Build(none);  // reused for a list without peaks
-    EXPECT_EQ(index.Size(), 0);
-}
-
-// Entries whose traces share a precursor, peaks on and next to them, a qualifier on a
-// three-mass transition, and an empty slot: every assignment below is worked out from the
-// trace rules by hand.
-TEST(PeakTraceIndex, LocationWithTheIndexAssignsByTheFullTraceRules) {
-    CMethodData a = Entry(5.0f, 0.2f, "216.1>174.1");
-    a.SetTargetTrace(0, "216.1>174.1>91.0");
-    CMethodData b = Entry(5.0f, 0.2f, "216.1>176.1");
-    CMethodData c = Entry(7.0f, 0.2f, "TIC");
-    CMethodData d = Entry(8.0f, 0.2f, "304.0");
-    CMethodList methods = Methods({a, b, c, d});
-
-    CPeakList peaks = Peaks({
-        Peak(5.0f, 1000.0, 100.0, "216.1>174.106"),          // 0: product 0.006 off: no entry's trace
-        Peak(5.05f, 1000.0, 100.0, "216.104>174.1"),         // 1: inside the window: entry 1
-        Qualifier(5.051f, 500.0, "216.1>174.1>91.004"),      // 2: entry 1's qualifier
-        Peak(5.1f, 1000.0, 100.0, "216.1>176.1"),            // 3: entry 2
-        Peak(7.0f, 1000.0, 100.0, "tic"),                    // 4: a name, any case: entry 3
-        Peak(8.0f, 1000.0, 100.0, "304.0051"),               // 5: just past the mass window: none
-        Peak(8.1f, 1000.0, 100.0, "304.005"),                // 6: on the window's edge, inclusive: entry 4
-        Peak(8.0f, 1000.0, 100.0, "304.0"),                  // 7: removed: an empty slot
-    });
-    peaks.Remove(7);
-    ASSERT_EQ(Locate(methods, peaks), kLocateOK);
-    const int expected[] = {0, 1, 1, 2, 3, 0, 4, -1};
-    for (int j = 0; j < 8; ++j) {
-        if (expected[j] < 0) {
-            EXPECT_EQ(peaks.GetEntry(j), nullptr);
-            continue;
-        }
-        EXPECT_EQ(peaks.GetAt(j).GetMDBEntry(), expected[j]) << "peak " << j;
-    }
-    EXPECT_EQ(peaks.GetAt(2).GetMDBEntryPeak(), 1);
-}
-
 TEST(PeakTraceIndex, ALocatedListWhoseTracesChangeIsLocatedAfreshByTheSameEngine) {
     CMethodList methods = Methods({Entry(5.0f, 0.2f, "304.0"), Entry(6.0f, 0.2f, "306.0")});
     CPeakList peaks = Peaks({Peak(5.0f, 1000.0, 100.0, "304.0"), Peak(6.0f, 1000.0, 100.0, "128.1")});

@@ -1,5 +1,4 @@
-// The periodic-table database: record layout, the shared open count and element reads, and
-// the CSV reader the element tool uses.
+// The periodic-table database: element records read back byte for byte.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -61,84 +60,4 @@ TEST_F(PeriodicDatabase, ElementsReadBackByteForByte) {
     EXPECT_NE(WriteElementRecord(30, copper), 0);  // opened for reading only
     EXPECT_TRUE(CloseFlatDatabase(kPeriodicDatabaseKind));
     EXPECT_NE(ReadElementRecord(29, read), 0);  // closed
-}
-
-TEST_F(PeriodicDatabase, OpenCountIsShared) {
-    ASSERT_TRUE(OpenFlatDatabase(kPeriodicDatabaseKind, path.c_str(), false));
-    ASSERT_TRUE(OpenFlatDatabase(kPeriodicDatabaseKind, path.c_str(), false));
-    EXPECT_EQ(PeriodicDatabaseOpenCount(), 2);
-    EXPECT_FALSE(CloseFlatDatabase(kPeriodicDatabaseKind));  // still open for the other user
-    tagELEMENTstruct read;
-    EXPECT_EQ(ReadElementRecord(29, read), 0);
-    EXPECT_TRUE(CloseFlatDatabase(kPeriodicDatabaseKind));
-    EXPECT_EQ(PeriodicDatabaseOpenCount(), 0);
-    EXPECT_FALSE(CloseFlatDatabase(kPeriodicDatabaseKind));  // a stray close does nothing
-    EXPECT_EQ(PeriodicDatabaseOpenCount(), 0);
-
-    // Failed opens leave the count as it was.
-    ASSERT_TRUE(OpenFlatDatabase(kPeriodicDatabaseKind, path.c_str(), false));
-    EXPECT_FALSE(OpenFlatDatabase(kPeriodicDatabaseKind, (path + ".missing").c_str(), false));
-    EXPECT_FALSE(OpenFlatDatabase(kPeriodicDatabaseKind, "", false));
-    EXPECT_FALSE(OpenFlatDatabase(kPeriodicDatabaseKind, nullptr, false));
-    EXPECT_FALSE(OpenFlatDatabase(kPeriodicDatabaseKind, std::string(300, 'x').c_str(), false));
-    EXPECT_FALSE(OpenFlatDatabase(2, path.c_str(), false));
-    EXPECT_EQ(PeriodicDatabaseOpenCount(), 1);
-    EXPECT_FALSE(CloseFlatDatabase(4));  // another kind: nothing happens
-    EXPECT_FALSE(CloseFlatDatabase(99));
-    EXPECT_EQ(PeriodicDatabaseOpenCount(), 1);
-    EXPECT_TRUE(CloseFlatDatabase(kPeriodicDatabaseKind));
-}
-
-TEST_F(PeriodicDatabase, PermissionChoosesModeWithoutAudit) {
-    const int audited = Security::AuditedEnquiries();
-    Security::GrantPermission(kPeriodicDatabasePermission, true);
-    EXPECT_TRUE(OpenFlatDatabase(kPeriodicDatabaseKind, path.c_str(), false));
-    Security::GrantPermission(kPeriodicDatabasePermission, false);
-    EXPECT_TRUE(OpenFlatDatabase(kPeriodicDatabaseKind, path.c_str(), false));
-    EXPECT_EQ(Security::AuditedEnquiries(), audited);
-    CloseFlatDatabase(kPeriodicDatabaseKind);
-    CloseFlatDatabase(kPeriodicDatabaseKind);
-}
-
-TEST_F(PeriodicDatabase, ThreadsShareTheOpenCount) {
-    auto worker = [this] {
-        for (int i = 0; i < 200; ++i) {
-            if (!OpenFlatDatabase(kPeriodicDatabaseKind, path.c_str(), false)) continue;
-            tagELEMENTstruct read;
-            ReadElementRecord(29, read);
-            CloseFlatDatabase(kPeriodicDatabaseKind);
-        }
-    };
-    std::thread first(worker), second(worker);
-    first.join();
-    second.join();
-    EXPECT_EQ(PeriodicDatabaseOpenCount(), 0);
-    EXPECT_FALSE(FlatDatabase::IsOpen(kPeriodicTable));
-}
-
-TEST(Csv, QuotingLinesAndComments) {
-    std::vector<Csv::Row> rows;
-    std::string error;
-    ASSERT_TRUE(Csv::Parse("# comment\r\nA,B\r\n\r\n\"x, y\",\"say \"\"hi\"\"\"\n\"two\nlines\",z\nlast", rows, error));
-    ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[0].line, 2);
-    EXPECT_EQ(rows[1].cells, (std::vector<std::string>{"x, y", "say \"hi\""}));
-    EXPECT_EQ(rows[1].line, 4);
-    EXPECT_EQ(rows[2].cells[0], "two\nlines");
-    EXPECT_EQ(rows[3].line, 7);
-    EXPECT_EQ(rows[3].cells, (std::vector<std::string>{"last"}));
-    EXPECT_FALSE(Csv::Parse("a,\"open", rows, error));
-    EXPECT_NE(error.find("line 1"), std::string::npos);
-
-    double value = 0.0;
-    int number = 0;
-    EXPECT_TRUE(Csv::ToDouble(" 2.5 ", value));
-    EXPECT_EQ(value, 2.5);
-    EXPECT_FALSE(Csv::ToDouble("2.5x", value));
-    EXPECT_FALSE(Csv::ToDouble("nan", value));
-    EXPECT_FALSE(Csv::ToDouble("", value));
-    EXPECT_TRUE(Csv::ToInt("-7", number));
-    EXPECT_FALSE(Csv::ToInt("99999999999", number));
-    EXPECT_EQ(Csv::Split("a: b :c", ':'), (std::vector<std::string>{"a", "b", "c"}));
-    EXPECT_TRUE(Csv::Split("  ", '|').empty());
 }

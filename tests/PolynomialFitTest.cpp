@@ -42,6 +42,11 @@ TEST(PolynomialFit, NormalEquationsAreWeightedPowerSumsWithAndWithoutForce) {
     EXPECT_DOUBLE_EQ(a[1][1], 146);
     EXPECT_DOUBLE_EQ(b[0], 41);
     EXPECT_DOUBLE_EQ(b[1], 95);
+
+    // One unknown: the weight sum and the weighted response sum.
+    BuildNormalEquations(x, y, v, 3, b, a, 1, 0);
+    EXPECT_DOUBLE_EQ(a[0][0], 6);
+    EXPECT_DOUBLE_EQ(b[0], 19);
 }
 
 TEST(PolynomialFit, GaussJordanPivotsFullyAndDetectsExactSingularity) {

@@ -1,6 +1,4 @@
-// Response calculation: every response type with and without an internal-standard response,
-// the noise conversion's sources, the molar ratio, qualifier peaks, entry numbers out of range,
-// and the synthetic entries (height ratio, element amount from a periodic-table database).
+// Response calculation: every response type with and without an internal-standard response.
 #include <gtest/gtest.h>
 
 #include "LocateCompletionSupport.h"
@@ -57,40 +55,6 @@ TEST(Responses, EachResponseTypeWithAndWithoutInternalStandardResponse) {
         EXPECT_DOUBLE_EQ(methods.GetAt(1).GetResponse(), c.response);
         EXPECT_DOUBLE_EQ(methods.GetAt(1).GetCorrectedResponse(), c.corrected);
     }
-}
-
-TEST(Responses, InternalStandardEntryWithoutStandardBecomesExternalUnlessTotals) {
-    CMethodData compound = Entry("compound");
-    compound.SetRCalc(kIS);
-    CMethodData totals = Entry("total");
-    totals.SetRCalc(kIS);
-    totals.SetLocateChoice(kTotalsChoice);
-    totals.SetISResponse(500.0);
-    CMethodList methods = Methods({compound, totals});
-    CPeakList peaks = Peaks({AssignedPeak(1, 2000.0), AssignedPeak(2, 2000.0)});
-    CQuanLocate engine;
-    ASSERT_EQ(Access::CalculateResponses(engine, peaks, methods), kLocateOK);
-    EXPECT_EQ(methods.GetAt(0).GetRCalc(), kES);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetResponse(), 2000.0);
-    // A totals entry keeps "IS": its response comes from its members' standards.
-    EXPECT_EQ(methods.GetAt(1).GetRCalc(), kIS);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetResponse(), 4.0);
-}
-
-TEST(Responses, UnknownResponseTypeEndsWithNothingWritten) {
-    CMethodData compound = Entry("compound");
-    compound.SetRCalc(6);
-    compound.SetResponse(7.0);
-    CMethodList methods = Methods({compound});
-    CPeakData peak = AssignedPeak(1, 2000.0, 50.0);
-    peak.SetResponse(11.0);
-    peak.SetResponseFlag(1);
-    CPeakList peaks = Peaks({peak});
-    CQuanLocate engine;
-    EXPECT_EQ(Access::CalculateResponses(engine, peaks, methods), 13);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetResponse(), 11.0);
-    EXPECT_EQ(peaks.GetAt(0).GetResponseFlag(), 1);
-    EXPECT_DOUBLE_EQ(methods.GetAt(0).GetResponse(), 7.0);
 }
 
 TEST(Responses, NoiseConversionOfSeveralStandardsIsTheirMean) {
@@ -159,81 +123,6 @@ TEST(Responses, MolarRatioOfIsotopeDilution) {
     CQuanLocate engine;
     ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 1), kLocateOK);
     EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetResponse(), 0.0);
-}
-
-TEST(Responses, QualifierPeaksGetOwnFieldsButOnlyTheMainPeakWritesTheEntry) {
-    CMethodData compound = Entry("compound");
-    compound.SetRCalc(kIS);
-    compound.SetRRef(1);
-    compound.SetISResponse(400.0);
-    CMethodList methods = StandardAndCompound(compound);
-    CPeakData main = AssignedPeak(2, 2000.0, 50.0, 2000.0);
-    CPeakData qualifier = AssignedPeak(2, 800.0, 20.0, 800.0);
-    qualifier.SetMDBEntryPeak(1);
-    // The qualifier stands after its main peak, where it would otherwise have the last word.
-    CPeakList peaks = Peaks({main, qualifier});
-    CQuanLocate engine;
-    ASSERT_EQ(Access::CalculateResponses(engine, peaks, methods), kLocateOK);
-    EXPECT_DOUBLE_EQ(methods.GetAt(1).GetResponse(), 5.0);
-    EXPECT_DOUBLE_EQ(methods.GetAt(1).GetCorrectedResponse(), 5.0);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetResponse(), 2.0);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetChromNoiseResp(), 2.0 * 20.0 / 400.0);
-    EXPECT_EQ(peaks.GetAt(1).GetResponseFlag(), 1);
-}
-
-TEST(Responses, PeaksNamingNoEntryAreSkippedOrEndTheRun) {
-    CMethodData compound = Entry("compound");
-    CMethodList methods = Methods({compound, compound});
-    for (int badEntry : {3, -1}) {
-        SCOPED_TRACE(badEntry);
-        CPeakData untouched = AssignedPeak(0, 500.0);
-        untouched.SetResponse(-1.0);
-        CPeakData after = AssignedPeak(1, 700.0);
-        after.SetResponse(-1.0);
-        CPeakList peaks = Peaks({untouched, AssignedPeak(2, 600.0), AssignedPeak(badEntry, 100.0), after});
-        CQuanLocate engine;
-        EXPECT_EQ(Access::CalculateResponses(engine, peaks, methods), 4);
-        EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetResponse(), -1.0);  // unassigned: never touched
-        EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetResponse(), 600.0);
-        EXPECT_DOUBLE_EQ(peaks.GetAt(3).GetResponse(), -1.0);  // after the bad one: not reached
-    }
-}
-
-TEST(Responses, HeightRatioEntry) {
-    const struct {
-        const char* what;
-        bool withTop, withBottom;
-        double bottomHeight;
-        double expected;
-    } cases[] = {
-        {"both peaks", true, true, 150.0, 2.0},
-        {"bottom missing: its height counts as 1", true, false, 150.0, 300.0},
-        {"top missing", false, true, 150.0, 1.0 / 150.0},
-        {"bottom without height: no ratio", true, true, 0.0, 0.0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        CMethodData ratio = Entry("ratio");
-        ratio.SetFlags("Y R");
-        ratio.SetRCalc(kES);
-        ratio.SetTopOfRatio(2);
-        ratio.SetBottomOfRatio(3);
-        CMethodList methods = Methods({ratio, Entry("top"), Entry("bottom")});
-        CPeakData synthetic = AssignedPeak(1, 42.0, 9.0, 42.0);
-        CPeakData top = Peak(5.0f, 3000.0, 300.0);
-        top.SetMDBIntegrateEntry(c.withTop ? 2 : 0);
-        CPeakData bottom = Peak(6.0f, 1500.0, c.bottomHeight);
-        bottom.SetMDBIntegrateEntry(c.withBottom ? 3 : 0);
-        CPeakList peaks = Peaks({synthetic, top, bottom});
-        CQuanLocate engine;
-        ASSERT_EQ(Access::CalculateResponses(engine, peaks, methods), kLocateOK);
-        const CPeakData& result = peaks.GetAt(0);
-        EXPECT_DOUBLE_EQ(result.GetHeight(), c.expected);
-        EXPECT_DOUBLE_EQ(result.GetArea(), c.expected);
-        EXPECT_DOUBLE_EQ(result.GetResponse(), c.expected);
-        EXPECT_DOUBLE_EQ(result.GetCorrectedResponse(), 0.0);
-        EXPECT_DOUBLE_EQ(result.GetChromNoiseResp(), 0.0);
-    }
 }
 
 TEST(Responses, ElementAmountFromIsotopePeaks) {
@@ -334,28 +223,4 @@ TEST(Responses, ElementEntryReadsThePeriodicTableDatabase) {
         // The isotope peaks are integrated for the entry, not assigned to it: left alone.
         EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetHeight(), 900.0);
     }
-}
-
-TEST(Responses, QualifierOfASyntheticEntryKeepsItsIntegration) {
-    CMethodData ratio = Entry("ratio");
-    ratio.SetFlags("Y R");
-    ratio.SetTopOfRatio(2);
-    ratio.SetBottomOfRatio(3);
-    CMethodList methods = Methods({ratio, Entry("top"), Entry("bottom")});
-    CPeakData top = Peak(5.0f, 3000.0, 300.0);
-    top.SetMDBIntegrateEntry(2);
-    CPeakData bottom = Peak(6.0f, 1500.0, 150.0);
-    bottom.SetMDBIntegrateEntry(3);
-    CPeakData qualifier = AssignedPeak(1, 80.0);
-    qualifier.SetMDBEntryPeak(1);
-    qualifier.SetHeight(8.0);
-    qualifier.SetArea(80.0);
-    CPeakList peaks = Peaks({AssignedPeak(1, 42.0), qualifier, top, bottom});
-    CQuanLocate engine;
-    ASSERT_EQ(Access::CalculateResponses(engine, peaks, methods), kLocateOK);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetHeight(), 2.0);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetHeight(), 8.0);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetArea(), 80.0);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetResponse(), 80.0);
-    EXPECT_DOUBLE_EQ(methods.GetAt(0).GetResponse(), 2.0);
 }

@@ -29,17 +29,3 @@ TEST(TestRatioFailed, FlaggedPeakFailsOnlyWithADefinedMustPassTarget) {
         EXPECT_EQ(CTestRatioFailed().TestRatio(peak, entry), c.acceptable) << c.what;
     }
 }
-
-TEST(TestRatioFailed, CopiesTestAlike) {
-    CMethodData entry;
-    entry.SetTargetTrace(2, "308");
-    entry.SetTargetMustPass(2, 1);
-    CPeakData peak;
-    peak.SetIRWinFlag(1);
-    const CTestRatioFailed original;
-    CTestRatioFailed copy(original);
-    CTestRatioFailed assigned;
-    assigned = copy;
-    EXPECT_FALSE(copy.TestRatio(peak, entry));
-    EXPECT_FALSE(assigned.TestRatio(peak, entry));
-}

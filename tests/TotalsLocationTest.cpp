@@ -1,6 +1,4 @@
-// Totals location: the filtered peak walk, the duplicate test, the unnamed peaks a totals entry
-// takes, and the sums written into totals and totals-group peaks (include choices, ion-ratio
-// exclusion, window, missing trace).
+// Totals location: the sums written into a totals peak under each include choice.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -40,14 +38,6 @@ CMethodData TotalsEntry(const std::string& group = "HxCB", int include = 0) {
     return e;
 }
 
-std::vector<int> Walk(CFilteredPeakIterator& walk, const CPeakList& peaks) {
-    std::vector<int> indices;
-    while (const CPeakData* p = walk.Next())
-        for (int j = 0; j < peaks.GetSize(); ++j)
-            if (&peaks.GetAt(j) == p) indices.push_back(j);
-    return indices;
-}
-
 // Accepts only peaks later than 6 min, on the same walk.
 class LatePeaks : public CFilteredPeakIterator {
 public:
@@ -57,123 +47,6 @@ protected:
     bool Accept(const CPeakData& peak) const override { return peak.GetFoundRT() > 6.0f; }
 };
 }  // namespace
-
-TEST(TotalsIterator, EachFilterAcceptsAndRejects) {
-    using Setup = std::function<void(CFilteredPeakIterator&)>;
-    using Change = std::function<void(CPeakData&)>;
-    const auto none = [](auto&) {};
-    const struct {
-        const char* what;
-        Change peak;
-        Setup filter;
-        bool accepted;
-    } cases[] = {
-        {"assigned main-trace peak, default filter", none, none, true},
-        {"qualifier trace", [](CPeakData& p) { p.SetMDBIntegrateEntryPeak(1); }, none, false},
-        {"qualifier trace asked for", [](CPeakData& p) { p.SetMDBIntegrateEntryPeak(2); },
-         [](CFilteredPeakIterator& f) { f.SetEntryPeak(2); }, true},
-        {"other acquisition function", [](CPeakData& p) { p.SetRawAcquisitionFunction(2); },
-         [](CFilteredPeakIterator& f) { f.SetAcquisitionFunction(3); }, false},
-        {"same acquisition function", [](CPeakData& p) { p.SetRawAcquisitionFunction(3); },
-         [](CFilteredPeakIterator& f) { f.SetAcquisitionFunction(3); }, true},
-        {"placeholder excluded", [](CPeakData& p) { p.SetPlaceHolder(1); },
-         [](CFilteredPeakIterator& f) { f.SetIncludePlaceholders(false); }, false},
-        {"placeholder let in by totals only", [](CPeakData& p) { p.SetPlaceHolder(1); p.SetTotalsPeak(1); },
-         [](CFilteredPeakIterator& f) { f.SetIncludePlaceholders(false); f.SetTotalsOnly(true); }, true},
-        {"ordinary peak under totals only", none, [](CFilteredPeakIterator& f) { f.SetTotalsOnly(true); }, false},
-        {"totals-group peak under totals only", [](CPeakData& p) { p.SetTotalsGroupPeak(1); },
-         [](CFilteredPeakIterator& f) { f.SetTotalsOnly(true); }, true},
-        {"group member", none, [](CFilteredPeakIterator& f) { f.SetGroup("hxcb"); }, true},
-        {"not a group member", none, [](CFilteredPeakIterator& f) { f.SetGroup("PeCB"); }, false},
-        {"other entry", none, [](CFilteredPeakIterator& f) { f.SetEntry(3); }, false},
-        {"own entry", none, [](CFilteredPeakIterator& f) { f.SetEntry(2); }, true},
-        {"unassigned", [](CPeakData& p) { p.SetMDBEntry(0); }, none, false},
-        {"integrated for the entry, not by assignment",
-         [](CPeakData& p) { p.SetMDBEntry(0); p.SetMDBIntegrateEntry(4); },
-         [](CFilteredPeakIterator& f) { f.SetByAssignment(false); f.SetEntry(4); }, true},
-        {"integrated for another entry, not by assignment", [](CPeakData& p) { p.SetMDBIntegrateEntry(5); },
-         [](CFilteredPeakIterator& f) { f.SetByAssignment(false); f.SetEntry(4); }, false},
-        {"deleted excluded", [](CPeakData& p) { p.SetPeakDeleted(1); },
-         [](CFilteredPeakIterator& f) { f.SetIncludeDeleted(false); }, false},
-        {"deleted included by default", [](CPeakData& p) { p.SetPeakDeleted(1); }, none, true},
-        {"unnamed excluded", [](CPeakData& p) { p.SetTotalsUnnamedPeak(1); },
-         [](CFilteredPeakIterator& f) { f.SetIncludeUnnamed(false); }, false},
-        {"named excluded", none, [](CFilteredPeakIterator& f) { f.SetIncludeNamed(false); }, false},
-        {"unnamed with named excluded", [](CPeakData& p) { p.SetTotalsUnnamedPeak(1); },
-         [](CFilteredPeakIterator& f) { f.SetIncludeNamed(false); }, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        CPeakData peak = Member(2, 6.0f, 100.0);
-        c.peak(peak);
-        CPeakList peaks = Peaks({peak});
-        CFilteredPeakIterator walk(peaks);
-        c.filter(walk);
-        EXPECT_EQ(walk.Next() != nullptr, c.accepted);
-    }
-}
-
-TEST(TotalsIterator, WrappingWalkGoesOnFromTheLastFindAndStopsAfterOneLap) {
-    CPeakList peaks = Peaks({TotalsPeak(3, 0), Member(3, 6.0f, 1.0), TotalsPeak(3, 1), TotalsPeak(3, 0)});
-    CFilteredPeakIterator walk(peaks);
-    walk.SetWrap(true);
-    walk.SetEntry(3);
-    walk.SetTotalsOnly(true);
-    walk.SetEntryPeak(1);
-    EXPECT_EQ(walk.Next(), &peaks.GetAt(2));
-    walk.SetEntryPeak(0);
-    EXPECT_EQ(walk.Next(), &peaks.GetAt(3));
-    EXPECT_EQ(walk.Next(), &peaks.GetAt(0));  // round the end
-    walk.SetEntryPeak(2);
-    EXPECT_EQ(walk.Next(), nullptr);           // one lap, nothing
-    walk.SetEntryPeak(0);
-    EXPECT_EQ(walk.Next(), &peaks.GetAt(3));
-
-    CFilteredPeakIterator straight(peaks);
-    straight.SetEntry(3);
-    straight.SetTotalsOnly(true);
-    EXPECT_EQ(Walk(straight, peaks), (std::vector<int>{0, 3}));
-    EXPECT_EQ(straight.Next(), nullptr);  // stays at the end
-
-    CPeakList empty;
-    CFilteredPeakIterator nothing(empty);
-    nothing.SetWrap(true);
-    EXPECT_EQ(nothing.Next(), nullptr);
-
-    // Another filter on the same walk.
-    CPeakList timed = Peaks({Peak(5.0f, 1, 1), Peak(6.5f, 1, 1), Peak(7.0f, 1, 1)});
-    LatePeaks late(timed);
-    EXPECT_EQ(Walk(late, timed), (std::vector<int>{1, 2}));
-}
-
-TEST(TotalsLocation, MatchingNamedPeakIsTheSamePlaceExactly) {
-    const struct {
-        const char* what;
-        std::function<void(CPeakData& earlier, CPeakData& candidate)> change;
-        bool matches;
-    } cases[] = {
-        {"same place", [](CPeakData&, CPeakData&) {}, true},
-        {"0.001 min later", [](CPeakData&, CPeakData& b) { b.SetFoundRT(6.001f); }, false},
-        {"other trace", [](CPeakData&, CPeakData& b) { b.SetQuanTrace("290.1"); }, false},
-        {"trace in other letter case", [](CPeakData& a, CPeakData& b) { a.SetQuanTrace("TIC"); b.SetQuanTrace("tic"); },
-         false},
-        {"other acquisition function", [](CPeakData&, CPeakData& b) { b.SetRawAcquisitionFunction(2); }, false},
-        {"earlier not assigned", [](CPeakData& a, CPeakData&) { a.SetMDBEntry(0); }, false},
-        {"earlier deleted", [](CPeakData& a, CPeakData&) { a.SetPeakDeleted(1); }, false},
-        {"only one a placeholder", [](CPeakData&, CPeakData& b) { b.SetPlaceHolder(1); }, false},
-        {"both placeholders", [](CPeakData& a, CPeakData& b) { a.SetPlaceHolder(1); b.SetPlaceHolder(1); }, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        CPeakData earlier = Member(1, 6.0f, 100.0);
-        earlier.SetRawAcquisitionFunction(1);
-        CPeakData candidate = Member(0, 6.0f, 300.0);
-        candidate.SetRawAcquisitionFunction(1);
-        c.change(earlier, candidate);
-        CQuanLocate engine;
-        EXPECT_EQ(Access::CheckForMatchingNamed(engine, earlier, candidate), c.matches);
-    }
-}
 
 TEST(TotalsLocation, TotalsEntryTakesTheGroupsUnnamedPeaks) {
     CMethodList methods = Methods({Entry("PCB 138", 6.0f), TotalsEntry()});
@@ -321,56 +194,4 @@ TEST(TotalsLocation, TotalsPeakSumsItsMembersByTheIncludeChoice) {
     EXPECT_EQ(peaks.GetAt(0).GetTotalsNumPeaks(), 0);
     EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAbsNoiseHeight(), 3.0);
     EXPECT_EQ(Access::LocateCalculateTotalsPeak(engine, nullptr, peaks, TotalsEntry(), 0), kLocateOK);
-}
-
-TEST(TotalsLocation, TotalsGroupPeakSumsTheTotalsOfItsGroup) {
-    const auto makePeaks = [] {
-        CPeakData group = TotalsPeak(7, 0, "Chlorinated");
-        group.SetTotalsPeak(0);
-        group.SetTotalsGroupPeak(1);
-        CPeakData hexa = TotalsPeak(5, 0, "HxCB, Chlorinated");
-        hexa.SetArea(700.0);
-        hexa.SetTotalsInclude(0);
-        CPeakData penta = TotalsPeak(6, 0, "PeCB; Chlorinated");
-        penta.SetArea(300.0);
-        penta.SetTotalsInclude(1);
-        return Peaks({group, hexa, Member(1, 6.5f, 50.0, "Chlorinated"), penta});
-    };
-    const struct {
-        int include;
-        double area;
-        int count;
-    } cases[] = {{0, 1000.0, 2}, {1, 300.0, 1}, {2, 0.0, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.include);
-        CMethodData groupEntry = TotalsEntry("Chlorinated", c.include);
-        groupEntry.SetLocateChoice(kTotalsGroupChoice);
-        groupEntry.SetLocateRTWin(0.0f);  // summary records carry no retention time of note
-        CPeakList peaks = makePeaks();
-        CQuanLocate engine;
-        ASSERT_EQ(Access::LocateCalculateTotalsPeak(engine, &peaks.GetAt(0), peaks, groupEntry, 0), kLocateOK);
-        EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetArea(), c.area);
-        EXPECT_EQ(peaks.GetAt(0).GetTotalsNumPeaks(), c.count);
-    }
-}
-
-TEST(TotalsLocation, MissingTotalsPeakOfATraceEndsTheEntrysTotals) {
-    CMethodData totals = TotalsEntry();
-    CPeakData trace3 = TotalsPeak(2, 3);
-    trace3.SetArea(555.0);
-    CPeakData qualifierMember = Member(1, 6.0f, 40.0);
-    qualifierMember.SetMDBIntegrateEntryPeak(1);
-    CPeakList peaks = Peaks({trace3, Member(1, 6.0f, 400.0), TotalsPeak(2, 1), qualifierMember, TotalsPeak(2, 0),
-                             TotalsPeak(9, 0)});
-    CMethodList methods = Methods({Entry("PCB 138", 6.0f), totals});
-    CQuanLocate engine;
-    ASSERT_EQ(Access::LocateCalculateTotalsEntries(engine, &peaks, &methods), kLocateOK);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(4).GetArea(), 400.0);       // trace 0, the main totals peak
-    EXPECT_DOUBLE_EQ(peaks.GetAt(2).GetArea(), 40.0);        // trace 1
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetArea(), 555.0);       // trace 3 not looked at after trace 2
-    EXPECT_EQ(peaks.GetAt(4).GetSecondaryPeaks(), 1);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(5).GetArea(), 999.0);       // another entry's totals peak
-
-    EXPECT_EQ(Access::LocateCalculateTotalsEntries(engine, nullptr, &methods), kLocateMissingList);
-    EXPECT_EQ(Access::LocateCalculateTotalsEntries(engine, &peaks, nullptr), kLocateMissingList);
 }

@@ -1,6 +1,6 @@
-// Totals and totals-group quantification (member choice, retention window, include choices,
-// ion-ratio failures, limits, flags, list order) and element-based semi-quantitative
-// concentrations (element and isotope factors, reference scaling, every failure exit).
+// Totals quantification: the members a total sums under each include choice, the totals a
+// group sums (never itself), groups that see complete totals wherever they are listed, and
+// element-based semi-quantitative concentrations with every failure exit.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -118,95 +118,6 @@ TEST(TotalsQuantify, MembersAreSummedByIncludeChoice) {
     }
 }
 
-TEST(TotalsQuantify, RetentionWindowAroundThePredictedTime) {
-    const struct { float pred, found, window; bool kept; } cases[] = {
-        {6.0f, 6.25f, 0.125f, false}, {6.0f, 6.25f, 0.25f, true}, {6.0f, 5.75f, 0.25f, true},
-        {6.0f, 5.5f, 0.25f, false},   {6.0f, 9.0f, 0.0f, true},   {10.0f, 10.2f, 0.1f, false},
-        {10.0f, 10.2f, 0.2f, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.found << " in " << c.window);
-        CMethodList methods = TotalsMethods(0, c.window);
-        methods.GetAt(kTotalsEntry - 1).SetPredRT(c.pred);
-        CPeakList peaks = Peaks({Member(kMemberA, 2.0, c.found), TotalsPeak(kTotalsEntry, "HxCB")});
-        ASSERT_EQ(QuantifyTotals(peaks, methods), kQuantifyOK);
-        EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetAnalConc(), c.kept ? 2.0 : 0.0);
-        EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetBoundValue(0), c.kept ? 2.0 : 0.0);
-    }
-}
-
-TEST(TotalsQuantify, IonRatioFailureCountsOnlyAsEMPCWhenAskedFor) {
-    for (int useEMPC : {0, 1}) {
-        SCOPED_TRACE(useEMPC);
-        CMethodList methods = TotalsMethods(1);
-        CMethodData& totals = methods.GetAt(kTotalsEntry - 1);
-        totals.SetTargetTrace(0, "292.0");
-        totals.SetTargetMustPass(0, 1);
-        totals.SetUseEMPC(useEMPC);
-        CPeakData failed = Member(kMemberA, 2.0);
-        failed.SetIRWinFlag(1);
-        CPeakList peaks = Peaks({failed, TotalsPeak(kTotalsEntry, "HxCB")});
-        ASSERT_EQ(QuantifyTotals(peaks, methods), kQuantifyOK);
-        const CPeakData& t = peaks.GetAt(1);
-        EXPECT_DOUBLE_EQ(t.GetAnalConc(), 0.0);
-        EXPECT_DOUBLE_EQ(t.GetResponse(), 0.0);
-        EXPECT_EQ(t.GetTotalsNumPeaks(), 0);
-        EXPECT_DOUBLE_EQ(t.GetToxicConc(0), 0.0);
-        EXPECT_DOUBLE_EQ(t.GetBoundValue(0), 2.0);
-        EXPECT_DOUBLE_EQ(t.GetDetectionThreshold(), 0.02);  // named-only totals gather thresholds
-        EXPECT_DOUBLE_EQ(t.GetEMPC(), useEMPC ? 2.5 : 0.0);
-        EXPECT_EQ(t.GetValidConc(), useEMPC);
-    }
-}
-
-TEST(TotalsQuantify, EmptyGroupNameKeepsResetValuesAndEarlierFlags) {
-    CMethodList methods = TotalsMethods(1);
-    CPeakData total = TotalsPeak(kTotalsEntry, "");
-    total.SetLODFlag(1);
-    total.SetMatrixFlag(1);
-    CPeakList peaks = Peaks({Member(kMemberA, 2.0), total});
-    ASSERT_EQ(QuantifyTotals(peaks, methods, kBlank), kQuantifyOK);
-    const CPeakData& t = peaks.GetAt(1);
-    EXPECT_EQ(t.GetValidConc(), 0);
-    EXPECT_EQ(t.GetAnalConc(), 0.0);
-    EXPECT_EQ(t.GetTotalsNumPeaks(), 0);
-    EXPECT_EQ(t.GetDetectionThreshold(), 0.0);
-    EXPECT_EQ(t.GetBoundValue(5), 0.0);
-    EXPECT_EQ(t.GetLODFlag(), 1);
-    EXPECT_EQ(t.GetMatrixFlag(), 1);
-}
-
-TEST(TotalsQuantify, LimitAndBlankFlagsOfATotal) {
-    // A totals peak of an ordinary method entry (not a totals entry) is tested against its
-    // summed limits; a totals entry never is, and earlier flags are cleared.
-    for (int choice : {0, CMethodData::kTotalsChoice}) {
-        SCOPED_TRACE(choice);
-        CMethodList methods = TotalsMethods(1);
-        CMethodData& totals = methods.GetAt(kTotalsEntry - 1);
-        totals.SetLocateChoice(choice);
-        totals.SetMonitorBlankEnabled(1);
-        totals.SetMonitorBlankConc(1.5);
-        // The member's own limits are above its concentration.
-        CPeakData member = Member(kMemberA, 2.0);
-        member.SetDetectionThreshold(3.0);
-        member.SetQuantitationThreshold(2.0);  // equal: not below
-        CPeakData total = TotalsPeak(kTotalsEntry, "HxCB");
-        total.SetLOQFlag(1);
-        CPeakList peaks = Peaks({member, total});
-        ASSERT_EQ(QuantifyTotals(peaks, methods, kBlank), kQuantifyOK);
-        const CPeakData& t = peaks.GetAt(1);
-        EXPECT_EQ(t.GetLODFlag(), choice == 0 ? 1 : 0);
-        EXPECT_EQ(t.GetLOQFlag(), 0);
-        EXPECT_EQ(t.GetMatrixFlag(), 1);  // 2 above the blank limit 1.5, response 20
-    }
-    // Not a blank sample: no matrix flag.
-    CMethodList methods = TotalsMethods(1);
-    methods.GetAt(kTotalsEntry - 1).SetMonitorBlankEnabled(1);
-    CPeakList peaks = Peaks({Member(kMemberA, 2.0), TotalsPeak(kTotalsEntry, "HxCB")});
-    ASSERT_EQ(QuantifyTotals(peaks, methods, kAnalyte), kQuantifyOK);
-    EXPECT_EQ(peaks.GetAt(1).GetMatrixFlag(), 0);
-}
-
 TEST(TotalsQuantify, GroupSumsTotalsButNeverItself) {
     CMethodList methods = TotalsMethods();
     CPeakData hx = Member(kTotalsEntry, 5.0, 6.0f, false, "PCB");
@@ -322,27 +233,6 @@ CPeakData SemiQuanPeak(int e, double response, const std::string& flags = "NNNS"
     return p;
 }
 }  // namespace
-
-TEST(TotalsQuantify, ResponseFactorOfTheTraceNominalMass) {
-    const tagELEMENTstruct fe = Iron();
-    const struct { const char* trace; double rf; } cases[] = {
-        {"55.9", 50.0}, {"56.4", 50.0}, {"56.5", 70.0},  // 56.5 rounds half up to 57
-        {"54", 10.0},   {"58", 0.0},    {"", 0.0},        {"abc", 0.0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.trace);
-        const CMethodData m = ElementEntry("Fe", kIron, c.trace);
-        EXPECT_EQ(CQuanQuantify::FindResponseFactor(&m, fe), c.rf);
-    }
-    // 77.6 and 78.2 both have the nominal mass 78.
-    tagELEMENTstruct se = completion_test::Element("Se", 78.96, {{76.92, 7.6}, {78.2, 23.8}});
-    se.Isotopes[2].ResponseFactor = 6.0;
-    const CMethodData m = ElementEntry("Se", 34, "77.6");
-    EXPECT_EQ(CQuanQuantify::FindResponseFactor(&m, se), 6.0);
-    se.IsotopeInUse[2] = 0;  // a slot not in use is not searched
-    EXPECT_EQ(CQuanQuantify::FindResponseFactor(&m, se), 0.0);
-    EXPECT_EQ(CQuanQuantify::FindResponseFactor(nullptr, se), 0.0);
-}
 
 TEST(TotalsQuantify, SemiQuantitativeConcentrationsWithAndWithoutReference) {
     completion_test::PeriodicDatabaseFile db("quantify_semiquan.db", {{kIron, Iron()}, {kCopper, Copper()}});

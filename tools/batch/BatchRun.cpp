@@ -206,7 +206,7 @@ bool CalibrateBatch(const BatchInput& input, const RunOptions& options, CCalibra
     for (size_t s = 0; s < standards.size(); ++s) {
         for (int i = 0; i < input.method.GetSize(); ++i) {
             const CMethodData& entry = methods[s].GetAt(i);
-            if (entry.GetTotalsEntry() || entry.GetTotalsGroupEntry()) continue;  // built from the members
+            if (entry.IsTotals()) continue;  // built from the members
             const std::optional<CPeakData>& peak = mainPeaks[s][i];
             AddCalibrationPoint(*curves.GetEntry(i), entry, peak ? &*peak : nullptr, *standards[s]);
         }
@@ -317,7 +317,7 @@ ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, co
     row.flagsText = FieldText(*peak, *FindPeakField(CPeakData::kPeakDetectionFlags));
     // A total's concentration is the sum of its members, not a point on its own curve, so the
     // curve's no-solution flag says nothing about it.
-    const bool total = entry.GetTotalsEntry() || entry.GetTotalsGroupEntry();
+    const bool total = entry.IsTotals();
     for (const FlagName& flag : ResultFlags())
         if (flag.get(*peak) != 0 && !(total && std::string(flag.name) == "NoSolutionFlag")) row.flagsSet.push_back(flag.name);
     std::vector<std::string> texts;

@@ -1,0 +1,206 @@
+// The four record lists (peaks, method entries, curves, samples) keep one protocol: sizing,
+// slot-wise SetAt, copying in and never taking the caller's entry, holes after Remove, a
+// default entry for a hole, copies that carry entries, holes and the list's stamp. One typed
+// test holds all four to it; what is particular to a list follows.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <type_traits>
+#include <typeinfo>
+
+#include "quan.h"
+
+namespace {
+// How each list's entries are named, so that the protocol test can tell entries apart.
+template <class List>
+struct Named {
+    using Entry = std::remove_reference_t<decltype(std::declval<List&>().GetAt(0))>;
+    static Entry Make(const std::string& name) {
+        Entry entry;
+        if constexpr (std::is_same_v<Entry, CQuanSampleData>) entry.SetSampleID(name.c_str());
+        else entry.SetName(name);
+        return entry;
+    }
+    static std::string Of(const Entry& entry) {
+        if constexpr (std::is_same_v<Entry, CQuanSampleData>) return entry.GetSampleID();
+        else return entry.GetName();
+    }
+    static void Empty(List& list) {
+        if constexpr (std::is_same_v<List, CPeakList>) list.EmptyPeakList();
+        else if constexpr (std::is_same_v<List, CMethodList>) list.EmptyMethodList();
+        else if constexpr (std::is_same_v<List, CCalibrationList>) list.EmptyCalibrationList();
+        else list.EmptyQuanSampleDataList();
+    }
+};
+const std::map<std::string, const char*> kClassNames = {
+    {typeid(CPeakList).name(), "CPeakList"},
+    {typeid(CMethodList).name(), "CMethodList"},
+    {typeid(CCalibrationList).name(), "CCalibrationList"},
+    {typeid(CQuanSampleDataList).name(), "CQuanSampleDataList"}};
+
+template <class List>
+class ListProtocol : public ::testing::Test {};
+using AllLists = ::testing::Types<CPeakList, CMethodList, CCalibrationList, CQuanSampleDataList>;
+TYPED_TEST_SUITE(ListProtocol, AllLists);
+
+CCalibrationData Curve(const std::string& name, double corrCoeff = 0.0) {
+    CCalibrationData curve;
+    curve.SetName(name);
+    curve.SetCorrCoeff(corrCoeff);
+    curve.SetNumCaliPts(1);
+    tag_CALI_POINT point{};
+    point.Conc = 1.0;
+    point.Resp = 100.0 + corrCoeff;
+    curve.SetCaliPoint(point, 0);
+    return curve;
+}
+}  // namespace
+
+TYPED_TEST(ListProtocol, SlotsSizesAndOwnership) {
+    using N = Named<TypeParam>;
+    using Entry = typename N::Entry;
+    TypeParam list;
+    EXPECT_TRUE(list.Add(N::Make("A")));
+    EXPECT_FALSE(list.SetAt(0, N::Make("B")));  // not sized yet, although slot 0 exists
+    EXPECT_EQ(N::Of(list.GetAt(0)), "A");
+
+    EXPECT_TRUE(list.SetSize(3));
+    EXPECT_EQ(list.GetSize(), 3);
+    EXPECT_EQ(list.GetEntry(1), nullptr);
+    EXPECT_TRUE(list.SetAt(1, N::Make("B")));
+    EXPECT_TRUE(list.SetAt(1, list.GetAt(1)));  // its own entry: copied before the old one goes
+    EXPECT_EQ(N::Of(list.GetAt(1)), "B");
+    EXPECT_FALSE(list.SetAt(3, N::Make("C")));
+    EXPECT_FALSE(list.SetAt(-1, N::Make("C")));
+    EXPECT_FALSE(list.SetAt(0, static_cast<const Entry*>(nullptr)));
+    EXPECT_FALSE(list.Add(static_cast<const Entry*>(nullptr)));
+
+    Entry mine = N::Make("mine");
+    EXPECT_TRUE(list.Add(&mine));
+    ASSERT_EQ(list.GetSize(), 4);
+    EXPECT_NE(&list.GetAt(3), &mine);
+    list.GetAt(3) = N::Make("changed");
+    EXPECT_EQ(N::Of(mine), "mine");
+
+    EXPECT_TRUE(list.Remove(1));
+    EXPECT_FALSE(list.Remove(4));
+    EXPECT_FALSE(list.Remove(-1));
+    EXPECT_EQ(list.GetSize(), 4);
+    EXPECT_EQ(list.GetEntry(1), nullptr);
+    EXPECT_EQ(N::Of(list.GetAt(1)), "");  // a hole, and a number outside the list, read as defaults
+    EXPECT_EQ(N::Of(list.GetAt(99)), "");
+    EXPECT_EQ(N::Of(list.GetAt(3)), "changed");
+
+    EXPECT_FALSE(list.SetSize(-1));
+    EXPECT_TRUE(list.SetSize(1));  // cut-off entries are released (the leak check shows it)
+    EXPECT_EQ(N::Of(list.GetAt(0)), "A");
+    N::Empty(list);
+    EXPECT_EQ(list.GetSize(), 0);
+    list.Add(N::Make("D"));
+    EXPECT_TRUE(list.SetAt(0, N::Make("E")));  // the sized mark survives emptying
+
+    std::unique_ptr<CQuanObject> created = QuanClassFramework::Create(kClassNames.at(typeid(TypeParam).name()));
+    ASSERT_NE(created, nullptr);
+    EXPECT_STREQ(created->GetClassName(), kClassNames.at(typeid(TypeParam).name()));
+}
+
+TYPED_TEST(ListProtocol, CopiesCarryEntriesHolesAndStamp) {
+    using N = Named<TypeParam>;
+    TypeParam source;
+    for (const char* name : {"A", "B", "C"}) source.Add(N::Make(name));
+    source.Remove(1);
+    source.SetDBName("batch.db");
+    source.SetModifiedTime(1700000000);
+
+    TypeParam assigned;
+    assigned.Add(N::Make("X"));
+    assigned = source;
+    TypeParam constructed(source);
+    for (TypeParam* copy : {&assigned, &constructed}) {
+        ASSERT_EQ(copy->GetSize(), 3);
+        EXPECT_EQ(N::Of(copy->GetAt(0)), "A");
+        EXPECT_NE(&copy->GetAt(0), &source.GetAt(0));
+        EXPECT_EQ(copy->GetEntry(1), nullptr);  // a hole stays a hole
+        EXPECT_EQ(N::Of(copy->GetAt(2)), "C");
+        EXPECT_EQ(copy->GetDBName(), "batch.db");
+        EXPECT_EQ(copy->GetModifiedTime(), 1700000000);
+        EXPECT_TRUE(copy->SetAt(1, N::Make("F")));  // copies are sized lists
+    }
+    // Assigning a list filled by Add to itself keeps its entries and makes it sized.
+    EXPECT_FALSE(source.SetAt(0, N::Make("G")));
+    TypeParam& alias = source;
+    source = alias;
+    ASSERT_EQ(source.GetSize(), 3);
+    EXPECT_EQ(N::Of(source.GetAt(2)), "C");
+    EXPECT_TRUE(source.SetAt(0, N::Make("G")));
+    EXPECT_EQ(N::Of(source.GetAt(0)), "G");
+}
+
+TEST(QuanSampleDataList, CopiesLeaveTheBatchFilesAndQuanFunction) {
+    CQuanSampleDataList source;
+    source.SetMethodFileName("source.mdb");
+    source.SetCurveDBFileName("source.cdb");
+    source.SetQuanFunction(3);
+    CQuanSampleDataList target;
+    target.SetMethodFileName("target.mdb");
+    target = source;
+    EXPECT_EQ(target.GetMethodFileName(), "target.mdb");
+    EXPECT_EQ(target.GetCurveDBFileName(), "");
+    EXPECT_EQ(target.GetQuanFunction(), 0);
+}
+
+TEST(CalibrationList, MatchingCalibrationIgnoresCaseAndTakesTheFirst) {
+    CCalibrationList list;
+    list.Add(Curve("Toluene", 0.1));
+    list.Add(Curve("BENZENE", 0.2));
+    list.Add(Curve("Benzene", 0.3));
+    CCalibrationData found;
+    EXPECT_TRUE(list.GetMatchingCalibration(found, "benzene"));
+    EXPECT_EQ(found.GetName(), "BENZENE");
+    EXPECT_EQ(found.GetCorrCoeff(), 0.2);
+    EXPECT_EQ(found.GetCaliPoint(0).Resp, 100.2);  // a full copy
+
+    CCalibrationData untouched = Curve("keep", 0.9);
+    EXPECT_FALSE(list.GetMatchingCalibration(untouched, "benzen"));
+    EXPECT_FALSE(list.GetMatchingCalibration(untouched, "benzene "));
+    EXPECT_EQ(untouched.GetName(), "keep");
+    EXPECT_EQ(untouched.GetCorrCoeff(), 0.9);
+
+    EXPECT_FALSE(list.GetMatchingCalibration(static_cast<CCalibrationData*>(nullptr), "Toluene"));
+    EXPECT_TRUE(list.GetMatchingCalibration(&untouched, "TOLUENE"));
+    EXPECT_EQ(untouched.GetCorrCoeff(), 0.1);
+
+    // Empty slots are passed over; an empty name matches only a curve with an empty name.
+    list.Remove(1);
+    EXPECT_TRUE(list.GetMatchingCalibration(found, "benzene"));
+    EXPECT_EQ(found.GetCorrCoeff(), 0.3);
+    EXPECT_FALSE(list.GetMatchingCalibration(found, ""));
+    EXPECT_FALSE(CCalibrationList().GetMatchingCalibration(found, "Toluene"));
+}
+
+TEST(QuanSampleData, SampleTypeAsNumberAndText) {
+    const struct {
+        int type;
+        const char* text;
+    } cases[] = {{0, "Analyte"}, {1, "Standard"}, {2, "QC"}, {3, "Blank"}, {6, "Recovery"}, {4, "4"}};
+    for (const auto& c : cases) {
+        CQuanSampleData sample;
+        sample.SetSampleType(c.type);
+        EXPECT_EQ(sample.GetSampleType(), c.type);
+        EXPECT_EQ(sample.GetSampleTypeString(), c.text);
+        EXPECT_EQ(sample.GetSampleText(), sample.GetSampleTypeString());
+
+        CQuanSampleData fromText;
+        fromText.SetSampleType(5);
+        EXPECT_TRUE(fromText.SetSampleType(c.text));
+        EXPECT_EQ(fromText.GetSampleType(), c.type);
+    }
+    CQuanSampleData sample;
+    sample.SetSampleType(2);
+    EXPECT_TRUE(sample.SetSampleType("standard"));
+    EXPECT_EQ(sample.GetSampleType(), 1);
+    EXPECT_FALSE(sample.SetSampleType("Unknown"));
+    EXPECT_FALSE(sample.SetSampleType(static_cast<const char*>(nullptr)));
+    EXPECT_EQ(sample.GetSampleType(), 1);
+}
