@@ -6,7 +6,7 @@
 // before its arrays are decoded, and only the chromatograms kept stay in memory, so memory
 // follows what the method asks for, not the size of the file.
 //
-// Spectra become extracted-ion chromatograms (SpectrumTraces.h) for the requests no
+// Spectra become extracted-ion chromatograms (ExtractedIonTraces.h) for the requests no
 // chromatogram of the file answers.
 #include <libxml/xmlerror.h>
 #include <libxml/xmlreader.h>
@@ -25,7 +25,7 @@
 #include "rawdata/BinaryArray.h"
 #include "rawdata/RawDataReader.h"
 #include "rawdata/ReadSupport.h"
-#include "rawdata/SpectrumTraces.h"
+#include "rawdata/ExtractedIonTraces.h"
 
 namespace RawData {
 namespace {
@@ -223,7 +223,7 @@ private:
     Record m_record;
     ArrayState m_array;
     std::vector<double> m_values;
-    SpectrumTraces m_spectra;
+    ExtractedIonTraces m_spectra;
     Spectrum m_spectrum;
     bool m_sawRoot = false;
     bool m_stop = false;

@@ -1,5 +1,5 @@
-// Extracted-ion chromatograms from spectra; see SpectrumTraces.h for the rules.
-#include "rawdata/SpectrumTraces.h"
+// Extracted-ion chromatograms from spectra; see ExtractedIonTraces.h for the rules.
+#include "rawdata/ExtractedIonTraces.h"
 
 #include <algorithm>
 #include <numeric>
@@ -8,7 +8,7 @@
 
 namespace RawData {
 
-bool SpectrumTraces::Takes(const TraceRequest& request, int msLevel, double precursorMz, int function) const {
+bool ExtractedIonTraces::Takes(const TraceRequest& request, int msLevel, double precursorMz, int function) const {
     double distance = 0.0;
     switch (request.kind) {
         case TraceKind::Mass:
@@ -22,13 +22,13 @@ bool SpectrumTraces::Takes(const TraceRequest& request, int msLevel, double prec
     return false;
 }
 
-bool SpectrumTraces::Wants(int msLevel, double precursorMz, int function) const {
+bool ExtractedIonTraces::Wants(int msLevel, double precursorMz, int function) const {
     for (const TraceRequest& request : m_requests)
         if (Takes(request, msLevel, precursorMz, function)) return true;
     return false;
 }
 
-std::string SpectrumTraces::Add(Spectrum& spectrum) {
+std::string ExtractedIonTraces::Add(Spectrum& spectrum) {
     if (!std::is_sorted(spectrum.mz.begin(), spectrum.mz.end())) {
         // Some writers do not sort m/z; the window sums need them in order.
         std::vector<size_t> order(spectrum.mz.size());
@@ -52,7 +52,7 @@ std::string SpectrumTraces::Add(Spectrum& spectrum) {
     return "";
 }
 
-std::string SpectrumTraces::AddPoint(size_t request, double mass, const Spectrum& spectrum) {
+std::string ExtractedIonTraces::AddPoint(size_t request, double mass, const Spectrum& spectrum) {
     const double tolerance = m_requests[request].Tolerance(mass);
     const auto low = std::lower_bound(spectrum.mz.begin(), spectrum.mz.end(), mass - tolerance);
     const auto high = std::upper_bound(low, spectrum.mz.end(), mass + tolerance);
@@ -94,7 +94,7 @@ std::string SpectrumTraces::AddPoint(size_t request, double mass, const Spectrum
     return "";
 }
 
-void SpectrumTraces::Finish(const std::vector<bool>& answered, std::vector<Chromatogram>& out,
+void ExtractedIonTraces::Finish(const std::vector<bool>& answered, std::vector<Chromatogram>& out,
                             std::vector<std::string>& unmatched) {
     for (size_t r = 0; r < m_requests.size(); ++r) {
         if (r < answered.size() && answered[r]) continue;

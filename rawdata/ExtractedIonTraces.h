@@ -34,9 +34,9 @@ struct Spectrum {
     std::vector<double> intensities;  // one per m/z, all finite
 };
 
-class SpectrumTraces {
+class ExtractedIonTraces {
 public:
-    explicit SpectrumTraces(const std::vector<TraceRequest>& requests) : m_requests(requests) {}
+    explicit ExtractedIonTraces(const std::vector<TraceRequest>& requests) : m_requests(requests) {}
 
     // Whether some request could take a point from such a spectrum (so its arrays are worth
     // decoding).
