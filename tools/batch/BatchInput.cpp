@@ -12,13 +12,6 @@
 
 namespace Batch {
 
-std::string Problem::Text() const {
-    std::string text = file;
-    if (line > 0) text += ":" + std::to_string(line);
-    if (line > 0 && column > 0) text += ":" + std::to_string(column);
-    return text + ": " + message;
-}
-
 namespace {
 
 std::string Lower(std::string text) { return NumberText::LowerAscii(std::move(text)); }
@@ -105,15 +98,6 @@ std::vector<std::string> PeakColumnNames() {
     std::vector<std::string> names;
     for (const auto& setter : PeakSetters()) names.push_back(setter.first);
     return names;
-}
-
-// The same reading and checks as quan-method check: a method with a problem stops the batch.
-bool ReadMethodFile(const std::string& path, CMethodList& method, std::vector<Problem>& problems) {
-    MethodTools::Problems found;
-    const bool ok = MethodTools::ReadMethodFile(path, method, found);
-    for (const MethodTools::Problem& problem : found)
-        problems.push_back({problem.file, problem.line, problem.column, problem.message});
-    return ok;
 }
 
 bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems) {

@@ -9,16 +9,13 @@
 #include <vector>
 
 #include "quan.h"
+#include "tools/method/MethodCheck.h"
+#include "tools/method/Problem.h"
 
 namespace Batch {
 
-struct Problem {
-    std::string file;
-    int line = 0;    // 0 when the problem concerns the whole file
-    int column = 0;  // 0 when it concerns the whole line
-    std::string message;
-    std::string Text() const;  // "file:line:column: message"
-};
+// The batch reports its input problems as the method tools do: file, line, column, message.
+using Problem = MethodTools::Problem;
 
 struct SampleInput {
     std::string id;
@@ -45,7 +42,8 @@ struct BatchInput {
 bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems, bool keepPeaks = true);
 
 // The pieces, usable on their own.
-bool ReadMethodFile(const std::string& path, CMethodList& method, std::vector<Problem>& problems);
+// The same reading and checks as quan-method check: a method with a problem stops the batch.
+using MethodTools::ReadMethodFile;
 bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems);
 // A sample's peaks: its peak list, or its raw files read and integrated for the method.
 bool ReadSamplePeaks(const SampleInput& sample, const CMethodList& method, CPeakList& peaks,
