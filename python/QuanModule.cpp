@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -222,22 +223,17 @@ CQuanSampleData MakeSample(const std::string& type, const py::kwargs& columns) {
     int typeNumber = 0;
     if (!CSampleRecord::TypeFromText(type, typeNumber)) throw py::value_error("no sample type " + type);
     sample.SetSampleType(typeNumber);
-    static const std::map<std::string, void (CQuanSampleData::*)(double)> factors = {
-        {"InjectionVolume", &CQuanSampleData::SetInjectionVolume},
-        {"InitialAmount", &CQuanSampleData::SetInitialAmount},
-        {"ExtractVolume", &CQuanSampleData::SetExtractVolume},
-        {"ExtractDilutionFactor", &CQuanSampleData::SetExtractDilutionFactor},
-        {"UserDilutionFactor", &CQuanSampleData::SetUserDilutionFactor},
-        {"StockDilutionFactor", &CQuanSampleData::SetStockDilutionFactor},
-    };
-    for (const auto& [name, set] : factors) {
-        const double value = columns.contains(name) ? columns[name.c_str()].cast<double>() : 1.0;
+    std::set<std::string> factorNames;
+    for (const auto& factor : Batch::kSampleFactorColumns) {
+        const std::string name = factor.name;
+        factorNames.insert(name);
+        const double value = columns.contains(name) ? columns[factor.name].cast<double>() : 1.0;
         if (!(value > 0.0) || !std::isfinite(value)) throw py::value_error(name + " must be a positive number");
-        (sample.*set)(value);
+        (sample.*factor.set)(value);
     }
     for (auto [key, value] : columns) {
         const std::string name = py::str(key);
-        if (factors.count(name) > 0) continue;
+        if (factorNames.count(name) > 0) continue;
         if (name == "SampleID") {
             sample.SetSampleID(value.cast<std::string>().c_str());
         } else if (name == "Description") {

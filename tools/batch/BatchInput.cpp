@@ -100,10 +100,17 @@ std::vector<std::string> PeakColumnNames() {
     return names;
 }
 
-bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems) {
-    const size_t before = problems.size();
+const SampleFactorColumn kSampleFactorColumns[6] = {
+    {"InjectionVolume", &CQuanSampleData::SetInjectionVolume},
+    {"InitialAmount", &CQuanSampleData::SetInitialAmount},
+    {"ExtractVolume", &CQuanSampleData::SetExtractVolume},
+    {"ExtractDilutionFactor", &CQuanSampleData::SetExtractDilutionFactor},
+    {"UserDilutionFactor", &CQuanSampleData::SetUserDilutionFactor},
+    {"StockDilutionFactor", &CQuanSampleData::SetStockDilutionFactor},
+};
+
+bool ReadCsvRows(const std::string& path, std::vector<Csv::Row>& rows, std::vector<Problem>& problems) {
     std::string text, error;
-    std::vector<Csv::Row> rows;
     if (!Csv::ReadFile(path, text)) {
         problems.push_back({path, 0, 0, "cannot be read"});
         return false;
@@ -112,6 +119,13 @@ bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem
         problems.push_back({path, 0, 0, error});
         return false;
     }
+    return true;
+}
+
+bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems) {
+    const size_t before = problems.size();
+    std::vector<Csv::Row> rows;
+    if (!ReadCsvRows(path, rows, problems)) return false;
     if (rows.empty()) {
         problems.push_back({path, 0, 0, "has no header row"});
         return false;
@@ -168,16 +182,8 @@ bool ReadBatchList(const std::string& folder, const std::string& path, const CMe
                    std::vector<std::unique_ptr<SampleInput>>& samples, std::vector<Problem>& problems,
                    bool keepPeaks) {
     const size_t before = problems.size();
-    std::string text, error;
     std::vector<Csv::Row> rows;
-    if (!Csv::ReadFile(path, text)) {
-        problems.push_back({path, 0, 0, "cannot be read"});
-        return false;
-    }
-    if (!Csv::Parse(text, rows, error)) {
-        problems.push_back({path, 0, 0, error});
-        return false;
-    }
+    if (!ReadCsvRows(path, rows, problems)) return false;
     if (rows.size() < 2) {
         problems.push_back({path, 0, 0, "has no samples"});
         return false;
@@ -230,18 +236,7 @@ bool ReadBatchList(const std::string& folder, const std::string& path, const CMe
                 problems.push_back({path, row.line, at(name.c_str()), "\"" + value + "\" is not a concentration"});
             sample->sample.SetStdConc(level - 'A', concentration);
         }
-        const struct {
-            const char* name;
-            void (CQuanSampleData::*set)(double);
-        } factors[] = {
-            {"InjectionVolume", &CQuanSampleData::SetInjectionVolume},
-            {"InitialAmount", &CQuanSampleData::SetInitialAmount},
-            {"ExtractVolume", &CQuanSampleData::SetExtractVolume},
-            {"ExtractDilutionFactor", &CQuanSampleData::SetExtractDilutionFactor},
-            {"UserDilutionFactor", &CQuanSampleData::SetUserDilutionFactor},
-            {"StockDilutionFactor", &CQuanSampleData::SetStockDilutionFactor},
-        };
-        for (const auto& factor : factors) {
+        for (const auto& factor : kSampleFactorColumns) {
             const std::string value = cell(factor.name);
             double number = 1.0;  // an amount or factor not given is neutral
             if (!value.empty() && (!Csv::ToDouble(value, number) || number <= 0.0))

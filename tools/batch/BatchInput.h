@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "quan.h"
+#include "tools/Csv.h"
 #include "tools/method/MethodCheck.h"
 #include "tools/method/Problem.h"
 
@@ -42,6 +43,17 @@ struct BatchInput {
 bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems, bool keepPeaks = true);
 
 // The pieces, usable on their own.
+
+// Reads and splits a CSV file; a file that cannot be read or split is one problem, at the file.
+bool ReadCsvRows(const std::string& path, std::vector<Csv::Row>& rows, std::vector<Problem>& problems);
+
+// The sample's amount and dilution columns of batch.csv (each a positive number, 1 when absent).
+struct SampleFactorColumn {
+    const char* name;
+    void (CQuanSampleData::*set)(double);
+};
+extern const SampleFactorColumn kSampleFactorColumns[6];
+
 // The same reading and checks as quan-method check: a method with a problem stops the batch.
 using MethodTools::ReadMethodFile;
 bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems);

@@ -37,16 +37,8 @@ std::string Quoted(const std::string& cell) {
 bool ReadExclusionsFile(const std::string& path, const BatchInput& batch, std::vector<Exclusion>& exclusions,
                         std::vector<Problem>& problems) {
     const size_t before = problems.size();
-    std::string text, error;
     std::vector<Csv::Row> rows;
-    if (!Csv::ReadFile(path, text)) {
-        problems.push_back({path, 0, 0, "cannot be read"});
-        return false;
-    }
-    if (!Csv::Parse(text, rows, error)) {
-        problems.push_back({path, 0, 0, error});
-        return false;
-    }
+    if (!ReadCsvRows(path, rows, problems)) return false;
     if (rows.empty()) return true;  // nothing excluded
     std::map<const ExclusionColumn*, int> at;  // column -> 0-based cell
     for (size_t c = 0; c < rows[0].cells.size(); ++c) {
