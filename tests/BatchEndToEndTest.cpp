@@ -1,17 +1,10 @@
 // The bundled example through the whole batch tool: the concentrations it was generated from
 // come back, the samples made to fail are flagged for the reason they were made to fail, and the
 // outputs do not depend on the number of threads.
-#include <gtest/gtest.h>
-
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <set>
 
 #include "BatchTestSupport.h"
-#include "HtmlTestSupport.h"
 #include "tools/batch/ResultsDatabase.h"
 #include "tools/batch/BatchRun.h"
 
@@ -27,27 +20,27 @@ const Row* Find(const std::vector<Row>& rows, const std::string& sample, const s
     return nullptr;
 }
 
+// The example run once for the suite, with its results.csv read back.
 class BatchEndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         temp_ = new TempFolder();
         out_ = temp_->Path() / "out";
         run_ = RunTool({ExampleFolder().string(), "--out", out_.string()});
+        rows_ = ReadResults(out_ / "results.csv");
     }
     static void TearDownTestSuite() { delete temp_; }
+    void SetUp() override { ASSERT_EQ(run_.status, Batch::kExitOK) << run_.err; }
 
-    static TempFolder* temp_;
-    static fs::path out_;
-    static ToolRun run_;
+    static inline TempFolder* temp_ = nullptr;
+    static inline fs::path out_;
+    static inline ToolRun run_;
+    static inline std::vector<Row> rows_;
 };
-TempFolder* BatchEndToEnd::temp_ = nullptr;
-fs::path BatchEndToEnd::out_;
-ToolRun BatchEndToEnd::run_;
 
 TEST_F(BatchEndToEnd, EveryUnflaggedCompoundComesBackWithinTwoPercentOfItsTrueValue) {
-    ASSERT_EQ(run_.status, Batch::kExitOK) << run_.err;
-    const std::vector<Row> results = ReadResults(out_ / "results.csv");
-    const std::vector<Row> truth = ReadResults(ExampleFolder() / "truth.csv");  // same reader, other columns
+    const std::vector<Row>& results = rows_;  // the truth is read by the same reader, other columns
+    const std::vector<Row> truth = ReadResults(ExampleFolder() / "truth.csv");
     ASSERT_GT(truth.size(), 100u);
     int checked = 0;
     for (const Row& expected : truth) {
@@ -73,8 +66,7 @@ TEST_F(BatchEndToEnd, EveryUnflaggedCompoundComesBackWithinTwoPercentOfItsTrueVa
 }
 
 TEST_F(BatchEndToEnd, BlankFindsNoAnalyteAndTotalsAddTheirMembers) {
-    ASSERT_EQ(run_.status, Batch::kExitOK) << run_.err;
-    const std::vector<Row> results = ReadResults(out_ / "results.csv");
+    const std::vector<Row>& results = rows_;
     ASSERT_EQ(results.size(), 13u * 17u);  // every sample, every method entry
     for (const Row& row : results) {
         if (row.at("Sample") != "BLANK-01" || row.at("Compound").find("-d") != std::string::npos ||
@@ -97,7 +89,6 @@ TEST_F(BatchEndToEnd, BlankFindsNoAnalyteAndTotalsAddTheirMembers) {
 }
 
 TEST_F(BatchEndToEnd, OutputsAreTheSameForOneAndFourThreads) {
-    ASSERT_EQ(run_.status, Batch::kExitOK) << run_.err;
     TempFolder temp;
     const fs::path four = temp.Path() / "four";
     ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", four.string(), "-j", "4"}).status, Batch::kExitOK);
@@ -114,7 +105,6 @@ long SelfTestNumber(const std::string& answer, const std::string& key) {
 // The report in a real browser: headless Chromium opens it with its self-test hook, which
 // reports what the page shows after it has driven it (filter, calibration view).
 TEST_F(BatchEndToEnd, ReportWorksInABrowser) {
-    ASSERT_EQ(run_.status, Batch::kExitOK) << run_.err;
     std::string dom;
     ASSERT_TRUE(BrowserDom(out_ / "report.html", "#selftest", dom)) << dom;
     const size_t start = dom.find("<pre id=\"selftest\">");
@@ -123,13 +113,12 @@ TEST_F(BatchEndToEnd, ReportWorksInABrowser) {
     EXPECT_NE(answer.find("\"errors\":[]"), std::string::npos) << answer;
 
     // What the grid should show, counted from results.csv.
-    const std::vector<Row> rows = ReadResults(out_ / "results.csv");
     long compound = 0, flagged = 0;
-    for (const Row& row : rows) {
+    for (const Row& row : rows_) {
         compound += row.at("Compound") == "Atrazine-d5";  // the first entry; no other name contains it
         flagged += !row.at("FoundRT").empty() && row.at("Result") != "pass";
     }
-    EXPECT_EQ(SelfTestNumber(answer, "rows"), static_cast<long>(rows.size())) << answer;
+    EXPECT_EQ(SelfTestNumber(answer, "rows"), static_cast<long>(rows_.size())) << answer;
     EXPECT_GT(SelfTestNumber(answer, "rendered"), 5) << answer;
     EXPECT_LT(SelfTestNumber(answer, "rendered"), 100) << answer;  // only what is on screen
     EXPECT_EQ(SelfTestNumber(answer, "filtered"), compound) << answer;
@@ -150,40 +139,36 @@ TEST_F(BatchEndToEnd, ReportWorksInABrowser) {
     EXPECT_NE(answer.find("\"saveLink\":true"), std::string::npos) << answer;
 }
 
+// The analyst's exclusions under ICH M10: the one saved from the report page and STD-06's from
+// the Exclude column leave four of Dichlorvos's six standards, so its calibration fails, for
+// that reason, in the summary, the database and the page.
 TEST_F(BatchEndToEnd, ExclusionsSavedFromTheReportAreAppliedAndShownWithWhoMadeThem) {
     TempFolder temp;
     const fs::path file = temp.Path() / "exclusions.csv";
     WriteText(file, "Compound,Standard,Reason\nDichlorvos,STD-03,excluded in the report\n");
-    const ToolRun run = RunTool({ExampleFolder().string(), "--out", (temp.Path() / "out").string(), "--exclusions",
-                                 file.string(), "--acceptance", "ich-m10"});
+    const ToolRun run = RunTool({ExampleFolder().string(), "--out", temp / "out", "--exclusions", file.string(),
+                                 "--acceptance", "ich-m10"});
     ASSERT_EQ(run.status, Batch::kExitRejected) << run.err;
-    // Two of Dichlorvos's six standards are out, so its calibration fails ICH M10.
-    EXPECT_NE(run.out.find("  Dichlorvos standards: 4 of 6 standards pass; 75 % must; at least 6 must; outside the "
-                           "limits: STD-03 (excluded), STD-06 (excluded)\n"),
-              std::string::npos)
-        << run.out;
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2((temp.Path() / "out" / "results.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    sqlite3_stmt* select = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT standard, excluded_by, exclusion_reason FROM calibration_points "
-                                     "WHERE entry = 3 AND excluded = 1 ORDER BY point", -1, &select, nullptr), SQLITE_OK);
-    std::string excluded;
-    while (sqlite3_step(select) == SQLITE_ROW)
-        for (int c = 0; c < 3; ++c) excluded += std::string(reinterpret_cast<const char*>(sqlite3_column_text(select, c))) + (c < 2 ? "," : ";");
-    sqlite3_finalize(select);
-    sqlite3_close(db);
-    EXPECT_EQ(excluded, "STD-03,analyst,excluded in the report;STD-06,analyst,Exclude column of batch.csv;");
-    ASSERT_EQ(sqlite3_open_v2((temp.Path() / "out" / "results.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT group_concat(entry || ' ' || rule) FROM acceptance WHERE passed = 0", -1,
-                                 &select, nullptr), SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(select), SQLITE_ROW);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(sqlite3_column_text(select, 0))), "3 standards");
-    sqlite3_finalize(select);
-    sqlite3_close(db);
+    const std::string reason = "4 of 6 standards pass; 75 % must; at least 6 must; outside the limits: STD-03 (excluded), "
+                               "STD-06 (excluded)";
+    EXPECT_NE(run.out.find("  Dichlorvos standards: " + reason + "\n"), std::string::npos) << run.out;
+    const fs::path database = temp.Path() / "out" / "results.sqlite";
+    EXPECT_EQ(Query(database, "SELECT standard, excluded_by, exclusion_reason FROM calibration_points "
+                              "WHERE entry = 3 AND excluded = 1 ORDER BY point"),
+              (Table{{"STD-03", "analyst", "excluded in the report"}, {"STD-06", "analyst", "Exclude column of batch.csv"}}));
+    EXPECT_EQ(Query(database, "SELECT rule_set, entry, rule, reason FROM acceptance WHERE passed = 0"),
+              (Table{{"M10", "3", "standards", reason}}));
+    EXPECT_EQ(Query(database, "SELECT count(*) FROM acceptance WHERE compound = 'Atrazine-d5'"), Table{{"0"}})
+        << "an internal standard";
+    std::string dom;
+    ASSERT_TRUE(BrowserDom(temp.Path() / "out" / "report.html", "", dom)) << dom;
+    EXPECT_NE(dom.find("<td>Dichlorvos</td><td>standards</td><td></td><td>" + reason + "</td>"), std::string::npos)
+        << dom.substr(0, 3000);
+    EXPECT_NE(dom.find("1 of 56 checks failed."), std::string::npos);
 
     // A file naming what the batch does not hold is refused before anything runs.
     WriteText(file, "Compound,Standard\nNope,STD-03\nDichlorvos,QC-01\n");
-    const ToolRun bad = RunTool({ExampleFolder().string(), "--out", (temp.Path() / "bad").string(), "--exclusions", file.string()});
+    const ToolRun bad = RunTool({ExampleFolder().string(), "--out", temp / "bad", "--exclusions", file.string()});
     EXPECT_EQ(bad.status, Batch::kExitBadInput);
     EXPECT_NE(bad.err.find("exclusions.csv:2:1: \"Nope\" is not a method entry"), std::string::npos) << bad.err;
     EXPECT_NE(bad.err.find("exclusions.csv:3:2: \"QC-01\" is not a standard of the batch"), std::string::npos) << bad.err;
@@ -191,42 +176,19 @@ TEST_F(BatchEndToEnd, ExclusionsSavedFromTheReportAreAppliedAndShownWithWhoMadeT
 }
 
 TEST_F(BatchEndToEnd, DatabaseAndMatrixAnswerTheLabsQuestions) {
-    ASSERT_EQ(run_.status, Batch::kExitOK) << run_.err;
-    const std::vector<Row> rows = ReadResults(out_ / "results.csv");
-    // results.csv prints three significant figures and the batch has many results at 5 ng/mL, so
-    // the threshold sits halfway between two printed values, where rounding cannot move a result
-    // across it.
-    long above = 0;
-    for (const Row& row : rows) above += !row.at("Concentration").empty() && std::stod(row.at("Concentration")) > 5.005;
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2((out_ / "results.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    const auto count = [db](const char* sql) {
-        sqlite3_stmt* statement = nullptr;
-        long n = -1;
-        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
-            n = sqlite3_column_int64(statement, 0);
-        sqlite3_finalize(statement);
-        return n;
-    };
-    // Numbers compare as numbers, without casts.
-    EXPECT_EQ(count("SELECT count(*) FROM results WHERE concentration > 5.005"), above);
-    EXPECT_EQ(count("SELECT count(*) FROM concentration_matrix"), static_cast<long>(rows.size()));
-    EXPECT_EQ(count("SELECT count(*) FROM flagged_results"),
-              count("SELECT count(*) FROM results WHERE passed = 0"));
+    const auto count = [](const std::string& sql) { return std::stol(Query(out_ / "results.sqlite", sql).at(0).at(0)); };
+    EXPECT_EQ(count("SELECT count(*) FROM concentration_matrix"), static_cast<long>(rows_.size()));
+    EXPECT_EQ(count("SELECT count(*) FROM flagged_results"), count("SELECT count(*) FROM results WHERE passed = 0"));
     // Two QCs of 17 compounds; the total has no nominal concentration of its own.
     EXPECT_GE(count("SELECT count(*) FROM qc_accuracy"), 2 * 16);
     EXPECT_EQ(count("SELECT count(*) FROM qc_accuracy WHERE abs(deviation_percent) > 15"), 0);
-    EXPECT_EQ(count("SELECT count(*) FROM peak_fields"), count("SELECT count(*) FROM results WHERE found = 1"));
-    EXPECT_EQ(count("SELECT version FROM schema_version"), Batch::kResultsSchemaVersion);
-    sqlite3_close(db);
     // matrix.csv: a header and one line per sample.
     const std::string matrix = ReadText(out_ / "matrix.csv");
     EXPECT_EQ(matrix.rfind("Sample,Type,Atrazine-d5 (ng/mL),", 0), 0u) << matrix.substr(0, 200);
-    EXPECT_EQ(static_cast<size_t>(std::count(matrix.begin(), matrix.end(), '\n')), 1 + rows.size() / 17);
+    EXPECT_EQ(static_cast<size_t>(std::count(matrix.begin(), matrix.end(), '\n')), 1 + rows_.size() / 17);
 }
 
 TEST_F(BatchEndToEnd, StoredCurvesGiveTheSameConcentrationsAsCalibrating) {
-    ASSERT_EQ(run_.status, Batch::kExitOK) << run_.err;
     TempFolder temp;
     const fs::path again = temp.Path() / "again";
     const ToolRun reuse = RunTool({ExampleFolder().string(), "--out", again.string(), "--curves", (out_ / "results.sqlite").string()});
@@ -269,14 +231,16 @@ TEST(BatchCalibration, StandardsGiveOnePointEachAndTheAnalystsExclusionIsKept) {
     EXPECT_DOUBLE_EQ(curves.GetAt(0).GetCaliPoint(3).Conc, 10.0);
     EXPECT_DOUBLE_EQ(curves.GetAt(2).GetCaliPoint(4).Conc, 20.0);
 
-    // The same batch quantified twice through the same engines gives the same rows.
+    // The same batch quantified again through the same engines gives the same rows.
+    const auto sameRows = [](const Batch::BatchResults& a, const Batch::BatchResults& b) {
+        ASSERT_EQ(a.rows.size(), b.rows.size());
+        for (size_t r = 0; r < a.rows.size(); ++r) EXPECT_EQ(Batch::ResultCells(a, a.rows[r]), Batch::ResultCells(b, b.rows[r])) << r;
+    };
     Batch::BatchResults first, second;
     ASSERT_TRUE(Batch::QuantifyBatch(input, curves, options, first, problems));
     options.threads = 1;
     ASSERT_TRUE(Batch::QuantifyBatch(input, curves, options, second, problems));
-    ASSERT_EQ(first.rows.size(), second.rows.size());
-    for (size_t r = 0; r < first.rows.size(); ++r)
-        EXPECT_EQ(Batch::ResultCells(first, first.rows[r]), Batch::ResultCells(second, second.rows[r]));
+    sameRows(first, second);
     EXPECT_EQ(first.rows[0].PeakFieldTexts().size(), PeakFieldList().size());
 
     // Curves stored in another order: quantification finds each compound's curve by name and
@@ -287,9 +251,7 @@ TEST(BatchCalibration, StandardsGiveOnePointEachAndTheAnalystsExclusionIsKept) {
     Batch::BatchResults third;
     options.threads = 3;
     ASSERT_TRUE(Batch::QuantifyBatch(input, shuffled, options, third, problems));
-    ASSERT_EQ(third.rows.size(), first.rows.size());
-    for (size_t r = 0; r < first.rows.size(); ++r)
-        EXPECT_EQ(Batch::ResultCells(third, third.rows[r]), Batch::ResultCells(first, first.rows[r])) << r;
+    sameRows(third, first);
     EXPECT_EQ(shuffled.GetAt(2).GetName(), curves.GetAt(3).GetName());  // the caller's list is not changed
 }
 

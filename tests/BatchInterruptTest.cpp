@@ -25,12 +25,6 @@ std::string Names(const Snapshot& files) {
     return names;
 }
 
-Snapshot TakeSnapshot(const fs::path& folder) {
-    Snapshot files;
-    for (const auto& file : fs::directory_iterator(folder)) files[file.path().filename().string()] = ReadText(file.path());
-    return files;
-}
-
 // Starts quan-batch as its own process; returns its process number.
 pid_t Start(const fs::path& batch, const fs::path& out) {
     const pid_t child = ::fork();
@@ -67,11 +61,11 @@ TEST(BatchInterrupt, ASignalAtAnyMomentLeavesTheOldOutputsOrTheNewOnesWhole) {
     auto began = std::chrono::steady_clock::now();
     ASSERT_EQ(Wait(Start(newBatch, fresh)), 0);
     const auto runTime = std::chrono::steady_clock::now() - began;
-    const Snapshot newOutputs = TakeSnapshot(fresh);
+    const Snapshot newOutputs = FolderContents(fresh);
 
     const fs::path out = temp.Path() / "out";
     ASSERT_EQ(Wait(Start(oldBatch, out)), 0);
-    const Snapshot oldOutputs = TakeSnapshot(out);
+    const Snapshot oldOutputs = FolderContents(out);
     ASSERT_EQ(oldOutputs.size(), 5u);
     ASSERT_NE(oldOutputs, newOutputs);
     for (const auto& file : oldOutputs) EXPECT_NE(file.second, newOutputs.at(file.first)) << file.first;
@@ -85,7 +79,7 @@ TEST(BatchInterrupt, ASignalAtAnyMomentLeavesTheOldOutputsOrTheNewOnesWhole) {
         std::this_thread::sleep_for(delay);
         ::kill(child, trial % 2 == 0 ? SIGINT : SIGTERM);
         Wait(child);
-        const Snapshot now = TakeSnapshot(out);
+        const Snapshot now = FolderContents(out);
         if (now == oldOutputs) {
             ++sawOld;
         } else {
@@ -94,7 +88,7 @@ TEST(BatchInterrupt, ASignalAtAnyMomentLeavesTheOldOutputsOrTheNewOnesWhole) {
             ++sawNew;
             // Back to the old outputs for the next trial.
             ASSERT_EQ(Wait(Start(oldBatch, out)), 0);
-            ASSERT_TRUE(TakeSnapshot(out) == oldOutputs) << Names(TakeSnapshot(out));
+            ASSERT_TRUE(FolderContents(out) == oldOutputs) << Names(FolderContents(out));
         }
     }
     EXPECT_GT(sawOld, 0);  // some signals came before the outputs were in place

@@ -4,27 +4,19 @@
 // curves that run through their standards in the analyst's units whatever the axis
 // transformation, with nothing that is not a number. The page's behaviour in a browser is
 // ReportBrowserTest's.
-#include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <fstream>
 #include <limits>
-#include <string>
-#include <vector>
 
+#include "BatchTestSupport.h"
 #include "calibrate/QuanCalibrate.h"
 #include "tools/batch/HtmlReport.h"
 #include "tools/batch/SafeFile.h"
 #include "tools/batch/Writers.h"
-#include "HtmlTestSupport.h"
 
 namespace {
 
+using namespace batch_test;
 using Batch::BatchResults;
 using Batch::CurveResult;
 using Batch::ResultRow;
@@ -42,16 +34,7 @@ CCalibrationData CurveWithPoints(const std::string& name, int curveType, int axi
     curve.SetOrigin(kOriginExclude);
     curve.SetWeightingFunction(kWeightNone);
     curve.SetXYTrans(axis);
-    int i = 0;
-    for (const Point& p : points) {
-        tag_CALI_POINT point{};
-        point.Weight = 1.0;
-        point.Conc = p.conc;
-        point.Resp = p.resp;
-        point.Flags = p.excluded ? kCaliPointExcluded : 0;
-        curve.SetCaliPoint(point, i++);
-    }
-    curve.SetNumCaliPts(i);
+    for (const Point& p : points) AddStandard(curve, p.conc, p.resp, p.excluded, "");
     return curve;
 }
 
@@ -210,8 +193,6 @@ TEST(BatchOutputs, PageDataTextsAreRepairedAndCannotEndTheirScript) {
     EXPECT_EQ(ends, 4u);
 }
 
-// Fitted by the calibration engine, so transformed curves carry their points and coefficients
-// in transformed units exactly as a batch run leaves them.
 TEST(BatchOutputs, CalibrationDataRunsThroughTheStandardsInAnalystUnits) {
     const auto power = [](double c) { return 3.0 * std::pow(c, 1.5); };  // straight in log-log
     const auto rootLine = [](double c) { return std::pow(1.0 + 2.0 * std::sqrt(c), 2.0); };
@@ -297,29 +278,19 @@ TEST(BatchOutputs, DegenerateCurvesGivePagesWithoutNonNumbers) {
 }
 
 TEST(BatchOutputs, WritesThePageOrLeavesTheEarlierOne) {
-    std::string folder = std::string(::testing::TempDir()) + "/quan_html_XXXXXX";
-    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
-    const std::string path = folder + "/report.html";
+    const TempFolder folder;
+    const std::string path = folder / "report.html";
     const BatchResults results = SmallBatch();
     std::string error;
     ASSERT_TRUE(Batch::WriteHtmlReport(path, results, error)) << error;
-    const auto contents = [](const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    EXPECT_EQ(contents(path), Batch::HtmlReport(results));
-
+    EXPECT_EQ(ReadText(path), Batch::HtmlReport(results));
     // A target that cannot be replaced (a folder) fails with a message and no temporary left.
-    const std::string blocked = folder + "/blocked.html";
-    ASSERT_EQ(::mkdir(blocked.c_str(), 0700), 0);
+    const std::string blocked = folder / "blocked.html";
+    ASSERT_TRUE(fs::create_directory(blocked));
     EXPECT_FALSE(Batch::WriteHtmlReport(blocked, results, error));
     EXPECT_NE(error.find(blocked), std::string::npos) << error;
-    EXPECT_NE(::access(Batch::TemporaryNameFor(blocked).c_str(), F_OK), 0);
-    EXPECT_EQ(contents(path), Batch::HtmlReport(results));
-
-    ::rmdir(blocked.c_str());
-    std::remove(path.c_str());
-    ::rmdir(folder.c_str());
+    EXPECT_FALSE(fs::exists(Batch::TemporaryNameFor(blocked)));
+    EXPECT_EQ(ReadText(path), Batch::HtmlReport(results));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // quan-method check and quan-batch share, and transition lists in and out.
 #include <gtest/gtest.h>
 
-#include <charconv>
 #include <cmath>
 
 #include "quan.h"
@@ -62,14 +61,9 @@ TEST(MethodRecord, ReadsSettingTextsKeepsNumbersAndWritesNumbers) {
     ASSERT_TRUE(method.ReadXML(text));
     ASSERT_EQ(method.GetSize(), 1);  // the entry with an unknown text is not read
     const CMethodData& e = method.GetAt(0);
-    EXPECT_EQ(e.GetLocateBy(), 2);
-    EXPECT_EQ(e.GetRCalc(), 1);
-    EXPECT_EQ(e.GetWeightingFunction(), 1);
-    EXPECT_EQ(e.GetXYTrans(), 2);
-    EXPECT_EQ(e.GetOrigin(), 2);
-    EXPECT_EQ(e.GetCCalc(), 3);
-    EXPECT_EQ(e.GetStdLevels(), 3);
-    EXPECT_EQ(e.GetRAH(), 1);
+    EXPECT_EQ((std::vector<int>{e.GetLocateBy(), e.GetRCalc(), e.GetWeightingFunction(), e.GetXYTrans(), e.GetOrigin(),
+                                e.GetCCalc(), e.GetStdLevels(), e.GetRAH()}),
+              (std::vector<int>{2, 1, 1, 2, 2, 3, 3, 1}));
     Brisk::CXMLBuilderT<256> builder;
     ASSERT_TRUE(method.WriteXML(builder));
     const std::string written = builder.GetText();
@@ -211,12 +205,8 @@ TEST(TransitionList, OneEntryPerCompoundWithItsQualifiersRatiosAndStandard) {
         EXPECT_EQ(e.GetTargetWindow(0), c.traces[1][0] ? 20 : 0);
         EXPECT_FLOAT_EQ(e.GetPredRT(), c.rt);
         EXPECT_FLOAT_EQ(e.GetLocateRTWin(), c.window);
-        EXPECT_EQ(e.GetLocateBy(), 1);
-        EXPECT_EQ(e.GetRCalc(), c.rcalc);
-        EXPECT_EQ(e.GetRRef(), c.rref);
-        EXPECT_EQ(e.GetCCalc(), c.ccalc);
-        EXPECT_EQ(e.GetStdLevels(), c.stdLevels);
-        EXPECT_EQ(e.GetWeightingFunction(), c.weighting);
+        EXPECT_EQ((std::vector<int>{e.GetLocateBy(), e.GetRCalc(), e.GetRRef(), e.GetCCalc(), e.GetStdLevels(), e.GetWeightingFunction()}),
+                  (std::vector<int>{1, c.rcalc, c.rref, c.ccalc, c.stdLevels, c.weighting}));
         EXPECT_EQ(e.GetCalCompound(), c.name);
         EXPECT_EQ(e.GetRepUnits(), "ng/mL");
         EXPECT_EQ(e.GetStdConc(), c.rcalc == 0 ? 1.0 : 0.0);
@@ -276,33 +266,28 @@ TEST(TransitionList, ImportExportImportGivesTheSameMethod) {
     EXPECT_EQ(method.GetAt(3).GetTargetRatio(0), 0.0);  // every library intensity is 1: no ratio
     EXPECT_EQ(method.GetAt(8).GetName(), "Pool_cit_icit");
     EXPECT_EQ(method.GetAt(10).GetQuanTrace(), "191.001>111");
-    const struct { MethodTools::ListStyle style; MethodTools::TimeUnit unit; } ways[] = {
-        {MethodTools::ListStyle::kOpenSwath, MethodTools::TimeUnit::kSeconds},
-        {MethodTools::ListStyle::kOpenSwath, MethodTools::TimeUnit::kMinutes},
-        {MethodTools::ListStyle::kSmallMolecule, MethodTools::TimeUnit::kMinutes},
-    };
+    using MethodTools::ListStyle, MethodTools::TimeUnit;
+    const std::pair<ListStyle, TimeUnit> ways[] = {{ListStyle::kOpenSwath, TimeUnit::kSeconds},
+                                                   {ListStyle::kOpenSwath, TimeUnit::kMinutes},
+                                                   {ListStyle::kSmallMolecule, TimeUnit::kMinutes}};
     // Ratios as import keeps them (six significant digits), through intensities and back.
-    const char* const kRatios[] = {"0.28", "1.85", "0.333333", "12.5", "0.0123457", "3"};
+    const double kRatios[] = {0.28, 1.85, 0.333333, 12.5, 0.0123457, 3};
     for (int withRatios = 0; withRatios < 2; ++withRatios) {
         CMethodList original = method;
         int next = 0;
         for (int i = 0; withRatios && i < original.GetSize(); ++i)
-            for (int k = 0; k < 4; ++k) {
-                if (original.GetAt(i).GetTargetTrace(k).empty()) continue;
-                const std::string text = kRatios[next++ % std::size(kRatios)];
-                double ratio = 0.0;
-                std::from_chars(text.data(), text.data() + text.size(), ratio);
-                original.GetAt(i).SetTargetRatio(k, ratio);
-            }
-        for (const auto& way : ways) {
-            SCOPED_TRACE(static_cast<int>(way.style) * 10 + static_cast<int>(way.unit) + withRatios * 100);
+            for (int k = 0; k < 4; ++k)
+                if (!original.GetAt(i).GetTargetTrace(k).empty())
+                    original.GetAt(i).SetTargetRatio(k, kRatios[next++ % std::size(kRatios)]);
+        for (const auto& [style, unit] : ways) {
+            SCOPED_TRACE(static_cast<int>(style) * 10 + static_cast<int>(unit) + withRatios * 100);
             Problems lost;
-            const std::string list = MethodTools::TransitionListText(original, way.style, way.unit, lost);
+            const std::string list = MethodTools::TransitionListText(original, style, unit, lost);
             EXPECT_TRUE(lost.empty()) << AllText(lost);
             std::vector<MethodTools::Transition> transitions;
             CMethodList back;
             MethodTools::ImportOptions options;
-            options.rtUnit = way.unit;
+            options.rtUnit = unit;
             ASSERT_TRUE(MethodTools::ReadTransitions("exported", list, options, transitions, problems, notes) &&
                         MethodTools::BuildMethod("exported", transitions, options, back, problems, notes))
                 << AllText(problems);
