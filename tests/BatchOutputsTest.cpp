@@ -3,7 +3,7 @@
 // page's embedded data: texts that cannot break out of their script element, and calibration
 // curves that run through their standards in the analyst's units whatever the axis
 // transformation, with nothing that is not a number. The page's behaviour in a browser is
-// ReportBrowserTest's.
+// BatchEndToEnd's.
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -11,7 +11,6 @@
 #include "BatchTestSupport.h"
 #include "calibrate/QuanCalibrate.h"
 #include "tools/batch/HtmlReport.h"
-#include "tools/batch/SafeFile.h"
 #include "tools/batch/Writers.h"
 
 namespace {
@@ -204,10 +203,8 @@ TEST(BatchOutputs, CalibrationDataRunsThroughTheStandardsInAnalystUnits) {
     } cases[] = {
         {"linear", kCurveLinear, kAxisNone, [](double c) { return 2.0 + 3.0 * c; }},
         {"quadratic", 2, kAxisNone, [](double c) { return 1.0 + 2.0 * c + 0.5 * c * c; }},
-        {"ln axes", kCurveLinear, kAxisLn, power},
         {"log axes", kCurveLinear, kAxisLog10, power},
         {"root axes", kCurveLinear, kAxisSquareRoot, rootLine},
-        {"cubic", 3, kAxisNone, [](double c) { return 5.0 + c + 0.25 * c * c * c; }},
         {"response factor", kCurveRF, kAxisNone, [](double c) { return 4.0 * c; }},
     };
     for (const Case& c : cases) {
@@ -275,22 +272,6 @@ TEST(BatchOutputs, DegenerateCurvesGivePagesWithoutNonNumbers) {
         EXPECT_EQ(NumbersAfter(json, "\"fit\":").size() > 2, c.drawn) << c.name;
     }
     EXPECT_EQ(HtmlParseErrors(Batch::HtmlReport(BatchResults{})), std::vector<std::string>{});
-}
-
-TEST(BatchOutputs, WritesThePageOrLeavesTheEarlierOne) {
-    const TempFolder folder;
-    const std::string path = folder / "report.html";
-    const BatchResults results = SmallBatch();
-    std::string error;
-    ASSERT_TRUE(Batch::WriteHtmlReport(path, results, error)) << error;
-    EXPECT_EQ(ReadText(path), Batch::HtmlReport(results));
-    // A target that cannot be replaced (a folder) fails with a message and no temporary left.
-    const std::string blocked = folder / "blocked.html";
-    ASSERT_TRUE(fs::create_directory(blocked));
-    EXPECT_FALSE(Batch::WriteHtmlReport(blocked, results, error));
-    EXPECT_NE(error.find(blocked), std::string::npos) << error;
-    EXPECT_FALSE(fs::exists(Batch::TemporaryNameFor(blocked)));
-    EXPECT_EQ(ReadText(path), Batch::HtmlReport(results));
 }
 
 }  // namespace
