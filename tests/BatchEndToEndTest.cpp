@@ -1,6 +1,5 @@
-// The bundled example through the whole batch tool: the concentrations it was generated from
-// come back, the samples made to fail are flagged for the reason they were made to fail, and the
-// outputs do not depend on the number of threads.
+// The bundled example through the whole batch tool: totals, the report page in a browser, the
+// analyst's exclusions, stored curves, and outputs that do not depend on the number of threads.
 #include <algorithm>
 #include <cmath>
 
@@ -38,52 +37,17 @@ protected:
     static inline std::vector<Row> rows_;
 };
 
-TEST_F(BatchEndToEnd, EveryUnflaggedCompoundComesBackWithinTwoPercentOfItsTrueValue) {
-    const std::vector<Row>& results = rows_;  // the truth is read by the same reader, other columns
-    const std::vector<Row> truth = ReadResults(ExampleFolder() / "truth.csv");
-    ASSERT_GT(truth.size(), 100u);
-    int checked = 0;
-    for (const Row& expected : truth) {
-        SCOPED_TRACE(expected.at("SampleID") + " " + expected.at("Compound"));
-        const Row* row = Find(results, expected.at("SampleID"), expected.at("Compound"));
-        ASSERT_NE(row, nullptr);
-        const double trueConc = std::stod(expected.at("TrueConc"));
-        const std::string flag = expected.at("ExpectedFlag");
-        const std::string& verdict = row->at("Result");
-        if (flag == "ion ratio") {
-            EXPECT_NE(verdict.find("IRWinFlag"), std::string::npos) << verdict;
-        } else if (flag == "above range") {
-            EXPECT_NE(verdict.find("MaxConcFlag"), std::string::npos) << verdict;
-        } else {
-            EXPECT_EQ(verdict, "pass");
-            ASSERT_FALSE(row->at("Concentration").empty());
-            EXPECT_NEAR(std::stod(row->at("Concentration")), trueConc, 0.02 * trueConc);
-            EXPECT_EQ(row->at("Units"), "ng/mL");
-            ++checked;
-        }
-    }
-    EXPECT_GT(checked, 100);
-}
-
-TEST_F(BatchEndToEnd, BlankFindsNoAnalyteAndTotalsAddTheirMembers) {
-    const std::vector<Row>& results = rows_;
-    ASSERT_EQ(results.size(), 13u * 17u);  // every sample, every method entry
-    for (const Row& row : results) {
-        if (row.at("Sample") != "BLANK-01" || row.at("Compound").find("-d") != std::string::npos ||
-            row.at("Compound").find("total") != std::string::npos)
-            continue;
-        EXPECT_EQ(row.at("Result"), "flagged: NotFound") << row.at("Compound");
-        EXPECT_TRUE(row.at("Concentration").empty());
-    }
+// (The concentrations against the batch's stated true values are the Python module's test.)
+TEST_F(BatchEndToEnd, TotalsAddTheirMembersAndTheSummaryNamesEverySample) {
+    ASSERT_EQ(rows_.size(), 13u * 17u);  // every sample, every method entry
     // SAMPLE-02 holds Endosulfan I at 9.5 and II at 5.5.
-    const Row* total = Find(results, "SAMPLE-02", "Endosulfan (total)");
+    const Row* total = Find(rows_, "SAMPLE-02", "Endosulfan (total)");
     ASSERT_NE(total, nullptr);
     EXPECT_EQ(total->at("Result"), "pass");
-    const double sum = std::stod(Find(results, "SAMPLE-02", "Endosulfan I")->at("Concentration")) +
-                       std::stod(Find(results, "SAMPLE-02", "Endosulfan II")->at("Concentration"));
+    const double sum = std::stod(Find(rows_, "SAMPLE-02", "Endosulfan I")->at("Concentration")) +
+                       std::stod(Find(rows_, "SAMPLE-02", "Endosulfan II")->at("Concentration"));
     EXPECT_NEAR(std::stod(total->at("Concentration")), sum, 0.06);  // each printed to three figures
     EXPECT_NEAR(sum, 15.0, 0.3);
-    // The summary names every sample and says where the report is.
     for (const char* id : {"STD-01", "QC-02", "BLANK-01", "SAMPLE-04"}) EXPECT_NE(run_.out.find(id), std::string::npos);
     EXPECT_NE(run_.out.find("report.html"), std::string::npos);
 }
@@ -190,7 +154,10 @@ TEST_F(BatchEndToEnd, StoredCurvesGiveTheSameConcentrationsAsCalibrating) {
     EXPECT_FALSE(fs::exists(temp.Path() / "bad"));
 }
 
-TEST(BatchCalibration, StandardsGiveOnePointEachAndTheAnalystsExclusionIsKept) {
+// Curves stored in another order than the method's: quantification finds each compound's curve
+// by name and copies it into the slot, so on several threads every sample gets what it gets from
+// the curves in order, and the caller's list is not changed.
+TEST(BatchCalibration, CurvesInAnotherOrderGiveTheSameResults) {
     Batch::BatchInput input;
     std::vector<Batch::Problem> problems;
     ASSERT_TRUE(Batch::ReadBatch(ExampleFolder().string(), input, problems, false));
@@ -198,42 +165,21 @@ TEST(BatchCalibration, StandardsGiveOnePointEachAndTheAnalystsExclusionIsKept) {
     Batch::RunOptions options;
     options.threads = 2;
     ASSERT_TRUE(Batch::CalibrateBatch(input, options, curves, problems));
-    EXPECT_TRUE(problems.empty());
     ASSERT_EQ(curves.GetSize(), input.method.GetSize());
-    for (int i = 0; i < curves.GetSize(); ++i) {
-        const CCalibrationData& curve = curves.GetAt(i);
-        const CMethodData& entry = input.method.GetAt(i);
-        SCOPED_TRACE(entry.GetName());
-        EXPECT_EQ(curve.GetCurveValid(), 1);
-        if (entry.GetTotalsEntry()) continue;  // built from its members
-        ASSERT_EQ(curve.GetNumCaliPts(), 6);
-        for (int p = 0; p < 6; ++p) {
-            // STD-06 is the top level; the analyst excluded its Dichlorvos point.
-            const bool excluded = entry.GetName() == "Dichlorvos" && p == 5;
-            EXPECT_EQ((curve.GetCaliPoint(p).Flags & kCaliPointExcluded) != 0, excluded) << p;
-            EXPECT_EQ(GetFileInfoName(curve.GetCaliFile(p)), "STD-0" + std::to_string(p + 1));
-        }
-    }
     // The internal standards' points sit at their fixed concentration; the analytes' at the levels.
     EXPECT_DOUBLE_EQ(curves.GetAt(0).GetCaliPoint(3).Conc, 10.0);
     EXPECT_DOUBLE_EQ(curves.GetAt(2).GetCaliPoint(4).Conc, 20.0);
-
-    Batch::BatchResults first;
-    ASSERT_TRUE(Batch::QuantifyBatch(input, curves, options, first, problems));
-    EXPECT_EQ(first.rows[0].PeakFieldTexts().size(), PeakFieldList().size());
-
-    // Curves stored in another order: quantification finds each compound's curve by name and
-    // copies it into the slot. On several threads, every sample still gets what it got above.
+    Batch::BatchResults inOrder, reordered;
+    ASSERT_TRUE(Batch::QuantifyBatch(input, curves, options, inOrder, problems));
     CCalibrationList shuffled = curves;
     shuffled.SetAt(2, curves.GetAt(3));
     shuffled.SetAt(3, curves.GetAt(2));
-    Batch::BatchResults reordered;
     options.threads = 3;
     ASSERT_TRUE(Batch::QuantifyBatch(input, shuffled, options, reordered, problems));
-    ASSERT_EQ(reordered.rows.size(), first.rows.size());
-    for (size_t r = 0; r < first.rows.size(); ++r)
-        EXPECT_EQ(Batch::ResultCells(reordered, reordered.rows[r]), Batch::ResultCells(first, first.rows[r])) << r;
-    EXPECT_EQ(shuffled.GetAt(2).GetName(), curves.GetAt(3).GetName());  // the caller's list is not changed
+    ASSERT_EQ(reordered.rows.size(), inOrder.rows.size());
+    for (size_t r = 0; r < inOrder.rows.size(); ++r)
+        EXPECT_EQ(Batch::ResultCells(reordered, reordered.rows[r]), Batch::ResultCells(inOrder, inOrder.rows[r])) << r;
+    EXPECT_EQ(shuffled.GetAt(2).GetName(), curves.GetAt(3).GetName());
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <limits>
 
 #include "BatchTestSupport.h"
-#include "calibrate/QuanCalibrate.h"
 #include "tools/batch/HtmlReport.h"
 #include "tools/batch/Writers.h"
 
@@ -19,34 +18,6 @@ using namespace batch_test;
 using Batch::BatchResults;
 using Batch::CurveResult;
 using Batch::ResultRow;
-
-struct Point {
-    double conc;
-    double resp;
-    bool excluded = false;
-};
-
-CCalibrationData CurveWithPoints(const std::string& name, int curveType, int axis, const std::vector<Point>& points) {
-    CCalibrationData curve;
-    curve.SetName(name);
-    curve.SetCCalc(curveType);
-    curve.SetOrigin(kOriginExclude);
-    curve.SetWeightingFunction(kWeightNone);
-    curve.SetXYTrans(axis);
-    for (const Point& p : points) AddStandard(curve, p.conc, p.resp, p.excluded, "");
-    return curve;
-}
-
-// Fitted by the calibration engine, so transformed curves carry their points and coefficients
-// in transformed units exactly as a batch run leaves them.
-CCalibrationData Calibrated(CCalibrationData curve) {
-    CCalibrationList list;
-    list.Add(curve);
-    CQuanCalibrate engine;
-    EXPECT_EQ(engine.QuanDoCalibration(&list, 0), kCaliOK);
-    EXPECT_EQ(list.GetAt(0).GetCurveValid(), 1) << curve.GetName();
-    return list.GetAt(0);
-}
 
 CurveResult ResultFor(int entry, const CCalibrationData& curve) {
     return {entry, curve.GetName(), curve.GetDescription(), curve, {}, {}};
@@ -77,11 +48,11 @@ BatchResults SmallBatch() {
     results.methodFile = "method <pesticides> & more.xml";
     results.samples = {{"Std 1", "Standard", 1, "level 1", "std1.csv", 0, 0},
                        {"QC \"low\"", "QC", 3, "", "qc1.csv", 0, 0}};
-    CCalibrationData linear = Calibrated(CurveWithPoints(
+    CCalibrationData linear = Calibrated(CurveOf(
         kAwkwardName, kCurveLinear, kAxisNone, {{1, 3}, {2, 5}, {4, 9}, {8, 40, true}}));
     linear.SetRepUnits("ng/mL");
-    const CCalibrationData rf = Calibrated(CurveWithPoints("Atrazine", kCurveRF, kAxisNone, {{1, 4}, {2, 8}}));
-    CCalibrationData uncalibrated = CurveWithPoints("Simazine", kCurveLinear, kAxisNone, {{1, 2}});
+    const CCalibrationData rf = Calibrated(CurveOf("Atrazine", kCurveRF, kAxisNone, {{1, 4}, {2, 8}}));
+    CCalibrationData uncalibrated = CurveOf("Simazine", kCurveLinear, kAxisNone, {{1, 2}});
     uncalibrated.SetCurveValid(0);
     uncalibrated.SetRepUnits("ug/L");
     results.curves = {ResultFor(1, linear), ResultFor(2, rf), ResultFor(3, uncalibrated)};
@@ -209,10 +180,10 @@ TEST(BatchOutputs, CalibrationDataRunsThroughTheStandardsInAnalystUnits) {
     };
     for (const Case& c : cases) {
         // Standards exactly on the curve; the excluded one lies off it and beyond the range.
-        std::vector<Point> points;
+        std::vector<Standard> points;
         for (double conc : {1.0, 2.0, 5.0, 10.0, 20.0}) points.push_back({conc, c.response(conc)});
         points.push_back({40.0, c.response(40.0) * 0.2, true});
-        CCalibrationData curve = Calibrated(CurveWithPoints(c.name, c.curveType, c.axis, points));
+        CCalibrationData curve = Calibrated(CurveOf(c.name, c.curveType, c.axis, points));
         if (c.curveType == kCurveRF) curve.SetCC(500.0, 0);  // no part of a response factor's curve
         BatchResults results;
         results.curves = {ResultFor(1, curve)};
@@ -247,17 +218,17 @@ TEST(BatchOutputs, DegenerateCurvesGivePagesWithoutNonNumbers) {
         for (size_t i = 0; i < coefficients.size(); ++i) curve.SetCC(coefficients[i], static_cast<int>(i));
         return curve;
     };
-    CCalibrationData tooManyPoints = valid(CurveWithPoints("count past slots", kCurveLinear, 0, {{1, 2}, {3, 4}}), {0, 1});
+    CCalibrationData tooManyPoints = valid(CurveOf("count past slots", kCurveLinear, 0, {{1, 2}, {3, 4}}), {0, 1});
     tooManyPoints.SetNumCaliPts(100000);
     const struct { const char* name; CCalibrationData curve; bool drawn; } cases[] = {
-        {"single point", valid(CurveWithPoints("one", kCurveRF, 0, {{2, 10}}), {0, 5}), false},
-        {"all excluded", valid(CurveWithPoints("excl", kCurveLinear, 0, {{1, 2, true}, {2, 4, true}}), {0, 2}), false},
-        {"points not numbers", valid(CurveWithPoints("bad points", kCurveLinear, 0, {{nan, 2}, {1, inf}, {2, 4}, {3, 6}}), {0, 2}), true},
-        {"coefficients not numbers", valid(CurveWithPoints("bad coefficients", kCurveLinear, 0, {{1, 2}, {2, 4}}), {nan, inf}), false},
-        {"huge values", valid(CurveWithPoints("huge", kCurveLinear, 0, {{1, 1e299}, {2, -1e299}, {3, 1e305}}), {0, 1e299}), true},
-        {"ln axis overflows back", valid(CurveWithPoints("exp", kCurveLinear, kAxisLn, {{1, 1}, {2, 2}}), {-100, 400}), true},
-        {"root axis below zero", valid(CurveWithPoints("root", kCurveLinear, kAxisSquareRoot, {{1, 1}, {2, 2}}), {-3, 1}), false},
-        {"unknown curve type", valid(CurveWithPoints("type 9", 9, 0, {{1, 2}, {2, 4}}), {0, 2}), false},
+        {"single point", valid(CurveOf("one", kCurveRF, 0, {{2, 10}}), {0, 5}), false},
+        {"all excluded", valid(CurveOf("excl", kCurveLinear, 0, {{1, 2, true}, {2, 4, true}}), {0, 2}), false},
+        {"points not numbers", valid(CurveOf("bad points", kCurveLinear, 0, {{nan, 2}, {1, inf}, {2, 4}, {3, 6}}), {0, 2}), true},
+        {"coefficients not numbers", valid(CurveOf("bad coefficients", kCurveLinear, 0, {{1, 2}, {2, 4}}), {nan, inf}), false},
+        {"huge values", valid(CurveOf("huge", kCurveLinear, 0, {{1, 1e299}, {2, -1e299}, {3, 1e305}}), {0, 1e299}), true},
+        {"ln axis overflows back", valid(CurveOf("exp", kCurveLinear, kAxisLn, {{1, 1}, {2, 2}}), {-100, 400}), true},
+        {"root axis below zero", valid(CurveOf("root", kCurveLinear, kAxisSquareRoot, {{1, 1}, {2, 2}}), {-3, 1}), false},
+        {"unknown curve type", valid(CurveOf("type 9", 9, 0, {{1, 2}, {2, 4}}), {0, 2}), false},
         {"point count past the slots", tooManyPoints, true},
     };
     for (const auto& c : cases) {

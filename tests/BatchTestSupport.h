@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "calibrate/QuanCalibrate.h"
 #include "tools/Csv.h"
 #include "tools/batch/BatchTool.h"
 #include "tools/batch/RawPeaks.h"
@@ -142,7 +143,7 @@ inline std::vector<std::map<std::string, std::string>> ReadResults(const fs::pat
     return table;
 }
 
-// Every row of a query on a results database, NULL as "<null>", blobs as their bytes.
+// Every row of a query on a results database, each value as SQLite prints it, NULL as "<null>".
 inline Table Query(const fs::path& database, const std::string& sql) {
     Table rows;
     sqlite3* db = nullptr;
@@ -152,10 +153,8 @@ inline Table Query(const fs::path& database, const std::string& sql) {
         while (sqlite3_step(statement) == SQLITE_ROW) {
             std::vector<std::string> row;
             for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-                const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, i));
-                row.push_back(sqlite3_column_type(statement, i) == SQLITE_NULL
-                                  ? "<null>"
-                                  : std::string(bytes ? bytes : "", sqlite3_column_bytes(statement, i)));
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, i));
+                row.push_back(text != nullptr ? text : "<null>");
             }
             rows.push_back(row);
         }
@@ -174,6 +173,36 @@ inline void AddStandard(CCalibrationData& curve, double conc, double resp, bool 
     SetFileInfoName(info, file);
     curve.SetCaliFile(info, n);
     curve.SetNumCaliPts(n + 1);
+}
+
+// A standard of a hand-built curve: its nominal concentration and response, and whether it is
+// left out of the fit.
+struct Standard {
+    double conc, resp;
+    bool excluded = false;
+};
+
+// A curve through these standards, which come from the samples "std0.raw", "std1.raw", ...
+inline CCalibrationData CurveOf(const std::string& name, int curveType, int axis, const std::vector<Standard>& standards) {
+    CCalibrationData curve;
+    curve.SetName(name);
+    curve.SetCCalc(curveType);
+    curve.SetOrigin(kOriginExclude);
+    curve.SetXYTrans(axis);
+    for (const Standard& s : standards)
+        AddStandard(curve, s.conc, s.resp, s.excluded, "std" + std::to_string(curve.GetNumCaliPts()) + ".raw");
+    return curve;
+}
+
+// Fitted by the calibration engine, so a transformed curve holds its points and coefficients in
+// transformed units exactly as a batch run leaves them.
+inline CCalibrationData Calibrated(const CCalibrationData& curve) {
+    CCalibrationList list;
+    list.Add(curve);
+    CQuanCalibrate engine;
+    EXPECT_EQ(engine.QuanDoCalibration(&list, 0), kCaliOK) << curve.GetName();
+    EXPECT_EQ(list.GetAt(0).GetCurveValid(), 1) << curve.GetName();
+    return list.GetAt(0);
 }
 
 // libxml2's HTML parser knows HTML 4 only, so it reports inline SVG elements as unknown tags;

@@ -8,7 +8,6 @@
 #include <set>
 
 #include "BatchTestSupport.h"
-#include "calibrate/QuanCalibrate.h"
 #include "report/PeakFieldStrings.h"
 #include "tools/batch/ResultsDatabase.h"
 #include "tools/batch/SafeFile.h"
@@ -32,21 +31,11 @@ std::string RecordBytes(const CCalibrationData& curve) {
     return std::string(reinterpret_cast<const char*>(&record), sizeof record);
 }
 
-CCalibrationData Curve(const std::string& name, int curveType, std::vector<std::array<double, 2>> points,
-                       int excludedPoint, bool calibrate) {
-    CCalibrationData curve;
-    curve.SetName(name);
-    curve.SetCCalc(curveType);
-    curve.SetOrigin(kOriginExclude);
+CCalibrationData Curve(const std::string& name, int curveType, const std::vector<Standard>& standards, bool calibrate) {
+    CCalibrationData curve = CurveOf(name, curveType, kAxisNone, standards);
     curve.SetFlags("AB");
     curve.SetRepUnits("ng/mL");
-    for (size_t i = 0; i < points.size(); ++i)
-        AddStandard(curve, points[i][0], points[i][1], static_cast<int>(i) == excludedPoint, "std" + std::to_string(i) + ".raw");
-    if (!calibrate) return curve;
-    CQuanCalibrate engine;
-    EXPECT_EQ(engine.QuanDoCalibration(&curve, 0), kCaliOK);
-    EXPECT_EQ(curve.GetCurveValid(), 1);
-    return curve;
+    return calibrate ? Calibrated(curve) : curve;
 }
 
 // The text of peak field k (in PeakFieldList() order) of a sample's entry, as its form says:
@@ -81,9 +70,9 @@ BatchResults SmallBatch() {
     results.methodFile = "method.xml";
     results.samples = {{"Std 1", "Standard", 1, "level 1", "std1.csv", 0, 0},
                        {"x'); DROP TABLE samples;--", "QC", 3, "", "u1.csv", 3, 29}};
-    results.curves = {{1, kCompounds[0], "", Curve(kCompounds[0], kCurveLinear, {{1, 3}, {2, 5.2}, {4, 8.9}, {8, 30}}, 3, true), {}, {}},
-                      {2, kCompounds[1], "", Curve(kCompounds[1], kCurveRF, {{1, 4}, {2, 8.5}}, -1, true), {}, {}},
-                      {3, kCompounds[2], "", Curve(kCompounds[2], kCurveLinear, {{1, 2}}, -1, false), {}, {}}};
+    results.curves = {{1, kCompounds[0], "", Curve(kCompounds[0], kCurveLinear, {{1, 3}, {2, 5.2}, {4, 8.9}, {8, 30, true}}, true), {}, {}},
+                      {2, kCompounds[1], "", Curve(kCompounds[1], kCurveRF, {{1, 4}, {2, 8.5}}, true), {}, {}},
+                      {3, kCompounds[2], "", Curve(kCompounds[2], kCurveLinear, {{1, 2}}, false), {}, {}}};
     for (Batch::CurveResult& curve : results.curves) curve.description = curve.curve.GetDescription();
     for (int sample = 0; sample < 2; ++sample)
         for (int entry = 1; entry <= 3; ++entry) {
