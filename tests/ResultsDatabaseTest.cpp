@@ -4,7 +4,6 @@
 // coefficients and back-calculated standards; curves read back equal from the packed record and
 // from a database of the first layout; a database that is not the method's is refused without
 // touching the caller's curves; and a failed write leaves the earlier database as it was.
-#include <cmath>
 #include <set>
 
 #include "BatchTestSupport.h"
