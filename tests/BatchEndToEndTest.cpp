@@ -1,19 +1,13 @@
-// The bundled example through the whole batch tool: totals, the report page in a browser, the
-// analyst's exclusions, stored curves, and outputs that do not depend on the number of threads.
+// The bundled example through the whole batch tool: the report page in a browser, the analyst's
+// exclusions, stored curves, and outputs that do not depend on the number of threads. The
+// concentrations against the batch's stated true values are the Python module's tests.
 #include "BatchTestSupport.h"
-#include "tools/batch/BatchRun.h"
 
 namespace {
 
 using namespace batch_test;
 
 using Row = std::map<std::string, std::string>;
-
-const Row* Find(const std::vector<Row>& rows, const std::string& sample, const std::string& compound) {
-    for (const Row& row : rows)
-        if (row.at("Sample") == sample && row.at("Compound") == compound) return &row;
-    return nullptr;
-}
 
 // The example run once for the suite, with its results.csv read back.
 class BatchEndToEnd : public ::testing::Test {
@@ -32,22 +26,6 @@ protected:
     static inline ToolRun run_;
     static inline std::vector<Row> rows_;
 };
-
-// The concentrations against the batch's stated true values are checked by the Python module's
-// tests, on the same run.
-TEST_F(BatchEndToEnd, TotalsAddTheirMembersAndTheSummaryNamesEverySample) {
-    ASSERT_EQ(rows_.size(), 13u * 17u);  // every sample, every method entry
-    // SAMPLE-02 holds Endosulfan I at 9.5 and II at 5.5.
-    const Row* total = Find(rows_, "SAMPLE-02", "Endosulfan (total)");
-    ASSERT_NE(total, nullptr);
-    EXPECT_EQ(total->at("Result"), "pass");
-    const double sum = std::stod(Find(rows_, "SAMPLE-02", "Endosulfan I")->at("Concentration")) +
-                       std::stod(Find(rows_, "SAMPLE-02", "Endosulfan II")->at("Concentration"));
-    EXPECT_NEAR(std::stod(total->at("Concentration")), sum, 0.06);  // each printed to three figures
-    EXPECT_NEAR(sum, 15.0, 0.3);
-    for (const char* id : {"STD-01", "QC-02", "BLANK-01", "SAMPLE-04"}) EXPECT_NE(run_.out.find(id), std::string::npos);
-    EXPECT_NE(run_.out.find("report.html"), std::string::npos);
-}
 
 TEST_F(BatchEndToEnd, OutputsAreTheSameForOneAndFourThreads) {
     TempFolder temp;
@@ -149,34 +127,6 @@ TEST_F(BatchEndToEnd, StoredCurvesGiveTheSameConcentrationsAsCalibrating) {
     EXPECT_EQ(bad.status, Batch::kExitBadInput);
     EXPECT_NE(bad.err.find("results.csv"), std::string::npos) << bad.err;
     EXPECT_FALSE(fs::exists(temp.Path() / "bad"));
-}
-
-// Curves stored in another order than the method's: quantification finds each compound's curve
-// by name and copies it into the slot, so on several threads every sample gets what it gets from
-// the curves in order, and the caller's list is not changed.
-TEST(BatchCalibration, CurvesInAnotherOrderGiveTheSameResults) {
-    Batch::BatchInput input;
-    std::vector<Batch::Problem> problems;
-    ASSERT_TRUE(Batch::ReadBatch(ExampleFolder().string(), input, problems, false));
-    CCalibrationList curves;
-    Batch::RunOptions options;
-    options.threads = 2;
-    ASSERT_TRUE(Batch::CalibrateBatch(input, options, curves, problems));
-    ASSERT_EQ(curves.GetSize(), input.method.GetSize());
-    // The internal standards' points sit at their fixed concentration; the analytes' at the levels.
-    EXPECT_DOUBLE_EQ(curves.GetAt(0).GetCaliPoint(3).Conc, 10.0);
-    EXPECT_DOUBLE_EQ(curves.GetAt(2).GetCaliPoint(4).Conc, 20.0);
-    Batch::BatchResults inOrder, reordered;
-    ASSERT_TRUE(Batch::QuantifyBatch(input, curves, options, inOrder, problems));
-    CCalibrationList shuffled = curves;
-    shuffled.SetAt(2, curves.GetAt(3));
-    shuffled.SetAt(3, curves.GetAt(2));
-    options.threads = 3;
-    ASSERT_TRUE(Batch::QuantifyBatch(input, shuffled, options, reordered, problems));
-    ASSERT_EQ(reordered.rows.size(), inOrder.rows.size());
-    for (size_t r = 0; r < inOrder.rows.size(); ++r)
-        EXPECT_EQ(Batch::ResultCells(reordered, reordered.rows[r]), Batch::ResultCells(inOrder, inOrder.rows[r])) << r;
-    EXPECT_EQ(shuffled.GetAt(2).GetName(), curves.GetAt(3).GetName());
 }
 
 }  // namespace
