@@ -129,20 +129,6 @@ inline ToolRun RunTool(const std::vector<std::string>& args) {
     return run;
 }
 
-// results.csv as one map per row, keyed by column name.
-inline std::vector<std::map<std::string, std::string>> ReadResults(const fs::path& file) {
-    std::vector<Csv::Row> rows;
-    std::string error;
-    Csv::Parse(ReadText(file), rows, error);
-    std::vector<std::map<std::string, std::string>> table;
-    for (size_t r = 1; r < rows.size(); ++r) {
-        std::map<std::string, std::string> row;
-        for (size_t c = 0; c < rows[0].cells.size() && c < rows[r].cells.size(); ++c) row[rows[0].cells[c]] = rows[r].cells[c];
-        table.push_back(row);
-    }
-    return table;
-}
-
 // Every row of a query on a results database, each value as SQLite prints it, NULL as "<null>".
 inline Table Query(const fs::path& database, const std::string& sql) {
     Table rows;
@@ -165,12 +151,12 @@ inline Table Query(const fs::path& database, const std::string& sql) {
     return rows;
 }
 
-// Appends a standard to a hand-built curve, named `file` as the batch names it.
-inline void AddStandard(CCalibrationData& curve, double conc, double resp, bool excluded, const std::string& file) {
+// Appends a standard to a hand-built curve; standard n comes from the sample "S<n>".
+inline void AddStandard(CCalibrationData& curve, double conc, double resp, bool excluded) {
     const int n = curve.GetNumCaliPts();
     curve.SetCaliPoint({1.0, conc, resp, static_cast<uint16_t>(excluded ? kCaliPointExcluded : 0), {}}, n);
     tagFILE_INFO info{};
-    SetFileInfoName(info, file);
+    SetFileInfoName(info, "S" + std::to_string(n + 1));
     curve.SetCaliFile(info, n);
     curve.SetNumCaliPts(n + 1);
 }
@@ -182,15 +168,14 @@ struct Standard {
     bool excluded = false;
 };
 
-// A curve through these standards, which come from the samples "std0.raw", "std1.raw", ...
+// A curve through these standards.
 inline CCalibrationData CurveOf(const std::string& name, int curveType, int axis, const std::vector<Standard>& standards) {
     CCalibrationData curve;
     curve.SetName(name);
     curve.SetCCalc(curveType);
     curve.SetOrigin(kOriginExclude);
     curve.SetXYTrans(axis);
-    for (const Standard& s : standards)
-        AddStandard(curve, s.conc, s.resp, s.excluded, "std" + std::to_string(curve.GetNumCaliPts()) + ".raw");
+    for (const Standard& s : standards) AddStandard(curve, s.conc, s.resp, s.excluded);
     return curve;
 }
 
