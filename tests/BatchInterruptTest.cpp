@@ -1,14 +1,13 @@
 // A batch run stopped by a signal at any moment, writing included, leaves the results folder
 // with the earlier run's outputs complete and unchanged, or with the new run's outputs complete:
 // never a mix, never a half-written file, and no staging files behind it.
-#include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -18,18 +17,6 @@ namespace {
 
 using namespace batch_test;
 using Snapshot = std::map<std::string, std::string>;
-
-std::string Names(const Snapshot& files) {
-    std::string names;
-    for (const auto& file : files) names += file.first + " (" + std::to_string(file.second.size()) + " bytes) ";
-    return names;
-}
-
-Snapshot TakeSnapshot(const fs::path& folder) {
-    Snapshot files;
-    for (const auto& file : fs::directory_iterator(folder)) files[file.path().filename().string()] = ReadText(file.path());
-    return files;
-}
 
 // Starts quan-batch as its own process; returns its process number.
 pid_t Start(const fs::path& batch, const fs::path& out) {
@@ -66,38 +53,38 @@ TEST(BatchInterrupt, ASignalAtAnyMomentLeavesTheOldOutputsOrTheNewOnesWhole) {
     const fs::path fresh = temp.Path() / "fresh";
     auto began = std::chrono::steady_clock::now();
     ASSERT_EQ(Wait(Start(newBatch, fresh)), 0);
-    const auto runTime = std::chrono::steady_clock::now() - began;
-    const Snapshot newOutputs = TakeSnapshot(fresh);
+    auto runTime = std::chrono::steady_clock::now() - began;
+    const Snapshot newOutputs = FolderContents(fresh);
 
+    // The shorter of two runs: the first, on cold caches or a busy machine, can take several
+    // times as long, and signals timed by it would all come after the end.
     const fs::path out = temp.Path() / "out";
+    began = std::chrono::steady_clock::now();
     ASSERT_EQ(Wait(Start(oldBatch, out)), 0);
-    const Snapshot oldOutputs = TakeSnapshot(out);
+    runTime = std::min(runTime, std::chrono::steady_clock::now() - began);
+    const Snapshot oldOutputs = FolderContents(out);
     ASSERT_EQ(oldOutputs.size(), 5u);
-    ASSERT_NE(oldOutputs, newOutputs);
     for (const auto& file : oldOutputs) EXPECT_NE(file.second, newOutputs.at(file.first)) << file.first;
 
     // Signals spread over the whole run, the last ones near its end, where the writing is.
     const int kTrials = 24;
     int sawOld = 0, sawNew = 0;
     for (int trial = 0; trial < kTrials; ++trial) {
-        const auto delay = runTime * (0.5 + 0.55 * trial / kTrials);
+        const auto delay = runTime * (0.3 + 0.75 * trial / kTrials);
         const pid_t child = Start(newBatch, out);
         std::this_thread::sleep_for(delay);
         ::kill(child, trial % 2 == 0 ? SIGINT : SIGTERM);
         Wait(child);
-        const Snapshot now = TakeSnapshot(out);
+        const Snapshot now = FolderContents(out);
         if (now == oldOutputs) {
             ++sawOld;
         } else {
-            EXPECT_TRUE(now == newOutputs) << "trial " << trial << ": the folder holds a mix or a partial file: "
-                                           << Names(now);
+            EXPECT_TRUE(now == newOutputs) << "trial " << trial << ": the folder holds a mix or a partial file";
             ++sawNew;
             // Back to the old outputs for the next trial.
             ASSERT_EQ(Wait(Start(oldBatch, out)), 0);
-            ASSERT_TRUE(TakeSnapshot(out) == oldOutputs) << Names(TakeSnapshot(out));
+            ASSERT_TRUE(FolderContents(out) == oldOutputs);
         }
     }
-    EXPECT_GT(sawOld, 0);  // some signals came before the outputs were in place
-    RecordProperty("interrupted_before_commit", sawOld);
-    RecordProperty("completed_before_signal", sawNew);
+    EXPECT_GT(sawOld, 0) << "no signal came before the outputs were in place; " << sawNew << " came after";
 }

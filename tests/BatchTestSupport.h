@@ -1,21 +1,31 @@
-// Running the batch tool in the test process on copies of the bundled example.
+// What the batch tool's tests share: running quan-batch in the test process on copies of the
+// bundled example, reading its results back (results.csv, the database, the report page as a
+// parser and as a browser see it), and building calibration standards by hand.
 #pragma once
+
+#include <gtest/gtest.h>
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+#include <sqlite3.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "calibrate/QuanCalibrate.h"
 #include "tools/Csv.h"
 #include "tools/batch/BatchTool.h"
+#include "tools/batch/RawPeaks.h"
 
 namespace batch_test {
 
 namespace fs = std::filesystem;
+using Table = std::vector<std::vector<std::string>>;
 
 inline fs::path ExampleFolder() { return fs::path(QUAN_SOURCE_DIR) / "examples" / "batch"; }
 
@@ -31,6 +41,7 @@ public:
         if (!m_path.empty()) fs::remove_all(m_path, ignored);
     }
     const fs::path& Path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return (m_path / name).string(); }
 
 private:
     fs::path m_path;
@@ -63,6 +74,31 @@ inline bool ReplaceInFile(const fs::path& path, const std::string& from, const s
     return true;
 }
 
+// Every file of a folder by name, with its contents.
+inline std::map<std::string, std::string> FolderContents(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& file : fs::directory_iterator(folder)) files[file.path().filename().string()] = ReadText(file.path());
+    return files;
+}
+
+// Turns a sample of the batch into a peak list, as quan-integrate writes one from its raw file,
+// optionally changed by `edit`, and points the batch at it; returns the peak list's path.
+inline fs::path AsPeakList(const fs::path& batch, const std::string& sample,
+                           const std::function<void(CPeakList&)>& edit = {}) {
+    CMethodList method;
+    CPeakList peaks;
+    std::vector<Batch::Problem> problems;
+    Batch::ReadMethodFile((batch / "method.xml").string(), method, problems);
+    Batch::ReadRawPeaks({(batch / "raw" / (sample + ".mzML")).string()}, method, peaks, problems);
+    EXPECT_TRUE(problems.empty());
+    if (edit) edit(peaks);
+    fs::create_directories(batch / "peaks");
+    const fs::path list = batch / "peaks" / (sample + ".csv");
+    WriteText(list, Batch::PeakListCsv(peaks));
+    EXPECT_TRUE(ReplaceInFile(batch / "batch.csv", "raw/" + sample + ".mzML", "peaks/" + sample + ".csv"));
+    return list;
+}
+
 struct ToolRun {
     int status = -1;
     std::string out, err;
@@ -81,10 +117,8 @@ inline std::string Drain(std::FILE* file) {
 inline ToolRun RunTool(const std::vector<std::string>& args) {
     ToolRun run;
     Batch::ToolOptions options;
-    std::string error;
-    if (!Batch::ParseToolOptions(args, options, error)) {
+    if (!Batch::ParseToolOptions(args, options, run.err)) {
         run.status = Batch::kExitBadInput;
-        run.err = error;
         return run;
     }
     std::FILE* out = std::tmpfile();
@@ -95,18 +129,83 @@ inline ToolRun RunTool(const std::vector<std::string>& args) {
     return run;
 }
 
-// results.csv as one map per row, keyed by column name.
-inline std::vector<std::map<std::string, std::string>> ReadResults(const fs::path& file) {
-    std::vector<Csv::Row> rows;
-    std::string error;
-    Csv::Parse(ReadText(file), rows, error);
-    std::vector<std::map<std::string, std::string>> table;
-    for (size_t r = 1; r < rows.size(); ++r) {
-        std::map<std::string, std::string> row;
-        for (size_t c = 0; c < rows[0].cells.size() && c < rows[r].cells.size(); ++c) row[rows[0].cells[c]] = rows[r].cells[c];
-        table.push_back(row);
+// Every row of a query on a results database, each value as SQLite prints it, NULL as "<null>".
+inline Table Query(const fs::path& database, const std::string& sql) {
+    Table rows;
+    sqlite3* db = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            std::vector<std::string> row;
+            for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, i));
+                row.push_back(text != nullptr ? text : "<null>");
+            }
+            rows.push_back(row);
+        }
     }
-    return table;
+    EXPECT_NE(statement, nullptr) << sql << ": " << sqlite3_errmsg(db);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return rows;
+}
+
+// Appends a standard to a hand-built curve; standard n comes from the sample "S<n>".
+inline void AddStandard(CCalibrationData& curve, double conc, double resp, bool excluded) {
+    const int n = curve.GetNumCaliPts();
+    curve.SetCaliPoint({1.0, conc, resp, static_cast<uint16_t>(excluded ? kCaliPointExcluded : 0), {}}, n);
+    tagFILE_INFO info{};
+    SetFileInfoName(info, "S" + std::to_string(n + 1));
+    curve.SetCaliFile(info, n);
+    curve.SetNumCaliPts(n + 1);
+}
+
+// A standard of a hand-built curve: its nominal concentration and response, and whether it is
+// left out of the fit.
+struct Standard {
+    double conc, resp;
+    bool excluded = false;
+};
+
+// A curve through these standards.
+inline CCalibrationData CurveOf(const std::string& name, int curveType, int axis, const std::vector<Standard>& standards) {
+    CCalibrationData curve;
+    curve.SetName(name);
+    curve.SetCCalc(curveType);
+    curve.SetOrigin(kOriginExclude);
+    curve.SetXYTrans(axis);
+    for (const Standard& s : standards) AddStandard(curve, s.conc, s.resp, s.excluded);
+    return curve;
+}
+
+// Fitted by the calibration engine, so a transformed curve holds its points and coefficients in
+// transformed units exactly as a batch run leaves them.
+inline CCalibrationData Calibrated(const CCalibrationData& curve) {
+    CCalibrationList list;
+    list.Add(curve);
+    CQuanCalibrate engine;
+    EXPECT_EQ(engine.QuanDoCalibration(&list, 0), kCaliOK) << curve.GetName();
+    EXPECT_EQ(list.GetAt(0).GetCurveValid(), 1) << curve.GetName();
+    return list.GetAt(0);
+}
+
+// libxml2's HTML parser knows HTML 4 only, so it reports inline SVG elements as unknown tags;
+// every other complaint is a fault of the page.
+inline std::vector<std::string> HtmlParseErrors(const std::string& html) {
+    std::vector<std::string> errors;
+    htmlParserCtxtPtr context = htmlNewParserCtxt();
+    xmlSetStructuredErrorFunc(&errors, [](void* sink, xmlErrorPtr error) {
+        if (error->code == XML_HTML_UNKNOWN_TAG) return;
+        static_cast<std::vector<std::string>*>(sink)->push_back(std::to_string(error->line) + ": " + error->message);
+    });
+    htmlDocPtr document = htmlCtxtReadMemory(context, html.data(), static_cast<int>(html.size()), "report.html",
+                                             "UTF-8", HTML_PARSE_NONET);
+    xmlSetStructuredErrorFunc(nullptr, nullptr);
+    if (document == nullptr) errors.push_back("no document");
+    xmlFreeDoc(document);
+    htmlFreeParserCtxt(context);
+    return errors;
 }
 
 // The page as headless Chromium leaves it once its script has run (QUAN_CHROMIUM names another
