@@ -70,3 +70,19 @@ TEST(CalibrateTotals, MembersAreAveragedAndLevelFactorsGiveTheDeviation) {
     EXPECT_DOUBLE_EQ(list.GetAt(4).GetMeanRelResp(), 3.5);
     EXPECT_EQ(list.GetAt(4).GetCurveValid(), 1);
 }
+
+TEST(CalibrateTotals, ALevelAtZeroConcentrationCountsWithoutAFactor) {
+    // Level factors (2 + none) / 2 = 1 and (4 + 2) / 2 = 3 around the members' mean RF (3 + 1) / 2.
+    CCalibrationData first = Member("G", {{1, 2}, {2, 8}});
+    first.SetMeanRelResp(3.0);
+    CCalibrationData second = Member("G", {{0, 5}, {2, 4}});
+    second.SetMeanRelResp(1.0);
+    CCalibrationList list;
+    list.Add(Totals("G"));
+    list.Add(first);
+    list.Add(second);
+    CQuanCalibrate engine;
+    ASSERT_EQ(CalibrateTestAccess::TotalsCurves(engine, list), kCaliOK);
+    EXPECT_DOUBLE_EQ(list.GetAt(0).GetMeanRelResp(), 2.0);
+    EXPECT_NEAR(list.GetAt(0).GetStdDev(), std::sqrt(2.0), 1e-6);
+}

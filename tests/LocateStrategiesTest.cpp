@@ -17,12 +17,7 @@ CPeakData& PeakOf(CPeakList& peaks, int index) { return peaks.GetAt(index); }
 TEST(LocateStrategies, RecordNumberReportsEachMismatch) {
     CMethodData byNumber = Entry(0.0f);
     byNumber.SetLocateBy(kRNUM);
-    struct Case {
-        const char* what;
-        int entryFunction, peakFunction;
-        std::string peakTrace;
-        int status;
-    };
+    struct Case { const char* what; int entryFunction, peakFunction; std::string peakTrace; int status; };
     const Case cases[] = {
         {"matches", 0, 4, "304.0", kLocateOK},
         {"same function", 4, 4, "304.0", kLocateOK},
@@ -55,8 +50,7 @@ TEST(LocateStrategies, RecordNumberReportsEachMismatch) {
 TEST(LocateStrategies, IonRatioWindows) {
     const struct {
         const char* what;
-        int absoluteMethod;
-        int targetOverQuan;
+        int absoluteMethod, targetOverQuan;
         double expected;
         int window;
         double primary, secondary;
@@ -153,11 +147,7 @@ TEST(LocateStrategies, QualifierSearchHonoursGroupsPlaceholdersAndMustPass) {
 
 TEST(LocateStrategies, MRMMassListsCompareWithinFiveThousandths) {
     CQuanLocate engine;
-    const struct {
-        const char* a;
-        const char* b;
-        bool same;
-    } cases[] = {
+    const struct { const char* a; const char* b; bool same; } cases[] = {
         {"100", "100.004", true},  {"100", "100.006", false}, {"TIC", "tic", true},
         {"TIC", "BPI", false},     {"100 200", "100 200.004", true}, {"100 200", "100", false},
         {"", "100", false},
@@ -178,4 +168,26 @@ TEST(LocateStrategies, APeakIsNeverItsOwnQualifier) {
     CPeakList peaks = Peaks({Qualifier(10.0f, 1000.0), Qualifier(10.1f, 500.0)});
     CQuanLocate engine;
     EXPECT_EQ(Access::LocateSecondary(engine, peaks, peaks.GetAt(0), methods.GetAt(0), 1, 0, 0), 1);
+}
+
+// The ion-ratio test: a flagged peak fails only when its entry defines a must-pass target.
+TEST(TestRatioFailed, FlaggedPeakFailsOnlyWithADefinedMustPassTarget) {
+    const struct { const char* what; int flagged; const char* traces[4]; int mustPass[4]; bool acceptable; } cases[] = {
+        {"not flagged, all must pass", 0, {"306", "307", "308", "309"}, {1, 1, 1, 1}, true},
+        {"flagged, defined targets not must-pass", 1, {"306", "307", "", ""}, {0, 0, 0, 0}, true},
+        {"flagged, must-pass target without trace", 1, {"306", "", "", ""}, {0, 1, 0, 0}, true},
+        {"flagged, must-pass target 3 defined", 1, {"", "", "", "309"}, {0, 0, 0, 1}, false},
+        {"flagged, must-pass target 0 defined", 1, {"306", "", "", ""}, {1, 0, 0, 0}, false},
+        {"flagged, no targets at all", 1, {"", "", "", ""}, {0, 0, 0, 0}, true},
+    };
+    for (const auto& c : cases) {
+        CMethodData entry;
+        for (int k = 0; k < 4; ++k) {
+            entry.SetTargetTrace(k, c.traces[k]);
+            entry.SetTargetMustPass(k, c.mustPass[k]);
+        }
+        CPeakData peak;
+        peak.SetIRWinFlag(c.flagged);
+        EXPECT_EQ(CTestRatioFailed().TestRatio(peak, entry), c.acceptable) << c.what;
+    }
 }

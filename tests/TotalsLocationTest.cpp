@@ -1,7 +1,7 @@
 // Totals location: the sums written into a totals peak under each include choice.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <vector>
 
 #include "LocateCompletionSupport.h"
 #include "locate/FilteredPeakIterator.h"
@@ -37,15 +37,6 @@ CMethodData TotalsEntry(const std::string& group = "HxCB", int include = 0) {
     e.SetSoughtRT(6.5f);
     return e;
 }
-
-// Accepts only peaks later than 6 min, on the same walk.
-class LatePeaks : public CFilteredPeakIterator {
-public:
-    using CFilteredPeakIterator::CFilteredPeakIterator;
-
-protected:
-    bool Accept(const CPeakData& peak) const override { return peak.GetFoundRT() > 6.0f; }
-};
 }  // namespace
 
 TEST(TotalsLocation, TotalsEntryTakesTheGroupsUnnamedPeaks) {
@@ -78,19 +69,16 @@ TEST(TotalsLocation, TotalsEntryTakesTheGroupsUnnamedPeaks) {
     });
     CQuanLocate engine;
     EXPECT_EQ(Access::LocateMethodEntryTotals(engine, peaks, methods, 2), kLocateOK);
-    const struct {
-        int index;
-        int entry;
-        int id;
-    } expected[] = {{0, 1, 0}, {1, 0, 0}, {2, 2, 1}, {3, 2, 2}, {4, 0, 0},  {5, 0, 0}, {6, 0, 0},
-                    {7, 0, 0}, {8, 0, 0}, {9, 0, 0}, {10, 0, 0}, {11, 0, 0}, {12, 2, 3}};
-    for (const auto& e : expected) {
-        SCOPED_TRACE(e.index);
-        const CPeakData& p = peaks.GetAt(e.index);
-        EXPECT_EQ(p.GetMDBEntry(), e.entry);
-        EXPECT_EQ(p.GetTotalsUnnamedPeak(), e.entry == 2 ? 1 : 0);
-        if (e.entry == 2) {
-            EXPECT_EQ(p.GetMDBEntryPeakID(), e.id);
+    // The entry each peak ends on, and the place of each unnamed peak the totals entry took.
+    const int entries[] = {1, 0, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 2};
+    const int ids[] = {0, 0, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 3};
+    for (int j = 0; j < peaks.GetSize(); ++j) {
+        SCOPED_TRACE(j);
+        const CPeakData& p = peaks.GetAt(j);
+        EXPECT_EQ(p.GetMDBEntry(), entries[j]);
+        EXPECT_EQ(p.GetTotalsUnnamedPeak(), entries[j] == 2 ? 1 : 0);
+        if (entries[j] == 2) {
+            EXPECT_EQ(p.GetMDBEntryPeakID(), ids[j]);
         }
     }
     // The entry carries the last unnamed peak's values.
@@ -194,4 +182,24 @@ TEST(TotalsLocation, TotalsPeakSumsItsMembersByTheIncludeChoice) {
     EXPECT_EQ(peaks.GetAt(0).GetTotalsNumPeaks(), 0);
     EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAbsNoiseHeight(), 3.0);
     EXPECT_EQ(Access::LocateCalculateTotalsPeak(engine, nullptr, peaks, TotalsEntry(), 0), kLocateOK);
+}
+
+TEST(TotalsLocation, WalkNotByAssignmentFiltersByTheEntryIntegratedFor) {
+    CPeakData forFirst = Member(0, 6.0f, 10.0);
+    forFirst.SetMDBIntegrateEntry(1);
+    CPeakData forSecond = forFirst;
+    forSecond.SetMDBIntegrateEntry(2);
+    const CPeakList peaks = Peaks({forFirst, forSecond, Member(0, 6.0f, 10.0)});
+    const struct {
+        int entry;
+        std::vector<const CPeakData*> yielded;
+    } cases[] = {{0, {&peaks.GetAt(0), &peaks.GetAt(1), &peaks.GetAt(2)}}, {2, {&peaks.GetAt(1)}}};
+    for (const auto& c : cases) {
+        CFilteredPeakIterator walk(peaks);
+        walk.SetByAssignment(false);
+        walk.SetEntry(c.entry);
+        std::vector<const CPeakData*> yielded;
+        while (const CPeakData* peak = walk.Next()) yielded.push_back(peak);
+        EXPECT_EQ(yielded, c.yielded) << c.entry;
+    }
 }
