@@ -7,12 +7,10 @@
 
 TEST(PolynomialFit, HornerAndMean) {
     const double c[7] = {1.0, -2.0, 0.5, 0.0, 0.0, 0.0, 3.0};
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, 0, c), 1.0);
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, 1, c), -3.0);
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, 2, c), -1.0);
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, 6, c), 191.0);  // 1 - 4 + 2 + 3*64
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(-1.0, 6, c), 6.5);
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, -1, c), 0.0);
+    // 1 - 4 + 2 + 3 x 64 at order 6; no terms at order -1.
+    const struct { double x; int order; double value; } cases[] = {
+        {2.0, 0, 1.0}, {2.0, 1, -3.0}, {2.0, 2, -1.0}, {2.0, 6, 191.0}, {-1.0, 6, 6.5}, {2.0, -1, 0.0}};
+    for (const auto& k : cases) EXPECT_DOUBLE_EQ(EvaluatePolynomial(k.x, k.order, c), k.value) << k.x << " " << k.order;
 
     const double values[4] = {1.0, 2.0, 4.0, 9.0};
     EXPECT_DOUBLE_EQ(MeanOfValues(values, 4), 4.0);
