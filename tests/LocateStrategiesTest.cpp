@@ -2,6 +2,8 @@
 // identity, and the qualifier search's rule that a peak is never its own qualifier.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "LocateTestSupport.h"
 #include "platform/Utility.h"
 #include "quan.h"
@@ -107,30 +109,26 @@ TEST(LocateStrategies, QualifierSearchHonoursGroupsPlaceholdersAndMustPass) {
     missing.SetMDBIntegrateEntryPeak(1);
 
     // A main peak of a group takes only qualifiers of that group.
-    {
-        CPeakData primaryPeak = Peak(10.0f, 1000.0);
-        primaryPeak.SetTotalsGroup("PAH");
-        CPeakData otherGroup = Qualifier(10.0f, 500.0);
-        otherGroup.SetTotalsGroup("PCB");
-        CPeakData sameGroup = Qualifier(10.1f, 500.0);
-        sameGroup.SetTotalsGroup("pah");
-        CPeakList peaks = Peaks({primaryPeak, otherGroup, sameGroup});
-        EXPECT_EQ(Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, 0, 0), 2);
-    }
-    // A placeholder qualifier stands in only when no real one follows and it need not exist.
-    {
-        CPeakList peaks = Peaks({Peak(10.0f, 1000.0), missing, Qualifier(10.1f, 500.0)});
-        EXPECT_EQ(Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, 0, 0), 2);
-        CPeakList onlyMissing = Peaks({Peak(10.0f, 1000.0), missing});
-        EXPECT_EQ(Access::LocateSecondary(engine, onlyMissing, PeakOf(onlyMissing, 0), entry, 1, 0, 0), 1);
-        EXPECT_EQ(Access::LocateSecondary(engine, onlyMissing, PeakOf(onlyMissing, 0), entry, 1, 1, 0), -1);
-    }
-    // A placeholder main peak takes the first placeholder qualifier, and nothing else.
-    {
-        CPeakList peaks = Peaks({Placeholder(), Qualifier(10.0f, 500.0), missing, missing});
-        EXPECT_EQ(Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, 0, 0), 2);
-        CPeakList noPlaceholder = Peaks({Placeholder(), Qualifier(10.0f, 500.0)});
-        EXPECT_EQ(Access::LocateSecondary(engine, noPlaceholder, PeakOf(noPlaceholder, 0), entry, 1, 0, 0), -1);
+    CPeakData grouped = Peak(10.0f, 1000.0);
+    grouped.SetTotalsGroup("PAH");
+    CPeakData otherGroup = Qualifier(10.0f, 500.0);
+    otherGroup.SetTotalsGroup("PCB");
+    CPeakData sameGroup = Qualifier(10.1f, 500.0);
+    sameGroup.SetTotalsGroup("pah");
+    // A placeholder qualifier stands in only when no real one follows and it need not exist; a
+    // placeholder main peak takes the first placeholder qualifier, and nothing else.
+    const struct { const char* what; std::vector<CPeakData> peaks; int mustExist, found; } cases[] = {
+        {"same group only", {grouped, otherGroup, sameGroup}, 0, 2},
+        {"real qualifier after a placeholder", {Peak(10.0f, 1000.0), missing, Qualifier(10.1f, 500.0)}, 0, 2},
+        {"only a placeholder", {Peak(10.0f, 1000.0), missing}, 0, 1},
+        {"only a placeholder, but it must exist", {Peak(10.0f, 1000.0), missing}, 1, -1},
+        {"placeholder main peak", {Placeholder(), Qualifier(10.0f, 500.0), missing, missing}, 0, 2},
+        {"placeholder main peak, no placeholder qualifier", {Placeholder(), Qualifier(10.0f, 500.0)}, 0, -1},
+    };
+    for (const auto& c : cases) {
+        CPeakList peaks = Peaks(c.peaks);
+        const int found = Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, c.mustExist, 0);
+        EXPECT_EQ(found, c.found) << c.what;
     }
     // Must pass: a ratio of 4.0 against 2.0 +- 10 % is refused, unless the estimated response
     // lets it through and marks the main peak.

@@ -75,8 +75,9 @@ TEST(Quantify, CalibratedEntryWithFactorsLimitsAndToxicEquivalents) {
     const CPeakData& p = peaks.GetAt(0);
     EXPECT_EQ(p.GetValidConc(), 1);
     for (int flag : {p.GetLODFlag(), p.GetLOQFlag(), p.GetNoSolutionFlag()}) EXPECT_EQ(flag, 0);
-    const double stored[] = {p.GetAnalConc(), p.GetEMPC(),       p.GetDetectionThreshold(), p.GetQuantitationThreshold(),
-                             p.GetToxicConc(0), p.GetToxicConc(1), p.GetToxicConc(3), p.GetToxicLOD(0), p.GetToxicLOQ(3)};
+    const double stored[] = {p.GetAnalConc(),   p.GetEMPC(),       p.GetDetectionThreshold(),
+                             p.GetQuantitationThreshold(), p.GetToxicConc(0), p.GetToxicConc(1),
+                             p.GetToxicConc(3), p.GetToxicLOD(0), p.GetToxicLOQ(3)};
     const double expected[] = {75.0, 37.5, 7.5, 33.75, 37.5, 0.0, 150.0, 3.75, 67.5};
     for (size_t i = 0; i < std::size(stored); ++i) EXPECT_DOUBLE_EQ(stored[i], expected[i]) << i;
     // Above their limits, all three bounds (upper 0, medium 4, lower 8 for factor 0) are the toxic

@@ -120,47 +120,40 @@ TEST(Responses, MolarRatioOfIsotopeDilution) {
 }
 
 TEST(Responses, ElementAmountFromIsotopePeaks) {
-    // Iron: 56Fe (91.75 %) and 54Fe (5.85 %); chromium's 54Cr interferes with 54Fe.
-    tagELEMENTstruct iron = Element("Fe", 55.845, {{55.9349, 90.0}, {53.9396, 10.0}});
+    // Iron: 56Fe (91.75 %) and 54Fe (5.85 %); chromium's 54Cr interferes with 54Fe. Amounts are
+    // the isotope heights over the abundance in use (90 + 10), scaled to 100 %.
+    const tagELEMENTstruct iron = Element("Fe", 55.845, {{55.9349, 90.0}, {53.9396, 10.0}});
+    tagELEMENTstruct corrected = iron;
+    AddInterference(corrected, 1, "Cr", 2, 53.9389, 0.5);
+    tagELEMENTstruct overcorrected = corrected;
+    overcorrected.Interferences[1].Factor = 5.0;
+    tagELEMENTstruct oneSlot = iron;
+    oneSlot.IsotopeInUse[1] = 0;
+    tagELEMENTstruct hostile = iron;
+    std::memset(hostile.Symbol, 'X', sizeof hostile.Symbol);
     const CPeakData fe56 = IsotopePeak("56Fe", 900.0), fe54 = IsotopePeak("54Fe", 100.0);
+    const CPeakData cr54 = IsotopePeak("54Cr", 40.0);
+    CPeakData lower = fe54;
+    lower.SetName("54fe");
+    CPeakData loose = fe56;
+    loose.SetMDBIntegrateEntry(0);
+    const struct {
+        const char* what;
+        const tagELEMENTstruct& element;
+        std::vector<CPeakData> peaks;
+        double amount;
+    } cases[] = {
+        {"two isotopes", iron, {fe56, fe54}, 1000.0 / 100.0 * 100.0},
+        {"interference subtracted from its isotope only", corrected, {fe56, fe54, cr54}, 900.0 + 100.0 - 20.0},
+        {"an interference larger than its isotope leaves it at 0", overcorrected, {fe56, fe54, cr54}, 900.0},
+        {"names are exact and isotopes not in use are not searched", oneSlot, {fe56, lower}, 0.0},
+        {"isotope peaks not integrated for an entry give no amount", iron, {loose}, 0.0},
+        {"unterminated symbol is read within its field", hostile, {fe56}, 0.0},
+    };
     CQuanLocate engine;
-    {
-        SCOPED_TRACE("two isotopes");
-        CPeakList peaks = Peaks({fe56, fe54});
-        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, iron), 1000.0 / 100.0 * 100.0);
-    }
-    {
-        SCOPED_TRACE("interference subtracted from its isotope only");
-        tagELEMENTstruct corrected = iron;
-        AddInterference(corrected, 1, "Cr", 2, 53.9389, 0.5);
-        CPeakList peaks = Peaks({fe56, fe54, IsotopePeak("54Cr", 40.0)});
-        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, corrected), (900.0 + 100.0 - 20.0) / 100.0 * 100.0);
-        // An interference larger than its isotope leaves that isotope at 0, not negative.
-        corrected.Interferences[1].Factor = 5.0;
-        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, corrected), 900.0 / 100.0 * 100.0);
-    }
-    {
-        SCOPED_TRACE("names are exact and isotopes not in use are not searched");
-        CPeakData lower = fe54;
-        lower.SetName("54fe");
-        tagELEMENTstruct oneSlot = iron;
-        oneSlot.IsotopeInUse[1] = 0;
-        CPeakList peaks = Peaks({fe56, lower});
-        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, oneSlot), 0.0);
-    }
-    {
-        SCOPED_TRACE("isotope peaks not integrated for an entry give no amount");
-        CPeakData loose = fe56;
-        loose.SetMDBIntegrateEntry(0);
-        CPeakList peaks = Peaks({loose});
-        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, iron), 0.0);
-    }
-    {
-        SCOPED_TRACE("unterminated symbol is read within its field");
-        tagELEMENTstruct hostile = iron;
-        std::memset(hostile.Symbol, 'X', sizeof hostile.Symbol);
-        CPeakList peaks = Peaks({fe56});
-        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, hostile), 0.0);
+    for (const auto& c : cases) {
+        CPeakList peaks = Peaks(c.peaks);
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, c.element), c.amount) << c.what;
     }
 }
 
