@@ -27,11 +27,10 @@ int MainPeakOf(CPeakList& peaks, int entryNumber) {
 }  // namespace
 
 TEST(Locate, UnusableLocateMethodsEndTheRunAfterEarlierEntries) {
-    const struct {
-        int locateBy, status;
-    } cases[] = {{8, kLocateBadLocateMethod}, {99, kLocateBadLocateMethod}, {-1, kLocateBadLocateMethod},
-                 {3, kLocateNotAvailable},    {4, kLocateNotAvailable},   {5, kLocateNotAvailable},
-                 {7, kLocateOK}};
+    const struct { int locateBy, status; } cases[] = {
+        {8, kLocateBadLocateMethod}, {99, kLocateBadLocateMethod}, {-1, kLocateBadLocateMethod},
+        {3, kLocateNotAvailable},    {4, kLocateNotAvailable},     {5, kLocateNotAvailable},
+        {7, kLocateOK}};
     for (const auto& c : cases) {
         CMethodData second = Entry(12.0f);
         second.SetLocateBy(c.locateBy);
@@ -204,6 +203,7 @@ TEST(Locate, EveryEntryIsResetFirstEvenBesideABadStandardLevel) {
     stale.SetAbsResponse(9.0);
     stale.SetFoundRT(7.0f);
     stale.SetISResponse(3.0);
+    stale.SetFixedConc(99.0);
     CMethodList methods = Methods({bad, stale});
     CPeakList none;
     EXPECT_EQ(Locate(methods, none), kLocateEmptyPeakList);

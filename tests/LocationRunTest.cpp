@@ -89,21 +89,9 @@ TEST(LocationRun, CompleteRunOfAMethodWithInternalStandardQualifierAndTotals) {
     ASSERT_EQ(engine.QuanDoLocation(methods, peaks, sample, "unused.db"), kLocateOK);
 
     // Assignments: entry, role (0 main, 1 qualifier) and unnamed mark.
-    const struct {
-        int entry, role, unnamed;
-        const char* name;
-    } assigned[] = {{1, 0, 0, "PCB 209-13C"}, {2, 0, 0, "PCB 138"}, {2, 1, 0, "PCB 138"}, {3, 0, 0, "PCB 153"},
-                    {4, 0, 1, "Total HxCB"},  {4, 0, 0, "Total HxCB"}, {0, 0, 0, ""}};
-    for (int j = 0; j < 7; ++j) {
-        SCOPED_TRACE(j);
-        const CPeakData& p = peaks.GetAt(j);
-        EXPECT_EQ(p.GetMDBEntry(), assigned[j].entry);
-        EXPECT_EQ(p.GetMDBEntryPeak(), assigned[j].role);
-        EXPECT_EQ(p.GetTotalsUnnamedPeak(), assigned[j].unnamed);
-        EXPECT_EQ(p.GetName(), assigned[j].name);
-        EXPECT_EQ(p.GetMethodName(), "pcb.mdb");
-        EXPECT_EQ(p.GetMethodDate(), "02-Apr-24");
-    }
+    const struct { int entry, role, unnamed; const char* name; } assigned[] = {
+        {1, 0, 0, "PCB 209-13C"}, {2, 0, 0, "PCB 138"},    {2, 1, 0, "PCB 138"}, {3, 0, 0, "PCB 153"},
+        {4, 0, 1, "Total HxCB"},  {4, 0, 0, "Total HxCB"}, {0, 0, 0, ""}};
 
     // The totals peak sums the three group members it does not include itself in.
     const CPeakData& totalsPeak = peaks.GetAt(5);
@@ -123,24 +111,14 @@ TEST(LocationRun, CompleteRunOfAMethodWithInternalStandardQualifierAndTotals) {
     // Responses, corrected responses and noise responses (noise conversion of the standard,
     // 10, or of the totals entry, 15, times the peak's noise, over the IS response).
     const struct { double response, corrected, noiseResponse; int flag; } responses[] = {
-        {5000.0, 5000.0, 10.0 * 20.0, 1},          // the standard itself, external
-        {4.0, 4.0, 10.0 * 25.0 / 500.0, 1},        // 2000 / 500
-        {0.0, 0.0, 0.0, 1},                        // the qualifier has no absolute response of its own
-        {6.0, 6.0, 10.0 * 30.0 / 500.0, 1},        // 3000 / 500
-        {3.0, 3.0, 15.0 * 15.0 / 500.0, 1},        // unnamed 1500 / 500
-        {0.0, 0.0, 15.0 * 15.0 / 500.0, 1},        // the totals peak's own summary area was 0
-        {0.0, 0.0, 0.0, 0},                        // unassigned: cleared
+        {5000.0, 5000.0, 10.0 * 20.0, 1},    // the standard itself, external
+        {4.0, 4.0, 10.0 * 25.0 / 500.0, 1},  // 2000 / 500
+        {0.0, 0.0, 0.0, 1},                  // the qualifier has no absolute response of its own
+        {6.0, 6.0, 10.0 * 30.0 / 500.0, 1},  // 3000 / 500
+        {3.0, 3.0, 15.0 * 15.0 / 500.0, 1},  // unnamed 1500 / 500
+        {0.0, 0.0, 15.0 * 15.0 / 500.0, 1},  // the totals peak's own summary area was 0
+        {0.0, 0.0, 0.0, 0},                  // unassigned: cleared
     };
-    for (int j = 0; j < 7; ++j) {
-        SCOPED_TRACE(j);
-        const CPeakData& p = peaks.GetAt(j);
-        EXPECT_DOUBLE_EQ(p.GetResponse(), responses[j].response);
-        EXPECT_DOUBLE_EQ(p.GetCorrectedResponse(), responses[j].corrected);
-        if (j < 6) {
-            EXPECT_DOUBLE_EQ(p.GetChromNoiseResp(), responses[j].noiseResponse);
-            EXPECT_EQ(p.GetResponseFlag(), responses[j].flag);
-        }
-    }
     EXPECT_DOUBLE_EQ(methods.GetAt(0).GetResponse(), 5000.0);
     EXPECT_DOUBLE_EQ(methods.GetAt(1).GetResponse(), 4.0);  // the qualifier listed later does not overwrite
 
@@ -157,6 +135,18 @@ TEST(LocationRun, CompleteRunOfAMethodWithInternalStandardQualifierAndTotals) {
     for (int j = 0; j < 7; ++j) {
         SCOPED_TRACE(j);
         const CPeakData& p = peaks.GetAt(j);
+        EXPECT_EQ(p.GetMDBEntry(), assigned[j].entry);
+        EXPECT_EQ(p.GetMDBEntryPeak(), assigned[j].role);
+        EXPECT_EQ(p.GetTotalsUnnamedPeak(), assigned[j].unnamed);
+        EXPECT_EQ(p.GetName(), assigned[j].name);
+        EXPECT_EQ(p.GetMethodName(), "pcb.mdb");
+        EXPECT_EQ(p.GetMethodDate(), "02-Apr-24");
+        EXPECT_DOUBLE_EQ(p.GetResponse(), responses[j].response);
+        EXPECT_DOUBLE_EQ(p.GetCorrectedResponse(), responses[j].corrected);
+        if (j < 6) {
+            EXPECT_DOUBLE_EQ(p.GetChromNoiseResp(), responses[j].noiseResponse);
+            EXPECT_EQ(p.GetResponseFlag(), responses[j].flag);
+        }
         EXPECT_FLOAT_EQ(p.GetPredRT(), copied[j].predRT);
         EXPECT_DOUBLE_EQ(p.GetFixedConc(), copied[j].fixedConc);
         EXPECT_DOUBLE_EQ(p.GetRRF(), copied[j].rrf);
