@@ -1,4 +1,5 @@
-// Curve fitting of one curve: the response-factor statistics against values worked by hand.
+// Curve fitting of one curve: the response-factor statistics against values worked by hand,
+// origin modes, stored statistics, and when a fitted curve may claim validity.
 #include <gtest/gtest.h>
 
 #include <cmath>

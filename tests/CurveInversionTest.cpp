@@ -1,5 +1,5 @@
 // Curve inversion: every curve type with and without each axis transformation, both roots of a
-// second-order curve. Expected values are worked by hand.
+// second-order curve, and nearly straight second-order curves. Expected values are worked by hand.
 #include <gtest/gtest.h>
 
 #include <cmath>

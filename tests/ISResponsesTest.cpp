@@ -1,5 +1,5 @@
-// Internal-standard responses: one standard by reference, and the weighted mean and noise
-// conversion a totals entry takes from its members.
+// Internal-standard responses: one standard by reference, the weighted mean and noise
+// conversion a totals entry takes from its members, and the standards a method's slots name.
 #include <gtest/gtest.h>
 
 #include "LocateCompletionSupport.h"

@@ -1,5 +1,5 @@
 // The strategies besides plain retention time (record number), ion-ratio windows, MRM trace
-// identity, and the qualifier search's rule that a peak is never its own qualifier.
+// identity, the qualifier search (a peak is never its own qualifier), and the ion-ratio test.
 #include <gtest/gtest.h>
 
 #include <vector>

@@ -1,5 +1,6 @@
 // The quantification driver: run statuses, one calibrated entry with factors, limits and toxic
-// equivalents, response-factor curves and user factors, bounds at a limit, and reuse of an engine.
+// equivalents, response-factor curves and user factors, bounds at a limit, reuse of an engine,
+// and the curve an entry calibrated on another compound is quantified with.
 #include <gtest/gtest.h>
 
 #include <cmath>
