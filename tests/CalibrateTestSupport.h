@@ -13,15 +13,9 @@ struct CalibrateTestAccess {
     static int QuanFitCaliCurve(CQuanCalibrate& engine, CCalibrationData& curve, tag_STATS_STRUCT& stats) {
         return engine.QuanFitCaliCurve(&curve, &stats);
     }
-    static int FitPolyCurve(CQuanCalibrate& engine, CCalibrationData& curve, tag_STATS_STRUCT& stats) {
-        return engine.FitPolyCurve(&stats, &curve);
-    }
     static bool QuanSetCurveStats(CQuanCalibrate& engine, CCalibrationData& curve, tag_STATS_STRUCT& stats) {
         return engine.QuanSetCurveStats(&curve, &stats);
     }
-    static int Weighting(CQuanCalibrate& engine, CCalibrationData* curve) { return engine.CaliSetCDBWeighting(curve); }
-    static int Weighting(CQuanCalibrate& engine, CCalibrationList* curves) { return engine.CaliSetCDBWeighting(curves); }
-    static double Apply(const CQuanCalibrate& engine, double x, int t) { return engine.QuanApplyTransformation(x, t); }
     static int Accumulate(CQuanCalibrate& engine, CCalibrationList* curves, CQuanSampleData* sample) {
         return engine.CaliDoAccumulate(curves, sample, nullptr);
     }

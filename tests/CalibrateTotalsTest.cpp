@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 
 #include "CalibrateTestSupport.h"
 
@@ -51,16 +52,13 @@ TEST(CalibrateTotals, MembersAreAveragedAndLevelFactorsGiveTheDeviation) {
     const CCalibrationData& totals = list.GetAt(0);
     EXPECT_EQ(totals.GetCurveValid(), 1);
     EXPECT_EQ(totals.GetCaliPtsValid(), 0);
-    EXPECT_DOUBLE_EQ(totals.GetMeanRelResp(), 3.5);
-    EXPECT_DOUBLE_EQ(totals.GetCC(1), 3.5);
     for (int i : {0, 2, 3, 4, 5, 6}) EXPECT_EQ(totals.GetCC(i), 0.0) << i;
-    EXPECT_DOUBLE_EQ(totals.GetMeanResp(), 4.5);   // members' 5 and 4
-    EXPECT_DOUBLE_EQ(totals.GetMeanConc(), 1.25);  // members' 1.5 and 1
-    EXPECT_DOUBLE_EQ(totals.GetMeanRelConc(), 1.25);
-    EXPECT_EQ(totals.GetMinConc(), 1.0);
-    EXPECT_EQ(totals.GetMaxConc(), 2.0);
-    EXPECT_EQ(totals.GetMinResp(), 2.0);
-    EXPECT_EQ(totals.GetMaxResp(), 8.0);
+    // Mean response of the members' 5 and 4, mean concentration of their 1.5 and 1.
+    const double stored[] = {totals.GetMeanRelResp(), totals.GetCC(1),     totals.GetMeanResp(), totals.GetMeanConc(),
+                             totals.GetMeanRelConc(), totals.GetMinConc(), totals.GetMaxConc(),  totals.GetMinResp(),
+                             totals.GetMaxResp()};
+    const double expected[] = {3.5, 3.5, 4.5, 1.25, 1.25, 1.0, 2.0, 2.0, 8.0};
+    for (size_t i = 0; i < std::size(stored); ++i) EXPECT_DOUBLE_EQ(stored[i], expected[i]) << i;
     EXPECT_FLOAT_EQ(totals.GetMeanRT(), 11.0f);
     EXPECT_FLOAT_EQ(totals.GetMeanRTPeakWidth(), 0.3f);
     EXPECT_NEAR(totals.GetStdDev(), std::sqrt(4.5), 1e-6);  // (2 - 3.5)^2 + (5 - 3.5)^2 over 1
@@ -69,4 +67,20 @@ TEST(CalibrateTotals, MembersAreAveragedAndLevelFactorsGiveTheDeviation) {
     // The second totals curve has the same two members.
     EXPECT_DOUBLE_EQ(list.GetAt(4).GetMeanRelResp(), 3.5);
     EXPECT_EQ(list.GetAt(4).GetCurveValid(), 1);
+}
+
+TEST(CalibrateTotals, ALevelAtZeroConcentrationCountsWithoutAFactor) {
+    // Level factors (2 + none) / 2 = 1 and (4 + 2) / 2 = 3 around the members' mean RF (3 + 1) / 2.
+    CCalibrationData first = Member("G", {{1, 2}, {2, 8}});
+    first.SetMeanRelResp(3.0);
+    CCalibrationData second = Member("G", {{0, 5}, {2, 4}});
+    second.SetMeanRelResp(1.0);
+    CCalibrationList list;
+    list.Add(Totals("G"));
+    list.Add(first);
+    list.Add(second);
+    CQuanCalibrate engine;
+    ASSERT_EQ(CalibrateTestAccess::TotalsCurves(engine, list), kCaliOK);
+    EXPECT_DOUBLE_EQ(list.GetAt(0).GetMeanRelResp(), 2.0);
+    EXPECT_NEAR(list.GetAt(0).GetStdDev(), std::sqrt(2.0), 1e-6);
 }

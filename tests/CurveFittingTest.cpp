@@ -1,20 +1,13 @@
-// Curve fitting of one curve: the response-factor statistics against values worked by hand.
+// Curve fitting of one curve: the response-factor statistics against values worked by hand,
+// origin modes, stored statistics, and when a fitted curve may claim validity.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <iterator>
-#include <limits>
 
 #include "CalibrateTestSupport.h"
-#include "calibrate/PolynomialFit.h"
 
 using namespace calibrate_test;
-
-namespace {
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
-
-}  // namespace
 
 TEST(CurveFitting, ResponseFactorStatisticsAsWorkedByHand) {
     CCalibrationData exact = Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 4}, {4, 8}});
@@ -34,12 +27,10 @@ TEST(CurveFitting, ResponseFactorStatisticsAsWorkedByHand) {
     CCalibrationData scattered = Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 5}, {4, 7}});
     scattered.SetCCThreshold(0.99);
     ASSERT_EQ(engine.QuanDoCalibration(&scattered, 0), kCaliOK);
-    EXPECT_NEAR(scattered.GetCC(1), 2.0833333333, 1e-9);
-    EXPECT_NEAR(scattered.GetStdDev(), 0.3818813079, 1e-9);
-    EXPECT_NEAR(scattered.GetRelSD(), 0.1833030278, 1e-9);
-    EXPECT_NEAR(scattered.GetPercRelSD(), 18.33030278, 1e-7);
-    EXPECT_NEAR(scattered.GetMeanResid(), 0.75, 1e-12);
-    EXPECT_NEAR(scattered.GetMnSqErr(), 0.8263888889, 1e-9);
+    const double fitted[] = {scattered.GetCC(1),      scattered.GetStdDev(),    scattered.GetRelSD(),
+                             scattered.GetPercRelSD(), scattered.GetMeanResid(), scattered.GetMnSqErr()};
+    const double worked[] = {2.0833333333, 0.3818813079, 0.1833030278, 18.33030278, 0.75, 0.8263888889};
+    for (size_t i = 0; i < std::size(fitted); ++i) EXPECT_NEAR(fitted[i], worked[i], 1e-9 * worked[i]) << i;
     EXPECT_EQ(scattered.GetMinCCFlag(), 1);  // RF fits compute no correlation
     EXPECT_EQ(scattered.GetCorrCoeff(), 0.0);
 
@@ -106,7 +97,7 @@ TEST(CurveFitting, StoredStatisticsAreClampedAndAFailedFitStoresNothing) {
     EXPECT_EQ(curve.GetCC(0), 0.0);
 
     // A fit that fails keeps the coefficients and statistics of the last good one.
-    CCalibrationData failing = Curve(kCurveLinear, kOriginExclude, {{1, 3}, {2, kNaN}, {3, 7}});
+    CCalibrationData failing = Curve(kCurveLinear, kOriginExclude, {{1, 3}, {2, std::nan("")}, {3, 7}});
     failing.SetCC(9.0, 1);
     failing.SetStdDev(0.5);
     failing.SetCurveValid(1);
@@ -118,15 +109,57 @@ TEST(CurveFitting, StoredStatisticsAreClampedAndAFailedFitStoresNothing) {
     EXPECT_EQ(failing.GetStdDev(), 0.5);
 }
 
-TEST(CurveFitting, StraightLineThroughItsPointsLeavesNoResidual) {
-    // y = 1 + 2x exactly: the fit recovers both terms and every residual is zero.
-    CCalibrationList list;
-    list.Add(Curve(kCurveLinear, kOriginExclude, {{1, 3}, {2, 5}, {3, 7}, {4, 9}}));
+// A curve claims validity only when it can turn responses into concentrations from the points
+// as the host gave them: a response factor of 0 is no calibration, a fallback to RF maps back
+// only points that were in transformed axes, and a refused refit leaves no old curve valid.
+TEST(CurveValidity, SingleCurveFitsOnlyWhatTheHostsPointsSupport) {
+    const struct {
+        const char* what;
+        CCalibrationData curve;
+        int valid;
+        double rf;  // c1 of a valid curve
+    } cases[] = {
+        // Never transformed (RF): the points stay, and zero concentrations give no RF.
+        {"RF on Ln axes at zero concentration",
+         Curve(kCurveRF, kOriginExclude, {{0, 2}, {0, 4}}, kWeightNone, 1), 0, 0},
+        // Weighted, so never transformed: RF on the points as given, (100/10 + 1000/10) / 2.
+        {"weighted line on Log axes, one concentration",
+         Curve(kCurveLinear, kOriginExclude, {{10, 100}, {10, 1000}}, kWeightInverseX, 2), 1, 55},
+        // Responses summing to -1 calibrate nothing, whatever their factors (-2, 0.5) average to.
+        {"responses summing below zero", Curve(kCurveRF, kOriginExclude, {{1, -2}, {2, 1}}), 0, 0},
+        {"factors -2 and 2 cancel", Curve(kCurveRF, kOriginExclude, {{1, -2}, {2, 4}}), 0, 0},
+        {"no positive concentration", Curve(kCurveRF, kOriginExclude, {{-1, 2}, {0, 3}}), 0, 0},
+        {"line through one concentration, flat on average",
+         Curve(kCurveLinear, kOriginExclude, {{5, -1}, {5, 1}}), 0, 0},
+        {"proportional points", Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 4}}), 1, 2},
+    };
+    for (const auto& c : cases) {
+        CCalibrationData curve = c.curve;
+        curve.SetCurveValid(1);
+        CQuanCalibrate engine;
+        ASSERT_EQ(engine.QuanDoCalibration(&curve, 0), kCaliOK) << c.what;
+        EXPECT_EQ(curve.GetCurveValid(), c.valid) << c.what;
+        EXPECT_EQ(curve.GetCaliPtsValid(), c.valid) << c.what;
+        if (c.valid) {
+            EXPECT_DOUBLE_EQ(curve.GetCC(1), c.rf) << c.what;
+        }
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(curve.GetCaliPoint(i).Conc, c.curve.GetCaliPoint(i).Conc) << c.what;
+            EXPECT_EQ(curve.GetCaliPoint(i).Resp, c.curve.GetCaliPoint(i).Resp) << c.what;
+        }
+    }
+}
+
+TEST(CurveValidity, RefusedRefitLeavesNoValidCurve) {
+    CCalibrationData curve = Curve(kCurveLinear, kOriginExclude, {{1, 3, 0.25}, {2, 5, 0.5}}, 7);
+    curve.SetCurveValid(1);
+    curve.SetCaliPtsValid(1);
+    curve.SetCC(2.0, 1);
     CQuanCalibrate engine;
-    ASSERT_EQ(engine.QuanDoCalibration(&list, 0), kCaliOK);
-    const CCalibrationData& fitted = list.GetAt(0);
-    EXPECT_NEAR(fitted.GetCC(0), 1.0, 1e-9);
-    EXPECT_NEAR(fitted.GetCC(1), 2.0, 1e-9);
-    EXPECT_NEAR(fitted.GetMeanResid(), 0.0, 1e-9);
-    EXPECT_LE(fitted.GetMnSqErr(), 1e-9);  // stored no smaller than 1e-9
+    EXPECT_EQ(engine.QuanDoCalibration(&curve, 0), kCaliBadWeighting);
+    EXPECT_EQ(curve.GetCurveValid(), 0);
+    // Refused before anything is computed: the old fit and the weights stay for inspection.
+    EXPECT_EQ(curve.GetCC(1), 2.0);
+    EXPECT_EQ(curve.GetCaliPoint(0).Weight, 0.25);
+    EXPECT_EQ(curve.GetCaliPoint(1).Weight, 0.5);
 }

@@ -1,19 +1,14 @@
 // Curve inversion: every curve type with and without each axis transformation, both roots of a
-// second-order curve. Expected values are worked by hand.
+// second-order curve, and nearly straight second-order curves. Expected values are worked by hand.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
+#include <algorithm>
 
 #include "quan.h"
 
 namespace {
-struct Curve {
-    double c[7];
-    int type;
-    int axis;
-    double minConc = 0.0, maxConc = 10.0;
-};
+struct Curve { double c[7]; int type, axis; double minConc = 0.0, maxConc = 10.0; };
 
 int Invert(const Curve& curve, double response, double& conc) {
     return CQuanQuantify::QuanGetConc(response, &conc, curve.c, curve.type, curve.axis, curve.minConc, curve.maxConc);
@@ -22,11 +17,7 @@ int Invert(const Curve& curve, double response, double& conc) {
 
 TEST(CurveInversion, EveryCurveTypeWithEachTransformation) {
     const double e2 = std::exp(2.0);
-    const struct {
-        const char* what;
-        Curve curve;
-        double response, conc;
-    } cases[] = {
+    const struct { const char* what; Curve curve; double response, conc; } cases[] = {
         {"RF", {{0, 4}, 0, kAxisNone}, 10.0, 2.5},
         {"RF ignores c0", {{99, 4}, 0, kAxisNone}, 10.0, 2.5},
         {"type 7 as RF", {{99, 5}, 7, kAxisNone}, 10.0, 2.0},
@@ -52,5 +43,33 @@ TEST(CurveInversion, EveryCurveTypeWithEachTransformation) {
         ASSERT_EQ(Invert(c.curve, c.response, conc), kCurveSolved);
         // Newton stops within its 0.001 step tolerance of the root.
         EXPECT_NEAR(conc, c.conc, c.curve.type >= 3 ? 1e-3 * std::max(1.0, c.conc) : 1e-9);
+    }
+}
+
+// A second-order curve is inverted at the root the curve's opening picks, computed in a form
+// that does not cancel: a nearly straight calibration (curvature tiny against the slope) must
+// give the concentration its line would, to the last digits.
+TEST(StableQuadraticInversion, NearlyStraightCurvesKeepTheirDigits) {
+    const struct {
+        const char* what;
+        double c[3];
+        double response;
+        double expected;  // the root worked by hand
+    } cases[] = {
+        // 1e-16 x^2 + x = 1: x = 2 / (1 + sqrt(1 + 4e-16)) = 1 - 1e-16.
+        {"upward, tiny curvature", {0, 1, 1e-16}, 1.0, 1.0},
+        // -1e-16 x^2 + x = 1: the smaller root, 1 + 1e-16.
+        {"downward, tiny curvature", {0, 1, -1e-16}, 1.0, 1.0},
+        // 5 + 2e8 x + 3 x^2 at x = 1e-6 is 205.000000000003.
+        {"low standard of a steep curve", {5, 2e8, 3}, 205.000000000003, 1e-6},
+        // Negative slope: 2 x^2 - 3 x + 1 = 1 has roots 0 and 1.5, the larger taken.
+        {"negative slope", {1, -3, 2}, 1.0, 1.5},
+        // 1e-16 x^2 - x = 0: roots 0 and 1e16, the larger taken.
+        {"negative slope, tiny curvature", {0, -1, 1e-16}, 0.0, 1e16},
+    };
+    for (const auto& c : cases) {
+        double conc = -123.0;
+        ASSERT_EQ(CQuanQuantify::QuanGetConc(c.response, &conc, c.c, 2, 0, 0.0, 1.0), kCurveSolved) << c.what;
+        EXPECT_NEAR(conc, c.expected, 4e-15 * std::fabs(c.expected)) << c.what;
     }
 }

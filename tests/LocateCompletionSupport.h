@@ -34,9 +34,6 @@ struct LocateCompletionTestAccess {
     static int UpdateResponseFields(CQuanLocate& engine, CPeakList& peaks, int j, CMethodList& methods, int e) {
         return engine.UpdateResponseFields(peaks, j, methods, e);
     }
-    static double CalculateRatio(CQuanLocate& engine, CPeakList& peaks, CMethodData& entry) {
-        return engine.CalculateRatio(peaks, entry);
-    }
     static double CalculateFormula(CQuanLocate& engine, CPeakList& peaks, const tagELEMENTstruct& element) {
         return engine.CalculateFormula(peaks, element);
     }
@@ -44,20 +41,8 @@ struct LocateCompletionTestAccess {
                                            const CSampleRecord& sample) {
         return engine.QuanUpdateLocatedPDBEntries(peaks, methods, sample);
     }
-    static int LocateMethodTotals(CQuanLocate& engine, CPeakList& peaks, CMethodList& methods) {
-        return engine.LocateMethodTotals(peaks, methods);
-    }
     static int LocateMethodEntryTotals(CQuanLocate& engine, CPeakList& peaks, CMethodList& methods, int i) {
         return engine.LocateMethodEntryTotals(peaks, methods, i);
-    }
-    static bool CheckForMatchingNamed(const CQuanLocate& engine, const CPeakData& a, const CPeakData& b) {
-        return engine.CheckForMatchingNamed(a, b);
-    }
-    static int LocateCalculateTotalsEntries(CQuanLocate& engine, CPeakList* peaks, CMethodList* methods) {
-        return engine.LocateCalculateTotalsEntries(peaks, methods);
-    }
-    static int LocateCalculateTotalsEntry(CQuanLocate& engine, CPeakList* peaks, const CMethodData& entry, int i) {
-        return engine.LocateCalculateTotalsEntry(peaks, entry, i);
     }
     static int LocateCalculateTotalsPeak(CQuanLocate& engine, CPeakData* totals, const CPeakList& peaks,
                                          const CMethodData& entry, int k) {

@@ -1,6 +1,8 @@
 // The strategies besides plain retention time (record number), ion-ratio windows, MRM trace
-// identity, and the qualifier search's rule that a peak is never its own qualifier.
+// identity, the qualifier search (a peak is never its own qualifier), and the ion-ratio test.
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "LocateTestSupport.h"
 #include "platform/Utility.h"
@@ -17,12 +19,7 @@ CPeakData& PeakOf(CPeakList& peaks, int index) { return peaks.GetAt(index); }
 TEST(LocateStrategies, RecordNumberReportsEachMismatch) {
     CMethodData byNumber = Entry(0.0f);
     byNumber.SetLocateBy(kRNUM);
-    struct Case {
-        const char* what;
-        int entryFunction, peakFunction;
-        std::string peakTrace;
-        int status;
-    };
+    struct Case { const char* what; int entryFunction, peakFunction; std::string peakTrace; int status; };
     const Case cases[] = {
         {"matches", 0, 4, "304.0", kLocateOK},
         {"same function", 4, 4, "304.0", kLocateOK},
@@ -55,8 +52,7 @@ TEST(LocateStrategies, RecordNumberReportsEachMismatch) {
 TEST(LocateStrategies, IonRatioWindows) {
     const struct {
         const char* what;
-        int absoluteMethod;
-        int targetOverQuan;
+        int absoluteMethod, targetOverQuan;
         double expected;
         int window;
         double primary, secondary;
@@ -113,30 +109,26 @@ TEST(LocateStrategies, QualifierSearchHonoursGroupsPlaceholdersAndMustPass) {
     missing.SetMDBIntegrateEntryPeak(1);
 
     // A main peak of a group takes only qualifiers of that group.
-    {
-        CPeakData primaryPeak = Peak(10.0f, 1000.0);
-        primaryPeak.SetTotalsGroup("PAH");
-        CPeakData otherGroup = Qualifier(10.0f, 500.0);
-        otherGroup.SetTotalsGroup("PCB");
-        CPeakData sameGroup = Qualifier(10.1f, 500.0);
-        sameGroup.SetTotalsGroup("pah");
-        CPeakList peaks = Peaks({primaryPeak, otherGroup, sameGroup});
-        EXPECT_EQ(Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, 0, 0), 2);
-    }
-    // A placeholder qualifier stands in only when no real one follows and it need not exist.
-    {
-        CPeakList peaks = Peaks({Peak(10.0f, 1000.0), missing, Qualifier(10.1f, 500.0)});
-        EXPECT_EQ(Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, 0, 0), 2);
-        CPeakList onlyMissing = Peaks({Peak(10.0f, 1000.0), missing});
-        EXPECT_EQ(Access::LocateSecondary(engine, onlyMissing, PeakOf(onlyMissing, 0), entry, 1, 0, 0), 1);
-        EXPECT_EQ(Access::LocateSecondary(engine, onlyMissing, PeakOf(onlyMissing, 0), entry, 1, 1, 0), -1);
-    }
-    // A placeholder main peak takes the first placeholder qualifier, and nothing else.
-    {
-        CPeakList peaks = Peaks({Placeholder(), Qualifier(10.0f, 500.0), missing, missing});
-        EXPECT_EQ(Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, 0, 0), 2);
-        CPeakList noPlaceholder = Peaks({Placeholder(), Qualifier(10.0f, 500.0)});
-        EXPECT_EQ(Access::LocateSecondary(engine, noPlaceholder, PeakOf(noPlaceholder, 0), entry, 1, 0, 0), -1);
+    CPeakData grouped = Peak(10.0f, 1000.0);
+    grouped.SetTotalsGroup("PAH");
+    CPeakData otherGroup = Qualifier(10.0f, 500.0);
+    otherGroup.SetTotalsGroup("PCB");
+    CPeakData sameGroup = Qualifier(10.1f, 500.0);
+    sameGroup.SetTotalsGroup("pah");
+    // A placeholder qualifier stands in only when no real one follows and it need not exist; a
+    // placeholder main peak takes the first placeholder qualifier, and nothing else.
+    const struct { const char* what; std::vector<CPeakData> peaks; int mustExist, found; } cases[] = {
+        {"same group only", {grouped, otherGroup, sameGroup}, 0, 2},
+        {"real qualifier after a placeholder", {Peak(10.0f, 1000.0), missing, Qualifier(10.1f, 500.0)}, 0, 2},
+        {"only a placeholder", {Peak(10.0f, 1000.0), missing}, 0, 1},
+        {"only a placeholder, but it must exist", {Peak(10.0f, 1000.0), missing}, 1, -1},
+        {"placeholder main peak", {Placeholder(), Qualifier(10.0f, 500.0), missing, missing}, 0, 2},
+        {"placeholder main peak, no placeholder qualifier", {Placeholder(), Qualifier(10.0f, 500.0)}, 0, -1},
+    };
+    for (const auto& c : cases) {
+        CPeakList peaks = Peaks(c.peaks);
+        const int found = Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, c.mustExist, 0);
+        EXPECT_EQ(found, c.found) << c.what;
     }
     // Must pass: a ratio of 4.0 against 2.0 +- 10 % is refused, unless the estimated response
     // lets it through and marks the main peak.
@@ -153,11 +145,7 @@ TEST(LocateStrategies, QualifierSearchHonoursGroupsPlaceholdersAndMustPass) {
 
 TEST(LocateStrategies, MRMMassListsCompareWithinFiveThousandths) {
     CQuanLocate engine;
-    const struct {
-        const char* a;
-        const char* b;
-        bool same;
-    } cases[] = {
+    const struct { const char* a; const char* b; bool same; } cases[] = {
         {"100", "100.004", true},  {"100", "100.006", false}, {"TIC", "tic", true},
         {"TIC", "BPI", false},     {"100 200", "100 200.004", true}, {"100 200", "100", false},
         {"", "100", false},
@@ -178,4 +166,26 @@ TEST(LocateStrategies, APeakIsNeverItsOwnQualifier) {
     CPeakList peaks = Peaks({Qualifier(10.0f, 1000.0), Qualifier(10.1f, 500.0)});
     CQuanLocate engine;
     EXPECT_EQ(Access::LocateSecondary(engine, peaks, peaks.GetAt(0), methods.GetAt(0), 1, 0, 0), 1);
+}
+
+// The ion-ratio test: a flagged peak fails only when its entry defines a must-pass target.
+TEST(TestRatioFailed, FlaggedPeakFailsOnlyWithADefinedMustPassTarget) {
+    const struct { const char* what; int flagged; const char* traces[4]; int mustPass[4]; bool acceptable; } cases[] = {
+        {"not flagged, all must pass", 0, {"306", "307", "308", "309"}, {1, 1, 1, 1}, true},
+        {"flagged, defined targets not must-pass", 1, {"306", "307", "", ""}, {0, 0, 0, 0}, true},
+        {"flagged, must-pass target without trace", 1, {"306", "", "", ""}, {0, 1, 0, 0}, true},
+        {"flagged, must-pass target 3 defined", 1, {"", "", "", "309"}, {0, 0, 0, 1}, false},
+        {"flagged, must-pass target 0 defined", 1, {"306", "", "", ""}, {1, 0, 0, 0}, false},
+        {"flagged, no targets at all", 1, {"", "", "", ""}, {0, 0, 0, 0}, true},
+    };
+    for (const auto& c : cases) {
+        CMethodData entry;
+        for (int k = 0; k < 4; ++k) {
+            entry.SetTargetTrace(k, c.traces[k]);
+            entry.SetTargetMustPass(k, c.mustPass[k]);
+        }
+        CPeakData peak;
+        peak.SetIRWinFlag(c.flagged);
+        EXPECT_EQ(CTestRatioFailed().TestRatio(peak, entry), c.acceptable) << c.what;
+    }
 }

@@ -22,34 +22,14 @@ struct QuanLocateTestAccess {
                                      const CMethodData& entry, double* ratio, bool* within, int k) {
         return engine.GetPeakResponseRatio(primary, secondary, entry, ratio, within, k);
     }
-    static double GetEntryPeakResponse(const CQuanLocate& engine, const CPeakData& peak, const CMethodData& entry) {
-        return engine.GetEntryPeakResponse(peak, entry);
-    }
     static bool ChromatogramsIdenticalMRM(CQuanLocate& engine, const std::string& a, const std::string& b,
                                           bool second) {
         return engine.ChromatogramsIdenticalMRM(a, b, second);
-    }
-    static bool ChromatogramsIdentical(CQuanLocate& engine, const std::string& a, const std::string& b) {
-        return engine.ChromatogramsIdentical(a, b);
-    }
-    static bool ChromatogramsIdentical(CQuanLocate& engine, CPeakData& peak, CMethodData& entry, int slot) {
-        return engine.ChromatogramsIdentical(peak, entry, slot);
-    }
-    static int ConvertTraceChannelsToMasses(CQuanLocate& engine, const CPeakData& peak, const CMethodData& entry,
-                                            bool target) {
-        return engine.ConvertTraceChannelsToMasses(peak, entry, target);
-    }
-    static int GetSampleTypeEnum(const CQuanLocate& engine, const std::string& text) {
-        return engine.GetSampleTypeEnum(text);
     }
     static void GetEntryAbsoluteResponse(const CQuanLocate& engine, const CPeakData& peak, CPeakData* const* q,
                                          const CMethodData& entry, double& abs, double& noise, double& factor,
                                          double& corrected) {
         engine.GetEntryAbsoluteResponse(peak, q, entry, abs, noise, factor, corrected);
-    }
-    static double CalcNoiseFactor(const CQuanLocate& engine, const CPeakData* peak, CPeakData* const* q,
-                                  const CMethodData* entry) {
-        return engine.CalcNoiseFactor(peak, q, entry);
     }
     static int UpdateLocatedEntry(CQuanLocate& engine, CPeakData& peak, CPeakData* const* q, CMethodData& entry,
                                   int i, int id) {

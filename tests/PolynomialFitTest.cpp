@@ -7,12 +7,10 @@
 
 TEST(PolynomialFit, HornerAndMean) {
     const double c[7] = {1.0, -2.0, 0.5, 0.0, 0.0, 0.0, 3.0};
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, 0, c), 1.0);
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, 1, c), -3.0);
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, 2, c), -1.0);
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, 6, c), 191.0);  // 1 - 4 + 2 + 3*64
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(-1.0, 6, c), 6.5);
-    EXPECT_DOUBLE_EQ(EvaluatePolynomial(2.0, -1, c), 0.0);
+    // 1 - 4 + 2 + 3 x 64 at order 6; no terms at order -1.
+    const struct { double x; int order; double value; } cases[] = {
+        {2.0, 0, 1.0}, {2.0, 1, -3.0}, {2.0, 2, -1.0}, {2.0, 6, 191.0}, {-1.0, 6, 6.5}, {2.0, -1, 0.0}};
+    for (const auto& k : cases) EXPECT_DOUBLE_EQ(EvaluatePolynomial(k.x, k.order, c), k.value) << k.x << " " << k.order;
 
     const double values[4] = {1.0, 2.0, 4.0, 9.0};
     EXPECT_DOUBLE_EQ(MeanOfValues(values, 4), 4.0);
@@ -36,12 +34,10 @@ TEST(PolynomialFit, NormalEquationsAreWeightedPowerSumsWithAndWithoutForce) {
 
     // Forced through the origin the powers start one higher.
     BuildNormalEquations(x, y, v, 3, b, a, 2, 1);
-    EXPECT_DOUBLE_EQ(a[0][0], 26);
-    EXPECT_DOUBLE_EQ(a[0][1], 60);
-    EXPECT_DOUBLE_EQ(a[1][0], 60);
-    EXPECT_DOUBLE_EQ(a[1][1], 146);
-    EXPECT_DOUBLE_EQ(b[0], 41);
-    EXPECT_DOUBLE_EQ(b[1], 95);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_DOUBLE_EQ(b[i], expectedB[i + 1]) << i;
+        for (int j = 0; j < 2; ++j) EXPECT_DOUBLE_EQ(a[i][j], expectedA[i + 1][j + 1]) << i << "," << j;
+    }
 
     // One unknown: the weight sum and the weighted response sum.
     BuildNormalEquations(x, y, v, 3, b, a, 1, 0);
@@ -81,7 +77,7 @@ TEST(PolynomialFit, GaussJordanPivotsFullyAndDetectsExactSingularity) {
     EXPECT_FALSE(SolveGaussJordan(ab, any, 8));
 }
 
-TEST(PolynomialFit, ForcedFitLeavesC0AtZeroAndBadArgumentsFail) {
+TEST(PolynomialFit, ForcedFitLeavesC0AtZeroZeroResponsesFitZeroAndBadArgumentsFail) {
     double x[5], y[5], v[5];
     // Forced through the origin: c0 is no unknown and stays 0.
     const double through[7] = {0.0, 3.0, -0.5};
@@ -95,6 +91,11 @@ TEST(PolynomialFit, ForcedFitLeavesC0AtZeroAndBadArgumentsFail) {
     EXPECT_EQ(c[0], 0.0);
     EXPECT_NEAR(c[1], 3.0, 1e-9);
     EXPECT_NEAR(c[2], -0.5, 1e-9);
+
+    // Responses that are all zero fit the zero polynomial.
+    const double zeros[5] = {};
+    ASSERT_TRUE(LeastSquaresPolynomial(x, zeros, v, 5, 2, c, 0));
+    for (double coefficient : c) EXPECT_EQ(coefficient, 0.0);
 
     EXPECT_FALSE(LeastSquaresPolynomial(x, y, v, 5, 0, c, 0));
     EXPECT_FALSE(LeastSquaresPolynomial(x, y, v, 5, 7, c, 0));

@@ -1,17 +1,18 @@
 // The curve database stamp a quantification leaves in its peaks: formatted once per call, it
 // must still reach every quantified peak (including those whose slot's curve is traded for the
 // compound's own) and follow the list when the same engine quantifies again after the list was
-// renamed and refitted.
+// renamed and refitted; a time the calendar cannot hold leaves the date and time empty.
 #include <gtest/gtest.h>
+
+#include <ctime>
+#include <limits>
 
 #include "QuantifyTestSupport.h"
 
 namespace {
 using namespace quantify_test;
 
-struct Stamp {
-    std::string name, date, time;
-};
+struct Stamp { std::string name, date, time; };
 
 // What SetCalData (tested on its own against worked dates) writes for this list.
 Stamp StampFor(const CQuanQuantify& engine, const CCalibrationList& curves) {
@@ -59,4 +60,9 @@ TEST(QuantifyStamp, EveryQuantifiedPeakCarriesTheListsStampAndASecondCallTheNewO
         EXPECT_EQ(peaks.GetAt(j).GetCurveDBDate(), second.date);
         EXPECT_EQ(peaks.GetAt(j).GetCurveDBTime(), second.time);
     }
+    // A modified time beyond the calendar gives no date or time rather than a made-up one.
+    curves.SetModifiedTime(std::numeric_limits<time_t>::max());
+    ASSERT_EQ(engine.DoQuantify(&curves, &methods, &peaks, ""), kQuantifyOK);
+    EXPECT_EQ(peaks.GetAt(0).GetCurveDBDate(), "");
+    EXPECT_EQ(peaks.GetAt(0).GetCurveDBTime(), "");
 }

@@ -1,14 +1,12 @@
-// The quantification driver: one calibrated entry with factors, limits and toxic equivalents,
-// reuse of an engine, and one complete located-and-quantified sample checked against
-// hand-worked values.
+// The quantification driver: run statuses, one calibrated entry with factors, limits and toxic
+// equivalents, response-factor curves and user factors, bounds at a limit, reuse of an engine,
+// and the curve an entry calibrated on another compound is quantified with.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <ctime>
-#include <memory>
+#include <iterator>
+#include <utility>
 
-#include "LocateCompletionSupport.h"
 #include "QuantifyTestSupport.h"
 #include "quan.h"
 
@@ -77,26 +75,16 @@ TEST(Quantify, CalibratedEntryWithFactorsLimitsAndToxicEquivalents) {
     // Factor 2 x 1.5 x 10 / 4 = 7.5.
     const CPeakData& p = peaks.GetAt(0);
     EXPECT_EQ(p.GetValidConc(), 1);
-    EXPECT_DOUBLE_EQ(p.GetAnalConc(), 75.0);
-    EXPECT_DOUBLE_EQ(p.GetEMPC(), 37.5);
-    EXPECT_DOUBLE_EQ(p.GetDetectionThreshold(), 7.5);
-    EXPECT_DOUBLE_EQ(p.GetQuantitationThreshold(), 33.75);
-    EXPECT_EQ(p.GetLODFlag(), 0);
-    EXPECT_EQ(p.GetLOQFlag(), 0);
-    EXPECT_EQ(p.GetNoSolutionFlag(), 0);
-    EXPECT_DOUBLE_EQ(p.GetToxicConc(0), 37.5);
-    EXPECT_DOUBLE_EQ(p.GetToxicConc(1), 0.0);
-    EXPECT_DOUBLE_EQ(p.GetToxicConc(3), 150.0);
-    EXPECT_DOUBLE_EQ(p.GetToxicLOD(0), 3.75);
-    EXPECT_DOUBLE_EQ(p.GetToxicLOQ(3), 67.5);
-    // Above their limits, all three bounds are the toxic concentration; a zero toxic factor gives
-    // a zero concentration at its zero limit: upper 0, medium 0, lower 0.
-    EXPECT_DOUBLE_EQ(p.GetBoundValue(0), 37.5);
-    EXPECT_DOUBLE_EQ(p.GetBoundValue(4), 37.5);
-    EXPECT_DOUBLE_EQ(p.GetBoundValue(8), 37.5);
-    EXPECT_DOUBLE_EQ(p.GetBoundValue(3), 150.0);
-    EXPECT_DOUBLE_EQ(p.GetBoundValue(1), 0.0);
-    EXPECT_DOUBLE_EQ(p.GetBoundValue(9), 0.0);
+    for (int flag : {p.GetLODFlag(), p.GetLOQFlag(), p.GetNoSolutionFlag()}) EXPECT_EQ(flag, 0);
+    const double stored[] = {p.GetAnalConc(),   p.GetEMPC(),       p.GetDetectionThreshold(),
+                             p.GetQuantitationThreshold(), p.GetToxicConc(0), p.GetToxicConc(1),
+                             p.GetToxicConc(3), p.GetToxicLOD(0), p.GetToxicLOQ(3)};
+    const double expected[] = {75.0, 37.5, 7.5, 33.75, 37.5, 0.0, 150.0, 3.75, 67.5};
+    for (size_t i = 0; i < std::size(stored); ++i) EXPECT_DOUBLE_EQ(stored[i], expected[i]) << i;
+    // Above their limits, all three bounds (upper 0, medium 4, lower 8 for factor 0) are the toxic
+    // concentration; a zero toxic factor gives a zero concentration at its zero limit.
+    const std::pair<int, double> bounds[] = {{0, 37.5}, {4, 37.5}, {8, 37.5}, {3, 150.0}, {1, 0.0}, {9, 0.0}};
+    for (const auto& [slot, value] : bounds) EXPECT_DOUBLE_EQ(p.GetBoundValue(slot), value) << slot;
 
     // Below the quantitation limit: the flags use the concentration after factors.
     CPeakList low = Peaks({peak});
@@ -128,10 +116,9 @@ TEST(Quantify, ResponseFactorCurveCopiesItsStatistics) {
     CPeakList peaks = Peaks({Located(1, 20.0)});
     ASSERT_EQ(Quantify(curves, methods, peaks), kQuantifyOK);
     const CPeakData& p = peaks.GetAt(0);
-    EXPECT_DOUBLE_EQ(p.GetAnalConc(), 5.0);
-    EXPECT_DOUBLE_EQ(p.GetRRFMean(), 4.1);
-    EXPECT_DOUBLE_EQ(p.GetRRFStdDev(), 0.2);
-    EXPECT_DOUBLE_EQ(p.GetRRFPercRelSD(), 4.9);
+    const double stored[] = {p.GetAnalConc(), p.GetRRFMean(), p.GetRRFStdDev(), p.GetRRFPercRelSD()};
+    const double expected[] = {5.0, 4.1, 0.2, 4.9};
+    for (size_t i = 0; i < std::size(stored); ++i) EXPECT_DOUBLE_EQ(stored[i], expected[i]) << i;
     EXPECT_EQ(p.GetMinCCFlag(), 1);
 
     // A linear curve leaves the mean RRF at the 0 of the reset.
@@ -156,10 +143,10 @@ TEST(Quantify, UserResponseFactor) {
     peak.SetLOQFactor(10.0f);
     CPeakList peaks = Peaks({peak});
     ASSERT_EQ(Quantify(curves, methods, peaks), kQuantifyOK);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAnalConc(), 10.0);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetEMPC(), 5.0);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetDetectionThreshold(), 0.6);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetQuantitationThreshold(), 2.0);
+    const CPeakData& p = peaks.GetAt(0);
+    const double stored[] = {p.GetAnalConc(), p.GetEMPC(), p.GetDetectionThreshold(), p.GetQuantitationThreshold()};
+    const double expected[] = {10.0, 5.0, 0.6, 2.0};
+    for (size_t i = 0; i < std::size(stored); ++i) EXPECT_DOUBLE_EQ(stored[i], expected[i]) << i;
 
     // A user factor of 0 gives no concentration: valid stays 0 and the old value stays.
     for (double rf : {0.0, -1.0, std::nan("")}) {
@@ -181,6 +168,8 @@ TEST(Quantify, BoundValuesAtTheLimitUseTheChosenLimit) {
     CPeakData peak = Located(1, 6.0, 6.0, 1.0);
     peak.SetLODFactor(2.0f);  // LOD 2
     peak.SetLOQFactor(6.0f);  // LOQ 6: the concentration equals it
+    // Equal to the LOQ: LOQ, LOQ / 2, 0; against the LOD of 2 it is above: the concentration itself.
+    const double expected[2][3] = {{6.0, 3.0, 0.0}, {6.0, 6.0, 6.0}};
     for (bool useTLOD : {false, true}) {
         SCOPED_TRACE(useTLOD);
         CQuanQuantify engine;
@@ -188,16 +177,14 @@ TEST(Quantify, BoundValuesAtTheLimitUseTheChosenLimit) {
         CPeakList peaks = Peaks({peak});
         ASSERT_EQ(Quantify(engine, curves, methods, peaks), kQuantifyOK);
         const CPeakData& p = peaks.GetAt(0);
-        if (useTLOD) {  // 6 is above the LOD of 2: the concentration itself
-            EXPECT_DOUBLE_EQ(p.GetBoundValue(0), 6.0);
-            EXPECT_DOUBLE_EQ(p.GetBoundValue(4), 6.0);
-            EXPECT_DOUBLE_EQ(p.GetBoundValue(8), 6.0);
-        } else {  // equal to the LOQ: LOQ, LOQ / 2, 0
-            EXPECT_DOUBLE_EQ(p.GetBoundValue(0), 6.0);
-            EXPECT_DOUBLE_EQ(p.GetBoundValue(4), 3.0);
-            EXPECT_DOUBLE_EQ(p.GetBoundValue(8), 0.0);
-        }
+        for (int k = 0; k < 3; ++k) EXPECT_DOUBLE_EQ(p.GetBoundValue(4 * k), expected[useTLOD][k]) << k;
+        EXPECT_EQ(p.GetLOQFlag(), 0);  // at the limit is not below it
     }
+    // Nor is a concentration exactly at the detection limit.
+    peak.SetLODFactor(6.0f);
+    CPeakList atLimit = Peaks({peak});
+    ASSERT_EQ(Quantify(curves, methods, atLimit), kQuantifyOK);
+    EXPECT_EQ(atLimit.GetAt(0).GetLODFlag(), 0);
 }
 
 TEST(Quantify, OneEngineQuantifiesASecondSampleAfresh) {
@@ -222,75 +209,33 @@ TEST(Quantify, OneEngineQuantifiesASecondSampleAfresh) {
     EXPECT_EQ(engine.GetCurrentSample().GetSampleType(), kAnalyte);
 }
 
-// A small PCB batch sample: an internal standard and two congeners on it, located by the
-// location engine, then quantified through curves as fitting leaves them (relative response
-// against concentration, in the internal standard's units).
-TEST(Quantify, CompleteRunOfALocatedSample) {
-    using namespace completion_test;
-    CMethodData standard = Entry("PCB 209-13C", 5.0f, "300.0");
-    standard.SetRCalc(kES);
-    standard.SetStdConc(10.0);
-    standard.SetCalCompound("PCB 209-13C");
-    CMethodData pcb138 = Entry("PCB 138", 6.0f, "290.0");
-    pcb138.SetRCalc(kIS);
-    pcb138.SetRRef(1);
-    pcb138.SetStdLevels(2);
-    pcb138.SetCalCompound("PCB 138");
-    pcb138.SetDetectionThreshold(3.0);
-    pcb138.SetQuantitationThreshold(10.0);
-    pcb138.SetToxicEquiv(0, 0.1);
-    CMethodData pcb153 = pcb138;
-    pcb153.SetName("PCB 153");
-    pcb153.SetCalCompound("PCB 153");
-    pcb153.SetPredRT(6.5f);
-    CMethodList methods = completion_test::Methods({standard, pcb138, pcb153});
-
-    CPeakData isPeak = completion_test::Peak(5.01f, 5000.0, 500.0, "300.0");
-    isPeak.SetChromNoise(20.0);
-    CPeakData p138 = completion_test::Peak(6.0f, 2000.0, 250.0, "290.0");
-    p138.SetChromNoise(25.0);
-    CPeakData p153 = completion_test::Peak(6.52f, 300.0, 30.0, "290.0");
-    p153.SetChromNoise(30.0);
-    CPeakList peaks = completion_test::Peaks({isPeak, p138, p153});
-
-    CSampleRecord record = completion_test::Sample(0);
-    record.SetUserFactor2(4.0);   // user dilution
-    record.SetUserFactor3(5.0);   // extract volume
-    record.SetUserDivisor1(2.0);  // initial amount
-    CQuanLocate locate;
-    ASSERT_EQ(locate.QuanDoLocation(methods, peaks, record, "unused.db"), kLocateOK);
-    // Location: IS response 5000 / 10 = 500; PCB 138 2000 / 500 = 4, PCB 153 300 / 500 = 0.6;
-    // noise responses 10 x 25 / 500 = 0.5 and 10 x 30 / 500 = 0.6.
-    ASSERT_DOUBLE_EQ(peaks.GetAt(1).GetResponse(), 4.0);
-    ASSERT_DOUBLE_EQ(peaks.GetAt(2).GetResponse(), 0.6);
-
-    // Curves: the standard 500 per unit (response factor); PCB 138 y = 0.1 + 0.5 x;
-    // PCB 153 y = 0.2 x (response factor).
-    CCalibrationList curves = Curves({quantify_test::Curve("PCB 209-13C", {0, 500}, kRF),
-                                      quantify_test::Curve("PCB 138", {0.1, 0.5}, kLinear),
-                                      quantify_test::Curve("PCB 153", {0, 0.2}, kRF)});
-    curves.SetDBName("C:\\curves\\pcb.cdb");
-    CQuanQuantify engine;
-    CQuanSampleData sample(record);
-    engine.SetCurrentSample(sample);
-    ASSERT_EQ(engine.DoQuantify(&curves, &methods, &peaks, "periodic.db"), kQuantifyOK);
-
-    // Factors for the congeners: 4 x 5 / 2 = 10; the standard is at a fixed level, undiluted.
-    const CPeakData& is = peaks.GetAt(0);
-    EXPECT_DOUBLE_EQ(is.GetAnalConc(), 10.0);  // 5000 / 500
-    const CPeakData& a = peaks.GetAt(1);
-    EXPECT_DOUBLE_EQ(a.GetAnalConc(), 78.0);                 // (4 - 0.1) / 0.5 = 7.8, x 10
-    EXPECT_DOUBLE_EQ(a.GetDetectionThreshold(), 28.0);       // (3 x 0.5 - 0.1) / 0.5 = 2.8
-    EXPECT_DOUBLE_EQ(a.GetQuantitationThreshold(), 98.0);    // (10 x 0.5 - 0.1) / 0.5 = 9.8
-    EXPECT_EQ(a.GetLOQFlag(), 1);
-    EXPECT_EQ(a.GetLODFlag(), 0);
-    EXPECT_DOUBLE_EQ(a.GetToxicConc(0), 7.8);
-    EXPECT_DOUBLE_EQ(a.GetBoundValue(0), 9.8);  // at or below its toxic LOQ of 9.8
-    EXPECT_DOUBLE_EQ(a.GetBoundValue(4), 4.9);
-    EXPECT_EQ(a.GetCurveDBName(), "pcb");
-    const CPeakData& b = peaks.GetAt(2);
-    EXPECT_DOUBLE_EQ(b.GetAnalConc(), 30.0);               // 0.6 / 0.2 = 3, x 10
-    EXPECT_DOUBLE_EQ(b.GetDetectionThreshold(), 90.0);     // 3 x 0.6 / 0.2 = 9, x 10
-    EXPECT_EQ(b.GetLODFlag(), 1);
-    for (int j = 0; j < 3; ++j) EXPECT_EQ(peaks.GetAt(j).GetValidConc(), 1);
+// Curve i belongs to method entry i. An entry calibrated on another compound's curve is
+// quantified with that curve, wherever it sits, without moving a curve out of its own entry's
+// slot, whatever order the peaks come in; curves that sit in each other's slots still trade.
+TEST(CurveSlotRepair, EntryOnAnotherCompoundsCurveMovesNoCurveFromItsOwnSlot) {
+    const struct {
+        const char* what;
+        const char* slotNames[2];  // curve names in slots 0 and 1: slopes 2 and 4
+        bool calibratedEntryFirst;
+        const char* namesAfter[2];
+    } cases[] = {
+        {"own curves, A's peak first", {"X", "A"}, false, {"X", "A"}},
+        {"own curves, X's peak first", {"X", "A"}, true, {"X", "A"}},
+        {"X's slot holds a stranger", {"Q", "A"}, false, {"Q", "A"}},
+        {"crossed: A's curve in X's slot", {"A", "X"}, false, {"X", "A"}},
+    };
+    for (const auto& c : cases) {
+        CMethodData x = Method("X");
+        x.SetCalCompound("A");
+        CMethodList methods = Methods({x, Method("A")});
+        CCalibrationList curves = Curves({Curve(c.slotNames[0], {0, 2}), Curve(c.slotNames[1], {0, 4})});
+        // Every entry is quantified with A's curve (slope 4 in the crossed case too: A's is
+        // the curve named A, wherever it is). Response 8 gives 2 for both.
+        CPeakList peaks = c.calibratedEntryFirst ? Peaks({Located(1, 8.0), Located(2, 8.0)})
+                                                 : Peaks({Located(2, 8.0), Located(1, 8.0)});
+        ASSERT_EQ(Quantify(curves, methods, peaks), kQuantifyOK) << c.what;
+        const double slopeOfA = c.slotNames[0] == std::string("A") ? 2.0 : 4.0;
+        for (int j = 0; j < 2; ++j) EXPECT_DOUBLE_EQ(peaks.GetAt(j).GetAnalConc(), 8.0 / slopeOfA) << c.what;
+        for (int i = 0; i < 2; ++i) EXPECT_EQ(curves.GetAt(i).GetName(), c.namesAfter[i]) << c.what << " slot " << i;
+    }
 }

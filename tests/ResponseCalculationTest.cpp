@@ -11,6 +11,14 @@ namespace {
 CMethodList StandardAndCompound(const CMethodData& compound) {
     return Methods({LocatedStandard(4000.0, 10.0, 2.0), compound});
 }
+
+// An isotope peak the host integrated for an element entry, named as the element table names it.
+CPeakData IsotopePeak(const char* name, double height) {
+    CPeakData peak = Peak(1.0f, 0.0, height);
+    peak.SetName(name);
+    peak.SetMDBIntegrateEntry(1);
+    return peak;
+}
 }  // namespace
 
 TEST(Responses, EachResponseTypeWithAndWithoutInternalStandardResponse) {
@@ -18,8 +26,7 @@ TEST(Responses, EachResponseTypeWithAndWithoutInternalStandardResponse) {
     // compound's own noise conversion is 3.0, its standard's 2.0 (used when it has a reference).
     const struct {
         const char* what;
-        int responseType;
-        int reference;
+        int responseType, reference;
         double isResponse;
         int status;
         double response, corrected, noiseResponse;
@@ -84,16 +91,13 @@ TEST(Responses, NoiseConversionOfSeveralStandardsIsTheirMean) {
 
 TEST(Responses, MolarRatioOfIsotopeDilution) {
     // Unlabelled ratio 0.1, labelled ratio 10: ratio = (l - R)(u + 1) / ((R - u)(l + 1)).
-    const struct {
-        double response;
-        double expected;
-        int flag;
-    } cases[] = {
+    const struct { double response, expected; int flag; } cases[] = {
         {1.0, (10.0 - 1.0) * 1.1 / ((1.0 - 0.1) * 11.0), 1},  // = 1.0
         {2.0, (10.0 - 2.0) * 1.1 / ((2.0 - 0.1) * 11.0), 1},
         {20.0, (10.0 - 20.0) * 1.1 / ((20.0 - 0.1) * 11.0), 1},
         // R equal to the unlabelled ratio: no molar ratio exists, and the stale 99 is not kept.
         {0.1, 0.0, 0},
+        {0.0, 0.0, 1},  // without a response there is no ratio to form: the plain 0
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.response);
@@ -113,67 +117,43 @@ TEST(Responses, MolarRatioOfIsotopeDilution) {
         // The entry keeps the plain response; only the peak carries the molar ratio.
         EXPECT_DOUBLE_EQ(methods.GetAt(0).GetResponse(), c.response);
     }
-    // Without a response there is no ratio to form: the peak gets the plain 0.
-    CMethodData compound = Entry("compound");
-    compound.SetMoleRatio(1);
-    compound.SetUnlabelledRatio(0.1);
-    compound.SetLabelledRatio(10.0);
-    CMethodList methods = Methods({compound});
-    CPeakList peaks = Peaks({AssignedPeak(1, 0.0)});
-    CQuanLocate engine;
-    ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 1), kLocateOK);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetResponse(), 0.0);
 }
 
 TEST(Responses, ElementAmountFromIsotopePeaks) {
-    // Iron: 56Fe (91.75 %) and 54Fe (5.85 %); chromium's 54Cr interferes with 54Fe.
-    tagELEMENTstruct iron = Element("Fe", 55.845, {{55.9349, 90.0}, {53.9396, 10.0}});
-    CPeakData fe56 = Peak(1.0f, 0.0, 900.0);
-    fe56.SetName("56Fe");
-    fe56.SetMDBIntegrateEntry(1);
-    CPeakData fe54 = Peak(1.0f, 0.0, 100.0);
-    fe54.SetName("54Fe");
-    fe54.SetMDBIntegrateEntry(1);
+    // Iron: 56Fe (91.75 %) and 54Fe (5.85 %); chromium's 54Cr interferes with 54Fe. Amounts are
+    // the isotope heights over the abundance in use (90 + 10), scaled to 100 %.
+    const tagELEMENTstruct iron = Element("Fe", 55.845, {{55.9349, 90.0}, {53.9396, 10.0}});
+    tagELEMENTstruct corrected = iron;
+    AddInterference(corrected, 1, "Cr", 2, 53.9389, 0.5);
+    tagELEMENTstruct overcorrected = corrected;
+    overcorrected.Interferences[1].Factor = 5.0;
+    tagELEMENTstruct oneSlot = iron;
+    oneSlot.IsotopeInUse[1] = 0;
+    tagELEMENTstruct hostile = iron;
+    std::memset(hostile.Symbol, 'X', sizeof hostile.Symbol);
+    const CPeakData fe56 = IsotopePeak("56Fe", 900.0), fe54 = IsotopePeak("54Fe", 100.0);
+    const CPeakData cr54 = IsotopePeak("54Cr", 40.0);
+    CPeakData lower = fe54;
+    lower.SetName("54fe");
+    CPeakData loose = fe56;
+    loose.SetMDBIntegrateEntry(0);
+    const struct {
+        const char* what;
+        const tagELEMENTstruct& element;
+        std::vector<CPeakData> peaks;
+        double amount;
+    } cases[] = {
+        {"two isotopes", iron, {fe56, fe54}, 1000.0 / 100.0 * 100.0},
+        {"interference subtracted from its isotope only", corrected, {fe56, fe54, cr54}, 900.0 + 100.0 - 20.0},
+        {"an interference larger than its isotope leaves it at 0", overcorrected, {fe56, fe54, cr54}, 900.0},
+        {"names are exact and isotopes not in use are not searched", oneSlot, {fe56, lower}, 0.0},
+        {"isotope peaks not integrated for an entry give no amount", iron, {loose}, 0.0},
+        {"unterminated symbol is read within its field", hostile, {fe56}, 0.0},
+    };
     CQuanLocate engine;
-    {
-        SCOPED_TRACE("two isotopes");
-        CPeakList peaks = Peaks({fe56, fe54});
-        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, iron), 1000.0 / 100.0 * 100.0);
-    }
-    {
-        SCOPED_TRACE("interference subtracted from its isotope only");
-        tagELEMENTstruct corrected = iron;
-        AddInterference(corrected, 1, "Cr", 2, 53.9389, 0.5);
-        CPeakData cr54 = Peak(1.0f, 0.0, 40.0);
-        cr54.SetName("54Cr");
-        CPeakList peaks = Peaks({fe56, fe54, cr54});
-        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, corrected), (900.0 + 100.0 - 20.0) / 100.0 * 100.0);
-        // An interference larger than its isotope leaves that isotope at 0, not negative.
-        corrected.Interferences[1].Factor = 5.0;
-        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, corrected), 900.0 / 100.0 * 100.0);
-    }
-    {
-        SCOPED_TRACE("names are exact and isotopes not in use are not searched");
-        CPeakData lower = fe54;
-        lower.SetName("54fe");
-        tagELEMENTstruct oneSlot = iron;
-        oneSlot.IsotopeInUse[1] = 0;
-        CPeakList peaks = Peaks({fe56, lower});
-        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, oneSlot), 0.0);
-    }
-    {
-        SCOPED_TRACE("isotope peaks not integrated for an entry give no amount");
-        CPeakData loose = fe56;
-        loose.SetMDBIntegrateEntry(0);
-        CPeakList peaks = Peaks({loose});
-        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, iron), 0.0);
-    }
-    {
-        SCOPED_TRACE("unterminated symbol is read within its field");
-        tagELEMENTstruct hostile = iron;
-        std::memset(hostile.Symbol, 'X', sizeof hostile.Symbol);
-        CPeakList peaks = Peaks({fe56});
-        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, hostile), 0.0);
+    for (const auto& c : cases) {
+        CPeakList peaks = Peaks(c.peaks);
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, c.element), c.amount) << c.what;
     }
 }
 
@@ -184,20 +164,10 @@ TEST(Responses, ElementEntryReadsThePeriodicTableDatabase) {
     element.SetFlags("Y");
     element.SetRCalc(kES);
     element.SetAtomicNumber(26);
-    CPeakData fe56 = Peak(1.0f, 0.0, 900.0);
-    fe56.SetName("56Fe");
-    fe56.SetMDBIntegrateEntry(1);
-    CPeakData fe54 = fe56;
-    fe54.SetName("54Fe");
-    fe54.SetHeight(100.0);
+    const CPeakData fe56 = IsotopePeak("56Fe", 900.0), fe54 = IsotopePeak("54Fe", 100.0);
     const int openBefore = PeriodicDatabaseOpenCount();
 
-    const struct {
-        const char* what;
-        std::string databaseName;
-        int atomicNumber;
-        int status;
-    } cases[] = {
+    const struct { const char* what; std::string databaseName; int atomicNumber, status; } cases[] = {
         {"element read", database.Path(), 26, kLocateOK},
         {"database missing", testing::TempDir() + "no_such_periodic.db", 26, 9},
         {"no database name", "", 26, 9},

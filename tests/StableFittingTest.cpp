@@ -14,9 +14,7 @@
 using namespace calibrate_test;
 
 namespace {
-struct FitData {
-    std::vector<double> x, y, v;
-};
+struct FitData { std::vector<double> x, y, v; };
 
 // Fitted responses of the least-squares polynomial: the weighted responses less what is left of
 // them once every column's direction is taken out (modified Gram-Schmidt in long double).

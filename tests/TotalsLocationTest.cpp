@@ -1,7 +1,7 @@
 // Totals location: the sums written into a totals peak under each include choice.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <vector>
 
 #include "LocateCompletionSupport.h"
 #include "locate/FilteredPeakIterator.h"
@@ -37,15 +37,6 @@ CMethodData TotalsEntry(const std::string& group = "HxCB", int include = 0) {
     e.SetSoughtRT(6.5f);
     return e;
 }
-
-// Accepts only peaks later than 6 min, on the same walk.
-class LatePeaks : public CFilteredPeakIterator {
-public:
-    using CFilteredPeakIterator::CFilteredPeakIterator;
-
-protected:
-    bool Accept(const CPeakData& peak) const override { return peak.GetFoundRT() > 6.0f; }
-};
 }  // namespace
 
 TEST(TotalsLocation, TotalsEntryTakesTheGroupsUnnamedPeaks) {
@@ -78,19 +69,16 @@ TEST(TotalsLocation, TotalsEntryTakesTheGroupsUnnamedPeaks) {
     });
     CQuanLocate engine;
     EXPECT_EQ(Access::LocateMethodEntryTotals(engine, peaks, methods, 2), kLocateOK);
-    const struct {
-        int index;
-        int entry;
-        int id;
-    } expected[] = {{0, 1, 0}, {1, 0, 0}, {2, 2, 1}, {3, 2, 2}, {4, 0, 0},  {5, 0, 0}, {6, 0, 0},
-                    {7, 0, 0}, {8, 0, 0}, {9, 0, 0}, {10, 0, 0}, {11, 0, 0}, {12, 2, 3}};
-    for (const auto& e : expected) {
-        SCOPED_TRACE(e.index);
-        const CPeakData& p = peaks.GetAt(e.index);
-        EXPECT_EQ(p.GetMDBEntry(), e.entry);
-        EXPECT_EQ(p.GetTotalsUnnamedPeak(), e.entry == 2 ? 1 : 0);
-        if (e.entry == 2) {
-            EXPECT_EQ(p.GetMDBEntryPeakID(), e.id);
+    // The entry each peak ends on, and the place of each unnamed peak the totals entry took.
+    const int entries[] = {1, 0, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 2};
+    const int ids[] = {0, 0, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 3};
+    for (int j = 0; j < peaks.GetSize(); ++j) {
+        SCOPED_TRACE(j);
+        const CPeakData& p = peaks.GetAt(j);
+        EXPECT_EQ(p.GetMDBEntry(), entries[j]);
+        EXPECT_EQ(p.GetTotalsUnnamedPeak(), entries[j] == 2 ? 1 : 0);
+        if (entries[j] == 2) {
+            EXPECT_EQ(p.GetMDBEntryPeakID(), ids[j]);
         }
     }
     // The entry carries the last unnamed peak's values.
@@ -153,28 +141,31 @@ TEST(TotalsLocation, TotalsPeakSumsItsMembersByTheIncludeChoice) {
     };
     const struct {
         const char* what;
+        const char* group;
         int include;
         bool mustPassTarget;
         float window;
         double area;
         int count;
-        double noise;
+        double noise;  // the last member's, or as it was (3)
     } cases[] = {
-        {"all members", 0, true, 1.0f, 700.0, 3, 4.0},
-        {"named only", 1, true, 1.0f, 300.0, 2, 2.0},
-        {"unnamed only", 2, true, 1.0f, 400.0, 1, 4.0},
-        {"ion-ratio failure counts without a must-pass target", 0, false, 1.0f, 2300.0, 4, 16.0},
-        {"no window", 0, true, 0.0f, 1500.0, 4, 8.0},
+        {"all members", "HxCB", 0, true, 1.0f, 700.0, 3, 4.0},
+        {"named only", "HxCB", 1, true, 1.0f, 300.0, 2, 2.0},
+        {"unnamed only", "HxCB", 2, true, 1.0f, 400.0, 1, 4.0},
+        {"ion-ratio failure counts without a must-pass target", "HxCB", 0, false, 1.0f, 2300.0, 4, 16.0},
+        {"no window", "HxCB", 0, true, 0.0f, 1500.0, 4, 8.0},
+        {"no group: cleared sums", "", 0, true, 1.0f, 0.0, 0, 3.0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        CMethodData totals = TotalsEntry("HxCB", c.include);
+        CMethodData totals = TotalsEntry(c.group, c.include);
         totals.SetLocateRTWin(c.window);
         if (c.mustPassTarget) {
             totals.SetTargetTrace(0, "292.0");
             totals.SetTargetMustPass(0, 1);
         }
         CPeakList peaks = makePeaks();
+        peaks.GetAt(0).SetAbsNoiseHeight(3.0);
         CQuanLocate engine;
         ASSERT_EQ(Access::LocateCalculateTotalsPeak(engine, &peaks.GetAt(0), peaks, totals, 0), kLocateOK);
         const CPeakData& t = peaks.GetAt(0);
@@ -184,14 +175,28 @@ TEST(TotalsLocation, TotalsPeakSumsItsMembersByTheIncludeChoice) {
         EXPECT_DOUBLE_EQ(t.GetAbsNoiseHeight(), c.noise);
     }
 
-    // Without a group: cleared sums, the noise as it was.
+    // No totals peak: nothing to write.
     CPeakList peaks = makePeaks();
-    peaks.GetAt(0).SetAbsNoiseHeight(3.0);
     CQuanLocate engine;
-    ASSERT_EQ(Access::LocateCalculateTotalsPeak(engine, &peaks.GetAt(0), peaks, TotalsEntry(""), 0), kLocateOK);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetArea(), 0.0);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetHeight(), 0.0);
-    EXPECT_EQ(peaks.GetAt(0).GetTotalsNumPeaks(), 0);
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAbsNoiseHeight(), 3.0);
     EXPECT_EQ(Access::LocateCalculateTotalsPeak(engine, nullptr, peaks, TotalsEntry(), 0), kLocateOK);
+}
+
+TEST(TotalsLocation, WalkNotByAssignmentFiltersByTheEntryIntegratedFor) {
+    CPeakData forFirst = Member(0, 6.0f, 10.0);
+    forFirst.SetMDBIntegrateEntry(1);
+    CPeakData forSecond = forFirst;
+    forSecond.SetMDBIntegrateEntry(2);
+    const CPeakList peaks = Peaks({forFirst, forSecond, Member(0, 6.0f, 10.0)});
+    const struct {
+        int entry;
+        std::vector<const CPeakData*> yielded;
+    } cases[] = {{0, {&peaks.GetAt(0), &peaks.GetAt(1), &peaks.GetAt(2)}}, {2, {&peaks.GetAt(1)}}};
+    for (const auto& c : cases) {
+        CFilteredPeakIterator walk(peaks);
+        walk.SetByAssignment(false);
+        walk.SetEntry(c.entry);
+        std::vector<const CPeakData*> yielded;
+        while (const CPeakData* peak = walk.Next()) yielded.push_back(peak);
+        EXPECT_EQ(yielded, c.yielded) << c.entry;
+    }
 }

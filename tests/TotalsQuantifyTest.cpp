@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 
 #include "LocateCompletionSupport.h"
 #include "QuantifyTestSupport.h"
@@ -34,7 +35,7 @@ CMethodList TotalsMethods(int include = 0, float window = 0.0f) {
 }
 
 // A quantified member of a group: concentration c, response 10 c, EMPC c + 0.5, toxic c / 10,
-// bound values c and 2 c, thresholds c / 100 and c / 50.
+// bound values c and 2 c, detection threshold c / 100.
 CPeakData Member(int e, double c, float foundRT = 6.0f, bool unnamed = false, const std::string& group = "HxCB") {
     CPeakData p = Located(e, 10.0 * c);
     p.SetTotalsGroup(group);
@@ -45,11 +46,9 @@ CPeakData Member(int e, double c, float foundRT = 6.0f, bool unnamed = false, co
     p.SetEMPC(c + 0.5);
     p.SetUseEMPC(1);
     p.SetToxicConc(0, c / 10.0);
-    p.SetToxicLOD(0, c / 1000.0);
     p.SetBoundValue(0, c);
     p.SetBoundValue(11, 2.0 * c);
     p.SetDetectionThreshold(c / 100.0);
-    p.SetQuantitationThreshold(c / 50.0);
     return p;
 }
 
@@ -85,11 +84,7 @@ TEST(TotalsQuantify, MembersAreSummedByIncludeChoice) {
     CPeakData otherGroup = Member(kMemberB, 500.0, 6.0f, false, "PeCB");
     CPeakData unassigned = Member(kMemberB, 600.0);
     unassigned.SetMDBEntry(0);
-    const struct {
-        int include;
-        double conc, response, empc, toxic, bound0, bound11, lod;
-        int numPeaks;
-    } cases[] = {
+    const struct { int include; double conc, response, empc, toxic, bound0, bound11, lod; int numPeaks; } cases[] = {
         // Named 2 and 3, unnamed 4; the deleted and invalid members add bound values only.
         // Without "named only" the thresholds are neither reset nor summed: the 7 stays.
         {0, 9.0, 90.0, 2.5 + 4.5, 0.9, 309.0, 618.0, 7.0, 3},
@@ -103,38 +98,31 @@ TEST(TotalsQuantify, MembersAreSummedByIncludeChoice) {
                                  otherGroup, unassigned, TotalsPeak(kTotalsEntry, "HxCB")});
         ASSERT_EQ(QuantifyTotals(peaks, methods), kQuantifyOK);
         const CPeakData& t = peaks.GetAt(7);
-        EXPECT_EQ(t.GetValidConc(), 1);
-        EXPECT_EQ(t.GetTotalsInclude(), c.include);
-        EXPECT_DOUBLE_EQ(t.GetAnalConc(), c.conc);
-        EXPECT_DOUBLE_EQ(t.GetResponse(), c.response);
-        EXPECT_DOUBLE_EQ(t.GetEMPC(), c.empc);
         EXPECT_EQ(t.GetTotalsNumPeaks(), c.numPeaks);
-        EXPECT_DOUBLE_EQ(t.GetToxicConc(0), c.toxic);
-        EXPECT_DOUBLE_EQ(t.GetToxicConc(2), 0.0);
-        EXPECT_DOUBLE_EQ(t.GetBoundValue(0), c.bound0);
-        EXPECT_DOUBLE_EQ(t.GetBoundValue(11), c.bound11);
-        EXPECT_DOUBLE_EQ(t.GetBoundValue(5), 0.0);
-        EXPECT_DOUBLE_EQ(t.GetDetectionThreshold(), c.lod);
+        const double summed[] = {t.GetAnalConc(),     t.GetResponse(),      t.GetEMPC(),          t.GetToxicConc(0),
+                                 t.GetBoundValue(0),  t.GetBoundValue(11),  t.GetDetectionThreshold(),
+                                 t.GetToxicConc(2),   t.GetBoundValue(5)};  // the last two reset, not summed
+        const double expected[] = {c.conc, c.response, c.empc, c.toxic, c.bound0, c.bound11, c.lod, 0.0, 0.0};
+        for (size_t i = 0; i < std::size(summed); ++i) EXPECT_DOUBLE_EQ(summed[i], expected[i]) << i;
     }
 }
 
 TEST(TotalsQuantify, GroupSumsTotalsButNeverItself) {
     CMethodList methods = TotalsMethods();
-    CPeakData hx = Member(kTotalsEntry, 5.0, 6.0f, false, "PCB");
-    hx.SetTotalsPeak(1);
-    hx.SetTotalsNumPeaks(2);
-    hx.SetTotalsInclude(1);
-    hx.SetIRWinFlag(1);  // no ion-ratio test at this level
-    CPeakData pe = Member(kTotalsEntry, 7.0, 99.0f, false, "PCB");  // no window either
-    pe.SetTotalsPeak(1);
-    pe.SetTotalsNumPeaks(3);
-    pe.SetTotalsInclude(2);
-    pe.SetUseEMPC(0);  // nor the EMPC switch
-    CPeakData gone = Member(kTotalsEntry, 11.0, 6.0f, false, "PCB");
-    gone.SetTotalsPeak(1);
+    const auto total = [](double c, float foundRT, int numPeaks, int include) {
+        CPeakData p = Member(kTotalsEntry, c, foundRT, false, "PCB");
+        p.SetTotalsPeak(1);
+        p.SetTotalsNumPeaks(numPeaks);
+        p.SetTotalsInclude(include);
+        return p;
+    };
+    CPeakData hx = total(5.0, 6.0f, 2, 1);
+    hx.SetIRWinFlag(1);                      // no ion-ratio test at this level
+    CPeakData pe = total(7.0, 99.0f, 3, 2);  // no window either
+    pe.SetUseEMPC(0);                        // nor the EMPC switch
+    CPeakData gone = total(11.0, 6.0f, 0, 0);
     gone.SetPeakDeleted(1);
-    CPeakData placeholder = Member(kTotalsEntry, 13.0, 6.0f, false, "PCB");
-    placeholder.SetTotalsPeak(1);
+    CPeakData placeholder = total(13.0, 6.0f, 0, 0);
     placeholder.SetPlaceHolder(1);  // a placeholder total still counts in a group
     CPeakData ordinary = Member(kMemberA, 1000.0, 6.0f, false, "PCB");
     CPeakData group = TotalsPeak(kGroupEntry, "PCB", true);
@@ -234,92 +222,66 @@ CPeakData SemiQuanPeak(int e, double response, const std::string& flags = "NNNS"
 }
 }  // namespace
 
-TEST(TotalsQuantify, SemiQuantitativeConcentrationsWithAndWithoutReference) {
+TEST(TotalsQuantify, SemiQuantitativeConcentrationsAndEveryFailureExit) {
     completion_test::PeriodicDatabaseFile db("quantify_semiquan.db", {{kIron, Iron()}, {kCopper, Copper()}});
     const int openBefore = PeriodicDatabaseOpenCount();
+    // Entries: 1 the compound under test, 2 copper at 63, 3 an element the table lacks, 4 copper
+    // at 70. A failure gives 0 with the no-solution flag.
     const struct {
         const char* what;
-        std::string flags;
-        int reference;
+        std::string flags, trace;
+        int element, reference, entry;
+        std::string dbName;  // empty: the test's database
         double conc;
     } cases[] = {
-        {"isotope factor", "NNNS", 0, 500.0 / (50.0 * 2.0)},         // 5
-        {"element factor", "YNNS", 0, 500.0 / (2.0 * 100.0)},        // 2.5
-        {"isotope, reference isotope", "NNNS", 2, 5.0 * 0.5},        // Cu 63 factor alone
-        {"element, reference element", "YNNS", 2, 2.5 * 4.0 * 3.0},  // Cu scale x element factor
+        {"isotope factor", "NNNS", "55.9", kIron, 0, 1, "", 500.0 / (50.0 * 2.0)},
+        {"element factor", "YNNS", "55.9", kIron, 0, 1, "", 500.0 / (2.0 * 100.0)},
+        {"isotope, reference isotope", "NNNS", "55.9", kIron, 2, 1, "", 5.0 * 0.5},          // Cu 63 factor alone
+        {"element, reference element", "YNNS", "55.9", kIron, 2, 1, "", 2.5 * 4.0 * 3.0},  // Cu scale x factor
+        {"no database", "NNNS", "55.9", kIron, 0, 1, "/nonexistent/periodic.db", 0.0},
+        {"no method entry", "NNNS", "55.9", kIron, 0, 5, "", 0.0},
+        {"no element record", "NNNS", "55.9", 50, 0, 1, "", 0.0},
+        {"no isotope at the trace mass", "NNNS", "99.0", kIron, 0, 1, "", 0.0},
+        {"no reference entry", "NNNS", "55.9", kIron, 7, 1, "", 0.0},
+        {"no reference element", "NNNS", "55.9", kIron, 3, 1, "", 0.0},
+        {"reference without isotope at its mass", "NNNS", "55.9", kIron, 4, 1, "", 0.0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        CMethodData fe = ElementEntry("Fe", kIron, "55.9", c.flags);
-        fe.SetRRef(c.reference);
-        CMethodList methods = Methods({fe, ElementEntry("Cu", kCopper, "63.0")});
-        CQuanQuantify engine;
-        engine.SetPeriodicDBName(db.Path());
-        CPeakData peak = SemiQuanPeak(1, 500.0, c.flags);
-        EXPECT_DOUBLE_EQ(engine.DoSemiQuanQuan(&peak, &methods), c.conc);
-        EXPECT_DOUBLE_EQ(peak.GetAnalConc(), c.conc);
-        EXPECT_EQ(peak.GetNoSolutionFlag(), 0);
-        EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
-    }
-
-    // Through the driver: no curve is needed, the sample factors apply, and the limits are the
-    // smallest, since none is worked out.
-    CMethodList methods = Methods({ElementEntry("Fe", kIron, "55.9")});
-    CCalibrationList curves = Curves({Curve("unrelated", {0, 0})});
-    CPeakData peak = SemiQuanPeak(1, 500.0);
-    peak.SetUserFactor2(3.0);
-    peak.SetEMPC(8.0);
-    CPeakList peaks = Peaks({peak});
-    CQuanQuantify engine;
-    engine.SetCurrentSample(Sample(kAnalyte));
-    ASSERT_EQ(engine.DoQuantify(&curves, &methods, &peaks, db.Path()), kQuantifyOK);
-    EXPECT_EQ(engine.GetPeriodicDBName(), db.Path());
-    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetAnalConc(), 15.0);
-    EXPECT_EQ(peaks.GetAt(0).GetValidConc(), 1);
-    EXPECT_EQ(peaks.GetAt(0).GetEMPC(), 0.0);  // its own EMPC, not the 8 of before
-    EXPECT_EQ(peaks.GetAt(0).GetDetectionThreshold(), 1e-12);
-    EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
-}
-
-TEST(TotalsQuantify, SemiQuantificationFailuresGiveZeroWithTheNoSolutionFlag) {
-    completion_test::PeriodicDatabaseFile db("quantify_semiquan_fail.db", {{kIron, Iron()}, {kCopper, Copper()}});
-    const int openBefore = PeriodicDatabaseOpenCount();
-    const struct {
-        const char* what;
-        std::string dbName;
-        int entry;
-        int element;
-        std::string trace;
-        int reference;
-    } cases[] = {
-        {"no database", "/nonexistent/periodic.db", 1, kIron, "55.9", 0},
-        {"no method entry", "", 5, kIron, "55.9", 0},
-        {"no element record", "", 1, 50, "55.9", 0},
-        {"no isotope at the trace mass", "", 1, kIron, "99.0", 0},
-        {"no reference entry", "", 1, kIron, "55.9", 7},
-        {"no reference element", "", 1, kIron, "55.9", 3},
-        {"reference without isotope at its mass", "", 1, kIron, "55.9", 4},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        CMethodData fe = ElementEntry("Fe", c.element, c.trace);
+        CMethodData fe = ElementEntry("Fe", c.element, c.trace, c.flags);
         fe.SetRRef(c.reference);
         CMethodList methods = Methods({fe, ElementEntry("Cu", kCopper, "63.0"), ElementEntry("X", 50, "63.0"),
                                        ElementEntry("Cu", kCopper, "70.0")});
         CQuanQuantify engine;
         engine.SetPeriodicDBName(c.dbName.empty() ? db.Path() : c.dbName);
-        CPeakData peak = SemiQuanPeak(c.entry, 500.0);
-        EXPECT_EQ(engine.DoSemiQuanQuan(&peak, &methods), 0.0);
-        EXPECT_EQ(peak.GetNoSolutionFlag(), 1);
+        CPeakData peak = SemiQuanPeak(c.entry, 500.0, c.flags);
+        EXPECT_DOUBLE_EQ(engine.DoSemiQuanQuan(&peak, &methods), c.conc);
+        EXPECT_EQ(peak.GetNoSolutionFlag(), c.conc == 0.0 ? 1 : 0);
+        if (c.conc > 0.0) {
+            EXPECT_DOUBLE_EQ(peak.GetAnalConc(), c.conc);
+        }
         EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
     }
 
-    // Through the driver an unmatched trace mass gives 0 flagged, not the 1e12 cap as valid.
-    CMethodList methods = Methods({ElementEntry("Fe", kIron, "99.0")});
-    CCalibrationList curves = Curves({Curve("Fe", {0, 1})});
-    CPeakList peaks = Peaks({SemiQuanPeak(1, 500.0)});
+    // Through the driver: no curve is needed, the sample factors apply, and the limits are the
+    // smallest, since none is worked out. An unmatched trace mass gives 0 flagged, not the 1e12
+    // cap as valid, although its own curve would give a concentration.
+    CMethodList methods = Methods({ElementEntry("Fe", kIron, "55.9"), ElementEntry("Fe 99", kIron, "99.0")});
+    CCalibrationList curves = Curves({Curve("unrelated", {0, 0}), Curve("Fe 99", {0, 1})});
+    CPeakData peak = SemiQuanPeak(1, 500.0);
+    peak.SetUserFactor2(3.0);
+    peak.SetEMPC(8.0);
+    CPeakList peaks = Peaks({peak, SemiQuanPeak(2, 500.0)});
     CQuanQuantify engine;
+    engine.SetCurrentSample(Sample(kAnalyte));
     ASSERT_EQ(engine.DoQuantify(&curves, &methods, &peaks, db.Path()), kQuantifyOK);
-    EXPECT_EQ(peaks.GetAt(0).GetAnalConc(), 0.0);
-    EXPECT_EQ(peaks.GetAt(0).GetNoSolutionFlag(), 1);
+    EXPECT_EQ(engine.GetPeriodicDBName(), db.Path());
+    const CPeakData& found = peaks.GetAt(0);
+    EXPECT_DOUBLE_EQ(found.GetAnalConc(), 15.0);
+    EXPECT_EQ(found.GetValidConc(), 1);
+    EXPECT_EQ(found.GetEMPC(), 0.0);  // its own EMPC, not the 8 of before
+    EXPECT_EQ(found.GetDetectionThreshold(), 1e-12);
+    EXPECT_EQ(peaks.GetAt(1).GetAnalConc(), 0.0);
+    EXPECT_EQ(peaks.GetAt(1).GetNoSolutionFlag(), 1);
+    EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
 }
