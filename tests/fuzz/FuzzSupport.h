@@ -1,9 +1,11 @@
 // Shared by the fuzz targets: a reader that turns the fuzzer's bytes into the values a target
-// needs (never past the end: an exhausted input reads as zeros and empty texts), and the check
-// that stops the run when an invariant fails. A failed invariant aborts, so libFuzzer and the
-// corpus replay both report it as a fault with the input that caused it.
+// needs (never past the end: an exhausted input reads as zeros and empty texts), the check that
+// stops the run when an invariant fails, and the pieces several targets use (stored records
+// loaded from the input, byte comparisons, buffers with a guard behind them). A failed invariant
+// aborts, so libFuzzer and the corpus replay both report it as a fault with the input that caused it.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #define FUZZ_CHECK(condition)                                                                   \
     do {                                                                                        \
@@ -82,14 +85,36 @@ public:
         return pick < static_cast<int>(N) ? std::string(choices[pick]) : Text(maxLength);
     }
 
-    std::string Rest() {
-        std::string text(reinterpret_cast<const char*>(m_data + m_at), Remaining());
-        m_at = m_size;
-        return text;
-    }
-
 private:
     const uint8_t* m_data;
     size_t m_size;
     size_t m_at = 0;
 };
+
+template <class T>
+bool SameBytes(const T& a, const T& b) {
+    return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+// The first bytes of the input as a stored record (zero filled when the input is shorter); the
+// rest, returned, drives what the target does with it.
+template <class Record>
+FuzzInput LoadRecord(const uint8_t* data, size_t size, Record& record) {
+    std::memset(&record, 0, sizeof record);
+    const size_t recordBytes = std::min(size, sizeof record);
+    std::memcpy(&record, data, recordBytes);
+    return FuzzInput(data + recordBytes, size - recordBytes);
+}
+
+// Hands `write` a buffer of `capacity` bytes holding the text `initial` (or, for nullptr, only
+// guard bytes, so that a missing terminator shows), with a guard zone behind it that must stay
+// untouched; returns the text left in the buffer.
+template <class Write>
+std::string GuardedWrite(size_t capacity, const char* initial, Write write) {
+    constexpr char kGuard = '\x5A';
+    std::vector<char> buffer(capacity + 16, kGuard);
+    if (initial != nullptr) std::memcpy(buffer.data(), initial, std::min(std::strlen(initial) + 1, capacity));
+    write(buffer.data(), capacity);
+    FUZZ_CHECK(std::all_of(buffer.begin() + capacity, buffer.end(), [](char c) { return c == kGuard; }));
+    return std::string(buffer.data(), strnlen(buffer.data(), capacity));
+}

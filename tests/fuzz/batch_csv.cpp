@@ -42,11 +42,9 @@ void WriteFile(const std::string& path, const std::string& text) {
 
 std::vector<std::string> Parts(const std::string& text) {
     std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t at = text.find(kPartSeparator); at != std::string::npos; at = text.find(kPartSeparator, start)) {
+    size_t start = 0, at = 0;
+    for (; (at = text.find(kPartSeparator, start)) != std::string::npos; start = at + kPartSeparator.size())
         parts.push_back(text.substr(start, at - start));
-        start = at + kPartSeparator.size();
-    }
     parts.push_back(text.substr(start));
     return parts;
 }
@@ -85,12 +83,11 @@ void CheckSplit(const std::string& text) {
     for (size_t r = 0; r < rows.size(); ++r) FUZZ_CHECK(again[r].cells == rows[r].cells);
 }
 
-void CheckProblems(const std::vector<Batch::Problem>& problems) {
-    for (const Batch::Problem& problem : problems) {
-        FUZZ_CHECK(!problem.file.empty() && !problem.message.empty());
-        FUZZ_CHECK(problem.line >= 0 && problem.column >= 0);
-        FUZZ_CHECK(problem.Text().find(problem.message) != std::string::npos);
-    }
+void CheckProblems(bool read, const std::vector<Batch::Problem>& problems) {
+    FUZZ_CHECK(read == problems.empty());
+    for (const Batch::Problem& p : problems)
+        FUZZ_CHECK(!p.file.empty() && !p.message.empty() && p.line >= 0 && p.column >= 0 &&
+                   p.Text().find(p.message) != std::string::npos);
 }
 
 size_t DataRows(const std::string& text) {
@@ -105,8 +102,7 @@ void CheckPeakFile(const std::string& text) {
     CPeakList peaks;
     std::vector<Batch::Problem> problems;
     const bool read = Batch::ReadPeakFile(path, peaks, problems);
-    FUZZ_CHECK(read == problems.empty());
-    CheckProblems(problems);
+    CheckProblems(read, problems);
     if (!read) return;
     FUZZ_CHECK(static_cast<size_t>(peaks.GetSize()) == DataRows(text));
     for (int i = 0; i < peaks.GetSize(); ++i) FUZZ_CHECK(peaks.GetEntry(i) != nullptr && peaks.GetAt(i).GetID() == i + 1);
@@ -140,8 +136,7 @@ void CheckBatchSheet(const std::string& text) {
     std::vector<std::unique_ptr<Batch::SampleInput>> samples;
     std::vector<Batch::Problem> problems;
     const bool read = Batch::ReadBatchList(folder, folder + "/batch.csv", method, samples, problems);
-    FUZZ_CHECK(read == problems.empty());
-    CheckProblems(problems);
+    CheckProblems(read, problems);
     if (!read) return;
     FUZZ_CHECK(samples.size() == DataRows(parts[0]));
     for (const auto& sample : samples) {

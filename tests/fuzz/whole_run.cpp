@@ -1,13 +1,15 @@
 // A whole run on a small method, peak list and sample built from the input (RunInput.h):
-// location, then a calibration of one curve per method entry (points on a line through the
-// entry's located response, or any values), then quantification of the same sample, and the
-// same quantification again with the engine reused.
-// Invariants: every status is one its engine defines; the lists keep their sizes; every
-// concentration stored is finite and not negative, and for a compound (not a totals entry)
-// at most 1e12, with detection and quantitation limits within 1e-12..1e12; a reused
-// quantification engine gives exactly what it gave the first time.
+// location, and the same location again on fresh copies with the engine reused; then a
+// calibration of one curve per method entry (points on a line through the entry's located
+// response, or any values), quantification of the sample, and the same quantification again
+// with the engine reused.
+// Invariants: every status is one its engine defines; the lists keep their sizes and every
+// slot; a peak is assigned to no entry or to an entry of the method; a located entry has a peak
+// assigned to it; a complete location clears every back-track entry; every concentration stored
+// is finite and not negative, and for a compound (not a totals entry) at most 1e12, with
+// detection and quantitation limits within 1e-12..1e12; a reused engine gives exactly what a
+// fresh one gives.
 #include <cmath>
-#include <cstring>
 #include <set>
 
 #include "locate/LocateStatus.h"
@@ -15,6 +17,31 @@
 #include "tests/fuzz/RunInput.h"
 
 namespace {
+const char* const kNoPeriodicTable = "/nonexistent/periodic.db";
+
+void CheckLocated(const fuzz_run::Run& run, int entries, int peaks, int status) {
+    static const std::set<int> kLocateCodes = {
+        kLocateOK,          kLocateReferenceFirst,    kLocateBackTrack,   kLocateNotFound,
+        kLocateBadLocateMethod, kLocateListsUnequal,  kLocateElementUnreadable, kLocateBadStdLevel,
+        kLocateEmptyPeakList, kLocateMissingList,     kLocateCircularReference, kLocatePeakAssigned,
+        kLocateFunctionDiffers, kLocateChromatogramDiffers, kLocateNotAvailable};
+    FUZZ_CHECK(kLocateCodes.count(status) == 1);
+    FUZZ_CHECK(run.methods.GetSize() == entries && run.peaks.GetSize() == peaks);
+    FUZZ_CHECK(peaks > 0 || status == kLocateEmptyPeakList);
+    std::set<int> assigned;
+    for (int j = 0; j < peaks; ++j) {
+        FUZZ_CHECK(run.peaks.GetEntry(j) != nullptr);
+        assigned.insert(run.peaks.GetAt(j).GetMDBEntry());
+    }
+    FUZZ_CHECK(assigned.empty() || (*assigned.begin() >= 0 && *assigned.rbegin() <= entries));
+    for (int i = 0; i < entries; ++i) {
+        FUZZ_CHECK(run.methods.GetEntry(i) != nullptr);
+        const CMethodData& entry = run.methods.GetAt(i);
+        FUZZ_CHECK(entry.GetLocated() == 0 || (entry.GetLocated() == 1 && assigned.count(i + 1) == 1));
+        FUZZ_CHECK(status != kLocateOK || entry.GetBackTrackMDBEntry() == 0);
+    }
+}
+
 CCalibrationList MakeCurves(const CMethodList& methods, FuzzInput& input) {
     CCalibrationList curves;
     for (int i = 0; i < methods.GetSize(); ++i) {
@@ -43,24 +70,19 @@ CCalibrationList MakeCurves(const CMethodList& methods, FuzzInput& input) {
     }
     return curves;
 }
-
-std::string PeakRecords(const CPeakList& peaks) {
-    std::string bytes;
-    for (int j = 0; j < peaks.GetSize(); ++j)
-        bytes.append(reinterpret_cast<const char*>(&peaks.GetAt(j).GetRecord()), sizeof(_tagINTERNAL_PEAK_DB_RECORD));
-    return bytes;
-}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput input(data, size);
-    fuzz_run::Run run = fuzz_run::MakeRun(input);
+    const fuzz_run::Run original = fuzz_run::MakeRun(input);
+    fuzz_run::Run run = original, second = original;
     const int entries = run.methods.GetSize(), peaks = run.peaks.GetSize();
 
     CQuanLocate locate;
-    const int located = locate.QuanDoLocation(run.methods, run.peaks, run.sample, "/nonexistent/periodic.db");
-    static const std::set<int> kLocateCodes = {0, 1, 2, 3, 4, 5, 9, 13, 15, 17, 21, 22, 23, 24, 26};
-    FUZZ_CHECK(kLocateCodes.count(located) == 1);
+    const int located = locate.QuanDoLocation(run.methods, run.peaks, run.sample, kNoPeriodicTable);
+    CheckLocated(run, entries, peaks, located);
+    FUZZ_CHECK(locate.QuanDoLocation(second.methods, second.peaks, second.sample, kNoPeriodicTable) == located);
+    FUZZ_CHECK(fuzz_run::Snapshot(second.methods, second.peaks) == fuzz_run::Snapshot(run.methods, run.peaks));
 
     CCalibrationList curves = MakeCurves(run.methods, input);
     CQuanCalibrate calibrate;
@@ -75,31 +97,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     CQuanSampleData sample;
     sample.SetSampleType(input.Int(-1, 8));
-    const CPeakList before = run.peaks;
+    CPeakList again = run.peaks;
     CQuanQuantify quantify;
     quantify.SetCurrentSample(sample);
     quantify.SetCalculateUsingTLOD(input.Bool());
-    const int status = quantify.DoQuantify(&curves, &run.methods, &run.peaks, "/nonexistent/periodic.db");
+    const int status = quantify.DoQuantify(&curves, &run.methods, &run.peaks, kNoPeriodicTable);
     static const std::set<int> kQuantifyCodes = {kQuantifyOK, kQuantifyListsUnequal, kQuantifyBadEntry, kQuantifyMissingList};
     FUZZ_CHECK(kQuantifyCodes.count(status) == 1);
     FUZZ_CHECK(run.methods.GetSize() == entries && run.peaks.GetSize() == peaks && curves.GetSize() == entries);
-
     for (int j = 0; j < peaks; ++j) {
         const CPeakData& peak = run.peaks.GetAt(j);
-        if (peak.GetValidConc() == 0) continue;
-        const double conc = peak.GetAnalConc();
-        FUZZ_CHECK(std::isfinite(conc) && conc >= 0.0);
         const int entry = peak.GetMDBEntry();
-        if (entry < 1 || entry > entries) continue;
-        if (run.methods.GetAt(entry - 1).GetTotalsEntry() || run.methods.GetAt(entry - 1).GetTotalsGroupEntry()) continue;
-        FUZZ_CHECK(conc <= 1e12);
+        if (peak.GetValidConc() == 0) continue;
+        FUZZ_CHECK(std::isfinite(peak.GetAnalConc()) && peak.GetAnalConc() >= 0.0);
+        if (entry < 1 || entry > entries || run.methods.GetAt(entry - 1).GetTotalsEntry() ||
+            run.methods.GetAt(entry - 1).GetTotalsGroupEntry())
+            continue;
+        FUZZ_CHECK(peak.GetAnalConc() <= 1e12);
         FUZZ_CHECK(peak.GetDetectionThreshold() >= 1e-12 && peak.GetDetectionThreshold() <= 1e12);
         FUZZ_CHECK(peak.GetQuantitationThreshold() >= 1e-12 && peak.GetQuantitationThreshold() <= 1e12);
     }
-
-    // The same sample again through the engine that has just run.
-    CPeakList again = before;
-    FUZZ_CHECK(quantify.DoQuantify(&curves, &run.methods, &again, "/nonexistent/periodic.db") == status);
-    FUZZ_CHECK(PeakRecords(again) == PeakRecords(run.peaks));
+    FUZZ_CHECK(quantify.DoQuantify(&curves, &run.methods, &again, kNoPeriodicTable) == status);
+    FUZZ_CHECK(fuzz_run::Snapshot(run.methods, again) == fuzz_run::Snapshot(run.methods, run.peaks));
     return 0;
 }

@@ -76,10 +76,14 @@ def put(record, fields, name, value, index=0):
         record[at:at + struct.calcsize(fmt)] = struct.pack(fmt, value)
 
 
+# The first byte of an input of the records target (tests/fuzz/records.cpp) chooses what it does.
+SELECTOR = {'peak_record': b'\x02', 'curve_record': b'\x03', 'peak_set_field': b'\x04'}
+
+
 def write(folder, name, record, tail=b''):
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, name), 'wb') as f:
-        f.write(bytes(record) + tail)
+        f.write(SELECTOR.get(os.path.basename(folder), b'') + bytes(record) + tail)
 
 
 def peak_seeds():
@@ -422,7 +426,7 @@ def calibrate_seeds():
                 f.write(bytes(e.data))
 
 
-# --- report fields and PeakSetFieldStr (tests/fuzz/report_fields.cpp, peak_set_field.cpp) -----
+# --- report fields and PeakSetFieldStr (tests/fuzz/records.cpp) ---------------------------------
 SET_TEXTS = ["0", "1", "-1", "1.5", "1e300", "1e-320", "nan", "inf", "-inf", "2147483648", "YES", "NO", "RT", "RRT",
              "M!", "304.0", " 12 ", "", "0x10", "1,5"]
 
@@ -435,13 +439,13 @@ def field_seeds():
     os.makedirs(report, exist_ok=True)
     os.makedirs(setting, exist_ok=True)
     for name in sorted(os.listdir(peaks)):
-        data = open(os.path.join(peaks, name), 'rb').read()
+        data = open(os.path.join(peaks, name), 'rb').read()[1:]
         open(os.path.join(report, 'peak-' + name), 'wb').write(b'\x00' + data)
-        open(os.path.join(setting, name), 'wb').write(data)
+        open(os.path.join(setting, name), 'wb').write(SELECTOR['peak_set_field'] + data)
     for name in sorted(os.listdir(curves)):
-        data = open(os.path.join(curves, name), 'rb').read()
+        data = open(os.path.join(curves, name), 'rb').read()[1:]
         open(os.path.join(report, 'curve-' + name), 'wb').write(b'\x01' + data)
-    typical = open(os.path.join(peaks, 'typical'), 'rb').read()[:4112]
+    typical = open(os.path.join(peaks, 'typical'), 'rb').read()[1:4113]
     edits = [(13, 0, 'Naphthalene-d8'), (7, 0, '3'), (52, 0, 'RRT'), (92, 0, 'M!'), (92, 0, ''), (18, 0, 'x' * 10),
              (1, 0, 'y' * 255), (34, 0, 'nan'), (34, 0, '1e300'), (7, 0, '2147483648'), (19, 0, 'NO'),
              (240, 3, '1.5'), (-3, 0, 'x'), (100, 11, '0x10'), (150, 2, ' 12 '), (200, -2, '-inf')]
@@ -457,7 +461,7 @@ def field_seeds():
         e.int(i % 2, 0, 1)
         if i % 2 == 0:
             e.int(1, 0, 3)
-    open(os.path.join(setting, 'typical-edits'), 'wb').write(typical + bytes(e.data))
+    open(os.path.join(setting, 'typical-edits'), 'wb').write(SELECTOR['peak_set_field'] + typical + bytes(e.data))
 
 
 if __name__ == '__main__':

@@ -1,0 +1,85 @@
+// The raw-data readers on any bytes: the mzML reader asked for a fixed set of traces
+// (transitions, a mass, a name), once for what the requests want, once for every chromatogram
+// and once again; the detector text reader with no request (keep the channel) and with a name
+// no channel has. Both readers see every input: an mzML file is bad text and the reverse.
+// Invariants: a read succeeds exactly when it reported no problem; every problem names the file
+// and says something, and a file's problems stop at the cap plus one summary line; every
+// chromatogram has equal-length, finite arrays, times strictly ascending and scan numbers absent
+// or one per point. An mzML file that reads whole with every chromatogram decoded also reads
+// with only the requested ones; a successful read answers each request once (a chromatogram or
+// unmatched); reading again gives the same chromatograms. A text file that reads keeps one named
+// chromatogram of at most a point per line; asked for another channel it reads the same way
+// and keeps nothing.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "quan.h"
+#include "tests/fuzz/FuzzSupport.h"
+
+namespace {
+void CheckRead(bool ok, const RawData::ReadResult& result, const std::string& file) {
+    FUZZ_CHECK(ok == result.problems.empty() && result.problems.size() <= 26);
+    for (const RawData::Problem& problem : result.problems)
+        FUZZ_CHECK(problem.file == file && !problem.message.empty() && problem.line >= 0);
+    for (const RawData::Chromatogram& c : result.chromatograms) {
+        FUZZ_CHECK(c.times.size() == c.intensities.size());
+        FUZZ_CHECK(c.scans.empty() || c.scans.size() == c.times.size());
+        for (size_t k = 0; k < c.times.size(); ++k) {
+            FUZZ_CHECK(std::isfinite(c.times[k]) && std::isfinite(c.intensities[k]));
+            FUZZ_CHECK(k == 0 || c.times[k] > c.times[k - 1]);
+        }
+    }
+}
+
+void CheckMzml(std::string_view text) {
+    static const std::vector<RawData::TraceRequest> requests = [] {
+        std::vector<RawData::TraceRequest> made;
+        for (const char* trace : {"216.1>174.1", "179>136", "304.2", "TIC", "500"})
+            made.push_back(RawData::MakeTraceRequest(trace));
+        return made;
+    }();
+    RawData::ReadResult wanted, all, again;
+    const bool wantedOk = RawData::ReadMzmlBuffer(text, "f.mzML", requests, wanted);
+    CheckRead(wantedOk, wanted, "f.mzML");
+    FUZZ_CHECK(!wantedOk || wanted.chromatograms.size() + wanted.unmatched.size() == requests.size());
+
+    RawData::ReadOptions every;
+    every.everyChromatogram = true;
+    const bool allOk = RawData::ReadMzmlBuffer(text, "f.mzML", requests, all, every);
+    CheckRead(allOk, all, "f.mzML");
+    FUZZ_CHECK(!allOk || wantedOk);
+
+    FUZZ_CHECK(RawData::ReadMzmlBuffer(text, "f.mzML", requests, again) == wantedOk);
+    FUZZ_CHECK(again.chromatograms.size() == wanted.chromatograms.size());
+    for (size_t k = 0; k < wanted.chromatograms.size(); ++k) {
+        const RawData::Chromatogram &x = wanted.chromatograms[k], &y = again.chromatograms[k];
+        FUZZ_CHECK(x.trace == y.trace && x.times == y.times && x.intensities == y.intensities && x.scans == y.scans);
+    }
+}
+
+void CheckText(std::string_view text) {
+    const std::string file = "dir/channel.txt";
+    RawData::ReadResult kept, other;
+    const bool ok = RawData::ReadTextChromatogram(text, file, {}, kept);
+    CheckRead(ok, kept, file);
+    if (ok) {
+        FUZZ_CHECK(kept.chromatograms.size() == 1 && !kept.chromatograms[0].id.empty());
+        const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+        FUZZ_CHECK(kept.chromatograms[0].times.size() < lines);
+    }
+    const bool otherOk = RawData::ReadTextChromatogram(text, file, {RawData::MakeTraceRequest("no such channel")}, other);
+    CheckRead(otherOk, other, file);
+    FUZZ_CHECK(otherOk == ok);
+    FUZZ_CHECK(!ok || other.chromatograms.empty() || kept.chromatograms[0].id == "no such channel");
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    CheckMzml(text);
+    CheckText(text);
+    return 0;
+}
