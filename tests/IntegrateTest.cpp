@@ -333,31 +333,29 @@ RawData::Chromatogram TwoPeaks(const std::string& id, const std::string& trace, 
     return c;
 }
 
+CMethodData Entry(const char* name, const char* trace) {
+    CMethodData entry;
+    entry.SetName(name);
+    entry.SetQuanTrace(trace);
+    return entry;
+}
+
 TEST(Integrate, MethodPeakListNamesTracesAsTheMethodDoesAndMarksQualifiersAndTotals) {
-    CMethodData quan, other, totals;
-    quan.SetName("A");
-    quan.SetQuanTrace("216.1>174.1");
+    CMethodData quan = Entry("A", "216.1>174.1"), totals = Entry("G total", "216.1>174.1");
     quan.SetTargetTrace(0, "216.1>132.0");
     quan.SetTotalsGroup("G");
     quan.SetChroMassWindowAbs(1);
     quan.SetChroMassWindowABS(0.05f);
     quan.SetPkRespHeightRel(60.0f);  // keeps only the larger peak of a quantification trace
-    other.SetName("B");
-    other.SetQuanTrace("216.1>132.0");  // A's qualifier is B's main trace
-    totals.SetName("G total");
-    totals.SetQuanTrace("216.1>174.1");
+    const CMethodData other = Entry("B", "216.1>132.0");  // A's qualifier is B's main trace
     totals.SetTotalsGroup("G");
     totals.SetLocateChoice(CMethodData::kTotalsChoice);
     totals.SetPredRT(3.5f);
     totals.SetRawAcquisitionFunction(2);
     // Nearby transitions compare equal within the window; a chromatogram named for one is its.
-    CMethodData near, exact;
-    near.SetName("D");
-    near.SetQuanTrace("300.001>200");
+    CMethodData near = Entry("D", "300.001>200");
     near.SetPkRespHeightRel(60.0f);
-    exact.SetName("E");
-    exact.SetQuanTrace("300>200");
-    const CMethodList method = test_lists::Methods({quan, other, totals, near, exact});
+    const CMethodList method = test_lists::Methods({quan, other, totals, near, Entry("E", "300>200")});
 
     std::vector<RawData::Chromatogram> chromatograms = {
         TwoPeaks("c1", "216.12>174.08", 216.12, 174.08),  // within A's 0.05 window
