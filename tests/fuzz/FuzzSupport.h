@@ -48,24 +48,14 @@ public:
         const uint8_t selector = Byte();
         if (selector < 0x80) return kUsual[selector % (sizeof kUsual / sizeof kUsual[0])];
         if (selector < 0xE0) return Int(0, 1 << 20) / 1024.0 - (selector & 1 ? 0.0 : 256.0);
-        uint64_t bits = 0;
-        for (int i = 0; i < 8; ++i) bits = (bits << 8) | Byte();
-        double value = 0.0;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
+        return Raw<uint64_t, double>();
     }
 
     float Float() {
         const uint8_t selector = Byte();
-        if (selector < 0xF0) {
-            const double value = selector < 0x80 ? Int(0, 4000) / 100.0 : Double();
-            return std::fabs(value) <= 3.4e38 || std::isnan(value) ? static_cast<float>(value) : 3.4e38f;
-        }
-        uint32_t bits = 0;
-        for (int i = 0; i < 4; ++i) bits = (bits << 8) | Byte();
-        float value = 0.0f;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
+        if (selector >= 0xF0) return Raw<uint32_t, float>();
+        const double value = selector < 0x80 ? Int(0, 4000) / 100.0 : Double();
+        return std::fabs(value) <= 3.4e38 || std::isnan(value) ? static_cast<float>(value) : 3.4e38f;
     }
 
     // A text of at most maxLength bytes: a length byte, then the bytes.
@@ -86,6 +76,16 @@ public:
     }
 
 private:
+    // A value of the bytes taken most significant first.
+    template <class Bits, class T>
+    T Raw() {
+        Bits bits = 0;
+        for (size_t i = 0; i < sizeof bits; ++i) bits = static_cast<Bits>(bits << 8) | Byte();
+        T value;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+
     const uint8_t* m_data;
     size_t m_size;
     size_t m_at = 0;

@@ -18,19 +18,16 @@ int main(int argc, char** argv) {
     std::vector<fs::path> inputs;
     for (int a = 1; a < argc; ++a) {
         std::error_code error;
-        if (fs::is_regular_file(argv[a], error)) {
-            inputs.emplace_back(argv[a]);
-            continue;
-        }
-        if (!fs::is_directory(argv[a], error)) {
-            std::fprintf(stderr, "%s: no such corpus file or folder\n", argv[a]);
+        std::vector<fs::path> found;
+        if (fs::is_regular_file(argv[a], error)) found.emplace_back(argv[a]);
+        for (const auto& item : fs::directory_iterator(argv[a], error))
+            if (item.is_regular_file()) found.push_back(item.path());
+        if (found.empty()) {
+            std::fprintf(stderr, "%s: no corpus file, nor a folder holding inputs\n", argv[a]);
             return 2;
         }
-        std::vector<fs::path> folder;
-        for (const auto& item : fs::directory_iterator(argv[a], error))
-            if (item.is_regular_file()) folder.push_back(item.path());
-        std::sort(folder.begin(), folder.end());
-        inputs.insert(inputs.end(), folder.begin(), folder.end());
+        std::sort(found.begin(), found.end());
+        inputs.insert(inputs.end(), found.begin(), found.end());
     }
     for (const fs::path& input : inputs) {
         std::ifstream file(input, std::ios::binary);
@@ -44,7 +41,7 @@ int main(int argc, char** argv) {
         LLVMFuzzerTestOneInput(bytes.empty() ? &kNothing : bytes.data(), bytes.size());
     }
     if (inputs.empty()) {
-        std::fprintf(stderr, "usage: %s corpus-folder-or-file... (and the corpus must hold inputs)\n", argv[0]);
+        std::fprintf(stderr, "usage: %s corpus-folder-or-file...\n", argv[0]);
         return 2;
     }
     std::printf("replayed %zu inputs\n", inputs.size());

@@ -7,8 +7,7 @@
 // XML carries (markup characters, line ends, multi-byte characters).
 // Invariants when reading: a document that does not read leaves the list as it was; one that
 // reads only appends; what the list writes reads back to the same list and writes the same text
-// again; a UTF-8 text read as UTF-16 gives the same result; copies write what the original
-// writes; calibration references name an entry after FixCalReferences.
+// again.
 // Invariants when writing: WriteXML answers true exactly when every text is one XML can carry;
 // true means the text (UTF-8 and UTF-16 alike) reads back to entries equal field by field;
 // false leaves the builder as it was: no open element added, nothing attached, no declaration
@@ -43,28 +42,12 @@ void CheckRead(const uint8_t* data, size_t size, bool wide) {
     const std::string before = WriteText(list);
     const bool read = wide ? list.ReadXML(utf16.c_str()) : list.ReadXML(utf8);
     FUZZ_CHECK(read || (list.GetSize() == 1 && WriteText(list) == before));
-    FUZZ_CHECK(list.GetSize() >= 1 && list.GetEntry(0) != nullptr && list.GetAt(0).GetName() == "already here");
-    for (int i = 0; i < list.GetSize(); ++i) FUZZ_CHECK(list.GetEntry(i) != nullptr);
-
-    // The same text in the other form reads the same way.
-    if (!wide && utf8.find('\0') == std::string::npos && Brisk::Utf8ToUtf16(utf8, utf16)) {
-        CMethodList other = ListWithOneEntry();
-        FUZZ_CHECK(other.ReadXML(utf16.c_str()) == read && other.GetSize() == list.GetSize());
-    }
+    FUZZ_CHECK(list.GetSize() >= 1 && list.GetAt(0).GetName() == "already here");
 
     // Written, read back and written again: a fixed point from the first write on.
     const std::string written = WriteText(list);
     CMethodList reread;
     FUZZ_CHECK(reread.ReadXML(written) && reread.GetSize() == list.GetSize() && WriteText(reread) == written);
-    const CMethodList copy(list);
-    FUZZ_CHECK(copy.GetSize() == list.GetSize() && WriteText(copy) == written);
-
-    list.FixCalReferences();
-    for (int i = 0; i < list.GetSize(); ++i) {
-        bool named = false;
-        for (int j = 0; j < list.GetSize() && !named; ++j) named = list.GetAt(j).GetName() == list.GetAt(i).GetCalCompound();
-        FUZZ_CHECK(named);
-    }
 }
 
 // Texts XML carries and texts it cannot.
