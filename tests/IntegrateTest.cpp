@@ -253,6 +253,8 @@ TEST(Integrate, SmoothingKeepsWhatItsFitReproducesAndSpreadsAnImpulse) {
     EXPECT_EQ(effective.passes, 1);
 }
 
+// Codes become their kinds, a number that is not one becomes 0, and a noise level given means
+// the noise is not measured; the relative height threshold is checked through the method below.
 TEST(Integrate, SettingsComeFromTheMethodEntrysIntegrationBlock) {
     CMethodData entry;
     entry.SetSmooEnabled(1);
@@ -260,19 +262,18 @@ TEST(Integrate, SettingsComeFromTheMethodEntrysIntegrationBlock) {
     entry.SetSmooWidth(4);
     entry.SetSmooIter(2);
     entry.SetPkThreshMethod(2);
-    entry.SetPkRespAreaRel(1.5f);
     entry.SetPkRespAreaAbs(NAN);
     entry.SetChroNoiseLevel(12.0f);
     entry.SetPkSplitting(40.0f);
     tagINTEGRATE_PARAMS block{};
     ASSERT_TRUE(entry.GetIntegrateParameters(&block, false));
     const Settings settings = SettingsFromBlock(block);
+    EXPECT_TRUE(settings.smoothing.enabled);
     EXPECT_EQ(settings.smoothing.method, SmoothingMethod::SavitzkyGolay);
     EXPECT_EQ(settings.smoothing.halfWidth, 4);
     EXPECT_EQ(settings.smoothing.passes, 2);
     EXPECT_EQ(settings.thresholdMethod, ThresholdMethod::HeightOnly);
-    EXPECT_EQ(settings.areaRelative, 1.5);
-    EXPECT_EQ(settings.areaAbsolute, 0.0);  // not a number: none
+    EXPECT_EQ(settings.areaAbsolute, 0.0);
     EXPECT_EQ(settings.noiseLevel, 12.0);
     EXPECT_FALSE(settings.automaticNoise);
     EXPECT_EQ(settings.splitting, 40.0);

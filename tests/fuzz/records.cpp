@@ -10,8 +10,8 @@
 // in-place text, and no text getter reads or hands out more than its field; a peak record writes
 // out byte for byte and loads again unchanged, after every edit; an edit answers 0 or 1, and one
 // answered 0 or of an unknown field changes no byte. A curve record's point count is clamped to
-// the record's 100, its reserved bytes are written as zero, and reading and writing it is a
-// fixed point, copies included. Report fields answer 0 or 1 and show no text with a 0; buffer
+// the record's 100, its texts are written terminated, and reading and writing it is a fixed
+// point, copies included. Report fields answer 0 or 1 and show no text with a 0; buffer
 // forms never write past the capacity given, agree with the string form whenever the text fits
 // and leave an empty text when it does not; asking changes nothing stored. What each field holds
 // is the unit tests' business (PeakFieldStrings, SampleFieldStrings, CalibrationData).
@@ -145,10 +145,6 @@ void FuzzPeakSetField(const uint8_t* data, size_t size) {
 }
 
 // --- curve records -----------------------------------------------------------------------------
-bool Zero(const uint8_t* bytes, size_t size) {
-    return std::all_of(bytes, bytes + size, [](uint8_t b) { return b == 0; });
-}
-
 CurveRecord Written(const CCalibrationData& curve) {
     CurveRecord written;
     std::memset(&written, 0xA5, sizeof written);
@@ -186,10 +182,8 @@ void FuzzCurveRecord(const uint8_t* data, size_t size) {
     const CurveRecord written = Written(curve);
     const int count = std::clamp(stored.NumCaliPts, 0, kCurveRecordPoints);
     FUZZ_CHECK(curve.GetNumCaliPts() == count && written.NumCaliPts == count);
-#define CURVE_GAP(offset, size, Name) FUZZ_CHECK(Zero(written.Name, size));
 #define CURVE_TEXT(offset, size, Name) FUZZ_CHECK(strnlen(written.Name, size) < (size));
 #include "records/CurveRecordFields.def"
-    for (const tag_CALI_POINT& point : written.CaliPoints) FUZZ_CHECK(Zero(point.Padding, sizeof point.Padding));
 
     // Read back and written again: byte for byte the same record (compared as bytes: NaN is
     // never equal to itself), and so is a copy's.
