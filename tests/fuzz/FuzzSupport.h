@@ -91,6 +91,14 @@ private:
     size_t m_at = 0;
 };
 
+// A reader's report: success exactly when it reported no problem, and every problem says what
+// is wrong and names the file it is about (`file`, or some file when none is given).
+template <class Problems>
+void CheckReport(bool ok, const Problems& problems, const std::string& file = "") {
+    FUZZ_CHECK(ok == problems.empty());
+    for (const auto& p : problems) FUZZ_CHECK(!p.message.empty() && (file.empty() ? !p.file.empty() : p.file == file));
+}
+
 template <class T>
 bool SameBytes(const T& a, const T& b) {
     return std::memcmp(&a, &b, sizeof(T)) == 0;

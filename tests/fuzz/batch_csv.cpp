@@ -78,18 +78,13 @@ void CheckSplit(const std::string& text) {
     }
 }
 
-void CheckProblems(bool read, const std::vector<Batch::Problem>& problems) {
-    FUZZ_CHECK(read == problems.empty());
-    for (const Batch::Problem& p : problems) FUZZ_CHECK(!p.file.empty() && !p.message.empty());
-}
-
 void CheckPeakFile(const std::string& text) {
     const std::string path = ScratchFolder() + "/peaks.csv";
     WriteFile(path, text);
     CPeakList peaks;
     std::vector<Batch::Problem> problems;
     const bool read = Batch::ReadPeakFile(path, peaks, problems);
-    CheckProblems(read, problems);
+    CheckReport(read, problems);
     for (int i = 0; read && i < peaks.GetSize(); ++i) FUZZ_CHECK(peaks.GetAt(i).GetID() == i + 1);
 }
 
@@ -121,7 +116,7 @@ void CheckBatchSheet(const std::string& text) {
     std::vector<std::unique_ptr<Batch::SampleInput>> samples;
     std::vector<Batch::Problem> problems;
     const bool read = Batch::ReadBatchList(folder, folder + "/batch.csv", method, samples, problems);
-    CheckProblems(read, problems);
+    CheckReport(read, problems);
     if (!read) return;
     for (const auto& sample : samples) FUZZ_CHECK(sample != nullptr && !sample->id.empty() && !sample->peakFile.empty());
 }
