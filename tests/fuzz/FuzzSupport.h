@@ -15,13 +15,12 @@
 #include <string>
 #include <vector>
 
-#define FUZZ_CHECK(condition)                                                                   \
-    do {                                                                                        \
-        if (!(condition)) {                                                                     \
-            std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                       \
-        }                                                                                       \
-    } while (0)
+inline void FuzzCheck(bool holds, const char* file, int line, const char* condition) {
+    if (holds) return;
+    std::fprintf(stderr, "%s:%d: invariant failed: %s\n", file, line, condition);
+    std::abort();
+}
+#define FUZZ_CHECK(condition) FuzzCheck(static_cast<bool>(condition), __FILE__, __LINE__, #condition)
 
 class FuzzInput {
 public:

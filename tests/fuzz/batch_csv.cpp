@@ -35,8 +35,7 @@ const std::string& ScratchFolder() {
 
 void WriteFile(const std::string& path, const std::string& text) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    FUZZ_CHECK(file.good());
+    FUZZ_CHECK(file << text);
 }
 
 std::vector<std::string> Parts(const std::string& text) {

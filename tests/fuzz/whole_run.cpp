@@ -15,14 +15,15 @@
 #include "locate/LocateStatus.h"
 #include "quan.h"
 #include "quantify/QuantifyStatus.h"
+#include "report/PeakFieldStrings.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {
 // The run: a small method, peak list and sample built from the input. Each entry and peak
 // starts as a plausible one (an "RT" entry on one of a few traces, a peak near some entry's
 // retention time) and then has any number of its settings, chosen by index from the whole field
-// table, set to values from the input: small numbers mostly, so that entry numbers, codes and
-// switches mean something, now and then any value at all.
+// table (a peak's through its report fields), set to values from the input: small numbers
+// mostly, so that entry numbers, codes and switches mean something, now and then any value.
 constexpr int kMaxEntries = 6;
 constexpr int kMaxPeaks = 12;
 
@@ -47,7 +48,6 @@ std::string Trace(FuzzInput& input) {
 }
 
 using EntrySetter = std::function<void(CMethodData&, FuzzInput&)>;
-using PeakSetter = std::function<void(CPeakData&, FuzzInput&)>;
 
 const std::vector<EntrySetter>& EntrySetters() {
     static const std::vector<EntrySetter> setters = [] {
@@ -59,28 +59,6 @@ const std::vector<EntrySetter>& EntrySetters() {
 #define METHOD_INDEXED_TEXT(Name, count) \
     table.push_back([](CMethodData& e, FuzzInput& in) { const int k = in.Int(-1, count); e.Set##Name(k, Trace(in)); });
 #include "platform/MethodRecordFields.def"
-        return table;
-    }();
-    return setters;
-}
-
-const std::vector<PeakSetter>& PeakSetters() {
-    static const std::vector<PeakSetter> setters = [] {
-        std::vector<PeakSetter> table;
-#define PEAK_FIELD(offset, type, Name) table.push_back([](CPeakData& p, FuzzInput& in) { p.Set##Name(Value<type>(in)); });
-#define PEAK_FIELD_STORED(offset, type, Name) PEAK_FIELD(offset, type, Name)
-#define PEAK_BOOL(offset, Name) table.push_back([](CPeakData& p, FuzzInput& in) { p.Set##Name(in.Int(0, 1)); });
-#define PEAK_TEXT(offset, bytes, maxChars, Name) table.push_back([](CPeakData& p, FuzzInput& in) { p.Set##Name(Trace(in)); });
-#define PEAK_TEXT_INPLACE(offset, bytes, maxChars, Name) PEAK_TEXT(offset, bytes, maxChars, Name)
-#define PEAK_TEXT_STORED(offset, bytes, maxChars, Name) PEAK_TEXT(offset, bytes, maxChars, Name)
-#define PEAK_ARRAY(offset, type, count, Name, outside) \
-    table.push_back([](CPeakData& p, FuzzInput& in) { const int k = in.Int(-1, count); p.Set##Name(k, Value<type>(in)); });
-#define PEAK_TEXT_ARRAY(offset, bytes, count, maxChars, Name) \
-    table.push_back([](CPeakData& p, FuzzInput& in) { const int k = in.Int(-1, count); p.Set##Name(k, Trace(in)); });
-#define PEAK_FLAGWORD(offset, Name) table.push_back([](CPeakData& p, FuzzInput& in) { p.Set##Name(Value<uint32_t>(in)); });
-#include "records/PeakFields.def"
-#define PEAK_FLAG_BIT(bit, Name) table.push_back([](CPeakData& p, FuzzInput& in) { p.Set##Name(in.Int(0, 1)); });
-#include "records/PeakFlagBits.def"
         return table;
     }();
     return setters;
@@ -113,6 +91,8 @@ Run MakeRun(FuzzInput& input) {
         predicted.push_back(entry.GetPredRT());
         run.methods.Add(entry);
     }
+    static const char* const kPeakTexts[] = {"0", "1", "2", "-1", "1.5", "304.0", "E1", "PAH", "PAH; EPA16", "Y", ""};
+    const auto fields = PeakFieldList();
     const int peaks = input.Int(0, kMaxPeaks);
     for (int j = 0; j < peaks; ++j) {
         CPeakData peak;
@@ -125,8 +105,11 @@ Run MakeRun(FuzzInput& input) {
         peak.SetHeight(input.Int(0, 10000));
         peak.SetChromNoise(input.Int(0, 50));
         const int changes = input.Int(0, 16);
-        const auto& setters = PeakSetters();
-        for (int c = 0; c < changes; ++c) setters[input.Int(0, static_cast<int>(setters.size()) - 1)](peak, input);
+        for (int c = 0; c < changes; ++c) {
+            const int field = fields[input.Int(0, static_cast<int>(fields.size()) - 1)].field;
+            std::string text = input.Choice(kPeakTexts);
+            (void)peak.PeakSetFieldStr(static_cast<CPeakData::PeakDataFields>(field), input.Int(-1, 6), text);
+        }
         run.peaks.Add(peak);
     }
     run.sample.SetType(input.Int(-1, 8));

@@ -238,7 +238,7 @@ def spectrum_seeds():
 
 
 
-# --- runs of the engines (tests/fuzz/RunInput.h) ---------------------------------------------
+# --- runs of the engines (tests/fuzz/whole_run.cpp) ---------------------------------------------
 RUN_TEXTS = ["304.0", "306.0", "128.1", "127.1", "216.1>174.1", "216.1>176.1", "ch1", "", "E1", "E2", "PAH",
              "PAH; EPA16", "Y", "C6H6", "AREA", "HEIGHT"]
 USUAL_DOUBLES = [0.0, 1.0, -1.0, 0.5, 2.0, 10.0, 100.0, 1000.0, 1e-6, 1e6, 0.1, 0.2, 5.0, 12.5, -0.5, 1e300, -1e300, 3.4e38]
@@ -254,21 +254,16 @@ def entry_setters():
     return names
 
 
-def peak_setters():
+def peak_report_fields():
     names = []
-    for line in open('records/PeakFields.def'):
-        m = re.match(r'PEAK_(FIELD|FIELD_STORED|BOOL|TEXT|TEXT_INPLACE|TEXT_STORED|ARRAY|TEXT_ARRAY|FLAGWORD)\((.*)\)', line)
-        if not m:
-            continue
-        args = [a.strip() for a in m.group(2).split(',')]
-        kind = m.group(1)
-        name = {'FIELD': 2, 'FIELD_STORED': 2, 'BOOL': 1, 'FLAGWORD': 1, 'ARRAY': 3, 'TEXT_ARRAY': 4}.get(kind, 3)
-        names.append(args[name])
-    for line in open('records/PeakFlagBits.def'):
-        m = re.match(r'PEAK_FLAG_BIT\(\s*\d+\s*,\s*(\w+)\)', line)
+    for line in open('report/PeakFieldTable.def'):
+        m = re.match(r'PEAK_REPORT_FIELD\(\s*\d+\s*,\s*(\w+)', line)
         if m:
             names.append(m.group(1))
     return names
+
+
+PEAK_TEXTS = ["0", "1", "2", "-1", "1.5", "304.0", "E1", "PAH", "PAH; EPA16", "Y", ""]
 
 
 class RunEncoder(Encoder):
@@ -291,7 +286,7 @@ def run_seed(entries, peaks, sample_type=0):
     """entries: dicts with trace, rt (tenths), window (tenths), level, changes [(field, kind, value[, index])];
     peaks: dicts with trace, near (entry index), offset (hundredths), area, height, noise, changes."""
     e = RunEncoder()
-    esetters, psetters = entry_setters(), peak_setters()
+    esetters, pfields = entry_setters(), peak_report_fields()
     e.int(len(entries), 0, 6)
     for entry in entries:
         e.text(entry['trace']).int(entry['rt'], 1, 200).int(entry['window'], 0, 10).int(entry.get('level', 0), 0, 4)
@@ -308,8 +303,8 @@ def run_seed(entries, peaks, sample_type=0):
         e.int(peak.get('height', 100), 0, 10000).int(peak.get('noise', 10), 0, 50)
         changes = peak.get('changes', [])
         e.int(len(changes), 0, 16)
-        for change in changes:
-            encode_change(e, psetters, change)
+        for name, index, text in changes:  # a report field set through PeakSetFieldStr
+            e.int(pfields.index(name), 0, len(pfields) - 1).int(index + 1, 0, 7).int(PEAK_TEXTS.index(text), 0, len(PEAK_TEXTS))
     e.int(sample_type + 1, 0, 9)
     e.double(1.0)
     e.int(0, 0, 4)
@@ -355,11 +350,11 @@ def run_seeds(folder):
             {'trace': '304.0', 'rt': 100, 'window': 5, 'changes': [('TotalsGroup', 'text', 'PAH')]},
             {'trace': '306.0', 'rt': 100, 'window': 9,
              'changes': [('LocateChoice', 'int', 6), ('TotalsGroupByRef', 'text', 'PAH'), ('TotalsGroup', 'text', 'PAH')]}],
-            [{'trace': '304.0', 'near': 0, 'changes': [('TotalsGroup', 'text', 'PAH'), ('TotalsGroupPeak', 'int', 1)]},
-             {'trace': '306.0', 'near': 1, 'changes': [('TotalsGroup', 'text', 'PAH; EPA16')]}]),
+            [{'trace': '304.0', 'near': 0, 'changes': [('TotalsGroup', 0, 'PAH'), ('TotalsGroupPeak', 0, '1')]},
+             {'trace': '306.0', 'near': 1, 'changes': [('TotalsGroup', 0, 'PAH; EPA16')]}]),
         'placeholder-and-modified': run_seed([{'trace': '304.0', 'rt': 100, 'window': 1, 'changes': [('LocateChoice', 'int', 1)]}],
-            [{'trace': '304.0', 'near': 0, 'changes': [('PlaceHolder', 'bit', 1)]},
-             {'trace': '304.0', 'near': 0, 'offset': 18, 'changes': [('PeakDetectionFlags', 'text', 'E1'), ('MDBIntegrateEntry', 'int', 1)]}]),
+            [{'trace': '304.0', 'near': 0},
+             {'trace': '304.0', 'near': 0, 'offset': 18, 'changes': [('MDBIntegrateEntry', 0, '1')]}]),
         'peak-centre-and-tolerance': run_seed([
             {'trace': '304.0', 'rt': 100, 'window': 0, 'changes': [('LocateBy', 'int', 6), ('RTToleranceFlag', 'int', 1),
                                                                     ('RTToleranceUpper', 'float', 5.0), ('RTToleranceLower', 'float', 5.0)]}],
