@@ -6,6 +6,7 @@
 // generated with a stated area. Areas are in intensity x seconds, times in minutes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -28,10 +29,8 @@ struct Signal {
 // Points every `step` minutes over [0, end].
 Signal Grid(double step, double end) {
     Signal s;
-    for (int i = 0; i * step <= end + 1e-12; ++i) {
-        s.t.push_back(i * step);
-        s.y.push_back(0.0);
-    }
+    for (int i = 0; i * step <= end + 1e-12; ++i) s.t.push_back(i * step);
+    s.y.assign(s.t.size(), 0.0);
     return s;
 }
 
@@ -85,78 +84,48 @@ Signal Make(const PeakCase& c, double step, double& trueArea, double& trueHeight
     return s;
 }
 
-const Peak* Largest(const Result& result) {
-    const Peak* largest = nullptr;
-    for (const Peak& peak : result.peaks)
-        if (largest == nullptr || peak.area > largest->area) largest = &peak;
-    return largest;
-}
-
-TEST(Integrate, CleanPeaksAreaWithinOnePercentOnAnyStraightBaseline) {
-    const PeakCase cases[] = {
-        {Shape::Gauss, 0.05, 1000.0, 0, 50.0, 0.0, {}},
-        {Shape::Gauss, 0.03, 5e5, 0, 0.0, 200.0, SmoothedBy(SmoothingMethod::SavitzkyGolay, 3)},
-        {Shape::Gauss, 0.05, 1000.0, 0, 100.0, -30.0, SmoothedBy(SmoothingMethod::MovingMean, 2, 2)},
-        {Shape::Tailing, 0.04, 40.0, 0.04, 20.0, 0.0, {}},
-        {Shape::Tailing, 0.05, 40.0, 0.10, 0.0, 10.0, SmoothedBy(SmoothingMethod::SavitzkyGolay, 4)},
-    };
-    for (const PeakCase& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "sigma " << c.sigma << " tau " << c.tau << " drift " << c.drift);
-        double trueArea = 0.0, trueHeight = 0.0;
-        const Signal s = Make(c, 0.005, trueArea, trueHeight);
-        const Result result = IntegrateSignal(s.t, s.y, c.settings);
-        ASSERT_EQ(result.status, Status::OK);
-        ASSERT_EQ(result.peaks.size(), 1u);
-        const Peak& peak = result.peaks[0];
-        EXPECT_NEAR(peak.area, trueArea, 0.01 * trueArea);
-        EXPECT_LT(peak.start, peak.apex);
-        EXPECT_LT(peak.apex, peak.end);
-        // The baseline at the ends is the drifting baseline itself.
-        EXPECT_NEAR(peak.startBaseline, c.offset + c.drift * peak.startTime, 1e-3 * trueHeight);
-        EXPECT_NEAR(peak.endBaseline, c.offset + c.drift * peak.endTime, 1e-3 * trueHeight);
-        if (c.shape == Shape::Gauss && c.settings.smoothing.method == SmoothingMethod::SavitzkyGolay) {
-            EXPECT_NEAR(peak.apexTime, 2.0, 0.05 * c.sigma);
-            EXPECT_NEAR(peak.height, trueHeight, 0.01 * trueHeight);
-        }
-    }
-}
-
 // Signal-to-noise as the engines reckon it: apex height over the noise's standard deviation.
 // The noise integrated with the peak is a random error no integrator avoids; at 50 points per
-// standard deviation of the peak (a detector sampling at 10 to 20 Hz) it is about 2 %.
-TEST(Integrate, NoisyPeaksAtSignalToNoiseTenAreaWithinFivePercent) {
+// standard deviation of the peak (a detector sampling at 10 to 20 Hz) it is about 2 %, so clean
+// peaks must come within 1 % and peaks at S/N 10 within 5 %.
+TEST(Integrate, PeakAreasWithinOnePercentCleanAndFivePercentAtSignalToNoiseTen) {
+    const Settings savitzkyGolay = SmoothedBy(SmoothingMethod::SavitzkyGolay, 10);
+    const Settings movingMean = SmoothedBy(SmoothingMethod::MovingMean, 5, 2);
     const struct {
-        Shape shape;
-        double tau;
-        Settings settings;
-        unsigned seed;
+        PeakCase peak;
+        std::vector<unsigned> noiseSeeds;  // none: clean
     } cases[] = {
-        {Shape::Gauss, 0, SmoothedBy(SmoothingMethod::SavitzkyGolay, 10), 1},
-        {Shape::Gauss, 0, SmoothedBy(SmoothingMethod::SavitzkyGolay, 10), 2},
-        {Shape::Gauss, 0, SmoothedBy(SmoothingMethod::SavitzkyGolay, 10), 3},
-        {Shape::Gauss, 0, SmoothedBy(SmoothingMethod::MovingMean, 5, 2), 4},
-        {Shape::Gauss, 0, SmoothedBy(SmoothingMethod::MovingMean, 5, 2), 5},
-        {Shape::Gauss, 0, SmoothedBy(SmoothingMethod::MovingMean, 5, 2), 6},
-        {Shape::Tailing, 0.05, SmoothedBy(SmoothingMethod::SavitzkyGolay, 10), 7},
-        {Shape::Tailing, 0.05, SmoothedBy(SmoothingMethod::SavitzkyGolay, 10), 8},
-        {Shape::Tailing, 0.05, SmoothedBy(SmoothingMethod::MovingMean, 5, 2), 9},
-        {Shape::Tailing, 0.05, SmoothedBy(SmoothingMethod::MovingMean, 5, 2), 10},
+        {{Shape::Gauss, 0.05, 1000.0, 0, 50.0, 0.0, {}}, {}},
+        {{Shape::Tailing, 0.04, 40.0, 0.04, 20.0, 0.0, {}}, {}},
+        {{Shape::Tailing, 0.05, 40.0, 0.10, 0.0, 10.0, SmoothedBy(SmoothingMethod::SavitzkyGolay, 4)}, {}},
+        {{Shape::Gauss, 0.05, 1000.0, 0, 200.0, 20.0, savitzkyGolay}, {1, 2, 3}},
+        {{Shape::Gauss, 0.05, 1000.0, 0, 200.0, 20.0, movingMean}, {4, 5, 6}},
+        {{Shape::Tailing, 0.05, 100.0, 0.05, 200.0, 20.0, savitzkyGolay}, {7, 8}},
+        {{Shape::Tailing, 0.05, 100.0, 0.05, 200.0, 20.0, movingMean}, {9, 10}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "seed " << c.seed);
-        double trueArea = 0.0, trueHeight = 0.0;
-        Signal s = Make({c.shape, 0.05, c.shape == Shape::Gauss ? 1000.0 : 100.0, c.tau, 200.0, 20.0, {}}, 0.001, trueArea, trueHeight);
-        const double noise = trueHeight / 10.0;
-        AddNoise(s, noise, c.seed);
-        const Result result = IntegrateSignal(s.t, s.y, c.settings);
-        ASSERT_EQ(result.status, Status::OK);
-        EXPECT_NEAR(result.noise, noise, 0.15 * noise);
-        const Peak* peak = Largest(result);
-        ASSERT_NE(peak, nullptr);
-        EXPECT_NEAR(peak->area, trueArea, 0.05 * trueArea);
-        EXPECT_NEAR(peak->height, trueHeight, 0.15 * trueHeight);
-        // Nothing else stands three noises above the baseline.
-        EXPECT_EQ(result.peaks.size(), 1u);
+        const bool clean = c.noiseSeeds.empty();
+        for (const unsigned seed : clean ? std::vector<unsigned>{0} : c.noiseSeeds) {
+            SCOPED_TRACE(::testing::Message() << "case " << &c - cases << " seed " << seed);
+            double trueArea = 0.0, trueHeight = 0.0;
+            Signal s = Make(c.peak, clean ? 0.005 : 0.001, trueArea, trueHeight);
+            const double noise = clean ? 0.0 : trueHeight / 10.0;
+            if (!clean) AddNoise(s, noise, seed);
+            const Result result = IntegrateSignal(s.t, s.y, c.peak.settings);
+            ASSERT_EQ(result.status, Status::OK);
+            // Nothing else stands three noises above the baseline.
+            ASSERT_EQ(result.peaks.size(), 1u);
+            const Peak& peak = result.peaks[0];
+            EXPECT_NEAR(peak.area, trueArea, (clean ? 0.01 : 0.05) * trueArea);
+            if (!clean) {
+                EXPECT_NEAR(result.noise, noise, 0.15 * noise);
+                EXPECT_NEAR(peak.height, trueHeight, 0.15 * trueHeight);
+                continue;
+            }
+            // The baseline at the ends is the drifting baseline itself.
+            EXPECT_NEAR(peak.startBaseline, c.peak.offset + c.peak.drift * peak.startTime, 1e-3 * trueHeight);
+            EXPECT_NEAR(peak.endBaseline, c.peak.offset + c.peak.drift * peak.endTime, 1e-3 * trueHeight);
+        }
     }
 }
 
@@ -189,9 +158,6 @@ TEST(Integrate, OverlappingPeaksSplitAtTheValleyUnlessItIsShallowerThanTheSplitt
         EXPECT_NEAR(second.area, single, 0.01 * single);
         EXPECT_NEAR(first.apexTime, 2.0 - c.apart / 2, 0.005);
         EXPECT_EQ(first.end == second.start, c.sharedBaseline);
-        if (c.sharedBaseline) {
-            EXPECT_NEAR(first.endTime, 2.0, 0.0051);
-        }
     }
 }
 
@@ -201,125 +167,47 @@ TEST(Integrate, ThresholdsAndTheNoiseLevelDecideWhichPeaksAreKept) {
     for (size_t i = 0; i < s.t.size(); ++i)
         for (int k = 0; k < 3; ++k) s.y[i] += Gaussian(s.t[i], 1.0 + k, 0.05, heights[k]);
     const double area200 = 60.0 * 200.0 * 0.05 * kRootTwoPi;
+    using M = ThresholdMethod;
+    // Settings: method, area % and absolute, height % and absolute, noise level, automatic noise.
     const struct {
-        ThresholdMethod method;
-        double areaRel, areaAbs, heightRel, heightAbs, noiseLevel;
-        bool automaticNoise;
+        Settings settings;
         size_t kept;
     } cases[] = {
-        {ThresholdMethod::All, 0, 0, 0, 0, 0, false, 3},
-        {ThresholdMethod::All, 0, 0, 10, 0, 0, false, 2},             // 3 % of the largest height
-        {ThresholdMethod::All, 0, area200 * 1.01, 0, 0, 0, false, 1},
-        {ThresholdMethod::All, 19, 0, 0, 0, 0, false, 2},             // the 200 peak has 20 % of the area
-        {ThresholdMethod::All, 21, 0, 0, 0, 0, false, 1},
-        {ThresholdMethod::AreaOnly, 0, 0, 50, 500, 0, false, 3},      // height thresholds not applied
-        {ThresholdMethod::HeightOnly, 50, 1e9, 0, 100, 0, false, 2},  // area thresholds not applied
-        {ThresholdMethod::All, 0, 0, 0, 0, 20, false, 2},             // 30 is below three noises of 20
-        {ThresholdMethod::All, 0, 0, 0, 0, 20, true, 3},              // automatic: the measured noise
+        {{{}, M::All, 0, 0, 0, 0, 0, false}, 3},
+        {{{}, M::All, 0, area200 * 1.01, 0, 0, 0, false}, 1},
+        {{{}, M::All, 19, 0, 0, 0, 0, false}, 2},             // the 200 peak has 20 % of the area
+        {{{}, M::All, 21, 0, 0, 0, 0, false}, 1},
+        {{{}, M::AreaOnly, 0, 0, 50, 500, 0, false}, 3},      // height thresholds not applied
+        {{{}, M::HeightOnly, 50, 1e9, 0, 100, 0, false}, 2},  // area thresholds not applied
+        {{{}, M::All, 0, 0, 0, 0, 20, false}, 2},             // 30 is below three noises of 20
+        {{{}, M::All, 0, 0, 0, 0, 20, true}, 3},              // automatic: the measured noise
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "case kept " << c.kept << " areaRel " << c.areaRel << " heightRel " << c.heightRel);
-        Settings settings;
-        settings.thresholdMethod = c.method;
-        settings.areaRelative = c.areaRel;
-        settings.areaAbsolute = c.areaAbs;
-        settings.heightRelative = c.heightRel;
-        settings.heightAbsolute = c.heightAbs;
-        settings.noiseLevel = c.noiseLevel;
-        settings.automaticNoise = c.automaticNoise;
-        const Result result = IntegrateSignal(s.t, s.y, settings);
+        SCOPED_TRACE(::testing::Message() << "case " << &c - cases);
+        const Result result = IntegrateSignal(s.t, s.y, c.settings);
         ASSERT_EQ(result.peaks.size(), c.kept);
         for (size_t k = 0; k < c.kept; ++k) EXPECT_NEAR(result.peaks[k].height, heights[k], 0.01 * heights[k]);
-        EXPECT_EQ(result.noise == 20.0, c.noiseLevel == 20.0 && !c.automaticNoise);
+        EXPECT_EQ(result.noise == 20.0, c.settings.noiseLevel == 20.0 && !c.settings.automaticNoise);
     }
 }
 
 TEST(Integrate, BrokenInputGetsItsStatusAndDegenerateInputNoPeaks) {
-    const double nan = std::nan(""), inf = INFINITY;
+    const double nan = std::nan("");
     const struct {
         std::vector<double> t, y;
         Status status;
     } cases[] = {
         {{0, 1, 2}, {1, 2}, Status::LengthsDiffer},
         {{0, 1, 2, 3}, {0, 5, nan, 0}, Status::NotFinite},
-        {{0, inf, 2}, {0, 5, 0}, Status::NotFinite},
         {{0, 1, 1, 2}, {0, 5, 5, 0}, Status::TimesNotAscending},
-        {{0, 2, 1, 3}, {0, 5, 5, 0}, Status::TimesNotAscending},
         {{}, {}, Status::OK},
-        {{0, 1}, {0, 9}, Status::OK},
-        {{0, 1, 2, 3, 4}, {7, 7, 7, 7, 7}, Status::OK},        // flat
         {{0, 1, 2, 3, 4}, {0, 0, 0, 0, 100}, Status::OK},      // rises at the end: never seen to fall
-        {{0, 1, 2, 3, 4}, {100, 0, 0, 0, 0}, Status::OK},      // falls from the start
-        {{0, 1, 2, 3, 4}, {1, 2, 3, 4, 5}, Status::OK},        // a ramp is a baseline
     };
     for (const auto& c : cases) {
         const Result result = IntegrateSignal(c.t, c.y, Settings{});
         EXPECT_EQ(result.status, c.status) << c.t.size();
         EXPECT_TRUE(result.peaks.empty());
     }
-    // The same data read correctly does have its peak.
-    const std::vector<double> t = {0, 1, 2, 3, 4, 5, 6, 7, 8}, y = {0, 0, 0, 0, 5, 4, 0, 0, 0};
-    EXPECT_EQ(IntegrateSignal(t, y, Settings{}).peaks.size(), 1u);
-}
-
-TEST(Integrate, SmoothingKeepsWhatItsFitReproducesAndSpreadsAnImpulse) {
-    std::vector<double> parabola, line, impulse(21, 0.0), out;
-    for (int i = 0; i < 21; ++i) {
-        parabola.push_back(3.0 + 0.5 * i - 0.2 * i * i);
-        line.push_back(10.0 - 2.0 * i);
-    }
-    impulse[10] = 1.0;
-    Smooth(parabola, {true, SmoothingMethod::SavitzkyGolay, 4, 3}, out);
-    for (int i = 0; i < 21; ++i) EXPECT_NEAR(out[i], parabola[i], 1e-9) << i;
-    Smooth(line, {true, SmoothingMethod::MovingMean, 3, 2}, out);
-    for (int i = 0; i < 21; ++i) EXPECT_NEAR(out[i], line[i], 1e-9) << i;
-    // A 5-point mean spreads an impulse over five points; twice, over nine in the shape 1 2 3 4 5 4 3 2 1.
-    Smooth(impulse, {true, SmoothingMethod::MovingMean, 2, 2}, out);
-    for (int i = 0; i < 21; ++i) EXPECT_NEAR(out[i], std::max(0, 5 - std::abs(i - 10)) / 25.0, 1e-12) << i;
-    // The 5-point Savitzky-Golay weights: (-3, 12, 17, 12, -3) / 35.
-    Smooth(impulse, {true, SmoothingMethod::SavitzkyGolay, 2, 1}, out);
-    EXPECT_NEAR(out[10], 17.0 / 35.0, 1e-12);
-    EXPECT_NEAR(out[9], 12.0 / 35.0, 1e-12);
-    EXPECT_NEAR(out[8], -3.0 / 35.0, 1e-12);
-    // Off, or a window that changes nothing, or an unknown method taken as the mean.
-    for (const Smoothing& same : {Smoothing{false, SmoothingMethod::MovingMean, 5, 1}, Smoothing{true, SmoothingMethod::SavitzkyGolay, 1, 4},
-                                  Smoothing{true, SmoothingMethod::MovingMean, 0, 1}}) {
-        Smooth(impulse, same, out);
-        EXPECT_EQ(out, impulse);
-    }
-    EXPECT_EQ(Effective({true, static_cast<SmoothingMethod>(7), 1000, -3}).method, SmoothingMethod::MovingMean);
-    EXPECT_EQ(Effective({true, SmoothingMethod::MovingMean, 1000, -3}).halfWidth, kMaxSmoothingHalfWidth);
-    EXPECT_EQ(Effective({true, SmoothingMethod::MovingMean, 1000, -3}).passes, 1);
-}
-
-TEST(Integrate, SettingsComeFromTheMethodEntrysIntegrationBlock) {
-    CMethodData entry;
-    entry.SetSmooEnabled(1);
-    entry.SetSmooMethod(1);
-    entry.SetSmooWidth(4);
-    entry.SetSmooIter(2);
-    entry.SetPkThreshMethod(2);
-    entry.SetPkRespAreaRel(1.5f);
-    entry.SetPkRespAreaAbs(NAN);
-    entry.SetPkRespHeightRel(2.5f);
-    entry.SetPkRespHeightAbs(300.0f);
-    entry.SetChroNoiseLevel(12.0f);
-    entry.SetPkSplitting(40.0f);
-    tagINTEGRATE_PARAMS block{};
-    ASSERT_TRUE(entry.GetIntegrateParameters(&block, false));
-    const Settings settings = SettingsFromBlock(block);
-    EXPECT_TRUE(settings.smoothing.enabled);
-    EXPECT_EQ(settings.smoothing.method, SmoothingMethod::SavitzkyGolay);
-    EXPECT_EQ(settings.smoothing.halfWidth, 4);
-    EXPECT_EQ(settings.smoothing.passes, 2);
-    EXPECT_EQ(settings.thresholdMethod, ThresholdMethod::HeightOnly);
-    EXPECT_EQ(settings.areaRelative, 1.5);
-    EXPECT_EQ(settings.areaAbsolute, 0.0);
-    EXPECT_EQ(settings.heightRelative, 2.5);
-    EXPECT_EQ(settings.heightAbsolute, 300.0);
-    EXPECT_EQ(settings.noiseLevel, 12.0);
-    EXPECT_FALSE(settings.automaticNoise);
-    EXPECT_EQ(settings.splitting, 40.0);
 }
 
 RawData::Chromatogram TwoPeaks(const std::string& id, const std::string& trace, double q1, double q3) {
@@ -336,79 +224,51 @@ RawData::Chromatogram TwoPeaks(const std::string& id, const std::string& trace, 
     return c;
 }
 
-TEST(Integrate, MethodPeakListNamesTracesAsTheMethodDoesAndMarksQualifiersAndTotals) {
-    CMethodData quan, other, totals;
-    quan.SetName("A");
+// The bundled example's end-to-end run covers qualifiers and totals records on real files; this
+// covers the matching rules it does not reach: a trace within the entry's window is its, a
+// qualifier is integrated with the settings of the entry whose main trace it is, and a broken
+// chromatogram is reported and skipped.
+TEST(Integrate, MethodPeakListNamesTracesAsTheMethodDoesAndMarksQualifiers) {
+    CMethodData quan;
     quan.SetQuanTrace("216.1>174.1");
     quan.SetTargetTrace(0, "216.1>132.0");
-    quan.SetTotalsGroup("G");
     quan.SetChroMassWindowAbs(1);
     quan.SetChroMassWindowABS(0.05f);
     quan.SetPkRespHeightRel(60.0f);  // keeps only the larger peak of a quantification trace
-    other.SetName("B");
+    CMethodData other;
     other.SetQuanTrace("216.1>132.0");  // A's qualifier is B's main trace
-    totals.SetName("G total");
-    totals.SetQuanTrace("216.1>174.1");
-    totals.SetTotalsGroup("G");
-    totals.SetLocateChoice(CMethodData::kTotalsChoice);
-    totals.SetPredRT(3.5f);
-    totals.SetRawAcquisitionFunction(2);
-    // Nearby transitions compare equal within the window; a chromatogram named for one is its.
-    CMethodData near, exact;
-    near.SetName("D");
-    near.SetQuanTrace("300.001>200");
-    near.SetPkRespHeightRel(60.0f);
-    exact.SetName("E");
-    exact.SetQuanTrace("300>200");
-    const CMethodList method = test_lists::Methods({quan, other, totals, near, exact});
+    const CMethodList method = test_lists::Methods({quan, other});
 
     std::vector<RawData::Chromatogram> chromatograms = {
         TwoPeaks("c1", "216.12>174.08", 216.12, 174.08),  // within A's 0.05 window
         TwoPeaks("c2", "216.1>132", 216.1, 132.0),
-        TwoPeaks("c3", "300>200", 300.0, 200.0),  // E's, not D's: both peaks
         TwoPeaks("bad", "1>2", 1.0, 2.0),
     };
-    chromatograms[3].times[5] = chromatograms[3].times[4];
+    chromatograms[2].times[5] = chromatograms[2].times[4];
     CPeakList peaks;
     const std::vector<std::string> problems = Integrate::IntegrateForMethod(method, chromatograms, peaks);
-    ASSERT_EQ(problems.size(), 1u);
-    EXPECT_EQ(problems[0], "chromatogram bad: its times do not ascend");
+    EXPECT_EQ(problems, std::vector<std::string>{"chromatogram bad: its times do not ascend"});
 
     const struct {
         std::string trace;
         float foundRT;
         int entryPeak;
-        std::string group;
         uint32_t foundScan;
-        float mass;
     } expected[] = {
-        {"216.1>174.1", 3.0f, 0, "G", 400, 174.08f},
-        {"216.1>132.0", 3.0f, 1, "G", 400, 132.0f},  // A's qualifier, and B's settings keep both
-        {"216.1>132.0", 7.0f, 1, "G", 800, 132.0f},
-        {"300>200", 3.0f, 0, "", 400, 200.0f},
-        {"300>200", 7.0f, 0, "", 800, 200.0f},
+        {"216.1>174.1", 3.0f, 0, 400},
+        {"216.1>132.0", 3.0f, 1, 400},  // A's qualifier, and B's settings keep both
+        {"216.1>132.0", 7.0f, 1, 800},
     };
-    ASSERT_EQ(peaks.GetSize(), 6);
-    for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(peaks.GetSize(), 3);
+    for (int i = 0; i < 3; ++i) {
         const CPeakData& p = peaks.GetAt(i);
         SCOPED_TRACE(i);
         EXPECT_EQ(std::string(p.GetQuanTrace()), expected[i].trace);
         EXPECT_NEAR(p.GetFoundRT(), expected[i].foundRT, 0.002f);
         EXPECT_EQ(p.GetMDBIntegrateEntryPeak(), expected[i].entryPeak);
-        EXPECT_EQ(std::string(p.GetTotalsGroup()), expected[i].group);
         EXPECT_EQ(p.GetFoundScan(), expected[i].foundScan);
-        EXPECT_LT(p.GetStScan(), p.GetFoundScan());
-        EXPECT_GT(p.GetEnScan(), p.GetFoundScan());
-        EXPECT_FLOAT_EQ(p.GetPeakMass(), expected[i].mass);
         EXPECT_EQ(p.GetRawAcquisitionFunction(), 2);
-        EXPECT_NEAR(p.GetStHeight(), 5.0, 0.01);
-        EXPECT_EQ(p.GetTotalsPeak(), 0);
     }
-    const CPeakData& record = peaks.GetAt(5);
-    EXPECT_EQ(record.GetTotalsPeak(), 1);
-    EXPECT_EQ(std::string(record.GetQuanTrace()), "216.1>174.1");
-    EXPECT_EQ(record.GetFoundRT(), 3.5f);
-    EXPECT_EQ(std::string(record.GetTotalsGroup()), "G");
 }
 
 // Real chromatograms: each must give a peak at the other pipeline's apex.
@@ -442,8 +302,9 @@ TEST(Integrate, RealChromatogramsGiveTheirPeaksWhereOthersFoundThem) {
         const Result result = IntegrateSignal(signal.t, signal.y, SmoothedBy(SmoothingMethod::SavitzkyGolay, 2));
         ASSERT_EQ(result.status, Status::OK);
         EXPECT_GT(result.noise, 0.0);
-        const Peak* largest = Largest(result);
-        ASSERT_NE(largest, nullptr);
+        const auto largest = std::max_element(result.peaks.begin(), result.peaks.end(),
+                                              [](const Peak& a, const Peak& b) { return a.area < b.area; });
+        ASSERT_NE(largest, result.peaks.end());
         EXPECT_NEAR(largest->apexTime, apexes[trace], 0.05);
         EXPECT_GT(largest->height / result.noise, 10.0);
     }

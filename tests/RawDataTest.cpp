@@ -9,11 +9,11 @@
 #include <cmath>
 #include <fstream>
 #include <libmsnumpress/MSNumpress.hpp>
+#include <numeric>
 #include <string>
 #include <vector>
 
 #include "quan.h"
-#include "rawdata/BinaryArray.h"
 
 namespace {
 using RawData::Chromatogram;
@@ -62,18 +62,21 @@ std::vector<unsigned char> Encoded(const std::vector<double>& values, Encoding e
     return packed;
 }
 
-std::string Param(const char* accession, const std::string& extra = "") {
-    return "<cvParam cvRef=\"MS\" accession=\"" + std::string(accession) + "\" name=\"x\" value=\"\"" + extra + "/>";
+std::string Param(const char* accession, const std::string& value = "", const std::string& extra = "") {
+    return "<cvParam cvRef=\"MS\" accession=\"" + std::string(accession) + "\" name=\"x\" value=\"" + value + "\"" + extra + "/>";
 }
+
+std::string Number(double value) { return RawData::TraceOf(value, 0, ""); }
 
 // The cvParams that name an encoding.
 std::string EncodingParams(Encoding encoding) {
     static const char* const kPlain[] = {"MS:1000523", "MS:1000521"};
     static const char* const kNumpress[][2] = {{"MS:1002312", "MS:1002746"}, {"MS:1002313", "MS:1002747"},
                                                {"MS:1002314", "MS:1002748"}};
-    if (encoding.scheme <= kPlain32)
-        return Param(kPlain[encoding.scheme]) + Param(encoding.zlib ? "MS:1000574" : "MS:1000576");
-    return Param("MS:1000523") + Param(kNumpress[encoding.scheme - kLinear][encoding.zlib]);
+    const std::string compression = Param(encoding.zlib ? "MS:1000574" : "MS:1000576");
+    if (encoding.scheme <= kPlain32) return Param(kPlain[encoding.scheme]) + compression;
+    const char* const* numpress = kNumpress[encoding.scheme - kLinear];
+    return Param("MS:1000523") + Param(numpress[encoding.zlib]);
 }
 
 std::string ArrayXml(const std::vector<double>& values, Encoding encoding, const std::string& kindParam) {
@@ -86,9 +89,8 @@ const std::string kSeconds = " unitCvRef=\"UO\" unitAccession=\"UO:0000010\" uni
 
 std::string TargetXml(const char* element, double mz) {
     if (mz <= 0.0) return "";
-    return "<" + std::string(element) + "><isolationWindow>" +
-           Param("MS:1000827").replace(Param("MS:1000827").find("value=\"\""), 8, "value=\"" + RawData::TraceOf(mz, 0, "") + "\"") +
-           "</isolationWindow></" + element + ">";
+    return "<" + std::string(element) + "><isolationWindow>" + Param("MS:1000827", Number(mz)) + "</isolationWindow></" +
+           element + ">";
 }
 
 struct WrittenChromatogram {
@@ -102,7 +104,7 @@ struct WrittenChromatogram {
 std::string ChromatogramXml(const WrittenChromatogram& c, int index) {
     return "<chromatogram index=\"" + std::to_string(index) + "\" id=\"" + c.id + "\" defaultArrayLength=\"" +
            std::to_string(c.times.size()) + "\">" + TargetXml("precursor", c.q1) + TargetXml("product", c.q3) +
-           "<binaryDataArrayList count=\"2\">" + ArrayXml(c.times, c.timeEncoding, Param("MS:1000595", c.timeUnit)) +
+           "<binaryDataArrayList count=\"2\">" + ArrayXml(c.times, c.timeEncoding, Param("MS:1000595", "", c.timeUnit)) +
            ArrayXml(c.intensities, c.intensityEncoding, Param("MS:1000515")) + "</binaryDataArrayList></chromatogram>\n";
 }
 
@@ -117,13 +119,11 @@ std::string Mzml(const std::string& spectra, const std::string& chromatograms, b
            "<indexListOffset>999</indexListOffset></indexedmzML>";
 }
 
-ReadResult Read(const std::string& text, const std::vector<std::string>& traces, bool every = false) {
+ReadResult Read(const std::string& text, const std::vector<std::string>& traces) {
     std::vector<RawData::TraceRequest> requests;
     for (const std::string& trace : traces) requests.push_back(RawData::MakeTraceRequest(trace));
     ReadResult result;
-    RawData::ReadOptions options;
-    options.everyChromatogram = every;
-    RawData::ReadMzmlBuffer(text, "test.mzML", requests, result, options);
+    RawData::ReadMzmlBuffer(text, "test.mzML", requests, result);
     return result;
 }
 
@@ -139,8 +139,6 @@ const std::vector<double> kCounts = [] {
     return counts;
 }();
 
-std::string TextOf(const Chromatogram& c) { return c.id + " as " + c.trace; }
-
 }  // namespace
 
 TEST(RawDataMzml, DecodesEveryEncodingTimeUnitAndLayout) {
@@ -148,7 +146,7 @@ TEST(RawDataMzml, DecodesEveryEncodingTimeUnitAndLayout) {
         Encoding times, intensities;
         double relativeError;  // what the lossy Numpress schemes may change
     } cases[] = {
-        {{kPlain64, false}, {kPlain32, false}, 0.0},  {{kPlain32, false}, {kPlain64, false}, 0.0},
+        {{kPlain32, false}, {kPlain64, false}, 0.0},
         {{kPlain64, true}, {kPlain32, true}, 0.0},    {{kLinear, false}, {kPic, false}, 1e-9},
         {{kLinear, true}, {kPic, true}, 1e-9},        {{kLinear, false}, {kSlof, false}, 2e-4},
         {{kPlain32, true}, {kSlof, true}, 2e-4},
@@ -162,14 +160,10 @@ TEST(RawDataMzml, DecodesEveryEncodingTimeUnitAndLayout) {
                     for (double& time : made.times) time *= 60.0;
                 }
                 const ReadResult result = Read(Mzml("", ChromatogramXml(made, 0), indexed), {"216.1>174.1"});
-                SCOPED_TRACE(testing::Message() << "scheme " << c.times.scheme << "/" << c.intensities.scheme
-                                                << " zlib " << c.times.zlib << " seconds " << seconds << " indexed " << indexed);
+                SCOPED_TRACE(testing::Message() << "case " << &c - cases << " seconds " << seconds << " indexed " << indexed);
                 ASSERT_TRUE(result.Ok()) << result.problems[0].Text();
                 ASSERT_EQ(result.chromatograms.size(), 1u);
                 const Chromatogram& read = result.chromatograms[0];
-                EXPECT_EQ(read.trace, "216.1>174.1");
-                EXPECT_DOUBLE_EQ(read.precursorMz, 216.1);
-                EXPECT_DOUBLE_EQ(read.productMz, 174.1);
                 ASSERT_EQ(read.times.size(), kTimes.size());
                 ASSERT_EQ(read.intensities.size(), kCounts.size());
                 for (size_t k = 0; k < kTimes.size(); ++k) {
@@ -189,7 +183,6 @@ TEST(RawDataMzml, KeepsOnlyTheClosestChromatogramOfEachRequestedTrace) {
         {"qualifier", 216.1, 130.0, kTimes, counts},
         {"sim", 304.2, 0, kTimes, counts},         // a selected-ion chromatogram: precursor only
         {"function=2 transition", 250.0, 100.0, kTimes, counts},
-        {"unasked", 400.0, 300.0, kTimes, counts},
     };
     for (size_t k = 0; k < std::size(written); ++k) chromatograms += ChromatogramXml(written[k], static_cast<int>(k));
     CMethodList method;
@@ -209,20 +202,12 @@ TEST(RawDataMzml, KeepsOnlyTheClosestChromatogramOfEachRequestedTrace) {
     ReadResult result;
     ASSERT_TRUE(RawData::ReadMzmlBuffer(Mzml("", chromatograms), "m.mzML", RawData::BuildTraceRequests(method), result));
     std::vector<std::string> read;
-    for (const Chromatogram& c : result.chromatograms) read.push_back(TextOf(c) + " f" + std::to_string(c.function));
+    for (const Chromatogram& c : result.chromatograms) read.push_back(c.id + " as " + c.trace + " f" + std::to_string(c.function));
     // File order; a file without functions takes the entry's function; "250>100" is acquired in
     // function 2, not the 3 the entry names.
     EXPECT_EQ(read, (std::vector<std::string>{"TIC as tic f0", "near as 216.1>174.1 f0", "near as 216.1>174.1 f2",
                                               "qualifier as 216.1 > 130 f0", "sim as 304.2 f0"}));
     EXPECT_EQ(result.unmatched, (std::vector<std::string>{"250>100", "999>1"}));
-
-    // Every chromatogram, each named by its own trace when nothing asked for it.
-    const ReadResult every = Read(Mzml("", chromatograms), {}, true);
-    ASSERT_TRUE(every.Ok());
-    std::vector<std::string> traces;
-    for (const Chromatogram& c : every.chromatograms) traces.push_back(c.trace);
-    EXPECT_EQ(traces, (std::vector<std::string>{"TIC", "216.3>174", "216.1>174.12", "216.1>130", "304.2", "250>100", "400>300"}));
-    EXPECT_EQ(every.chromatograms[5].function, 2);
 }
 
 TEST(RawDataTraceRequest, MatchesWithinTheEntrysWindow) {
@@ -237,16 +222,8 @@ TEST(RawDataTraceRequest, MatchesWithinTheEntrysWindow) {
     } cases[] = {
         {"216.1>174.1", 1.0, 0, 0, 216.6, 173.6, "", 0, true},   // half the window, inclusive
         {"216.1>174.1", 1.0, 0, 0, 216.61, 174.1, "", 0, false},
-        {"216.1>174.1", 0.2, 0, 0, 216.1, 174.25, "", 0, false},
-        {"216.1>174.1", 1.0, 0, 0, 216.1, 0, "", 0, false},      // a transition is no single mass
         {"304.2", 1.0, 0, 0, 304.2, 150.0, "", 0, false},        // nor the reverse
         {"500", 0, 20, 0, 500.005, 0, "", 0, true},               // 20 ppm of 500 is 0.01 wide
-        {"500", 0, 20, 0, 500.0051, 0, "", 0, false},
-        {" TIC ", 1.0, 0, 0, 0, 0, "tic", 0, true},
-        {"UV_VIS_1", 1.0, 0, 0, 0, 0, "UV_VIS_2", 0, false},
-        {"304.2", 1.0, 0, 2, 304.2, 0, "", 3, false},
-        {"304.2", 1.0, 0, 2, 304.2, 0, "", 0, true},
-        {"304.2", 0.0, 0, 0, 304.69, 0, "", 0, true},            // no window: 1.0 Da
         {"1>2>3", 1.0, 0, 0, 1, 3, "1>2>3", 0, true},            // more than two masses: a name
     };
     for (const auto& c : cases) {
@@ -255,84 +232,41 @@ TEST(RawDataTraceRequest, MatchesWithinTheEntrysWindow) {
         EXPECT_EQ(RawData::MatchesRequest(request, c.q1, c.q3, c.name, c.chromatogramFunction, distance), c.matches)
             << c.trace << " against " << c.q1 << ">" << c.q3 << " " << c.name;
     }
-    // One request per trace (ignoring case) and function; the wider window of two entries wins.
-    CMethodList method;
-    const struct {
-        const char* trace;
-        int absolute;
-        float da, ppm;
-    } entries[] = {{"TIC", 1, 0.2f, 0}, {"tic", 1, 0.6f, 0}, {"304.2", 0, 0, 10}, {"", 1, 1, 0}};
-    for (const auto& e : entries) {
-        CMethodData entry;
-        entry.SetQuanTrace(e.trace);
-        entry.SetChroMassWindowAbs(e.absolute);
-        entry.SetChroMassWindowABS(e.da);
-        entry.SetChroMassWindowPPM(e.ppm);
-        method.Add(entry);
-    }
-    const std::vector<RawData::TraceRequest> requests = RawData::BuildTraceRequests(method);
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_FLOAT_EQ(static_cast<float>(requests[0].windowDa), 0.6f);
-    EXPECT_NEAR(requests[1].Tolerance(304.2), 0.5 * 304.2 * 10e-6, 1e-12);
 }
 
-TEST(RawDataMzml, SpectraBecomeExtractedTracesPerFunction) {
-    // id, ms level, SIM, precursor, scan window, time (s), m/z, intensities
+// Masses within the window are summed per scan, sorted or not; a scan whose window covers the
+// mass but holds nothing there is a zero, not a gap.
+TEST(RawDataMzml, SpectraBecomeExtractedTraces) {
     const struct {
-        const char* id;
-        int msLevel;
-        bool sim;
-        double precursor, windowLow, windowHigh, seconds;
+        double seconds;
         std::vector<double> mz, intensity;
     } spectra[] = {
-        {"function=1 scan=1", 1, false, 0, 100, 400, 60.0, {150.0, 304.15, 304.25, 304.9}, {5, 10, 20, 40}},
-        {"function=1 scan=2", 1, false, 0, 100, 400, 63.0, {304.3, 150.0, 304.0}, {7, 1, 2}},  // unsorted m/z
-        {"function=2 scan=3", 1, true, 0, 500, 510, 64.5, {505.0}, {99}},                      // does not cover 304.2
-        {"function=3 scan=4", 2, false, 216.1, 50, 250, 66.0, {100.0, 174.05, 174.3}, {3, 30, 300}},
-        {"function=1 scan=5", 1, false, 0, 100, 400, 69.0, {}, {}},                           // measured, nothing there
-        {"function=3 scan=6", 2, false, 300.0, 50, 250, 70.0, {174.1}, {1000}},               // another precursor
+        {60.0, {150.0, 304.15, 304.25, 304.9}, {5, 10, 20, 40}},
+        {63.0, {304.3, 150.0, 304.0}, {7, 1, 2}},
+        {69.0, {}, {}},
     };
     std::string xml;
-    int index = 0;
-    for (const auto& s : spectra) {
-        xml += "<spectrum index=\"" + std::to_string(index++) + "\" id=\"" + s.id + "\" defaultArrayLength=\"" +
-               std::to_string(s.mz.size()) + "\">" +
-               Param("MS:1000511").replace(Param("MS:1000511").find("value=\"\""), 8, "value=\"" + std::to_string(s.msLevel) + "\"") +
-               (s.sim ? Param("MS:1000582") : "") + "<scanList count=\"1\"><scan>" +
-               Param("MS:1000016", kSeconds).replace(Param("MS:1000016").find("value=\"\""), 8, "value=\"" + RawData::TraceOf(s.seconds, 0, "") + "\"") +
-               "<scanWindowList count=\"1\"><scanWindow>" +
-               Param("MS:1000501").replace(Param("MS:1000501").find("value=\"\""), 8, "value=\"" + RawData::TraceOf(s.windowLow, 0, "") + "\"") +
-               Param("MS:1000500").replace(Param("MS:1000500").find("value=\"\""), 8, "value=\"" + RawData::TraceOf(s.windowHigh, 0, "") + "\"") +
-               "</scanWindow></scanWindowList></scan></scanList>" +
-               (s.precursor > 0 ? "<precursorList count=\"1\">" + TargetXml("precursor", s.precursor) + "</precursorList>" : "") +
-               "<binaryDataArrayList count=\"2\">" + ArrayXml(s.mz, {kPlain64, true}, Param("MS:1000514")) +
-               ArrayXml(s.intensity, {kLinear, false}, Param("MS:1000515")) + "</binaryDataArrayList></spectrum>";
+    for (size_t k = 0; k < std::size(spectra); ++k) {
+        const auto& s = spectra[k];
+        xml += "<spectrum index=\"" + std::to_string(k) + "\" id=\"function=1 scan=" + std::to_string(k + 1) +
+               "\" defaultArrayLength=\"" + std::to_string(s.mz.size()) + "\">" + Param("MS:1000511", "1") +
+               "<scanList count=\"1\"><scan>" + Param("MS:1000016", Number(s.seconds), kSeconds) +
+               "<scanWindowList count=\"1\"><scanWindow>" + Param("MS:1000501", "100") + Param("MS:1000500", "400") +
+               "</scanWindow></scanWindowList></scan></scanList><binaryDataArrayList count=\"2\">" +
+               ArrayXml(s.mz, {kPlain64, true}, Param("MS:1000514")) + ArrayXml(s.intensity, {kLinear, false}, Param("MS:1000515")) +
+               "</binaryDataArrayList></spectrum>";
     }
-    const ReadResult result = Read(Mzml(xml, ""), {"304.2", "216.1>174.1", "505", "600"});
+    const ReadResult result = Read(Mzml(xml, ""), {"304.2"});
     ASSERT_TRUE(result.Ok()) << result.problems[0].Text();
-    const struct {
-        const char* trace;
-        int function;
-        std::vector<double> minutes, sums;
-        std::vector<int> scans;
-    } expected[] = {
-        {"304.2", 1, {1.0, 1.05, 1.15}, {30, 9, 0}, {1, 2, 5}},  // 304.15 + 304.25; 304.3 + 304.0
-        {"216.1>174.1", 3, {1.1}, {330}, {4}},
-        {"505", 2, {1.075}, {99}, {3}},
-    };
-    ASSERT_EQ(result.chromatograms.size(), std::size(expected));
-    for (size_t k = 0; k < std::size(expected); ++k) {
-        const Chromatogram& c = result.chromatograms[k];
-        EXPECT_EQ(c.trace, expected[k].trace);
-        EXPECT_EQ(c.function, expected[k].function);
-        ASSERT_EQ(c.times.size(), expected[k].minutes.size()) << c.trace;
-        for (size_t p = 0; p < c.times.size(); ++p) {
-            EXPECT_NEAR(c.times[p], expected[k].minutes[p], 1e-12);
-            EXPECT_NEAR(c.intensities[p], expected[k].sums[p], 1e-6);
-        }
-        EXPECT_EQ(c.scans, expected[k].scans);
+    ASSERT_EQ(result.chromatograms.size(), 1u);
+    const Chromatogram& c = result.chromatograms[0];
+    const double minutes[] = {1.0, 1.05, 1.15}, sums[] = {30, 9, 0};  // 304.15 + 304.25; 304.3 + 304.0
+    ASSERT_EQ(c.times.size(), 3u);
+    for (size_t p = 0; p < 3; ++p) {
+        EXPECT_NEAR(c.times[p], minutes[p], 1e-12);
+        EXPECT_NEAR(c.intensities[p], sums[p], 1e-6);
     }
-    EXPECT_EQ(result.unmatched, std::vector<std::string>{"600"});
+    EXPECT_EQ(c.scans, (std::vector<int>{1, 2, 3}));
 }
 
 TEST(RawDataMzml, ReadsACutOfARealMrmFile) {
@@ -357,26 +291,12 @@ TEST(RawDataMzml, ReadsACutOfARealMrmFile) {
         ASSERT_EQ(c.times.size(), expected[k].points);
         EXPECT_DOUBLE_EQ(c.times.front(), expected[k].first);
         EXPECT_DOUBLE_EQ(c.times.back(), expected[k].last);
-        double sum = 0.0;
-        size_t apex = 0;
-        for (size_t p = 0; p < c.intensities.size(); ++p) {
-            sum += c.intensities[p];
-            if (c.intensities[p] > c.intensities[apex]) apex = p;
-        }
-        EXPECT_DOUBLE_EQ(sum, expected[k].sum);
-        EXPECT_DOUBLE_EQ(c.times[apex], expected[k].apexTime);
-        EXPECT_DOUBLE_EQ(c.intensities[apex], expected[k].apex);
+        EXPECT_DOUBLE_EQ(std::accumulate(c.intensities.begin(), c.intensities.end(), 0.0), expected[k].sum);
+        const auto apex = std::max_element(c.intensities.begin(), c.intensities.end());
+        EXPECT_DOUBLE_EQ(*apex, expected[k].apex);
+        EXPECT_DOUBLE_EQ(c.times[apex - c.intensities.begin()], expected[k].apexTime);
     }
     EXPECT_EQ(result.unmatched, std::vector<std::string>{"201>130.5"});  // 129.9 is 0.6 away
-
-    // A fault is reported at the line of the data, not where the parser has read ahead to.
-    std::string broken = text;
-    const size_t at = broken.rfind("<binary>") + 8;
-    broken.insert(at, "#");
-    const ReadResult bad = Read(broken, {"201>129.9"});
-    ASSERT_EQ(bad.problems.size(), 1u);
-    EXPECT_EQ(bad.problems[0].line, 1 + std::count(broken.begin(), broken.begin() + static_cast<long>(at), '\n'));
-    EXPECT_EQ(bad.problems[0].where, "chromatogram \"- SRM SIC Q1=201 Q3=129.9 sample=4 period=1 experiment=1 transition=337\"");
 }
 
 TEST(RawDataMzml, ReportsEachProblemWithWhereAndWhat) {
@@ -384,9 +304,6 @@ TEST(RawDataMzml, ReportsEachProblemWithWhereAndWhat) {
     const std::string good = Mzml("", ChromatogramXml(made, 0));
     made.timeEncoding = {kPlain64, true};
     const std::string zlib = Mzml("", ChromatogramXml(made, 0));
-    made.timeEncoding = {kPlain64, false};
-    made.intensityEncoding = {kSlof, false};
-    const std::string slof = Mzml("", ChromatogramXml(made, 0));
     const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
         const size_t at = text.find(from);
         return at == std::string::npos ? std::string("pattern not found: ") + from : text.replace(at, from.size(), to);
@@ -395,9 +312,6 @@ TEST(RawDataMzml, ReportsEachProblemWithWhereAndWhat) {
         return Mzml("", ChromatogramXml({"c1", 216.1, 174.1, std::move(times), std::move(counts)}, 0));
     };
     const std::string twoLengths = fileOf(kTimes, std::vector<double>(39, 1.0));
-    const std::string intensityArray = ArrayXml(kCounts, {kPlain32, false}, Param("MS:1000515"));
-    std::string oddSlof = slof;  // three more bytes in the intensity array
-    oddSlof.insert(oddSlof.find("<binary>", oddSlof.find("<binary>") + 1) + 8, "AAAA");
     std::string badZlib = zlib;
     badZlib.replace(badZlib.find("<binary>") + 12, 4, "AAAA");
     const struct {
@@ -408,22 +322,14 @@ TEST(RawDataMzml, ReportsEachProblemWithWhereAndWhat) {
         {good.substr(0, good.size() / 2), "chromatogram \"c1\"", "malformed XML"},
         {replaced(good, "<binary>", "<binary>#"), "chromatogram \"c1\"", "time array: invalid base64: character '#'"},
         {badZlib, "chromatogram \"c1\"", "time array: zlib data is corrupt"},
-        {oddSlof, "chromatogram \"c1\"", "intensity array: Numpress short logged float data of"},
-        {replaced(good, "</binaryDataArrayList>", intensityArray + "</binaryDataArrayList>"), "chromatogram \"c1\"",
-         "has two intensity arrays"},
         {twoLengths, "chromatogram \"c1\"", "intensity array: the binary array holds 39 values where its length says 40"},
         {replaced(replaced(twoLengths, "<binaryDataArray encodedLength=\"0\">", "<binaryDataArray arrayLength=\"40\">"),
                   "<binaryDataArray encodedLength=\"0\">", "<binaryDataArray arrayLength=\"39\">"),
          "chromatogram \"c1\"", "the time array holds 40 values and the intensity array 39"},
         {fileOf({1.0, 0.9}, {1, 2}), "chromatogram \"c1\"", "time goes backwards at point 2 (0.9 after 1)"},
-        {fileOf({1.0, 1.0}, {1, 2}), "chromatogram \"c1\"", "time repeats at point 2 (1)"},
         {fileOf({1.0, 2.0}, {1, NAN}), "chromatogram \"c1\"", "intensity at point 2 is not a finite number"},
         {replaced(good, "MS:1000576", "MS:1009999"), "chromatogram \"c1\"", "time array: the binary array names no known compression"},
-        {replaced(good, "MS:1000523", "MS:1009999"), "chromatogram \"c1\"", "time array: the binary array names no known precision"},
-        {replaced(good, kMinutes, ""), "chromatogram \"c1\"", "the time array names no unit"},
-        {replaced(good, "UO:0000031", "UO:0000221"), "chromatogram \"c1\"", "unit UO:0000221 is not a time unit"},
         {"<?xml version=\"1.0\"?><TraML/>", "", "not an mzML file (the document is <TraML>)"},
-        {"", "", "malformed XML"},
     };
     for (const auto& c : cases) {
         const ReadResult result = Read(c.text, {"216.1>174.1"});
@@ -433,11 +339,8 @@ TEST(RawDataMzml, ReportsEachProblemWithWhereAndWhat) {
         });
         EXPECT_NE(reported, result.problems.end()) << c.message << "; first: " << (result.problems.empty() ? "none" : result.problems[0].Text());
     }
-    // A chromatogram nobody asked for is not decoded, so its faults do not matter; an empty one is fine.
+    // A chromatogram nobody asked for is not decoded, so its faults do not matter.
     EXPECT_TRUE(Read(replaced(good, "<binary>", "<binary>#"), {"100>50"}).Ok());
-    const ReadResult empty = Read(Mzml("", ChromatogramXml({"e", 216.1, 174.1, {}, {}}, 0)), {"216.1>174.1"});
-    ASSERT_TRUE(empty.Ok());
-    EXPECT_TRUE(empty.chromatograms.at(0).times.empty());
     ReadResult missing;
     EXPECT_FALSE(RawData::ReadRawFile("/nonexistent/x.mzML", {}, missing));
     EXPECT_EQ(missing.problems.at(0).Text(), "/nonexistent/x.mzML: cannot open the file");
@@ -470,14 +373,6 @@ TEST(RawDataText, ReadsTablesOfEverySeparatorAndNumberStyle) {
             EXPECT_DOUBLE_EQ(read.intensities[k], c.signals[k]) << c.fileName;
         }
     }
-    ReadResult cut;
-    ASSERT_TRUE(RawData::ReadTextChromatogram(uv, "10ug.txt", {RawData::MakeTraceRequest("uv_vis_2")}, cut));
-    EXPECT_EQ(cut.chromatograms.at(0).times.size(), 12u);
-    EXPECT_EQ(cut.chromatograms.at(0).trace, "uv_vis_2");  // named as the method asks
-    ReadResult other;
-    ASSERT_TRUE(RawData::ReadTextChromatogram(uv, "10ug.txt", {RawData::MakeTraceRequest("UV_VIS_1")}, other));
-    EXPECT_TRUE(other.chromatograms.empty());
-    EXPECT_EQ(other.unmatched, std::vector<std::string>{"UV_VIS_1"});
 }
 
 TEST(RawDataText, ReportsEveryRowThatDoesNotParse) {
@@ -489,7 +384,6 @@ TEST(RawDataText, ReportsEveryRowThatDoesNotParse) {
          {"t.txt:2: signal \"1,5\" is not a number", "t.txt:3: signal \"1,0000\" is not a number",
           "t.txt:4: signal \"abc\" is not a number", "t.txt:5: the row has 1 columns, the table 2 or more",
           "t.txt:6: the row holds a number that is not finite", "t.txt:8: time repeats (4.5 min after 4.5 min)"}},
-        {"Time,Value\n2,1\n1,1\n", {"t.txt:3: time goes backwards (1 min after 2 min)"}},
         {"Channel\tUV\nTime Min. (min)\t0.0\n1\t2\n", {"t.txt: no table with a time column and a signal column (such as \"Time (min)\" and \"Value\")"}},
         {"Time\tValue\n1\t2\0", {"t.txt: not a text file (it holds NUL bytes; UTF-16 exports must be saved as UTF-8)"}},
     };
@@ -501,53 +395,5 @@ TEST(RawDataText, ReportsEveryRowThatDoesNotParse) {
         for (const RawData::Problem& problem : result.problems) problems.push_back(problem.Text());
         EXPECT_EQ(problems, c.problems);
         EXPECT_TRUE(result.chromatograms.empty());
-    }
-}
-
-TEST(RawDataBinary, EncodingTermsAndBase64Edges) {
-    using RawData::Compression;
-    const struct {
-        std::vector<const char*> terms;
-        Compression compression;
-        bool zlibAfterNumpress;
-    } encodings[] = {
-        {{"MS:1000576"}, Compression::None, false},
-        {{"MS:1002746"}, Compression::NumpressLinear, true},
-        {{"MS:1002313", "MS:1000574"}, Compression::NumpressPic, true},  // two terms, either order
-        {{"MS:1000574", "MS:1002314"}, Compression::NumpressSlof, true},
-        {{"MS:1002312", "MS:1000576"}, Compression::NumpressLinear, false},
-        {{"MS:1000523"}, Compression::Unknown, false},
-    };
-    for (const auto& e : encodings) {
-        RawData::ArrayEncoding encoding;
-        for (const char* term : e.terms) EXPECT_TRUE(RawData::SetEncodingFromAccession(term, encoding));
-        EXPECT_EQ(encoding.compression, e.compression) << e.terms[0];
-        EXPECT_EQ(encoding.zlibAfterNumpress, e.zlibAfterNumpress) << e.terms[0];
-    }
-    RawData::ArrayEncoding untouched;
-    EXPECT_FALSE(RawData::SetEncodingFromAccession("MS:1000515", untouched));  // an array type, not an encoding
-
-    const struct {
-        const char* text;
-        std::vector<unsigned char> bytes;
-        const char* problem;
-    } texts[] = {
-        {"TWFu", {'M', 'a', 'n'}, ""},
-        {" TW\nE=\r\n", {'M', 'a'}, ""},  // blanks anywhere, padding kept
-        {"TWE", {'M', 'a'}, ""},          // or left out
-        {"TQ==", {'M'}, ""},
-        {"", {}, ""},
-        {"TQ=", {}, "invalid base64: the text ends in the middle of a byte"},
-        {"TWFuT", {}, "invalid base64: the text ends in the middle of a byte"},
-        {"TQ==TQ==", {}, "invalid base64: character 'T' at position 5"},
-        {"TW\x01u", {}, "invalid base64: character 0x01 at position 3"},
-        {"TW-u", {}, "invalid base64: character '-' at position 3"},
-    };
-    for (const auto& t : texts) {
-        std::vector<unsigned char> bytes;
-        EXPECT_EQ(RawData::DecodeBase64(t.text, bytes), t.problem) << t.text;
-        if (*t.problem == '\0') {
-            EXPECT_EQ(bytes, t.bytes) << t.text;
-        }
     }
 }

@@ -3,7 +3,8 @@
 # UndefinedBehaviorSanitizer in its own build folder, runs each for FUZZ_SECONDS (default 60)
 # starting from its seed corpus, and prints the executions and coverage of each. New inputs go
 # to the build folder's corpus, never into the seeds; a finding is kept as an artifact and
-# makes the run fail. Usage: tests/fuzz/fuzz.sh [target...]   (default: every target)
+# makes the run fail. Usage: tests/fuzz/fuzz.sh [target...]   (default: every target). A target
+# starts from its own seed folder and from those tests/fuzz/folded.txt folds into it.
 set -u
 SECONDS_EACH=${FUZZ_SECONDS:-60}
 JOBS=${JOBS:-2}
@@ -39,10 +40,16 @@ if ! cmake --build "$BUILD" -j "$JOBS" --target quan_fuzz_targets >"$BUILD/logs/
     exit 1
 fi
 
+# The seed folders of a target: its own and those folded.txt hands to it.
+seeds_of() {
+    [ -d "$SEEDS/$1" ] && echo "$SEEDS/$1"
+    sed -n "s/^\([a-z_]*\) $1\$/\1/p" "$SOURCE/tests/fuzz/folded.txt" | while read -r corpus; do echo "$SEEDS/$corpus"; done
+}
+
 if [ $# -gt 0 ]; then
     targets="$*"
 else
-    targets=$(cd "$SEEDS" && ls)
+    targets=$(cd "$SOURCE/tests/fuzz" && ls ./*.cpp | sed 's|^\./||; s|\.cpp$||' | grep -v '^ReplayMain$')
 fi
 mkdir -p "$BUILD/artifacts"
 failed=0
@@ -59,7 +66,7 @@ for target in $targets; do
     echo "fuzzing $target for $SECONDS_EACH s ..."
     ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
         "$binary" -max_total_time="$SECONDS_EACH" -print_final_stats=1 -timeout=20 -rss_limit_mb=2048 \
-        -artifact_prefix="$BUILD/artifacts/$target-" "$BUILD/corpus/$target" "$SEEDS/$target" >"$log" 2>&1
+        -artifact_prefix="$BUILD/artifacts/$target-" "$BUILD/corpus/$target" $(seeds_of "$target") >"$log" 2>&1
     status=$?
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
     coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 | sed 's/cov: //')

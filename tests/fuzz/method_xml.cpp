@@ -1,8 +1,14 @@
-// Method XML reading, from UTF-8 bytes and from UTF-16 text. The first input byte chooses the
-// form: even reads the rest as UTF-8, odd as little-endian UTF-16 (up to the first zero unit).
-// Invariants: a document that does not read leaves the list as it was; one that reads only
-// appends; what the list writes reads back to the same list and writes the same text again; a
-// UTF-8 text read as UTF-16 gives the same result; copies write what the original writes.
+// Method XML, read and written. The first input byte chooses. With its third bit clear the rest
+// is read as a document: as UTF-8 when the first bit is clear, as little-endian UTF-16 (up to
+// the first zero unit) when it is set. With the third bit set, one to three entries with any
+// number in every number field and a text in every text field are written; with the second bit
+// the texts may be hostile (control characters, NUL, Latin-1 bytes, broken and overlong UTF-8),
+// otherwise they are texts XML carries (markup characters, line ends, multi-byte characters).
+// Invariant when reading: what the list holds afterwards writes, reads back and writes the same
+// text again. That a refused document changes nothing is the unit tests' business.
+// Invariants when writing: WriteXML answers true exactly when every text is one XML can carry;
+// true means the text reads back to entries equal field by field; false writes nothing. Writing
+// inside a host's element and the UTF-16 text are the unit tests' business (MethodXmlSafetyTest).
 #include <string>
 
 #include "quan.h"
@@ -15,64 +21,84 @@ std::string WriteText(const CMethodList& list) {
     return builder.GetText();
 }
 
-CMethodList ListWithOneEntry() {
+void CheckRead(const uint8_t* data, size_t size, bool wide) {
+    const std::string utf8(reinterpret_cast<const char*>(data), size);
+    std::u16string utf16;
+    for (size_t i = 0; wide && i + 1 < size && (data[i] | data[i + 1]) != 0; i += 2)
+        utf16 += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+
     CMethodList list;
+    (void)(wide ? list.ReadXML(utf16.c_str()) : list.ReadXML(utf8));
+
+    // Written, read back and written again: a fixed point from the first write on.
+    const std::string written = WriteText(list);
+    CMethodList reread;
+    FUZZ_CHECK(reread.ReadXML(written) && reread.GetSize() == list.GetSize() && WriteText(reread) == written);
+}
+
+// Texts XML carries and texts it cannot.
+const char* const kCarried[] = {"Benzo[a]pyrene", "", "  padded  ", "tab\tline\ncr\rcrlf\r\n", "<&>\"' ]]>",
+                                "&amp;&#65;", "\xC3\x9F-Endosulfan", "\xF0\x9F\xA7\xAA", "304.2>186.1", "\x7F"};
+const char* const kNotCarried[] = {"\x01", "bell\x07", "Caf\xE9", "Caf\xE9 au lait", "\xEF\xBF\xBE",
+                                   "\xEF\xBF\xBF", "\xED\xA0\x80", "\xC0\xAF", "\xE2\x82"};
+
+std::string FieldText(FuzzInput& input, bool hostile) {
+    constexpr int kCarriedCount = sizeof kCarried / sizeof kCarried[0];
+    constexpr int kNotCarriedCount = sizeof kNotCarried / sizeof kNotCarried[0];
+    if (!hostile) return kCarried[input.Int(0, kCarriedCount - 1)];
+    std::string text;
+    switch (input.Int(0, 2)) {
+        case 0: text = kCarried[input.Int(0, kCarriedCount - 1)]; break;
+        case 1: text = kNotCarried[input.Int(0, kNotCarriedCount - 1)]; break;
+        default: text = input.Text(40); break;
+    }
+    if (input.Int(0, 15) == 15) text.insert(text.size() / 2, 1, '\0');
+    return text;
+}
+
+CMethodData EntryOfAnyValues(FuzzInput& input, bool hostile, bool& writable) {
     CMethodData entry;
-    entry.SetName("already here");
-    list.Add(entry);
-    return list;
+    auto text = [&]() {
+        std::string value = FieldText(input, hostile);
+        writable = writable && Brisk::IsWritableXmlText(value);
+        return value;
+    };
+    auto number = [&](auto zero) -> decltype(zero) {
+        if constexpr (std::is_same_v<decltype(zero), int>) return input.Int(-2147483647 - 1, 2147483647);
+        else if constexpr (std::is_same_v<decltype(zero), float>) return input.Float();
+        else return input.Double();
+    };
+#define METHOD_FIELD(type, Name) entry.Set##Name(number(type{}));
+#define METHOD_TEXT(Name) entry.Set##Name(text());
+#define METHOD_INDEXED(type, Name, count) \
+    for (int i = 0; i < (count); ++i) entry.Set##Name(i, number(type{}));
+#define METHOD_INDEXED_TEXT(Name, count) \
+    for (int i = 0; i < (count); ++i) entry.Set##Name(i, text());
+#include "platform/MethodRecordFields.def"
+    return entry;
+}
+
+void CheckWrite(FuzzInput input, bool hostileTexts) {
+    const int entries = input.Int(1, 3);
+    bool writable = true;
+    CMethodList list;
+    for (int e = 0; e < entries; ++e) list.Add(EntryOfAnyValues(input, hostileTexts, writable));
+
+    Brisk::CXMLBuilderT<256> builder;
+    const bool written = list.WriteXML(builder);
+    FUZZ_CHECK(written == writable);
+    FUZZ_CHECK(written || builder.GetText().empty());
+    if (!written) return;
+    CMethodList read;
+    FUZZ_CHECK(read.ReadXML(builder.GetText()) && read.GetSize() == list.GetSize());
+    for (int i = 0; i < list.GetSize(); ++i) FUZZ_CHECK(static_cast<const CMethodRecord&>(read.GetAt(i)) == list.GetAt(i));
 }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0 || size > 16 * 1024) return 0;
-    const bool wide = (data[0] & 1) != 0;
-    std::string utf8(reinterpret_cast<const char*>(data + 1), size - 1);
-    std::u16string utf16;
-    if (wide) {
-        for (size_t i = 1; i + 1 < size; i += 2) {
-            const char16_t unit = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-            if (unit == 0) break;
-            utf16 += unit;
-        }
-    }
-
-    CMethodList list = ListWithOneEntry();
-    const std::string before = WriteText(list);
-    const bool read = wide ? list.ReadXML(utf16.c_str()) : list.ReadXML(utf8);
-    if (!read) {
-        FUZZ_CHECK(list.GetSize() == 1);
-        FUZZ_CHECK(WriteText(list) == before);
-    }
-    FUZZ_CHECK(list.GetSize() >= 1);
-    FUZZ_CHECK(list.GetEntry(0) != nullptr && list.GetAt(0).GetName() == "already here");
-    for (int i = 0; i < list.GetSize(); ++i) FUZZ_CHECK(list.GetEntry(i) != nullptr);
-
-    // The same text in the other form reads the same way.
-    if (!wide && utf8.find('\0') == std::string::npos && Brisk::Utf8ToUtf16(utf8, utf16)) {
-        CMethodList other = ListWithOneEntry();
-        FUZZ_CHECK(other.ReadXML(utf16.c_str()) == read);
-        FUZZ_CHECK(other.GetSize() == list.GetSize());
-    }
-
-    // Written, read back and written again: a fixed point from the first write on.
-    const std::string written = WriteText(list);
-    CMethodList reread;
-    FUZZ_CHECK(reread.ReadXML(written));
-    FUZZ_CHECK(reread.GetSize() == list.GetSize());
-    FUZZ_CHECK(WriteText(reread) == written);
-
-    CMethodList copy(list);
-    FUZZ_CHECK(copy.GetSize() == list.GetSize());
-    FUZZ_CHECK(WriteText(copy) == written);
-
-    // Calibration references always name an entry of the list afterwards.
-    list.FixCalReferences();
-    for (int i = 0; i < list.GetSize(); ++i) {
-        const std::string cal = list.GetAt(i).GetCalCompound();
-        bool named = false;
-        for (int j = 0; j < list.GetSize() && !named; ++j) named = list.GetAt(j).GetName() == cal;
-        FUZZ_CHECK(named);
-    }
+    const uint8_t mode = data[0];
+    if ((mode & 4) == 0) CheckRead(data + 1, size - 1, (mode & 1) != 0);
+    else CheckWrite(FuzzInput(data + 1, size - 1), (mode & 2) != 0);
     return 0;
 }

@@ -76,10 +76,14 @@ def put(record, fields, name, value, index=0):
         record[at:at + struct.calcsize(fmt)] = struct.pack(fmt, value)
 
 
+# The first byte of an input of the records target (tests/fuzz/records.cpp) chooses what it does.
+SELECTOR = {'peak_record': b'\x02', 'curve_record': b'\x03', 'peak_set_field': b'\x04'}
+
+
 def write(folder, name, record, tail=b''):
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, name), 'wb') as f:
-        f.write(bytes(record) + tail)
+        f.write(SELECTOR.get(os.path.basename(folder), b'') + bytes(record) + tail)
 
 
 def peak_seeds():
@@ -234,7 +238,7 @@ def spectrum_seeds():
 
 
 
-# --- runs of the engines (tests/fuzz/RunInput.h) ---------------------------------------------
+# --- runs of the engines (tests/fuzz/whole_run.cpp) ---------------------------------------------
 RUN_TEXTS = ["304.0", "306.0", "128.1", "127.1", "216.1>174.1", "216.1>176.1", "ch1", "", "E1", "E2", "PAH",
              "PAH; EPA16", "Y", "C6H6", "AREA", "HEIGHT"]
 USUAL_DOUBLES = [0.0, 1.0, -1.0, 0.5, 2.0, 10.0, 100.0, 1000.0, 1e-6, 1e6, 0.1, 0.2, 5.0, 12.5, -0.5, 1e300, -1e300, 3.4e38]
@@ -250,21 +254,16 @@ def entry_setters():
     return names
 
 
-def peak_setters():
+def peak_report_fields():
     names = []
-    for line in open('records/PeakFields.def'):
-        m = re.match(r'PEAK_(FIELD|FIELD_STORED|BOOL|TEXT|TEXT_INPLACE|TEXT_STORED|ARRAY|TEXT_ARRAY|FLAGWORD)\((.*)\)', line)
-        if not m:
-            continue
-        args = [a.strip() for a in m.group(2).split(',')]
-        kind = m.group(1)
-        name = {'FIELD': 2, 'FIELD_STORED': 2, 'BOOL': 1, 'FLAGWORD': 1, 'ARRAY': 3, 'TEXT_ARRAY': 4}.get(kind, 3)
-        names.append(args[name])
-    for line in open('records/PeakFlagBits.def'):
-        m = re.match(r'PEAK_FLAG_BIT\(\s*\d+\s*,\s*(\w+)\)', line)
+    for line in open('report/PeakFieldTable.def'):
+        m = re.match(r'PEAK_REPORT_FIELD\(\s*\d+\s*,\s*(\w+)', line)
         if m:
             names.append(m.group(1))
     return names
+
+
+PEAK_TEXTS = ["0", "1", "2", "-1", "1.5", "304.0", "E1", "PAH", "PAH; EPA16", "Y", ""]
 
 
 class RunEncoder(Encoder):
@@ -287,7 +286,7 @@ def run_seed(entries, peaks, sample_type=0):
     """entries: dicts with trace, rt (tenths), window (tenths), level, changes [(field, kind, value[, index])];
     peaks: dicts with trace, near (entry index), offset (hundredths), area, height, noise, changes."""
     e = RunEncoder()
-    esetters, psetters = entry_setters(), peak_setters()
+    esetters, pfields = entry_setters(), peak_report_fields()
     e.int(len(entries), 0, 6)
     for entry in entries:
         e.text(entry['trace']).int(entry['rt'], 1, 200).int(entry['window'], 0, 10).int(entry.get('level', 0), 0, 4)
@@ -304,8 +303,8 @@ def run_seed(entries, peaks, sample_type=0):
         e.int(peak.get('height', 100), 0, 10000).int(peak.get('noise', 10), 0, 50)
         changes = peak.get('changes', [])
         e.int(len(changes), 0, 16)
-        for change in changes:
-            encode_change(e, psetters, change)
+        for name, index, text in changes:  # a report field set through PeakSetFieldStr
+            e.int(pfields.index(name), 0, len(pfields) - 1).int(index + 1, 0, 7).int(PEAK_TEXTS.index(text), 0, len(PEAK_TEXTS))
     e.int(sample_type + 1, 0, 9)
     e.double(1.0)
     e.int(0, 0, 4)
@@ -351,11 +350,11 @@ def run_seeds(folder):
             {'trace': '304.0', 'rt': 100, 'window': 5, 'changes': [('TotalsGroup', 'text', 'PAH')]},
             {'trace': '306.0', 'rt': 100, 'window': 9,
              'changes': [('LocateChoice', 'int', 6), ('TotalsGroupByRef', 'text', 'PAH'), ('TotalsGroup', 'text', 'PAH')]}],
-            [{'trace': '304.0', 'near': 0, 'changes': [('TotalsGroup', 'text', 'PAH'), ('TotalsGroupPeak', 'int', 1)]},
-             {'trace': '306.0', 'near': 1, 'changes': [('TotalsGroup', 'text', 'PAH; EPA16')]}]),
+            [{'trace': '304.0', 'near': 0, 'changes': [('TotalsGroup', 0, 'PAH'), ('TotalsGroupPeak', 0, '1')]},
+             {'trace': '306.0', 'near': 1, 'changes': [('TotalsGroup', 0, 'PAH; EPA16')]}]),
         'placeholder-and-modified': run_seed([{'trace': '304.0', 'rt': 100, 'window': 1, 'changes': [('LocateChoice', 'int', 1)]}],
-            [{'trace': '304.0', 'near': 0, 'changes': [('PlaceHolder', 'bit', 1)]},
-             {'trace': '304.0', 'near': 0, 'offset': 18, 'changes': [('PeakDetectionFlags', 'text', 'E1'), ('MDBIntegrateEntry', 'int', 1)]}]),
+            [{'trace': '304.0', 'near': 0},
+             {'trace': '304.0', 'near': 0, 'offset': 18, 'changes': [('MDBIntegrateEntry', 0, '1')]}]),
         'peak-centre-and-tolerance': run_seed([
             {'trace': '304.0', 'rt': 100, 'window': 0, 'changes': [('LocateBy', 'int', 6), ('RTToleranceFlag', 'int', 1),
                                                                     ('RTToleranceUpper', 'float', 5.0), ('RTToleranceLower', 'float', 5.0)]}],
@@ -422,7 +421,7 @@ def calibrate_seeds():
                 f.write(bytes(e.data))
 
 
-# --- report fields and PeakSetFieldStr (tests/fuzz/report_fields.cpp, peak_set_field.cpp) -----
+# --- report fields and PeakSetFieldStr (tests/fuzz/records.cpp) ---------------------------------
 SET_TEXTS = ["0", "1", "-1", "1.5", "1e300", "1e-320", "nan", "inf", "-inf", "2147483648", "YES", "NO", "RT", "RRT",
              "M!", "304.0", " 12 ", "", "0x10", "1,5"]
 
@@ -435,13 +434,13 @@ def field_seeds():
     os.makedirs(report, exist_ok=True)
     os.makedirs(setting, exist_ok=True)
     for name in sorted(os.listdir(peaks)):
-        data = open(os.path.join(peaks, name), 'rb').read()
+        data = open(os.path.join(peaks, name), 'rb').read()[1:]
         open(os.path.join(report, 'peak-' + name), 'wb').write(b'\x00' + data)
-        open(os.path.join(setting, name), 'wb').write(data)
+        open(os.path.join(setting, name), 'wb').write(SELECTOR['peak_set_field'] + data)
     for name in sorted(os.listdir(curves)):
-        data = open(os.path.join(curves, name), 'rb').read()
+        data = open(os.path.join(curves, name), 'rb').read()[1:]
         open(os.path.join(report, 'curve-' + name), 'wb').write(b'\x01' + data)
-    typical = open(os.path.join(peaks, 'typical'), 'rb').read()[:4112]
+    typical = open(os.path.join(peaks, 'typical'), 'rb').read()[1:4113]
     edits = [(13, 0, 'Naphthalene-d8'), (7, 0, '3'), (52, 0, 'RRT'), (92, 0, 'M!'), (92, 0, ''), (18, 0, 'x' * 10),
              (1, 0, 'y' * 255), (34, 0, 'nan'), (34, 0, '1e300'), (7, 0, '2147483648'), (19, 0, 'NO'),
              (240, 3, '1.5'), (-3, 0, 'x'), (100, 11, '0x10'), (150, 2, ' 12 '), (200, -2, '-inf')]
@@ -457,7 +456,7 @@ def field_seeds():
         e.int(i % 2, 0, 1)
         if i % 2 == 0:
             e.int(1, 0, 3)
-    open(os.path.join(setting, 'typical-edits'), 'wb').write(typical + bytes(e.data))
+    open(os.path.join(setting, 'typical-edits'), 'wb').write(SELECTOR['peak_set_field'] + typical + bytes(e.data))
 
 
 if __name__ == '__main__':
