@@ -118,7 +118,6 @@ TEST(Responses, EachResponseTypeWithAndWithoutInternalStandardResponse) {
         {"IS without IS response", kIS, 1, 0.0, kLocateOK, 0.0, 0.0, 0.0, 0},
         {"IS without a standard is treated as ES", kIS, 0, 400.0, kLocateOK, 2000.0, 1800.0, 3.0 * 50.0, 1},
         {"ISODIL", kISODIL, 1, 400.0, kLocateOK, 2000.0, 1800.0, 0.0, 0},
-        {"NAMED", kNAMED, 1, 400.0, kLocateOK, 2000.0, 1800.0, 0.0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

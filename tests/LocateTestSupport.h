@@ -133,8 +133,8 @@ namespace completion_test {
 using Access = LocateCompletionTestAccess;
 
 // Response types as the method stores them.
-constexpr int kES = 0, kIS = 1, kISODIL = 2, kUNCALP = 3, kINTERN = 4, kNAMED = 5;
-constexpr int kTotalsChoice = 5, kTotalsGroupChoice = 6;
+constexpr int kES = 0, kIS = 1, kISODIL = 2;
+constexpr int kTotalsChoice = 5;
 
 // A compound on `trace` at predRT, area-based, quantified on its main trace only.
 inline CMethodData Entry(const std::string& name, float predRT = 5.0f, const std::string& trace = "290.0") {
