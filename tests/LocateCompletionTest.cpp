@@ -1,11 +1,11 @@
-// What completes a location run. Internal-standard responses: one standard by reference, the
-// weighted mean and noise conversion a totals entry takes from its members, and the standards a
-// method's slots name. Responses of every response type with and without an internal-standard
-// response, isotope-dilution ratios and element amounts. Totals location: the unnamed peaks a
-// totals entry takes and the sums written into a totals peak under each include choice. The
-// peak-list update's asymmetry limits and shape monitoring. And a complete run of a small PCB
-// method (an internal standard, two congeners against it, one with a qualifier ion, a totals
-// entry with an unnamed peak and a totals peak, and a stray peak), checked end to end.
+// What completes a location run. Internal-standard responses: one standard by reference and the
+// standards a method's slots name. Responses of the external, internal-standard and
+// isotope-dilution types with and without an internal-standard response, molar ratios and element
+// amounts. Totals location: the unnamed peaks a totals entry takes and the sums written into a
+// totals peak under each include choice. The peak-list update's asymmetry limits and shape
+// monitoring. And a complete run of a small PCB method (an internal standard, two congeners
+// against it, one with a qualifier ion, a totals entry with an unnamed peak and a totals peak, and
+// a stray peak), checked end to end.
 #include <gtest/gtest.h>
 
 #include <vector>

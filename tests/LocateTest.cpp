@@ -1,11 +1,11 @@
 // The location engine on small hand-built samples. Through QuanDoLocation: run statuses, resets,
 // windows, choice rules, the reference chain between entries, peaks without a finite time, and
 // reuse of one engine. The strategies besides plain retention time (record number), ion-ratio
-// windows, the qualifier search, and the ion-ratio test. What is written once a peak is chosen: summed absolute responses, signal-to-noise
-// with its limit and monitoring flags, and the secondary values of the main peak. And the packed
-// trace index that lets the scans pass over peaks of other traces: it may only ever rule out pairs
-// the full trace comparison rejects, also when the same list is located again after its traces
-// changed.
+// windows, the qualifier search, and the ion-ratio test. What is written once a peak is chosen:
+// summed absolute responses, signal-to-noise with its limit and monitoring flags, and the
+// secondary values of the main peak. And the packed trace index that lets the scans pass over
+// peaks of other traces: it may only ever rule out pairs the full trace comparison rejects, also
+// when the same list is located again after its traces changed.
 #include <gtest/gtest.h>
 
 #include <iterator>
