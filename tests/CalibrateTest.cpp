@@ -1,6 +1,12 @@
-// The calibration driver: the batch check and its statuses, a non-standard sample that changes
-// nothing, empty slots and out-of-range counts, and a second batch on the same engine.
+// The calibration engine: the batch driver and its statuses, a non-standard sample that changes
+// nothing, empty slots and out-of-range counts, and a second batch on the same engine; curve
+// fitting of one curve (response-factor statistics worked by hand, origin modes, failed fits, and
+// when a fitted curve may claim validity); and totals curves, averaged from the fitted curves of
+// their group's members with the per-level response-factor deviation of RF totals curves.
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <iterator>
 
 #include "CalibrateTestSupport.h"
 #include "calibrate/AxisTransform.h"
@@ -20,9 +26,6 @@ int CalibrateBatch(CQuanCalibrate& engine, CCalibrationList& curves, CQuanSample
 
 TEST(Calibrate, BatchStatusesAndANonStandardChangesNothing) {
     CQuanCalibrate engine;
-    EXPECT_FALSE(engine.IsVersion1());
-    EXPECT_EQ(engine.GetPeriodicDBName(), "");
-
     CCalibrationList curves;
     curves.Add(Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 4}}));
     curves.Add(LogLine());
@@ -35,15 +38,12 @@ TEST(Calibrate, BatchStatusesAndANonStandardChangesNothing) {
     const CCalibrationList before(curves);
     EXPECT_EQ(CalibrateBatch(engine, curves, samples, true), kCaliNotAStandard);
     for (int i = 0; i < curves.GetSize(); ++i) EXPECT_TRUE(curves.GetAt(i) == before.GetAt(i)) << i;
-    EXPECT_TRUE(engine.IsVersion1());
-    EXPECT_EQ(engine.GetPeriodicDBName(), "periodic.db");
 
     // Standards only, with an empty slot among them: every curve is calibrated.
     CQuanSampleDataList standards;
     standards.SetNumSamples(1);
     standards.Add(Sample(CQuanSampleData::kStandard));
     EXPECT_EQ(CalibrateBatch(engine, curves, standards), kCaliOK);
-    EXPECT_FALSE(engine.IsVersion1());
     EXPECT_EQ(curves.GetAt(0).GetCurveValid(), 1);
     EXPECT_NEAR(curves.GetAt(1).GetCC(1), 1.0, 1e-12);  // fitted on log axes
 
@@ -53,12 +53,6 @@ TEST(Calibrate, BatchStatusesAndANonStandardChangesNothing) {
     CQuanSampleDataList none;
     EXPECT_EQ(CalibrateBatch(engine, again, none), kCaliOK);
     EXPECT_DOUBLE_EQ(again.GetAt(0).GetCC(1), 3.0);
-
-    CQuanSampleData standard = Sample(CQuanSampleData::kStandard);
-    EXPECT_EQ(CalibrateTestAccess::Accumulate(engine, nullptr, &standard), kCaliMissingList);
-    EXPECT_EQ(CalibrateTestAccess::Accumulate(engine, &curves, &standard), kCaliOK);
-    CQuanSampleData blank = Sample(CQuanSampleData::kBlank);
-    EXPECT_EQ(CalibrateTestAccess::Accumulate(engine, &curves, &blank), kCaliNotAStandard);
 }
 
 TEST(Calibrate, EmptySlotsOutOfRangeCountsAndASecondBatchOnTheSameEngine) {
@@ -84,4 +78,198 @@ TEST(Calibrate, EmptySlotsOutOfRangeCountsAndASecondBatchOnTheSameEngine) {
     EXPECT_NEAR(second.GetAt(0).GetCC(0), 1.0, 1e-12);
     EXPECT_NEAR(second.GetAt(0).GetCC(1), 1.0, 1e-12);
     EXPECT_DOUBLE_EQ(second.GetAt(0).GetCaliPoint(2).Weight, 1.0 / 3);
+}
+
+TEST(CurveFitting, ResponseFactorStatisticsAsWorkedByHand) {
+    CCalibrationData exact = Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 4}, {4, 8}});
+    CQuanCalibrate engine;
+    ASSERT_EQ(engine.QuanDoCalibration(&exact, 0), kCaliOK);
+    EXPECT_EQ(exact.GetCaliPtsValid() + exact.GetCurveValid(), 2);
+    const double stored[] = {exact.GetMeanRelResp(), exact.GetCC(1), exact.GetCC(0), exact.GetStdDev(),
+                             exact.GetRelSD(), exact.GetMeanResid(), exact.GetMnSqErr(), exact.GetCorrCoeff(),
+                             exact.GetMeanConc(), exact.GetMeanRelConc(), exact.GetMeanResp(), exact.GetMaxConc(),
+                             exact.GetMaxResp()};
+    // A perfect fit stores its mean square error at the floor 1e-09.
+    const double expected[] = {2, 2, 0, 0, 0, 0, 1e-09, 0, 7.0 / 3, 7.0 / 3, 14.0 / 3, 4, 8};
+    for (size_t i = 0; i < std::size(stored); ++i) EXPECT_DOUBLE_EQ(stored[i], expected[i]) << i;
+
+    // Factors 2, 2.5, 1.75: RF 2.083333, residuals -0.083333, 0.833333, -1.333333.
+    CCalibrationData scattered = Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 5}, {4, 7}});
+    scattered.SetCCThreshold(0.99);
+    ASSERT_EQ(engine.QuanDoCalibration(&scattered, 0), kCaliOK);
+    const double fitted[] = {scattered.GetCC(1),      scattered.GetStdDev(),    scattered.GetRelSD(),
+                             scattered.GetPercRelSD(), scattered.GetMeanResid(), scattered.GetMnSqErr()};
+    const double worked[] = {2.0833333333, 0.3818813079, 0.1833030278, 18.33030278, 0.75, 0.8263888889};
+    for (size_t i = 0; i < std::size(fitted); ++i) EXPECT_NEAR(fitted[i], worked[i], 1e-9 * worked[i]) << i;
+    EXPECT_EQ(scattered.GetMinCCFlag(), 1);  // RF fits compute no correlation
+
+    // An excluded point takes no part: included, its factor 5 would raise the RF to 3.
+    CCalibrationData excluded = Curve(kCurveRF, kOriginExclude, {{1, 5, 1, true}, {2, 4}, {4, 8}});
+    ASSERT_EQ(engine.QuanDoCalibration(&excluded, 0), kCaliOK);
+    EXPECT_DOUBLE_EQ(excluded.GetCC(1), 2.0);
+    EXPECT_DOUBLE_EQ(excluded.GetMeanConc(), 3.0);
+}
+
+TEST(CurveFitting, OriginModesOnTheLineYEquals1Plus2X) {
+    // Included: the origin is a fourth point, (0,0),(1,3),(2,5),(3,7): slope 2.3, intercept 0.3.
+    // Forced: slope sum(xy) / sum(x^2) = 34 / 14. Matrix match: fitted with the intercept 1,
+    // stored without it.
+    const struct { int origin; double c0, c1, r; int reportFlags; } cases[] = {
+        {kOriginExclude, 1.0, 2.0, 1.0, 2},
+        {kOriginInclude, 0.3, 2.3, -1, 2},
+        {kOriginForce, 0.0, 34.0 / 14.0, -1, 1},
+        {kOriginMatrixMatch, 0.0, 2.0, 1.0, 2},
+    };
+    CQuanCalibrate engine;
+    for (const auto& c : cases) {
+        CCalibrationData curve = Curve(kCurveLinear, c.origin, {{1, 3}, {2, 5}, {3, 7}});
+        ASSERT_EQ(engine.QuanDoCalibration(&curve, 0), kCaliOK);
+        EXPECT_NEAR(curve.GetCC(0), c.c0, 1e-12) << c.origin;
+        EXPECT_NEAR(curve.GetCC(1), c.c1, 1e-12) << c.origin;
+        EXPECT_EQ(curve.GetCC(2), 0.0) << c.origin;
+        if (c.r >= 0) {
+            EXPECT_NEAR(curve.GetCorrCoeff(), c.r, 1e-12) << c.origin;
+        }
+        EXPECT_EQ(curve.GetReportCorrFlags(), c.reportFlags) << c.origin;
+    }
+}
+
+TEST(CurveFitting, AFailedFitKeepsTheLastGoodCoefficientsAndStatistics) {
+    CQuanCalibrate engine;
+    CCalibrationData failing = Curve(kCurveLinear, kOriginExclude, {{1, 3}, {2, std::nan("")}, {3, 7}});
+    failing.SetCC(9.0, 1);
+    failing.SetStdDev(0.5);
+    failing.SetCurveValid(1);
+    failing.SetCaliPtsValid(1);
+    EXPECT_EQ(engine.QuanDoCalibration(&failing, 0), kCaliOK);
+    EXPECT_EQ(failing.GetCurveValid(), 0);
+    EXPECT_EQ(failing.GetCC(1), 9.0);
+    EXPECT_EQ(failing.GetStdDev(), 0.5);
+}
+
+// A curve claims validity only when it can turn responses into concentrations from the points
+// as the host gave them: a response factor of 0 is no calibration, a fallback to RF maps back
+// only points that were in transformed axes, and a refused refit leaves no old curve valid.
+TEST(CurveValidity, SingleCurveFitsOnlyWhatTheHostsPointsSupport) {
+    const struct {
+        const char* what;
+        CCalibrationData curve;
+        int valid;
+        double rf;  // c1 of a valid curve
+    } cases[] = {
+        // Never transformed (RF): the points stay, and zero concentrations give no RF.
+        {"RF on Ln axes at zero concentration",
+         Curve(kCurveRF, kOriginExclude, {{0, 2}, {0, 4}}, kWeightNone, 1), 0, 0},
+        // Weighted, so never transformed: RF on the points as given, (100/10 + 1000/10) / 2.
+        {"weighted line on Log axes, one concentration",
+         Curve(kCurveLinear, kOriginExclude, {{10, 100}, {10, 1000}}, kWeightInverseX, 2), 1, 55},
+        // Responses summing to -1 calibrate nothing, whatever their factors (-2, 0.5) average to.
+        {"responses summing below zero", Curve(kCurveRF, kOriginExclude, {{1, -2}, {2, 1}}), 0, 0},
+        {"no positive concentration", Curve(kCurveRF, kOriginExclude, {{-1, 2}, {0, 3}}), 0, 0},
+        {"line through one concentration, flat on average",
+         Curve(kCurveLinear, kOriginExclude, {{5, -1}, {5, 1}}), 0, 0},
+        {"proportional points", Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 4}}), 1, 2},
+    };
+    for (const auto& c : cases) {
+        CCalibrationData curve = c.curve;
+        curve.SetCurveValid(1);
+        CQuanCalibrate engine;
+        ASSERT_EQ(engine.QuanDoCalibration(&curve, 0), kCaliOK) << c.what;
+        EXPECT_EQ(curve.GetCurveValid(), c.valid) << c.what;
+        EXPECT_EQ(curve.GetCaliPtsValid(), c.valid) << c.what;
+        if (c.valid) {
+            EXPECT_DOUBLE_EQ(curve.GetCC(1), c.rf) << c.what;
+        }
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(curve.GetCaliPoint(i).Conc, c.curve.GetCaliPoint(i).Conc) << c.what;
+            EXPECT_EQ(curve.GetCaliPoint(i).Resp, c.curve.GetCaliPoint(i).Resp) << c.what;
+        }
+    }
+}
+
+TEST(CurveValidity, RefusedRefitLeavesNoValidCurve) {
+    CCalibrationData curve = Curve(kCurveLinear, kOriginExclude, {{1, 3, 0.25}, {2, 5, 0.5}}, 7);
+    curve.SetCurveValid(1);
+    curve.SetCaliPtsValid(1);
+    curve.SetCC(2.0, 1);
+    CQuanCalibrate engine;
+    EXPECT_EQ(engine.QuanDoCalibration(&curve, 0), kCaliBadWeighting);
+    EXPECT_EQ(curve.GetCurveValid(), 0);
+    // Refused before anything is computed: the old fit and the weights stay for inspection.
+    EXPECT_EQ(curve.GetCC(1), 2.0);
+    EXPECT_EQ(curve.GetCaliPoint(1).Weight, 0.5);
+}
+
+namespace {
+CCalibrationData Member(const char* group, std::initializer_list<Point> points, float meanRT = 0.0f,
+                        float width = 0.0f) {
+    CCalibrationData curve = Curve(kCurveRF, kOriginExclude, points);
+    curve.SetTotalsGroup(group);
+    curve.SetMeanRT(meanRT);
+    curve.SetMeanRTPeakWidth(width);
+    return curve;
+}
+
+CCalibrationData Totals(const char* group) {
+    CCalibrationData curve = Curve(kCurveRF, kOriginExclude, {{1, 1}, {2, 2}});
+    curve.SetTotalsEntry(1);
+    curve.SetTotalsGroup(group);
+    for (int i = 0; i < 7; ++i) curve.SetCC(9.0, i);  // whatever it held before
+    curve.SetMeanResp(77.0);
+    curve.SetCurveValid(1);
+    curve.SetCaliPtsValid(1);
+    return curve;
+}
+
+int CalibrateList(CCalibrationList& list) {
+    CQuanCalibrate engine;
+    return engine.QuanDoCalibration(&list, 0);
+}
+}  // namespace
+
+TEST(CalibrateTotals, MembersAreAveragedAndLevelFactorsGiveTheDeviation) {
+    CCalibrationList list;
+    list.Add(Totals("PAH"));
+    // Level factors 2 and 4 (RF 3) and 2 and 6 (RF 4): level factors 2 and 5 around 3.5.
+    list.Add(Member("PAH", {{1, 2}, {2, 8}}, 10.0f, 0.2f));
+    list.Add(Member("pah, other", {{1, 2}, {1, 6}}, 12.0f, 0.4f));
+    list.Add(Member("OTHER", {{1, 100}, {2, 300}}, 50.0f, 9.0f));  // not in the group
+    CCalibrationData nested = Totals("PAH");                       // a totals entry is never a member
+    nested.SetTotalsEntry(0);
+    nested.SetTotalsGroupEntry(1);
+    list.Add(nested);
+    ASSERT_EQ(CalibrateList(list), kCaliOK);
+
+    const CCalibrationData& totals = list.GetAt(0);
+    EXPECT_EQ(totals.GetCurveValid(), 1);
+    EXPECT_EQ(totals.GetCaliPtsValid(), 0);
+    for (int i : {0, 2, 3, 4, 5, 6}) EXPECT_EQ(totals.GetCC(i), 0.0) << i;
+    // Mean response of the members' 5 and 4, mean concentration of their 1.5 and 1.
+    const double stored[] = {totals.GetMeanRelResp(), totals.GetCC(1),     totals.GetMeanResp(), totals.GetMeanConc(),
+                             totals.GetMeanRelConc(), totals.GetMinConc(), totals.GetMaxConc(),  totals.GetMinResp(),
+                             totals.GetMaxResp()};
+    const double expected[] = {3.5, 3.5, 4.5, 1.25, 1.25, 1.0, 2.0, 2.0, 8.0};
+    for (size_t i = 0; i < std::size(stored); ++i) EXPECT_DOUBLE_EQ(stored[i], expected[i]) << i;
+    EXPECT_FLOAT_EQ(totals.GetMeanRT(), 11.0f);
+    EXPECT_FLOAT_EQ(totals.GetMeanRTPeakWidth(), 0.3f);
+    EXPECT_NEAR(totals.GetStdDev(), std::sqrt(4.5), 1e-6);  // (2 - 3.5)^2 + (5 - 3.5)^2 over 1
+    // The second totals curve has the same two members.
+    EXPECT_DOUBLE_EQ(list.GetAt(4).GetMeanRelResp(), 3.5);
+    EXPECT_EQ(list.GetAt(4).GetCurveValid(), 1);
+}
+
+TEST(CalibrateTotals, ALevelAtZeroConcentrationCountsWithoutAFactor) {
+    // Level factors (2 + none) / 2 = 1 and (4 + 2) / 2 = 3 around the members' mean RF (3 + 1) / 2.
+    CCalibrationData first = Member("G", {{1, 2}, {2, 8}});
+    first.SetMeanRelResp(3.0);
+    CCalibrationData second = Member("G", {{0, 5}, {2, 4}});
+    second.SetMeanRelResp(1.0);
+    CCalibrationList list;
+    list.Add(Totals("G"));
+    list.Add(first);
+    list.Add(second);
+    CQuanCalibrate engine;
+    ASSERT_EQ(CalibrateTestAccess::TotalsCurves(engine, list), kCaliOK);
+    EXPECT_DOUBLE_EQ(list.GetAt(0).GetMeanRelResp(), 2.0);
+    EXPECT_NEAR(list.GetAt(0).GetStdDev(), std::sqrt(2.0), 1e-6);
 }

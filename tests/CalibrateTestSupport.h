@@ -13,12 +13,6 @@ struct CalibrateTestAccess {
     static int QuanFitCaliCurve(CQuanCalibrate& engine, CCalibrationData& curve, tag_STATS_STRUCT& stats) {
         return engine.QuanFitCaliCurve(&curve, &stats);
     }
-    static bool QuanSetCurveStats(CQuanCalibrate& engine, CCalibrationData& curve, tag_STATS_STRUCT& stats) {
-        return engine.QuanSetCurveStats(&curve, &stats);
-    }
-    static int Accumulate(CQuanCalibrate& engine, CCalibrationList* curves, CQuanSampleData* sample) {
-        return engine.CaliDoAccumulate(curves, sample, nullptr);
-    }
     static int TotalsCurves(CQuanCalibrate& engine, CCalibrationList& curves) {
         return engine.CalculateTotalsCurves(&curves);
     }
@@ -52,16 +46,6 @@ inline CCalibrationData Curve(int curveType, int origin, std::initializer_list<P
     }
     curve.SetNumCaliPts(i);
     return curve;
-}
-
-// Stats with the switches a list calibration would set for the curve's origin handling.
-inline tag_STATS_STRUCT SwitchesFor(const CCalibrationData& curve, bool version1 = false) {
-    tag_STATS_STRUCT stats{};
-    stats.ForceOrigin = curve.GetOrigin() == kOriginForce;
-    stats.IncludeOrigin = curve.GetOrigin() == kOriginInclude;
-    stats.MatrixMatch = curve.GetOrigin() == kOriginMatrixMatch;
-    stats.Version1 = version1;
-    return stats;
 }
 
 inline CQuanSampleData Sample(int type) {

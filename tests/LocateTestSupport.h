@@ -1,19 +1,25 @@
 // Shared by the location engine's tests: access to the engine's private operations, and small
-// builders for method entries, peaks and samples so that each test states only what it varies.
+// builders for method entries, peaks and samples so that each test states only what it varies;
+// for the steps that complete a run (internal-standard responses, totals, responses, the
+// peak-list update), element records and a periodic-table database file made for one test.
 #pragma once
 
 #include "ListBuilders.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "calibrate/ElementRecord.h"
+#include "calibrate/PeriodicDatabase.h"
 #include "locate/LocateStatus.h"
 #include "locate/QuanLocate.h"
+#include "platform/FlatDatabase.h"
 
 struct QuanLocateTestAccess {
-    static int LocateByRT(CQuanLocate& engine, CPeakList& peaks, CMethodData& entry, int i) {
-        return engine.LocateByRT(peaks, entry, i);
-    }
     static int LocateSecondary(CQuanLocate& engine, CPeakList& peaks, CPeakData& primary, CMethodData& entry,
                                int i, int mustExist, int k) {
         return engine.LocateSecondary(peaks, primary, entry, i, mustExist, k);
@@ -21,10 +27,6 @@ struct QuanLocateTestAccess {
     static bool GetPeakResponseRatio(const CQuanLocate& engine, const CPeakData& primary, const CPeakData& secondary,
                                      const CMethodData& entry, double* ratio, bool* within, int k) {
         return engine.GetPeakResponseRatio(primary, secondary, entry, ratio, within, k);
-    }
-    static bool ChromatogramsIdenticalMRM(CQuanLocate& engine, const std::string& a, const std::string& b,
-                                          bool second) {
-        return engine.ChromatogramsIdenticalMRM(a, b, second);
     }
     static void GetEntryAbsoluteResponse(const CQuanLocate& engine, const CPeakData& peak, CPeakData* const* q,
                                          const CMethodData& entry, double& abs, double& noise, double& factor,
@@ -36,7 +38,6 @@ struct QuanLocateTestAccess {
         return engine.UpdateLocatedEntry(peak, q, entry, i, id);
     }
     static void SetSampleType(CQuanLocate& engine, int type) { engine.m_sampleType = type; }
-    static const std::string& PeriodicDBName(const CQuanLocate& engine) { return engine.GetPeriodicDBName(); }
 };
 
 namespace locate_test {
@@ -85,7 +86,6 @@ inline CPeakData Placeholder(const std::string& trace = "304.0") {
 }
 
 using test_lists::Methods;
-
 using test_lists::Peaks;
 
 inline CSampleRecord Sample(int type = 0) {
@@ -102,3 +102,122 @@ inline int Locate(CMethodList& methods, CPeakList& peaks, int sampleType = 0) {
 }
 
 }  // namespace locate_test
+
+struct LocateCompletionTestAccess {
+    static int CalculateISResponses(CQuanLocate& engine, CMethodList& methods) {
+        return engine.CalculateISResponses(methods);
+    }
+    static int UpdateMethodISResponse(CQuanLocate& engine, CMethodList& methods, int i) {
+        return engine.UpdateMethodISResponse(methods, i);
+    }
+    static int UpdateResponseFields(CQuanLocate& engine, CPeakList& peaks, int j, CMethodList& methods, int e) {
+        return engine.UpdateResponseFields(peaks, j, methods, e);
+    }
+    static double CalculateFormula(CQuanLocate& engine, CPeakList& peaks, const tagELEMENTstruct& element) {
+        return engine.CalculateFormula(peaks, element);
+    }
+    static int QuanUpdateLocatedPDBEntries(CQuanLocate& engine, CPeakList& peaks, CMethodList& methods,
+                                           const CSampleRecord& sample) {
+        return engine.QuanUpdateLocatedPDBEntries(peaks, methods, sample);
+    }
+    static int LocateMethodEntryTotals(CQuanLocate& engine, CPeakList& peaks, CMethodList& methods, int i) {
+        return engine.LocateMethodEntryTotals(peaks, methods, i);
+    }
+    static int LocateCalculateTotalsPeak(CQuanLocate& engine, CPeakData* totals, const CPeakList& peaks,
+                                         const CMethodData& entry, int k) {
+        return engine.LocateCalculateTotalsPeak(totals, peaks, entry, k);
+    }
+};
+
+namespace completion_test {
+using Access = LocateCompletionTestAccess;
+
+// Response types as the method stores them.
+constexpr int kES = 0, kIS = 1, kISODIL = 2;
+constexpr int kTotalsChoice = 5;
+
+// A compound on `trace` at predRT, area-based, quantified on its main trace only.
+inline CMethodData Entry(const std::string& name, float predRT = 5.0f, const std::string& trace = "290.0") {
+    CMethodData entry = locate_test::Entry(predRT, 0.2f, trace);
+    entry.SetName(name);
+    for (int k = 0; k < 6; ++k) entry.SetIStd(k, -1);
+    return entry;
+}
+
+// An entry as location leaves an internal standard: located with an absolute response.
+inline CMethodData LocatedStandard(double absResponse, double fixedConc, double noiseConversion = 0.0) {
+    CMethodData entry = Entry("standard");
+    entry.SetLocated(1);
+    entry.SetAbsResponse(absResponse);
+    entry.SetFixedConc(fixedConc);
+    entry.SetNoiseConversion(noiseConversion);
+    return entry;
+}
+
+inline CPeakData Peak(float foundRT, double area, double height, const std::string& trace = "290.0") {
+    return locate_test::Peak(foundRT, area, height, trace);
+}
+
+// A peak as location leaves it: assigned to entry e with its absolute values.
+inline CPeakData AssignedPeak(int e, double absResponse, double absNoise = 0.0, double absCorrected = 0.0) {
+    CPeakData peak = Peak(5.0f, absResponse, absResponse / 10.0);
+    peak.SetMDBEntry(e);
+    peak.SetAbsResponse(absResponse);
+    peak.SetAbsNoiseHeight(absNoise);
+    peak.SetAbsCorrectedResponse(absCorrected);
+    return peak;
+}
+
+using locate_test::Methods;
+using locate_test::Peaks;
+using locate_test::Sample;
+
+// One element record: symbol, element mass, and isotope slots from 1 as (mass, abundance).
+struct Isotope {
+    double mass, abundance;
+};
+inline tagELEMENTstruct Element(const char* symbol, double elementMass, const std::vector<Isotope>& isotopes) {
+    tagELEMENTstruct element;
+    std::memset(&element, 0, sizeof element);
+    std::strncpy(element.Symbol, symbol, sizeof element.Symbol - 1);
+    element.ElementMass = elementMass;
+    int slot = 1;
+    for (const Isotope& isotope : isotopes) {
+        element.Isotopes[slot].Mass = isotope.mass;
+        element.Isotopes[slot].Abundance = isotope.abundance;
+        element.IsotopeInUse[slot] = 1;
+        ++slot;
+    }
+    return element;
+}
+
+inline void AddInterference(tagELEMENTstruct& element, int k, const char* name, int slot, double mass, double factor) {
+    std::strncpy(element.Interferences[k].Name, name, sizeof element.Interferences[k].Name - 1);
+    element.Interferences[k].IsotopeSlot = slot;
+    element.Interferences[k].Mass = mass;
+    element.Interferences[k].Factor = factor;
+    element.InterferenceInUse[k] = 1;
+}
+
+// A periodic-table database file holding the given elements, removed with the object. The
+// database is closed again before the constructor returns, so every test starts and must end
+// with the open count it found.
+class PeriodicDatabaseFile {
+public:
+    PeriodicDatabaseFile(const std::string& leafName, const std::vector<std::pair<int, tagELEMENTstruct>>& elements)
+        : m_path(testing::TempDir() + leafName) {
+        EXPECT_EQ(FlatDatabase::CreateTable(m_path, sizeof(tagELEMENTstruct)), FlatDatabase::kOk);
+        EXPECT_TRUE(OpenFlatDatabase(kPeriodicDatabaseKind, m_path.c_str(), true));
+        for (const auto& [atomicNumber, element] : elements) EXPECT_EQ(WriteElementRecord(atomicNumber, element), 0);
+        CloseFlatDatabase(kPeriodicDatabaseKind);
+    }
+    ~PeriodicDatabaseFile() { std::remove(m_path.c_str()); }
+    PeriodicDatabaseFile(const PeriodicDatabaseFile&) = delete;
+    PeriodicDatabaseFile& operator=(const PeriodicDatabaseFile&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+}  // namespace completion_test

@@ -1,0 +1,564 @@
+// What completes a location run. Internal-standard responses: one standard by reference and the
+// standards a method's slots name. Responses of the external, internal-standard and
+// isotope-dilution types with and without an internal-standard response, molar ratios and element
+// amounts. Totals location: the unnamed peaks a totals entry takes and the sums written into a
+// totals peak under each include choice. The peak-list update's asymmetry limits and shape
+// monitoring. And a complete run of a small PCB method (an internal standard, two congeners
+// against it, one with a qualifier ion, a totals entry with an unnamed peak and a totals peak, and
+// a stray peak), checked end to end.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "LocateTestSupport.h"
+#include "locate/FilteredPeakIterator.h"
+#include "quan.h"
+
+using namespace completion_test;
+
+TEST(ISResponses, SingleStandardGivesResponsePerUnitConcentration) {
+    CMethodData unlocated = LocatedStandard(5000.0, 10.0);
+    unlocated.SetLocated(0);
+    const struct {
+        const char* what;
+        CMethodData standard;
+        int reference, status;
+        double isResponse;
+        int numResponses;
+    } cases[] = {
+        {"found standard", LocatedStandard(5000.0, 10.0), 1, kLocateOK, 500.0, 1},
+        {"standard not found", unlocated, 1, kLocateOK, 0.0, 0},
+        {"standard without concentration", LocatedStandard(5000.0, 0.0), 1, 15, 0.0, 0},
+        {"negative concentration gives no usable scale", LocatedStandard(5000.0, -10.0), 1, kLocateOK, 0.0, 0},
+        {"no reference", LocatedStandard(5000.0, 10.0), 0, kLocateOK, 0.0, 0},
+        {"reference beyond the list", LocatedStandard(5000.0, 10.0), 3, kLocateOK, 0.0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CQuanLocate engine;
+        // Entry 1 the standard, entry 2 an "IS" compound naming it.
+        CMethodData compound = Entry("analyte");
+        compound.SetRCalc(kIS);
+        compound.SetRRef(c.reference);
+        CMethodList methods = Methods({c.standard, compound});
+        EXPECT_EQ(Access::UpdateMethodISResponse(engine, methods, 2), c.status);
+        EXPECT_DOUBLE_EQ(methods.GetAt(1).GetISResponse(), c.isResponse);
+        EXPECT_EQ(methods.GetAt(1).GetNumISResponses(), c.numResponses);
+    }
+}
+
+// Internal-standard slots name entries by 0-based index, so 0 is entry 1: a slot nobody wrote,
+// in a new record or in a method entry whose XML leaves it out, must name no standard, while a
+// written 0 still names entry 1. Checked on the record, through the XML reader and on the mean
+// of several standards.
+TEST(InternalStandardSlots, UnwrittenSlotsNameNoStandard) {
+    const CMethodRecord record;
+    const CMethodData entry;
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_EQ(record.GetIStd(k), -1) << k;
+        EXPECT_EQ(entry.GetIntStd(k), -1) << k;
+    }
+
+    // Standards A (1000 per 10) and B (4000 per 10); X lists B only, Y lists A then B with an
+    // explicit 0, Z lists nothing.
+    CMethodList methods;
+    ASSERT_TRUE(methods.ReadXML(std::string(
+        "<?xml version=\"1.0\"?><METHODLIST>"
+        "<METHODENTRY Name=\"A\"/><METHODENTRY Name=\"B\"/>"
+        "<METHODENTRY Name=\"X\" RCalc=\"1\" UseMulti=\"1\" IStd0=\"1\"/>"
+        "<METHODENTRY Name=\"Y\" RCalc=\"1\" UseMulti=\"1\" IStd0=\"0\" IStd1=\"1\"/>"
+        "<METHODENTRY Name=\"Z\" RCalc=\"1\" UseMulti=\"1\"/>"
+        "</METHODLIST>")));
+    ASSERT_EQ(methods.GetSize(), 5);
+
+    const double standards[2][2] = {{1000.0, 10.0}, {4000.0, 10.0}};
+    for (int s = 0; s < 2; ++s) {
+        methods.GetAt(s).SetLocated(1);
+        methods.GetAt(s).SetAbsResponse(standards[s][0]);
+        methods.GetAt(s).SetFixedConc(standards[s][1]);
+    }
+    CQuanLocate engine;
+    ASSERT_EQ(Access::CalculateISResponses(engine, methods), kLocateOK);
+    // X: B alone, 4000 / 10. Y: (100 + 400) / 2. Z: no standard, nothing set.
+    EXPECT_DOUBLE_EQ(methods.GetAt(2).GetISResponse(), 400.0);
+    EXPECT_DOUBLE_EQ(methods.GetAt(3).GetISResponse(), 250.0);
+    EXPECT_DOUBLE_EQ(methods.GetAt(4).GetISResponse(), 0.0);
+}
+
+namespace {
+// Entry 1 an internal standard with noise conversion 2.0, entry 2 the compound under test.
+CMethodList StandardAndCompound(const CMethodData& compound) {
+    return Methods({LocatedStandard(4000.0, 10.0, 2.0), compound});
+}
+
+// An isotope peak the host integrated for an element entry, named as the element table names it.
+CPeakData IsotopePeak(const char* name, double height) {
+    CPeakData peak = Peak(1.0f, 0.0, height);
+    peak.SetName(name);
+    peak.SetMDBIntegrateEntry(1);
+    return peak;
+}
+}  // namespace
+
+TEST(Responses, EachResponseTypeWithAndWithoutInternalStandardResponse) {
+    // Peak: absolute response 2000, absolute corrected response 1800, absolute noise 50. The
+    // compound's own noise conversion is 3.0, its standard's 2.0 (used when it has a reference).
+    const struct {
+        const char* what;
+        int responseType, reference;
+        double isResponse;
+        int status;
+        double response, corrected, noiseResponse;
+        int flag;
+    } cases[] = {
+        {"ES", kES, 0, 0.0, kLocateOK, 2000.0, 1800.0, 3.0 * 50.0, 1},
+        {"ES with a reference takes the standard's noise conversion", kES, 1, 0.0, kLocateOK, 2000.0, 1800.0,
+         2.0 * 50.0, 1},
+        {"IS with IS response", kIS, 1, 400.0, kLocateOK, 5.0, 4.5, 2.0 * 50.0 / 400.0, 1},
+        {"IS without IS response", kIS, 1, 0.0, kLocateOK, 0.0, 0.0, 0.0, 0},
+        {"IS without a standard is treated as ES", kIS, 0, 400.0, kLocateOK, 2000.0, 1800.0, 3.0 * 50.0, 1},
+        {"ISODIL", kISODIL, 1, 400.0, kLocateOK, 2000.0, 1800.0, 0.0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMethodData compound = Entry("compound");
+        compound.SetRCalc(c.responseType);
+        compound.SetRRef(c.reference);
+        compound.SetISResponse(c.isResponse);
+        compound.SetNoiseConversion(3.0);
+        CMethodList methods = StandardAndCompound(compound);
+        CPeakList peaks = Peaks({AssignedPeak(2, 2000.0, 50.0, 1800.0)});
+        CQuanLocate engine;
+        ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 2), c.status);
+        const CPeakData& peak = peaks.GetAt(0);
+        EXPECT_DOUBLE_EQ(peak.GetResponse(), c.response);
+        EXPECT_DOUBLE_EQ(peak.GetCorrectedResponse(), c.corrected);
+        EXPECT_DOUBLE_EQ(peak.GetChromNoiseResp(), c.noiseResponse);
+        EXPECT_EQ(peak.GetResponseFlag(), c.flag);
+        EXPECT_DOUBLE_EQ(methods.GetAt(1).GetCorrectedResponse(), c.corrected);
+    }
+}
+
+TEST(Responses, NoiseConversionOfSeveralStandardsIsTheirMean) {
+    CMethodData compound = Entry("compound");
+    compound.SetRCalc(kES);
+    compound.SetUseMulti(1);
+    compound.SetIStd(0, 0);
+    compound.SetIStd(1, -1);  // a free slot between standards is passed over here
+    compound.SetIStd(2, 2);
+    compound.SetIStd(3, 9);   // beyond the list: no standard there
+    compound.SetNoiseConversion(100.0);
+    CMethodList methods = Methods({LocatedStandard(1.0, 1.0, 2.0), compound, LocatedStandard(1.0, 1.0, 6.0)});
+    CPeakList peaks = Peaks({AssignedPeak(2, 1000.0, 10.0)});
+    CQuanLocate engine;
+    ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 2), kLocateOK);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetChromNoiseResp(), (2.0 + 6.0) / 2 * 10.0);
+}
+
+TEST(Responses, MolarRatioOfIsotopeDilution) {
+    // Unlabelled ratio 0.1, labelled ratio 10: ratio = (l - R)(u + 1) / ((R - u)(l + 1)).
+    const struct { double response, expected; int flag; } cases[] = {
+        {1.0, (10.0 - 1.0) * 1.1 / ((1.0 - 0.1) * 11.0), 1},  // = 1.0
+        {2.0, (10.0 - 2.0) * 1.1 / ((2.0 - 0.1) * 11.0), 1},
+        // R equal to the unlabelled ratio: no molar ratio exists, and the stale 99 is not kept.
+        {0.1, 0.0, 0},
+        {0.0, 0.0, 1},  // without a response there is no ratio to form: the plain 0
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.response);
+        CMethodData compound = Entry("compound");
+        compound.SetRCalc(kES);
+        compound.SetMoleRatio(1);
+        compound.SetUnlabelledRatio(0.1);
+        compound.SetLabelledRatio(10.0);
+        CMethodList methods = Methods({compound});
+        CPeakData peak = AssignedPeak(1, c.response);
+        peak.SetResponse(99.0);
+        CPeakList peaks = Peaks({peak});
+        CQuanLocate engine;
+        ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 1), kLocateOK);
+        EXPECT_NEAR(peaks.GetAt(0).GetResponse(), c.expected, 1e-12);
+        EXPECT_EQ(peaks.GetAt(0).GetResponseFlag(), c.flag);
+        // The entry keeps the plain response; only the peak carries the molar ratio.
+        EXPECT_DOUBLE_EQ(methods.GetAt(0).GetResponse(), c.response);
+    }
+}
+
+TEST(Responses, ElementAmountFromIsotopePeaks) {
+    // Iron: 56Fe (91.75 %) and 54Fe (5.85 %); chromium's 54Cr interferes with 54Fe. Amounts are
+    // the isotope heights over the abundance in use (90 + 10), scaled to 100 %.
+    const tagELEMENTstruct iron = Element("Fe", 55.845, {{55.9349, 90.0}, {53.9396, 10.0}});
+    tagELEMENTstruct corrected = iron;
+    AddInterference(corrected, 1, "Cr", 2, 53.9389, 0.5);
+    tagELEMENTstruct overcorrected = corrected;
+    overcorrected.Interferences[1].Factor = 5.0;
+    tagELEMENTstruct oneSlot = iron;
+    oneSlot.IsotopeInUse[1] = 0;
+    tagELEMENTstruct hostile = iron;
+    std::memset(hostile.Symbol, 'X', sizeof hostile.Symbol);
+    const CPeakData fe56 = IsotopePeak("56Fe", 900.0), fe54 = IsotopePeak("54Fe", 100.0);
+    const CPeakData cr54 = IsotopePeak("54Cr", 40.0);
+    CPeakData lower = fe54;
+    lower.SetName("54fe");
+    CPeakData loose = fe56;
+    loose.SetMDBIntegrateEntry(0);
+    const struct {
+        const char* what;
+        const tagELEMENTstruct& element;
+        std::vector<CPeakData> peaks;
+        double amount;
+    } cases[] = {
+        {"two isotopes", iron, {fe56, fe54}, 1000.0 / 100.0 * 100.0},
+        {"interference subtracted from its isotope only", corrected, {fe56, fe54, cr54}, 900.0 + 100.0 - 20.0},
+        {"an interference larger than its isotope leaves it at 0", overcorrected, {fe56, fe54, cr54}, 900.0},
+        {"names are exact and isotopes not in use are not searched", oneSlot, {fe56, lower}, 0.0},
+        {"isotope peaks not integrated for an entry give no amount", iron, {loose}, 0.0},
+        {"unterminated symbol is read within its field", hostile, {fe56}, 0.0},
+    };
+    CQuanLocate engine;
+    for (const auto& c : cases) {
+        CPeakList peaks = Peaks(c.peaks);
+        EXPECT_DOUBLE_EQ(Access::CalculateFormula(engine, peaks, c.element), c.amount) << c.what;
+    }
+}
+
+namespace {
+CPeakData Member(int entry, float foundRT, double area, const std::string& group = "HxCB") {
+    CPeakData p = Peak(foundRT, area, area / 10.0);
+    p.SetMDBEntry(entry);
+    p.SetTotalsGroup(group);
+    p.SetAbsNoiseHeight(area / 100.0);
+    return p;
+}
+
+CPeakData TotalsPeak(int entry, int trace, const std::string& group = "HxCB") {
+    CPeakData p = Peak(0.0f, 999.0, 99.0);
+    p.SetTotalsPeak(1);
+    p.SetMDBEntry(entry);
+    p.SetMDBIntegrateEntryPeak(trace);
+    p.SetTotalsGroup(group);
+    p.SetChromNoise(7.0);
+    return p;
+}
+
+CMethodData TotalsEntry(const std::string& group = "HxCB", int include = 0) {
+    CMethodData e = Entry("Total HxCB", 6.5f);
+    e.SetLocateChoice(kTotalsChoice);
+    e.SetTotalsGroup(group);
+    e.SetTotalsInclude(include);
+    e.SetLocateRTWin(1.0f);
+    e.SetSoughtRT(6.5f);
+    return e;
+}
+}  // namespace
+
+TEST(TotalsLocation, TotalsEntryTakesTheGroupsUnnamedPeaks) {
+    CMethodList methods = Methods({Entry("PCB 138", 6.0f), TotalsEntry()});
+    CPeakData placeholder = Member(0, 6.3f, 10.0);
+    placeholder.SetPlaceHolder(1);
+    CPeakData deleted = Member(0, 6.3f, 10.0);
+    deleted.SetPeakDeleted(1);
+    CPeakData otherEntrys = Member(0, 6.6f, 10.0);
+    otherEntrys.SetMDBIntegrateEntry(1);
+    CPeakData ownEntrys = Member(0, 6.7f, 50.0);
+    ownEntrys.SetMDBIntegrateEntry(2);
+    CPeakData otherTrace = Member(0, 6.9f, 10.0);
+    otherTrace.SetQuanTrace("292.0");
+    CPeakList peaks = Peaks({
+        Member(1, 6.0f, 2000.0),          // 0 named: never taken as unnamed
+        Member(0, 6.0f, 900.0),           // 1 the named peak seen twice: rejected
+        Member(0, 6.001f, 300.0),         // 2 taken
+        Member(0, 7.0f, 400.0),           // 3 taken
+        Member(0, 8.0f, 10.0),            // 4 outside the 1.0 window
+        Member(0, 6.8f, 10.0, "PeCB"),    // 5 other group
+        otherTrace,                       // 6
+        placeholder,                      // 7
+        deleted,                          // 8
+        TotalsPeak(0, 0),                 // 9 summary records are not compounds
+        otherEntrys,                      // 10 integrated for entry 1
+        Member(0, 7.0f, 400.0),           // 11 the unnamed peak 3 seen twice
+        ownEntrys,                        // 12 integrated for the totals entry: taken
+    });
+    CQuanLocate engine;
+    EXPECT_EQ(Access::LocateMethodEntryTotals(engine, peaks, methods, 2), kLocateOK);
+    // The entry each peak ends on, and the place of each unnamed peak the totals entry took.
+    const int entries[] = {1, 0, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 2};
+    const int ids[] = {0, 0, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 3};
+    for (int j = 0; j < peaks.GetSize(); ++j) {
+        SCOPED_TRACE(j);
+        const CPeakData& p = peaks.GetAt(j);
+        EXPECT_EQ(p.GetMDBEntry(), entries[j]);
+        EXPECT_EQ(p.GetTotalsUnnamedPeak(), entries[j] == 2 ? 1 : 0);
+        if (entries[j] == 2) {
+            EXPECT_EQ(p.GetMDBEntryPeakID(), ids[j]);
+        }
+    }
+    // The entry carries the last unnamed peak's values.
+    const CMethodData& totals = methods.GetAt(1);
+    EXPECT_DOUBLE_EQ(totals.GetAbsResponse(), 50.0);
+    EXPECT_FLOAT_EQ(totals.GetFoundRT(), 6.7f);
+}
+
+TEST(TotalsLocation, TotalsPeakSumsItsMembersByTheIncludeChoice) {
+    // Members (area, height = area / 10, noise = area / 100): named 100 and 200, unnamed 400.
+    // Left out: outside the window (800), failing the ion ratio (1600), unassigned (3200),
+    // deleted (6400), qualifier trace (12800), placeholder, other group (25600).
+    const auto makePeaks = [] {
+        CPeakData unnamed = Member(5, 7.0f, 400.0);
+        unnamed.SetTotalsUnnamedPeak(1);
+        CPeakData failing = Member(3, 6.4f, 1600.0);
+        failing.SetIRWinFlag(1);
+        CPeakData deleted = Member(4, 6.4f, 6400.0);
+        deleted.SetPeakDeleted(1);
+        CPeakData qualifier = Member(1, 6.0f, 12800.0);
+        qualifier.SetMDBIntegrateEntryPeak(1);
+        CPeakData placeholder = Member(2, 6.5f, 0.0);
+        placeholder.SetPlaceHolder(1);
+        return Peaks({TotalsPeak(5, 0), Member(1, 6.0f, 100.0), Member(2, 5.5f, 200.0), unnamed,
+                      Member(3, 8.0f, 800.0), failing, Member(0, 6.5f, 3200.0), deleted, qualifier, placeholder,
+                      Member(6, 6.5f, 25600.0, "PeCB")});
+    };
+    const struct {
+        const char* what;
+        const char* group;
+        int include;
+        bool mustPassTarget;
+        float window;
+        double area;
+        int count;
+        double noise;  // the last member's, or as it was (3)
+    } cases[] = {
+        {"all members", "HxCB", 0, true, 1.0f, 700.0, 3, 4.0},
+        {"named only", "HxCB", 1, true, 1.0f, 300.0, 2, 2.0},
+        {"unnamed only", "HxCB", 2, true, 1.0f, 400.0, 1, 4.0},
+        {"ion-ratio failure counts without a must-pass target", "HxCB", 0, false, 1.0f, 2300.0, 4, 16.0},
+        {"no window", "HxCB", 0, true, 0.0f, 1500.0, 4, 8.0},
+        {"no group: cleared sums", "", 0, true, 1.0f, 0.0, 0, 3.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMethodData totals = TotalsEntry(c.group, c.include);
+        totals.SetLocateRTWin(c.window);
+        if (c.mustPassTarget) {
+            totals.SetTargetTrace(0, "292.0");
+            totals.SetTargetMustPass(0, 1);
+        }
+        CPeakList peaks = makePeaks();
+        peaks.GetAt(0).SetAbsNoiseHeight(3.0);
+        CQuanLocate engine;
+        ASSERT_EQ(Access::LocateCalculateTotalsPeak(engine, &peaks.GetAt(0), peaks, totals, 0), kLocateOK);
+        const CPeakData& t = peaks.GetAt(0);
+        EXPECT_DOUBLE_EQ(t.GetArea(), c.area);
+        EXPECT_EQ(t.GetTotalsNumPeaks(), c.count);  // the totals peak never counts itself
+        EXPECT_DOUBLE_EQ(t.GetAbsNoiseHeight(), c.noise);
+    }
+}
+
+TEST(TotalsLocation, WalkNotByAssignmentFiltersByTheEntryIntegratedFor) {
+    CPeakData forFirst = Member(0, 6.0f, 10.0);
+    forFirst.SetMDBIntegrateEntry(1);
+    CPeakData forSecond = forFirst;
+    forSecond.SetMDBIntegrateEntry(2);
+    const CPeakList peaks = Peaks({forFirst, forSecond, Member(0, 6.0f, 10.0)});
+    const struct {
+        int entry;
+        std::vector<const CPeakData*> yielded;
+    } cases[] = {{0, {&peaks.GetAt(0), &peaks.GetAt(1), &peaks.GetAt(2)}}, {2, {&peaks.GetAt(1)}}};
+    for (const auto& c : cases) {
+        CFilteredPeakIterator walk(peaks);
+        walk.SetByAssignment(false);
+        walk.SetEntry(c.entry);
+        std::vector<const CPeakData*> yielded;
+        while (const CPeakData* peak = walk.Next()) yielded.push_back(peak);
+        EXPECT_EQ(yielded, c.yielded) << c.entry;
+    }
+}
+
+namespace {
+CMethodData Compound() { return Entry("Naphthalene", 7.46f, "128.1"); }
+
+CPeakData LocatedPeak(int entry) {
+    CPeakData p = Peak(8.0f, 3000.0, 300.0, "128.1");
+    p.SetMDBEntry(entry);
+    return p;
+}
+}  // namespace
+
+TEST(PeakListUpdate, AsymmetryOutsideTheExpectedWindowIsFlagged) {
+    // Expected 2.0 with a window of 50 %: 1.0 to 3.0 inclusive, edges that single precision holds
+    // exactly; expected 1.2 allows up to 1.8.
+    const struct {
+        double expected;
+        float asymmetry;
+        int sampleType;
+        bool shapeMonitored;
+        int choice, flagged, qcFlagged;
+    } cases[] = {
+        {1.2, 1.81f, 0, true, 0, 1, 1},   {2.0, 1.0f, 0, true, 0, 0, 0},    {2.0, 3.0f, 0, true, 0, 0, 0},
+        {2.0, 3.0001f, 0, true, 0, 1, 1}, {2.0, 0.9999f, 0, true, 0, 1, 1}, {1.2, 1.81f, 0, false, 0, 1, 0},
+        {1.2, 1.81f, 1, true, 0, 1, 1},  {1.2, 1.81f, 2, true, 0, 1, 1},   {1.2, 1.81f, 3, true, 0, 1, 0},
+        {1.2, 1.81f, 0, true, kTotalsChoice, 0, 0},  // totals peaks have no shape of their own
+        {0.0, 9.0f, 0, true, 0, 0, 0},               // without an expected value nothing is tested
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.expected << " " << c.asymmetry << " type " << c.sampleType);
+        CMethodData compound = Compound();
+        compound.SetLocateChoice(c.choice);
+        compound.SetUseAsymmetryExpected(1);
+        compound.SetAsymmetryExpectedValue(c.expected);
+        compound.SetAsymmetryWindow(50.0);
+        const int on = c.shapeMonitored ? 1 : 0;
+        compound.SetMonitorAnalyteEnabled(1);
+        compound.SetMonitorAnalyteShapeEnabled(on);
+        compound.SetMonitorStandardEnabled(1);
+        compound.SetMonitorStandardShapeEnabled(on);
+        compound.SetMonitorQCEnabled(1);
+        compound.SetMonitorQCShapeEnabled(on);
+        CMethodList methods = Methods({Entry("reference"), compound});
+        CPeakData peak = LocatedPeak(2);
+        peak.SetPeakAsymmetryValue(c.asymmetry);
+        peak.SetPeakAsymmetryFlag(1);  // stale from an earlier processing
+        peak.SetQCPKAsymmetryFlag(1);
+        CPeakList peaks = Peaks({peak});
+        CQuanLocate engine;
+        ASSERT_EQ(Access::QuanUpdateLocatedPDBEntries(engine, peaks, methods, Sample(c.sampleType)), kLocateOK);
+        EXPECT_EQ(peaks.GetAt(0).GetPeakAsymmetryFlag(), c.flagged);
+        EXPECT_EQ(peaks.GetAt(0).GetQCPKAsymmetryFlag(), c.qcFlagged);
+    }
+}
+
+namespace {
+CMethodList PcbMethod() {
+    CMethodData standard = Entry("PCB 209-13C", 5.0f, "300.0");
+    standard.SetRCalc(kES);
+    standard.SetStdLevels(0);
+    standard.SetStdConc(10.0);
+
+    const auto congener = [](const char* name, float predRT) {
+        CMethodData entry = Entry(name, predRT, "290.0");
+        entry.SetRCalc(kIS);
+        entry.SetRRef(1);
+        entry.SetTotalsGroup("HxCB");
+        entry.SetStdLevels(2);  // the sample's concentration column "A"
+        return entry;
+    };
+    CMethodData pcb138 = congener("PCB 138", 6.0f);
+    pcb138.SetTargetTrace(0, "292.0");
+    pcb138.SetTargetRatio(0, 2.0);
+    pcb138.SetTargetWindow(0, 20);
+    const CMethodData pcb153 = congener("PCB 153", 6.5f);
+
+    CMethodData totals = Entry("Total HxCB", 6.5f, "290.0");
+    totals.SetLocateChoice(kTotalsChoice);
+    totals.SetLocateRTWin(1.0f);
+    totals.SetRCalc(kIS);
+    totals.SetTotalsGroup("HxCB");
+
+    return Methods({standard, pcb138, pcb153, totals});
+}
+
+CPeakData IntegratedPeak(const std::string& trace, float foundRT, double area, double height, double noise,
+                         const std::string& group = "HxCB") {
+    CPeakData p = Peak(foundRT, area, height, trace);
+    p.SetChromNoise(noise);
+    p.SetTotalsGroup(group);
+    return p;
+}
+
+CPeakList PcbPeaks() {
+    CPeakData qualifier = IntegratedPeak("292.0", 6.0f, 1000.0, 125.0, 12.0);
+    qualifier.SetMDBIntegrateEntryPeak(1);
+    CPeakData totals = IntegratedPeak("290.0", 0.0f, 0.0, 0.0, 0.0);
+    totals.SetTotalsPeak(1);
+    CPeakData stray = IntegratedPeak("400.0", 9.0f, 100.0, 10.0, 1.0, "");
+    stray.SetResponse(77.0);  // left by an earlier processing
+    std::vector<CPeakData> peaks = {
+        IntegratedPeak("300.0", 5.01f, 5000.0, 500.0, 20.0, ""),  // 0 internal standard
+        IntegratedPeak("290.0", 6.0f, 2000.0, 250.0, 25.0),       // 1 PCB 138
+        qualifier,                                                // 2 its qualifier ion
+        IntegratedPeak("290.0", 6.5f, 3000.0, 300.0, 30.0),       // 3 PCB 153
+        IntegratedPeak("290.0", 7.0f, 1500.0, 100.0, 15.0),       // 4 a hexachloro congener nobody names
+        totals,                                                   // 5 the homologue group's totals peak
+        stray,                                                    // 6
+    };
+    return Peaks(peaks);
+}
+
+CSampleRecord AnalyteSample() {
+    CSampleRecord sample = Sample(0);
+    sample.SetConcentration(0, 25.0);
+    sample.SetInjectionVolume(2.0);
+    sample.SetUserFactor1(3.0);
+    return sample;
+}
+}  // namespace
+
+TEST(LocationRun, CompleteRunOfAMethodWithInternalStandardQualifierAndTotals) {
+    CMethodList methods = PcbMethod();
+    CPeakList peaks = PcbPeaks();
+    CSampleRecord sample = AnalyteSample();
+    CQuanLocate engine;
+    ASSERT_EQ(engine.QuanDoLocation(methods, peaks, sample, "unused.db"), kLocateOK);
+
+    // Assignments: entry, role (0 main, 1 qualifier) and unnamed mark.
+    const struct { int entry, role, unnamed; } assigned[] = {
+        {1, 0, 0}, {2, 0, 0}, {2, 1, 0}, {3, 0, 0}, {4, 0, 1}, {4, 0, 0}, {0, 0, 0}};
+
+    // The totals peak sums the three group members it does not include itself in.
+    const CPeakData& totalsPeak = peaks.GetAt(5);
+    EXPECT_DOUBLE_EQ(totalsPeak.GetArea(), 2000.0 + 3000.0 + 1500.0);
+    EXPECT_DOUBLE_EQ(totalsPeak.GetHeight(), 250.0 + 300.0 + 100.0);
+    EXPECT_DOUBLE_EQ(totalsPeak.GetAbsNoiseHeight(), 15.0);  // the last member's noise
+
+    // Internal-standard responses: 5000 / 10 per unit; the totals entry the mean of its members.
+    // They name their standard by reference only, listing none, so the totals entry keeps the
+    // noise conversion (area / height) of the unnamed peak it was located on.
+    EXPECT_DOUBLE_EQ(methods.GetAt(3).GetISResponse(), 500.0);
+    EXPECT_EQ(methods.GetAt(3).GetNumISResponses(), 2);
+    EXPECT_DOUBLE_EQ(methods.GetAt(3).GetNoiseConversion(), 1500.0 / 100.0);
+
+    // Responses, corrected responses and noise responses (noise conversion of the standard,
+    // 10, or of the totals entry, 15, times the peak's noise, over the IS response).
+    const struct { double response, corrected, noiseResponse; int flag; } responses[] = {
+        {5000.0, 5000.0, 10.0 * 20.0, 1},    // the standard itself, external
+        {4.0, 4.0, 10.0 * 25.0 / 500.0, 1},  // 2000 / 500
+        {0.0, 0.0, 0.0, 1},                  // the qualifier has no absolute response of its own
+        {6.0, 6.0, 10.0 * 30.0 / 500.0, 1},  // 3000 / 500
+        {3.0, 3.0, 15.0 * 15.0 / 500.0, 1},  // unnamed 1500 / 500
+        {0.0, 0.0, 15.0 * 15.0 / 500.0, 1},  // the totals peak's own summary area was 0
+        {0.0, 0.0, 0.0, 0},                  // unassigned: cleared
+    };
+    EXPECT_DOUBLE_EQ(methods.GetAt(1).GetResponse(), 4.0);  // the qualifier listed later does not overwrite
+
+    // Values copied for calibration and quantification.
+    const struct { double fixedConc, rrf, injectionVolume, gpDilution; } copied[] = {
+        {10.0, 5000.0 / 10.0, 1.0, 1.0},  // fixed level: undiluted
+        {25.0, 4.0 / 25.0, 2.0, 3.0},
+        {25.0, 0.0, 2.0, 3.0},
+        {25.0, 6.0 / 25.0, 2.0, 3.0},
+        {0.0, 0.0, 1.0, 1.0},
+        {0.0, 0.0, 1.0, 1.0},
+        {0.0, 0.0, 2.0, 3.0},
+    };
+    for (int j = 0; j < 7; ++j) {
+        SCOPED_TRACE(j);
+        const CPeakData& p = peaks.GetAt(j);
+        EXPECT_EQ(p.GetMDBEntry(), assigned[j].entry);
+        EXPECT_EQ(p.GetMDBEntryPeak(), assigned[j].role);
+        EXPECT_EQ(p.GetTotalsUnnamedPeak(), assigned[j].unnamed);
+        EXPECT_DOUBLE_EQ(p.GetResponse(), responses[j].response);
+        EXPECT_DOUBLE_EQ(p.GetCorrectedResponse(), responses[j].corrected);
+        if (j < 6) {
+            EXPECT_DOUBLE_EQ(p.GetChromNoiseResp(), responses[j].noiseResponse);
+            EXPECT_EQ(p.GetResponseFlag(), responses[j].flag);
+        }
+        EXPECT_DOUBLE_EQ(p.GetFixedConc(), copied[j].fixedConc);
+        EXPECT_DOUBLE_EQ(p.GetRRF(), copied[j].rrf);
+        EXPECT_DOUBLE_EQ(p.GetInjectionVolume(), copied[j].injectionVolume);
+        EXPECT_DOUBLE_EQ(p.GetGPDilutionFactor(), copied[j].gpDilution);
+    }
+    EXPECT_EQ(peaks.GetAt(1).GetSecondaryPeaks(), 1);
+    EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetSecondaryArea(), 1000.0);
+    EXPECT_FLOAT_EQ(peaks.GetAt(2).GetActualIonRatio(), 2.0f);
+}
+
