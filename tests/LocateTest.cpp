@@ -297,6 +297,8 @@ TEST(LocateStrategies, QualifierSearchHonoursGroupsPlaceholdersAndMustPass) {
         {"only a placeholder, but it must exist", {Peak(10.0f, 1000.0), missing}, 1, -1},
         {"placeholder main peak", {Placeholder(), Qualifier(10.0f, 500.0), missing, missing}, 0, 2},
         {"placeholder main peak, no placeholder qualifier", {Placeholder(), Qualifier(10.0f, 500.0)}, 0, -1},
+        // The main peak was itself integrated on the qualifier trace and lies closest.
+        {"never its own qualifier", {Qualifier(10.0f, 1000.0), Qualifier(10.1f, 500.0)}, 0, 1},
     };
     for (const auto& c : cases) {
         CPeakList peaks = Peaks(c.peaks);
