@@ -68,61 +68,44 @@ CCalibrationData FullCurve(int points) {
 
 }  // namespace
 
-TEST(CalibrationData, FlagsReadBackRightAlignedInNineCharacters) {
+// The flags read back right-aligned in nine characters; the record keeps them without that
+// padding, so saving and loading a curve any number of times, or saving a copy (which stores
+// the padded form), keeps every letter that fits the 8-character field.
+TEST(CalibrationData, FlagsReadBackPaddedAndKeepTheirLettersThroughSaves) {
     const struct {
         const char* stored;
         const char* readBack;
+        const char* field;
     } cases[] = {
-        {"", "         "},
-        {"Y", "        Y"},
-        {"AB", "       AB"},
-        {"ABCDEFGH", " ABCDEFGH"},
-        {"ABCDEFGHI", "ABCDEFGHI"},
-        {"ABCDEFGHIJKL", "ABCDEFGHIJKL"},
+        {"", "         ", ""},
+        {"Y", "        Y", "Y"},
+        {"  Y", "        Y", "Y"},
+        {"AB", "       AB", "AB"},
+        {"ABCDEFGH", " ABCDEFGH", "ABCDEFGH"},
+        {"ABCDEFGHI", "ABCDEFGHI", "ABCDEFGH"},
+        {"ABCDEFGHIJKL", "ABCDEFGHIJKL", "ABCDEFGH"},  // only 8 characters fit the field
     };
     for (const auto& c : cases) {
         CCalibrationData curve;
         curve.SetFlags(c.stored);
         EXPECT_EQ(curve.GetFlags(), c.readBack) << c.stored;
-        // A copy stores the padded form, so copying again changes nothing further.
-        CCalibrationData copy(curve);
-        EXPECT_EQ(copy.GetFlags(), c.readBack);
+        CCalibrationData current(curve);
+        EXPECT_EQ(current.GetFlags(), c.readBack);
         CCalibrationData assigned;
-        assigned = copy;
-        EXPECT_EQ(assigned, copy);
+        assigned = current;
+        EXPECT_EQ(assigned, current);
+        for (int save = 0; save < 3; ++save) {
+            auto record = NewRecord();
+            current.GetRecord(*record);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(Bytes(*record) + 0x190)), c.field) << c.stored;
+            EXPECT_EQ(Bytes(*record)[0x190 + 8], 0);
+            current = *record;
+        }
     }
     CCalibrationData curve;
     curve.SetFlags("Y");
     CCalibrationData copy(curve);
     EXPECT_NE(copy, curve);  // the original keeps its unpadded text
-}
-
-// The record keeps the flags without their read-back padding, so saving and loading a curve
-// any number of times, or saving a copy, keeps every letter that fits the 8-character field.
-TEST(CalibrationData, RecordFlagsFieldKeepsTheLettersThroughRepeatedSaves) {
-    const struct {
-        const char* flags;
-        const char* field;
-    } cases[] = {
-        {"AB", "AB"},
-        {"Y", "Y"},
-        {"", ""},
-        {"  Y", "Y"},
-        {"YNYNYNYN", "YNYNYNYN"},
-        {"YNNNNNNNNN", "YNNNNNNN"},  // only 8 characters fit the field
-    };
-    for (const auto& c : cases) {
-        CCalibrationData curve;
-        curve.SetFlags(c.flags);
-        CCalibrationData current(curve);  // a copy holds the padded form
-        for (int save = 0; save < 3; ++save) {
-            auto record = NewRecord();
-            current.GetRecord(*record);
-            EXPECT_EQ(std::string(reinterpret_cast<const char*>(Bytes(*record) + 0x190)), c.field) << c.flags;
-            EXPECT_EQ(Bytes(*record)[0x190 + 8], 0);
-            current = *record;
-        }
-    }
 }
 
 TEST(CalibrationData, RecordLayoutMatchesTheDocumentedOffsets) {

@@ -2,14 +2,10 @@
 // correlation line under each report setting.
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <cstring>
 
 #include "quan.h"
 
 namespace {
-
-using CurveField = CCalibrationData::CalibrationDataFields;
 
 CCalibrationData ValidCurve(const char* name, int curveType, std::initializer_list<double> coefficients,
                             double r = 0.0) {
@@ -91,7 +87,6 @@ TEST(CalibrationFieldStrings, ListAsksCurvesInOrder) {
     std::string text;
     CCalibrationList list;
     EXPECT_FALSE(list.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, text, number));
-    EXPECT_FALSE(list.GetFieldStr(CurveField(4), false, text, number));
 
     const CCalibrationData second = ValidCurve("B", 1, {0.0, 1.0}, 0.75);
     list.Add(ValidCurve("A", 0, {0.0, 1.0}, 0.9));  // RF: has no correlation

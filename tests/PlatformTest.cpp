@@ -1,5 +1,5 @@
-// The stand-ins for the outside components: comparitors, raw-data trace texts, keyword tables
-// and the XML builder's depth limit.
+// The stand-ins for the outside components: comparitors and the method entry's mass windows,
+// raw-data trace texts, keyword tables, the settings folder and the XML builder's limits.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -31,7 +31,6 @@ TEST(MassStringComparitor, MatchingRules) {
         {"216.1>174.1", 0.005, "216.1>175.1", 0.005, false},
         {"216.1>174.1", 0.005, "216.1", 0.005, false},  // different number of masses
         {"TIC", 0.005, "tic", 0.005, true},
-        {"ch1", 0.005, "CH1", 0.005, true},
         {"ch1", 0.005, "ch2", 0.005, false},
         {"TIC", 0.005, "304.2", 0.005, false},
         {"", 0.005, "", 0.005, true},
@@ -41,6 +40,22 @@ TEST(MassStringComparitor, MatchingRules) {
         CMassStringComparitor a(c.a, c.windowA), b(c.b, c.windowB);
         EXPECT_EQ(a == b, c.equal) << c.a << " vs " << c.b;
         EXPECT_EQ(b == a, c.equal) << c.b << " vs " << c.a;
+    }
+}
+
+// An accurate-mass entry compares its traces within 0.0001, a nominal one within 0.005; a
+// comparitor slot outside the entry's five is none.
+TEST(MassStringComparitor, MethodEntryWindowFollowsAccurateMass) {
+    const CMassStringComparitor measured("304.203", 0.0001);
+    for (int accurate : {0, 1}) {
+        CMethodData entry;
+        entry.SetQuanTrace("304.2");
+        entry.SetIsAccurateMass(accurate);
+        const CMassStringComparitor* quan = entry.GetMassComparitor(0);
+        ASSERT_NE(quan, nullptr);
+        EXPECT_EQ(*quan == measured, accurate == 0) << "accurate " << accurate;
+        EXPECT_EQ(entry.GetMassComparitor(-1), nullptr);
+        EXPECT_EQ(entry.GetMassComparitor(CMethodData::kNumComparitors), nullptr);
     }
 }
 
@@ -79,28 +94,22 @@ TEST(RawData, TraceTextToMasses) {
     EXPECT_EQ(std::strncmp(description, "Ch3", 3), 0);
 }
 
-TEST(KeywordTables, TextsSizesAndBounds) {
-    EXPECT_EQ(std::size(StdLevelCodes), 23u);
-    EXPECT_STREQ(StdLevelCodes[21], "T");
-    EXPECT_STREQ(StdLevelCodes[22], "");
+TEST(KeywordTables, BoundsAndLookUps) {
     EXPECT_STREQ(Keywords::TextOf(StdLevelCodes, 12, Keywords::kShownStdLevels), "K");
     EXPECT_EQ(Keywords::TextOf(StdLevelCodes, 13, Keywords::kShownStdLevels), nullptr);
     EXPECT_STREQ(Keywords::TextOf(ResponseTypeCodes, 6), "");
     EXPECT_EQ(Keywords::TextOf(ResponseTypeCodes, 7), nullptr);
     EXPECT_EQ(Keywords::TextOf(ResponseTypeCodes, -1), nullptr);
-    EXPECT_STREQ(Keywords::TextOf(LocateMethodCodes, 6), "P_CN");
-    EXPECT_EQ(std::size(CurveTypeNames), 9u);
-    EXPECT_STREQ(CurveTypeNames[2], "2nd Order");
-    EXPECT_STREQ(WeightingCodes[2], "1/(X^2)");
-    EXPECT_STREQ(OriginNames[3], "Matrix match");
-    EXPECT_STREQ(AxisTransformNames[3], "Square Root");
     EXPECT_EQ(Keywords::FindRowIgnoringCase(MassColumnLetters, "aa"), 26);
-    EXPECT_EQ(Keywords::FindRowIgnoringCase(MassColumnLetters, "AA"), 26);
-    EXPECT_EQ(Keywords::FindRowIgnoringCase(MassColumnLetters, "dd"), 29);
+    EXPECT_EQ(Keywords::FindRowIgnoringCase(MassColumnLetters, "DD"), 29);
     EXPECT_EQ(Keywords::FindRowIgnoringCase(MassColumnLetters, "EE"), -1);
-    EXPECT_EQ(Keywords::FindRowIgnoringCase(WavelengthColumnLetters, "j"), 9);
     EXPECT_EQ(Keywords::FindRowIgnoringCase(WavelengthColumnLetters, "K"), -1);
     EXPECT_EQ(Keywords::FindRowIgnoringCase(WavelengthColumnLetters, ""), -1);
+    // The texts a method may give for a setting, as the method check lists them.
+    EXPECT_EQ(Keywords::AllowedTexts(*Keywords::FindEnumeratedSetting("XYTrans")),
+              "N (None), L (Ln), T (Log), S (Square Root)");
+    EXPECT_EQ(Keywords::AllowedTexts(*Keywords::FindEnumeratedSetting("LocateBy")),
+              "RNUM, RT, RRT, RESP, COMB, NAME, P_CN");
 }
 
 TEST(XmlBuilder, DepthLimitAndUnbalancedClose) {
@@ -112,6 +121,13 @@ TEST(XmlBuilder, DepthLimitAndUnbalancedClose) {
     EXPECT_EQ(builder.GetLastStatus(), Brisk::CXMLBuilderT<256>::kTooDeep);
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(builder.CloseElement());
     // The builder frees the 246 elements still open when it goes away (sanitizer-checked).
+
+    // A discarded element leaves nothing behind, not even the declaration.
+    Brisk::CXMLBuilderT<256> discarding;
+    ASSERT_TRUE(discarding.OpenElement("METHODLIST"));
+    EXPECT_TRUE(discarding.DiscardElement());
+    EXPECT_FALSE(discarding.DiscardElement());
+    EXPECT_EQ(discarding.GetText(), "");
 }
 
 TEST(FlatDatabase, RecordsByNumber) {
@@ -155,16 +171,24 @@ TEST(FlatDatabase, RecordsByNumber) {
     std::remove(path.c_str());
 }
 
-TEST(Utility, NumberToTextAndProject) {
-    EXPECT_EQ(Utility::NumberToText(62.9296, 0), "63");
-    EXPECT_EQ(Utility::NumberToText(106.905, 2), "106.91");
+TEST(Utility, NumberTextStaysInsideTheBuffer) {
     EXPECT_EQ(Utility::NumberToText(1.0 / 0.0, 0), "");
     char small[3];
     EXPECT_EQ(Utility::NumberToText(1234.0, small, sizeof small, 0), 2);
     EXPECT_STREQ(small, "12");
-    Utility::SetCurrentProject("/data/projects", "Soil2026");
-    EXPECT_EQ(Utility::GetCurrentProjectFolder(), "/data/projects");
-    EXPECT_EQ(Utility::GetCurrentProjectName(), "Soil2026");
+}
+
+// Settings files are looked for in the folder the environment names, else the working folder.
+TEST(Integration, SettingsFileInTheNamedFolder) {
+    const char* previous = std::getenv("QUAN_SETTINGS_DIR");
+    const std::string kept = previous != nullptr ? previous : "";
+    ::setenv("QUAN_SETTINGS_DIR", "/opt/quan", 1);
+    EXPECT_EQ(Integration::SettingsFilePath("Peaks"), "/opt/quan/Peaks.ini");
+    ::setenv("QUAN_SETTINGS_DIR", "", 1);
+    EXPECT_EQ(Integration::SettingsFilePath("Peaks"), "Peaks.ini");
+    ::unsetenv("QUAN_SETTINGS_DIR");
+    EXPECT_EQ(Integration::SettingsFilePath("Peaks"), "Peaks.ini");
+    if (previous != nullptr) ::setenv("QUAN_SETTINGS_DIR", kept.c_str(), 1);
 }
 
 TEST(XmlParser, WalksDownAndBackUpToTheDocument) {

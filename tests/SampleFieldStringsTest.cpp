@@ -79,6 +79,8 @@ TEST(SampleFieldStrings, EveryFieldReadsItsOwnRecordMember) {
     // Fields 16 and 23 take the caller's index; outside the record's columns they are empty.
     for (int i = 0; i < CSampleRecord::kNumConcentrations; ++i) sample.SetStdConc(i, 100.0 + i);
     for (int i = 0; i < CSampleRecord::kNumSpares; ++i) record.SetSpare(i, "spare " + std::to_string(i));
+    record.SetSpare(CSampleRecord::kNumSpares, "past the end");  // changes nothing, its neighbour included
+    EXPECT_EQ(record.GetMass(0), "");
     const struct {
         int index;
         double concentration;
