@@ -4,6 +4,8 @@
 // is the peak's response.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "QuantifyTestSupport.h"
 #include "quan.h"
 
@@ -47,13 +49,11 @@ CMethodData QCMethod(bool midConc, bool lowConc) {
     return m;
 }
 
-struct DevFlags {
-    int high, mid, low, methodDev;
-    double thresh;
-};
+// The high, mid and low band flags, the method's deviation flag and the threshold it applied.
+using DevFlags = std::array<double, 5>;
 DevFlags Flags(const CPeakData& p) {
-    return {p.GetQCDevHighFlag(), p.GetQCDevMidFlag(), p.GetQCDevLowFlag(), p.GetMethodQCDevFlag() ? 1 : 0,
-            p.GetMethodQCDevThresh()};
+    return {double(p.GetQCDevHighFlag()), double(p.GetQCDevMidFlag()), double(p.GetQCDevLowFlag()),
+            p.GetMethodQCDevFlag() ? 1.0 : 0.0, p.GetMethodQCDevThresh()};
 }
 }  // namespace
 
@@ -111,12 +111,7 @@ TEST(ResultFlags, BandedDeviationTestInEveryBand) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const Outcome r = Quantified(QCMethod(c.midConc, c.lowConc), c.conc, c.fixed, kQC);
-        const DevFlags f = Flags(r.peak);
-        EXPECT_EQ(f.high, c.expected.high);
-        EXPECT_EQ(f.mid, c.expected.mid);
-        EXPECT_EQ(f.low, c.expected.low);
-        EXPECT_EQ(f.methodDev, c.expected.methodDev);
-        EXPECT_DOUBLE_EQ(f.thresh, c.expected.thresh);
+        EXPECT_EQ(Flags(r.peak), c.expected);
         EXPECT_TRUE(r.peak.GetMethodQCUserDevFlag());
     }
 }
