@@ -7,6 +7,8 @@
 #include <sstream>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "quan.h"
 
@@ -164,52 +166,38 @@ TEST(PeakFieldStrings, EveryStoredFieldReadsBackWhatItsOwnTextWrote) {
 }
 
 TEST(PeakFieldStrings, CodedFieldsShowTheirCodesAndTakeNumbersOrCodes) {
-    CPeakData peak;
     const struct {
         int field;
         void (*store)(CPeakData&, int);
-        int value;
-        const char* text;
-    } reads[] = {
-        {60, [](CPeakData& p, int v) { p.SetRAH(v); }, 0, "A"},
-        {60, [](CPeakData& p, int v) { p.SetRAH(v); }, 3, ""},
-        {60, [](CPeakData& p, int v) { p.SetRAH(v); }, -1, ""},
-        {61, [](CPeakData& p, int v) { p.SetRCalc(v); }, 5, "NAMED"},
-        {61, [](CPeakData& p, int v) { p.SetRCalc(v); }, 7, ""},
-        {72, [](CPeakData& p, int v) { p.SetStdLevels(v); }, 0, "FIXED"},
-        {72, [](CPeakData& p, int v) { p.SetStdLevels(v); }, 12, "K"},
-        {72, [](CPeakData& p, int v) { p.SetStdLevels(v); }, 13, ""},
-        {176, [](CPeakData& p, int v) { p.SetPeakQuality(v); }, 1, "Pass"},
-        {176, [](CPeakData& p, int v) { p.SetPeakQuality(v); }, 3, "Ref"},
-        {176, [](CPeakData& p, int v) { p.SetPeakQuality(v); }, 9, "n/a"},
-        {204, [](CPeakData& p, int v) { p.SetInterferenceFlags(v); }, 1, "H"},
-        {204, [](CPeakData& p, int v) { p.SetInterferenceFlags(v); }, 2, "L"},
-        {204, [](CPeakData& p, int v) { p.SetInterferenceFlags(v); }, -4, "L"},
+        int (*stored)(const CPeakData&);
+        std::vector<std::pair<int, const char*>> shown;    // stored number, text shown
+        std::vector<std::pair<const char*, int>> written;  // text written, number stored
+    } coded[] = {
+        {60, [](CPeakData& p, int v) { p.SetRAH(v); }, [](const CPeakData& p) { return p.GetRAH(); },
+         {{0, "A"}, {3, ""}, {-1, ""}}, {}},
+        {61, [](CPeakData& p, int v) { p.SetRCalc(v); }, [](const CPeakData& p) { return p.GetRCalc(); },
+         {{5, "NAMED"}, {7, ""}}, {{"INTERN", 4}}},
+        // "L" is not a level a peak shows: read as a number, 0
+        {72, [](CPeakData& p, int v) { p.SetStdLevels(v); }, [](const CPeakData& p) { return p.GetStdLevels(); },
+         {{0, "FIXED"}, {12, "K"}, {13, ""}}, {{"5", 5}, {"B", 3}, {"L", 0}}},
+        {176, [](CPeakData& p, int v) { p.SetPeakQuality(v); }, [](const CPeakData& p) { return p.GetPeakQuality(); },
+         {{1, "Pass"}, {3, "Ref"}, {9, "n/a"}}, {{"Fail", 2}, {"fail", 0}}},
+        {204, [](CPeakData& p, int v) { p.SetInterferenceFlags(v); },
+         [](const CPeakData& p) { return p.GetInterferenceFlags(); }, {{1, "H"}, {2, "L"}, {-4, "L"}},
+         {{"H", 1}, {"L", 2}, {"h", 2}, {"", 2}, {"1", 2}}},
     };
-    for (const auto& c : reads) {
-        c.store(peak, c.value);
-        const Shown shown = Read(peak, c.field);
-        EXPECT_EQ(shown.result, 1) << "field " << c.field << " value " << c.value;
-        EXPECT_EQ(shown.text, c.text) << "field " << c.field << " value " << c.value;
-    }
-
-    EXPECT_EQ(Write(peak, 72, "5"), 1);
-    EXPECT_EQ(peak.GetStdLevels(), 5);
-    EXPECT_EQ(Write(peak, 72, "B"), 1);
-    EXPECT_EQ(peak.GetStdLevels(), 3);
-    EXPECT_EQ(Write(peak, 72, "L"), 1);  // not a level a peak shows: read as a number, 0
-    EXPECT_EQ(peak.GetStdLevels(), 0);
-    EXPECT_EQ(Write(peak, 61, "INTERN"), 1);
-    EXPECT_EQ(peak.GetRCalc(), 4);
-    EXPECT_EQ(Write(peak, 176, "Fail"), 1);
-    EXPECT_EQ(peak.GetPeakQuality(), 2);
-    EXPECT_EQ(Write(peak, 176, "fail"), 1);
-    EXPECT_EQ(peak.GetPeakQuality(), 0);
-    EXPECT_EQ(Write(peak, 204, "H"), 1);
-    EXPECT_EQ(peak.GetInterferenceFlags(), 1);
-    for (const char* other : {"L", "h", "", "1"}) {
-        EXPECT_EQ(Write(peak, 204, other), 1);
-        EXPECT_EQ(peak.GetInterferenceFlags(), 2) << other;
+    for (const auto& c : coded) {
+        CPeakData peak;
+        for (const auto& [value, text] : c.shown) {
+            c.store(peak, value);
+            const Shown shown = Read(peak, c.field);
+            EXPECT_EQ(shown.result, 1) << "field " << c.field << " value " << value;
+            EXPECT_EQ(shown.text, text) << "field " << c.field << " value " << value;
+        }
+        for (const auto& [text, value] : c.written) {
+            EXPECT_EQ(Write(peak, c.field, text), 1);
+            EXPECT_EQ(c.stored(peak), value) << "field " << c.field << " text " << text;
+        }
     }
 }
 
