@@ -189,27 +189,6 @@ TEST(CalibrationList, MatchingCalibrationIgnoresCaseAndTakesTheFirst) {
     EXPECT_FALSE(CCalibrationList().GetMatchingCalibration(found, "Toluene"));
 }
 
-TEST(QuanSampleData, SampleTypeAsNumberAndText) {
-    const struct {
-        int type;
-        const char* text;
-    } cases[] = {{0, "Analyte"}, {3, "Blank"}, {6, "Recovery"}, {4, "4"}};  // a type without a name
-    for (const auto& c : cases) {
-        CQuanSampleData sample;
-        sample.SetSampleType(c.type);
-        EXPECT_EQ(sample.GetSampleType(), c.type);
-        EXPECT_EQ(sample.GetSampleTypeString(), c.text);
-        EXPECT_EQ(sample.GetSampleText(), sample.GetSampleTypeString());
-
-        CQuanSampleData fromText;
-        fromText.SetSampleType(5);
-        EXPECT_TRUE(fromText.SetSampleType(c.text));
-        EXPECT_EQ(fromText.GetSampleType(), c.type);
-    }
-    CQuanSampleData sample;
-    EXPECT_FALSE(sample.SetSampleType(static_cast<const char*>(nullptr)));
-}
-
 TEST(ListAccess, EnginesReadEntriesThroughGetAtAndPassOverEmptySlots) {
     using namespace locate_test;
     CorrectedPeakList peaks;

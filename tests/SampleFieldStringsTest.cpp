@@ -181,14 +181,18 @@ TEST(SampleFieldStrings, EditedTextsReadBackThroughTheirOwnFields) {
     }
     EXPECT_EQ(sample.GetSampleType(), CQuanSampleData::kQC);
 
-    // The type text is read without regard to case, or as a number; a text that names no type
-    // is refused and the type kept.
+    // The type text is read without regard to case, or as a number (the text of a type without
+    // a name); a text that names no type is refused and the type kept.
     const auto typeName = CQuanSampleData::kSampleTypeName;
     EXPECT_TRUE(sample.SampleSetFieldStr(typeName, 0, std::string("blank")));
     EXPECT_EQ(sample.GetSampleType(), CQuanSampleData::kBlank);
+    EXPECT_TRUE(sample.SampleSetFieldStr(typeName, 0, std::string("4")));
+    EXPECT_EQ(sample.GetSampleTypeString(), "4");
     EXPECT_TRUE(sample.SampleSetFieldStr(typeName, 0, std::string("6")));
     EXPECT_FALSE(sample.SampleSetFieldStr(typeName, 0, std::string("Banana")));
+    EXPECT_FALSE(sample.SetSampleType(static_cast<const char*>(nullptr)));
     EXPECT_EQ(sample.GetSampleType(), CQuanSampleData::kRecovery);
+    EXPECT_EQ(sample.GetSampleText(), "Recovery");
 
     // Every other field accepts the text and changes nothing, the user included.
     for (int field : {0, 1, 11, 16, 23, 27, 28, -1}) {
