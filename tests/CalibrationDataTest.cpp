@@ -199,7 +199,7 @@ TEST(CalibrationData, IndexedAccessOutsideTheArraysChangesNothing) {
     const CCalibrationData before(curve);
     for (int index : {-1, 101}) {
         EXPECT_FALSE(curve.SetCaliPoint(Point(1, 1, 1, 1), index));
-        EXPECT_FALSE(curve.SetCaliPointResp(index, 1));
+        EXPECT_FALSE(curve.SetCaliPointFlags(index, 1));
         EXPECT_FALSE(curve.SetCaliFile(FileNamed("Z", 1), index));
         EXPECT_FALSE(curve.SetCC(1.0, index));
         EXPECT_EQ(curve.GetCC(index), 0.0);
