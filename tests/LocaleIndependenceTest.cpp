@@ -1,7 +1,6 @@
 // Numbers keep their decimal point while the host process runs in a decimal-comma locale
-// (German): the method XML both ways, report texts, mass traces, the element look-up by trace
-// mass and the batch tool's CSV cells. Skipped, saying why, on a machine that cannot provide
-// the locale.
+// (German): the method XML both ways, report texts, the element look-up by trace mass and the
+// batch tool's CSV cells. Skipped, saying why, on a machine that cannot provide the locale.
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -54,17 +54,17 @@ TEST(MethodList, XmlRoundTripKeepsEverySettingExactly) {
     ASSERT_TRUE(written.WriteXML(builder));
     EXPECT_EQ(builder.GetOpenCount(), 0);
 
-    for (bool wide : {false, true}) {
+    std::u16string wide = builder.GetText16();
+    for (int form = 0; form < 3; ++form) {  // UTF-8, UTF-16, UTF-16 after a byte-order mark
         CMethodList read;
-        if (wide) ASSERT_TRUE(read.ReadXML((u"\uFEFF" + builder.GetText16()).c_str()));  // with a byte-order mark
-        else ASSERT_TRUE(read.ReadXML(builder.GetText()));
+        if (form == 0) ASSERT_TRUE(read.ReadXML(builder.GetText()));
+        else ASSERT_TRUE(read.ReadXML(((form == 2 ? u"\uFEFF" : u"") + wide).c_str()));
         ASSERT_EQ(read.GetSize(), 2);
         for (int i = 0; i < 2; ++i)
-            EXPECT_TRUE(static_cast<const CMethodRecord&>(read.GetAt(i)) == written.GetAt(i)) << i << wide;
+            EXPECT_TRUE(static_cast<const CMethodRecord&>(read.GetAt(i)) == written.GetAt(i)) << i << form;
     }
-    std::u16string broken = builder.GetText16();
-    broken[broken.find(u"Chrysene")] = 0xD800;  // an unpaired surrogate is not text
-    EXPECT_FALSE(CMethodList().ReadXML(broken.c_str()));
+    wide[wide.find(u"Chrysene")] = 0xD800;  // an unpaired surrogate is not text
+    EXPECT_FALSE(CMethodList().ReadXML(wide.c_str()));
 }
 
 TEST(MethodList, DocumentShapesAndBadDocuments) {
