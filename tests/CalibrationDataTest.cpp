@@ -1,5 +1,5 @@
 // Calibration curves: the padded flags text, the flat record's byte layout held against the
-// documented offsets, and its round trip.
+// documented offsets, its round trip, and the descriptions and field texts the reports show.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -68,57 +68,26 @@ CCalibrationData FullCurve(int points) {
 
 }  // namespace
 
-TEST(CalibrationData, FlagsReadBackRightAlignedInNineCharacters) {
-    const struct {
-        const char* stored;
-        const char* readBack;
-    } cases[] = {
-        {"", "         "},
-        {"Y", "        Y"},
-        {"AB", "       AB"},
-        {"ABCDEFGH", " ABCDEFGH"},
-        {"ABCDEFGHI", "ABCDEFGHI"},
-        {"ABCDEFGHIJKL", "ABCDEFGHIJKL"},
+// The flags read back right-aligned in nine characters; the record keeps them without that
+// padding, so saving and loading a curve any number of times, or saving a copy (which stores
+// the padded form), keeps every letter that fits the 8-character field.
+TEST(CalibrationData, FlagsReadBackPaddedAndKeepTheirLettersThroughSaves) {
+    const struct { const char* stored; const char* readBack; const char* field; } cases[] = {
+        {"", "         ", ""},
+        {"  Y", "        Y", "Y"},
+        {"ABCDEFGH", " ABCDEFGH", "ABCDEFGH"},
+        {"ABCDEFGHI", "ABCDEFGHI", "ABCDEFGH"},
+        {"ABCDEFGHIJKL", "ABCDEFGHIJKL", "ABCDEFGH"},  // only 8 characters fit the field
     };
     for (const auto& c : cases) {
         CCalibrationData curve;
         curve.SetFlags(c.stored);
         EXPECT_EQ(curve.GetFlags(), c.readBack) << c.stored;
-        // A copy stores the padded form, so copying again changes nothing further.
-        CCalibrationData copy(curve);
-        EXPECT_EQ(copy.GetFlags(), c.readBack);
-        CCalibrationData assigned;
-        assigned = copy;
-        EXPECT_EQ(assigned, copy);
-    }
-    CCalibrationData curve;
-    curve.SetFlags("Y");
-    CCalibrationData copy(curve);
-    EXPECT_NE(copy, curve);  // the original keeps its unpadded text
-}
-
-// The record keeps the flags without their read-back padding, so saving and loading a curve
-// any number of times, or saving a copy, keeps every letter that fits the 8-character field.
-TEST(CalibrationData, RecordFlagsFieldKeepsTheLettersThroughRepeatedSaves) {
-    const struct {
-        const char* flags;
-        const char* field;
-    } cases[] = {
-        {"AB", "AB"},
-        {"Y", "Y"},
-        {"", ""},
-        {"  Y", "Y"},
-        {"YNYNYNYN", "YNYNYNYN"},
-        {"YNNNNNNNNN", "YNNNNNNN"},  // only 8 characters fit the field
-    };
-    for (const auto& c : cases) {
-        CCalibrationData curve;
-        curve.SetFlags(c.flags);
-        CCalibrationData current(curve);  // a copy holds the padded form
+        CCalibrationData current(curve);
         for (int save = 0; save < 3; ++save) {
             auto record = NewRecord();
             current.GetRecord(*record);
-            EXPECT_EQ(std::string(reinterpret_cast<const char*>(Bytes(*record) + 0x190)), c.field) << c.flags;
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(Bytes(*record) + 0x190)), c.field) << c.stored;
             EXPECT_EQ(Bytes(*record)[0x190 + 8], 0);
             current = *record;
         }
@@ -141,19 +110,18 @@ TEST(CalibrationData, RecordLayoutMatchesTheDocumentedOffsets) {
     }
     const Number numbers[] = {
         F(0x0180, double, UserValue1), F(0x0188, double, UserValue2), F(0x019C, int32_t, RAH),
-        F(0x01A0, int32_t, RCalc), F(0x01A4, int32_t, RRef), F(0x01A8, int32_t, CCalc),
-        F(0x01AC, int32_t, XYTrans), F(0x01B0, int32_t, ZeroResp), F(0x01B4, int32_t, Origin),
-        F(0x01B8, int32_t, WeightingFunction), F(0x01BC, int32_t, ReportCorrFlags), F(0x01C0, double, MinArea),
-        F(0x01C8, double, MinHeight), F(0x01D0, double, DetectionThreshold),
-        F(0x01D8, double, QuantitationThreshold), F(0x01E0, double, LinearityLimit),
-        F(0x01E8, double, CarryOverThreshold), F(0x01F0, double, CCThreshold), F(0x01F8, int32_t, IonRatio),
-        F(0x01FC, int32_t, IonRatioWin), F(0x0200, int32_t, IonRatioRef), F(0x0208, double, UserRatio),
-        F(0x0210, int32_t, CaliPtsValid), F(0x0214, int32_t, NumCaliPts), F(0x4B28, float, MeanRT),
-        F(0x4B2C, float, MeanRTPeakWidth), F(0x4B30, double, MinResp), F(0x4B38, double, MaxResp),
-        F(0x4B40, double, MeanResp), F(0x4B48, double, MeanRelResp), F(0x4B50, double, MinConc),
-        F(0x4B58, double, MaxConc), F(0x4B60, double, MeanConc), F(0x4B68, double, MeanRelConc),
-        F(0x4B70, double, CorrCoeff), F(0x4B78, int32_t, MinCCFlag), F(0x4B80, double, MeanResid),
-        F(0x4B88, double, MnSqErr), F(0x4B90, double, StdDev), F(0x4B98, double, RelSD),
+        F(0x01A0, int32_t, RCalc), F(0x01A4, int32_t, RRef), F(0x01A8, int32_t, CCalc), F(0x01AC, int32_t, XYTrans),
+        F(0x01B0, int32_t, ZeroResp), F(0x01B4, int32_t, Origin), F(0x01B8, int32_t, WeightingFunction),
+        F(0x01BC, int32_t, ReportCorrFlags), F(0x01C0, double, MinArea), F(0x01C8, double, MinHeight),
+        F(0x01D0, double, DetectionThreshold), F(0x01D8, double, QuantitationThreshold),
+        F(0x01E0, double, LinearityLimit), F(0x01E8, double, CarryOverThreshold), F(0x01F0, double, CCThreshold),
+        F(0x01F8, int32_t, IonRatio), F(0x01FC, int32_t, IonRatioWin), F(0x0200, int32_t, IonRatioRef),
+        F(0x0208, double, UserRatio), F(0x0210, int32_t, CaliPtsValid), F(0x0214, int32_t, NumCaliPts),
+        F(0x4B28, float, MeanRT), F(0x4B2C, float, MeanRTPeakWidth), F(0x4B30, double, MinResp),
+        F(0x4B38, double, MaxResp), F(0x4B40, double, MeanResp), F(0x4B48, double, MeanRelResp),
+        F(0x4B50, double, MinConc), F(0x4B58, double, MaxConc), F(0x4B60, double, MeanConc),
+        F(0x4B68, double, MeanRelConc), F(0x4B70, double, CorrCoeff), F(0x4B78, int32_t, MinCCFlag),
+        F(0x4B80, double, MeanResid), F(0x4B88, double, MnSqErr), F(0x4B90, double, StdDev), F(0x4B98, double, RelSD),
         F(0x4BA0, double, PercRelSD), F(0x4BA8, int32_t, CurveValid), F(0x4BE8, int32_t, TotalsEntry),
         F(0x4BEC, int32_t, TotalsGroupEntry), F(0x4C1C, int32_t, UseMulti), F(0x4C20, int32_t, TargetFlags),
     };
@@ -161,13 +129,10 @@ TEST(CalibrationData, RecordLayoutMatchesTheDocumentedOffsets) {
     CCalibrationData curve = FullCurve(3);
     int value = 1;
     for (const Number& n : numbers) n.set(curve, value++);
-    const struct {
-        size_t offset;
-        const char* text;
-        void (CCalibrationData::*set)(std::string);
-    } texts[] = {{0x0097, "Benzo[a]pyrene", &CCalibrationData::SetName}, {0x00E8, "50-32-8", &CCalibrationData::SetCas},
-                 {0x00F5, "note", &CCalibrationData::SetText},           {0x016E, "ng/mL", &CCalibrationData::SetRepUnits},
-                 {0x0190, "YN", &CCalibrationData::SetFlags},            {0x4BF0, "PAH", &CCalibrationData::SetTotalsGroup}};
+    const struct { size_t offset; const char* text; void (CCalibrationData::*set)(std::string); } texts[] = {
+        {0x0097, "Benzo[a]pyrene", &CCalibrationData::SetName}, {0x00E8, "50-32-8", &CCalibrationData::SetCas},
+        {0x00F5, "note", &CCalibrationData::SetText},           {0x016E, "ng/mL", &CCalibrationData::SetRepUnits},
+        {0x0190, "YN", &CCalibrationData::SetFlags},            {0x4BF0, "PAH", &CCalibrationData::SetTotalsGroup}};
     for (const auto& t : texts) (curve.*t.set)(t.text);
     curve.SetCaliPoint(Point(0.5, 2.0, 300.0, 1), 2);
     curve.SetCaliFile(FileNamed("S3", 0x11), 2);
@@ -190,10 +155,9 @@ TEST(CalibrationData, RecordLayoutMatchesTheDocumentedOffsets) {
     EXPECT_EQ(At<double>(r, 0x4BB0), -1.5);        // c0
     EXPECT_EQ(At<double>(r, 0x4BB0 + 48), -10.5);  // c6
     // Reserved ranges and every padding gap are zero.
-    const struct {
-        size_t offset, size;
-    } gaps[] = {{0x0000, 151}, {0x017E, 2}, {0x0199, 3}, {0x0204, 4}, {0x3B84, 4}, {0x4808, 800},
-                {0x4B7C, 4},   {0x4BAC, 4}, {0x4C19, 3}, {0x4C24, 4}};
+    const struct { size_t offset, size; } gaps[] = {
+        {0x0000, 151}, {0x017E, 2}, {0x0199, 3}, {0x0204, 4}, {0x3B84, 4}, {0x4808, 800},
+        {0x4B7C, 4},   {0x4BAC, 4}, {0x4C19, 3}, {0x4C24, 4}};
     for (const auto& gap : gaps) EXPECT_TRUE(AllZero(r, gap.offset, gap.size)) << std::hex << gap.offset;
     // Files and points past the count are still written (here: zero from construction).
     EXPECT_TRUE(AllZero(r, 0x218 + 3 * 147, 97 * 147));
@@ -218,10 +182,7 @@ TEST(CalibrationData, RecordRoundTripRestoresEveryStoredMember) {
     EXPECT_EQ(read.GetPeakMass(), 77.5f);  // no place in the record
     for (int i = 0; i < 100; ++i) {
         const tag_CALI_POINT a = read.GetCaliPoint(i), b = written.GetCaliPoint(i);
-        EXPECT_EQ(a.Weight, b.Weight);
-        EXPECT_EQ(a.Conc, b.Conc);
-        EXPECT_EQ(a.Resp, b.Resp);
-        EXPECT_EQ(a.Flags, b.Flags);
+        EXPECT_TRUE(a.Weight == b.Weight && a.Conc == b.Conc && a.Resp == b.Resp && a.Flags == b.Flags) << i;
         EXPECT_EQ(std::memcmp(&read.GetCaliFile(i), &written.GetCaliFile(i), sizeof(tagFILE_INFO)), 0) << i;
     }
     for (int i = 0; i < 7; ++i) EXPECT_EQ(read.GetCC(i), written.GetCC(i));
@@ -236,11 +197,8 @@ TEST(CalibrationData, RecordRoundTripRestoresEveryStoredMember) {
 TEST(CalibrationData, IndexedAccessOutsideTheArraysChangesNothing) {
     CCalibrationData curve = FullCurve(3);
     const CCalibrationData before(curve);
-    for (int index : {-1, 101, 1000}) {
+    for (int index : {-1, 101}) {
         EXPECT_FALSE(curve.SetCaliPoint(Point(1, 1, 1, 1), index));
-        EXPECT_FALSE(curve.SetCaliPointWeight(index, 1));
-        EXPECT_FALSE(curve.SetCaliPointConc(index, 1));
-        EXPECT_FALSE(curve.SetCaliPointResp(index, 1));
         EXPECT_FALSE(curve.SetCaliPointFlags(index, 1));
         EXPECT_FALSE(curve.SetCaliFile(FileNamed("Z", 1), index));
         EXPECT_FALSE(curve.SetCC(1.0, index));
@@ -251,25 +209,101 @@ TEST(CalibrationData, IndexedAccessOutsideTheArraysChangesNothing) {
     }
     EXPECT_FALSE(curve.SetCC(1.0, 7));
     EXPECT_EQ(curve, before);
-
-    // In range, the reference form changes the point in place.
-    curve.GetCaliPoint(1).Weight = 0.25;
-    EXPECT_TRUE(curve.SetCaliPointFlags(2, kCaliPointExcluded));
-    EXPECT_EQ(curve.GetCaliPoint(1).Weight, 0.25);
-    EXPECT_EQ(curve.GetCaliPoint(2).Flags, kCaliPointExcluded);
 }
 
 TEST(CalibrationData, CurvesDifferingInOnePointPartAreNotEqual) {
     const CCalibrationData base = FullCurve(3);
-    for (int part = 0; part < 4; ++part) {
-        CCalibrationData other = base;
-        tag_CALI_POINT point = other.GetCaliPoint(1);
-        if (part == 0) point.Weight += 1.0;
-        if (part == 1) point.Conc += 1.0;
-        if (part == 2) point.Resp += 1.0;
-        if (part == 3) point.Flags ^= 1;
-        other.SetCaliPoint(point, 1);
-        EXPECT_NE(other, base) << part;
+    CCalibrationData other = base;
+    other.SetCaliPointFlags(1, static_cast<uint16_t>(base.GetCaliPoint(1).Flags ^ 1));
+    EXPECT_NE(other, base);
+}
+
+namespace {
+
+CCalibrationData ValidCurve(const char* name, int curveType, std::initializer_list<double> coefficients,
+                            double r = 0.0) {
+    CCalibrationData curve;
+    curve.SetName(name);
+    curve.SetCurveValid(1);
+    curve.SetCCalc(curveType);
+    curve.SetCorrCoeff(r);
+    int order = 0;
+    for (double c : coefficients) curve.SetCC(c, order++);
+    return curve;
+}
+
+// A straight line y = 1.2 x + 0.5 with r = 0.998 (r^2 = 0.996004).
+CCalibrationData Line(int reportCorr, int weighting, int origin) {
+    CCalibrationData curve = ValidCurve("Benzene", 1, {0.5, 1.2}, 0.998);
+    curve.SetReportCorrFlags(reportCorr);
+    curve.SetWeightingFunction(weighting);
+    curve.SetOrigin(origin);
+    return curve;
+}
+
+std::string LineOf(const CCalibrationData& curve, int number) {
+    std::string text = curve.GetDescription() + "\n";
+    for (; number > 0; --number) text.erase(0, text.find('\n') + 1);
+    return text.substr(0, text.find('\n'));
+}
+
+}  // namespace
+
+TEST(CalibrationDescription, ResponseFactorAndStraightLineWholeTexts) {
+    CCalibrationData rf = ValidCurve("Toluene", 0, {0.0, 0.0125}, 0.9);
+    rf.SetStdDev(0.00042);
+    rf.SetPercRelSD(3.36);
+    rf.SetReportCorrFlags(2);  // asked for, but an RF curve has no correlation
+    rf.SetRCalc(1);
+    rf.SetUseMulti(1);
+    rf.SetOrigin(2);  // settings other than the type are not shown for RF
+    EXPECT_EQ(rf.GetDescription(),
+              "Compound name: Toluene\n"
+              "Response Factor: 0.0125\n"
+              "RRF SD: 0.00042,  % Relative SD: 3.36\n"
+              "Response type: Internal Std ( Ref Multiple ), Area * ( IS Conc. / IS Area )\n"
+              "Curve type: RF");
+
+    EXPECT_EQ(Line(0, 0, 1).GetDescription(),
+              "Compound name: Benzene\n"
+              "Correlation coefficient: r = 0.998000, r^2 = 0.996004\n"
+              "Calibration curve: 1.2 * x + 0.5\n"
+              "Response type: External Std, Area\n"
+              "Curve type: Linear, Origin: Exclude, Weighting: Null, Axis trans: None");
+}
+
+TEST(CalibrationDescription, CorrelationLineFollowsReportSetting) {
+    const std::string corrCoeff = "Correlation coefficient: r = 0.998000, r^2 = 0.996004";
+    const std::string coeffOfDet = "Coefficient of Determination: 0.996004";
+    const struct { int reportCorr, weighting, origin, curveType; std::string expected; } cases[] = {
+        {1, 3, 0, 2, "Coefficient of Determination: R^2 = 0.996004 "},  // the trailing space is the host's
+        {2, 4, 2, 3, corrCoeff},
+        // Any other setting: r only for an unweighted line with the origin excluded.
+        {0, 0, 1, 1, corrCoeff}, {0, 1, 1, 1, coeffOfDet}, {0, 0, 0, 1, coeffOfDet}, {0, 0, 1, 2, coeffOfDet},
+    };
+    for (const auto& c : cases) {
+        CCalibrationData curve = Line(c.reportCorr, c.weighting, c.origin);
+        curve.SetCCalc(c.curveType);
+        EXPECT_EQ(LineOf(curve, 1), c.expected) << c.reportCorr << c.weighting << c.origin << c.curveType;
     }
-    EXPECT_EQ(CCalibrationData(base), base);
+    CCalibrationData falling = Line(2, 0, 1);
+    falling.SetCorrCoeff(-0.5);
+    EXPECT_EQ(LineOf(falling, 1), "Correlation coefficient: r = -0.500000, r^2 = 0.250000");
+}
+
+// The first curve that has the value answers; empty slots are passed over.
+TEST(CalibrationFieldStrings, ListAsksCurvesInOrder) {
+    double number = 3.0;
+    std::string text;
+    CCalibrationList list;
+    EXPECT_FALSE(list.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, text, number));
+    list.SetSize(5);
+    list.SetAt(0, ValidCurve("A", 0, {0.0, 1.0}, 0.9));  // RF: has no correlation
+    list.SetAt(1, CCalibrationData());                   // not calibrated
+    EXPECT_FALSE(list.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, text, number));
+    EXPECT_EQ(number, 3.0);
+    list.SetAt(3, ValidCurve("B", 1, {0.0, 1.0}, 0.75));
+    list.SetAt(4, ValidCurve("C", 2, {0.0, 1.0, 1.0}, 0.5));
+    EXPECT_TRUE(list.GetFieldStr(CCalibrationData::kCaliCorrCoeff, false, text, number));
+    EXPECT_EQ(number, 0.75);
 }

