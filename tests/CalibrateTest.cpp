@@ -151,23 +151,17 @@ TEST(CurveFitting, AFailedFitKeepsTheLastGoodCoefficientsAndStatistics) {
 // as the host gave them: a response factor of 0 is no calibration, a fallback to RF maps back
 // only points that were in transformed axes, and a refused refit leaves no old curve valid.
 TEST(CurveValidity, SingleCurveFitsOnlyWhatTheHostsPointsSupport) {
-    const struct {
-        const char* what;
-        CCalibrationData curve;
-        int valid;
-        double rf;  // c1 of a valid curve
-    } cases[] = {
+    // rf: c1 of a valid curve.
+    const struct { const char* what; CCalibrationData curve; int valid; double rf; } cases[] = {
         // Never transformed (RF): the points stay, and zero concentrations give no RF.
-        {"RF on Ln axes at zero concentration",
-         Curve(kCurveRF, kOriginExclude, {{0, 2}, {0, 4}}, kWeightNone, 1), 0, 0},
+        {"RF on Ln axes, zero concentration", Curve(kCurveRF, kOriginExclude, {{0, 2}, {0, 4}}, kWeightNone, 1), 0, 0},
         // Weighted, so never transformed: RF on the points as given, (100/10 + 1000/10) / 2.
         {"weighted line on Log axes, one concentration",
          Curve(kCurveLinear, kOriginExclude, {{10, 100}, {10, 1000}}, kWeightInverseX, 2), 1, 55},
         // Responses summing to -1 calibrate nothing, whatever their factors (-2, 0.5) average to.
         {"responses summing below zero", Curve(kCurveRF, kOriginExclude, {{1, -2}, {2, 1}}), 0, 0},
         {"no positive concentration", Curve(kCurveRF, kOriginExclude, {{-1, 2}, {0, 3}}), 0, 0},
-        {"line through one concentration, flat on average",
-         Curve(kCurveLinear, kOriginExclude, {{5, -1}, {5, 1}}), 0, 0},
+        {"one concentration, flat on average", Curve(kCurveLinear, kOriginExclude, {{5, -1}, {5, 1}}), 0, 0},
         {"proportional points", Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 4}}), 1, 2},
     };
     for (const auto& c : cases) {
@@ -201,7 +195,7 @@ TEST(CurveValidity, RefusedRefitLeavesNoValidCurve) {
 }
 
 namespace {
-CCalibrationData Member(const char* group, std::initializer_list<Point> points, float meanRT = 0.0f,
+CCalibrationData Member(const char* group, const std::vector<Point>& points, float meanRT = 0.0f,
                         float width = 0.0f) {
     CCalibrationData curve = Curve(kCurveRF, kOriginExclude, points);
     curve.SetTotalsGroup(group);

@@ -175,12 +175,9 @@ TEST(Quantify, OneEngineQuantifiesASecondSampleAfresh) {
 // quantified with that curve, wherever it sits, without moving a curve out of its own entry's
 // slot, whatever order the peaks come in; curves that sit in each other's slots still trade.
 TEST(CurveSlotRepair, EntryOnAnotherCompoundsCurveMovesNoCurveFromItsOwnSlot) {
-    const struct {
-        const char* what;
-        const char* slotNames[2];  // curve names in slots 0 and 1: slopes 2 and 4
-        bool calibratedEntryFirst;
-        const char* namesAfter[2];
-    } cases[] = {
+    // Curve names in slots 0 and 1 (slopes 2 and 4), before and after.
+    const struct { const char* what; const char* slotNames[2]; bool calibratedEntryFirst; const char* namesAfter[2]; }
+        cases[] = {
         {"own curves, A's peak first", {"X", "A"}, false, {"X", "A"}},
         {"own curves, X's peak first", {"X", "A"}, true, {"X", "A"}},
         {"X's slot holds a stranger", {"Q", "A"}, false, {"Q", "A"}},
@@ -284,12 +281,8 @@ TEST(CurveInversion, EveryCurveTypeWithEachTransformation) {
 // that does not cancel: a nearly straight calibration (curvature tiny against the slope) must
 // give the concentration its line would, to the last digits.
 TEST(StableQuadraticInversion, NearlyStraightCurvesKeepTheirDigits) {
-    const struct {
-        const char* what;
-        double c[3];
-        double response;
-        double expected;  // the root worked by hand
-    } cases[] = {
+    // The expected root is worked by hand.
+    const struct { const char* what; double c[3], response, expected; } cases[] = {
         // 1e-16 x^2 + x = 1: x = 2 / (1 + sqrt(1 + 4e-16)) = 1 - 1e-16.
         {"upward, tiny curvature", {0, 1, 1e-16}, 1.0, 1.0},
         // -1e-16 x^2 + x = 1: the smaller root, 1 + 1e-16.
@@ -514,13 +507,9 @@ TEST(TotalsQuantify, SemiQuantitativeConcentrationsAndEveryFailureExit) {
     const int openBefore = PeriodicDatabaseOpenCount();
     // Entries: 1 the compound under test, 2 copper at 63. A failure gives 0 with the no-solution
     // flag.
-    const struct {
-        const char* what;
-        std::string flags, trace;
-        int element, reference, entry;
-        std::string dbName;  // empty: the test's database
-        double conc;
-    } cases[] = {
+    // An empty database name: the test's database.
+    const struct { const char* what; std::string flags, trace; int element, reference, entry; std::string dbName;
+                   double conc; } cases[] = {
         {"isotope factor", "NNNS", "55.9", kIron, 0, 1, "", 500.0 / (50.0 * 2.0)},
         {"element factor", "YNNS", "55.9", kIron, 0, 1, "", 500.0 / (2.0 * 100.0)},
         {"isotope, reference isotope", "NNNS", "55.9", kIron, 2, 1, "", 5.0 * 0.5},          // Cu 63 factor alone
