@@ -345,16 +345,6 @@ TEST(TotalsLocation, WalkNotByAssignmentFiltersByTheEntryIntegratedFor) {
     }
 }
 
-namespace {
-CMethodData Compound() { return Entry("Naphthalene", 7.46f, "128.1"); }
-
-CPeakData LocatedPeak(int entry) {
-    CPeakData p = Peak(8.0f, 3000.0, 300.0, "128.1");
-    p.SetMDBEntry(entry);
-    return p;
-}
-}  // namespace
-
 TEST(PeakListUpdate, AsymmetryOutsideTheExpectedWindowIsFlagged) {
     // Expected 2.0 with a window of 50 %: 1.0 to 3.0 inclusive, edges that single precision holds
     // exactly; expected 1.2 allows up to 1.8.
@@ -368,7 +358,7 @@ TEST(PeakListUpdate, AsymmetryOutsideTheExpectedWindowIsFlagged) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.expected << " " << c.asymmetry << " type " << c.sampleType);
-        CMethodData compound = Compound();
+        CMethodData compound = Entry("Naphthalene", 7.46f, "128.1");
         compound.SetLocateChoice(c.choice);
         compound.SetUseAsymmetryExpected(1);
         compound.SetAsymmetryExpectedValue(c.expected);
@@ -381,7 +371,8 @@ TEST(PeakListUpdate, AsymmetryOutsideTheExpectedWindowIsFlagged) {
         compound.SetMonitorQCEnabled(1);
         compound.SetMonitorQCShapeEnabled(on);
         CMethodList methods = Methods({Entry("reference"), compound});
-        CPeakData peak = LocatedPeak(2);
+        CPeakData peak = Peak(8.0f, 3000.0, 300.0, "128.1");
+        peak.SetMDBEntry(2);
         peak.SetPeakAsymmetryValue(c.asymmetry);
         peak.SetPeakAsymmetryFlag(1);  // stale from an earlier processing
         peak.SetQCPKAsymmetryFlag(1);

@@ -243,11 +243,8 @@ TEST(QuantifyStamp, EveryQuantifiedPeakCarriesTheListsStampAndASecondCallTheNewO
 }
 
 namespace {
-struct InvertedCurve { double c[7]; int type, axis; double minConc = 0.0, maxConc = 10.0; };
+struct InvertedCurve { double c[7]; int type, axis; double lo = 0.0, hi = 10.0; };
 
-int Invert(const InvertedCurve& curve, double response, double& conc) {
-    return CQuanQuantify::QuanGetConc(response, &conc, curve.c, curve.type, curve.axis, curve.minConc, curve.maxConc);
-}
 }  // namespace
 
 TEST(CurveInversion, EveryCurveTypeWithEachTransformation) {
@@ -271,7 +268,8 @@ TEST(CurveInversion, EveryCurveTypeWithEachTransformation) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         double conc = -999.0;
-        ASSERT_EQ(Invert(c.curve, c.response, conc), kCurveSolved);
+        const InvertedCurve& k = c.curve;
+        ASSERT_EQ(CQuanQuantify::QuanGetConc(c.response, &conc, k.c, k.type, k.axis, k.lo, k.hi), kCurveSolved);
         // Newton stops within its 0.001 step tolerance of the root.
         EXPECT_NEAR(conc, c.conc, c.curve.type >= 3 ? 1e-3 * std::max(1.0, c.conc) : 1e-9);
     }
@@ -495,11 +493,6 @@ CMethodData ElementEntry(const std::string& name, int atomicNumber, const std::s
     return m;
 }
 
-CPeakData SemiQuanPeak(int e, double response, const std::string& flags = "NNNS") {
-    CPeakData p = Located(e, response);
-    p.SetFlags(flags);
-    return p;
-}
 }  // namespace
 
 TEST(TotalsQuantify, SemiQuantitativeConcentrationsAndEveryFailureExit) {
@@ -527,7 +520,8 @@ TEST(TotalsQuantify, SemiQuantitativeConcentrationsAndEveryFailureExit) {
         CMethodList methods = Methods({fe, ElementEntry("Cu", kCopper, "63.0")});
         CQuanQuantify engine;
         engine.SetPeriodicDBName(c.dbName.empty() ? db.Path() : c.dbName);
-        CPeakData peak = SemiQuanPeak(c.entry, 500.0, c.flags);
+        CPeakData peak = Located(c.entry, 500.0);
+        peak.SetFlags(c.flags);
         EXPECT_DOUBLE_EQ(engine.DoSemiQuanQuan(&peak, &methods), c.conc);
         EXPECT_EQ(peak.GetNoSolutionFlag(), c.conc == 0.0 ? 1 : 0);
         if (c.conc > 0.0) {
