@@ -152,6 +152,7 @@ TEST(CurveValidity, SingleCurveFitsOnlyWhatTheHostsPointsSupport) {
         {"no positive concentration", Curve(kCurveRF, kOriginExclude, {{-1, 2}, {0, 3}}), 0, 0},
         {"one concentration, flat on average", Curve(kCurveLinear, kOriginExclude, {{5, -1}, {5, 1}}), 0, 0},
         {"proportional points", Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 4}}), 1, 2},
+        {"a single standard", Curve(kCurveRF, kOriginExclude, {{1, 3}}), 1, 3},
     };
     for (const auto& c : cases) {
         CCalibrationData curve = c.curve;
