@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cmath>
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "calibrate/CurveFitting.h"
 #include "calibrate/QuanCalibrate.h"
@@ -27,7 +27,7 @@ struct Point {
     bool excluded = false;
 };
 
-inline CCalibrationData Curve(int curveType, int origin, std::initializer_list<Point> points, int weighting = 0,
+inline CCalibrationData Curve(int curveType, int origin, const std::vector<Point>& points, int weighting = 0,
                               int axis = 0) {
     CCalibrationData curve;
     curve.SetName("C" + std::to_string(curveType));

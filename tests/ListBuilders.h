@@ -18,8 +18,6 @@ List ListOf(const std::vector<Entry>& entries) {
 
 inline CMethodList Methods(const std::vector<CMethodData>& entries) { return ListOf<CMethodList>(entries); }
 inline CPeakList Peaks(const std::vector<CPeakData>& peaks) { return ListOf<CPeakList>(peaks); }
-inline CCalibrationList Curves(const std::vector<CCalibrationData>& curves) {
-    return ListOf<CCalibrationList>(curves);
-}
+inline CCalibrationList Curves(const std::vector<CCalibrationData>& curves) { return ListOf<CCalibrationList>(curves); }
 
 }  // namespace test_lists

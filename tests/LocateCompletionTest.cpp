@@ -8,8 +8,6 @@
 // a stray peak), checked end to end.
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "LocateTestSupport.h"
 #include "locate/FilteredPeakIterator.h"
 #include "quan.h"
@@ -19,13 +17,8 @@ using namespace completion_test;
 TEST(ISResponses, SingleStandardGivesResponsePerUnitConcentration) {
     CMethodData unlocated = LocatedStandard(5000.0, 10.0);
     unlocated.SetLocated(0);
-    const struct {
-        const char* what;
-        CMethodData standard;
-        int reference, status;
-        double isResponse;
-        int numResponses;
-    } cases[] = {
+    const struct { const char* what; CMethodData standard; int reference, status; double isResponse; int count; }
+        cases[] = {
         {"found standard", LocatedStandard(5000.0, 10.0), 1, kLocateOK, 500.0, 1},
         {"standard not found", unlocated, 1, kLocateOK, 0.0, 0},
         {"standard without concentration", LocatedStandard(5000.0, 0.0), 1, 15, 0.0, 0},
@@ -43,7 +36,7 @@ TEST(ISResponses, SingleStandardGivesResponsePerUnitConcentration) {
         CMethodList methods = Methods({c.standard, compound});
         EXPECT_EQ(Access::UpdateMethodISResponse(engine, methods, 2), c.status);
         EXPECT_DOUBLE_EQ(methods.GetAt(1).GetISResponse(), c.isResponse);
-        EXPECT_EQ(methods.GetAt(1).GetNumISResponses(), c.numResponses);
+        EXPECT_EQ(methods.GetAt(1).GetNumISResponses(), c.count);
     }
 }
 
@@ -86,11 +79,6 @@ TEST(InternalStandardSlots, UnwrittenSlotsNameNoStandard) {
 }
 
 namespace {
-// Entry 1 an internal standard with noise conversion 2.0, entry 2 the compound under test.
-CMethodList StandardAndCompound(const CMethodData& compound) {
-    return Methods({LocatedStandard(4000.0, 10.0, 2.0), compound});
-}
-
 // An isotope peak the host integrated for an element entry, named as the element table names it.
 CPeakData IsotopePeak(const char* name, double height) {
     CPeakData peak = Peak(1.0f, 0.0, height);
@@ -103,37 +91,31 @@ CPeakData IsotopePeak(const char* name, double height) {
 TEST(Responses, EachResponseTypeWithAndWithoutInternalStandardResponse) {
     // Peak: absolute response 2000, absolute corrected response 1800, absolute noise 50. The
     // compound's own noise conversion is 3.0, its standard's 2.0 (used when it has a reference).
-    const struct {
-        const char* what;
-        int responseType, reference;
-        double isResponse;
-        int status;
-        double response, corrected, noiseResponse;
-        int flag;
-    } cases[] = {
-        {"ES", kES, 0, 0.0, kLocateOK, 2000.0, 1800.0, 3.0 * 50.0, 1},
-        {"ES with a reference takes the standard's noise conversion", kES, 1, 0.0, kLocateOK, 2000.0, 1800.0,
-         2.0 * 50.0, 1},
-        {"IS with IS response", kIS, 1, 400.0, kLocateOK, 5.0, 4.5, 2.0 * 50.0 / 400.0, 1},
-        {"IS without IS response", kIS, 1, 0.0, kLocateOK, 0.0, 0.0, 0.0, 0},
-        {"IS without a standard is treated as ES", kIS, 0, 400.0, kLocateOK, 2000.0, 1800.0, 3.0 * 50.0, 1},
-        {"ISODIL", kISODIL, 1, 400.0, kLocateOK, 2000.0, 1800.0, 0.0, 0},
+    const struct { const char* what; int type, reference; double isResponse, response, corrected, noise; int flag; }
+        cases[] = {
+        {"ES", kES, 0, 0.0, 2000.0, 1800.0, 3.0 * 50.0, 1},
+        {"ES with a reference takes the standard's noise conversion", kES, 1, 0.0, 2000.0, 1800.0, 2.0 * 50.0, 1},
+        {"IS with IS response", kIS, 1, 400.0, 5.0, 4.5, 2.0 * 50.0 / 400.0, 1},
+        {"IS without IS response", kIS, 1, 0.0, 0.0, 0.0, 0.0, 0},
+        {"IS without a standard is treated as ES", kIS, 0, 400.0, 2000.0, 1800.0, 3.0 * 50.0, 1},
+        {"ISODIL", kISODIL, 1, 400.0, 2000.0, 1800.0, 0.0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         CMethodData compound = Entry("compound");
-        compound.SetRCalc(c.responseType);
+        compound.SetRCalc(c.type);
         compound.SetRRef(c.reference);
         compound.SetISResponse(c.isResponse);
         compound.SetNoiseConversion(3.0);
-        CMethodList methods = StandardAndCompound(compound);
+        // Entry 1 an internal standard with noise conversion 2.0, entry 2 the compound under test.
+        CMethodList methods = Methods({LocatedStandard(4000.0, 10.0, 2.0), compound});
         CPeakList peaks = Peaks({AssignedPeak(2, 2000.0, 50.0, 1800.0)});
         CQuanLocate engine;
-        ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 2), c.status);
+        ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 2), kLocateOK);
         const CPeakData& peak = peaks.GetAt(0);
         EXPECT_DOUBLE_EQ(peak.GetResponse(), c.response);
         EXPECT_DOUBLE_EQ(peak.GetCorrectedResponse(), c.corrected);
-        EXPECT_DOUBLE_EQ(peak.GetChromNoiseResp(), c.noiseResponse);
+        EXPECT_DOUBLE_EQ(peak.GetChromNoiseResp(), c.noise);
         EXPECT_EQ(peak.GetResponseFlag(), c.flag);
         EXPECT_DOUBLE_EQ(methods.GetAt(1).GetCorrectedResponse(), c.corrected);
     }
@@ -202,12 +184,8 @@ TEST(Responses, ElementAmountFromIsotopePeaks) {
     lower.SetName("54fe");
     CPeakData loose = fe56;
     loose.SetMDBIntegrateEntry(0);
-    const struct {
-        const char* what;
-        const tagELEMENTstruct& element;
-        std::vector<CPeakData> peaks;
-        double amount;
-    } cases[] = {
+    const struct { const char* what; const tagELEMENTstruct& element; std::vector<CPeakData> peaks; double amount; }
+        cases[] = {
         {"two isotopes", iron, {fe56, fe54}, 1000.0 / 100.0 * 100.0},
         {"interference subtracted from its isotope only", corrected, {fe56, fe54, cr54}, 900.0 + 100.0 - 20.0},
         {"an interference larger than its isotope leaves it at 0", overcorrected, {fe56, fe54, cr54}, 900.0},
@@ -318,28 +296,21 @@ TEST(TotalsLocation, TotalsPeakSumsItsMembersByTheIncludeChoice) {
                       Member(3, 8.0f, 800.0), failing, Member(0, 6.5f, 3200.0), deleted, qualifier, placeholder,
                       Member(6, 6.5f, 25600.0, "PeCB")});
     };
-    const struct {
-        const char* what;
-        const char* group;
-        int include;
-        bool mustPassTarget;
-        float window;
-        double area;
-        int count;
-        double noise;  // the last member's, or as it was (3)
-    } cases[] = {
-        {"all members", "HxCB", 0, true, 1.0f, 700.0, 3, 4.0},
-        {"named only", "HxCB", 1, true, 1.0f, 300.0, 2, 2.0},
-        {"unnamed only", "HxCB", 2, true, 1.0f, 400.0, 1, 4.0},
-        {"ion-ratio failure counts without a must-pass target", "HxCB", 0, false, 1.0f, 2300.0, 4, 16.0},
-        {"no window", "HxCB", 0, true, 0.0f, 1500.0, 4, 8.0},
-        {"no group: cleared sums", "", 0, true, 1.0f, 0.0, 0, 3.0},
+    // The noise is the last member's, or as it was (3).
+    const struct { const char* group; int include; bool mustPass; float window; double area; int count; double noise; }
+        cases[] = {
+        {"HxCB", 0, true, 1.0f, 700.0, 3, 4.0},     // all members
+        {"HxCB", 1, true, 1.0f, 300.0, 2, 2.0},     // named only
+        {"HxCB", 2, true, 1.0f, 400.0, 1, 4.0},     // unnamed only
+        {"HxCB", 0, false, 1.0f, 2300.0, 4, 16.0},  // ion-ratio failure counts without a must-pass target
+        {"HxCB", 0, true, 0.0f, 1500.0, 4, 8.0},    // no window
+        {"", 0, true, 1.0f, 0.0, 0, 3.0},           // no group: cleared sums
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(&c - cases);
         CMethodData totals = TotalsEntry(c.group, c.include);
         totals.SetLocateRTWin(c.window);
-        if (c.mustPassTarget) {
+        if (c.mustPass) {
             totals.SetTargetTrace(0, "292.0");
             totals.SetTargetMustPass(0, 1);
         }
@@ -374,26 +345,11 @@ TEST(TotalsLocation, WalkNotByAssignmentFiltersByTheEntryIntegratedFor) {
     }
 }
 
-namespace {
-CMethodData Compound() { return Entry("Naphthalene", 7.46f, "128.1"); }
-
-CPeakData LocatedPeak(int entry) {
-    CPeakData p = Peak(8.0f, 3000.0, 300.0, "128.1");
-    p.SetMDBEntry(entry);
-    return p;
-}
-}  // namespace
-
 TEST(PeakListUpdate, AsymmetryOutsideTheExpectedWindowIsFlagged) {
     // Expected 2.0 with a window of 50 %: 1.0 to 3.0 inclusive, edges that single precision holds
     // exactly; expected 1.2 allows up to 1.8.
-    const struct {
-        double expected;
-        float asymmetry;
-        int sampleType;
-        bool shapeMonitored;
-        int choice, flagged, qcFlagged;
-    } cases[] = {
+    const struct { double expected; float asymmetry; int sampleType; bool monitored; int choice, flagged, qcFlagged; }
+        cases[] = {
         {1.2, 1.81f, 0, true, 0, 1, 1},   {2.0, 1.0f, 0, true, 0, 0, 0},    {2.0, 3.0f, 0, true, 0, 0, 0},
         {2.0, 3.0001f, 0, true, 0, 1, 1}, {2.0, 0.9999f, 0, true, 0, 1, 1}, {1.2, 1.81f, 0, false, 0, 1, 0},
         {1.2, 1.81f, 1, true, 0, 1, 1},  {1.2, 1.81f, 2, true, 0, 1, 1},   {1.2, 1.81f, 3, true, 0, 1, 0},
@@ -402,12 +358,12 @@ TEST(PeakListUpdate, AsymmetryOutsideTheExpectedWindowIsFlagged) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.expected << " " << c.asymmetry << " type " << c.sampleType);
-        CMethodData compound = Compound();
+        CMethodData compound = Entry("Naphthalene", 7.46f, "128.1");
         compound.SetLocateChoice(c.choice);
         compound.SetUseAsymmetryExpected(1);
         compound.SetAsymmetryExpectedValue(c.expected);
         compound.SetAsymmetryWindow(50.0);
-        const int on = c.shapeMonitored ? 1 : 0;
+        const int on = c.monitored ? 1 : 0;
         compound.SetMonitorAnalyteEnabled(1);
         compound.SetMonitorAnalyteShapeEnabled(on);
         compound.SetMonitorStandardEnabled(1);
@@ -415,7 +371,8 @@ TEST(PeakListUpdate, AsymmetryOutsideTheExpectedWindowIsFlagged) {
         compound.SetMonitorQCEnabled(1);
         compound.SetMonitorQCShapeEnabled(on);
         CMethodList methods = Methods({Entry("reference"), compound});
-        CPeakData peak = LocatedPeak(2);
+        CPeakData peak = Peak(8.0f, 3000.0, 300.0, "128.1");
+        peak.SetMDBEntry(2);
         peak.SetPeakAsymmetryValue(c.asymmetry);
         peak.SetPeakAsymmetryFlag(1);  // stale from an earlier processing
         peak.SetQCPKAsymmetryFlag(1);
@@ -472,7 +429,7 @@ CPeakList PcbPeaks() {
     totals.SetTotalsPeak(1);
     CPeakData stray = IntegratedPeak("400.0", 9.0f, 100.0, 10.0, 1.0, "");
     stray.SetResponse(77.0);  // left by an earlier processing
-    std::vector<CPeakData> peaks = {
+    return Peaks({
         IntegratedPeak("300.0", 5.01f, 5000.0, 500.0, 20.0, ""),  // 0 internal standard
         IntegratedPeak("290.0", 6.0f, 2000.0, 250.0, 25.0),       // 1 PCB 138
         qualifier,                                                // 2 its qualifier ion
@@ -480,8 +437,7 @@ CPeakList PcbPeaks() {
         IntegratedPeak("290.0", 7.0f, 1500.0, 100.0, 15.0),       // 4 a hexachloro congener nobody names
         totals,                                                   // 5 the homologue group's totals peak
         stray,                                                    // 6
-    };
-    return Peaks(peaks);
+    });
 }
 
 CSampleRecord AnalyteSample() {

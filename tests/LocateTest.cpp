@@ -10,8 +10,6 @@
 
 #include <iterator>
 #include <limits>
-#include <string>
-#include <vector>
 
 #include "LocateTestSupport.h"
 #include "locate/PeakTraceIndex.h"
@@ -22,7 +20,6 @@ using Access = QuanLocateTestAccess;
 
 namespace {
 CMethodData& At(CMethodList& methods, int entryNumber) { return methods.GetAt(entryNumber - 1); }
-CPeakData& PeakOf(CPeakList& peaks, int index) { return peaks.GetAt(index); }
 
 // Index of the peak assigned as main peak of the entry, or -1.
 int MainPeakOf(CPeakList& peaks, int entryNumber) {
@@ -133,16 +130,16 @@ TEST(Locate, EngineReusedForASecondSampleCarriesNothingOver) {
 
     // The second sample's peaks come back from storage still carrying the first assignment.
     CPeakList second = Peaks({Peak(12.0f), Qualifier(12.0f, 500.0)});
-    PeakOf(second, 0).SetMDBEntry(1);
-    PeakOf(second, 0).SetIRWinFlag(1);
-    PeakOf(second, 1).SetMDBEntry(1);
-    PeakOf(second, 1).SetMDBEntryPeak(1);
+    second.GetAt(0).SetMDBEntry(1);
+    second.GetAt(0).SetIRWinFlag(1);
+    second.GetAt(1).SetMDBEntry(1);
+    second.GetAt(1).SetMDBEntryPeak(1);
     CSampleRecord analyte = Sample(0);
     ASSERT_EQ(engine.QuanDoLocation(methods, second, analyte, "second.db"), kLocateOK);
     const double cleared[] = {double(At(methods, 1).GetLocated()), At(methods, 1).GetAbsResponse(),
-                              At(methods, 1).GetFoundRT(), double(PeakOf(second, 0).GetMDBEntry()),
-                              double(PeakOf(second, 1).GetMDBEntry()), double(PeakOf(second, 1).GetMDBEntryPeak()),
-                              double(PeakOf(second, 0).GetIRWinFlag())};
+                              At(methods, 1).GetFoundRT(), double(second.GetAt(0).GetMDBEntry()),
+                              double(second.GetAt(1).GetMDBEntry()), double(second.GetAt(1).GetMDBEntryPeak()),
+                              double(second.GetAt(0).GetIRWinFlag())};
     for (size_t k = 0; k < std::size(cleared); ++k) EXPECT_EQ(cleared[k], 0.0) << k;
 }
 
@@ -156,8 +153,8 @@ TEST(Locate, PeaksWithoutAFiniteRetentionTimeAreNoCandidates) {
         CPeakList peaks = Peaks({Peak(bad), Peak(10.2f), Qualifier(bad, 500.0), Qualifier(10.2f, 500.0)});
         ASSERT_EQ(Locate(methods, peaks), kLocateOK);
         EXPECT_EQ(MainPeakOf(peaks, 1), 1) << bad;
-        EXPECT_EQ(PeakOf(peaks, 2).GetMDBEntry(), 0) << bad;
-        EXPECT_EQ(PeakOf(peaks, 3).GetMDBEntryPeak(), 1) << bad;
+        EXPECT_EQ(peaks.GetAt(2).GetMDBEntry(), 0) << bad;
+        EXPECT_EQ(peaks.GetAt(3).GetMDBEntryPeak(), 1) << bad;
     }
     // An entry without a finite predicted RT locates nothing.
     CMethodList methods = Methods({Entry(nan, 0.0f)});
@@ -215,29 +212,21 @@ TEST(LocateStrategies, RecordNumberReportsEachMismatch) {
         CPeakList peaks = Peaks({peak, Qualifier(3.0f, 100.0)});
         ASSERT_EQ(Locate(methods, peaks), c.status) << c.what;
         if (c.status != kLocateOK) continue;
-        EXPECT_EQ(PeakOf(peaks, 0).GetMDBEntry(), 1) << c.what;
-        EXPECT_EQ(PeakOf(peaks, 0).GetAbsResponse(), 700.0) << c.what;
-        EXPECT_EQ(PeakOf(peaks, 1).GetMDBEntry(), 0) << c.what;
+        EXPECT_EQ(peaks.GetAt(0).GetMDBEntry(), 1) << c.what;
+        EXPECT_EQ(peaks.GetAt(0).GetAbsResponse(), 700.0) << c.what;
+        EXPECT_EQ(peaks.GetAt(1).GetMDBEntry(), 0) << c.what;
     }
 
     // A peak an earlier entry already took gives 22 although everything else matches.
     CMethodList methods = Methods({Entry(10.0f), byNumber});
     CPeakList peaks = Peaks({Peak(3.0f, 1.0, 1.0, "399.0"), Peak(10.0f)});
     EXPECT_EQ(Locate(methods, peaks), kLocatePeakAssigned);
-    EXPECT_EQ(PeakOf(peaks, 1).GetMDBEntry(), 1);
+    EXPECT_EQ(peaks.GetAt(1).GetMDBEntry(), 1);
 }
 
 TEST(LocateStrategies, IonRatioWindows) {
-    const struct {
-        const char* what;
-        int absoluteMethod, targetOverQuan;
-        double expected;
-        int window;
-        double primary, secondary;
-        bool computed;
-        double ratio;
-        bool within;
-    } cases[] = {
+    const struct { const char* what; int absolute, targetOverQuan; double expected; int window;
+                   double primary, secondary; bool computed; double ratio; bool within; } cases[] = {
         // Deviation and allowance both exactly 0.25 in binary: the edge is inside.
         {"relative, exactly at the edge", 0, 0, 0.5, 50, 750.0, 1000.0, true, 0.75, true},
         {"absolute, exactly at the edge", 1, 0, 0.5, 25, 250.0, 1000.0, true, 0.25, true},
@@ -256,7 +245,7 @@ TEST(LocateStrategies, IonRatioWindows) {
         CMethodData entry = Entry(10.0f);
         entry.SetTargetRatio(2, c.expected);
         entry.SetTargetWindow(2, c.window);
-        entry.SetTargetIonWindowMethod(c.absoluteMethod);
+        entry.SetTargetIonWindowMethod(c.absolute);
         entry.SetTargetIonRatioMethod(c.targetOverQuan);
         const CPeakData primary = Peak(10.0f, c.primary);
         const CPeakData secondary = Qualifier(10.0f, c.secondary);
@@ -302,7 +291,7 @@ TEST(LocateStrategies, QualifierSearchHonoursGroupsPlaceholdersAndMustPass) {
     };
     for (const auto& c : cases) {
         CPeakList peaks = Peaks(c.peaks);
-        const int found = Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, c.mustExist, 0);
+        const int found = Access::LocateSecondary(engine, peaks, peaks.GetAt(0), entry, 1, c.mustExist, 0);
         EXPECT_EQ(found, c.found) << c.what;
     }
     // Must pass: a ratio of 4.0 against 2.0 +- 10 % is refused, unless the estimated response
@@ -310,11 +299,11 @@ TEST(LocateStrategies, QualifierSearchHonoursGroupsPlaceholdersAndMustPass) {
     {
         entry.SetTargetMustPass(0, 1);
         CPeakList peaks = Peaks({Peak(10.0f, 1000.0), Qualifier(10.0f, 250.0)});
-        EXPECT_EQ(Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, 0, 0), -1);
-        EXPECT_EQ(PeakOf(peaks, 0).GetIRWinFlag(), 0);
+        EXPECT_EQ(Access::LocateSecondary(engine, peaks, peaks.GetAt(0), entry, 1, 0, 0), -1);
+        EXPECT_EQ(peaks.GetAt(0).GetIRWinFlag(), 0);
         entry.SetUseEMPC(1);
-        EXPECT_EQ(Access::LocateSecondary(engine, peaks, PeakOf(peaks, 0), entry, 1, 0, 0), 1);
-        EXPECT_EQ(PeakOf(peaks, 0).GetIRWinFlag(), 1);
+        EXPECT_EQ(Access::LocateSecondary(engine, peaks, peaks.GetAt(0), entry, 1, 0, 0), 1);
+        EXPECT_EQ(peaks.GetAt(0).GetIRWinFlag(), 1);
     }
 }
 
@@ -369,23 +358,18 @@ TEST(LocatedEntryUpdate, AbsoluteResponseSumsTheQuantifiedTraces) {
 }
 
 TEST(LocatedEntryUpdate, SignalToNoiseLimitsAndMonitoringFlags) {
-    const struct {
-        const char* what;
-        double noise;       // 0: the peak keeps the signal-to-noise it brought, 5
-        double lod, loq, minimum;
-        int testSN, sampleType;
-        int analyteSwitches, qcSwitches;  // both switches set to this
-        int lodFlag, loqFlag, snFlag, qcSNFlag;
-    } cases[] = {
+    // Noise 0: the peak keeps the signal-to-noise it brought, 5. Both switches of analyte and QC set as given.
+    const struct { const char* what; double noise, lod, loq, minimum; int testSN, sampleType, analyte, qc, flags[4]; }
+        cases[] = {
         // Height 100 over noise 5 gives 20.
-        {"all below the value", 5.0, 10.0, 15.0, 20.0, 1, 0, 1, 0, 0, 0, 0, 0},
-        {"detection limit above", 5.0, 25.0, 15.0, 0.0, 1, 0, 1, 0, 1, 0, 0, 0},
-        {"quantitation limit above", 5.0, 10.0, 25.0, 0.0, 1, 0, 1, 0, 0, 1, 0, 0},
-        {"minimum above, analyte monitored", 5.0, 0.0, 0.0, 25.0, 1, 0, 1, 0, 0, 0, 1, 1},
-        {"minimum above, analyte not monitored", 5.0, 0.0, 0.0, 25.0, 1, 0, 0, 1, 0, 0, 1, 0},
-        {"minimum above, QC monitored", 5.0, 0.0, 0.0, 25.0, 1, 2, 0, 1, 0, 0, 1, 1},
-        {"minimum above, test off", 5.0, 0.0, 0.0, 25.0, 0, 0, 1, 1, 0, 0, 0, 0},
-        {"no noise: the brought value counts", 0.0, 6.0, 4.0, 0.0, 1, 0, 1, 0, 1, 0, 0, 0},
+        {"all below the value", 5.0, 10.0, 15.0, 20.0, 1, 0, 1, 0, {0, 0, 0, 0}},
+        {"detection limit above", 5.0, 25.0, 15.0, 0.0, 1, 0, 1, 0, {1, 0, 0, 0}},
+        {"quantitation limit above", 5.0, 10.0, 25.0, 0.0, 1, 0, 1, 0, {0, 1, 0, 0}},
+        {"minimum above, analyte monitored", 5.0, 0.0, 0.0, 25.0, 1, 0, 1, 0, {0, 0, 1, 1}},
+        {"minimum above, analyte not monitored", 5.0, 0.0, 0.0, 25.0, 1, 0, 0, 1, {0, 0, 1, 0}},
+        {"minimum above, QC monitored", 5.0, 0.0, 0.0, 25.0, 1, 2, 0, 1, {0, 0, 1, 1}},
+        {"minimum above, test off", 5.0, 0.0, 0.0, 25.0, 0, 0, 1, 1, {0, 0, 0, 0}},
+        {"no noise: the brought value counts", 0.0, 6.0, 4.0, 0.0, 1, 0, 1, 0, {1, 0, 0, 0}},
     };
     for (const auto& c : cases) {
         CQuanLocate engine;
@@ -395,19 +379,19 @@ TEST(LocatedEntryUpdate, SignalToNoiseLimitsAndMonitoringFlags) {
         entry.SetQuantitationThreshold(c.loq);
         entry.SetMinSigNoise(c.minimum);
         entry.SetSigNoiseFlag(c.testSN);
-        entry.SetMonitorAnalyteSigNosEnabled(c.analyteSwitches);
-        entry.SetMonitorAnalyteEnabled(c.analyteSwitches);
-        entry.SetMonitorQCSigNosEnabled(c.qcSwitches);
-        entry.SetMonitorQCEnabled(c.qcSwitches);
+        entry.SetMonitorAnalyteSigNosEnabled(c.analyte);
+        entry.SetMonitorAnalyteEnabled(c.analyte);
+        entry.SetMonitorQCSigNosEnabled(c.qc);
+        entry.SetMonitorQCEnabled(c.qc);
         CPeakData peak = Peak(10.0f, 1000.0, 100.0);
         peak.SetChromNoise(c.noise);
         peak.SetSignalToNoise(5.0);
         peak.SetSigNoiseFlag(1);  // stale: cleared before the test
         Access::UpdateLocatedEntry(engine, peak, nullptr, entry, 1, 0);
-        EXPECT_EQ(peak.GetSignalToNoiseLODFlag(), c.lodFlag) << c.what;
-        EXPECT_EQ(peak.GetSignalToNoiseLOQFlag(), c.loqFlag) << c.what;
-        EXPECT_EQ(peak.GetSigNoiseFlag(), c.snFlag) << c.what;
-        EXPECT_EQ(peak.GetQCSigNoiseFlag(), c.qcSNFlag) << c.what;
+        // Detection limit, quantitation limit, minimum and its QC flag.
+        const int flags[] = {peak.GetSignalToNoiseLODFlag(), peak.GetSignalToNoiseLOQFlag(), peak.GetSigNoiseFlag(),
+                             peak.GetQCSigNoiseFlag()};
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(flags[k], c.flags[k]) << c.what << ", flag " << k;
     }
 }
 
@@ -415,13 +399,8 @@ TEST(LocatedEntryUpdate, SignalToNoiseLimitsAndMonitoringFlags) {
 // be the qualifier's own of this sample (height over chromatogram noise), not whatever the
 // qualifier carried in before location worked it out.
 TEST(SecondarySignalToNoise, IsTheFirstQualifiersValueOfThisSample) {
-    const struct {
-        const char* what;
-        double area;       // qualifier height is a tenth of it
-        double noise;
-        double carriedIn;  // the qualifier's signal-to-noise before location
-        double expected;
-    } cases[] = {
+    // Qualifier height is a tenth of its area; carriedIn its signal-to-noise before location.
+    const struct { const char* what; double area, noise, carriedIn, expected; } cases[] = {
         {"stale value replaced: 30 / 4", 300.0, 4.0, 99.0, 7.5},
         {"no noise: the value it brought along", 300.0, 0.0, 6.0, 6.0},
     };
@@ -444,19 +423,15 @@ TEST(SecondarySignalToNoise, IsTheFirstQualifiersValueOfThisSample) {
     }
 }
 
-namespace {
-// Traces around the edges of the nominal window (0.005): equal text, inside, on and just past
-// the window, MRM pairs sharing a precursor, a transition of three masses, names that differ only
-// by case and spaces, a name against a number, and an empty text.
-const std::vector<std::string> kTraces = {
-    "304.0",       "304.004",     "304.005",       "304.0051",    "304.01",      " 304.0 ",
-    "216.1>174.1", "216.1>176.1", "216.104>174.1", "216.1>174.106", "216.1>174.1>91.0", "216.1>174.1>91.1",
-    "TIC",         "tic ",        "TIC2",          "",            "ch1",         "CH1",
-};
-
-}  // namespace
-
 TEST(PeakTraceIndex, RulesOutOnlyWhatTheFullComparisonRejectsAndIsExactUpToTwoMasses) {
+    // Traces around the edges of the nominal window (0.005): equal text, inside, on and just past
+    // the window, MRM pairs sharing a precursor, a transition of three masses, names that differ
+    // only by case and spaces, a name against a number, and an empty text.
+    const std::string kTraces[] = {
+        "304.0",       "304.004",     "304.005",       "304.0051",      "304.01",           " 304.0 ",
+        "216.1>174.1", "216.1>176.1", "216.104>174.1", "216.1>174.106", "216.1>174.1>91.0", "216.1>174.1>91.1",
+        "TIC",         "tic ",        "TIC2",          "",              "ch1",              "CH1",
+    };
     for (double windowA : {0.005, 0.0001}) {
         for (double windowB : {0.005, 0.0001}) {
             for (const std::string& a : kTraces) {

@@ -60,14 +60,6 @@ FitData Scattered(int n, double lo, double hi, int weighting) {
     }
     return d;
 }
-
-tag_CALI_POINT Standard(double conc, double resp) {
-    tag_CALI_POINT point{};
-    point.Weight = 1.0;
-    point.Conc = conc;
-    point.Resp = resp;
-    return point;
-}
 }  // namespace
 
 TEST(StableFitting, FitIsTheLeastSquaresOptimumAndWellDeterminedCurvesFitAsBefore) {
@@ -105,13 +97,13 @@ TEST(StableFitting, FitBeyondDoublePrecisionIsRefused) {
     // cancels in every digit double has (about 1e17 between columns), so no stored curve can
     // give its responses to 1e-6.
     for (int order : {5, 6}) {
-        CCalibrationData curve = Curve(order, kOriginExclude, {});
         const double scatter[] = {0.3, -0.2, 0.5, -0.4, 0.1, -0.6, 0.2, 0.4, -0.3, -0.1, 0.6, -0.5};
+        std::vector<Point> standards;
         for (int i = 0; i < 12; ++i) {
             const double x = 1000.0 + 0.001 * i;
-            curve.SetCaliPoint(Standard(x, 3.0 + 2.0 * x + 1e-3 * scatter[i]), i);
+            standards.push_back({x, 3.0 + 2.0 * x + 1e-3 * scatter[i]});
         }
-        curve.SetNumCaliPts(12);
+        CCalibrationData curve = Curve(order, kOriginExclude, standards);
         curve.SetCC(42.0, 0);
         CQuanCalibrate engine;
         tag_STATS_STRUCT stats{};  // no origin switches: the curve's origin is excluded

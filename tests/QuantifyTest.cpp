@@ -175,12 +175,9 @@ TEST(Quantify, OneEngineQuantifiesASecondSampleAfresh) {
 // quantified with that curve, wherever it sits, without moving a curve out of its own entry's
 // slot, whatever order the peaks come in; curves that sit in each other's slots still trade.
 TEST(CurveSlotRepair, EntryOnAnotherCompoundsCurveMovesNoCurveFromItsOwnSlot) {
-    const struct {
-        const char* what;
-        const char* slotNames[2];  // curve names in slots 0 and 1: slopes 2 and 4
-        bool calibratedEntryFirst;
-        const char* namesAfter[2];
-    } cases[] = {
+    // Curve names in slots 0 and 1 (slopes 2 and 4), before and after.
+    const struct { const char* what; const char* slotNames[2]; bool calibratedEntryFirst; const char* namesAfter[2]; }
+        cases[] = {
         {"own curves, A's peak first", {"X", "A"}, false, {"X", "A"}},
         {"own curves, X's peak first", {"X", "A"}, true, {"X", "A"}},
         {"X's slot holds a stranger", {"Q", "A"}, false, {"Q", "A"}},
@@ -246,11 +243,8 @@ TEST(QuantifyStamp, EveryQuantifiedPeakCarriesTheListsStampAndASecondCallTheNewO
 }
 
 namespace {
-struct InvertedCurve { double c[7]; int type, axis; double minConc = 0.0, maxConc = 10.0; };
+struct InvertedCurve { double c[7]; int type, axis; double lo = 0.0, hi = 10.0; };
 
-int Invert(const InvertedCurve& curve, double response, double& conc) {
-    return CQuanQuantify::QuanGetConc(response, &conc, curve.c, curve.type, curve.axis, curve.minConc, curve.maxConc);
-}
 }  // namespace
 
 TEST(CurveInversion, EveryCurveTypeWithEachTransformation) {
@@ -274,7 +268,8 @@ TEST(CurveInversion, EveryCurveTypeWithEachTransformation) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         double conc = -999.0;
-        ASSERT_EQ(Invert(c.curve, c.response, conc), kCurveSolved);
+        const InvertedCurve& k = c.curve;
+        ASSERT_EQ(CQuanQuantify::QuanGetConc(c.response, &conc, k.c, k.type, k.axis, k.lo, k.hi), kCurveSolved);
         // Newton stops within its 0.001 step tolerance of the root.
         EXPECT_NEAR(conc, c.conc, c.curve.type >= 3 ? 1e-3 * std::max(1.0, c.conc) : 1e-9);
     }
@@ -284,12 +279,8 @@ TEST(CurveInversion, EveryCurveTypeWithEachTransformation) {
 // that does not cancel: a nearly straight calibration (curvature tiny against the slope) must
 // give the concentration its line would, to the last digits.
 TEST(StableQuadraticInversion, NearlyStraightCurvesKeepTheirDigits) {
-    const struct {
-        const char* what;
-        double c[3];
-        double response;
-        double expected;  // the root worked by hand
-    } cases[] = {
+    // The expected root is worked by hand.
+    const struct { const char* what; double c[3], response, expected; } cases[] = {
         // 1e-16 x^2 + x = 1: x = 2 / (1 + sqrt(1 + 4e-16)) = 1 - 1e-16.
         {"upward, tiny curvature", {0, 1, 1e-16}, 1.0, 1.0},
         // -1e-16 x^2 + x = 1: the smaller root, 1 + 1e-16.
@@ -502,11 +493,6 @@ CMethodData ElementEntry(const std::string& name, int atomicNumber, const std::s
     return m;
 }
 
-CPeakData SemiQuanPeak(int e, double response, const std::string& flags = "NNNS") {
-    CPeakData p = Located(e, response);
-    p.SetFlags(flags);
-    return p;
-}
 }  // namespace
 
 TEST(TotalsQuantify, SemiQuantitativeConcentrationsAndEveryFailureExit) {
@@ -514,13 +500,9 @@ TEST(TotalsQuantify, SemiQuantitativeConcentrationsAndEveryFailureExit) {
     const int openBefore = PeriodicDatabaseOpenCount();
     // Entries: 1 the compound under test, 2 copper at 63. A failure gives 0 with the no-solution
     // flag.
-    const struct {
-        const char* what;
-        std::string flags, trace;
-        int element, reference, entry;
-        std::string dbName;  // empty: the test's database
-        double conc;
-    } cases[] = {
+    // An empty database name: the test's database.
+    const struct { const char* what; std::string flags, trace; int element, reference, entry; std::string dbName;
+                   double conc; } cases[] = {
         {"isotope factor", "NNNS", "55.9", kIron, 0, 1, "", 500.0 / (50.0 * 2.0)},
         {"element factor", "YNNS", "55.9", kIron, 0, 1, "", 500.0 / (2.0 * 100.0)},
         {"isotope, reference isotope", "NNNS", "55.9", kIron, 2, 1, "", 5.0 * 0.5},          // Cu 63 factor alone
@@ -538,7 +520,8 @@ TEST(TotalsQuantify, SemiQuantitativeConcentrationsAndEveryFailureExit) {
         CMethodList methods = Methods({fe, ElementEntry("Cu", kCopper, "63.0")});
         CQuanQuantify engine;
         engine.SetPeriodicDBName(c.dbName.empty() ? db.Path() : c.dbName);
-        CPeakData peak = SemiQuanPeak(c.entry, 500.0, c.flags);
+        CPeakData peak = Located(c.entry, 500.0);
+        peak.SetFlags(c.flags);
         EXPECT_DOUBLE_EQ(engine.DoSemiQuanQuan(&peak, &methods), c.conc);
         EXPECT_EQ(peak.GetNoSolutionFlag(), c.conc == 0.0 ? 1 : 0);
         if (c.conc > 0.0) {

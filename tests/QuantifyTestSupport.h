@@ -55,11 +55,7 @@ inline CCalibrationData Curve(const std::string& name, const std::vector<double>
     return curve;
 }
 
-using test_lists::Methods;
-
-using test_lists::Peaks;
-
-using test_lists::Curves;
+using namespace test_lists;
 
 inline CQuanSampleData Sample(int type) {
     CQuanSampleData sample;
