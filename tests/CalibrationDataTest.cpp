@@ -95,8 +95,8 @@ std::string LineOf(const CCalibrationData& curve, int number) {
 // the padded form), keeps every letter that fits the 8-character field.
 TEST(CalibrationData, FlagsReadBackPaddedAndKeepTheirLettersThroughSaves) {
     const struct { const char* stored; const char* readBack; const char* field; } cases[] = {
-        {"", "         ", ""},                      {"  Y", "        Y", "Y"},
-        {"ABCDEFGH", " ABCDEFGH", "ABCDEFGH"},   {"ABCDEFGHI", "ABCDEFGHI", "ABCDEFGH"},
+        {"", "         ", ""},                   {"  Y", "        Y", "Y"},
+        {"ABCDEFGH", " ABCDEFGH", "ABCDEFGH"}, {"ABCDEFGHI", "ABCDEFGHI", "ABCDEFGH"},
         {"ABCDEFGHIJKL", "ABCDEFGHIJKL", "ABCDEFGH"},  // only 8 characters fit the field
     };
     for (const auto& c : cases) {
@@ -165,8 +165,8 @@ TEST(CalibrationData, RecordLayoutMatchesTheDocumentedOffsets) {
     const size_t third = 0x3B88 + 64;
     EXPECT_EQ((std::array{At<double>(r, third), At<double>(r, third + 8), At<double>(r, third + 16)}),
               (std::array{0.5, 2.0, 300.0}));
-    EXPECT_EQ(At<uint16_t>(r, 0x3B88 + 64 + 24), 1);
-    EXPECT_TRUE(AllZero(r, 0x3B88 + 64 + 26, 6));
+    EXPECT_EQ(At<uint16_t>(r, third + 24), 1);
+    EXPECT_TRUE(AllZero(r, third + 26, 6));
     EXPECT_EQ(At<double>(r, 0x4BB0), -1.5);        // c0
     EXPECT_EQ(At<double>(r, 0x4BB0 + 48), -10.5);  // c6
     // Reserved ranges and every padding gap are zero.

@@ -127,7 +127,7 @@ TEST(MethodData, IntegrationBlockBytes) {
                                {3248, 3250}, {3252, 3268}, {3272, 3280}};
     for (size_t offset = 0; offset < sizeof block; ++offset) {
         const auto holds = [offset](const size_t* range) { return offset >= range[0] && offset < range[1]; };
-        EXPECT_TRUE(std::any_of(std::begin(named), std::end(named), holds) || bytes[offset] == 0) << "offset " << offset;
+        EXPECT_TRUE(std::ranges::any_of(named, holds) || bytes[offset] == 0) << "offset " << offset;
     }
     EXPECT_FALSE(entry.GetIntegrateParameters(nullptr, false));
 }

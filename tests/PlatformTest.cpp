@@ -84,11 +84,12 @@ TEST(KeywordTables, BoundsAndLookUps) {
     for (int outside : {-1, 4, INT_MIN, INT_MAX}) EXPECT_EQ(Keywords::SettingText("XYTrans", outside), "") << outside;
 }
 
-TEST(Xml, BuilderDepthLimitAndUnbalancedCloseParserWalkBackToTheDocument) {
+TEST(Xml, BuilderLimitsAndParserWalkUpToTheDocument) {
     Brisk::CXMLBuilderT<256> builder;
     EXPECT_FALSE(builder.CloseElement());
     for (int i = 0; i < 256; ++i) ASSERT_TRUE(builder.OpenElement("e"));
     EXPECT_FALSE(builder.OpenElement("e"));  // the open elements are freed with the builder
+    EXPECT_TRUE(builder.DiscardElement());    // the innermost; a refused method's write discards its own
 
     // The parser walks down and back up to the document, and no further.
     const std::string text = "<?xml version=\"1.0\"?><list><entry/></list>";
