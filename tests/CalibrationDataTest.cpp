@@ -2,6 +2,8 @@
 // documented offsets, its round trip, and the descriptions and field texts the reports show.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -28,9 +30,7 @@ T At(const Record& record, size_t offset) {
 }
 
 bool AllZero(const Record& record, size_t offset, size_t size) {
-    for (size_t i = 0; i < size; ++i)
-        if (Bytes(record)[offset + i] != 0) return false;
-    return true;
+    return std::all_of(Bytes(record) + offset, Bytes(record) + offset + size, [](unsigned char b) { return b == 0; });
 }
 
 tagFILE_INFO FileNamed(const std::string& name, unsigned char hostByte) {
@@ -41,12 +41,7 @@ tagFILE_INFO FileNamed(const std::string& name, unsigned char hostByte) {
 }
 
 tag_CALI_POINT Point(double weight, double conc, double resp, uint16_t flags) {
-    tag_CALI_POINT point{};
-    point.Weight = weight;
-    point.Conc = conc;
-    point.Resp = resp;
-    point.Flags = flags;
-    return point;
+    return {weight, conc, resp, flags, {}};  // padding zero
 }
 
 // A curve with a distinct value in every stored numeric member and text, and `points` points.
@@ -66,6 +61,33 @@ CCalibrationData FullCurve(int points) {
     return curve;
 }
 
+CCalibrationData ValidCurve(const char* name, int curveType, std::initializer_list<double> coefficients,
+                            double r = 0.0) {
+    CCalibrationData curve;
+    curve.SetName(name);
+    curve.SetCurveValid(1);
+    curve.SetCCalc(curveType);
+    curve.SetCorrCoeff(r);
+    int order = 0;
+    for (double c : coefficients) curve.SetCC(c, order++);
+    return curve;
+}
+
+// A straight line y = 1.2 x + 0.5 with r = 0.998 (r^2 = 0.996004).
+CCalibrationData Line(int reportCorr, int weighting, int origin) {
+    CCalibrationData curve = ValidCurve("Benzene", 1, {0.5, 1.2}, 0.998);
+    curve.SetReportCorrFlags(reportCorr);
+    curve.SetWeightingFunction(weighting);
+    curve.SetOrigin(origin);
+    return curve;
+}
+
+std::string LineOf(const CCalibrationData& curve, int number) {
+    std::string text = curve.GetDescription() + "\n";
+    for (; number > 0; --number) text.erase(0, text.find('\n') + 1);
+    return text.substr(0, text.find('\n'));
+}
+
 }  // namespace
 
 // The flags read back right-aligned in nine characters; the record keeps them without that
@@ -73,10 +95,8 @@ CCalibrationData FullCurve(int points) {
 // the padded form), keeps every letter that fits the 8-character field.
 TEST(CalibrationData, FlagsReadBackPaddedAndKeepTheirLettersThroughSaves) {
     const struct { const char* stored; const char* readBack; const char* field; } cases[] = {
-        {"", "         ", ""},
-        {"  Y", "        Y", "Y"},
-        {"ABCDEFGH", " ABCDEFGH", "ABCDEFGH"},
-        {"ABCDEFGHI", "ABCDEFGHI", "ABCDEFGH"},
+        {"", "         ", ""},                   {"  Y", "        Y", "Y"},
+        {"ABCDEFGH", " ABCDEFGH", "ABCDEFGH"}, {"ABCDEFGHI", "ABCDEFGHI", "ABCDEFGH"},
         {"ABCDEFGHIJKL", "ABCDEFGHIJKL", "ABCDEFGH"},  // only 8 characters fit the field
     };
     for (const auto& c : cases) {
@@ -97,15 +117,10 @@ TEST(CalibrationData, FlagsReadBackPaddedAndKeepTheirLettersThroughSaves) {
 TEST(CalibrationData, RecordLayoutMatchesTheDocumentedOffsets) {
     // The host's curve record written out from its documentation, apart from the code's own
     // table: every number at its offset and of its type, each given a value of its own.
-    struct Number {
-        size_t offset;
-        const char* name;
-        void (*set)(CCalibrationData&, int);
-        double (*read)(const Record&, size_t);
-    };
+    struct Number { size_t offset; void (*set)(CCalibrationData&, int); double (*read)(const Record&, size_t); };
 #define F(offset, type, Name)                                                                    \
     Number {                                                                                     \
-        offset, #Name, [](CCalibrationData& c, int v) { c.Set##Name(static_cast<type>(v)); },     \
+        offset, [](CCalibrationData& c, int v) { c.Set##Name(static_cast<type>(v)); },            \
             [](const Record& r, size_t at) { return static_cast<double>(At<type>(r, at)); }      \
     }
     const Number numbers[] = {
@@ -141,17 +156,17 @@ TEST(CalibrationData, RecordLayoutMatchesTheDocumentedOffsets) {
     curve.GetRecord(*record);
     const Record& r = *record;
     value = 1;
-    for (const Number& n : numbers) EXPECT_EQ(n.read(r, n.offset), value++) << n.name;
+    for (const Number& n : numbers) EXPECT_EQ(n.read(r, n.offset), value++) << std::hex << n.offset;
     for (const auto& t : texts) EXPECT_STREQ(reinterpret_cast<const char*>(Bytes(r) + t.offset), t.text);
     // Third file: 0x218 + 2 * 147; its host bytes travel whole.
     EXPECT_STREQ(reinterpret_cast<const char*>(Bytes(r) + 0x218 + 294), "S3");
     EXPECT_EQ(Bytes(r)[0x218 + 294 + 146], 0x11);
     // Third point: 0x3B88 + 2 * 32, padding zero.
-    EXPECT_EQ(At<double>(r, 0x3B88 + 64), 0.5);
-    EXPECT_EQ(At<double>(r, 0x3B88 + 64 + 8), 2.0);
-    EXPECT_EQ(At<double>(r, 0x3B88 + 64 + 16), 300.0);
-    EXPECT_EQ(At<uint16_t>(r, 0x3B88 + 64 + 24), 1);
-    EXPECT_TRUE(AllZero(r, 0x3B88 + 64 + 26, 6));
+    const size_t third = 0x3B88 + 64;
+    EXPECT_EQ((std::array{At<double>(r, third), At<double>(r, third + 8), At<double>(r, third + 16)}),
+              (std::array{0.5, 2.0, 300.0}));
+    EXPECT_EQ(At<uint16_t>(r, third + 24), 1);
+    EXPECT_TRUE(AllZero(r, third + 26, 6));
     EXPECT_EQ(At<double>(r, 0x4BB0), -1.5);        // c0
     EXPECT_EQ(At<double>(r, 0x4BB0 + 48), -10.5);  // c6
     // Reserved ranges and every padding gap are zero.
@@ -194,7 +209,7 @@ TEST(CalibrationData, RecordRoundTripRestoresEveryStoredMember) {
     EXPECT_STREQ(again->Flags, "YNYNYNYN");
 }
 
-TEST(CalibrationData, IndexedAccessOutsideTheArraysChangesNothing) {
+TEST(CalibrationData, IndexedAccessOutsideTheArraysChangesNothingAndEveryPointPartCounts) {
     CCalibrationData curve = FullCurve(3);
     const CCalibrationData before(curve);
     for (int index : {-1, 101}) {
@@ -209,47 +224,11 @@ TEST(CalibrationData, IndexedAccessOutsideTheArraysChangesNothing) {
     }
     EXPECT_FALSE(curve.SetCC(1.0, 7));
     EXPECT_EQ(curve, before);
+    curve.SetCaliPointFlags(1, 0);  // one part of one point differs
+    EXPECT_NE(curve, before);
 }
 
-TEST(CalibrationData, CurvesDifferingInOnePointPartAreNotEqual) {
-    const CCalibrationData base = FullCurve(3);
-    CCalibrationData other = base;
-    other.SetCaliPointFlags(1, static_cast<uint16_t>(base.GetCaliPoint(1).Flags ^ 1));
-    EXPECT_NE(other, base);
-}
-
-namespace {
-
-CCalibrationData ValidCurve(const char* name, int curveType, std::initializer_list<double> coefficients,
-                            double r = 0.0) {
-    CCalibrationData curve;
-    curve.SetName(name);
-    curve.SetCurveValid(1);
-    curve.SetCCalc(curveType);
-    curve.SetCorrCoeff(r);
-    int order = 0;
-    for (double c : coefficients) curve.SetCC(c, order++);
-    return curve;
-}
-
-// A straight line y = 1.2 x + 0.5 with r = 0.998 (r^2 = 0.996004).
-CCalibrationData Line(int reportCorr, int weighting, int origin) {
-    CCalibrationData curve = ValidCurve("Benzene", 1, {0.5, 1.2}, 0.998);
-    curve.SetReportCorrFlags(reportCorr);
-    curve.SetWeightingFunction(weighting);
-    curve.SetOrigin(origin);
-    return curve;
-}
-
-std::string LineOf(const CCalibrationData& curve, int number) {
-    std::string text = curve.GetDescription() + "\n";
-    for (; number > 0; --number) text.erase(0, text.find('\n') + 1);
-    return text.substr(0, text.find('\n'));
-}
-
-}  // namespace
-
-TEST(CalibrationDescription, ResponseFactorAndStraightLineWholeTexts) {
+TEST(CalibrationDescription, WholeTextsAndTheCorrelationLineEachReportSettingShows) {
     CCalibrationData rf = ValidCurve("Toluene", 0, {0.0, 0.0125}, 0.9);
     rf.SetStdDev(0.00042);
     rf.SetPercRelSD(3.36);
@@ -270,9 +249,8 @@ TEST(CalibrationDescription, ResponseFactorAndStraightLineWholeTexts) {
               "Calibration curve: 1.2 * x + 0.5\n"
               "Response type: External Std, Area\n"
               "Curve type: Linear, Origin: Exclude, Weighting: Null, Axis trans: None");
-}
 
-TEST(CalibrationDescription, CorrelationLineFollowsReportSetting) {
+    // The correlation line follows the report setting.
     const std::string corrCoeff = "Correlation coefficient: r = 0.998000, r^2 = 0.996004";
     const std::string coeffOfDet = "Coefficient of Determination: 0.996004";
     const struct { int reportCorr, weighting, origin, curveType; std::string expected; } cases[] = {

@@ -44,7 +44,6 @@ TEST_F(DecimalCommaLocale, MethodXmlReadsAndWritesWithAPoint) {
     EXPECT_NE(written.find("PredRT=\"12.5\""), std::string::npos);
     CMethodList again;
     ASSERT_TRUE(again.ReadXML(written));
-    ASSERT_EQ(again.GetSize(), 1);
     EXPECT_TRUE(static_cast<const CMethodRecord&>(again.GetAt(0)) == read.GetAt(0));
 }
 

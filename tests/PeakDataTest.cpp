@@ -22,24 +22,19 @@ T ValueAt(const _tagINTERNAL_PEAK_DB_RECORD& record, size_t offset) {
 }
 
 using Field = CPeakData::PeakDataFields;
-Field F(int number) { return static_cast<Field>(number); }
 
-struct Shown {
-    int result;
-    std::string text;
-    double number;
-};
+struct Shown { int result; std::string text; double number; };
 
 Shown Read(const CPeakData& peak, int field) {
     std::string text = "stale";
     double number = -999.0;
-    const int result = peak.PeakGetFieldStr(F(field), false, text, number);
+    const int result = peak.PeakGetFieldStr(Field(field), false, text, number);
     return {result, text, number};
 }
 
 int Write(CPeakData& peak, int field, const std::string& value) {
     std::string text = value;
-    return peak.PeakSetFieldStr(F(field), 0, text);
+    return peak.PeakSetFieldStr(Field(field), 0, text);
 }
 
 // A peak on which every condition of every field holds, so reads show what writes stored.
@@ -144,30 +139,27 @@ TEST(PeakData, DerivedValuesAndFlags) {
         EXPECT_EQ(target.GetTargetFlagged(), targets[k].flagged) << "case " << k;
     }
 
-    CPeakData recovery;
-    recovery.SetFixedConc(10.0);
-    recovery.SetAnalConc(12.0);
-    EXPECT_DOUBLE_EQ(recovery.GetRecoveryValue(), 120.0);
-    recovery.SetUserFactor2(2.0);    // 12 / 2 = 6
-    recovery.SetUserDivisor1(4.0);   // 6 * 4 = 24
-    EXPECT_DOUBLE_EQ(recovery.GetRecoveryValue(), 240.0);
-    recovery.SetFixedConc(0.0);
-    EXPECT_EQ(recovery.GetRecoveryValue(), 0.0);
+    peak.SetFixedConc(10.0);
+    peak.SetAnalConc(12.0);
+    EXPECT_DOUBLE_EQ(peak.GetRecoveryValue(), 120.0);
+    peak.SetUserFactor2(2.0);    // 12 / 2 = 6
+    peak.SetUserDivisor1(4.0);   // 6 * 4 = 24
+    EXPECT_DOUBLE_EQ(peak.GetRecoveryValue(), 240.0);
+    peak.SetFixedConc(0.0);
+    EXPECT_EQ(peak.GetRecoveryValue(), 0.0);
 
-    CPeakData shape;
-    shape.SetStartRT(10.0f);
-    shape.SetEndRT(10.25f);
-    EXPECT_DOUBLE_EQ(shape.GetBaselineWidth(), 15.0);
-    shape.SetHeight(50.0);
-    shape.SetArea(0.0001);
-    EXPECT_EQ(shape.GetHeightDivArea(), 0.0);
-    shape.SetArea(200.0);
-    EXPECT_DOUBLE_EQ(shape.GetHeightDivArea(), 0.25);
+    peak.SetStartRT(10.0f);
+    peak.SetEndRT(10.25f);
+    EXPECT_DOUBLE_EQ(peak.GetBaselineWidth(), 15.0);
+    peak.SetHeight(50.0);
+    peak.SetArea(0.0001);
+    EXPECT_EQ(peak.GetHeightDivArea(), 0.0);
+    peak.SetArea(200.0);
+    EXPECT_DOUBLE_EQ(peak.GetHeightDivArea(), 0.25);
 
-    CPeakData member;
-    member.SetTotalsGroup("Endosulfan, OC");  // a list, compared without regard to case
-    EXPECT_TRUE(member.IsMemberOf("oc"));
-    EXPECT_FALSE(member.IsMemberOf("PCB"));
+    peak.SetTotalsGroup("Endosulfan, OC");  // a list, compared without regard to case
+    EXPECT_TRUE(peak.IsMemberOf("oc"));
+    EXPECT_FALSE(peak.IsMemberOf("PCB"));
 }
 
 // Every numbered field, written out from the report documentation apart from the code's own
@@ -241,12 +233,9 @@ TEST(PeakFieldStrings, FieldTableMatchesTheDocumentedNumbersFormsAndPresence) {
         EXPECT_EQ(info->name, name) << number;
         EXPECT_EQ(info->form, forms.at(form)) << number << " " << name;
         const Shown shown = Read(live, number), hidden = Read(deleted, number);
-        if (who == 'P') {
-            EXPECT_EQ(shown.result, 1) << number << " " << name;
-            EXPECT_EQ(hidden.result, 0) << number << " " << name;
-        } else if (who == 'A') {
-            EXPECT_EQ(hidden.result, shown.result) << number << " " << name;
-        }
+        const std::string shows = std::to_string(shown.result) + "/" + std::to_string(hidden.result);
+        EXPECT_TRUE(who != 'P' || shows == "1/0") << number << " " << name << " shows " << shows;
+        EXPECT_TRUE(who != 'A' || shown.result == hidden.result) << number << " " << name << " shows " << shows;
     }
     EXPECT_EQ(count, PeakFieldList().size());
 }
@@ -306,8 +295,7 @@ TEST(PeakFieldStrings, CodedFieldsShowTheirCodesAndTakeNumbersOrCodes) {
         for (const auto& [value, text] : c.shown) {
             c.store(peak, value);
             const Shown shown = Read(peak, c.field);
-            EXPECT_EQ(shown.result, 1) << "field " << c.field << " value " << value;
-            EXPECT_EQ(shown.text, text) << "field " << c.field << " value " << value;
+            EXPECT_EQ(std::pair(shown.result, shown.text), std::pair(1, std::string(text))) << c.field << " " << value;
         }
         for (const auto& [text, value] : c.written) {
             EXPECT_EQ(Write(peak, c.field, text), 1);
@@ -317,9 +305,7 @@ TEST(PeakFieldStrings, CodedFieldsShowTheirCodesAndTakeNumbersOrCodes) {
 }
 
 TEST(PeakFieldStrings, StoredWindowAndThresholdMethodBytes) {
-    _tagINTERNAL_PEAK_DB_RECORD record{};
-    record.ChroMassWindow = 0.0f;
-    record.ChroMassWindowAbs = 0;
+    _tagINTERNAL_PEAK_DB_RECORD record{};  // window 0, not absolute
     const unsigned char word[4] = {0x02, 0x00, 0x01, 0x00};  // method 2, reserved bytes 0x0001
     std::memcpy(reinterpret_cast<unsigned char*>(&record) + 1512, word, sizeof word);
     CPeakData peak(record);

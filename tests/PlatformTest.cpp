@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +20,7 @@ std::string TempPath(const char* name) {
 }
 }  // namespace
 
-TEST(MassStringComparitor, MatchingRules) {
+TEST(MassStringComparitor, MatchingRulesAndTheMethodEntrysWindow) {
     const struct { const char* a; double windowA; const char* b; double windowB; bool equal; } cases[] = {
         {"304.2", 0.005, "304.204", 0.005, true},
         {"304.2", 0.005, "304.21", 0.005, false},
@@ -32,11 +34,9 @@ TEST(MassStringComparitor, MatchingRules) {
         EXPECT_EQ(a == b, c.equal) << c.a << " vs " << c.b;
         EXPECT_EQ(b == a, c.equal) << c.b << " vs " << c.a;
     }
-}
 
-// An accurate-mass entry compares its traces within 0.0001, a nominal one within 0.005; a
-// comparitor slot outside the entry's five is none.
-TEST(MassStringComparitor, MethodEntryWindowFollowsAccurateMass) {
+    // An accurate-mass entry compares its traces within 0.0001, a nominal one within 0.005; a
+    // comparitor slot outside the entry's five is none.
     const CMassStringComparitor measured("304.203", 0.0001);
     for (int accurate : {0, 1}) {
         CMethodData entry;
@@ -55,8 +55,7 @@ TEST(RawData, TraceTextToMasses) {
     EXPECT_EQ(RawData::MRMStringToMasses("304.2", masses, 4, false), 1);
     EXPECT_EQ(masses[0], 304.2f);
     EXPECT_EQ(RawData::MRMStringToMasses("216.1>174.1, 218.1 > 176.1", masses, 4, true), 2);
-    EXPECT_EQ(masses[0], 174.1f);
-    EXPECT_EQ(masses[1], 176.1f);
+    EXPECT_EQ((std::array{masses[0], masses[1]}), (std::array{174.1f, 176.1f}));
     EXPECT_EQ(RawData::MRMStringToMasses("TIC", masses, 4, false), -1);
     EXPECT_EQ(RawData::MRMStringToMasses("216.1>", masses, 4, true), -1);  // no second mass
     float few[2];
@@ -80,20 +79,29 @@ TEST(KeywordTables, BoundsAndLookUps) {
     // The texts a method may give for a setting, as the method check lists them.
     EXPECT_EQ(Keywords::AllowedTexts(*Keywords::FindEnumeratedSetting("XYTrans")),
               "N (None), L (Ln), T (Log), S (Square Root)");
+    // A value outside the setting's rows, however far, has no text.
+    EXPECT_EQ(Keywords::SettingText("XYTrans", 3), "Square Root");
+    for (int outside : {-1, 4, INT_MIN, INT_MAX}) EXPECT_EQ(Keywords::SettingText("XYTrans", outside), "") << outside;
 }
 
-TEST(XmlBuilder, DepthLimitAndUnbalancedClose) {
+TEST(Xml, BuilderLimitsAndParserWalkUpToTheDocument) {
     Brisk::CXMLBuilderT<256> builder;
     EXPECT_FALSE(builder.CloseElement());
     for (int i = 0; i < 256; ++i) ASSERT_TRUE(builder.OpenElement("e"));
     EXPECT_FALSE(builder.OpenElement("e"));  // the open elements are freed with the builder
+    EXPECT_TRUE(builder.DiscardElement());    // the innermost; a refused method's write discards its own
 
-    // A discarded element leaves nothing behind, not even the declaration.
-    Brisk::CXMLBuilderT<256> discarding;
-    ASSERT_TRUE(discarding.OpenElement("METHODLIST"));
-    EXPECT_TRUE(discarding.DiscardElement());
-    EXPECT_FALSE(discarding.DiscardElement());
-    EXPECT_EQ(discarding.GetText(), "");
+    // The parser walks down and back up to the document, and no further.
+    const std::string text = "<?xml version=\"1.0\"?><list><entry/></list>";
+    Brisk::CXMLParserT parser;
+    ASSERT_TRUE(parser.ParseUtf8(text.data(), text.size()));
+    ASSERT_TRUE(parser.MoveToFirstChild());  // the declaration
+    ASSERT_TRUE(parser.MoveToNextSibling());
+    ASSERT_TRUE(parser.MoveToFirstChild());  // the entry
+    EXPECT_TRUE(parser.MoveToParent());
+    EXPECT_EQ(parser.GetNodeName(), "list");
+    EXPECT_TRUE(parser.MoveToParent());  // the document
+    EXPECT_FALSE(parser.MoveToParent());
 }
 
 TEST(FlatDatabase, RecordsByNumber) {
@@ -122,11 +130,7 @@ TEST(FlatDatabase, RecordsByNumber) {
     // A file that is not a table, and one whose header promises more than it holds.
     { std::ofstream(path) << "this is not a table"; }
     EXPECT_EQ(FlatDatabase::OpenTable(kTable, path.c_str(), FlatDatabase::kRead), FlatDatabase::kBadFile);
-    {
-        std::ofstream file(path, std::ios::binary);
-        const unsigned char header[16] = {'Q', 'F', 'D', 'B', 1, 0, 0, 0, 16, 0, 0, 0, 9, 0, 0, 0};
-        file.write(reinterpret_cast<const char*>(header), 16);
-    }
+    { std::ofstream(path, std::ios::binary) << std::string("QFDB\1\0\0\0\x10\0\0\0\x09\0\0\0", 16); }
     EXPECT_EQ(FlatDatabase::OpenTable(kTable, path.c_str(), FlatDatabase::kRead), FlatDatabase::kBadFile);
     std::remove(path.c_str());
 }
@@ -149,19 +153,6 @@ TEST(Integration, SettingsFileInTheNamedFolder) {
     ::unsetenv("QUAN_SETTINGS_DIR");
     EXPECT_EQ(Integration::SettingsFilePath("Peaks"), "Peaks.ini");
     if (previous != nullptr) ::setenv("QUAN_SETTINGS_DIR", kept.c_str(), 1);
-}
-
-TEST(XmlParser, WalksDownAndBackUpToTheDocument) {
-    const std::string text = "<?xml version=\"1.0\"?><list><entry/></list>";
-    Brisk::CXMLParserT parser;
-    ASSERT_TRUE(parser.ParseUtf8(text.data(), text.size()));
-    ASSERT_TRUE(parser.MoveToFirstChild());  // the declaration
-    ASSERT_TRUE(parser.MoveToNextSibling());
-    ASSERT_TRUE(parser.MoveToFirstChild());  // the entry
-    EXPECT_TRUE(parser.MoveToParent());
-    EXPECT_EQ(parser.GetNodeName(), "list");
-    EXPECT_TRUE(parser.MoveToParent());  // the document
-    EXPECT_FALSE(parser.MoveToParent());
 }
 
 // Element records read back byte for byte. A table whose records are not whole 1024-byte element

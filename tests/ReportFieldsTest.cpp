@@ -31,38 +31,18 @@ CMethodData EntryAtLevel(int stdLevels, double stdConc = 0.0) {
     entry.SetStdConc(stdConc);
     return entry;
 }
-
-// Two compounds, three samples, every statistic distinct.
-CStatistics Filled() {
-    CStatistics stats;
-    stats.AddSample(11);
-    stats.AddSample(12);
-    stats.AddSample(15);
-    stats.AddCompound(4, "Atrazine");
-    stats.AddCompound(9, "Simazine");
-    stats.SetMean(1, 2.5);
-    stats.SetStdDev(1, 0.25);
-    stats.SetRSD(1, 10.0);
-    stats.SetBias(1, -0.5);
-    stats.SetPercBias(1, -16.5);
-    stats.AddConcentration(1, 1.0);  // count 1 on top of the stored mean: 3.5
-    return stats;
-}
 }  // namespace
 
 TEST(SampleFieldStrings, EveryFieldReadsItsOwnRecordMember) {
     CQuanSampleData sample;
     CSampleRecord& record = sample.GetRecord();
     const struct { int field; void (CSampleRecord::*set)(const std::string&); } texts[] = {
-        {0, &CSampleRecord::SetDataFile},     {2, &CSampleRecord::SetDescription},
-        {3, &CSampleRecord::SetMSFile},       {4, &CSampleRecord::SetInletFile},
-        {5, &CSampleRecord::SetASFile},       {6, &CSampleRecord::SetProcess},
-        {7, &CSampleRecord::SetProcessParameters}, {8, &CSampleRecord::SetVialReference},
-        {9, &CSampleRecord::SetJob},          {10, &CSampleRecord::SetTask},
-        {11, &CSampleRecord::SetUser},        {12, &CSampleRecord::SetSubmitter},
-        {13, &CSampleRecord::SetConditions},  {15, &CSampleRecord::SetID},
-        {24, &CSampleRecord::SetSubjectText}, {26, &CSampleRecord::SetQualityReference},
-        {27, &CSampleRecord::SetQuantityReference},
+        {0, &CSampleRecord::SetDataFile},   {2, &CSampleRecord::SetDescription}, {3, &CSampleRecord::SetMSFile},
+        {4, &CSampleRecord::SetInletFile},  {5, &CSampleRecord::SetASFile},      {6, &CSampleRecord::SetProcess},
+        {7, &CSampleRecord::SetProcessParameters}, {8, &CSampleRecord::SetVialReference}, {9, &CSampleRecord::SetJob},
+        {10, &CSampleRecord::SetTask},      {11, &CSampleRecord::SetUser},       {12, &CSampleRecord::SetSubmitter},
+        {13, &CSampleRecord::SetConditions}, {15, &CSampleRecord::SetID},        {24, &CSampleRecord::SetSubjectText},
+        {26, &CSampleRecord::SetQualityReference}, {27, &CSampleRecord::SetQuantityReference},
     };
     // Distinct values everywhere, so a field reading a neighbour's member shows.
     for (const auto& t : texts) (record.*t.set)("text of field " + std::to_string(t.field));
@@ -190,8 +170,18 @@ TEST(SampleFieldStrings, EditedTextsReadBackThroughTheirOwnFields) {
     EXPECT_FALSE(sample.SampleSetFieldStr(CQuanSampleData::kSampleTask, 0, static_cast<char*>(nullptr)));
 }
 
-TEST(Statistics, AccessorsAtAndBeyondTheirBounds) {
-    CStatistics stats = Filled();
+TEST(Statistics, AccessorsAndFieldTextsAtAndBeyondTheirBounds) {
+    // Two compounds, three samples, every statistic distinct.
+    CStatistics stats;
+    for (int sample : {11, 12, 15}) stats.AddSample(sample);
+    stats.AddCompound(4, "Atrazine");
+    stats.AddCompound(9, "Simazine");
+    stats.SetMean(1, 2.5);
+    stats.SetStdDev(1, 0.25);
+    stats.SetRSD(1, 10.0);
+    stats.SetBias(1, -0.5);
+    stats.SetPercBias(1, -16.5);
+    stats.AddConcentration(1, 1.0);  // count 1 on top of the stored mean: 3.5
     for (int outside : {-1, 2, INT_MIN, INT_MAX}) {
         EXPECT_EQ(stats.GetName(outside), nullptr) << outside;
         stats.SetName(outside, "changed");
@@ -203,23 +193,13 @@ TEST(Statistics, AccessorsAtAndBeyondTheirBounds) {
     EXPECT_STREQ(stats.GetName(0), "Atrazine");
     EXPECT_EQ(stats.GetMean(1), 3.5);
     EXPECT_EQ(stats.GetSample(2), 15);
-}
 
-TEST(Statistics, FieldTexts) {
-    CStatistics stats = Filled();
-    stats.SetPercBias(0, 12.5);
+    stats.SetPercBias(0, 12.5);  // "12.500000%": 10 characters
     stats.SetBias(0, 1e-7);  // below six decimals
     const struct { int entry; int field; int result; const char* text; } cases[] = {
-        {0, 0, 1, "Atrazine"},
-        {5, 0, 1, ""},  // out of range: empty, still written
-        {0, 1, 1, "3"},
-        {1, 2, 1, "3.500000"},
-        {1, 3, 1, "0.250000"},
-        {1, 4, 1, "10.000000"},
-        {1, 5, 1, "-0.500000"},
-        {0, 5, 1, "0.000000"},
-        {0, 6, 1, "12.500000%"},
-        {0, -1, 0, ""},
+        {0, 0, 1, "Atrazine"},  {5, 0, 1, ""},  // out of range: empty, still written
+        {0, 1, 1, "3"},         {1, 2, 1, "3.500000"},  {1, 3, 1, "0.250000"},   {1, 4, 1, "10.000000"},
+        {1, 5, 1, "-0.500000"}, {0, 5, 1, "0.000000"},  {0, 6, 1, "12.500000%"}, {0, -1, 0, ""},
     };
     for (const auto& c : cases) {
         const auto field = static_cast<CStatistics::StatsFields>(c.field);
@@ -228,13 +208,8 @@ TEST(Statistics, FieldTexts) {
         EXPECT_EQ(stats.StatsFieldStr(c.entry, field, buffer), c.result) << c.field;
         EXPECT_STREQ(buffer, c.text) << c.field;
     }
-}
 
-TEST(Statistics, FieldTextsStayInsideTheBuffer) {
-    CStatistics stats;
-    stats.AddCompound(1, "x");
-    stats.SetPercBias(0, 12.5);  // "12.500000%": 10 characters
-
+    // The texts stay inside the caller's buffer.
     char small[16];
     std::memset(small, 'Z', sizeof small);
     EXPECT_EQ(stats.StatsFieldStr(0, CStatistics::kStatsPercBias, small, 11), 1);

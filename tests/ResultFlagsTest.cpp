@@ -67,8 +67,7 @@ TEST(ResultFlags, ReportAndMaximumLimitsAreStrictAndCleared) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.conc);
         const CPeakData r = Quantified(m, c.conc, 0.0, kAnalyte, &earlier);
-        EXPECT_EQ(r.GetReportFlag(), c.report);
-        EXPECT_EQ(r.GetMaxConcFlag(), c.max);
+        EXPECT_EQ(std::pair(r.GetReportFlag(), r.GetMaxConcFlag()), std::pair(c.report, c.max));
     }
 }
 
