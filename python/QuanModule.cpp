@@ -23,16 +23,16 @@
 #include <vector>
 
 #include "quan.h"
-#include "tools/batch/BatchInput.h"
-#include "tools/batch/BatchRun.h"
-#include "tools/batch/BatchTool.h"
-#include "tools/batch/Elements.h"
-#include "tools/batch/ResultsDatabase.h"
-#include "tools/batch/SafeFile.h"
-#include "tools/batch/Writers.h"
-#include "tools/method/MethodCheck.h"
-#include "tools/method/MethodXml.h"
-#include "tools/method/TransitionList.h"
+#include "workflow/batch/BatchInput.h"
+#include "workflow/batch/BatchRun.h"
+#include "workflow/batch/BatchTool.h"
+#include "workflow/batch/Elements.h"
+#include "workflow/output/ResultsDatabase.h"
+#include "workflow/output/SafeFile.h"
+#include "workflow/output/Writers.h"
+#include "workflow/method/MethodCheck.h"
+#include "workflow/method/MethodXml.h"
+#include "workflow/method/TransitionList.h"
 
 namespace py = pybind11;
 using namespace Batch;

@@ -6,8 +6,8 @@
 #include <limits>
 
 #include "BatchTestSupport.h"
-#include "tools/batch/HtmlReport.h"
-#include "tools/batch/Writers.h"
+#include "workflow/output/HtmlReport.h"
+#include "workflow/output/Writers.h"
 
 namespace {
 

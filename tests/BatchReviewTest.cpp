@@ -6,9 +6,9 @@
 #include <set>
 
 #include "BatchTestSupport.h"
-#include "tools/batch/Acceptance.h"
-#include "tools/batch/Exclusions.h"
-#include "tools/batch/OutlierExclusion.h"
+#include "workflow/review/Acceptance.h"
+#include "workflow/review/Exclusions.h"
+#include "workflow/review/OutlierExclusion.h"
 
 namespace {
 

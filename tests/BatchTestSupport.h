@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "calibrate/QuanCalibrate.h"
-#include "tools/Csv.h"
-#include "tools/batch/BatchTool.h"
-#include "tools/batch/RawPeaks.h"
+#include "workflow/support/Csv.h"
+#include "workflow/batch/BatchTool.h"
+#include "workflow/batch/RawPeaks.h"
 
 namespace batch_test {
 

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "quan.h"
-#include "tools/Csv.h"
+#include "workflow/support/Csv.h"
 
 namespace {
 class DecimalCommaLocale : public ::testing::Test {

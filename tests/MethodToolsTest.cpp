@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "quan.h"
-#include "tools/method/MethodCheck.h"
-#include "tools/method/MethodXml.h"
-#include "tools/method/TransitionList.h"
+#include "workflow/method/MethodCheck.h"
+#include "workflow/method/MethodXml.h"
+#include "workflow/method/TransitionList.h"
 
 namespace {
 

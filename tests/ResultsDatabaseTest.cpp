@@ -8,8 +8,8 @@
 
 #include "BatchTestSupport.h"
 #include "report/PeakFieldStrings.h"
-#include "tools/batch/ResultsDatabase.h"
-#include "tools/batch/SafeFile.h"
+#include "workflow/output/ResultsDatabase.h"
+#include "workflow/output/SafeFile.h"
 
 namespace {
 

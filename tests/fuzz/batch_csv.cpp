@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/Csv.h"
-#include "tools/batch/BatchInput.h"
+#include "workflow/support/Csv.h"
+#include "workflow/batch/BatchInput.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {

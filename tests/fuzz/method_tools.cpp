@@ -10,9 +10,9 @@
 
 #include "quan.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "tools/method/MethodCheck.h"
-#include "tools/method/MethodXml.h"
-#include "tools/method/TransitionList.h"
+#include "workflow/method/MethodCheck.h"
+#include "workflow/method/MethodXml.h"
+#include "workflow/method/TransitionList.h"
 
 namespace {
 using MethodTools::Problems;

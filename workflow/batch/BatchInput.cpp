@@ -1,0 +1,286 @@
+#include "workflow/batch/BatchInput.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <map>
+
+#include "platform/NumberText.h"
+#include "workflow/support/Csv.h"
+#include "workflow/batch/RawPeaks.h"
+#include "workflow/method/MethodCheck.h"
+
+namespace Batch {
+
+namespace {
+
+std::string Lower(std::string text) { return NumberText::LowerAscii(std::move(text)); }
+
+bool ParseInteger(const std::string& text, long long low, long long high, long long& value) {
+    long long parsed = 0;
+    if (!NumberText::Read(Csv::Trim(text), parsed) || parsed < low || parsed > high) return false;
+    value = parsed;
+    return true;
+}
+
+// --- peak columns: one setter per stored field, from the peak field table ------------------
+
+using PeakSetter = std::function<bool(CPeakData&, const std::string&)>;
+
+template <class T>
+bool ParseNumber(const std::string& text, T& value) {
+    if constexpr (std::is_floating_point_v<T>) {
+        double parsed = 0.0;
+        if (!Csv::ToDouble(text, parsed)) return false;
+        if (std::is_same_v<T, float> && std::fabs(parsed) > 3.4028234663852886e38) return false;
+        value = static_cast<T>(parsed);
+        return true;
+    } else {
+        long long parsed = 0;
+        if (!ParseInteger(text, std::numeric_limits<T>::min(), std::numeric_limits<T>::max(), parsed)) return false;
+        value = static_cast<T>(parsed);
+        return true;
+    }
+}
+
+template <class T, class Set>
+PeakSetter NumberSetter(Set set) {
+    return [set](CPeakData& peak, const std::string& text) {
+        T value{};
+        if (!ParseNumber(text, value)) return false;
+        set(peak, value);
+        return true;
+    };
+}
+
+template <class Set>
+PeakSetter TextSetter(size_t maxChars, Set set) {
+    return [maxChars, set](CPeakData& peak, const std::string& text) {
+        if (text.size() > maxChars) return false;  // never cut a text silently
+        set(peak, text);
+        return true;
+    };
+}
+
+const std::map<std::string, PeakSetter>& PeakSetters() {
+    static const std::map<std::string, PeakSetter> setters = [] {
+        std::map<std::string, PeakSetter> table;
+#define PEAK_FIELD(offset, type, Name) \
+    table[#Name] = NumberSetter<type>([](CPeakData& p, type v) { p.Set##Name(v); });
+#define PEAK_FIELD_STORED(offset, type, Name) PEAK_FIELD(offset, type, Name)
+#define PEAK_BOOL(offset, Name) PEAK_FIELD(offset, int32_t, Name)
+#define PEAK_TEXT(offset, size, maxChars, Name) \
+    table[#Name] = TextSetter(maxChars, [](CPeakData& p, const std::string& t) { p.Set##Name(t); });
+#define PEAK_TEXT_INPLACE(offset, size, maxChars, Name) PEAK_TEXT(offset, size, maxChars, Name)
+#define PEAK_TEXT_STORED(offset, size, maxChars, Name) PEAK_TEXT(offset, size, maxChars, Name)
+#define PEAK_ARRAY(offset, type, count, Name, outside)                                             \
+    for (int k = 0; k < (count); ++k)                                                              \
+        table[#Name + std::to_string(k)] = NumberSetter<type>([k](CPeakData& p, type v) { p.Set##Name(k, v); });
+#define PEAK_TEXT_ARRAY(offset, size, count, maxChars, Name)                                        \
+    for (int k = 0; k < (count); ++k)                                                               \
+        table[#Name + std::to_string(k)] =                                                          \
+            TextSetter(maxChars, [k](CPeakData& p, const std::string& t) { p.Set##Name(k, t); });
+#define PEAK_FLAGWORD(offset, Name) PEAK_FIELD(offset, uint32_t, Name)
+#include "records/PeakFields.def"
+#define PEAK_FLAG_BIT(bit, Name) \
+    table[#Name] = NumberSetter<int>([](CPeakData& p, int v) { p.Set##Name(v); });
+#include "records/PeakFlagBits.def"
+        table["ID"] = NumberSetter<int>([](CPeakData& p, int v) { p.SetID(v); });
+        table["AbsNoiseHeight"] = NumberSetter<double>([](CPeakData& p, double v) { p.SetAbsNoiseHeight(v); });
+        return table;
+    }();
+    return setters;
+}
+
+}  // namespace
+
+std::vector<std::string> PeakColumnNames() {
+    std::vector<std::string> names;
+    for (const auto& setter : PeakSetters()) names.push_back(setter.first);
+    return names;
+}
+
+const SampleFactorColumn kSampleFactorColumns[6] = {
+    {"InjectionVolume", &CQuanSampleData::SetInjectionVolume},
+    {"InitialAmount", &CQuanSampleData::SetInitialAmount},
+    {"ExtractVolume", &CQuanSampleData::SetExtractVolume},
+    {"ExtractDilutionFactor", &CQuanSampleData::SetExtractDilutionFactor},
+    {"UserDilutionFactor", &CQuanSampleData::SetUserDilutionFactor},
+    {"StockDilutionFactor", &CQuanSampleData::SetStockDilutionFactor},
+};
+
+bool ReadCsvRows(const std::string& path, std::vector<Csv::Row>& rows, std::vector<Problem>& problems) {
+    std::string text, error;
+    if (!Csv::ReadFile(path, text)) {
+        problems.push_back({path, 0, 0, "cannot be read"});
+        return false;
+    }
+    if (!Csv::Parse(text, rows, error)) {
+        problems.push_back({path, 0, 0, error});
+        return false;
+    }
+    return true;
+}
+
+bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems) {
+    const size_t before = problems.size();
+    std::vector<Csv::Row> rows;
+    if (!ReadCsvRows(path, rows, problems)) return false;
+    if (rows.empty()) {
+        problems.push_back({path, 0, 0, "has no header row"});
+        return false;
+    }
+    const auto& setters = PeakSetters();
+    std::vector<const PeakSetter*> columns;
+    for (size_t c = 0; c < rows[0].cells.size(); ++c) {
+        const std::string name = Csv::Trim(rows[0].cells[c]);
+        auto found = setters.find(name);
+        if (found == setters.end()) problems.push_back({path, rows[0].line, static_cast<int>(c + 1), "unknown peak field \"" + name + "\""});
+        columns.push_back(found == setters.end() ? nullptr : &found->second);
+    }
+    if (problems.size() != before) return false;
+    for (size_t r = 1; r < rows.size(); ++r) {
+        const Csv::Row& row = rows[r];
+        if (row.cells.size() != columns.size()) {
+            problems.push_back({path, row.line, 0, "has " + std::to_string(row.cells.size()) + " cells, the header " +
+                                                       std::to_string(columns.size())});
+            continue;
+        }
+        CPeakData peak;
+        for (size_t c = 0; c < columns.size(); ++c) {
+            if (Csv::Trim(row.cells[c]).empty()) continue;  // an empty cell keeps the field's initial value
+            if (!(*columns[c])(peak, row.cells[c]))
+                problems.push_back({path, row.line, static_cast<int>(c + 1),
+                                    "\"" + row.cells[c] + "\" is not a valid " + Csv::Trim(rows[0].cells[c])});
+        }
+        peak.SetID(static_cast<int>(r));
+        peaks.Add(peak);
+    }
+    return problems.size() == before;
+}
+
+bool ReadSamplePeaks(const SampleInput& sample, const CMethodList& method, CPeakList& peaks,
+                     std::vector<Problem>& problems) {
+    if (sample.rawData) return ReadRawPeaks(sample.peakPaths, method, peaks, problems);
+    return ReadPeakFile(sample.peakPath, peaks, problems);
+}
+
+namespace {
+struct BatchColumn {
+    const char* name;
+    bool required;
+};
+const BatchColumn kBatchColumns[] = {
+    {"SampleID", true},           {"PeakFile", true},           {"Type", true},
+    {"InjectionVolume", false},   {"InitialAmount", false},     {"ExtractVolume", false},
+    {"ExtractDilutionFactor", false}, {"UserDilutionFactor", false}, {"StockDilutionFactor", false},
+    {"Description", false},       {"Exclude", false},
+};
+}  // namespace
+
+bool ReadBatchList(const std::string& folder, const std::string& path, const CMethodList& method,
+                   std::vector<std::unique_ptr<SampleInput>>& samples, std::vector<Problem>& problems,
+                   bool keepPeaks) {
+    const size_t before = problems.size();
+    std::vector<Csv::Row> rows;
+    if (!ReadCsvRows(path, rows, problems)) return false;
+    if (rows.size() < 2) {
+        problems.push_back({path, 0, 0, "has no samples"});
+        return false;
+    }
+    std::map<std::string, int> column;  // lower-case name -> index
+    for (size_t c = 0; c < rows[0].cells.size(); ++c) {
+        const std::string name = Lower(Csv::Trim(rows[0].cells[c]));
+        bool known = name.size() == 5 && name.compare(0, 4, "conc") == 0 && name[4] >= 'a' && name[4] <= 't';
+        for (const BatchColumn& batchColumn : kBatchColumns) known = known || name == Lower(batchColumn.name);
+        if (!known) problems.push_back({path, rows[0].line, static_cast<int>(c + 1), "unknown column \"" + rows[0].cells[c] + "\""});
+        else column[name] = static_cast<int>(c);
+    }
+    for (const BatchColumn& batchColumn : kBatchColumns)
+        if (batchColumn.required && column.count(Lower(batchColumn.name)) == 0)
+            problems.push_back({path, rows[0].line, 0, std::string("the column \"") + batchColumn.name + "\" is missing"});
+    if (problems.size() != before) return false;
+
+    std::set<std::string> names, ids;
+    for (int i = 0; i < method.GetSize(); ++i) names.insert(method.GetAt(i).GetName());
+    for (size_t r = 1; r < rows.size(); ++r) {
+        const Csv::Row& row = rows[r];
+        auto cell = [&](const char* name) -> std::string {
+            auto found = column.find(Lower(name));
+            if (found == column.end() || found->second >= static_cast<int>(row.cells.size())) return std::string();
+            return Csv::Trim(row.cells[found->second]);
+        };
+        auto at = [&](const char* name) { return column.count(Lower(name)) ? column[Lower(name)] + 1 : 0; };
+        if (row.cells.size() != rows[0].cells.size()) {
+            problems.push_back({path, row.line, 0, "has " + std::to_string(row.cells.size()) + " cells, the header " +
+                                                       std::to_string(rows[0].cells.size())});
+            continue;
+        }
+        auto sample = std::make_unique<SampleInput>();
+        sample->id = cell("SampleID");
+        if (sample->id.empty()) problems.push_back({path, row.line, at("SampleID"), "the sample ID is empty"});
+        else if (!ids.insert(sample->id).second) problems.push_back({path, row.line, at("SampleID"), "the sample ID \"" + sample->id + "\" appears twice"});
+        sample->sample.SetSampleID(sample->id.c_str());
+        const std::string typeText = cell("Type");
+        int type = -1;
+        const bool named = !typeText.empty() && !NumberText::IsDigitAscii(typeText[0]) &&
+                           typeText[0] != '-' && CSampleRecord::TypeFromText(typeText, type);
+        if (!named) problems.push_back({path, row.line, at("Type"), "unknown sample type \"" + typeText + "\""});
+        sample->type = type;
+        sample->sample.SetSampleType(type);
+        for (char level = 'A'; level <= 'T'; ++level) {
+            const std::string name = std::string("Conc") + level;
+            const std::string value = cell(name.c_str());
+            double concentration = 0.0;
+            if (!value.empty() && !Csv::ToDouble(value, concentration))
+                problems.push_back({path, row.line, at(name.c_str()), "\"" + value + "\" is not a concentration"});
+            sample->sample.SetStdConc(level - 'A', concentration);
+        }
+        for (const auto& factor : kSampleFactorColumns) {
+            const std::string value = cell(factor.name);
+            double number = 1.0;  // an amount or factor not given is neutral
+            if (!value.empty() && (!Csv::ToDouble(value, number) || number <= 0.0))
+                problems.push_back({path, row.line, at(factor.name), "\"" + value + "\" is not a positive " + factor.name});
+            (sample->sample.*factor.set)(number);
+        }
+        sample->sample.SetDescription(cell("Description"));
+        for (std::string compound : Csv::Split(cell("Exclude"), ';')) {
+            for (std::string part : Csv::Split(compound, '|')) {
+                if (names.count(part) == 0) problems.push_back({path, row.line, at("Exclude"), "excluded compound \"" + part + "\" is not a method entry"});
+                sample->excluded.insert(part);
+            }
+        }
+        sample->peakFile = cell("PeakFile");
+        sample->sample.SetRawDataFileName(sample->peakFile.c_str());
+        bool readable = true;
+        for (const std::string& name : SplitPeakFiles(sample->peakFile)) {
+            sample->peakPaths.push_back(name[0] == '/' ? name : folder + "/" + name);
+            if (std::ifstream(sample->peakPaths.back(), std::ios::binary).good()) continue;
+            problems.push_back({path, row.line, at("PeakFile"), "the peak file " + sample->peakPaths.back() + " cannot be read"});
+            readable = false;
+        }
+        if (sample->peakPaths.empty()) {
+            problems.push_back({path, row.line, at("PeakFile"), "the peak file is empty"});
+        } else {
+            sample->peakPath = sample->peakPaths.front();
+            sample->rawData = NamesRawData(sample->peakPaths);
+            if (readable) ReadSamplePeaks(*sample, method, sample->peaks, problems);
+            if (!keepPeaks) sample->peaks.EmptyPeakList();
+        }
+        samples.push_back(std::move(sample));
+    }
+    return problems.size() == before;
+}
+
+bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems, bool keepPeaks) {
+    const size_t before = problems.size();
+    batch.folder = folder;
+    ReadMethodFile(folder + "/method.xml", batch.method, problems);
+    ReadBatchList(folder, folder + "/batch.csv", batch.method, batch.samples, problems, keepPeaks);
+    std::string text;
+    const std::string elements = folder + "/elements.csv";
+    if (Csv::ReadFile(elements, text)) batch.elementsFile = elements;
+    return problems.size() == before;
+}
+
+}  // namespace Batch

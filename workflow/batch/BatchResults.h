@@ -1,0 +1,122 @@
+// What a batch run produces, in the order it is reported: the samples in injection order, one
+// row per sample and method entry, and one fitted curve per method entry. Every writer
+// (results.csv, curves.txt, results.sqlite, report.html) reads only this, so the outputs agree.
+#pragma once
+
+#include <cmath>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "quan.h"
+#include "workflow/review/Acceptance.h"
+
+namespace Batch {
+
+struct SampleResult {
+    std::string id;
+    std::string type;         // the sample type as text ("Standard", "QC", ...)
+    int typeNumber = 0;
+    std::string description;
+    std::string peakFile;
+    int locateStatus = 0;     // what QuanDoLocation returned
+    int quantifyStatus = 0;   // what DoQuantify returned
+};
+
+// One sample and method entry. Numbers a peak does not have (no peak found, no ion ratio)
+// are NaN; writers print them as empty cells.
+struct ResultRow {
+    int sample = 0;           // index into BatchResults::samples
+    int entry = 0;            // 1-based method entry number
+    std::string compound;
+    bool found = false;       // a main peak was located for the entry
+    double foundRT = 0.0;
+    double area = 0.0;
+    double response = 0.0;
+    double conc = 0.0;
+    bool validConc = false;
+    std::string units;
+    double lod = 0.0;
+    double loq = 0.0;
+    double signalToNoise = 0.0;
+    double ionRatio = 0.0;
+    std::string flagsText;                // the text of peak field 92
+    std::vector<std::string> flagsSet;    // the name of every result flag that is set
+    std::string Verdict() const;          // "pass", or "flagged: name name ..."
+    // The text of every peak report field, in PeakFieldList() order, packed into one string
+    // (a batch holds hundreds of thousands of rows); empty texts when the field has no value or
+    // no peak was located. PeakFieldTexts() unpacks them.
+    std::string packedPeakFields;
+    std::vector<std::string> PeakFieldTexts() const;
+    void SetPeakFieldTexts(const std::vector<std::string>& texts);
+};
+
+struct CurveResult {
+    int entry = 0;            // 1-based method entry number
+    std::string compound;
+    std::string description;  // GetDescription()
+    CCalibrationData curve;   // as fitted (or as read back with --curves), points included
+    // Who excluded a point and why, by the standard's sample id: the analyst's exclusions; an
+    // excluded point without a note was left out by the tool (no usable peak).
+    std::map<std::string, std::pair<std::string, std::string>> exclusions;
+    // The studentized residual that made the outlier rule exclude a point, by standard.
+    std::map<std::string, double> residuals;
+};
+
+// One calibration standard of a curve as an analyst reads it: in the analyst's units (the
+// calibration engine keeps a transformed curve's points transformed), with the concentration
+// the curve gives back for its response (NaN when the curve has none).
+struct StandardPoint {
+    std::string standard;    // the standard's sample id
+    double nominal = 0.0;
+    double response = 0.0;
+    double backCalculated = 0.0;
+    bool excluded = false;
+    std::string excludedBy;  // an excluded point's "analyst" or "automatic"
+    std::string reason;      // and why
+    double residual = NAN;   // the studentized residual of an outlier excluded automatically
+};
+struct CurveResult;
+std::vector<StandardPoint> StandardPoints(const CCalibrationData& curve);
+// With who excluded each point, as the curve's result records it.
+std::vector<StandardPoint> StandardPoints(const CurveResult& result);
+// The accuracy of a back-calculated concentration: its deviation from nominal in percent;
+// NaN when either is missing or the nominal is zero.
+double DeviationPercent(double nominal, double found);
+
+// Why a curve could not be calibrated, in a lab's words ("no usable standard", "too few
+// points: 2 usable, 3 needed for a quadratic curve", ...); empty for a calibrated curve.
+std::string NotCalibratedReason(const CCalibrationData& curve);
+
+struct BatchResults {
+    std::string methodFile;
+    std::vector<SampleResult> samples;
+    std::vector<ResultRow> rows;      // sample by sample, entries in method order
+    std::vector<CurveResult> curves;  // in method order
+    AcceptanceResult acceptance;      // the batch under the method's acceptance rules
+};
+
+// The columns of results.csv, which the report's grid shares, and one row's cells in that
+// order, empty where the row has no such value. Numbers are printed as the peak report prints
+// them (concentrations and limits to three significant figures, retention times to three
+// decimals, ion ratios to four), or with every digit (the shortest text that reads back as the
+// same double) when `fullPrecision` is set.
+const std::vector<std::string>& ResultColumns();
+std::vector<std::string> ResultCells(const BatchResults& results, const ResultRow& row, bool fullPrecision = false);
+// The shortest text that reads back as `value`; empty for NaN and infinities.
+std::string NumberCell(double value);
+// A number as the report prints it in results column `column` (an index into ResultColumns()).
+std::string ReportNumberCell(size_t column, double value);
+
+// Where each peak report field sits in a row's packed texts: its index in PeakFieldList(),
+// or -1 for a number that names no field.
+int PeakFieldPosition(int field);
+// The number text of one peak field of a row, read back; NaN when the row has no such value.
+double PeakFieldNumber(const ResultRow& row, int field);
+// The concentration a standard or QC was made up to (the peak's fixed concentration); NaN
+// when there is none, and for a total, whose fixed concentration is its level's, not the sum
+// of its members' that its result is.
+double NominalConcentration(const BatchResults& results, const ResultRow& row);
+
+}  // namespace Batch

@@ -1,0 +1,51 @@
+// Running a batch that has been read and checked: every standard located and its main peaks
+// entered as calibration points, the curves fitted (or taken from an earlier run), then every
+// sample located and quantified against them. Samples run on as many threads as asked, one
+// engine object per thread, and their results come out in injection order whatever the count.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "workflow/batch/BatchInput.h"
+#include "workflow/batch/BatchResults.h"
+
+namespace Batch {
+
+struct RunOptions {
+    int threads = 1;
+    std::string periodicDatabase;  // the periodic-table database the engines open ("" for none)
+    // Called as samples finish (from the thread that finished one): samples done, samples in all.
+    std::function<void(int done, int total)> progress;
+    // Receives each sample's result and rows in injection order. When empty, the rows are kept
+    // in BatchResults::rows.
+    std::function<bool(const SampleResult&, std::vector<ResultRow>&, std::string& error)> onSample;
+    // Called with the curves and their points just before they are fitted: where automatic
+    // outlier exclusion flags the points it leaves out.
+    std::function<void(CCalibrationList&)> beforeFit;
+};
+
+// The meaning of an engine's status code, for messages ("12: ...").
+std::string LocateStatusText(int status);
+std::string CalibrateStatusText(int status);
+std::string QuantifyStatusText(int status);
+
+// One curve per method entry, in method order, with the entry's curve settings and no points.
+CCalibrationList EmptyCurves(const CMethodList& method);
+
+// Locates every standard and fits the curves from their main peaks. False, with problems, when
+// the batch has no standards or calibration fails.
+bool CalibrateBatch(const BatchInput& input, const RunOptions& options, CCalibrationList& curves,
+                    std::vector<Problem>& problems);
+
+// Locates and quantifies every sample against `curves` (one per method entry). Engine statuses
+// that end a sample's run are reported in `problems` naming the sample; the other samples go on.
+// False when a sample could not be run at all (its peak file no longer reads) or onSample failed.
+bool QuantifyBatch(const BatchInput& input, const CCalibrationList& curves, const RunOptions& options,
+                   BatchResults& results, std::vector<Problem>& problems);
+
+// The curve results (description and curve) for the report, in method order.
+std::vector<CurveResult> DescribeCurves(const CMethodList& method, const CCalibrationList& curves);
+
+}  // namespace Batch

@@ -1,0 +1,131 @@
+// Raw files to peak entries and peak entries to CSV (RawPeaks.h). The columns written are the
+// peak fields an integration fills plus those that route peaks to entries and totals; the
+// batch's peak reader takes them back as they are.
+#include "workflow/batch/RawPeaks.h"
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+
+#include "workflow/support/Csv.h"
+
+namespace Batch {
+
+namespace {
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && std::equal(end.rbegin(), end.rend(), text.rbegin(),
+                                                   [](char a, char b) { return std::tolower(a) == std::tolower(b); });
+}
+
+// A .csv holds a peak list when its first row (comments and blank lines aside) names a peak
+// field: a peak list with a misspelt column is still a peak list, and gets its error as such.
+bool IsPeakList(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string line;
+    while (std::getline(file, line)) {
+        if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (Csv::Trim(line).empty() || line[0] == '#') continue;
+        const std::vector<std::string> known = PeakColumnNames();
+        for (const std::string& cell : Csv::Split(line, ','))
+            if (std::binary_search(known.begin(), known.end(), Csv::Trim(cell))) return true;
+        return false;
+    }
+    return false;
+}
+
+template <class T>
+std::string Number(T value) {
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+struct Column {
+    const char* name;
+    std::string (*cell)(const CPeakData&);
+};
+#define NUMBER_COLUMN(Name) {#Name, [](const CPeakData& p) { return Number(p.Get##Name()); }}
+const Column kColumns[] = {
+    {"QuanTrace", [](const CPeakData& p) { return std::string(p.GetQuanTrace()); }},
+    NUMBER_COLUMN(FoundRT), NUMBER_COLUMN(StartRT), NUMBER_COLUMN(EndRT), NUMBER_COLUMN(StHeight),
+    NUMBER_COLUMN(EnHeight), NUMBER_COLUMN(Area), NUMBER_COLUMN(Height), NUMBER_COLUMN(ChromNoise),
+    NUMBER_COLUMN(FoundScan), NUMBER_COLUMN(StScan), NUMBER_COLUMN(EnScan), NUMBER_COLUMN(PeakMass),
+    NUMBER_COLUMN(RawAcquisitionFunction), NUMBER_COLUMN(MDBIntegrateEntry), NUMBER_COLUMN(MDBIntegrateEntryPeak),
+    {"TotalsGroup", [](const CPeakData& p) { return std::string(p.GetTotalsGroup()); }},
+    NUMBER_COLUMN(TotalsPeak), NUMBER_COLUMN(TotalsGroupPeak),
+};
+#undef NUMBER_COLUMN
+
+// A cell quoted when it holds a comma, a quote or a line end.
+std::string Quoted(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+}  // namespace
+
+std::vector<std::string> SplitPeakFiles(const std::string& cell) {
+    std::vector<std::string> names;
+    for (const std::string& part : Csv::Split(cell, ';'))
+        if (!Csv::Trim(part).empty()) names.push_back(Csv::Trim(part));
+    return names;
+}
+
+bool NamesRawData(const std::vector<std::string>& paths) {
+    if (paths.size() > 1) return true;
+    for (const std::string& path : paths) {
+        if (RawData::KindOfRawFile(path) != RawData::RawFileKind::Unknown) return true;
+        if (EndsWith(path, ".csv")) return !IsPeakList(path);
+    }
+    return false;
+}
+
+bool ReadRawPeaks(const std::vector<std::string>& paths, const CMethodList& method, CPeakList& peaks,
+                  std::vector<Problem>& problems) {
+    const size_t before = problems.size();
+    const std::vector<RawData::TraceRequest> requests = RawData::BuildTraceRequests(method);
+    RawData::ReadResult read;
+    for (const std::string& path : paths) {
+        // Text exports of one channel each; a name that is not mzML is read as such.
+        const bool mzml = RawData::KindOfRawFile(path) == RawData::RawFileKind::Mzml;
+        if (mzml) RawData::ReadMzmlFile(path, requests, read);
+        else RawData::ReadTextChromatogramFile(path, requests, read);
+    }
+    for (const RawData::Problem& problem : read.problems) {
+        const std::string where = problem.where.empty() ? std::string() : problem.where + ": ";
+        problems.push_back({problem.file, problem.line, 0, where + problem.message});
+    }
+    if (problems.size() != before) return false;
+    CPeakList integrated;
+    const std::string sample = paths.empty() ? std::string() : paths.front();
+    for (const std::string& message : Integrate::IntegrateForMethod(method, read.chromatograms, integrated))
+        problems.push_back({sample, 0, 0, message});
+    if (problems.size() != before) return false;
+    for (int i = 0; i < integrated.GetSize(); ++i) peaks.Add(integrated.GetAt(i));
+    return true;
+}
+
+std::string PeakListCsv(const CPeakList& peaks) {
+    std::string text;
+    for (const Column& column : kColumns) {
+        if (!text.empty()) text += ',';
+        text += column.name;
+    }
+    text += '\n';
+    for (int i = 0; i < peaks.GetSize(); ++i) {
+        const CPeakData* peak = peaks.GetEntry(i);
+        if (peak == nullptr) continue;
+        for (const Column& column : kColumns) {
+            if (&column != kColumns) text += ',';
+            text += Quoted(column.cell(*peak));
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+}  // namespace Batch

@@ -1,0 +1,343 @@
+// The batch report page. The server side only serialises: the results grid's rows as they
+// come (the numbers as results.csv prints them, repeated texts as short codes), then the
+// samples, compounds and curves. Curves go out in the analyst's units: the calibration engine
+// keeps a transformed curve's points and coefficients in transformed units, so every stored
+// point and every sampled point of the fitted polynomial is mapped back through the curve's
+// inverse axis transformation, exactly as quantification maps a concentration back; points,
+// curve and the results table therefore agree. No value that is not a finite number reaches
+// the page: such values become null, which the script leaves undrawn.
+#include "workflow/output/HtmlReport.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+#include <vector>
+
+#include "calibrate/AxisTransform.h"
+#include "calibrate/PolynomialFit.h"
+#include "quantify/CurveInversion.h"
+#include "workflow/output/SafeFile.h"
+
+namespace Batch {
+
+namespace {
+
+// ---- text ----------------------------------------------------------------------------------
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
+// The length of the well-formed UTF-8 sequence at text[i], or 0 when the bytes there are not
+// one (overlong forms, surrogates and values past U+10FFFF included).
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80) return 1;
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) return 0;
+    if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+    for (size_t k = 2; k < length; ++k)
+        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+    return length;
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string json = "\"";
+    json.reserve(text.size() + 2);
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = Utf8SequenceLength(text, i);
+        if (length == 0) {
+            json += "\\ufffd";
+            ++i;
+            continue;
+        }
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (length > 1) {
+            json.append(text.substr(i, length));
+        } else if (c == '"' || c == '\\') {
+            json += '\\';
+            json += static_cast<char>(c);
+        } else if (c == '\n') {
+            json += "\\n";
+        } else if (c < 0x20 || c == '<' || c == '>' || c == '&' || c == 0x7F) {
+            json += "\\u00";
+            json += kHex[c >> 4];
+            json += kHex[c & 15];
+        } else {
+            json += static_cast<char>(c);
+        }
+        i += length;
+    }
+    return json + "\"";
+}
+
+namespace {
+
+// A number for the page: shortest round trip, or six significant figures for drawing; null
+// when it is not a finite number.
+std::string JsonNumber(double value, bool forDrawing = false) {
+    if (!std::isfinite(value)) return "null";
+    char text[32];
+    const auto written = forDrawing ? std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6)
+                                    : std::to_chars(text, text + sizeof text, value);
+    return std::string(text, written.ptr);
+}
+
+// Appends every part in order (and spares the temporaries of a chain of "+").
+template <typename... Parts>
+void Append(std::string& out, const Parts&... parts) {
+    (out += ... += parts);
+}
+
+// ---- the fitted curve as values -------------------------------------------------------------
+
+// Values beyond this are not drawn: scaling them would overflow.
+constexpr double kLargestPlotted = 1e300;
+// Samples of the fitted curve, evenly spaced and (when the range is above zero) evenly spaced
+// in the logarithm as well, so the curve is smooth on both axis scales.
+constexpr int kCurveSamples = 48;
+
+bool Plottable(double value) { return std::isfinite(value) && std::fabs(value) <= kLargestPlotted; }
+
+// The response the fit gives at x, both in the units the curve was fitted in: c1 * x for a
+// response factor (its c0 is not part of the curve), the polynomial of the curve's order
+// otherwise. NaN for a curve type that has no curve.
+double FittedResponse(const CCalibrationData& curve, double x) {
+    const int type = curve.GetCCalc();
+    if (type == QuanCurve::kCurveRF || type == QuanCurve::kCurveRFAlternative) return curve.GetCC(1) * x;
+    if (type < QuanCurve::kCurveLinear || type > QuanCurve::kCurveHighestOrder) return std::nan("");
+    double coefficients[QuanCurve::kMaxCurveCoefficients];
+    for (int i = 0; i < QuanCurve::kMaxCurveCoefficients; ++i) coefficients[i] = curve.GetCC(i);
+    return EvaluatePolynomial(x, type, coefficients);
+}
+
+// The fitted curve over the range of the included standards, in the analyst's units, as
+// (concentration, response) pairs in concentration order.
+std::vector<std::pair<double, double>> FittedCurve(const CCalibrationData& curve,
+                                                   const std::vector<StandardPoint>& points) {
+    std::vector<std::pair<double, double>> fit;
+    if (curve.GetCurveValid() == 0) return fit;
+    double lowest = INFINITY, highest = -INFINITY;
+    for (const StandardPoint& point : points)
+        if (!point.excluded && Plottable(point.nominal)) {
+            lowest = std::min(lowest, point.nominal);
+            highest = std::max(highest, point.nominal);
+        }
+    if (!(lowest < highest)) return fit;  // a range of one concentration has no curve to draw
+    std::vector<double> at;
+    for (int k = 0; k <= kCurveSamples; ++k) at.push_back(lowest + (highest - lowest) * k / kCurveSamples);
+    if (lowest > 0.0)
+        for (int k = 1; k < kCurveSamples; ++k) at.push_back(lowest * std::pow(highest / lowest, double(k) / kCurveSamples));
+    std::sort(at.begin(), at.end());
+    const int transformation = curve.GetXYTrans();
+    for (double conc : at) {
+        const double x = transformation == 0 ? conc : QuanCurve::ForwardTransformation(conc, transformation);
+        const double y = FittedResponse(curve, x);
+        // Under the square-root axis a negative fitted value is no response: squaring it back
+        // would draw a response the curve never gives.
+        if (transformation == kAxisSquareRoot && y < 0.0) continue;
+        const double resp = InverseTransformation(y, transformation);
+        if (Plottable(conc) && Plottable(resp)) fit.emplace_back(conc, resp);
+    }
+    return fit;
+}
+
+std::string CurveJson(const CurveResult& result) {
+    const CCalibrationData& curve = result.curve;
+    const std::vector<StandardPoint> points = StandardPoints(result);
+    std::string json;
+    Append(json, "{\"entry\":", std::to_string(result.entry), ",\"ok\":", curve.GetCurveValid() != 0 ? "1" : "0",
+           ",\"why\":", JsonString(NotCalibratedReason(curve)), ",\"description\":",
+           JsonString(result.description.empty() ? curve.GetDescription() : result.description), ",\"points\":[");
+    for (size_t i = 0; i < points.size(); ++i) {
+        const StandardPoint& point = points[i];
+        Append(json, i > 0 ? ",[" : "[", JsonNumber(point.nominal), ",", JsonNumber(point.response), ",",
+               point.excluded ? "1" : "0", ",", JsonNumber(point.backCalculated), ",", JsonString(point.standard), ",",
+               JsonString(point.excludedBy), ",", JsonString(point.reason), "]");
+    }
+    json += "],\"fit\":[";
+    const auto fit = FittedCurve(curve, points);
+    for (size_t i = 0; i < fit.size(); ++i)
+        Append(json, i > 0 ? "," : "", JsonNumber(fit[i].first, true), ",", JsonNumber(fit[i].second, true));
+    return json + "]}";
+}
+
+std::string TitleOf(const BatchResults& results) {
+    return "Batch results: " + (results.methodFile.empty() ? std::string("(no method file)") : results.methodFile);
+}
+
+// Text for element content.
+std::string Escape(std::string_view text) {
+    std::string escaped;
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = Utf8SequenceLength(text, i);
+        if (length == 0) {
+            escaped += "\xEF\xBF\xBD";
+            ++i;
+            continue;
+        }
+        const char c = text[i];
+        if (c == '&') escaped += "&amp;";
+        else if (c == '<') escaped += "&lt;";
+        else if (c == '>') escaped += "&gt;";
+        else if (length == 1 && static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') escaped += "\xEF\xBF\xBD";
+        else escaped.append(text.substr(i, length));
+        i += length;
+    }
+    return escaped;
+}
+
+#include "workflow/output/ReportPage.inc"
+
+// The page's script as it goes into the page: every "</" written "<\/" (the same text to the
+// script), so that no parser, HTML 4's included, takes the markup the script builds for the
+// end of the script element.
+const std::string& ScriptText() {
+    static const std::string text = [] {
+        std::string script = kReportScript;
+        for (size_t at = script.find("</"); at != std::string::npos; at = script.find("</", at + 3))
+            script.replace(at, 2, "<\\/");
+        return script;
+    }();
+    return text;
+}
+
+// The rows of the grid: one flat array, kRowWidth values a row.
+constexpr const char* kRowsOpen = "<script id=\"quan-rows\" type=\"application/json\">[";
+constexpr const char* kRowsClose = "]</script>\n";
+
+}  // namespace
+
+int HtmlReportWriter::TextCode(const std::string& text) {
+    const auto [at, added] = m_codes.emplace(text, static_cast<int>(m_texts.size()));
+    if (added) m_texts.push_back(text);
+    return at->second;
+}
+
+std::string HtmlReportWriter::Head(const BatchResults& results) {
+    m_codes.clear();
+    m_texts.clear();
+    m_rowsWritten = 0;
+    const std::string title = Escape(TitleOf(results));
+    std::string page;
+    Append(page,
+           "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"/>\n<title>",
+           title, "</title>\n<style>", kReportStyle,
+           "</style>\n<script>window.quanErrors=[];window.addEventListener('error',function(e){"
+           "window.quanErrors.push(String(e.message||e));});</script>\n</head>\n<body>\n<h1>",
+           title,
+           "</h1>\n<noscript><p>This report draws its tables and plots with JavaScript; the same results are in "
+           "results.csv, matrix.csv and results.sqlite beside it.</p></noscript>\n",
+           kRowsOpen);
+    return page;
+}
+
+std::string HtmlReportWriter::Rows(const BatchResults& results, const std::vector<ResultRow>& rows,
+                                   const std::vector<std::vector<std::string>>& rowCells) {
+    std::string json;
+    json.reserve(rows.size() * 96);
+    for (size_t r = 0; r < rows.size() && r < rowCells.size(); ++r) {
+        const ResultRow& row = rows[r];
+        const std::vector<std::string>& cells = rowCells[r];
+        if (m_rowsWritten++ > 0) json += ',';
+        // sample, entry, the number cells FoundRT to IonRatio (Units left out), flags, verdict,
+        // units, nominal
+        Append(json, std::to_string(row.sample), ",", std::to_string(row.entry));
+        for (size_t i = 3; i <= 11; ++i)
+            if (i != 7) Append(json, ",", JsonString(cells[i]));
+        const double nominal = NominalConcentration(results, row);
+        Append(json, ",", std::to_string(TextCode(row.flagsText)), ",", std::to_string(TextCode(cells[13])), ",",
+               std::to_string(TextCode(row.units)), ",", JsonNumber(nominal));
+    }
+    return json;
+}
+
+namespace {
+
+// The acceptance rules' outcome: the rule set, its standards tolerance (the residual plot's
+// band), how many checks passed, and the failed ones with their reasons. Passed checks are only
+// counted: identification checks come one per sample and compound, which at batch sizes the
+// page must open at would outweigh the results (the database holds them all).
+std::string AcceptanceJson(const AcceptanceResult& acceptance) {
+    if (acceptance.rules == RuleSet::kNone) return "null";
+    constexpr int kMostFailuresShown = 2000;
+    int passed = 0, failed = 0;
+    std::string failures;
+    for (const RuleVerdict& verdict : acceptance.verdicts) {
+        if (verdict.passed) {
+            ++passed;
+            continue;
+        }
+        if (failed++ >= kMostFailuresShown) continue;
+        Append(failures, failed > 1 ? ",[" : "[", JsonString(verdict.compound), ",", JsonString(verdict.rule), ",",
+               JsonString(verdict.sample), ",", JsonString(verdict.reason), "]");
+    }
+    std::string json;
+    Append(json, "{\"rules\":", JsonString(RuleSetName(acceptance.rules)), ",\"tolerance\":",
+           JsonNumber(acceptance.limits.standardTolerance), ",\"passed\":", std::to_string(passed),
+           ",\"failed\":", std::to_string(failed), ",\"failures\":[", failures, "]}");
+    return json;
+}
+
+}  // namespace
+
+std::string HtmlReportWriter::Tail(const BatchResults& results) {
+    std::string json;
+    Append(json, "{\"title\":", JsonString(TitleOf(results)), ",\"columns\":[");
+    for (size_t i = 0; i < ResultColumns().size(); ++i) Append(json, i > 0 ? "," : "", JsonString(ResultColumns()[i]));
+    json += "],\"samples\":[";
+    for (size_t i = 0; i < results.samples.size(); ++i) {
+        const SampleResult& sample = results.samples[i];
+        Append(json, i > 0 ? ",[" : "[", JsonString(sample.id), ",", JsonString(sample.type), ",",
+               std::to_string(sample.locateStatus), ",", std::to_string(sample.quantifyStatus), "]");
+    }
+    json += "],\"compounds\":[";
+    for (size_t i = 0; i < results.curves.size(); ++i) {
+        const CurveResult& curve = results.curves[i];
+        Append(json, i > 0 ? ",[" : "[", std::to_string(curve.entry), ",", JsonString(curve.compound), ",",
+               JsonString(curve.curve.GetRepUnits()), "]");
+    }
+    json += "],\"texts\":[";
+    for (size_t i = 0; i < m_texts.size(); ++i) Append(json, i > 0 ? "," : "", JsonString(m_texts[i]));
+    json += "],\"curves\":[";
+    for (size_t i = 0; i < results.curves.size(); ++i) Append(json, i > 0 ? "," : "", CurveJson(results.curves[i]));
+    json += "],\"acceptance\":" + AcceptanceJson(results.acceptance) + "}";
+    std::string page;
+    Append(page, kRowsClose, "<script id=\"quan-batch\" type=\"application/json\">", json, "</script>\n<script>",
+           ScriptText(), "</script>\n</body>\n</html>\n");
+    return page;
+}
+
+std::string HtmlReport(const BatchResults& results) {
+    HtmlReportWriter writer;
+    std::vector<std::vector<std::string>> cells;
+    for (const ResultRow& row : results.rows) cells.push_back(ResultCells(results, row));
+    std::string page = writer.Head(results);
+    page += writer.Rows(results, results.rows, cells);
+    page += writer.Tail(results);
+    return page;
+}
+
+bool WriteHtmlReport(const std::string& path, const BatchResults& results, std::string& error) {
+    return WriteFileSafely(path, HtmlReport(results), error);
+}
+
+}  // namespace Batch

@@ -1,0 +1,48 @@
+// The batch report as one self-contained HTML page (report.html) that opens quickly at any
+// batch size. The results are embedded once, as compact JSON in the page, and a hand-written
+// script builds everything from them on the reader's machine: the summary (samples, compounds,
+// curves, flags by kind, QC accuracy), a results grid that is sorted and filtered in place and
+// draws only the rows on screen, and per compound a calibration view drawn when it is asked
+// for (the curve, the standards with excluded ones marked, the residual plot of each
+// standard's back-calculated deviation, the accuracy table, a log-log switch and the curve's
+// description). No outside links or files: the page can be archived with the batch.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "workflow/batch/BatchResults.h"
+
+namespace Batch {
+
+// The page written sample by sample: Head (before any sample), Rows for each sample's rows as
+// they come, Tail when the batch is done (samples and curves complete). The writer keeps the
+// short codes it gives repeated texts (flags, verdicts, units), so one writer serves one page.
+class HtmlReportWriter {
+public:
+    std::string Head(const BatchResults& results);
+    // `cells` holds ResultCells() of each row.
+    std::string Rows(const BatchResults& results, const std::vector<ResultRow>& rows,
+                     const std::vector<std::vector<std::string>>& cells);
+    std::string Tail(const BatchResults& results);
+
+private:
+    int TextCode(const std::string& text);
+    std::map<std::string, int> m_codes;
+    std::vector<std::string> m_texts;
+    size_t m_rowsWritten = 0;
+};
+
+// The whole page for results held whole.
+std::string HtmlReport(const BatchResults& results);
+
+// Writes HtmlReport(results) to `path` under a temporary name renamed when complete. False
+// with `error` set (and any earlier report untouched) when the file cannot be written.
+bool WriteHtmlReport(const std::string& path, const BatchResults& results, std::string& error);
+
+// Texts as JSON string literals that are safe inside a script element: bytes that are not
+// UTF-8 become U+FFFD and "<" is escaped, so no text can end the element.
+std::string JsonString(std::string_view text);
+
+}  // namespace Batch
