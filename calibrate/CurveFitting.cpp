@@ -85,21 +85,26 @@ void ClearFitResults(tag_STATS_STRUCT& stats) {
     stats.Version1 = switches.Version1;
 }
 
-int CQuanCalibrate::QuanFitCaliCurve(CCalibrationData* curve, tag_STATS_STRUCT* stats) {
+int CQuanCalibrate::QuanFitCaliCurve(CCalibrationData* curve, tag_STATS_STRUCT* stats,
+                                     std::span<const tag_CALI_POINT> untransformed) {
     if (curve == nullptr || stats == nullptr) return kFitNoPoints + kFitCodeOffset;
     int result = FitPolyCurve(stats, curve);
     if (result == kFitEqualConcentrations || result == kFitZeroConcentrations) {
-        // No polynomial through these concentrations: the curve becomes an RF curve on its
-        // untransformed points, and stays one. Only points that are in transformed axes are
-        // mapped back: an RF, weighted or origin-including curve never had its points
-        // transformed, and "reversing" them would corrupt the host's values.
-        if (curve->GetXYTrans() != kAxisNone) {
-            if (AxisTransformationApplies(*curve)) {
-                CaliReverseCDBAxisTransformation(curve);
-                CaliSetCDBWeighting(curve);
+        // No polynomial through these concentrations: the curve becomes an RF curve on the
+        // host's points, and stays one. Points this engine transformed get their entered values
+        // back as they were (mapping them through the inverse would leave rounding noise);
+        // points it never transformed (an RF, weighted or origin-including curve, or a curve
+        // fitted on its own) are the host's values already and are left alone.
+        if (!untransformed.empty()) {
+            const int n = std::min(PointCount(*curve), static_cast<int>(untransformed.size()));
+            for (int i = 0; i < n; ++i) {
+                tag_CALI_POINT& point = curve->GetCaliPoint(i);
+                point.Conc = untransformed[i].Conc;
+                point.Resp = untransformed[i].Resp;
             }
-            curve->SetXYTrans(kAxisNone);
+            CaliSetCDBWeighting(curve);
         }
+        curve->SetXYTrans(kAxisNone);
         curve->SetCCalc(kCurveRF);
         result = FitPolyCurve(stats, curve);
     }

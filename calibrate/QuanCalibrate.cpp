@@ -70,14 +70,21 @@ int CQuanCalibrate::CaliFillCDBCaliData(CCalibrationList* /*curves*/, CQuanSampl
 
 // --- calibration of a list and of one curve --------------------------------------------------
 
-bool CQuanCalibrate::FitAndStoreCurve(CCalibrationData& curve, int version1) {
+std::vector<tag_CALI_POINT> CQuanCalibrate::PointsOf(const CCalibrationData& curve) {
+    std::vector<tag_CALI_POINT> points(PointCount(curve));
+    for (size_t i = 0; i < points.size(); ++i) points[i] = curve.GetCaliPoint(static_cast<int>(i));
+    return points;
+}
+
+bool CQuanCalibrate::FitAndStoreCurve(CCalibrationData& curve, int version1,
+                                      std::span<const tag_CALI_POINT> untransformed) {
     tag_STATS_STRUCT stats{};
     const int origin = curve.GetOrigin();
     stats.ForceOrigin = origin == kOriginForce;
     stats.IncludeOrigin = origin == kOriginInclude;
     stats.MatrixMatch = origin == kOriginMatrixMatch;
     stats.Version1 = version1 != 0;
-    if (QuanFitCaliCurve(&curve, &stats) != kFitOK) {
+    if (QuanFitCaliCurve(&curve, &stats, untransformed) != kFitOK) {
         curve.SetCaliPtsValid(0);  // the old coefficients and statistics stay, CurveValid 0
         return false;
     }
@@ -94,6 +101,13 @@ int CQuanCalibrate::QuanDoCalibration(CCalibrationList* curves, int version1) {
         const CCalibrationData* curve = curves->GetEntry(i);
         if (curve != nullptr && WeightingRefused(*curve, PointCount(*curve))) return kCaliBadWeighting;
     }
+    // The host's points of every curve the transformation changes, for a curve that falls
+    // back to RF.
+    std::vector<std::vector<tag_CALI_POINT>> untransformed(std::max(curves->GetSize(), 0));
+    for (int i = 0; i < curves->GetSize(); ++i) {
+        const CCalibrationData* curve = curves->GetEntry(i);
+        if (curve != nullptr && AxisTransformationApplies(*curve)) untransformed[i] = PointsOf(*curve);
+    }
     if (int status = CaliSetCDBAxisTransformation(curves); status != kCaliOK) return status;
     if (int status = CaliSetCDBWeighting(curves); status != kCaliOK) return status;
 
@@ -105,7 +119,7 @@ int CQuanCalibrate::QuanDoCalibration(CCalibrationList* curves, int version1) {
             curve->SetCaliPtsValid(0);  // averaged from its members below, never fitted
             continue;
         }
-        FitAndStoreCurve(*curve, version1);
+        FitAndStoreCurve(*curve, version1, untransformed[i]);
     }
     CalculateTotalsCurves(curves);
     return kCaliOK;
@@ -117,7 +131,7 @@ int CQuanCalibrate::QuanDoCalibration(CCalibrationData* curve, int version1) {
     curve->SetCurveValid(0);
     if (WeightingRefused(*curve, PointCount(*curve))) return kCaliBadWeighting;
     if (int status = CaliSetCDBWeighting(curve); status != kCaliOK) return status;
-    FitAndStoreCurve(*curve, version1);
+    FitAndStoreCurve(*curve, version1, {});
     return kCaliOK;
 }
 

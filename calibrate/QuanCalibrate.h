@@ -9,7 +9,9 @@
 // periodic-table database name between calls.
 #pragma once
 
+#include <span>
 #include <string>
+#include <vector>
 
 #include "calibrate/HostProcess.h"
 #include "platform/ClassFramework.h"
@@ -60,7 +62,8 @@ public:
     int QuanDoCalibration(CCalibrationList* curves, int version1);
     // Weights and fits one curve, without axis transformation and whatever its totals
     // settings. 32 for no curve, 13 for a bad weighting (CurveValid cleared, nothing else
-    // changed), else 0 whether or not the fit succeeded (CaliPtsValid tells).
+    // changed), else 0 whether or not the fit succeeded (CaliPtsValid tells). The points are
+    // taken as given: a curve that falls back to RF keeps them and gets XYTrans 0.
     int QuanDoCalibration(CCalibrationData* curve, int version1);
 
     // Replaces the points of every curve (or of one) by their transforms under XYTrans. A curve
@@ -87,7 +90,9 @@ private:
     int CaliSetCDBWeighting(CCalibrationList* curves);
     int CaliSetCDBWeighting(CCalibrationData* curve);
     // Fits one curve with switches from its origin handling; true when the fit succeeded.
-    bool FitAndStoreCurve(CCalibrationData& curve, int version1);
+    // `untransformed` holds the host's points when this call transformed them (see
+    // QuanFitCaliCurve), else it is empty.
+    bool FitAndStoreCurve(CCalibrationData& curve, int version1, std::span<const tag_CALI_POINT> untransformed);
 
     // --- axis transformation (AxisTransform.cpp) ---
     double QuanApplyTransformation(double x, int transformation) const;
@@ -95,9 +100,15 @@ private:
     // the curve is one that calibration transforms (polynomial, origin excluded, unweighted,
     // neither locked nor a totals curve).
     static bool AxisTransformationApplies(const CCalibrationData& curve);
+    // The points of the curve as they stand, point count bounded.
+    static std::vector<tag_CALI_POINT> PointsOf(const CCalibrationData& curve);
 
     // --- curve fitting (CurveFitting.cpp) ---
-    int QuanFitCaliCurve(CCalibrationData* curve, tag_STATS_STRUCT* stats);
+    // Fits with the fallback to RF. `untransformed` holds the host's points of a curve whose
+    // points this engine transformed before the fit; a curve that falls back gets exactly
+    // those back. Empty: the points are the host's own and the fallback leaves them alone.
+    int QuanFitCaliCurve(CCalibrationData* curve, tag_STATS_STRUCT* stats,
+                         std::span<const tag_CALI_POINT> untransformed = {});
     int FitPolyCurve(tag_STATS_STRUCT* stats, CCalibrationData* curve);
     int FitResponseFactor(tag_STATS_STRUCT& stats, const CCalibrationData& curve);
     int FitPolynomial(tag_STATS_STRUCT& stats, const CCalibrationData& curve, int order);

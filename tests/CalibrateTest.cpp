@@ -137,9 +137,10 @@ TEST(CurveFitting, AFailedFitKeepsTheLastGoodCoefficientsAndStatistics) {
 }
 
 // A curve claims validity only when it can turn responses into concentrations from the points
-// as the host gave them: a response factor of 0 is no calibration, a fallback to RF maps back
-// only points that were in transformed axes, and a refused refit leaves no old curve valid.
-TEST(CurveValidity, SingleCurveFitsOnlyWhatTheHostsPointsSupport) {
+// as the host gave them: a response factor of 0 is no calibration, and a fallback to RF gives
+// back exactly the host's points (once, and only those the engine transformed), on axes 0.
+// The single-curve form never transforms; the list form transforms what applies and restores it.
+TEST(CurveValidity, FitsOnlyWhatTheHostsPointsSupportAsOneCurveOrInAList) {
     // rf: c1 of a valid curve.
     const struct { const char* what; CCalibrationData curve; int valid; double rf; } cases[] = {
         // Never transformed (RF): the points stay, and zero concentrations give no RF.
@@ -147,6 +148,11 @@ TEST(CurveValidity, SingleCurveFitsOnlyWhatTheHostsPointsSupport) {
         // Weighted, so never transformed: RF on the points as given, (100/10 + 1000/10) / 2.
         {"weighted line on Log axes, one concentration",
          Curve(kCurveLinear, kOriginExclude, {{10, 100}, {10, 1000}}, kWeightInverseX, 2), 1, 55},
+        // Transformed by the list form and given back for the RF: (10 + 11 + 12) / 5 / 3.
+        {"line on Ln axes, one concentration",
+         Curve(kCurveLinear, kOriginExclude, {{5, 10}, {5, 11}, {5, 12}}, kWeightNone, 1), 1, 2.2},
+        {"quadratic on root axes, one concentration",
+         Curve(2, kOriginExclude, {{3, 7}, {3, 8}, {3, 9}}, kWeightNone, 3), 1, 8.0 / 3},
         // Responses summing to -1 calibrate nothing, whatever their factors (-2, 0.5) average to.
         {"responses summing below zero", Curve(kCurveRF, kOriginExclude, {{1, -2}, {2, 1}}), 0, 0},
         {"no positive concentration", Curve(kCurveRF, kOriginExclude, {{-1, 2}, {0, 3}}), 0, 0},
@@ -154,19 +160,26 @@ TEST(CurveValidity, SingleCurveFitsOnlyWhatTheHostsPointsSupport) {
         {"proportional points", Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 4}}), 1, 2},
         {"a single standard", Curve(kCurveRF, kOriginExclude, {{1, 3}}), 1, 3},
     };
-    for (const auto& c : cases) {
-        CCalibrationData curve = c.curve;
-        curve.SetCurveValid(1);
-        CQuanCalibrate engine;
-        ASSERT_EQ(engine.QuanDoCalibration(&curve, 0), kCaliOK) << c.what;
-        EXPECT_EQ(curve.GetCurveValid(), c.valid) << c.what;
-        EXPECT_EQ(curve.GetCaliPtsValid(), c.valid) << c.what;
-        if (c.valid) {
-            EXPECT_DOUBLE_EQ(curve.GetCC(1), c.rf) << c.what;
-        }
-        for (int i = 0; i < 2; ++i) {
-            EXPECT_EQ(curve.GetCaliPoint(i).Conc, c.curve.GetCaliPoint(i).Conc) << c.what;
-            EXPECT_EQ(curve.GetCaliPoint(i).Resp, c.curve.GetCaliPoint(i).Resp) << c.what;
+    for (const bool inAList : {false, true}) {
+        for (const auto& c : cases) {
+            CCalibrationList list;
+            list.Add(c.curve);
+            list.GetAt(0).SetCurveValid(1);
+            CQuanCalibrate engine;
+            ASSERT_EQ(inAList ? engine.QuanDoCalibration(&list, 0) : engine.QuanDoCalibration(&list.GetAt(0), 0),
+                      kCaliOK) << c.what;
+            const CCalibrationData& curve = list.GetAt(0);
+            EXPECT_EQ(curve.GetCurveValid(), c.valid) << c.what << inAList;
+            EXPECT_EQ(curve.GetCaliPtsValid(), c.valid) << c.what << inAList;
+            EXPECT_EQ(curve.GetXYTrans(), kAxisNone) << c.what << inAList;
+            if (c.valid) {
+                EXPECT_EQ(curve.GetCCalc(), kCurveRF) << c.what << inAList;
+                EXPECT_DOUBLE_EQ(curve.GetCC(1), c.rf) << c.what << inAList;
+            }
+            for (int i = 0; i < c.curve.GetNumCaliPts(); ++i) {
+                EXPECT_EQ(curve.GetCaliPoint(i).Conc, c.curve.GetCaliPoint(i).Conc) << c.what << inAList << i;
+                EXPECT_EQ(curve.GetCaliPoint(i).Resp, c.curve.GetCaliPoint(i).Resp) << c.what << inAList << i;
+            }
         }
     }
 }
@@ -253,3 +266,4 @@ TEST(CalibrateTotals, ALevelAtZeroConcentrationCountsWithoutAFactor) {
     EXPECT_DOUBLE_EQ(list.GetAt(0).GetMeanRelResp(), 2.0);
     EXPECT_NEAR(list.GetAt(0).GetStdDev(), std::sqrt(2.0), 1e-6);
 }
+
