@@ -56,7 +56,8 @@ public:
     int QuantifyTotalsEntries(CPeakList* peaks, CMethodList* methods);
     int QuantifyTotalsEntry(CPeakData* total, CPeakList* peaks, const CMethodData* method);
     int QuantifyTotalsGroupEntry(CPeakData* group, CPeakList* peaks, const CMethodData* method);
-    // Stores the element-based concentration in the peak (SetAnalConc) and returns it.
+    // Stores the element-based concentration in the peak (SetAnalConc) and returns it; when
+    // there is none, 0 is stored and returned and the peak flagged as having no solution.
     double DoSemiQuanQuan(CPeakData* peak, CMethodList* methods);
     // The response factor of the isotope whose nominal mass is the quantification trace's.
     static double FindResponseFactor(const CMethodData* method, tagELEMENTstruct element);

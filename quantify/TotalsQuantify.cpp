@@ -175,7 +175,10 @@ int CQuanQuantify::QuantifyTotalsGroupEntry(CPeakData* group, CPeakList* peaks, 
 }
 
 double CQuanQuantify::SemiQuanFailed(CPeakData& peak) const {
-    // No element response means no concentration: say so rather than report 0 as measured.
+    // No element response means no concentration: say so rather than report 0 as measured, and
+    // drop whatever the peak held (an earlier result, or the value before a missing reference
+    // could scale it): a result without a solution carries no number.
+    peak.SetAnalConc(0.0);
     peak.SetNoSolutionFlag(1);
     return 0.0;
 }
@@ -197,10 +200,7 @@ double CQuanQuantify::DoSemiQuanQuan(CPeakData* peak, CMethodList* methods) {
     // A factor of 0 (no isotope at the trace's mass) would make the quotient infinite and be
     // reported as the 1e12 cap.
     const double conc = peak->GetResponse() / factor;
-    if (factor == 0.0 || !std::isfinite(factor) || !std::isfinite(conc)) {
-        peak->SetAnalConc(0.0);
-        return SemiQuanFailed(*peak);
-    }
+    if (factor == 0.0 || !std::isfinite(factor) || !std::isfinite(conc)) return SemiQuanFailed(*peak);
     peak->SetAnalConc(conc);
 
     const int r = method->GetRRef();
@@ -213,10 +213,7 @@ double CQuanQuantify::DoSemiQuanQuan(CPeakData* peak, CMethodList* methods) {
         const double referenceFactor = elementFactor
                                            ? referenceElement.ScaleFactor * referenceElement.ResponseFactor
                                            : FindResponseFactor(reference, referenceElement);
-        if (referenceFactor == 0.0 || !std::isfinite(referenceFactor)) {
-            peak->SetAnalConc(0.0);
-            return SemiQuanFailed(*peak);
-        }
+        if (referenceFactor == 0.0 || !std::isfinite(referenceFactor)) return SemiQuanFailed(*peak);
         peak->SetAnalConc(peak->GetAnalConc() * referenceFactor);
     }
     return peak->GetAnalConc();

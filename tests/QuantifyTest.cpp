@@ -498,8 +498,8 @@ CMethodData ElementEntry(const std::string& name, int atomicNumber, const std::s
 TEST(TotalsQuantify, SemiQuantitativeConcentrationsAndEveryFailureExit) {
     completion_test::PeriodicDatabaseFile db("quantify_semiquan.db", {{kIron, Iron()}, {kCopper, Copper()}});
     const int openBefore = PeriodicDatabaseOpenCount();
-    // Entries: 1 the compound under test, 2 copper at 63. A failure gives 0 with the no-solution
-    // flag.
+    // Entries: 1 the compound under test, 2 copper at 63, 3 an element the database lacks, 4 copper
+    // at a mass without an isotope. A failure stores and gives 0 with the no-solution flag.
     // An empty database name: the test's database.
     const struct { const char* what; std::string flags, trace; int element, reference, entry; std::string dbName;
                    double conc; } cases[] = {
@@ -512,21 +512,23 @@ TEST(TotalsQuantify, SemiQuantitativeConcentrationsAndEveryFailureExit) {
         {"no element record", "NNNS", "55.9", 50, 0, 1, "", 0.0},
         {"no isotope at the trace mass", "NNNS", "99.0", kIron, 0, 1, "", 0.0},
         {"no reference entry", "NNNS", "55.9", kIron, 7, 1, "", 0.0},
+        {"no reference element record", "NNNS", "55.9", kIron, 3, 1, "", 0.0},
+        {"no isotope at the reference's mass", "NNNS", "55.9", kIron, 4, 1, "", 0.0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         CMethodData fe = ElementEntry("Fe", c.element, c.trace, c.flags);
         fe.SetRRef(c.reference);
-        CMethodList methods = Methods({fe, ElementEntry("Cu", kCopper, "63.0")});
+        CMethodList methods = Methods({fe, ElementEntry("Cu", kCopper, "63.0"), ElementEntry("X", 50, "63.0"),
+                                       ElementEntry("Cu", kCopper, "99.0")});
         CQuanQuantify engine;
         engine.SetPeriodicDBName(c.dbName.empty() ? db.Path() : c.dbName);
         CPeakData peak = Located(c.entry, 500.0);
         peak.SetFlags(c.flags);
+        peak.SetAnalConc(77.0);  // an earlier result: never left standing
         EXPECT_DOUBLE_EQ(engine.DoSemiQuanQuan(&peak, &methods), c.conc);
         EXPECT_EQ(peak.GetNoSolutionFlag(), c.conc == 0.0 ? 1 : 0);
-        if (c.conc > 0.0) {
-            EXPECT_DOUBLE_EQ(peak.GetAnalConc(), c.conc);
-        }
+        EXPECT_DOUBLE_EQ(peak.GetAnalConc(), c.conc);
         EXPECT_EQ(PeriodicDatabaseOpenCount(), openBefore);
     }
 }
