@@ -76,9 +76,17 @@ std::string Shortest(T value) {
     return error == std::errc() ? std::string(text, end) : std::string("?");
 }
 
+// "?" and a number, for a value no table row names. Texts here are appended piece by piece:
+// g++ 12 warns falsely (-Wrestrict) on "text" + a temporary string in optimised builds.
+std::string Unknown(int value) {
+    std::string text = "?";
+    text += std::to_string(value);
+    return text;
+}
+
 std::string Setting(const char* attribute, int value) {
     const std::string text = Keywords::SettingText(attribute, value);
-    return text.empty() ? "?" + std::to_string(value) : text;
+    return text.empty() ? Unknown(value) : text;
 }
 
 std::vector<std::string> ShowRow(const CMethodList& method, int i) {
@@ -86,16 +94,24 @@ std::vector<std::string> ShowRow(const CMethodList& method, int i) {
     std::string qualifiers;
     for (int k = 0; k < 4; ++k) {
         if (e.GetTargetTrace(k).empty()) continue;
-        qualifiers += (qualifiers.empty() ? "" : " ") + e.GetTargetTrace(k);
-        if (e.GetTargetRatio(k) > 0.0) qualifiers += " (" + Shortest(e.GetTargetRatio(k)) + " ±" + std::to_string(e.GetTargetWindow(k)) + "%)";
+        if (!qualifiers.empty()) qualifiers += ' ';
+        qualifiers += e.GetTargetTrace(k);
+        if (e.GetTargetRatio(k) > 0.0) {
+            qualifiers += " (";
+            qualifiers += Shortest(e.GetTargetRatio(k));
+            qualifiers += " ±";
+            qualifiers += std::to_string(e.GetTargetWindow(k));
+            qualifiers += "%)";
+        }
     }
     const int rref = e.GetRRef();
     std::string standard = rref >= 1 && rref <= method.GetSize() ? method.GetAt(rref - 1).GetName() : "";
     if (e.GetUseMulti() != 0) {
         standard.clear();
-        for (int k = 0; k < 6 && e.GetIStd(k) >= 0; ++k)
-            standard += (standard.empty() ? "" : "+") +
-                        (e.GetIStd(k) < method.GetSize() ? method.GetAt(e.GetIStd(k)).GetName() : "?" + std::to_string(e.GetIStd(k)));
+        for (int k = 0; k < 6 && e.GetIStd(k) >= 0; ++k) {
+            if (!standard.empty()) standard += '+';
+            standard += e.GetIStd(k) < method.GetSize() ? method.GetAt(e.GetIStd(k)).GetName() : Unknown(e.GetIStd(k));
+        }
     }
     const int by = e.GetLocateBy();
     const std::string where = by == 2 ? "RRT " + Shortest(e.GetPredRRT()) : Shortest(e.GetPredRT());

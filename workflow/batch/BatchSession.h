@@ -9,6 +9,11 @@
 // returns false when the batch cannot go on, and the outcome says why. Nothing is written
 // before every sample has run, and the outputs replace an earlier run's only when all of them
 // are complete (Writers.h).
+//
+// Part of the workflow library's stable interface (with MethodDocument.h and platform/
+// Problem.h): within a major version, BatchSession, SessionOptions, BatchOutcome and the exit
+// statuses keep their names and meaning; members may be added. The other workflow headers are
+// installed because these include them, and may change between minor versions.
 #pragma once
 
 #include <functional>

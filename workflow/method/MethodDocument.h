@@ -9,6 +9,8 @@
 // Two written forms: the readable one (entries hold only settings that differ from their
 // defaults, enumerated settings as texts) and the stored one (CMethodList::WriteXML's full,
 // numeric entries); both carry the list settings as attributes of METHODLIST.
+//
+// Part of the workflow library's stable interface (see BatchSession.h).
 #pragma once
 
 #include <string>

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "platform/NumberText.h"
+#include "workflow/review/CurveDiagnostics.h"
 #include "workflow/support/Csv.h"
 
 namespace Batch {
@@ -68,7 +69,12 @@ bool AtLeastShare(int passing, int total, double percent) {
 
 std::string Number(double value) { return NumberText::General(value, 4); }
 std::string Percent(double value) { return Number(value) + " %"; }
-std::string Signed(double value) { return (value > 0 ? "+" : "") + Percent(value); }
+std::string Signed(double value) {
+    // Not "+" + a temporary: g++ 12 warns falsely (-Wrestrict) on that in optimised builds.
+    std::string text = value > 0 ? "+" : "";
+    text += Percent(value);
+    return text;
+}
 
 double Deviation(double measured, double nominal) { return (measured - nominal) / nominal * 100.0; }
 
@@ -197,9 +203,6 @@ std::vector<StandardCheck> CheckStandards(const std::string& compound, const CCa
     // are the ones before.
     const int transform = curve.GetXYTrans();
     auto untransformed = [transform](double value) { return transform != 0 ? InverseTransformation(value, transform) : value; };
-    double coefficients[CCalibrationData::kNumCoefficients];
-    for (int c = 0; c < CCalibrationData::kNumCoefficients; ++c) coefficients[c] = curve.GetCC(c);
-
     std::vector<StandardCheck> checks;
     double lowestUsed = INFINITY;
     for (int i = 0; i < curve.GetNumCaliPts(); ++i) {
@@ -212,11 +215,8 @@ std::vector<StandardCheck> CheckStandards(const std::string& compound, const CCa
         if (!(check.nominal > 0.0)) continue;  // a zero standard is not judged
         check.used = (point.Flags & kCaliPointExcluded) == 0;
         check.backCalculated = check.deviation = NAN;
-        double conc = 0.0;
-        if (curve.GetCurveValid() != 0 &&
-            CQuanQuantify::QuanGetConc(check.response, &conc, coefficients, curve.GetCCalc(), transform,
-                                       curve.GetMinConc(), curve.GetMaxConc()) == 0 &&
-            std::isfinite(conc)) {
+        const double conc = BackCalculate(curve, check.response);
+        if (std::isfinite(conc)) {
             check.backCalculated = conc;
             check.deviation = Deviation(conc, check.nominal);
         }
