@@ -13,6 +13,7 @@
 #include "quan.h"
 #include "workflow/output/SafeFile.h"
 #include "workflow/method/MethodCheck.h"
+#include "workflow/method/MethodDocument.h"
 #include "workflow/method/MethodXml.h"
 #include "workflow/method/TransitionList.h"
 
@@ -22,7 +23,12 @@ constexpr int kExitOK = 0, kExitWriteFailed = 1, kExitBadInput = 2;
 
 const char* const kHelp =
     "usage: quan-method show METHOD             every entry with its settings as texts\n"
-    "       quan-method check METHOD            every problem with file, line and column\n"
+    "       quan-method check METHOD            every problem with file, line and column (the checks\n"
+    "                                           quan-batch runs on a batch's method first)\n"
+    "       quan-method format METHOD [--stored] [-o METHOD]\n"
+    "                                           the method written again: readable (settings that\n"
+    "                                           differ from their defaults, as texts), or the stored\n"
+    "                                           form with every setting; list settings kept either way\n"
     "       quan-method import LIST [options] [-o METHOD]\n"
     "                                           a method from a transition list (CSV or TSV)\n"
     "       quan-method export METHOD [--style openswath|molecule] [--rt-unit s|min] [-o LIST]\n"
@@ -70,9 +76,17 @@ std::string Shortest(T value) {
     return error == std::errc() ? std::string(text, end) : std::string("?");
 }
 
+// "?" and a number, for a value no table row names. Texts here are appended piece by piece:
+// g++ 12 warns falsely (-Wrestrict) on "text" + a temporary string in optimised builds.
+std::string Unknown(int value) {
+    std::string text = "?";
+    text += std::to_string(value);
+    return text;
+}
+
 std::string Setting(const char* attribute, int value) {
     const std::string text = Keywords::SettingText(attribute, value);
-    return text.empty() ? "?" + std::to_string(value) : text;
+    return text.empty() ? Unknown(value) : text;
 }
 
 std::vector<std::string> ShowRow(const CMethodList& method, int i) {
@@ -80,16 +94,24 @@ std::vector<std::string> ShowRow(const CMethodList& method, int i) {
     std::string qualifiers;
     for (int k = 0; k < 4; ++k) {
         if (e.GetTargetTrace(k).empty()) continue;
-        qualifiers += (qualifiers.empty() ? "" : " ") + e.GetTargetTrace(k);
-        if (e.GetTargetRatio(k) > 0.0) qualifiers += " (" + Shortest(e.GetTargetRatio(k)) + " ±" + std::to_string(e.GetTargetWindow(k)) + "%)";
+        if (!qualifiers.empty()) qualifiers += ' ';
+        qualifiers += e.GetTargetTrace(k);
+        if (e.GetTargetRatio(k) > 0.0) {
+            qualifiers += " (";
+            qualifiers += Shortest(e.GetTargetRatio(k));
+            qualifiers += " ±";
+            qualifiers += std::to_string(e.GetTargetWindow(k));
+            qualifiers += "%)";
+        }
     }
     const int rref = e.GetRRef();
     std::string standard = rref >= 1 && rref <= method.GetSize() ? method.GetAt(rref - 1).GetName() : "";
     if (e.GetUseMulti() != 0) {
         standard.clear();
-        for (int k = 0; k < 6 && e.GetIStd(k) >= 0; ++k)
-            standard += (standard.empty() ? "" : "+") +
-                        (e.GetIStd(k) < method.GetSize() ? method.GetAt(e.GetIStd(k)).GetName() : "?" + std::to_string(e.GetIStd(k)));
+        for (int k = 0; k < 6 && e.GetIStd(k) >= 0; ++k) {
+            if (!standard.empty()) standard += '+';
+            standard += e.GetIStd(k) < method.GetSize() ? method.GetAt(e.GetIStd(k)).GetName() : Unknown(e.GetIStd(k));
+        }
     }
     const int by = e.GetLocateBy();
     const std::string where = by == 2 ? "RRT " + Shortest(e.GetPredRRT()) : Shortest(e.GetPredRT());
@@ -116,14 +138,16 @@ void PrintTable(const std::vector<std::vector<std::string>>& rows) {
 }
 
 int Show(const std::string& path) {
-    CMethodList method;
+    MethodTools::MethodDocument method;
     MethodTools::Problems problems;
-    const bool clean = MethodTools::ReadMethodFile(path, method, problems);
+    const bool clean = MethodTools::ReadMethodFile(path, method, problems, &method.settings);
     if (method.GetSize() == 0) {
         Print(stderr, problems);
         return kExitBadInput;
     }
     std::printf("%s: %d entries\n", path.c_str(), method.GetSize());
+    for (const auto& [name, value] : MethodTools::ListAttributes(method.settings))
+        std::printf("  %s=%s\n", name.c_str(), value.c_str());
     std::vector<std::vector<std::string>> rows = {{"#", "Name", "Locate", "RT", "Window", "Trace", "Qualifiers (ratio)",
                                                    "Response", "Internal standard", "Basis", "Curve", "Weighting",
                                                    "Origin", "Axis", "Level", "Units"}};
@@ -133,10 +157,11 @@ int Show(const std::string& path) {
     return clean ? kExitOK : kExitBadInput;
 }
 
+// The checks quan-batch runs on a method before anything else: the document's own.
 int Check(const std::string& path) {
-    CMethodList method;
+    MethodTools::MethodDocument method;
     MethodTools::Problems problems;
-    if (!MethodTools::ReadMethodFile(path, method, problems)) {
+    if (!method.ReadFile(path, problems)) {
         Print(stderr, problems);
         std::fprintf(stderr, "%s: %zu problem%s\n", path.c_str(), problems.size(), problems.size() == 1 ? "" : "s");
         return kExitBadInput;
@@ -253,6 +278,22 @@ int Export(const Arguments& args) {
     return WriteOutput(args.output, list) ? kExitOK : kExitWriteFailed;
 }
 
+int Format(const std::string& input, const std::string& output, bool stored) {
+    MethodTools::MethodDocument method;
+    MethodTools::Problems problems;
+    if (!method.ReadFile(input, problems)) {
+        Print(stderr, problems);
+        std::fprintf(stderr, "quan-method: no method written\n");
+        return kExitBadInput;
+    }
+    const std::string text = method.Xml(!stored);
+    if (text.empty()) {
+        std::fprintf(stderr, "quan-method: %s cannot be written as XML\n", input.c_str());
+        return kExitWriteFailed;
+    }
+    return WriteOutput(output, text) ? kExitOK : kExitWriteFailed;
+}
+
 int Usage(const std::string& error) {
     std::fprintf(stderr, "quan-method: %s\n(quan-method --help explains the commands)\n", error.c_str());
     return kExitBadInput;
@@ -273,6 +314,18 @@ int main(int argc, char** argv) {
     if (command == "show" || command == "check") {
         if (rest.size() != 1) return Usage(command + " takes one method file");
         return command == "show" ? Show(rest[0]) : Check(rest[0]);
+    }
+    if (command == "format") {
+        std::string input, output;
+        bool stored = false;
+        for (size_t i = 0; i < rest.size(); ++i) {
+            if (rest[i] == "--stored") stored = true;
+            else if (rest[i] == "-o" && i + 1 < rest.size()) output = rest[++i];
+            else if (rest[i].empty() || rest[i][0] == '-' || !input.empty()) return Usage("format takes METHOD [--stored] [-o METHOD]");
+            else input = rest[i];
+        }
+        if (input.empty()) return Usage("format takes METHOD [--stored] [-o METHOD]");
+        return Format(input, output, stored);
     }
     if (command == "import" || command == "export") {
         Arguments parsed;

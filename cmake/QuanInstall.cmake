@@ -7,7 +7,11 @@ include(CMakePackageConfigHelpers)
 
 set(QUAN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/quan)
 
-install(TARGETS quan EXPORT quanTargets
+set(QUAN_INSTALLED_LIBRARIES quan)
+if(TARGET quanworkflow)
+  list(APPEND QUAN_INSTALLED_LIBRARIES quanworkflow)
+endif()
+install(TARGETS ${QUAN_INSTALLED_LIBRARIES} EXPORT quanTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 install(FILES ${PROJECT_SOURCE_DIR}/quan.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quan COMPONENT development)
@@ -15,6 +19,13 @@ foreach(folder ${QUAN_FOLDERS})
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${folder}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quan/${folder}
           COMPONENT development FILES_MATCHING PATTERN "*.h" PATTERN "*.def")
 endforeach()
+# The workflow layer's headers (its .cpp-only pieces, like the report page, stay behind).
+if(TARGET quanworkflow)
+  foreach(folder ${QUAN_WORKFLOW_FOLDERS})
+    install(DIRECTORY ${PROJECT_SOURCE_DIR}/${folder}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quan/${folder}
+            COMPONENT development FILES_MATCHING PATTERN "*.h")
+  endforeach()
+endif()
 if(QUAN_TOOL_TARGETS)
   install(TARGETS ${QUAN_TOOL_TARGETS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 endif()
@@ -32,3 +43,8 @@ file(RELATIVE_PATH QUAN_PC_TO_PREFIX ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIB
 string(REGEX REPLACE "/$" "" QUAN_PC_TO_PREFIX "${QUAN_PC_TO_PREFIX}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/quan.pc.in ${PROJECT_BINARY_DIR}/quan.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/quan.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+if(TARGET quanworkflow)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/quan-workflow.pc.in ${PROJECT_BINARY_DIR}/quan-workflow.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/quan-workflow.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+          COMPONENT development)
+endif()

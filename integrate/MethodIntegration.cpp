@@ -135,9 +135,9 @@ const char* StatusText(Status status) {
     return "unknown status";
 }
 
-std::vector<std::string> IntegrateForMethod(const CMethodList& method, const std::vector<RawData::Chromatogram>& chromatograms,
+std::vector<Quan::Problem> IntegrateForMethod(const CMethodList& method, const std::vector<RawData::Chromatogram>& chromatograms,
                                             CPeakList& peaks) {
-    std::vector<std::string> problems;
+    std::vector<Quan::Problem> problems;
     const std::vector<EntryTrace> traces = MethodTraces(method);
     tagINTEGRATE_PARAMS block{};
     for (const RawData::Chromatogram& chromatogram : chromatograms) {
@@ -150,7 +150,7 @@ std::vector<std::string> IntegrateForMethod(const CMethodList& method, const std
         }
         const Result integration = IntegrateSignal(chromatogram.times, chromatogram.intensities, settings);
         if (integration.status != Status::OK) {
-            problems.push_back("chromatogram " + chromatogram.id + ": " + StatusText(integration.status));
+            problems.push_back({"", 0, 0, StatusText(integration.status), "chromatogram " + chromatogram.id});
             continue;
         }
         const std::string& trace = named != nullptr ? named->text : chromatogram.trace;

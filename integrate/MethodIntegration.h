@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "integrate/PeakIntegrator.h"
+#include "platform/Problem.h"
 #include "rawdata/Chromatogram.h"
 
 class CMethodList;
@@ -34,9 +35,9 @@ namespace Integrate {
 
 // Appends the peaks of every chromatogram (in the order given, each in time order) and the
 // totals records to `peaks`. A chromatogram that breaks the reader's promises (lengths differ,
-// times not ascending, non-finite values) adds no peaks; the returned texts name each one and
-// what is wrong with it ("chromatogram <id>: ...").
-std::vector<std::string> IntegrateForMethod(const CMethodList& method, const std::vector<RawData::Chromatogram>& chromatograms,
+// times not ascending, non-finite values) adds no peaks; the returned problems name each one
+// (where: "chromatogram <id>") and what is wrong with it, and leave the file to the caller.
+std::vector<Quan::Problem> IntegrateForMethod(const CMethodList& method, const std::vector<RawData::Chromatogram>& chromatograms,
                                             CPeakList& peaks);
 
 // What a status says, as a message ends: "times go backwards", ...

@@ -614,7 +614,7 @@ bool ReadWith(xmlTextReaderPtr reader, const std::string& name, const std::vecto
     {
         MzmlReader mzml(name, requests, options, result);
         if (reader == nullptr) {
-            result.problems.push_back({name, 0, "", "cannot read the file as XML"});
+            result.problems.push_back({name, 0, 0, "cannot read the file as XML"});
         } else {
             // Errors of the input layer (a bad encoding) bypass the reader's handler and go to
             // the thread's handler, which would print them; route them here for the read.
@@ -646,7 +646,7 @@ bool ReadMzmlFile(const std::string& path, const std::vector<TraceRequest>& requ
     InitialiseXmlOnce();
     std::FILE* probe = std::fopen(path.c_str(), "rb");
     if (probe == nullptr) {
-        result.problems.push_back({path, 0, "", "cannot open the file"});
+        result.problems.push_back({path, 0, 0, "cannot open the file"});
         return false;
     }
     std::fclose(probe);
@@ -657,7 +657,7 @@ bool ReadMzmlBuffer(std::string_view data, const std::string& name, const std::v
                     ReadResult& result, const ReadOptions& options) {
     InitialiseXmlOnce();
     if (data.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
-        result.problems.push_back({name, 0, "", "the file is too large to read from memory"});
+        result.problems.push_back({name, 0, 0, "the file is too large to read from memory"});
         return false;
     }
     return ReadWith(xmlReaderForMemory(data.data(), static_cast<int>(data.size()), name.c_str(), nullptr, kParseOptions),

@@ -9,10 +9,14 @@
 #include <vector>
 
 #include "rawdata/Chromatogram.h"
-#include "rawdata/Problem.h"
+#include "platform/Problem.h"
 #include "rawdata/TraceRequest.h"
 
 namespace RawData {
+
+// A reader's problems name the file, the line of a text export, or the chromatogram id or
+// spectrum index of an mzML file (`where`).
+using Problem = Quan::Problem;
 
 struct ReadOptions {
     // Keep every chromatogram of an mzML file, not only those a request matches (spectra are

@@ -7,29 +7,13 @@
 
 namespace RawData {
 
-std::string Problem::Text() const {
-    // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on `text += ":" + number`.
-    std::string text = file;
-    if (line > 0) {
-        text += ':';
-        text += std::to_string(line);
-    }
-    text += ": ";
-    if (!where.empty()) {
-        text += where;
-        text += ": ";
-    }
-    text += message;
-    return text;
-}
-
 ProblemSink::~ProblemSink() {
     if (m_count > kMaxProblems)
-        m_problems.push_back({m_file, 0, "", "and " + std::to_string(m_count - kMaxProblems) + " more problems"});
+        m_problems.push_back({m_file, 0, 0, "and " + std::to_string(m_count - kMaxProblems) + " more problems"});
 }
 
 void ProblemSink::Add(int line, std::string where, std::string message) {
-    if (m_count++ < kMaxProblems) m_problems.push_back({m_file, line, std::move(where), std::move(message)});
+    if (m_count++ < kMaxProblems) m_problems.push_back({m_file, line, 0, std::move(message), std::move(where)});
 }
 
 std::string CheckChromatogram(const std::vector<double>& times, const std::vector<double>& intensities) {

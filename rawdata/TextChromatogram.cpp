@@ -241,13 +241,13 @@ bool ReadTextChromatogramFile(const std::string& path, const std::vector<TraceRe
                               const ReadOptions& options) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        result.problems.push_back({path, 0, "", "cannot open the file"});
+        result.problems.push_back({path, 0, 0, "cannot open the file"});
         return false;
     }
     std::ostringstream content;
     content << file.rdbuf();
     if (file.bad()) {
-        result.problems.push_back({path, 0, "", "cannot read the file"});
+        result.problems.push_back({path, 0, 0, "cannot read the file"});
         return false;
     }
     return ReadTextChromatogram(content.str(), path, requests, result, options);

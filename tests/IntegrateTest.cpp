@@ -246,8 +246,8 @@ TEST(Integrate, MethodPeakListNamesTracesAsTheMethodDoesAndMarksQualifiers) {
     };
     chromatograms[2].times[5] = chromatograms[2].times[4];
     CPeakList peaks;
-    const std::vector<std::string> problems = Integrate::IntegrateForMethod(method, chromatograms, peaks);
-    EXPECT_EQ(problems, std::vector<std::string>{"chromatogram bad: its times do not ascend"});
+    const Quan::Problems problems = Integrate::IntegrateForMethod(method, chromatograms, peaks);
+    EXPECT_EQ(Quan::ProblemsText(problems), "chromatogram bad: its times do not ascend");
 
     const struct {
         std::string trace;

@@ -48,10 +48,30 @@ if(MODE STREQUAL "installed")
     endif()
   endforeach()
 
+  # Every header of the installed tree includes only headers of the tree (or the system's).
+  file(GLOB_RECURSE installed_headers ${prefix}/include/quan/*.h)
+  foreach(header ${installed_headers})
+    file(STRINGS ${header} includes REGEX "^#include \"")
+    get_filename_component(header_dir ${header} DIRECTORY)
+    foreach(line ${includes})
+      string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" included "${line}")
+      if(NOT EXISTS ${prefix}/include/quan/${included} AND NOT EXISTS ${header_dir}/${included})
+        message(FATAL_ERROR "${header} includes \"${included}\", which is not in the installed tree")
+      endif()
+    endforeach()
+  endforeach()
+  if(NOT EXISTS ${prefix}/include/quan/workflow/batch/BatchSession.h)
+    message(FATAL_ERROR "the installed tree lacks the workflow headers")
+  endif()
+
   run(${CMAKE_COMMAND} -S ${QUAN_CONSUMER_APP} -B ${WORK}/cmake ${configure} "-DCMAKE_CXX_FLAGS=${QUAN_FLAGS}"
       -DCMAKE_PREFIX_PATH=${prefix})
   run(${CMAKE_COMMAND} --build ${WORK}/cmake)
   check_consumer(${WORK}/cmake/quan-consumer)
+  run(${WORK}/cmake/quan-workflow-consumer ${QUAN_METHOD})
+  if(NOT OUTPUT MATCHES "document entries 6, list settings 0")
+    message(FATAL_ERROR "quan-workflow-consumer answered: ${OUTPUT}")
+  endif()
 
   set(ENV{PKG_CONFIG_PATH} ${libdir}/pkgconfig)
   run(pkg-config --cflags --libs quan)
@@ -60,6 +80,11 @@ if(MODE STREQUAL "installed")
   run(${QUAN_LAUNCHER} ${QUAN_CXX} ${extra_flags} ${QUAN_CONSUMER_APP}/main.cpp -o ${WORK}/pc-consumer ${pc_flags}
       -Wl,-rpath,${libdir})
   check_consumer(${WORK}/pc-consumer)
+  run(pkg-config --cflags --libs quan-workflow)
+  separate_arguments(pc_flags UNIX_COMMAND "${OUTPUT}")
+  run(${QUAN_LAUNCHER} ${QUAN_CXX} ${extra_flags} ${QUAN_CONSUMER_APP}/workflow.cpp -o ${WORK}/pc-workflow-consumer
+      ${pc_flags} -Wl,-rpath,${libdir})
+  run(${WORK}/pc-workflow-consumer ${QUAN_METHOD})
 
   # An installed tool, and the installed Python module, find the installed library by themselves.
   run(${prefix}/bin/quan-method ${QUAN_METHOD})

@@ -275,7 +275,7 @@ bool ReadBatchList(const std::string& folder, const std::string& path, const CMe
 bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems, bool keepPeaks) {
     const size_t before = problems.size();
     batch.folder = folder;
-    ReadMethodFile(folder + "/method.xml", batch.method, problems);
+    ReadMethodFile(folder + "/method.xml", batch.method, problems, &batch.method.settings);
     ReadBatchList(folder, folder + "/batch.csv", batch.method, batch.samples, problems, keepPeaks);
     std::string text;
     const std::string elements = folder + "/elements.csv";

@@ -10,13 +10,10 @@
 
 #include "quan.h"
 #include "workflow/support/Csv.h"
-#include "workflow/method/MethodCheck.h"
+#include "workflow/method/MethodDocument.h"
 #include "workflow/support/Problem.h"
 
 namespace Batch {
-
-// The batch reports its input problems as the method tools do: file, line, column, message.
-using Problem = MethodTools::Problem;
 
 struct SampleInput {
     std::string id;
@@ -32,7 +29,7 @@ struct SampleInput {
 
 struct BatchInput {
     std::string folder;
-    CMethodList method;
+    MethodTools::MethodDocument method;  // the entries, and the list settings (review) beside them
     std::vector<std::unique_ptr<SampleInput>> samples;
     std::string elementsFile;  // empty when the batch has none
 };

@@ -126,30 +126,6 @@ double NominalConcentration(const BatchResults& results, const ResultRow& row) {
     return nominal > 0.0 ? nominal : std::nan("");
 }
 
-std::vector<StandardPoint> StandardPoints(const CCalibrationData& curve) {
-    std::vector<StandardPoint> points;
-    const int count = std::clamp(curve.GetNumCaliPts(), 0, curve.GetNumCaliPointSlots());
-    const int transformation = curve.GetXYTrans();
-    double coefficients[7];
-    for (int i = 0; i < 7; ++i) coefficients[i] = curve.GetCC(i);
-    for (int i = 0; i < count; ++i) {
-        const tag_CALI_POINT stored = curve.GetCaliPoint(i);
-        StandardPoint point;
-        point.standard = i < curve.GetNumCaliFileSlots() ? GetFileInfoName(curve.GetCaliFile(i)) : std::string();
-        point.nominal = InverseTransformation(stored.Conc, transformation);
-        point.response = InverseTransformation(stored.Resp, transformation);
-        point.excluded = (stored.Flags & kCaliPointExcluded) != 0;
-        double conc = std::nan("");
-        if (curve.GetCurveValid() == 0 ||
-            CQuanQuantify::QuanGetConc(point.response, &conc, coefficients, curve.GetCCalc(), transformation,
-                                       curve.GetMinConc(), curve.GetMaxConc()) != 0)
-            conc = std::nan("");
-        point.backCalculated = conc;
-        points.push_back(point);
-    }
-    return points;
-}
-
 std::vector<StandardPoint> StandardPoints(const CurveResult& result) {
     std::vector<StandardPoint> points = StandardPoints(result.curve);
     for (StandardPoint& point : points) {
@@ -161,11 +137,6 @@ std::vector<StandardPoint> StandardPoints(const CurveResult& result) {
         if (residual != result.residuals.end()) point.residual = residual->second;
     }
     return points;
-}
-
-double DeviationPercent(double nominal, double found) {
-    if (!std::isfinite(nominal) || !std::isfinite(found) || nominal == 0.0) return std::nan("");
-    return (found - nominal) * 100.0 / nominal;  // exact where the lab's arithmetic is (3 of 20 is 15 %)
 }
 
 std::string NotCalibratedReason(const CCalibrationData& curve) {

@@ -11,6 +11,7 @@
 
 #include "quan.h"
 #include "workflow/review/Acceptance.h"
+#include "workflow/review/CurveDiagnostics.h"
 
 namespace Batch {
 
@@ -64,26 +65,9 @@ struct CurveResult {
     std::map<std::string, double> residuals;
 };
 
-// One calibration standard of a curve as an analyst reads it: in the analyst's units (the
-// calibration engine keeps a transformed curve's points transformed), with the concentration
-// the curve gives back for its response (NaN when the curve has none).
-struct StandardPoint {
-    std::string standard;    // the standard's sample id
-    double nominal = 0.0;
-    double response = 0.0;
-    double backCalculated = 0.0;
-    bool excluded = false;
-    std::string excludedBy;  // an excluded point's "analyst" or "automatic"
-    std::string reason;      // and why
-    double residual = NAN;   // the studentized residual of an outlier excluded automatically
-};
-struct CurveResult;
-std::vector<StandardPoint> StandardPoints(const CCalibrationData& curve);
-// With who excluded each point, as the curve's result records it.
+// A curve's standards (CurveDiagnostics.h) with who excluded each point, as the curve's result
+// records it.
 std::vector<StandardPoint> StandardPoints(const CurveResult& result);
-// The accuracy of a back-calculated concentration: its deviation from nominal in percent;
-// NaN when either is missing or the nominal is zero.
-double DeviationPercent(double nominal, double found);
 
 // Why a curve could not be calibrated, in a lab's words ("no usable standard", "too few
 // points: 2 usable, 3 needed for a quadratic curve", ...); empty for a calibrated curve.

@@ -2,19 +2,10 @@
 
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
-#include <ctime>
-#include <cstdlib>
-#include <map>
 
 #include "platform/NumberText.h"
 #include "workflow/review/BatchReview.h"
-#include "workflow/batch/BatchRun.h"
-#include "workflow/batch/Elements.h"
-#include "workflow/review/Exclusions.h"
-#include "workflow/output/ResultsDatabase.h"
-#include "workflow/output/Writers.h"
 
 namespace Batch {
 
@@ -201,85 +192,23 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
 
 namespace {
 
-double CpuSeconds(clockid_t clock) {
-    timespec now{};
-    ::clock_gettime(clock, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
 void Report(std::FILE* err, const std::vector<Problem>& problems) {
     for (const Problem& problem : problems) std::fprintf(err, "quan-batch: %s\n", problem.Text().c_str());
 }
 
-// The periodic-table database the engines open, built from the batch's elements.csv into a
-// temporary file that goes when the run ends.
-class PeriodicDatabaseFile {
-public:
-    ~PeriodicDatabaseFile() {
-        if (!m_path.empty()) ::unlink(m_path.c_str());
-    }
-    bool Build(const std::string& elementsFile, std::vector<Problem>& problems) {
-        if (elementsFile.empty()) return true;
-        std::vector<Element> elements;
-        std::string error;
-        if (!ReadElementsFile(elementsFile, elements, error)) {
-            problems.push_back({"", 0, 0, error});
-            return false;
-        }
-        const char* folder = std::getenv("TMPDIR");
-        std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/quan-periodic-XXXXXX";
-        const int fd = ::mkstemp(pattern.data());
-        if (fd < 0) {
-            problems.push_back({elementsFile, 0, 0, "cannot make a temporary periodic-table database"});
-            return false;
-        }
-        ::close(fd);
-        m_path = pattern;
-        if (!WritePeriodicDatabase(m_path, elements, error)) {
-            problems.push_back({elementsFile, 0, 0, error});
-            return false;
-        }
-        return true;
-    }
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-// What the summary shows of a sample, counted as its rows go by.
-struct SampleCount {
-    int found = 0, flagged = 0, compounds = 0;
-};
-
-void CountRows(const std::vector<ResultRow>& rows, std::vector<SampleCount>& counts) {
-    for (const ResultRow& row : rows) {
-        if (row.sample < 0) continue;
-        if (row.sample >= static_cast<int>(counts.size())) counts.resize(row.sample + 1);
-        SampleCount& count = counts[row.sample];
-        ++count.compounds;
-        if (row.found) ++count.found;
-        if (row.found && row.Verdict() != "pass") ++count.flagged;
-    }
-}
-
-void PrintSummary(std::FILE* out, const BatchResults& results, std::vector<SampleCount> counts,
-                  const std::string& outFolder, const std::string& review) {
-    counts.resize(results.samples.size());
+void PrintSummary(std::FILE* out, const BatchOutcome& outcome, const std::string& outFolder) {
+    const BatchResults& results = outcome.results;
     std::fprintf(out, "%-16s %-10s %9s %8s  %s\n", "Sample", "Type", "Found", "Flagged", "Status");
     int withStatus = 0;
     for (size_t s = 0; s < results.samples.size(); ++s) {
         const SampleResult& sample = results.samples[s];
-        const std::string found = std::to_string(counts[s].found) + "/" + std::to_string(counts[s].compounds);
+        const SampleCount count = s < outcome.counts.size() ? outcome.counts[s] : SampleCount();
+        const std::string found = std::to_string(count.found) + "/" + std::to_string(count.compounds);
         // Every status an engine reported is named, not only those that ended the sample's run.
-        std::string status;
-        if (sample.locateStatus != kLocateOK) status = "location " + LocateStatusText(sample.locateStatus);
-        if (sample.quantifyStatus != kQuantifyOK)
-            status += (status.empty() ? "" : "; ") + std::string("quantification ") + QuantifyStatusText(sample.quantifyStatus);
-        if (status.empty()) status = "ok";
-        else ++withStatus;
+        const std::string status = outcome.SampleStatus(s);
+        if (status != "ok") ++withStatus;
         std::fprintf(out, "%-16s %-10s %9s %8d  %s\n", sample.id.c_str(), sample.type.c_str(), found.c_str(),
-                     counts[s].flagged, status.c_str());
+                     count.flagged, status.c_str());
     }
     int calibrated = 0;
     std::string notCalibrated;
@@ -294,123 +223,66 @@ void PrintSummary(std::FILE* out, const BatchResults& results, std::vector<Sampl
     if (!notCalibrated.empty())
         std::fprintf(out, "%zu curve%s not calibrated:\n%s", results.curves.size() - calibrated,
                      results.curves.size() - calibrated == 1 ? "" : "s", notCalibrated.c_str());
-    std::fputs(review.c_str(), out);
+    std::fputs(ReviewSummaryText(results.acceptance, outcome.outliers).c_str(), out);
     std::fprintf(out, "Results in %s/ (report: %s/report.html)\n", outFolder.c_str(), outFolder.c_str());
 }
 
 }  // namespace
 
-int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point runStart = Clock::now();
-    // 1. Read and check everything before anything runs.
-    BatchInput input;
-    std::vector<Problem> problems;
-    ReadBatch(options.folder, input, problems, false);
-    ExclusionNotes exclusions;
-    if (!options.exclusionsFile.empty() && problems.empty())
-        ApplyExclusionsFile(options.exclusionsFile, input, exclusions, problems);
-    NoteBatchListExclusions(input, exclusions);
-    BatchReview review;
-    if (problems.empty()) review.ReadSettings(options.folder + "/method.xml", options.acceptance, options.outlierLimit, problems);
-    CCalibrationList curves;
-    if (!options.curvesFile.empty() && problems.empty()) {
-        std::string error;
-        if (!ReadCurvesFromDatabase(options.curvesFile, input.method, curves, error))
-            problems.push_back({options.curvesFile, 0, 0, error});
-    }
-    if (options.curvesFile.empty() && problems.empty()) {
-        bool standards = false;
-        for (const auto& sample : input.samples) standards = standards || sample->type == CQuanSampleData::kStandard;
-        if (!standards)
-            problems.push_back({options.folder + "/batch.csv", 0, 0,
-                                "the batch has no standards to calibrate from (--curves reuses stored curves)"});
-    }
-    PeriodicDatabaseFile periodic;
-    if (problems.empty()) periodic.Build(input.elementsFile, problems);
-    if (!problems.empty()) {
-        Report(err, problems);
-        std::fprintf(err, "quan-batch: nothing was run; %zu problem%s.\n", problems.size(), problems.size() == 1 ? "" : "s");
-        return kExitBadInput;
-    }
+SessionOptions ToSessionOptions(const ToolOptions& options) {
+    SessionOptions session;
+    session.out = options.out;
+    session.curvesFile = options.curvesFile;
+    session.exclusionsFile = options.exclusionsFile;
+    session.acceptance = options.acceptance;
+    session.outlierLimit = options.outlierLimit;
+    session.threads = options.threads;
+    session.fullPrecision = options.fullPrecision;
+    return session;
+}
 
-    RunOptions run;
-    run.threads = options.threads;
-    run.periodicDatabase = periodic.Path();
-    const bool showProgress = ::isatty(::fileno(err)) != 0;
-    if (showProgress)
-        run.progress = [err](int done, int total) {
+int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
+    SessionOptions sessionOptions = ToSessionOptions(options);
+    if (::isatty(::fileno(err)) != 0)
+        sessionOptions.progress = [err](int done, int total) {
             std::fprintf(err, "\rquan-batch: %d/%d samples", done, total);
             if (done == total) std::fputc('\n', err);
             std::fflush(err);
         };
-
-    // 2. Calibrate, unless stored curves were given; outliers go just before the fit.
-    run.beforeFit = [&](CCalibrationList& prepared) { review.ExcludeOutliers(input.method, prepared); };
-    if (options.curvesFile.empty() && !CalibrateBatch(input, run, curves, problems)) {
-        Report(err, problems);
-        std::fprintf(err, "quan-batch: calibration failed; nothing was written.\n");
-        return kExitFailed;
+    BatchSession session(std::move(sessionOptions));
+    const BatchOutcome& outcome = session.Run(options.folder);
+    const int status = outcome.ExitStatus();
+    switch (outcome.end) {
+        case SessionEnd::kBadInput:
+            Report(err, outcome.problems);
+            std::fprintf(err, "quan-batch: nothing was run; %zu problem%s.\n", outcome.problems.size(),
+                         outcome.problems.size() == 1 ? "" : "s");
+            return status;
+        case SessionEnd::kCalibrationFailed:
+            Report(err, outcome.problems);
+            std::fprintf(err, "quan-batch: calibration failed; nothing was written.\n");
+            return status;
+        case SessionEnd::kRunFailed:
+            Report(err, outcome.problems);
+            std::fprintf(err, "quan-batch: the batch could not be run; the earlier results in %s are kept.\n",
+                         options.out.c_str());
+            return status;
+        case SessionEnd::kWriteFailed:
+            Report(err, outcome.problems);
+            std::fprintf(err, "quan-batch: %s; the earlier results in %s are kept.\n", outcome.failure.c_str(),
+                         options.out.c_str());
+            return status;
+        case SessionEnd::kCompleted:
+            break;
     }
-
-    Clock::duration writing{};
-    double writingCpu = 0.0;
-    // Time spent in the output writer, so --timings can say what the outputs cost: wall time,
-    // and the processor time of the thread that wrote (which a busy machine does not inflate).
-    const auto timed = [&writing, &writingCpu](auto&& write) {
-        const Clock::time_point start = Clock::now();
-        const double cpuStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-        const bool ok = write();
-        writingCpu += CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
-        writing += Clock::now() - start;
-        return ok;
-    };
-
-    // 3. Quantify every sample, writing each one's results as it comes, then the curves.
-    BatchResults results;
-    results.methodFile = options.folder + "/method.xml";
-    results.curves = DescribeCurves(input.method, curves);
-    for (CurveResult& curve : results.curves)
-        for (const auto& [key, note] : exclusions)
-            if (key.first == curve.compound) curve.exclusions[key.second] = {note.by, note.reason};
-    review.NoteExclusions(results.curves);
-    OutputWriter writer;
-    std::string error;
-    OutputOptions outputOptions;
-    outputOptions.fullPrecision = options.fullPrecision;
-    if (!timed([&] { return writer.Begin(options.out, results, error, outputOptions); })) {
-        std::fprintf(err, "quan-batch: %s; the earlier results in %s are kept.\n", error.c_str(), options.out.c_str());
-        return kExitFailed;
-    }
-    std::vector<SampleCount> counts;
-    run.onSample = [&](const SampleResult& sample, std::vector<ResultRow>& rows, std::string& sinkError) {
-        CountRows(rows, counts);
-        review.Gather(results, sample, rows);
-        return timed([&] { return writer.AddSample(results, rows, sinkError); });
-    };
-    const bool ran = QuantifyBatch(input, curves, run, results, problems);
-    Report(err, problems);
-    if (!ran) {
-        std::fprintf(err, "quan-batch: the batch could not be run; the earlier results in %s are kept.\n",
-                     options.out.c_str());
-        return kExitFailed;
-    }
-    review.Judge(input.method, results);
-    if (!timed([&] { return writer.Finish(results, error); })) {
-        std::fprintf(err, "quan-batch: %s; the earlier results in %s are kept.\n", error.c_str(), options.out.c_str());
-        return kExitFailed;
-    }
-    if (options.timings) {
-        const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
+    Report(err, outcome.problems);
+    if (options.timings)
         std::fprintf(err,
                      "quan-batch: timings: whole run %.3f s (processor %.3f s), of which writing the outputs "
                      "%.3f s (processor %.3f s)\n",
-                     seconds(Clock::now() - runStart), CpuSeconds(CLOCK_PROCESS_CPUTIME_ID), seconds(writing),
-                     writingCpu);
-    }
-    PrintSummary(out, results, counts, options.out, review.SummaryText(results));
-    if (!problems.empty()) return kExitEngineStatus;
-    return results.acceptance.Failures() > 0 ? kExitRejected : kExitOK;
+                     outcome.seconds, outcome.processorSeconds, outcome.writingSeconds, outcome.writingProcessorSeconds);
+    PrintSummary(out, outcome, options.out);
+    return status;
 }
 
 }  // namespace Batch

@@ -1,10 +1,12 @@
-// The quan-batch program as a function, so that tests run it in the same process:
-// options, reading, running, writing and the terminal summary.
+// The quan-batch program as a function, so that tests run it in the same process: its options,
+// the terminal summary and the exit status. The run itself is a BatchSession's.
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "workflow/batch/BatchSession.h"
 
 namespace Batch {
 
@@ -17,20 +19,16 @@ struct ToolOptions {
     double outlierLimit = 0.0;   // --exclude-outliers: automatic exclusion on at this limit (0: as the method says)
     int threads = 1;
     bool help = false;
-    bool timings = false;
-    bool fullPrecision = false;  // --full-precision: every digit in the CSV files      // --timings: how long running and writing the outputs took
+    bool timings = false;        // --timings: how long running and writing the outputs took
+    bool fullPrecision = false;  // --full-precision: every digit in the CSV files
 };
-
-// Exit statuses of the program.
-constexpr int kExitOK = 0;
-constexpr int kExitEngineStatus = 1;  // outputs written, but an engine ended a sample's run
-constexpr int kExitBadInput = 2;      // nothing run, nothing written
-constexpr int kExitFailed = 3;        // calibration or writing failed; earlier outputs kept
-constexpr int kExitRejected = 4;      // outputs written; the batch fails its acceptance rules
 
 // Parses the arguments after the program name; false with `error` for a bad option.
 bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options, std::string& error);
 std::string ToolHelp();
+
+// The session's options for the program's.
+SessionOptions ToSessionOptions(const ToolOptions& options);
 
 // Runs the program: the summary goes to `out`, messages and progress to `err`.
 int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err);

@@ -1,6 +1,9 @@
 #include "workflow/batch/Elements.h"
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -111,6 +114,34 @@ bool WritePeriodicDatabase(const std::string& path, const std::vector<Element>& 
     if (!ok || std::rename(building.c_str(), path.c_str()) != 0) {
         std::remove(building.c_str());
         error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+PeriodicDatabaseFile::~PeriodicDatabaseFile() {
+    if (!m_path.empty()) ::unlink(m_path.c_str());
+}
+
+bool PeriodicDatabaseFile::Build(const std::string& elementsFile, std::vector<Quan::Problem>& problems) {
+    if (elementsFile.empty()) return true;
+    std::vector<Element> elements;
+    std::string error;
+    if (!ReadElementsFile(elementsFile, elements, error)) {
+        problems.push_back({"", 0, 0, error});
+        return false;
+    }
+    const char* folder = std::getenv("TMPDIR");
+    std::string pattern = std::string(folder && *folder ? folder : "/tmp") + "/quan-periodic-XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        problems.push_back({elementsFile, 0, 0, "cannot make a temporary periodic-table database"});
+        return false;
+    }
+    ::close(fd);
+    m_path = pattern;
+    if (!WritePeriodicDatabase(m_path, elements, error)) {
+        problems.push_back({elementsFile, 0, 0, error});
         return false;
     }
     return true;

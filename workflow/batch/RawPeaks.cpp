@@ -95,15 +95,14 @@ bool ReadRawPeaks(const std::vector<std::string>& paths, const CMethodList& meth
         if (mzml) RawData::ReadMzmlFile(path, requests, read);
         else RawData::ReadTextChromatogramFile(path, requests, read);
     }
-    for (const RawData::Problem& problem : read.problems) {
-        const std::string where = problem.where.empty() ? std::string() : problem.where + ": ";
-        problems.push_back({problem.file, problem.line, 0, where + problem.message});
-    }
+    problems.insert(problems.end(), read.problems.begin(), read.problems.end());
     if (problems.size() != before) return false;
     CPeakList integrated;
     const std::string sample = paths.empty() ? std::string() : paths.front();
-    for (const std::string& message : Integrate::IntegrateForMethod(method, read.chromatograms, integrated))
-        problems.push_back({sample, 0, 0, message});
+    for (Problem& problem : Integrate::IntegrateForMethod(method, read.chromatograms, integrated)) {
+        problem.file = sample;
+        problems.push_back(std::move(problem));
+    }
     if (problems.size() != before) return false;
     for (int i = 0; i < integrated.GetSize(); ++i) peaks.Add(integrated.GetAt(i));
     return true;

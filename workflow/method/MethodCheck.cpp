@@ -4,6 +4,7 @@
 // entry is wrong and where it stands. The scan only locates; libxml2 still decides whether the
 // document is well-formed.
 #include "workflow/method/MethodCheck.h"
+#include "workflow/method/MethodDocument.h"
 
 #include <algorithm>
 #include <charconv>
@@ -84,11 +85,17 @@ public:
             entry.place = PlaceOf(at);
             bool empty = false;
             if (!ReadTag(at, entry.attributes, empty)) break;  // not well-formed: the parser says so
+            if (depth == 0 && !m_sawRoot) {
+                m_root = entry;
+                m_sawRoot = true;
+            }
             if (depth == 1) entries.push_back(std::move(entry));
             if (!empty) ++depth;
         }
         return entries;
     }
+    // The list element, as Entries() found it.
+    const ScannedEntry& Root() const { return m_root; }
 
 private:
     bool Skip(size_t& at, const char* open, const char* close) {
@@ -178,6 +185,8 @@ private:
 
     const std::string& m_text;
     std::vector<size_t> m_lineStarts;
+    ScannedEntry m_root;
+    bool m_sawRoot = false;
 };
 
 // --- per-attribute checks ---------------------------------------------------------------------
@@ -419,9 +428,39 @@ void CheckMethod(const std::string& file, const CMethodList& method, const std::
     }
 }
 
-bool ReadMethodText(const std::string& file, const std::string& text, CMethodList& method, Problems& problems) {
+namespace {
+
+// The list element's own settings: each attribute must be one, and each must read. A problem
+// points at the list element's start tag, where the settings are.
+void ReadListSettings(const std::string& file, const ScannedEntry& root, ListSettings& settings, Problems& problems) {
+    for (const ScannedAttribute& attribute : root.attributes)
+        if (!Batch::IsReviewAttribute(attribute.name))
+            problems.push_back({file, attribute.place.line, attribute.place.column,
+                                "METHODLIST: \"" + attribute.name + "\" is not a method list setting"});
+    const auto find = [&root](const char* name, std::string& value) {
+        for (const ScannedAttribute& attribute : root.attributes)
+            if (attribute.name == name) {
+                value = attribute.value;
+                return true;
+            }
+        return false;
+    };
+    Batch::ReadReviewAttributes(find, settings.review,
+                                [&](const std::string& name, const std::string& value, const std::string& expected) {
+                                    problems.push_back({file, root.place.line, root.place.column,
+                                                        "METHODLIST " + name + "=\"" + value + "\": " + expected});
+                                });
+}
+
+}  // namespace
+
+bool ReadMethodText(const std::string& file, const std::string& text, CMethodList& method, Problems& problems,
+                    ListSettings* settings) {
     const size_t before = problems.size();
-    const std::vector<ScannedEntry> scanned = Scanner(text).Entries();
+    Scanner scanner(text);
+    const std::vector<ScannedEntry> scanned = scanner.Entries();
+    ListSettings listSettings;
+    ReadListSettings(file, scanner.Root(), listSettings, problems);
     std::vector<EntryPlaces> places;
     for (size_t i = 0; i < scanned.size(); ++i) {
         EntryPlaces entry{scanned[i].place, {}};
@@ -450,10 +489,11 @@ bool ReadMethodText(const std::string& file, const std::string& text, CMethodLis
     }
     CheckMethod(file, read, places, problems);
     method = read;
+    if (settings != nullptr) *settings = listSettings;
     return problems.size() == before;
 }
 
-bool ReadMethodFile(const std::string& path, CMethodList& method, Problems& problems) {
+bool ReadMethodFile(const std::string& path, CMethodList& method, Problems& problems, ListSettings* settings) {
     std::ifstream stream(path, std::ios::binary);
     if (!stream) {
         problems.push_back({path, 0, 0, "cannot be read"});
@@ -461,7 +501,7 @@ bool ReadMethodFile(const std::string& path, CMethodList& method, Problems& prob
     }
     std::stringstream text;
     text << stream.rdbuf();
-    return ReadMethodText(path, text.str(), method, problems);
+    return ReadMethodText(path, text.str(), method, problems, settings);
 }
 
 }  // namespace MethodTools

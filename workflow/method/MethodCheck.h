@@ -24,10 +24,16 @@ struct EntryPlaces {
     std::map<std::string, Place> attributes;
 };
 
-// Reads the method document `text` (named `file` in problems) into `method` and checks it.
-// True when no problem was found; every problem is appended to `problems`.
-bool ReadMethodText(const std::string& file, const std::string& text, CMethodList& method, Problems& problems);
-bool ReadMethodFile(const std::string& path, CMethodList& method, Problems& problems);
+struct ListSettings;
+
+// Reads the method document `text` (named `file` in problems) into `method` and checks it, the
+// settings of the list element (ListSettings) included, into `settings` when given. True when
+// no problem was found; every problem is appended to `problems`. MethodDocument reads through
+// these, so every reader of a method runs the same checks.
+bool ReadMethodText(const std::string& file, const std::string& text, CMethodList& method, Problems& problems,
+                    ListSettings* settings = nullptr);
+bool ReadMethodFile(const std::string& path, CMethodList& method, Problems& problems,
+                    ListSettings* settings = nullptr);
 
 // The checks on a method already read. `places` (possibly empty) holds the entries' places in
 // list order, so that a problem points at the entry or at the attribute concerned.

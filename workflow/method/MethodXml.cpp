@@ -6,9 +6,8 @@
 #include <cmath>
 
 namespace MethodTools {
-namespace {
 
-std::string Escaped(const std::string& text) {
+std::string EscapedAttribute(const std::string& text) {
     std::string escaped;
     for (char c : text) {
         switch (c) {
@@ -23,6 +22,16 @@ std::string Escaped(const std::string& text) {
     }
     return escaped;
 }
+
+void AppendAttribute(std::string& element, const std::string& name, const std::string& value) {
+    element += ' ';
+    element += name;
+    element += "=\"";
+    element += EscapedAttribute(value);
+    element += '"';
+}
+
+namespace {
 
 template <class T>
 std::string NumberText(T value) {
@@ -53,14 +62,17 @@ public:
     }
 
 private:
-    void Attribute(const std::string& name, const std::string& value) { m_out += " " + name + "=\"" + Escaped(value) + "\""; }
+    void Attribute(const std::string& name, const std::string& value) { AppendAttribute(m_out, name, value); }
     std::string& m_out;
 };
 
 }  // namespace
 
-std::string ReadableMethodXML(const CMethodList& method) {
-    std::string xml = "<?xml version=\"1.0\"?>\n<METHODLIST>\n";
+std::string ReadableMethodXML(const CMethodList& method,
+                              const std::vector<std::pair<std::string, std::string>>& listAttributes) {
+    std::string xml = "<?xml version=\"1.0\"?>\n<METHODLIST";
+    for (const auto& [name, value] : listAttributes) AppendAttribute(xml, name, value);
+    xml += ">\n";
     for (int i = 0; i < method.GetSize(); ++i) {
         const CMethodData& entry = method.GetAt(i);
         xml += "  <METHODENTRY";

@@ -5,11 +5,19 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "quan.h"
 
 namespace MethodTools {
 
-std::string ReadableMethodXML(const CMethodList& method);
+// `listAttributes`: the list element's settings (MethodDocument), written in the order given.
+std::string ReadableMethodXML(const CMethodList& method,
+                              const std::vector<std::pair<std::string, std::string>>& listAttributes = {});
+// A text as an attribute value between double quotes, and ` name="value"` appended to an
+// element's start tag.
+std::string EscapedAttribute(const std::string& text);
+void AppendAttribute(std::string& element, const std::string& name, const std::string& value);
 
 }  // namespace MethodTools

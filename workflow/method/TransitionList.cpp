@@ -513,7 +513,12 @@ bool ReadTransitions(const std::string& file, const std::string& text, const Imp
         auto cell = [&](Meaning m) { return has(m) ? Csv::Trim(row.cells[columns[m].index]) : std::string(); };
         auto at = [&](Meaning m) { return columns.count(m) ? columns[m].index + 1 : 0; };
         auto bad = [&](Meaning m, const std::string& what) {
-            problems.push_back({file, row.line, at(m), "\"" + cell(m) + "\" is not " + what});
+            // Built piece by piece: g++ 12 warns falsely (-Wrestrict) on "text" + a temporary.
+            std::string message = "\"";
+            message += cell(m);
+            message += "\" is not ";
+            message += what;
+            problems.push_back({file, row.line, at(m), message});
         };
         if (row.cells.size() > header.cells.size()) {
             problems.push_back({file, row.line, 0, "has " + std::to_string(row.cells.size()) + " cells, the header " +
@@ -689,7 +694,10 @@ std::string TransitionListText(const CMethodList& method, ListStyle style, TimeU
             cells.push_back(openSwath ? (standard ? "Heavy" : "Light") : label);
             cells.push_back(traces[n].quantifying ? (openSwath ? "TRUE" : "True") : (openSwath ? "FALSE" : "False"));
             cells.push_back(internalStandard);
-            for (size_t c = 0; c < cells.size(); ++c) text += (c ? "," : "") + CsvCell(cells[c]);
+            for (size_t c = 0; c < cells.size(); ++c) {
+                if (c > 0) text += ',';
+                text += CsvCell(cells[c]);
+            }
             text += "\n";
         }
     }

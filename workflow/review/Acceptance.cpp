@@ -8,6 +8,7 @@
 #include <set>
 
 #include "platform/NumberText.h"
+#include "workflow/review/CurveDiagnostics.h"
 #include "workflow/support/Csv.h"
 
 namespace Batch {
@@ -68,7 +69,12 @@ bool AtLeastShare(int passing, int total, double percent) {
 
 std::string Number(double value) { return NumberText::General(value, 4); }
 std::string Percent(double value) { return Number(value) + " %"; }
-std::string Signed(double value) { return (value > 0 ? "+" : "") + Percent(value); }
+std::string Signed(double value) {
+    // Not "+" + a temporary: g++ 12 warns falsely (-Wrestrict) on that in optimised builds.
+    std::string text = value > 0 ? "+" : "";
+    text += Percent(value);
+    return text;
+}
 
 double Deviation(double measured, double nominal) { return (measured - nominal) / nominal * 100.0; }
 
@@ -115,49 +121,73 @@ std::vector<std::string> AcceptanceLimitAttributes() {
     return names;
 }
 
-bool ReadReviewSettings(const std::string& path, const std::string& methodText, ReviewSettings& settings,
-                        std::vector<Problem>& problems) {
-    const size_t before = problems.size();
-    Brisk::CXMLParserT parser;
-    if (!parser.ParseUtf8(methodText.data(), methodText.size())) return true;  // the method reader says why
-    // The list element is the first top-level element (a declaration may come before it).
-    bool atList = parser.MoveToFirstChild();
-    while (atList && !parser.IsElement()) atList = parser.MoveToNextSibling();
-    if (!atList || parser.GetNodeName() != "METHODLIST") return true;
+bool IsReviewAttribute(const std::string& name) {
+    if (name == "Acceptance" || name == "OutlierExclusion" || name == "OutlierLimit" || name == "OutlierMinPoints")
+        return true;
+    for (const LimitAttribute& limit : kLimitAttributes)
+        if (name == limit.attribute) return true;
+    return false;
+}
 
-    // Problems point at the list element's start tag, where the settings are.
-    const size_t tag = methodText.find("<METHODLIST");
-    const size_t lineStart = tag == std::string::npos ? 0 : methodText.rfind('\n', tag) + 1;  // npos + 1 is 0
-    const int line = tag == std::string::npos ? 0 : 1 + static_cast<int>(std::count(methodText.begin(), methodText.begin() + tag, '\n'));
-    const int column = tag == std::string::npos ? 0 : static_cast<int>(tag - lineStart) + 1;
-    auto problem = [&](const std::string& attribute, const std::string& value, const std::string& expected) {
-        problems.push_back({path, line, column, "METHODLIST " + attribute + "=\"" + value + "\": " + expected});
+bool ReadReviewAttributes(const std::function<bool(const char* name, std::string& value)>& attribute,
+                          ReviewSettings& settings,
+                          const std::function<void(const std::string& name, const std::string& value,
+                                                   const std::string& expected)>& bad) {
+    bool readAll = true;
+    auto problem = [&](const char* name, const std::string& value, const std::string& expected) {
+        bad(name, value, expected);
+        readAll = false;
     };
     std::string value;
     ReviewSettings read = settings;
-    if (parser.GetAttribute("Acceptance", value)) {
+    if (attribute("Acceptance", value)) {
         RuleSet rules = RuleSet::kNone;
         if (RuleSetFromText(value, rules)) ChooseRuleSet(read, rules);
         else problem("Acceptance", value, "the acceptance rules are none, M10 or SANTE");
     }
     for (const LimitAttribute& limit : kLimitAttributes) {
-        if (!parser.GetAttribute(limit.attribute, value)) continue;
+        if (!attribute(limit.attribute, value)) continue;
         double number = 0.0;
         if (!Csv::ToDouble(value, number) || number < 0.0 || number > limit.highest)
             problem(limit.attribute, value, "a number from 0 to " + Number(limit.highest) + " is needed");
         else read.limits.*limit.limit = number;
     }
-    if (parser.GetAttribute("OutlierExclusion", value) && !ReadOnOff(value, read.excludeOutliers))
+    if (attribute("OutlierExclusion", value) && !ReadOnOff(value, read.excludeOutliers))
         problem("OutlierExclusion", value, "on or off");
-    if (parser.GetAttribute("OutlierLimit", value) &&
-        (!Csv::ToDouble(value, read.outlierLimit) || !(read.outlierLimit > 0.0)))
+    if (attribute("OutlierLimit", value) &&
+        (!Csv::ToDouble(value, read.outlierLimit) || !(read.outlierLimit > 0.0) || !std::isfinite(read.outlierLimit)))
         problem("OutlierLimit", value, "a studentized residual above 0 is needed");
-    if (parser.GetAttribute("OutlierMinPoints", value) &&
+    if (attribute("OutlierMinPoints", value) &&
         (!NumberText::Read(Csv::Trim(value), read.outlierMinPoints) || read.outlierMinPoints < 0 ||
          read.outlierMinPoints > kCurveRecordPoints))
         problem("OutlierMinPoints", value, "a number of points from 0 to " + std::to_string(kCurveRecordPoints) + " is needed");
-    if (problems.size() != before) return false;
-    settings = read;
+    if (readAll) settings = read;
+    return readAll;
+}
+
+std::vector<std::pair<std::string, std::string>> ReviewAttributes(const ReviewSettings& settings) {
+    std::vector<std::pair<std::string, std::string>> attributes;
+    if (settings.rules != RuleSet::kNone) attributes.emplace_back("Acceptance", RuleSetName(settings.rules));
+    const AcceptanceLimits defaults = DefaultLimits(settings.rules);
+    for (const LimitAttribute& limit : kLimitAttributes)
+        if (settings.limits.*limit.limit != defaults.*limit.limit)
+            attributes.emplace_back(limit.attribute, NumberText::Shortest(settings.limits.*limit.limit));
+    const ReviewSettings plain;
+    if (settings.excludeOutliers != plain.excludeOutliers)
+        attributes.emplace_back("OutlierExclusion", settings.excludeOutliers ? "on" : "off");
+    if (settings.outlierLimit != plain.outlierLimit)
+        attributes.emplace_back("OutlierLimit", NumberText::Shortest(settings.outlierLimit));
+    if (settings.outlierMinPoints != plain.outlierMinPoints)
+        attributes.emplace_back("OutlierMinPoints", std::to_string(settings.outlierMinPoints));
+    return attributes;
+}
+
+bool ReviewSettings::operator==(const ReviewSettings& other) const {
+    if (rules != other.rules || excludeOutliers != other.excludeOutliers || outlierLimit != other.outlierLimit ||
+        outlierMinPoints != other.outlierMinPoints)
+        return false;
+    for (const LimitAttribute& limit : kLimitAttributes)
+        if (limits.*limit.limit != other.limits.*limit.limit) return false;
     return true;
 }
 
@@ -173,9 +203,6 @@ std::vector<StandardCheck> CheckStandards(const std::string& compound, const CCa
     // are the ones before.
     const int transform = curve.GetXYTrans();
     auto untransformed = [transform](double value) { return transform != 0 ? InverseTransformation(value, transform) : value; };
-    double coefficients[CCalibrationData::kNumCoefficients];
-    for (int c = 0; c < CCalibrationData::kNumCoefficients; ++c) coefficients[c] = curve.GetCC(c);
-
     std::vector<StandardCheck> checks;
     double lowestUsed = INFINITY;
     for (int i = 0; i < curve.GetNumCaliPts(); ++i) {
@@ -188,11 +215,8 @@ std::vector<StandardCheck> CheckStandards(const std::string& compound, const CCa
         if (!(check.nominal > 0.0)) continue;  // a zero standard is not judged
         check.used = (point.Flags & kCaliPointExcluded) == 0;
         check.backCalculated = check.deviation = NAN;
-        double conc = 0.0;
-        if (curve.GetCurveValid() != 0 &&
-            CQuanQuantify::QuanGetConc(check.response, &conc, coefficients, curve.GetCCalc(), transform,
-                                       curve.GetMinConc(), curve.GetMaxConc()) == 0 &&
-            std::isfinite(conc)) {
+        const double conc = BackCalculate(curve, check.response);
+        if (std::isfinite(conc)) {
             check.backCalculated = conc;
             check.deviation = Deviation(conc, check.nominal);
         }

@@ -11,11 +11,13 @@
 // to within rounding in the last digits of a double.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "quan.h"
-#include "workflow/batch/BatchInput.h"
+#include "workflow/support/Problem.h"
 
 namespace Batch {
 
@@ -40,6 +42,7 @@ struct ReviewSettings {
     bool excludeOutliers = false;     // automatic outlier exclusion
     double outlierLimit = 3.0;        // externally studentized residual a point must exceed
     int outlierMinPoints = 0;         // 0: as few as the rule set and the curve allow
+    bool operator==(const ReviewSettings& other) const;
 };
 
 // "none", "M10", "SANTE" (case-insensitive; the full names "ICH M10" and "SANTE/11312/2021"
@@ -51,11 +54,22 @@ AcceptanceLimits DefaultLimits(RuleSet rules);
 // Sets the rule set and its default limits (the method's overrides are not kept).
 void ChooseRuleSet(ReviewSettings& settings, RuleSet rules);
 
-// Reads the review settings from the METHODLIST element of a method document: Acceptance,
-// the limit attributes (AcceptanceLimitAttributes), OutlierExclusion ("on"/"off"),
-// OutlierLimit and OutlierMinPoints. Each bad value is a problem naming `path`; false then.
-bool ReadReviewSettings(const std::string& path, const std::string& methodText, ReviewSettings& settings,
-                        std::vector<Problem>& problems);
+// The review settings as attributes of the METHODLIST element of a method document: Acceptance,
+// the limit attributes (AcceptanceLimitAttributes), OutlierExclusion ("on"/"off"), OutlierLimit
+// and OutlierMinPoints. The method document reads and writes them (MethodDocument.h).
+bool IsReviewAttribute(const std::string& name);
+// Reads the settings from the attributes `attribute` finds by name; the rule set comes first,
+// so that a limit given beside it overrides the set's own. Each value that does not read calls
+// `bad` with the attribute, its value and what was expected, and the settings stay as they
+// were; false then.
+bool ReadReviewAttributes(const std::function<bool(const char* name, std::string& value)>& attribute,
+                          ReviewSettings& settings,
+                          const std::function<void(const std::string& name, const std::string& value,
+                                                   const std::string& expected)>& bad);
+// The attributes that read back as `settings`, in reading order: the rule set when one is
+// chosen, every limit that differs from the set's own, the outlier settings that differ from
+// their defaults.
+std::vector<std::pair<std::string, std::string>> ReviewAttributes(const ReviewSettings& settings);
 std::vector<std::string> AcceptanceLimitAttributes();
 
 // --- what is judged ----------------------------------------------------------------------

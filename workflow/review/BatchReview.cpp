@@ -4,22 +4,17 @@
 #include <cmath>
 
 #include "platform/NumberText.h"
-#include "workflow/support/Csv.h"
 
 namespace Batch {
 
-bool BatchReview::ReadSettings(const std::string& methodPath, const std::string& rules, double outlierLimit,
-                               std::vector<Problem>& problems) {
-    std::string text;
-    if (!Csv::ReadFile(methodPath, text)) return true;  // the method reader has said so
-    if (!ReadReviewSettings(methodPath, text, m_settings, problems)) return false;
+void BatchReview::Configure(const ReviewSettings& method, const std::string& rules, double outlierLimit) {
+    m_settings = method;
     RuleSet chosen = m_settings.rules;
     if (!rules.empty() && RuleSetFromText(rules, chosen) && chosen != m_settings.rules) ChooseRuleSet(m_settings, chosen);
     if (outlierLimit > 0.0) {
         m_settings.excludeOutliers = true;
         m_settings.outlierLimit = outlierLimit;
     }
-    return true;
 }
 
 void BatchReview::ExcludeOutliers(const CMethodList& method, CCalibrationList& curves) {
@@ -62,9 +57,8 @@ void BatchReview::Judge(const CMethodList& method, BatchResults& results) const 
     results.acceptance = JudgeBatch(m_settings, judged, m_qcs, m_located);
 }
 
-std::string BatchReview::SummaryText(const BatchResults& results) const {
+std::string ReviewSummaryText(const AcceptanceResult& acceptance, const std::vector<ExcludedPoint>& excluded) {
     std::string text;
-    const AcceptanceResult& acceptance = results.acceptance;
     if (acceptance.rules != RuleSet::kNone) {
         const int failures = acceptance.Failures();
         text += "Acceptance (" + RuleSetName(acceptance.rules) + "): " +
@@ -81,10 +75,10 @@ std::string BatchReview::SummaryText(const BatchResults& results) const {
         }
         if (shown > kShown) text += "  ... and " + std::to_string(shown - kShown) + " more (report.html, results.sqlite)\n";
     }
-    if (!m_excluded.empty()) {
-        text += std::to_string(m_excluded.size()) + " point" + (m_excluded.size() == 1 ? "" : "s") +
+    if (!excluded.empty()) {
+        text += std::to_string(excluded.size()) + " point" + (excluded.size() == 1 ? "" : "s") +
                 " excluded automatically as outliers:\n";
-        for (const ExcludedPoint& point : m_excluded)
+        for (const ExcludedPoint& point : excluded)
             text += "  " + point.compound + " " + point.standard + ": studentized residual " +
                     NumberText::General(point.residual, 4) + "\n";
     }

@@ -15,11 +15,10 @@ namespace Batch {
 
 class BatchReview {
 public:
-    // Reads the METHODLIST settings of `methodPath`; `rules`, when not empty, chooses the rule
-    // set instead (keeping the method's limits when it names the same one), and an
-    // `outlierLimit` above 0 switches automatic exclusion on at that limit.
-    bool ReadSettings(const std::string& methodPath, const std::string& rules, double outlierLimit,
-                      std::vector<Problem>& problems);
+    // Takes the method's review settings; `rules`, when it names a rule set, chooses it instead
+    // (keeping the method's limits when it names the same one), and an `outlierLimit` above 0
+    // switches automatic exclusion on at that limit.
+    void Configure(const ReviewSettings& method, const std::string& rules, double outlierLimit);
     const ReviewSettings& Settings() const { return m_settings; }
 
     // Runs the outlier loop on every curve (entry i's curve is curves[i]), flagging what it
@@ -34,8 +33,6 @@ public:
     // Judges the batch into results.acceptance. Internal standards and totals are not judged.
     void Judge(const CMethodList& method, BatchResults& results) const;
 
-    // The summary's lines: the failed rules with their reasons and the automatic exclusions.
-    std::string SummaryText(const BatchResults& results) const;
 
 private:
     ReviewSettings m_settings;
@@ -43,6 +40,10 @@ private:
     std::vector<QCResult> m_qcs;
     std::vector<Identification> m_located;
 };
+
+// The terminal summary's lines on a review: the failed rules with their reasons and the points
+// excluded automatically.
+std::string ReviewSummaryText(const AcceptanceResult& acceptance, const std::vector<ExcludedPoint>& excluded);
 
 // Whether entry `index` (0-based) is the internal standard of another entry.
 bool IsInternalStandard(const CMethodList& method, int index);

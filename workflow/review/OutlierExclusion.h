@@ -16,6 +16,7 @@
 
 #include "quan.h"
 #include "workflow/review/Acceptance.h"
+#include "workflow/review/CurveDiagnostics.h"
 #include "workflow/review/Exclusions.h"
 
 namespace Batch {
@@ -27,16 +28,6 @@ struct ExcludedPoint {
     std::string reason;
     double residual = 0.0;    // the studentized residual of an automatic exclusion; NaN otherwise
 };
-
-// Fits a copy of one curve as the batch does (axis transformation, weighting, fit).
-CCalibrationData FitCurve(const CCalibrationData& prepared);
-
-// The externally studentized residual of every point of a fitted curve, by point index: NaN for
-// points the curve does not use and wherever it is not defined (fewer than two degrees of
-// freedom left without the point, or a point that alone decides the fit); infinite for a point
-// off a curve that fits the others exactly. A response-factor curve is the mean of the points'
-// response factors, so its residuals are those of the factors.
-std::vector<double> StudentizedResiduals(const CCalibrationData& fitted);
 
 // Fewer used points than this, and the loop stops: the method's OutlierMinPoints, else the
 // rule set's minimum of passing standards, and never fewer than the curve's coefficients plus

@@ -1,26 +1,18 @@
-// A problem found in a file a method tool reads: where it is and what is wrong. Readers and
-// checks collect every problem instead of stopping at the first, and never print; the programs
-// (quan-method, quan-batch) decide how to show them.
+// The method tools and the batch report problems in the one problem type every reader of the
+// system uses (platform/Problem.h): file, line, column, where, message.
 #pragma once
 
-#include <string>
-#include <vector>
+#include "platform/Problem.h"
 
 namespace MethodTools {
 
-struct Problem {
-    std::string file;
-    int line = 0;    // 0 when the problem concerns the whole file
-    int column = 0;  // 0 when it concerns the whole line
-    std::string message;
-    std::string Text() const {  // "file:line:column: message"
-        std::string text = file;
-        if (line > 0) text += ":" + std::to_string(line);
-        if (line > 0 && column > 0) text += ":" + std::to_string(column);
-        return text + ": " + message;
-    }
-};
-
-using Problems = std::vector<Problem>;
+using Problem = Quan::Problem;
+using Problems = Quan::Problems;
 
 }  // namespace MethodTools
+
+namespace Batch {
+
+using Problem = Quan::Problem;
+
+}  // namespace Batch
