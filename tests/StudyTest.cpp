@@ -310,7 +310,7 @@ TEST_F(StudyMergeTest, RefusesBadInputByNameAndKeepsTheStudy) {
         {{(runs / "empty").string()}, false, "is not a results folder"},
         {{interrupted}, false, "half-written results.sqlite.partial-4242 of a run that was interrupted"},
         {{garbage}, false, "batch \"garbage\": " + garbage + "/results.sqlite is not a results database"},
-        {{truncated}, false, "batch \"truncated\""},
+        {{truncated}, false, "batch \"truncated\": " + truncated + "/results.sqlite is damaged or cut short"},
         {{Batch("newer", "UPDATE schema_version SET version = 3")}, false, "newer quan-batch (results schema 3"},
         {{Batch("older", "UPDATE schema_version SET version = 1")}, false, "earlier quan-batch (results schema 1)"},
         {{Batch("no-record", "DELETE FROM batch")}, false, "results.sqlite is half-written: it holds 0 batch records"},

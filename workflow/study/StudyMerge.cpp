@@ -156,7 +156,10 @@ bool InspectBatch(const std::string& folder, BatchSource& batch, std::string& er
     std::string message;
     if (!version.Prepare(database, "SELECT version FROM schema_version", message) ||
         sqlite3_step(version.handle) != SQLITE_ROW) {
-        error = where + " is not a results database" + (message.empty() ? std::string() : ": " + message);
+        // A file cut short (a copy that stopped, a full disk) reads as damaged, not as foreign.
+        const bool damaged = sqlite3_errcode(database.handle) == SQLITE_CORRUPT;
+        if (message.empty()) message = database.Message();
+        error = where + (damaged ? " is damaged or cut short: " : " is not a results database: ") + message;
         return false;
     }
     const long long schema = version.ColumnInt(0);
