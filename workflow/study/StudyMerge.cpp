@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "platform/NumberText.h"
 #include "workflow/output/ResultsDatabase.h"
@@ -358,7 +359,6 @@ CREATE TABLE results (
   units TEXT, nominal REAL, lod REAL, loq REAL, signal_to_noise REAL, ion_ratio REAL, flag_letters TEXT, flags TEXT,
   passed INTEGER NOT NULL, PRIMARY KEY (batch, sample, compound),
   FOREIGN KEY (batch, sample) REFERENCES samples (batch, position)) WITHOUT ROWID;
-CREATE INDEX results_by_compound ON results (compound, batch, sample);
 CREATE TABLE qc_levels (
   id INTEGER PRIMARY KEY, compound INTEGER NOT NULL REFERENCES compounds (id), nominal REAL NOT NULL, units TEXT,
   results INTEGER NOT NULL, batches INTEGER NOT NULL, mean REAL, sd REAL, cv_percent REAL, accuracy_percent REAL,
@@ -510,18 +510,22 @@ bool WriteQcStatistics(SqlDatabase& database, const QcTargets& targets, MergeRep
         while (sqlite3_step(select.handle) == SQLITE_ROW)
             compounds[select.ColumnInt(0)] = {select.ColumnText(1), select.ColumnText(2)};
         // QC results with a nominal concentration and a measured one; type 2 is a QC whatever
-        // the type's text.
+        // the type's text. The QC samples lead (CROSS JOIN keeps that order), so only their
+        // results are read, not the whole table.
         if (!select.Prepare(database,
                             "SELECT r.compound, r.batch, r.sample, r.nominal, r.concentration, b.name, s.id"
-                            " FROM results r JOIN samples s ON s.batch = r.batch AND s.position = r.sample"
-                            " JOIN batches b ON b.id = r.batch"
-                            " WHERE s.type_number = 2 AND r.nominal > 0 AND r.concentration IS NOT NULL"
-                            " ORDER BY r.compound, r.batch, r.sample",
+                            " FROM samples s CROSS JOIN results r ON r.batch = s.batch AND r.sample = s.position"
+                            " JOIN batches b ON b.id = s.batch"
+                            " WHERE s.type_number = 2 AND r.nominal > 0 AND r.concentration IS NOT NULL",
                             error))
             return false;
         while (sqlite3_step(select.handle) == SQLITE_ROW)
             qc.push_back({select.ColumnInt(0), select.ColumnInt(1), select.ColumnInt(2), select.ColumnReal(3),
                           select.ColumnReal(4), select.ColumnText(5), select.ColumnText(6)});
+        // Compound by compound, each in run order.
+        std::sort(qc.begin(), qc.end(), [](const QcResult& a, const QcResult& b) {
+            return std::tie(a.compound, a.batch, a.sample) < std::tie(b.compound, b.batch, b.sample);
+        });
     }
     std::map<LevelKey, std::vector<size_t>> levels;
     for (size_t i = 0; i < qc.size(); ++i) levels[{qc[i].compound, qc[i].nominal}].push_back(i);
@@ -735,6 +739,9 @@ MergeOutcome StudyMerge::Run(const MergeOptions& options, MergeReport& report, s
             report.injections += static_cast<size_t>(batch.sampleCount);
         }
         if (hadEarlier && !ExecuteSql(database, "DETACH DATABASE earlier", message)) return abandon(message);
+        // Built once over all rows, which is faster than keeping it up to date row by row.
+        if (!ExecuteSql(database, "CREATE INDEX results_by_compound ON results (compound, batch, sample)", message))
+            return abandon(message);
         if (!ExecuteSql(database, "BEGIN", message) || !WriteQcStatistics(database, targets, report, message) ||
             !BuildStudyPage(database.handle, page, message) || !ExecuteSql(database, "COMMIT", message))
             return abandon(message);

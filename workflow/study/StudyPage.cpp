@@ -261,7 +261,8 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
     if (!finished()) return false;
     injections += "</table>\n";
 
-    // The matrix: one row per injection, one column per compound.
+    // The matrix: one row per injection, one column per compound. The largest part of the
+    // page by far, so it goes straight into the page rather than through a copy.
     std::string matrix = "<h2>Results</h2>\n<p>Concentrations of every injection; <span class=\"bad\">red</span> "
                          "cells did not pass (the flag letters show on hover).</p>\n<div class=\"matrix\"><table><tr>"
                          "<th class=\"t\">Batch</th><th class=\"t\">Sample</th>";
@@ -273,6 +274,13 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
     }
     if (!finished()) return false;
     matrix += "</tr>\n";
+    page += "<p>" + std::to_string(batchCount) + " batches, " + std::to_string(injectionCount) + " injections, " +
+            std::to_string(compoundIds.size()) + " compounds, " + std::to_string(levels.size()) + " QC levels; " +
+            (violations == 0 ? std::string("<span class=\"ok\">no Westgard violations</span>")
+                             : "<span class=\"bad\">" + std::to_string(violations) + " Westgard violation" +
+                                   (violations == 1 ? "" : "s") + "</span>") +
+            ".</p>\n";
+    for (const std::string* part : {&section, &rules, &qc, &charts, &injections, &matrix}) page += *part;
     std::map<long long, size_t> columnOf;
     for (size_t i = 0; i < compoundIds.size(); ++i) columnOf[compoundIds[i]] = i;
     if (!select.Prepare(database,
@@ -287,12 +295,12 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
     std::string rowHead;
     const auto endRow = [&] {
         if (rowBatch < 0) return;
-        matrix += rowHead;
+        page += rowHead;
         for (std::string& cell : cells) {
-            matrix += cell.empty() ? "<td></td>" : cell;
+            page += cell.empty() ? "<td></td>" : cell;
             cell.clear();
         }
-        matrix += "</tr>\n";
+        page += "</tr>\n";
     };
     while (Step(select, step)) {
         if (select.ColumnInt(0) != rowBatch || select.ColumnInt(1) != rowSample) {
@@ -312,15 +320,7 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
     }
     if (!finished()) return false;
     endRow();
-    matrix += "</table></div>\n";
-
-    page += "<p>" + std::to_string(batchCount) + " batches, " + std::to_string(injectionCount) + " injections, " +
-            std::to_string(compoundIds.size()) + " compounds, " + std::to_string(levels.size()) + " QC levels; " +
-            (violations == 0 ? std::string("<span class=\"ok\">no Westgard violations</span>")
-                             : "<span class=\"bad\">" + std::to_string(violations) + " Westgard violation" +
-                                   (violations == 1 ? "" : "s") + "</span>") +
-            ".</p>\n";
-    page += section + rules + qc + charts + injections + matrix + "</body></html>\n";
+    page += "</table></div>\n</body></html>\n";
     return true;
 }
 
