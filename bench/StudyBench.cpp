@@ -4,7 +4,8 @@
 // build folder as a separate process. For 10, 25 and 50 batches: wall time and processor time
 // (user and system, which a machine shared with other work shows better), the process's peak
 // resident memory, and the sizes of study.sqlite and study.html; then merging one re-run batch
-// into the 50-batch study (which rebuilds the study around the kept batches).
+// into the 50-batch study (which rebuilds the study around the kept batches), and the time the
+// 50-batch study's page takes to become usable in headless Chromium.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -198,8 +199,46 @@ void BM_StudyRemergeOne(benchmark::State& state) {
     state.counters["cpu_s"] = run.processorSeconds;
 }
 
+// The 50-batch study's page opened in headless Chromium; the page records when it became
+// usable (milliseconds since navigation began) on its body element.
+void BM_StudyPageOpens(benchmark::State& state) {
+    const fs::path page = Study().root / ("study-" + std::to_string(kMostBatches)) / "study.html";
+    if (!fs::exists(page)) {
+        state.SkipWithError("skipped: no page (BM_StudyMerge/batches:50 writes it)");
+        return;
+    }
+    if (std::system("command -v chromium > /dev/null 2>&1") != 0) {
+        state.SkipWithError("skipped: chromium not installed");
+        return;
+    }
+    const fs::path profile = Study().root / "chromium-profile";
+    for (auto _ : state) {
+        std::error_code code;
+        fs::remove_all(profile, code);
+        const std::string command =
+            "chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
+            "--disable-background-networking --disable-component-update --disable-sync --user-data-dir='" +
+            profile.string() + "' --dump-dom 'file://" + page.string() + "' 2> /dev/null";
+        std::string dom;
+        std::FILE* pipe = ::popen(command.c_str(), "r");
+        if (pipe != nullptr) {
+            char buffer[65536];
+            for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) dom.append(buffer, n);
+            ::pclose(pipe);
+        }
+        const size_t at = dom.find("data-ready-ms=\"");
+        if (at == std::string::npos) {
+            state.SkipWithError("the page did not become usable");
+            break;
+        }
+        state.SetIterationTime(std::atof(dom.c_str() + at + 15) / 1000.0);
+    }
+    state.counters["page_MB"] = static_cast<double>(fs::file_size(page)) / 1e6;
+}
+
 BENCHMARK(BM_StudyMerge)->ArgName("batches")->Arg(10)->Arg(25)->Arg(kMostBatches)->UseManualTime()->Iterations(1)
     ->Repetitions(3)->Unit(benchmark::kSecond);
+BENCHMARK(BM_StudyPageOpens)->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StudyRemergeOne)->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -83,6 +83,23 @@ def test_merged_matrix_is_the_batch_results(study):
     assert "3 batches, 57 injections" in page and "Levey-Jennings" in page
 
 
+def test_page_draws_in_a_browser(study):
+    chromium = os.environ.get("QUAN_CHROMIUM") or shutil.which("chromium") or shutil.which("chromium-browser")
+    if chromium is None:
+        pytest.fail("chromium is not installed (Debian package chromium; .ci/run installs it)")
+    page = study / "two" / "out" / "study" / "study.html"
+    done = subprocess.run([chromium, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                           "--user-data-dir=" + str(study / "chromium-profile"), "--dump-dom", page.as_uri()],
+                          capture_output=True, text=True, timeout=300)
+    dom = done.stdout
+    assert "data-ready-ms=" in dom, done.stderr[-2000:]
+    # The charts of the first compound that broke a rule (two levels, twelve results each, the
+    # shifted batch's fourth QC of each level red) and every batch's matrix rows.
+    assert dom.count("<circle") == 24
+    assert dom.count('fill="#b00020"') == 2
+    assert dom.count('<td class="flag"') >= 3 and dom.count("<tr>") >= 57
+
+
 def test_shifted_batch_alone_breaks_the_rules(study):
     violations = query(study_file(study), "SELECT batch, rule, compound, nominal FROM westgard")
     # Limits from the study's own QCs: the shifted batch's four QCs of each level all lie beyond

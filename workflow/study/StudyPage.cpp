@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <vector>
@@ -31,85 +32,31 @@ std::string Escaped(const std::string& text) {
 // Four significant figures, as a lab reads a concentration; blank for no value.
 std::string Figure(double value) { return std::isfinite(value) ? NumberText::General(value, 4) : ""; }
 std::string Percent(double value) { return std::isfinite(value) ? NumberText::Fixed(value, 1) : ""; }
-std::string Coordinate(double value) { return NumberText::Fixed(value, 1); }
 
-const char* const kStyle = R"(<style>
-body{font:14px system-ui,sans-serif;margin:1.5em;color:#222}
-h1{font-size:1.5em}h2{font-size:1.2em;margin-top:2em}
-table{border-collapse:collapse;margin:.5em 0}
-th,td{border:1px solid #ccc;padding:2px 6px;text-align:right;white-space:nowrap}
-th{background:#f2f2f2}td.t,th.t{text-align:left}
-td.flag{background:#fde2e1;font-weight:bold}
-.bad{color:#b00020;font-weight:bold}.ok{color:#1b7f2a}
-.chart{display:inline-block;margin:0 1em 1em 0;vertical-align:top}
-.matrix{overflow:auto;max-height:40em}
-</style>
-)";
-
-// One Levey-Jennings chart: the level's results in run order against its limits.
-struct ChartPoint {
-    long long batch;
-    std::string batchName, sample;
-    double value;
-    bool violated;
-};
-
-void AppendChart(std::string& page, const std::string& title, double mean, double sd,
-                 const std::vector<ChartPoint>& points) {
-    constexpr double kWidth = 560, kHeight = 220, kLeft = 70, kRight = 10, kTop = 24, kBottom = 30;
-    page += "<div class=\"chart\"><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"560\" height=\"220\" "
-            "role=\"img\" aria-label=\"" + Escaped(title) + "\">";
-    page += "<text x=\"4\" y=\"15\" font-size=\"13\" font-weight=\"bold\">" + Escaped(title) + "</text>";
-    if (!(std::isfinite(mean) && std::isfinite(sd) && sd > 0.0) || points.empty()) {
-        page += "<text x=\"70\" y=\"110\" font-size=\"12\">no spread to chart (one result, or all equal)</text></svg></div>\n";
-        return;
+// A JSON string: quoted, with quotes, backslashes and control characters escaped, and '<'
+// written \u003c so that no text of the data ends the script element it sits in.
+void AppendJsonString(std::string& out, const std::string& text) {
+    out += '"';
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c == '<') {
+            static const char kHex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
     }
-    double low = mean - 3.5 * sd, high = mean + 3.5 * sd;
-    for (const ChartPoint& point : points) {
-        low = std::min(low, point.value);
-        high = std::max(high, point.value);
-    }
-    const double plotWidth = kWidth - kLeft - kRight, plotHeight = kHeight - kTop - kBottom;
-    const auto y = [&](double value) { return kTop + plotHeight * (high - value) / (high - low); };
-    const auto x = [&](size_t i) {
-        return kLeft + plotWidth * (points.size() == 1 ? 0.5 : static_cast<double>(i) / static_cast<double>(points.size() - 1));
-    };
-    const struct {
-        double sds;
-        const char* colour;
-        const char* label;
-    } lines[] = {{3, "#b00020", "+3 SD"}, {2, "#e08000", "+2 SD"}, {0, "#1b5fbf", "mean"},
-                 {-2, "#e08000", "-2 SD"}, {-3, "#b00020", "-3 SD"}};
-    for (const auto& line : lines) {
-        const std::string at = Coordinate(y(mean + line.sds * sd));
-        page += "<line x1=\"" + Coordinate(kLeft) + "\" x2=\"" + Coordinate(kWidth - kRight) + "\" y1=\"" + at +
-                "\" y2=\"" + at + "\" stroke=\"" + line.colour + "\"" +
-                (line.sds == 0 ? "" : " stroke-dasharray=\"4 3\"") + "/>";
-        page += "<text x=\"2\" y=\"" + Coordinate(y(mean + line.sds * sd) + 4) + "\" font-size=\"10\">" + line.label +
-                " " + Escaped(Figure(mean + line.sds * sd)) + "</text>";
-    }
-    // Batch boundaries, each batch named under its first result.
-    for (size_t i = 0; i < points.size(); ++i) {
-        if (i > 0 && points[i].batch == points[i - 1].batch) continue;
-        const std::string at = Coordinate(i == 0 ? x(0) : 0.5 * (x(i - 1) + x(i)));
-        if (i > 0)
-            page += "<line x1=\"" + at + "\" x2=\"" + at + "\" y1=\"" + Coordinate(kTop) + "\" y2=\"" +
-                    Coordinate(kHeight - kBottom) + "\" stroke=\"#999\" stroke-dasharray=\"2 2\"/>";
-        page += "<text x=\"" + at + "\" y=\"" + Coordinate(kHeight - 10) + "\" font-size=\"10\">" +
-                Escaped(points[i].batchName) + "</text>";
-    }
-    std::string path;
-    for (size_t i = 0; i < points.size(); ++i)
-        path += (i == 0 ? "M" : " L") + Coordinate(x(i)) + " " + Coordinate(y(points[i].value));
-    page += "<path d=\"" + path + "\" fill=\"none\" stroke=\"#555\"/>";
-    for (size_t i = 0; i < points.size(); ++i) {
-        const ChartPoint& point = points[i];
-        page += "<circle cx=\"" + Coordinate(x(i)) + "\" cy=\"" + Coordinate(y(point.value)) + "\" r=\"" +
-                (point.violated ? "5\" fill=\"#b00020\"" : "3\" fill=\"#222\"") + "><title>" +
-                Escaped(point.batchName + " " + point.sample + ": " + Figure(point.value)) + "</title></circle>";
-    }
-    page += "</svg></div>\n";
+    out += '"';
 }
+
+// A JSON number, or null for a value that is none.
+std::string JsonNumber(double value) { return std::isfinite(value) ? NumberText::Shortest(value) : "null"; }
+
+#include "workflow/study/StudyPage.inc"
 
 bool Step(SqlStatement& statement, int& step) {
     step = sqlite3_step(statement.handle);
@@ -134,7 +81,7 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
     };
 
     page = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Study</title>\n";
-    page += kStyle;
+    page += kStudyPageStyle;
     page += "</head><body>\n<h1>Study</h1>\n";
 
     // Batches.
@@ -144,7 +91,12 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
     if (!select.Prepare(database, "SELECT id, name, source, method_file, sample_count, compound_count FROM batches ORDER BY id",
                         error))
         return false;
+    std::string batchNames = "[";
+    std::map<long long, size_t> batchIndex;  // study order to the data's index
     while (Step(select, step)) {
+        if (batchCount > 0) batchNames += ",";
+        AppendJsonString(batchNames, select.ColumnText(1));
+        batchIndex[select.ColumnInt(0)] = batchCount;
         ++batchCount;
         section += "<tr><td>" + std::to_string(select.ColumnInt(0)) + "</td><td class=\"t\">" +
                    Escaped(select.ColumnText(1)) + "</td><td class=\"t\">" + Escaped(select.ColumnText(2)) +
@@ -191,15 +143,15 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
                  ruleRows + "</table>\n";
     }
 
-    // QC accuracy and precision, and the charts.
-    std::string qc = "<h2>QC accuracy and precision</h2>\n<table><tr><th class=\"t\">Compound</th><th>Level</th>"
-                     "<th>Results</th><th>Batches</th><th>Mean</th><th>SD</th><th>CV %</th><th>Accuracy %</th>"
-                     "<th>Within-batch CV %</th><th>Between-batch CV %</th><th>Inter-batch CV %</th>"
-                     "<th class=\"t\">Limits from</th></tr>\n";
+    // QC accuracy and precision; the charts' data.
+    std::string qc = "<h2>QC accuracy and precision</h2>\n<div class=\"scroll\"><table><tr><th class=\"t\">Compound"
+                     "</th><th>Level</th><th>Results</th><th>Batches</th><th>Mean</th><th>SD</th><th>CV %</th>"
+                     "<th>Accuracy %</th><th>Within-batch CV %</th><th>Between-batch CV %</th>"
+                     "<th>Inter-batch CV %</th><th class=\"t\">Limits from</th></tr>\n";
     struct Level {
-        std::string title;
+        std::string compound, title;
         double mean, sd;
-        std::vector<ChartPoint> points;
+        std::string points;  // JSON
     };
     std::map<long long, Level> levels;
     if (!select.Prepare(database,
@@ -211,8 +163,8 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
         return false;
     while (Step(select, step)) {
         const std::string level = Figure(select.ColumnReal(2)) + " " + select.ColumnText(3);
-        levels[select.ColumnInt(0)] = {select.ColumnText(1) + " at " + level, select.ColumnReal(14),
-                                       select.ColumnReal(15), {}};
+        levels[select.ColumnInt(0)] = {select.ColumnText(1), select.ColumnText(1) + " at " + level,
+                                       select.ColumnReal(14), select.ColumnReal(15), {}};
         qc += "<tr><td class=\"t\">" + Escaped(select.ColumnText(1)) + "</td><td>" + Escaped(level) + "</td><td>" +
               std::to_string(select.ColumnInt(4)) + "</td><td>" + std::to_string(select.ColumnInt(5)) + "</td><td>" +
               Figure(select.ColumnReal(6)) + "</td><td>" + Figure(select.ColumnReal(7)) + "</td><td>" +
@@ -221,29 +173,34 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
               Percent(select.ColumnReal(12)) + "</td><td class=\"t\">" + Escaped(select.ColumnText(13)) + "</td></tr>\n";
     }
     if (!finished()) return false;
-    qc += "</table>\n";
+    qc += "</table></div>\n";
     if (!select.Prepare(database,
-                        "SELECT p.level, p.batch, p.sample, b.name, s.id, p.concentration FROM qc_points p"
-                        " JOIN batches b ON b.id = p.batch JOIN samples s ON s.batch = p.batch AND s.position = p.sample"
+                        "SELECT p.level, p.batch, p.sample, s.id, p.concentration FROM qc_points p"
+                        " JOIN samples s ON s.batch = p.batch AND s.position = p.sample"
                         " ORDER BY p.level, p.batch, p.sample",
                         error))
         return false;
     while (Step(select, step)) {
         const long long level = select.ColumnInt(0);
         const bool violated = violatedPoints.count({level, (select.ColumnInt(1) << 32) + select.ColumnInt(2)}) > 0;
-        levels[level].points.push_back(
-            {select.ColumnInt(1), select.ColumnText(3), select.ColumnText(4), select.ColumnReal(5), violated});
+        std::string& points = levels[level].points;
+        points += points.empty() ? "[" : ",[";
+        points += std::to_string(batchIndex[select.ColumnInt(1)]) + ",";
+        AppendJsonString(points, select.ColumnText(3));
+        points += ',';
+        points += JsonNumber(select.ColumnReal(4));
+        points += violated ? ",1]" : ",0]";
     }
     if (!finished()) return false;
-    std::string charts = "<h2>Levey-Jennings charts</h2>\n<p>Mean, 2 and 3 SD of each QC level (from the study's "
-                         "QC results, or from stated targets); results that complete a Westgard violation are "
-                         "red.</p>\n";
-    for (const auto& [id, level] : levels) AppendChart(charts, level.title, level.mean, level.sd, level.points);
+    const std::string charts =
+        "<h2>Levey-Jennings charts</h2>\n<p>Mean, 2 and 3 SD of each QC level (from the study's QC results, or from "
+        "stated targets); results that complete a Westgard violation are red. Compound: "
+        "<select id=\"chart-compound\"></select></p>\n<div id=\"charts\"></div>\n";
 
     // Injections.
-    std::string injections = "<h2>Injections</h2>\n<table><tr><th class=\"t\">Batch</th><th>#</th><th class=\"t\">"
-                             "Sample</th><th class=\"t\">Type</th><th class=\"t\">Description</th><th>Locate "
-                             "status</th><th>Quantify status</th></tr>\n";
+    std::string injections = "<h2>Injections</h2>\n<div class=\"scroll\"><table><tr><th class=\"t\">Batch</th>"
+                             "<th>#</th><th class=\"t\">Sample</th><th class=\"t\">Type</th><th class=\"t\">"
+                             "Description</th><th>Locate status</th><th>Quantify status</th></tr>\n";
     size_t injectionCount = 0;
     if (!select.Prepare(database,
                         "SELECT b.name, s.position, s.id, s.type, s.description, s.locate_status, s.quantify_status"
@@ -259,68 +216,100 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
                       std::to_string(select.ColumnInt(6)) + "</td></tr>\n";
     }
     if (!finished()) return false;
-    injections += "</table>\n";
+    injections += "</table></div>\n";
 
-    // The matrix: one row per injection, one column per compound. The largest part of the
-    // page by far, so it goes straight into the page rather than through a copy.
-    std::string matrix = "<h2>Results</h2>\n<p>Concentrations of every injection; <span class=\"bad\">red</span> "
-                         "cells did not pass (the flag letters show on hover).</p>\n<div class=\"matrix\"><table><tr>"
-                         "<th class=\"t\">Batch</th><th class=\"t\">Sample</th>";
-    std::vector<long long> compoundIds;
+    // The page so far; the data follow.
+    std::string compoundNames = "[", compoundUnits = "[";
+    std::map<long long, size_t> columnOf;
     if (!select.Prepare(database, "SELECT id, name, units FROM compounds ORDER BY id", error)) return false;
     while (Step(select, step)) {
-        compoundIds.push_back(select.ColumnInt(0));
-        matrix += "<th>" + Escaped(select.ColumnText(1)) + "<br>" + Escaped(select.ColumnText(2)) + "</th>";
+        const size_t column = columnOf.size();
+        columnOf[select.ColumnInt(0)] = column;
+        if (column > 0) {
+            compoundNames += ",";
+            compoundUnits += ",";
+        }
+        AppendJsonString(compoundNames, select.ColumnText(1));
+        AppendJsonString(compoundUnits, select.ColumnText(2));
     }
     if (!finished()) return false;
-    matrix += "</tr>\n";
     page += "<p>" + std::to_string(batchCount) + " batches, " + std::to_string(injectionCount) + " injections, " +
-            std::to_string(compoundIds.size()) + " compounds, " + std::to_string(levels.size()) + " QC levels; " +
+            std::to_string(columnOf.size()) + " compounds, " + std::to_string(levels.size()) + " QC levels; " +
             (violations == 0 ? std::string("<span class=\"ok\">no Westgard violations</span>")
                              : "<span class=\"bad\">" + std::to_string(violations) + " Westgard violation" +
                                    (violations == 1 ? "" : "s") + "</span>") +
             ".</p>\n";
-    for (const std::string* part : {&section, &rules, &qc, &charts, &injections, &matrix}) page += *part;
-    std::map<long long, size_t> columnOf;
-    for (size_t i = 0; i < compoundIds.size(); ++i) columnOf[compoundIds[i]] = i;
+    for (const std::string* part : std::initializer_list<const std::string*>{&section, &rules, &qc, &charts, &injections})
+        page += *part;
+    page += "<h2>Results</h2>\n<p>Concentrations of every injection of the batch chosen; <span class=\"bad\">red"
+            "</span> cells did not pass (the flag letters show on hover). Batch: <select id=\"matrix-batch\">"
+            "</select></p>\n<div class=\"matrix\" id=\"matrix\"></div>\n";
+
+    page += "<script type=\"application/json\" id=\"study-data\">{\"batches\":" + batchNames + "],\"levels\":[";
+    bool firstLevel = true;
+    for (const auto& [id, level] : levels) {
+        page += firstLevel ? "{\"compound\":" : ",{\"compound\":";
+        firstLevel = false;
+        AppendJsonString(page, level.compound);
+        page += ",\"title\":";
+        AppendJsonString(page, level.title);
+        page += ",\"mean\":" + JsonNumber(level.mean) + ",\"sd\":" + JsonNumber(level.sd) + ",\"points\":[";
+        page += level.points;
+        page += "]}";
+    }
+    page += "],\"matrix\":{\"compounds\":" + compoundNames + "],\"units\":" + compoundUnits + "],\"rows\":[";
+
+    // The matrix: one row per injection, one cell per compound. The largest part of the page by
+    // far, so it goes straight into the page rather than through a copy.
     if (!select.Prepare(database,
                         "SELECT r.batch, r.sample, r.compound, r.concentration, r.passed = 0 AND r.found = 1,"
-                        " r.flag_letters, b.name, s.id FROM results r JOIN batches b ON b.id = r.batch"
+                        " r.flag_letters, s.id FROM results r"
                         " JOIN samples s ON s.batch = r.batch AND s.position = r.sample"
                         " ORDER BY r.batch, r.sample, r.compound",
                         error))
         return false;
-    std::vector<std::string> cells(compoundIds.size());
+    std::vector<std::string> cells(columnOf.size());
     long long rowBatch = -1, rowSample = -1;
     std::string rowHead;
     const auto endRow = [&] {
         if (rowBatch < 0) return;
         page += rowHead;
-        for (std::string& cell : cells) {
-            page += cell.empty() ? "<td></td>" : cell;
-            cell.clear();
+        for (size_t i = 0; i < cells.size(); ++i) {
+            if (i > 0) page += ',';
+            page += cells[i].empty() ? "null" : cells[i];
+            cells[i].clear();
         }
-        page += "</tr>\n";
+        page += "]]";
     };
     while (Step(select, step)) {
         if (select.ColumnInt(0) != rowBatch || select.ColumnInt(1) != rowSample) {
             endRow();
+            rowHead = rowBatch < 0 ? "[" : ",[";
             rowBatch = select.ColumnInt(0);
             rowSample = select.ColumnInt(1);
-            rowHead = "<tr><td class=\"t\">" + Escaped(select.ColumnText(6)) + "</td><td class=\"t\">" +
-                      Escaped(select.ColumnText(7)) + "</td>";
+            rowHead += std::to_string(batchIndex[rowBatch]) + ",";
+            AppendJsonString(rowHead, select.ColumnText(6));
+            rowHead += ",[";
         }
         const auto column = columnOf.find(select.ColumnInt(2));
         if (column == columnOf.end()) continue;
         const std::string value = Figure(select.ColumnReal(3));
-        cells[column->second] = select.ColumnInt(4) != 0
-                                    ? "<td class=\"flag\" title=\"" + Escaped(select.ColumnText(5)) + "\">" +
-                                          (value.empty() ? "-" : value) + "</td>"
-                                    : "<td>" + value + "</td>";
+        std::string& cell = cells[column->second];
+        if (select.ColumnInt(4) != 0) {
+            cell = "[";
+            AppendJsonString(cell, value.empty() ? "-" : value);
+            cell += ",";
+            AppendJsonString(cell, select.ColumnText(5));
+            cell += "]";
+        } else if (!value.empty()) {
+            AppendJsonString(cell, value);
+        }
     }
     if (!finished()) return false;
     endRow();
-    page += "</table></div>\n</body></html>\n";
+    page += "]}}</script>\n<script>";
+    page += kStudyPageScript;
+    page += "</script>\n</body></html>\n";
     return true;
 }
 
