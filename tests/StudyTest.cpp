@@ -355,6 +355,48 @@ TEST_F(StudyMergeTest, RefusesBadInputByNameAndKeepsTheStudy) {
     EXPECT_EQ(ReadText(StudyFile()), "notes");
 }
 
+TEST_F(StudyMergeTest, PageKeepsNamesFromTheBatchesAsText) {
+    // Names come from outside files: markup or a quote in them must stay text in the page, in
+    // its tables and in the data its script reads.
+    std::string error;
+    const std::string odd = "Lindane \"gamma\" </script><b>";
+    const std::string folder = Batch("week<1>", "UPDATE compounds SET name = '" + odd + "' WHERE name = 'Lindane';"
+                                                "UPDATE samples SET id = 'QC-01\n&' WHERE id = 'QC-01'");
+    ASSERT_EQ(Merge({folder}, error), Study::MergeOutcome::kMerged) << error;
+    const std::string page = ReadText(fs::path(Out()) / "study.html");
+    const size_t data = page.find("<script type=\"application/json\" id=\"study-data\">");
+    ASSERT_NE(data, std::string::npos);
+    const size_t end = page.find("</script>", data);
+    ASSERT_NE(end, std::string::npos);
+    const std::string json = page.substr(data, end - data);
+    EXPECT_NE(json.find("\"Lindane \\\"gamma\\\" \\u003c/script>\\u003cb>\""), std::string::npos);
+    EXPECT_NE(json.find("\"QC-01\\u000a&\""), std::string::npos);
+    EXPECT_NE(json.find("\"week\\u003c1>\""), std::string::npos);
+    // Outside the data: escaped markup, and no element the names would have opened.
+    EXPECT_NE(page.find("Lindane &quot;gamma&quot; &lt;/script&gt;&lt;b&gt;"), std::string::npos);
+    EXPECT_EQ(page.find("<b>"), std::string::npos);
+    EXPECT_NE(page.find("<td class=\"t\">week&lt;1&gt;</td>"), std::string::npos);
+    EXPECT_NE(page.find("1 batch, 13 injections, 17 compounds, 30 QC levels;"), std::string::npos);
+}
+
+TEST_F(StudyMergeTest, ToolPrintsWhatItMerged) {
+    Study::StudyToolOptions options;
+    options.merge.out = Out();
+    options.merge.resultsFolders = {Batch("week-1"), Batch("week-2")};
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    EXPECT_EQ(Study::RunStudyTool(options, out, err), Study::kStudyExitOK);
+    const std::string printed = Drain(out);
+    EXPECT_EQ(Drain(err), "");
+    EXPECT_NE(printed.find("Added: week-1, week-2\n2 batches, 26 injections, 17 compounds, 30 QC levels.\n"
+                           "No Westgard violations.\n"),
+              std::string::npos)
+        << printed;
+    // Both QCs of a batch carry its internal standards at 10: one level of four results.
+    EXPECT_EQ(Query(StudyFile(), "SELECT results, batches FROM qc_summary WHERE compound = 'Atrazine-d5'"),
+              (Table{{"4", "2"}}));
+}
+
 TEST(StudyTool, OptionsAndExitStatus) {
     Study::StudyToolOptions options;
     std::string error;

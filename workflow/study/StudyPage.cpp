@@ -33,6 +33,10 @@ std::string Escaped(const std::string& text) {
 std::string Figure(double value) { return std::isfinite(value) ? NumberText::General(value, 4) : ""; }
 std::string Percent(double value) { return std::isfinite(value) ? NumberText::Fixed(value, 1) : ""; }
 
+std::string Count(size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 // A JSON string: quoted, with quotes, backslashes and control characters escaped, and '<'
 // written \u003c so that no text of the data ends the script element it sits in.
 void AppendJsonString(std::string& out, const std::string& text) {
@@ -197,26 +201,30 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
         "stated targets); results that complete a Westgard violation are red. Compound: "
         "<select id=\"chart-compound\"></select></p>\n<div id=\"charts\"></div>\n";
 
-    // Injections.
-    std::string injections = "<h2>Injections</h2>\n<div class=\"scroll\"><table><tr><th class=\"t\">Batch</th>"
-                             "<th>#</th><th class=\"t\">Sample</th><th class=\"t\">Type</th><th class=\"t\">"
-                             "Description</th><th>Locate status</th><th>Quantify status</th></tr>\n";
+    // Injections: data for the script, drawn a batch at a time with the matrix.
+    std::string injections = "[";
     size_t injectionCount = 0;
     if (!select.Prepare(database,
-                        "SELECT b.name, s.position, s.id, s.type, s.description, s.locate_status, s.quantify_status"
-                        " FROM samples s JOIN batches b ON b.id = s.batch ORDER BY s.batch, s.position",
+                        "SELECT batch, position, id, type, description, locate_status, quantify_status"
+                        " FROM samples ORDER BY batch, position",
                         error))
         return false;
     while (Step(select, step)) {
-        ++injectionCount;
-        injections += "<tr><td class=\"t\">" + Escaped(select.ColumnText(0)) + "</td><td>" +
-                      std::to_string(select.ColumnInt(1)) + "</td><td class=\"t\">" + Escaped(select.ColumnText(2)) +
-                      "</td><td class=\"t\">" + Escaped(select.ColumnText(3)) + "</td><td class=\"t\">" +
-                      Escaped(select.ColumnText(4)) + "</td><td>" + std::to_string(select.ColumnInt(5)) + "</td><td>" +
-                      std::to_string(select.ColumnInt(6)) + "</td></tr>\n";
+        injections += injectionCount++ == 0 ? "[" : ",[";
+        injections += std::to_string(batchIndex[select.ColumnInt(0)]) + "," + std::to_string(select.ColumnInt(1)) + ",";
+        AppendJsonString(injections, select.ColumnText(2));
+        injections += ',';
+        AppendJsonString(injections, select.ColumnText(3));
+        injections += ',';
+        AppendJsonString(injections, select.ColumnText(4));
+        for (int column : {5, 6}) {
+            injections += ',';
+            injections += std::to_string(select.ColumnInt(column));
+        }
+        injections += ']';
     }
     if (!finished()) return false;
-    injections += "</table></div>\n";
+    injections += "]";
 
     // The page so far; the data follow.
     std::string compoundNames = "[", compoundUnits = "[";
@@ -233,19 +241,23 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
         AppendJsonString(compoundUnits, select.ColumnText(2));
     }
     if (!finished()) return false;
-    page += "<p>" + std::to_string(batchCount) + " batches, " + std::to_string(injectionCount) + " injections, " +
-            std::to_string(columnOf.size()) + " compounds, " + std::to_string(levels.size()) + " QC levels; " +
+    page += "<p>" + Count(batchCount, "batch", "batches") + ", " + Count(injectionCount, "injection", "injections") +
+            ", " + Count(columnOf.size(), "compound", "compounds") + ", " + Count(levels.size(), "QC level", "QC levels") +
+            "; " +
             (violations == 0 ? std::string("<span class=\"ok\">no Westgard violations</span>")
                              : "<span class=\"bad\">" + std::to_string(violations) + " Westgard violation" +
                                    (violations == 1 ? "" : "s") + "</span>") +
             ".</p>\n";
-    for (const std::string* part : std::initializer_list<const std::string*>{&section, &rules, &qc, &charts, &injections})
+    for (const std::string* part : std::initializer_list<const std::string*>{&section, &rules, &qc, &charts})
         page += *part;
-    page += "<h2>Results</h2>\n<p>Concentrations of every injection of the batch chosen; <span class=\"bad\">red"
-            "</span> cells did not pass (the flag letters show on hover). Batch: <select id=\"matrix-batch\">"
-            "</select></p>\n<div class=\"matrix\" id=\"matrix\"></div>\n";
+    page += "<h2>Injections and results</h2>\n<p>Batch: <select id=\"matrix-batch\"></select></p>\n"
+            "<div class=\"scroll\" id=\"injections\"></div>\n<p>Concentrations of every injection of the batch "
+            "chosen; <span class=\"bad\">red</span> cells did not pass (the flag letters show on hover).</p>\n"
+            "<div class=\"matrix\" id=\"matrix\"></div>\n";
 
-    page += "<script type=\"application/json\" id=\"study-data\">{\"batches\":" + batchNames + "],\"levels\":[";
+    page += "<script type=\"application/json\" id=\"study-data\">{\"batches\":" + batchNames + "],\"injections\":";
+    page += injections;
+    page += ",\"levels\":[";
     bool firstLevel = true;
     for (const auto& [id, level] : levels) {
         page += firstLevel ? "{\"compound\":" : ",{\"compound\":";
