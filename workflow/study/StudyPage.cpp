@@ -125,26 +125,48 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
                         " ORDER BY w.batch, w.sample, c.id, w.rowid",
                         error))
         return false;
-    std::string ruleRows;
+    // Counts by batch and rule in the page; every violation as data, listed by the script with
+    // the charts of its compound (a long study can break rules thousands of times).
+    static const char* const kRules[] = {"1-3s", "2-2s", "R-4s", "4-1s", "10-x"};
+    std::map<long long, std::pair<std::string, std::map<std::string, size_t>>> byBatch;
+    std::string violationData = "[";
     while (Step(select, step)) {
-        ++violations;
+        violationData += violations++ == 0 ? "[" : ",[";
         violatedPoints.insert({select.ColumnInt(0), (select.ColumnInt(1) << 32) + select.ColumnInt(2)});
-        ruleRows += "<tr><td class=\"t\">" + Escaped(select.ColumnText(4)) + "</td><td class=\"t bad\">" +
-                    Escaped(select.ColumnText(3)) + "</td><td class=\"t\">" + Escaped(select.ColumnText(5)) +
-                    "</td><td>" + Figure(select.ColumnReal(6)) + " " + Escaped(select.ColumnText(7)) +
-                    "</td><td class=\"t\">" + Escaped(select.ColumnText(8)) + "</td><td class=\"t\">" +
-                    (select.ColumnInt(11) != 0 ? std::string()
-                                               : Escaped(select.ColumnText(10) + " (" + select.ColumnText(9) + ")")) +
-                    "</td></tr>\n";
+        auto& counts = byBatch[select.ColumnInt(1)];
+        counts.first = select.ColumnText(4);
+        ++counts.second[select.ColumnText(3)];
+        violationData += std::to_string(batchIndex[select.ColumnInt(1)]);
+        for (const std::string& text :
+             {select.ColumnText(3), select.ColumnText(5), Figure(select.ColumnReal(6)) + " " + select.ColumnText(7),
+              select.ColumnText(8),
+              select.ColumnInt(11) != 0 ? std::string() : select.ColumnText(10) + " (" + select.ColumnText(9) + ")"}) {
+            violationData += ',';
+            AppendJsonString(violationData, text);
+        }
+        violationData += ']';
     }
     if (!finished()) return false;
+    violationData += ']';
     if (violations == 0) {
         rules += "<p class=\"ok\">No QC result breaks a Westgard rule (1-3s, 2-2s, R-4s, 4-1s, 10-x).</p>\n";
     } else {
-        rules += "<p class=\"bad\">" + std::to_string(violations) + " violation" + (violations == 1 ? "" : "s") +
-                 ".</p>\n<table><tr><th class=\"t\">Batch</th><th class=\"t\">Rule</th><th class=\"t\">Compound</th>"
-                 "<th>Level</th><th class=\"t\">QC</th><th class=\"t\">From</th></tr>\n" +
-                 ruleRows + "</table>\n";
+        rules += "<p class=\"bad\">" + Count(violations, "violation", "violations") + " in " +
+                 Count(byBatch.size(), "batch", "batches") +
+                 "; the charts below list those of the compound chosen.</p>\n<div class=\"scroll\"><table><tr>"
+                 "<th class=\"t\">Batch</th>";
+        for (const char* rule : kRules) rules += std::string("<th>") + rule + "</th>";
+        rules += "</tr>\n";
+        for (const auto& [batch, counts] : byBatch) {
+            rules += "<tr><td class=\"t\">" + Escaped(counts.first) + "</td>";
+            for (const char* rule : kRules) {
+                const auto found = counts.second.find(rule);
+                rules += found == counts.second.end() ? std::string("<td></td>")
+                                                      : "<td class=\"bad\">" + std::to_string(found->second) + "</td>";
+            }
+            rules += "</tr>\n";
+        }
+        rules += "</table></div>\n";
     }
 
     // QC accuracy and precision; the charts' data.
@@ -199,7 +221,7 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
     const std::string charts =
         "<h2>Levey-Jennings charts</h2>\n<p>Mean, 2 and 3 SD of each QC level (from the study's QC results, or from "
         "stated targets); results that complete a Westgard violation are red. Compound: "
-        "<select id=\"chart-compound\"></select></p>\n<div id=\"charts\"></div>\n";
+        "<select id=\"chart-compound\"></select></p>\n<div id=\"charts\"></div>\n<div id=\"violations\"></div>\n";
 
     // Injections: data for the script, drawn a batch at a time with the matrix.
     std::string injections = "[";
@@ -257,6 +279,8 @@ bool BuildStudyPage(sqlite3* handle, std::string& page, std::string& error) {
 
     page += "<script type=\"application/json\" id=\"study-data\">{\"batches\":" + batchNames + "],\"injections\":";
     page += injections;
+    page += ",\"violations\":";
+    page += violationData;
     page += ",\"levels\":[";
     bool firstLevel = true;
     for (const auto& [id, level] : levels) {

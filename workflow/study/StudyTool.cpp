@@ -100,7 +100,13 @@ int RunStudyTool(const StudyToolOptions& options, std::FILE* out, std::FILE* err
     } else {
         std::fprintf(out, "%zu Westgard violation%s:\n", report.violations.size(),
                      report.violations.size() == 1 ? "" : "s");
-        for (const std::string& line : report.violations) std::fprintf(out, "  %s\n", line.c_str());
+        // A long list belongs to the page and the database, not the terminal.
+        constexpr size_t kMostListed = 40;
+        for (size_t i = 0; i < report.violations.size() && i < kMostListed; ++i)
+            std::fprintf(out, "  %s\n", report.violations[i].c_str());
+        if (report.violations.size() > kMostListed)
+            std::fprintf(out, "  ... and %zu more (study.html and the westgard view of study.sqlite list all)\n",
+                         report.violations.size() - kMostListed);
     }
     std::fprintf(out, "Study in %s/ (page: %s/study.html)\n", options.merge.out.c_str(), options.merge.out.c_str());
     return kStudyExitOK;
