@@ -17,7 +17,16 @@ sample. Intensities are 32-bit and times 64-bit floats, zlib-compressed and base
 Areas are in counts x seconds, as the integrator reports them.
 
 Run from the repository root:  python3 scripts/make-example-batch.py
+With no options it writes the bundled example exactly. For studies of many batches:
+  --out DIR           write the batch there instead of examples/batch
+  --seed N            another batch of the same method: other noise, other peak wobble (0: the
+                      bundled example)
+  --qc-replicates N   N QCs at each of the two levels instead of one (QC-01, QC-02, ... alternate
+                      8 and 30)
+  --qc-shift PERCENT  the QCs' analyte peaks this much larger (a planted shift, as a failing
+                      instrument or a wrong QC preparation gives); truth.csv keeps the levels
 """
+import argparse
 import base64
 import csv
 import math
@@ -71,9 +80,9 @@ GROUP = "Endosulfan"
 GROUP_MEMBERS = ("Endosulfan I", "Endosulfan II")
 TOTAL_NAME = "Endosulfan (total)"
 
-# sample ID, type, level concentration (standards and QCs) or true concentrations (samples)
-SAMPLES = [("STD-%02d" % (i + 1), "Standard", level) for i, level in enumerate(LEVELS)]
-SAMPLES += [("QC-01", "QC", 8.0), ("QC-02", "QC", 30.0), ("BLANK-01", "Blank", 0.0)]
+QC_LEVELS = (8.0, 30.0)
+# Options (see the top): the bundled example uses seed 0, one QC per level and no shift.
+SEED, QC_REPLICATES, QC_SHIFT = 0, 1, 0.0
 SAMPLE_TRUTH = {
     "SAMPLE-01": {"Atrazine": 3.2, "Chlorpyrifos": 12.5, "Lindane": 4.4, "p,p'-DDE": 7.7, "Diazinon": 2.6},
     "SAMPLE-02": {"Malathion": 18.0, "Dieldrin": 6.1, "Endosulfan I": 9.5, "Endosulfan II": 5.5, "Trifluralin": 1.8},
@@ -81,8 +90,18 @@ SAMPLE_TRUTH = {
     "SAMPLE-04": {"Atrazine": 80.0, "Cypermethrin": 11.0, "p,p'-DDT": 3.3},
 }
 FAILED_RATIO = ("SAMPLE-03", "Chlorpyrifos")  # qualifier at half its expected size
-for sample_id in SAMPLE_TRUTH:
-    SAMPLES.append((sample_id, "Analyte", None))
+
+
+def batch_samples():
+    """sample ID, type, level concentration (standards and QCs) or None (samples), in order."""
+    samples = [("STD-%02d" % (i + 1), "Standard", level) for i, level in enumerate(LEVELS)]
+    for replicate in range(QC_REPLICATES):
+        for number, level in enumerate(QC_LEVELS, start=1):
+            samples.append(("QC-%02d" % (replicate * len(QC_LEVELS) + number), "QC", level))
+    samples.append(("BLANK-01", "Blank", 0.0))
+    for sample_id in SAMPLE_TRUTH:
+        samples.append((sample_id, "Analyte", None))
+    return samples
 
 
 def method_entries():
@@ -140,6 +159,9 @@ def peaks_for(sample_index, sample_id, kind, level):
         qual_area = area / ratio
         if (sample_id, name) == FAILED_RATIO:
             qual_area = qual_area * 2.0  # ratio main/qualifier drops to half
+        if kind == "QC" and QC_SHIFT:
+            area *= 1.0 + QC_SHIFT / 100.0
+            qual_area *= 1.0 + QC_SHIFT / 100.0
         peaks.append((quan, found_rt, area))
         peaks.append((qual, found_rt, qual_area))
         if qual == INTERFERENCE[0]:
@@ -248,6 +270,17 @@ def xml_escape(value):
 
 
 def main():
+    global OUT, SEED, QC_REPLICATES, QC_SHIFT
+    parser = argparse.ArgumentParser(description="Writes the example batch (examples/batch/ by default).")
+    parser.add_argument("--out", default=OUT)
+    parser.add_argument("--seed", type=int, default=0)
+    parser.add_argument("--qc-replicates", type=int, default=1)
+    parser.add_argument("--qc-shift", type=float, default=0.0)
+    args = parser.parse_args()
+    if args.seed < 0 or args.qc_replicates < 1 or args.qc_replicates > 49:
+        parser.error("--seed takes 0 or more, --qc-replicates 1 to 49")
+    OUT, SEED, QC_REPLICATES, QC_SHIFT = args.out, args.seed, args.qc_replicates, args.qc_shift
+    samples = batch_samples()
     os.makedirs(os.path.join(OUT, "raw"), exist_ok=True)
     entries = method_entries()
     write_method(entries)
@@ -258,7 +291,7 @@ def main():
         writer.writerow(["SampleID", "PeakFile", "Type"] + levels +
                         ["InjectionVolume", "InitialAmount", "ExtractVolume", "ExtractDilutionFactor",
                          "UserDilutionFactor", "StockDilutionFactor", "Description", "Exclude"])
-        for index, (sample_id, kind, level) in enumerate(SAMPLES):
+        for index, (sample_id, kind, level) in enumerate(samples):
             concs = [""] * 20
             if kind in ("Standard", "QC"):
                 concs[0] = "%g" % level
@@ -267,12 +300,14 @@ def main():
             exclude = "Dichlorvos" if sample_id == "STD-06" else ""  # one point excluded by the analyst
             writer.writerow([sample_id, "raw/%s.mzML" % sample_id, kind] + concs +
                             ["1", "1", "1", "1", "1", "1", description, exclude])
-            traces = chromatograms(index, peaks_for(index, sample_id, kind, level), windows)
+            # Another seed moves every sample to other noise and wobble; seed 0 is the example.
+            noise_index = index + 1000 * SEED
+            traces = chromatograms(noise_index, peaks_for(noise_index, sample_id, kind, level), windows)
             write_mzml(os.path.join(OUT, "raw", sample_id + ".mzML"), sample_id, traces)
     with open(os.path.join(OUT, "truth.csv"), "w", newline="") as f:
         writer = csv.writer(f, lineterminator="\n")
         writer.writerow(["SampleID", "Compound", "TrueConc", "ExpectedFlag"])
-        for sample_id, kind, level in SAMPLES:
+        for sample_id, kind, level in samples:
             for name, *_ in ANALYTES:
                 if kind in ("Standard", "QC"):
                     conc = level
