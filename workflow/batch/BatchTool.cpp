@@ -11,6 +11,7 @@
 #include "platform/NumberText.h"
 #include "workflow/review/BatchReview.h"
 #include "workflow/batch/BatchRun.h"
+#include "workflow/batch/CalibrationTable.h"
 #include "workflow/batch/Elements.h"
 #include "workflow/review/Exclusions.h"
 #include "workflow/output/ResultsDatabase.h"
@@ -31,6 +32,16 @@ Options:
                  are complete, so a run that fails or is interrupted keeps the earlier results.
   --curves FILE  reuse the curves stored in FILE (a results.sqlite of an earlier run, of this
                  version or an earlier one) instead of calibrating from this batch's standards.
+                 FILE may also be a lab's calibration table (CSV): per compound its internal
+                 standard, response basis, linear model (response ratio = slope x
+                 concentration ratio + intercept), weighting and optionally LLOQ/ULOQ, with
+                 the columns IS_name, component_name, feature_name, transformation_model,
+                 transformation_model_param_slope, ..._intercept, ..._x_weight, ..._y_weight,
+                 concentration_units, lloq, uloq (or Compound, Internal Standard, Basis,
+                 Model, Slope, Intercept, Weighting, Units). Compounds and standards are named
+                 as method entries or as transitions ("arg-L.arg-L_1.Light"). Where the table
+                 pairs a compound with another standard, or measures it on another basis, than
+                 the method, the table is followed and a note says so.
   --exclusions FILE
                  leave out of the calibration the points FILE names: a CSV file with the columns
                  Compound, Standard (a standard's SampleID), and optionally Reason and Who (the
@@ -316,8 +327,11 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
     CCalibrationList curves;
     if (!options.curvesFile.empty() && problems.empty()) {
         std::string error;
-        if (!ReadCurvesFromDatabase(options.curvesFile, input.method, curves, error))
+        std::vector<Problem> notes;
+        if (IsCalibrationTable(options.curvesFile)) ReadCalibrationTable(options.curvesFile, input.method, curves, problems, notes);
+        else if (!ReadCurvesFromDatabase(options.curvesFile, input.method, curves, error))
             problems.push_back({options.curvesFile, 0, 0, error});
+        for (const Problem& note : notes) std::fprintf(err, "quan-batch: note: %s\n", note.Text().c_str());
     }
     if (options.curvesFile.empty() && problems.empty()) {
         bool standards = false;
