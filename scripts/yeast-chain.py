@@ -11,7 +11,11 @@ whether ours is within 20 % of its value, and the share that is. Both pipelines 
 curves (response ratio = slope x concentration ratio + intercept, on apex heights), so what
 differs is the peaks: which peak each located, and how high it says the apex is.
 
-    python3 scripts/yeast-chain.py BUILD_DIR [SHARED_DATA_DIR] [--csv OUT.csv] [-- IMPORT_OPTIONS...]
+    python3 scripts/yeast-chain.py BUILD_DIR [SHARED_DATA_DIR] [--csv OUT.csv] [--set NAME=VALUE ...]
+                                   [-- IMPORT_OPTIONS...]
+
+--set adds a setting to every method entry after the import (integration settings to compare
+with, say --set SmooEnabled=1 --set SmooWidth=5); --csv writes every compared result.
 
 python3 standard library only.
 """
@@ -60,6 +64,11 @@ def main():
     if "--csv" in args:
         out_csv = args[args.index("--csv") + 1]
         del args[args.index("--csv"):args.index("--csv") + 2]
+    settings = []
+    while "--set" in args:
+        at = args.index("--set")
+        settings.append(args[at + 1].split("=", 1))
+        del args[at:at + 2]
     build = args[0]
     shared = args[1] if len(args) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "data")
     yeast = os.path.join(shared, "yeast-mrm")
@@ -69,6 +78,11 @@ def main():
     os.makedirs(batch)
     subprocess.run([os.path.join(build, "quan-method"), "import", os.path.join(yeast, "traML.csv"), "-o",
                     os.path.join(batch, "method.xml")] + extra, check=True, stderr=subprocess.DEVNULL)
+    if settings:
+        path = os.path.join(batch, "method.xml")
+        text = open(path).read()
+        added = " ".join('%s="%s"' % (name, value) for name, value in settings)
+        open(path, "w").write(text.replace("<METHODENTRY ", "<METHODENTRY " + added + " "))
     stems = sorted(f[:-len(".mzML")] for f in os.listdir(os.path.join(yeast, "mzML")) if f.endswith(".mzML"))
     with open(os.path.join(batch, "batch.csv"), "w") as f:
         f.write("SampleID,PeakFile,Type\n")

@@ -72,6 +72,7 @@ constexpr int kResponseExternalStd = 0, kResponseInternalStd = 1, kCurveLinear =
 constexpr int kBasisArea = 0, kBasisHeight = 1;
 constexpr int kWeightNone = 0, kWeightX = 1, kWeightX2 = 2, kWeightY = 3, kWeightY2 = 4;
 constexpr const char* kHeavySuffix = " (heavy)";
+constexpr const char* kFromTable = "from the calibration table";
 constexpr const char kDatabaseMagic[] = "SQLite format 3";
 
 std::string Lower(std::string text) {
@@ -294,11 +295,15 @@ bool CalibrationFromTable(const std::string& file, const std::string& text, CMet
     }
     if (problems.size() != before) return false;
 
+    // Changes that most rows of a table share are told once, with the entries they concern.
+    std::map<int, std::string> rebased;
+    std::map<std::string, std::string> reunited;
     std::vector<CCalibrationData> built(static_cast<size_t>(method.GetSize()));
     for (int i = 0; i < method.GetSize(); ++i) {
         const CMethodData& entry = method.GetAt(i);
         built[i].SetName(entry.GetCalCompound().empty() ? entry.GetName() : entry.GetCalCompound());
         built[i].SetRepUnits(entry.GetRepUnits());
+        built[i].SetText(kNotInTable);
     }
     for (const TableRow& t : table) {
         CMethodData& entry = adjusted.GetAt(t.entry - 1);
@@ -313,20 +318,16 @@ bool CalibrationFromTable(const std::string& file, const std::string& text, CMet
         entry.SetRRef(t.standard);
         entry.SetRCalc(t.standard > 0 ? kResponseInternalStd : kResponseExternalStd);
         const int basis = t.basis >= 0 ? t.basis : was.GetRAH();
-        if (basis != was.GetRAH())
-            notes.push_back({file, t.line, 0, who + ": the response is the peak's " + BasisText(basis) + ", as the table says (the method says " +
-                                                  BasisText(was.GetRAH()) + ")"});
+        if (basis != was.GetRAH()) rebased[basis] += (rebased[basis].empty() ? "" : ", ") + was.GetName();
         entry.SetRAH(basis);
         if (t.standard > 0) {
             CMethodData& standard = adjusted.GetAt(t.standard - 1);
             if (standard.GetRAH() != basis && method.GetAt(t.standard - 1).GetRAH() == standard.GetRAH())
-                notes.push_back({file, t.line, 0, "entry " + EntryText(method, t.standard) + ": the internal standard is measured by its " +
-                                                      BasisText(basis) + ", as its compounds are"});
+                rebased[basis] += (rebased[basis].empty() ? "" : ", ") + standard.GetName();
             standard.SetRAH(basis);
         }
         if (!t.units.empty() && t.units != was.GetRepUnits()) {
-            notes.push_back({file, t.line, 0, who + ": concentrations in " + t.units + ", the table's unit (the method says " +
-                                                  (was.GetRepUnits().empty() ? std::string("none") : was.GetRepUnits()) + ")"});
+            reunited[t.units] += (reunited[t.units].empty() ? "" : ", ") + was.GetName();
             entry.SetRepUnits(t.units);
         }
         entry.SetCCalc(kCurveLinear);
@@ -340,7 +341,7 @@ bool CalibrationFromTable(const std::string& file, const std::string& text, CMet
         const double standardAmount = t.standard > 0 ? adjusted.GetAt(t.standard - 1).GetStdConc() : 1.0;
         CCalibrationData& curve = built[t.entry - 1];
         curve.SetRepUnits(entry.GetRepUnits());
-        curve.SetText("from the calibration table");
+        curve.SetText(kFromTable);
         curve.SetRAH(basis);
         curve.SetRCalc(entry.GetRCalc());
         curve.SetRRef(t.standard);
@@ -357,6 +358,10 @@ bool CalibrationFromTable(const std::string& file, const std::string& text, CMet
         curve.SetCurveValid(1);
     }
 
+    for (const auto& [basis, names] : rebased)
+        notes.push_back({file, 0, 0, "the response is the peak's " + BasisText(basis) + ", as the table says, for: " + names});
+    for (const auto& [units, names] : reunited)
+        notes.push_back({file, 0, 0, "concentrations are in " + units + ", the table's unit, for: " + names});
     int without = 0;
     for (int i = 0; i < method.GetSize(); ++i)
         without += !lineOfEntry.count(i + 1) && !basisOfStandard.count(i + 1) &&

@@ -21,6 +21,9 @@
 
 namespace Batch {
 
+// The text a curve carries when the table has none for its entry (NotCalibratedReason says it).
+constexpr const char* kNotInTable = "not in the calibration table";
+
 // Whether `path` holds a calibration table rather than a results database (by its first bytes;
 // a file that cannot be read is left to the database reader to report).
 bool IsCalibrationTable(const std::string& path);
