@@ -111,7 +111,8 @@ bool WeightOf(const std::string& cell, bool onX, int& weighting) {
 
 // Entry number (from 1) of the method entry a table names, or 0. A name in transition-name
 // form, "compound.compound_1.Light" or ".Heavy", stands for the light compound or for its
-// labelled form ("compound (heavy)", as quan-method import names it when both exist).
+// labelled form ("compound (heavy)", as quan-method import names it when both exist). A method
+// keeps no transition names, so the transition's number is not checked.
 int EntryNamed(const CMethodList& method, const std::string& name) {
     const auto named = [&method](const std::string& wanted) {
         for (int i = 0; i < method.GetSize(); ++i)
