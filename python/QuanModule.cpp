@@ -26,6 +26,7 @@
 #include "workflow/batch/BatchInput.h"
 #include "workflow/batch/BatchRun.h"
 #include "workflow/batch/BatchTool.h"
+#include "workflow/batch/CalibrationTable.h"
 #include "workflow/batch/Elements.h"
 #include "workflow/output/ResultsDatabase.h"
 #include "workflow/output/SafeFile.h"
@@ -618,7 +619,9 @@ std::unique_ptr<BatchRun> RunBatch(const std::string& folder, std::optional<std:
         ReadBatch(folder, input, problems, false);
         if (curvesFile && problems.empty()) {
             std::string error;
-            if (!ReadCurvesFromDatabase(*curvesFile, input.method, curves, error))
+            std::vector<Problem> notes;  // what quan-batch prints as notes; a script sees the method
+            if (IsCalibrationTable(*curvesFile)) ReadCalibrationTable(*curvesFile, input.method, curves, problems, notes);
+            else if (!ReadCurvesFromDatabase(*curvesFile, input.method, curves, error))
                 problems.push_back({*curvesFile, 0, 0, error});
         }
     }
@@ -1119,6 +1122,7 @@ PYBIND11_MODULE(quan, m) {
           py::arg("curves") = py::none(), py::arg("full_precision") = false,
           "Runs a batch folder as quan-batch does and returns its results (numbers with every digit). `out`: "
           "write the outputs there too (`full_precision`: every digit in its CSV files, as --full-precision); "
-          "`curves`: reuse the curves of an earlier results.sqlite instead of calibrating.");
+          "`curves`: reuse the curves of an earlier results.sqlite, or apply a lab's calibration table (CSV, as "
+          "quan-batch --curves takes it), instead of calibrating.");
     m.attr("__version__") = QUAN_VERSION;
 }
