@@ -104,7 +104,13 @@ std::vector<std::string> ShowRow(const CMethodList& method, int i) {
     }
     const int by = e.GetLocateBy();
     const std::string where = by == 2 ? "RRT " + Shortest(e.GetPredRRT()) : Shortest(e.GetPredRT());
-    return {std::to_string(i + 1), e.GetName(), Setting("LocateBy", by), where, Shortest(e.GetLocateRTWin()),
+    // How the peak is chosen: the largest in the window, or beside the entry it follows.
+    std::string locate = Setting("LocateBy", by);
+    if (e.GetLocateChoice() == MethodTools::kChooseLargest) locate += ", largest";
+    const int follows = e.GetRRTRef();
+    if (by == 1 && follows >= 1 && follows <= method.GetSize() && follows != i + 1)
+        locate += " after " + method.GetAt(follows - 1).GetName();
+    return {std::to_string(i + 1), e.GetName(), locate, where, Shortest(e.GetLocateRTWin()),
             e.GetQuanTrace(), qualifiers.empty() ? "-" : qualifiers, Setting("RCalc", e.GetRCalc()),
             standard.empty() ? "-" : standard, Setting("RAH", e.GetRAH()), Setting("CCalc", e.GetCCalc()),
             Setting("WeightingFunction", e.GetWeightingFunction()), Setting("Origin", e.GetOrigin()),

@@ -269,12 +269,14 @@ TEST(TransitionList, ExportedTimesAreTheShortestTextsThatReadBack) {
 }
 
 #ifdef QUAN_METHOD_BINARY
-TEST(QuanMethodTool, ShowPrintsSinglePrecisionFieldsShortest) {
+TEST(QuanMethodTool, ShowPrintsSinglePrecisionFieldsShortestAndHowPeaksAreChosen) {
     namespace fs = std::filesystem;
     const fs::path folder = fs::temp_directory_path() / ("quan-method-show-" + std::to_string(::getpid()));
     fs::create_directories(folder);
     std::ofstream(folder / "method.xml")
-        << "<?xml version=\"1.0\"?>\n<METHODLIST>\n  <METHODENTRY Name=\"A\" LocateBy=\"RT\" PredRT=\"3.42\" LocateRTWin=\"0.2\" "
+        << "<?xml version=\"1.0\"?>\n<METHODLIST>\n"
+           "  <METHODENTRY Name=\"IS\" LocateBy=\"RT\" LocateChoice=\"1\" PredRT=\"3.4\" LocateRTWin=\"0.75\" QuanTrace=\"104>54\"/>\n"
+           "  <METHODENTRY Name=\"A\" LocateBy=\"RT\" RRTRef=\"1\" PredRT=\"3.42\" LocateRTWin=\"0.2\" "
            "QuanTrace=\"100>50\" TargetTrace0=\"100>40\" TargetRatio0=\"1.23457\" TargetWindow0=\"20\"/>\n</METHODLIST>\n";
     const std::string command = std::string(QUAN_METHOD_BINARY) + " show " + (folder / "method.xml").string() + " 2>&1";
     std::string out;
@@ -286,6 +288,8 @@ TEST(QuanMethodTool, ShowPrintsSinglePrecisionFieldsShortest) {
     }
     fs::remove_all(folder);
     EXPECT_NE(out.find(" 3.42 "), std::string::npos) << out;
+    EXPECT_NE(out.find(" RT, largest "), std::string::npos) << out;
+    EXPECT_NE(out.find(" RT after IS "), std::string::npos) << out;
     EXPECT_NE(out.find(" 0.2 "), std::string::npos) << out;
     EXPECT_NE(out.find("100>40 (1.23457 ±20%)"), std::string::npos) << out;
     EXPECT_EQ(out.find("00000"), std::string::npos) << out;
