@@ -243,17 +243,18 @@ TEST(TransitionList, ExportedTimesAreTheShortestTextsThatReadBack) {
         "Molecule Name,Precursor m/z,Product m/z,Explicit Retention Time,Explicit Retention Time Window\n"
         "A,100,50,3.42,0.4\n"
         "B,200,60,0.1,0.3\n"
-        "C,300,70,12.3456,1.7\n";
+        "C,300,70,12.3456,1.7\n"
+        "D,400,80,0.000123,1.5\n";
     MethodTools::ImportOptions options;
     CMethodList method;
     Problems problems, notes;
     ASSERT_TRUE(Import(list, options, method, problems, notes)) << AllText(problems);
     const struct {
         MethodTools::TimeUnit unit;
-        const char* rows[3];  // time and window cells of each entry
+        const char* rows[4];  // time and window cells of each entry
     } cases[] = {
-        {MethodTools::TimeUnit::kSeconds, {",205.2,24,", ",6,18,", ",740.736,102,"}},
-        {MethodTools::TimeUnit::kMinutes, {",3.42,0.4,", ",0.1,0.3,", ",12.3456,1.7,"}},
+        {MethodTools::TimeUnit::kSeconds, {",205.2,24,", ",6,18,", ",740.736,102,", ",0.00738,90,"}},
+        {MethodTools::TimeUnit::kMinutes, {",3.42,0.4,", ",0.1,0.3,", ",12.3456,1.7,", ",0.000123,1.5,"}},
     };
     for (const auto& c : cases) {
         Problems exportNotes;
@@ -261,7 +262,7 @@ TEST(TransitionList, ExportedTimesAreTheShortestTextsThatReadBack) {
         for (const char* row : c.rows) EXPECT_NE(text.find(row), std::string::npos) << row << "\n" << text;
         CMethodList again;
         ASSERT_TRUE(Import(text, options, again, problems, notes)) << AllText(problems);
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(again.GetAt(i).GetPredRT(), method.GetAt(i).GetPredRT()) << i;
             EXPECT_EQ(again.GetAt(i).GetLocateRTWin(), method.GetAt(i).GetLocateRTWin()) << i;
         }

@@ -705,17 +705,19 @@ bool TraceMasses(const std::string& trace, std::string& precursor, std::string& 
 // 3.42 min). `halved` reads it back as a full window, whose half the entry holds.
 std::string TimeText(float held, double scale, bool halved = false) {
     const double exact = static_cast<double>(held) * (halved ? 2.0 : 1.0) * scale;
-    std::string shortest;
-    for (int digits = 1; digits <= 17 && shortest.empty(); ++digits) {
-        char text[40];
-        auto [end, error] = std::to_chars(text, text + sizeof text, exact, std::chars_format::general, digits);
-        if (error != std::errc()) continue;
+    const auto readsBack = [&](const std::string& candidate) {
         double minutes = 0.0;
-        const std::string candidate(text, end);
-        if (!(scale == 1.0 ? ToMinutes(candidate, minutes) : ToTime(candidate, TimeUnit::kSeconds, minutes))) continue;
-        if (static_cast<float>(halved ? minutes / 2.0 : minutes) == held) shortest = candidate;
-    }
-    return shortest.empty() ? NumberText(exact) : shortest;
+        if (!(scale == 1.0 ? ToMinutes(candidate, minutes) : ToTime(candidate, TimeUnit::kSeconds, minutes))) return false;
+        return static_cast<float>(halved ? minutes / 2.0 : minutes) == held;
+    };
+    // Decimals first (times read as "90", not "9e+01"), then significant digits for the rest.
+    for (const std::chars_format format : {std::chars_format::fixed, std::chars_format::general})
+        for (int digits = format == std::chars_format::fixed ? 0 : 1; digits <= 17; ++digits) {
+            char text[64];
+            auto [end, error] = std::to_chars(text, text + sizeof text, exact, format, digits);
+            if (error == std::errc() && readsBack(std::string(text, end))) return std::string(text, end);
+        }
+    return NumberText(exact);
 }
 
 }  // namespace
