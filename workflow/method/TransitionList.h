@@ -6,7 +6,9 @@
 // Import makes one method entry per compound: the quantifying transition becomes the
 // quantification trace ("Q1>Q3", or "Q1" alone for a single-ion trace whose product m/z is empty
 // or 0), the other transitions the qualifier traces, with expected ion ratios from the library
-// intensities. A heavy-labelled (or marked) compound becomes an internal standard, and the light
+// intensities. The quantifying transition is the one the list marks, else the most intense, else
+// the first; a compound with more qualifiers than an entry holds (GC-MS SIM lists name up to
+// twenty ions) keeps the most intense, and a note names every ion left out. A heavy-labelled (or marked) compound becomes an internal standard, and the light
 // compound of the same name refers to it, unless the list's internal-standard column names
 // another (as a compound, or by one of its transition names: the lab's pairing wins).
 //
