@@ -153,13 +153,27 @@ const char* const kPeaks =
     "200>60,5.04,4.94,5.14,20000,1250\n"
     "200>60,5.3,5.2,5.4,90000,9000\n";
 
+// The same injection drifted 0.3 min late, with a neighbour near the listed time on every trace:
+// the standards take their largest peak, and each compound is found beside its standard, not on
+// the neighbour the list's time points at.
+const char* const kDriftedPeaks =
+    "QuanTrace,FoundRT,StartRT,EndRT,Area,Height\n"
+    "104>54,2.02,1.98,2.06,1500,300\n"
+    "104>54,2.3,2.2,2.4,5000,1000\n"
+    "100>50,2.05,2.0,2.1,40000,5000\n"
+    "100>50,2.31,2.21,2.41,9000,3000\n"
+    "206>66,5.3,5.2,5.4,3000,500\n"
+    "200>60,5.0,4.9,5.1,90000,9000\n"
+    "200>60,5.31,5.21,5.41,20000,1250\n";
+
 TEST(CalibrationTable, ABatchOfUnknownsIsQuantifiedWithTheLabsCurves) {
     TempFolder temp;
     const fs::path batch = temp.Path() / "batch";
     fs::create_directories(batch / "peaks");
     WriteText(batch / "method.xml", MethodTools::ReadableMethodXML(ImportedMethod()));
     WriteText(batch / "peaks" / "U1.csv", kPeaks);
-    WriteText(batch / "batch.csv", "SampleID,PeakFile,Type\nU1,peaks/U1.csv,Analyte\n");
+    WriteText(batch / "peaks" / "U2.csv", kDriftedPeaks);
+    WriteText(batch / "batch.csv", "SampleID,PeakFile,Type\nU1,peaks/U1.csv,Analyte\nU2,peaks/U2.csv,Analyte\n");
     WriteText(temp.Path() / "table.csv", kLabTable);
 
     // Without curves the batch cannot run: it has no standards.
@@ -173,18 +187,19 @@ TEST(CalibrationTable, ABatchOfUnknownsIsQuantifiedWithTheLabsCurves) {
     std::vector<Csv::Row> rows;
     std::string error;
     ASSERT_TRUE(Csv::Parse(ReadText(temp.Path() / "out" / "results.csv"), rows, error));
-    std::map<std::string, std::vector<std::string>> byCompound;
-    for (const Csv::Row& row : rows) byCompound[row.cells[2]] = row.cells;
+    std::map<std::string, std::vector<std::string>> byResult;  // sample and compound
+    for (const Csv::Row& row : rows) byResult[row.cells[0] + " " + row.cells[2]] = row.cells;
     // Heights over A (heavy)'s 1000: A = (3000/1000 - 0.5) / 2; B = (1250/1000 + 0.1) / 0.25.
     const struct {
-        const char* compound;
+        const char* result;
         const char* foundRT;
         double conc;
-    } cases[] = {{"A (heavy)", "2.05", -1}, {"A", "2.06", 1.25}, {"B (heavy)", "5.03", -1}, {"B", "5.04", 5.4}};
+    } cases[] = {{"U1 A (heavy)", "2.05", -1}, {"U1 A", "2.06", 1.25}, {"U1 B (heavy)", "5.03", -1}, {"U1 B", "5.04", 5.4},
+                 {"U2 A (heavy)", "2.3", -1},  {"U2 A", "2.31", 1.25}, {"U2 B (heavy)", "5.3", -1},  {"U2 B", "5.31", 5.4}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.compound);
-        ASSERT_TRUE(byCompound.count(c.compound));
-        const std::vector<std::string>& row = byCompound[c.compound];
+        SCOPED_TRACE(c.result);
+        ASSERT_TRUE(byResult.count(c.result));
+        const std::vector<std::string>& row = byResult[c.result];
         EXPECT_EQ(row[3], c.foundRT);
         if (c.conc < 0) continue;
         double conc = 0.0;
