@@ -147,7 +147,10 @@ struct TableRow {
 };
 
 std::string EntryText(const CMethodList& method, int entry) {
-    return entry >= 1 && entry <= method.GetSize() ? "\"" + method.GetAt(entry - 1).GetName() + "\"" : std::string("none");
+    if (entry < 1 || entry > method.GetSize()) return "none";
+    std::string quoted = "\"";
+    quoted.append(method.GetAt(entry - 1).GetName()).append("\"");
+    return quoted;
 }
 
 }  // namespace
@@ -214,7 +217,9 @@ bool CalibrationFromTable(const std::string& file, const std::string& text, CMet
             return at >= 0 && at < static_cast<int>(row.cells.size()) ? Csv::Trim(row.cells[at]) : std::string();
         };
         const auto bad = [&](Meaning m, const std::string& what) {
-            problems.push_back({file, row.line, column(m), "\"" + cell(m) + "\" is not " + what});
+            std::string message = "\"";
+            message.append(cell(m)).append("\" is not ").append(what);
+            problems.push_back({file, row.line, column(m), message});
         };
         if (row.cells.size() > header.cells.size()) {
             problems.push_back({file, row.line, 0, "has " + std::to_string(row.cells.size()) + " cells, the header " +
