@@ -52,7 +52,18 @@ const char* const kHelp =
     "  --weighting TEXT    weighting                                                    Null\n"
     "  --origin TEXT       origin handling                                              Exclude\n"
     "  --transform TEXT    axis transformation                                          None\n"
-    "  --basis TEXT        response basis                                               Area\n"
+    "  --basis TEXT        response basis: Area or Height                               Area\n"
+    "  --qualifiers N      qualifier ions kept per compound (0 to 4); a compound with more\n"
+    "                      keeps the most intense, and a note names those left out       4\n"
+    "Location: internal standards (heavy-labelled compounds, and compounds named in the\n"
+    "internal-standard column) are searched in a wide window and take the largest peak in it;\n"
+    "every other compound follows a standard (RRTRef): its own labelled form, searched in a\n"
+    "narrow window around where that standard was found, or else the standard nearest in\n"
+    "retention time, whose drift it shares.\n"
+    "  --follow-standards on|off  off: every compound by its own retention time         on\n"
+    "  --standard-window MIN  window either side for standards, when the list has none  0.75\n"
+    "  --standard-choice largest|closest  the peak a standard takes in its window       largest\n"
+    "  --partner-window MIN   window either side of the labelled partner's found time   0.1\n"
     "Texts of settings are those of method files, ignoring case (--weighting 1/x).\n";
 
 void Print(FILE* to, const MethodTools::Problems& problems, const char* prefix = "") {
@@ -115,7 +126,13 @@ std::vector<std::string> ShowRow(const CMethodList& method, int i) {
     }
     const int by = e.GetLocateBy();
     const std::string where = by == 2 ? "RRT " + Shortest(e.GetPredRRT()) : Shortest(e.GetPredRT());
-    return {std::to_string(i + 1), e.GetName(), Setting("LocateBy", by), where, Shortest(e.GetLocateRTWin()),
+    // How the peak is chosen: the largest in the window, or beside the entry it follows.
+    std::string locate = Setting("LocateBy", by);
+    if (e.GetLocateChoice() == MethodTools::kChooseLargest) locate += ", largest";
+    const int follows = e.GetRRTRef();
+    if (by == 1 && follows >= 1 && follows <= method.GetSize() && follows != i + 1)
+        locate += " after " + method.GetAt(follows - 1).GetName();
+    return {std::to_string(i + 1), e.GetName(), locate, where, Shortest(e.GetLocateRTWin()),
             e.GetQuanTrace(), qualifiers.empty() ? "-" : qualifiers, Setting("RCalc", e.GetRCalc()),
             standard.empty() ? "-" : standard, Setting("RAH", e.GetRAH()), Setting("CCalc", e.GetCCalc()),
             Setting("WeightingFunction", e.GetWeightingFunction()), Setting("Origin", e.GetOrigin()),
@@ -229,6 +246,18 @@ bool ParseArguments(const std::vector<std::string>& args, bool forImport, Argume
             else if (forImport && arg == "--origin") ok = SettingOption("Origin", value, o.origin);
             else if (forImport && arg == "--transform") ok = SettingOption("XYTrans", value, o.axisTransform);
             else if (forImport && arg == "--basis") ok = SettingOption("RAH", value, o.responseBasis);
+            else if (forImport && arg == "--qualifiers") {
+                ok = NumberOption(value, number) && number >= 0.0 && number <= 4.0 && number == std::floor(number);
+                o.maxQualifiers = static_cast<int>(number);
+            } else if (forImport && arg == "--follow-standards") {
+                ok = value == "on" || value == "off";
+                o.followStandards = value == "on";
+            } else if (forImport && arg == "--standard-window") ok = NumberOption(value, o.standardWindow) && o.standardWindow > 0.0;
+            else if (forImport && arg == "--partner-window") ok = NumberOption(value, o.partnerWindow) && o.partnerWindow > 0.0;
+            else if (forImport && arg == "--standard-choice") {
+                ok = value == "largest" || value == "closest";
+                o.standardChoice = value == "largest" ? MethodTools::kChooseLargest : MethodTools::kChooseClosest;
+            }
             else {
                 out.error = "unknown option " + arg;
                 return false;

@@ -3,6 +3,14 @@
 // tools fuzz target's; a bad list's refusal is the Python module's.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <algorithm>
+#include <cstring>
+#include <unistd.h>
+
 #include "quan.h"
 #include "workflow/method/MethodCheck.h"
 #include "workflow/method/MethodXml.h"
@@ -77,12 +85,216 @@ TEST(TransitionList, OneEntryPerCompoundWithItsQualifiersAndStandard) {
         EXPECT_EQ(e.GetTargetRatio(0), 0.0) << "no intensities, no ratio";
         EXPECT_EQ(e.GetTargetWindow(0), c.traces[1][0] ? 20 : 0);
         EXPECT_FLOAT_EQ(e.GetPredRT(), c.rt);
-        EXPECT_FLOAT_EQ(e.GetLocateRTWin(), 0.2f);
+        // The standard keeps the list's window; its compound is found beside it (RRTRef).
+        EXPECT_FLOAT_EQ(e.GetLocateRTWin(), i == 0 ? 0.1f : 0.2f);
+        EXPECT_EQ(e.GetRRTRef(), i == 0 ? 2 : 0);
+        EXPECT_EQ(e.GetLocateChoice(), i == 0 ? 0 : 1);
         EXPECT_EQ((std::vector<int>{e.GetLocateBy(), e.GetRCalc(), e.GetRRef(), e.GetCCalc(), e.GetStdLevels(), e.GetWeightingFunction()}),
                   (std::vector<int>{1, c.rcalc, c.rref, c.ccalc, c.stdLevels, c.weighting}));
         EXPECT_EQ(e.GetCalCompound(), c.name);
         EXPECT_EQ(e.GetStdConc(), c.rcalc == 0 ? 1.0 : 0.0);
     }
 }
+
+bool Import(const std::string& list, const MethodTools::ImportOptions& options, CMethodList& method, Problems& problems,
+            Problems& notes) {
+    std::vector<MethodTools::Transition> transitions;
+    return MethodTools::ReadTransitions("list", list, options, transitions, problems, notes) &&
+           MethodTools::BuildMethod("list", transitions, options, method, problems, notes);
+}
+
+int EntryNumber(const CMethodList& method, const std::string& name) {
+    for (int i = 0; i < method.GetSize(); ++i)
+        if (method.GetAt(i).GetName() == name) return i + 1;
+    return 0;
+}
+
+TEST(TransitionList, CompoundsFollowTheirStandardsAndTheLabsPairingWins) {
+    // OpenSWATH style, times in seconds. "glu" names another compound's standard in the list's
+    // transition-name form; "his" has no labelled form and follows the standard nearest in time.
+    const std::string list =
+        "transition_group_id,transition_name,PrecursorMz,ProductMz,RetentionTime,LabelType,InternalStandard\n"
+        "asp,asp.asp_1.Heavy,138,92,159.6,Heavy,\n"
+        "asp,asp.asp_1.Light,134,88,160.2,Light,\n"
+        "glu,glu.glu_1.Heavy,153,88,162,Heavy,\n"
+        "glu,glu.glu_1.Light,148,84,162,Light,asp.asp_1.Heavy\n"
+        "his,his.his_1.Light,156,110,300,Light,\n"
+        "trp,trp.trp_1.Heavy,216,199,420,Heavy,\n"
+        "trp,trp.trp_1.Light,205,188,420,Light,trp\n";
+    MethodTools::ImportOptions options;
+    CMethodList method;
+    Problems problems, notes;
+    ASSERT_TRUE(Import(list, options, method, problems, notes)) << AllText(problems);
+    ASSERT_EQ(method.GetSize(), 7);
+    const int aspHeavy = EntryNumber(method, "asp (heavy)"), gluHeavy = EntryNumber(method, "glu (heavy)"),
+              trpHeavy = EntryNumber(method, "trp (heavy)");
+    const struct {
+        const char* name;
+        int rref, rrtRef, choice;
+        float window;
+        bool standard;
+    } cases[] = {
+        {"asp (heavy)", 0, 0, 1, 0.75f, true},
+        {"asp", aspHeavy, aspHeavy, 0, 0.1f, false},
+        {"glu (heavy)", 0, 0, 1, 0.75f, true},  // nobody's standard, but glu's partner: kept, no problem
+        {"glu", aspHeavy, gluHeavy, 0, 0.1f, false},
+        {"his", 0, trpHeavy, 0, 0.5f, false},  // at 5 min: 2.3 from glu (heavy), 2 from trp (heavy)
+        {"trp (heavy)", 0, 0, 1, 0.75f, true},
+        {"trp", trpHeavy, trpHeavy, 0, 0.1f, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int number = EntryNumber(method, c.name);
+        ASSERT_GT(number, 0);
+        const CMethodData& e = method.GetAt(number - 1);
+        EXPECT_EQ((std::vector<int>{e.GetRRef(), e.GetRRTRef(), e.GetLocateChoice(), e.GetLocateBy()}),
+                  (std::vector<int>{c.rref, c.rrtRef, c.choice, 1}));
+        EXPECT_FLOAT_EQ(e.GetLocateRTWin(), c.window);
+        EXPECT_EQ(e.GetRCalc(), c.standard || c.rref == 0 ? 0 : 1);
+        EXPECT_EQ(WordMatch::ListsShareWord(e.GetFlags(), "ISTD"), c.standard);
+    }
+    MethodTools::CheckMethod("list", method, {}, problems);
+    EXPECT_TRUE(problems.empty()) << AllText(problems);
+
+    // Switched off, every compound is found by its own time and window, as the list gives them.
+    options.followStandards = false;
+    ASSERT_TRUE(Import(list, options, method, problems, notes)) << AllText(problems);
+    for (int i = 0; i < method.GetSize(); ++i) {
+        EXPECT_EQ(method.GetAt(i).GetRRTRef(), 0) << i;
+        EXPECT_EQ(method.GetAt(i).GetLocateChoice(), 0) << i;
+        EXPECT_FLOAT_EQ(method.GetAt(i).GetLocateRTWin(), 0.5f) << i;
+    }
+
+    // A standard the list does not have is refused, in either form.
+    for (const char* missing : {"asp.asp_9.Heavy", "ala"}) {
+        std::string spoilt = list;
+        spoilt.replace(spoilt.find("asp.asp_1.Heavy\n"), 15, missing);
+        problems.clear();
+        EXPECT_FALSE(Import(spoilt, options, method, problems, notes));
+        ASSERT_EQ(problems.size(), 1u) << AllText(problems);
+        EXPECT_NE(problems[0].Text().find("list:5:7: the internal standard \"" + std::string(missing) + "\" of compound \"glu\""),
+                  std::string::npos) << problems[0].Text();
+    }
+}
+
+std::string DataFile(const std::string& name) {
+    std::string text;
+    std::ifstream file(std::string(QUAN_SOURCE_DIR) + "/tests/data/" + name, std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return text;
+}
+
+TEST(TransitionList, SimListsKeepTheMostIntenseQualifiersAndNameTheRest) {
+    const std::string list = DataFile("gcms-sim-transitions.csv");
+    ASSERT_FALSE(list.empty());
+    const struct {
+        const char* name;
+        const char* quan;
+        std::vector<std::string> qualifiers;  // at most 4, in list order
+        const char* leftOut;                  // as the note names them
+    } cases[] = {
+        {"Hexachlorobenzene", "284", {"286", "282", "249", "288"}, "214 (line 6), 142 (line 7)"},
+        {"Lindane", "181", {"183", "219", "217", "109"}, "111 (line 14)"},  // the list's quantifier over the most intense
+        {"Aldrin", "66", {"263", "261", "265", "293"}, "329 (line 20)"},      // not said: the most intense
+        {"Dieldrin", "79", {"263", "277", "345", "380"}, "82 (line 26)"},     // all equal: the first, list order
+    };
+    MethodTools::ImportOptions options;
+    CMethodList method;
+    Problems problems, notes;
+    ASSERT_TRUE(Import(list, options, method, problems, notes)) << AllText(problems);
+    ASSERT_EQ(method.GetSize(), 4);
+    const std::string noted = AllText(notes);
+    for (int i = 0; i < 4; ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const CMethodData& e = method.GetAt(i);
+        EXPECT_EQ(e.GetName(), c.name);
+        EXPECT_EQ(e.GetQuanTrace(), c.quan);
+        std::vector<std::string> qualifiers;
+        for (int k = 0; k < 4; ++k)
+            if (!e.GetTargetTrace(k).empty()) qualifiers.push_back(e.GetTargetTrace(k));
+        EXPECT_EQ(qualifiers, c.qualifiers);
+        EXPECT_NE(noted.find(std::string(c.name) + "\" has " + std::to_string(c.qualifiers.size() + std::count(c.leftOut, c.leftOut + std::strlen(c.leftOut), ',') + 1) +
+                             " qualifier ions; the 4 most intense are kept (--qualifiers), left out: " + c.leftOut + "\n"),
+                  std::string::npos) << noted;
+    }
+    // Hexachlorobenzene's first qualifier, 286 at 81 % of the quantifying ion.
+    EXPECT_DOUBLE_EQ(method.GetAt(0).GetTargetRatio(0), 1.23457);
+
+    // Export and import again: the same method, with nothing left to leave out.
+    Problems exportNotes, again;
+    const std::string exported = MethodTools::TransitionListText(method, MethodTools::ListStyle::kOpenSwath,
+                                                                 MethodTools::TimeUnit::kSeconds, exportNotes);
+    CMethodList reimported;
+    ASSERT_TRUE(Import(exported, options, reimported, problems, again)) << AllText(problems) << exported;
+    EXPECT_EQ(MethodTools::ReadableMethodXML(reimported), MethodTools::ReadableMethodXML(method)) << exported;
+    EXPECT_EQ(AllText(again).find("left out"), std::string::npos);
+
+    // Fewer qualifiers on request: the two most intense.
+    options.maxQualifiers = 2;
+    ASSERT_TRUE(Import(list, options, method, problems, notes)) << AllText(problems);
+    EXPECT_EQ(method.GetAt(0).GetTargetTrace(0), "286");
+    EXPECT_EQ(method.GetAt(0).GetTargetTrace(1), "282");
+    EXPECT_EQ(method.GetAt(0).GetTargetTrace(2), "");
+}
+
+TEST(TransitionList, ExportedTimesAreTheShortestTextsThatReadBack) {
+    const std::string list =
+        "Molecule Name,Precursor m/z,Product m/z,Explicit Retention Time,Explicit Retention Time Window\n"
+        "A,100,50,3.42,0.4\n"
+        "B,200,60,0.1,0.3\n"
+        "C,300,70,12.3456,1.7\n"
+        "D,400,80,0.000123,1.5\n";
+    MethodTools::ImportOptions options;
+    CMethodList method;
+    Problems problems, notes;
+    ASSERT_TRUE(Import(list, options, method, problems, notes)) << AllText(problems);
+    const struct {
+        MethodTools::TimeUnit unit;
+        const char* rows[4];  // time and window cells of each entry
+    } cases[] = {
+        {MethodTools::TimeUnit::kSeconds, {",205.2,24,", ",6,18,", ",740.736,102,", ",0.00738,90,"}},
+        {MethodTools::TimeUnit::kMinutes, {",3.42,0.4,", ",0.1,0.3,", ",12.3456,1.7,", ",0.000123,1.5,"}},
+    };
+    for (const auto& c : cases) {
+        Problems exportNotes;
+        const std::string text = MethodTools::TransitionListText(method, MethodTools::ListStyle::kOpenSwath, c.unit, exportNotes);
+        for (const char* row : c.rows) EXPECT_NE(text.find(row), std::string::npos) << row << "\n" << text;
+        CMethodList again;
+        ASSERT_TRUE(Import(text, options, again, problems, notes)) << AllText(problems);
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(again.GetAt(i).GetPredRT(), method.GetAt(i).GetPredRT()) << i;
+            EXPECT_EQ(again.GetAt(i).GetLocateRTWin(), method.GetAt(i).GetLocateRTWin()) << i;
+        }
+    }
+}
+
+#ifdef QUAN_METHOD_BINARY
+TEST(QuanMethodTool, ShowPrintsSinglePrecisionFieldsShortestAndHowPeaksAreChosen) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("quan-method-show-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    std::ofstream(folder / "method.xml")
+        << "<?xml version=\"1.0\"?>\n<METHODLIST>\n"
+           "  <METHODENTRY Name=\"IS\" LocateBy=\"RT\" LocateChoice=\"1\" PredRT=\"3.4\" LocateRTWin=\"0.75\" QuanTrace=\"104>54\"/>\n"
+           "  <METHODENTRY Name=\"A\" LocateBy=\"RT\" RRTRef=\"1\" PredRT=\"3.42\" LocateRTWin=\"0.2\" "
+           "QuanTrace=\"100>50\" TargetTrace0=\"100>40\" TargetRatio0=\"1.23457\" TargetWindow0=\"20\"/>\n</METHODLIST>\n";
+    const std::string command = std::string(QUAN_METHOD_BINARY) + " show " + (folder / "method.xml").string() + " 2>&1";
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t read = 0;
+        while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, read);
+        ::pclose(pipe);
+    }
+    fs::remove_all(folder);
+    EXPECT_NE(out.find(" 3.42 "), std::string::npos) << out;
+    EXPECT_NE(out.find(" RT, largest "), std::string::npos) << out;
+    EXPECT_NE(out.find(" RT after IS "), std::string::npos) << out;
+    EXPECT_NE(out.find(" 0.2 "), std::string::npos) << out;
+    EXPECT_NE(out.find("100>40 (1.23457 ±20%)"), std::string::npos) << out;
+    EXPECT_EQ(out.find("00000"), std::string::npos) << out;
+}
+#endif
 
 }  // namespace

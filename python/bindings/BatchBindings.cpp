@@ -169,6 +169,7 @@ std::unique_ptr<BatchRun> RunBatch(const std::string& folder, std::optional<std:
     }
     const BatchOutcome& outcome = session.Outcome();
     const int exitStatus = outcome.ExitStatus();
+    WarnNotes(outcome.notes);  // as quan-batch prints them: a calibration table's pairing, say
     const std::string count = std::to_string(outcome.problems.size()) + (outcome.problems.size() == 1 ? " problem:" : " problems:");
     switch (outcome.end) {
         case SessionEnd::kBadInput: RaiseProblems(outcome.problems, "nothing was run; " + count, exitStatus);
@@ -266,7 +267,7 @@ void BindBatch(py::module_& m) {
           py::arg("exclude_outliers") = py::none(), py::arg("exclusions") = py::none(),
           "Runs a batch folder as quan-batch does and returns its outcome (numbers with every digit). `out`: "
           "write the outputs there too (`full_precision`: every digit in its CSV files, as --full-precision); "
-          "`curves`: reuse the curves of an earlier results.sqlite instead of calibrating (--curves); "
+          "`curves`: reuse the curves of an earlier results.sqlite, or apply a lab's calibration table (CSV), instead of calibrating (--curves); "
           "`acceptance`: the rule set instead of the method's (--acceptance); `exclude_outliers`: automatic "
           "outlier exclusion at this limit (--exclude-outliers); `exclusions`: points excluded by hand "
           "(--exclusions). Input problems raise InputError, and a run that cannot finish Error, each with "

@@ -9,6 +9,7 @@
 #include "report/PeakFieldStrings.h"
 
 #include "platform/NumberText.h"
+#include "workflow/batch/CalibrationTable.h"
 
 namespace Batch {
 
@@ -52,6 +53,13 @@ std::string NumberCell(double value) {
 }
 
 namespace {
+
+std::string FloatCell(float value) {
+    if (!std::isfinite(value)) return std::string();
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, written.ptr);
+}
 
 // How results.csv prints each column's numbers, in the modes of the peak report's number
 // formatting: 0 a fixed number of decimals, 1 significant figures. Concentrations and limits
@@ -142,6 +150,7 @@ std::vector<StandardPoint> StandardPoints(const CurveResult& result) {
 std::string NotCalibratedReason(const CCalibrationData& curve) {
     if (curve.GetCurveValid() != 0) return std::string();
     if (curve.GetTotalsEntry() || curve.GetTotalsGroupEntry()) return "no member of the total was calibrated";
+    if (curve.GetText() == kNotInTable) return kNotInTable;
     const int count = std::clamp(curve.GetNumCaliPts(), 0, curve.GetNumCaliPointSlots());
     int usable = 0;
     double lowest = INFINITY, highest = -INFINITY;
@@ -189,7 +198,13 @@ std::vector<std::string> ResultCells(const BatchResults& results, const ResultRo
     cells.push_back(sample ? sample->id : std::string());
     cells.push_back(sample ? sample->type : std::string());
     cells.push_back(row.compound);
-    cells.push_back(number(row.found ? row.foundRT : kNone));
+    // Retention times are held in single precision: every digit of one is its shortest float text.
+    if (fullPrecision && row.found) {
+        cells.push_back(FloatCell(static_cast<float>(row.foundRT)));
+        ++column;
+    } else {
+        cells.push_back(number(row.found ? row.foundRT : kNone));
+    }
     cells.push_back(number(row.found ? row.area : kNone));
     cells.push_back(number(row.found ? row.response : kNone));
     cells.push_back(number(row.validConc ? row.conc : kNone));

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "workflow/batch/CalibrationTable.h"
 #include "workflow/batch/Elements.h"
 #include "workflow/output/ResultsDatabase.h"
 #include "workflow/output/Writers.h"
@@ -63,9 +64,13 @@ std::string BatchOutcome::SampleStatus(size_t index) const {
     return status.empty() ? "ok" : status;
 }
 
-bool ReadStoredCurves(const std::string& path, const CMethodList& method, CCalibrationList& curves,
-                      std::string& error) {
-    return ReadCurvesFromDatabase(path, method, curves, error);
+bool ReadStoredCurves(const std::string& path, CMethodList& method, CCalibrationList& curves,
+                      std::vector<Problem>& problems, std::vector<Problem>& notes) {
+    if (IsCalibrationTable(path)) return ReadCalibrationTable(path, method, curves, problems, notes);
+    std::string error;
+    if (ReadCurvesFromDatabase(path, method, curves, error)) return true;
+    problems.push_back({path, 0, 0, error});
+    return false;
 }
 
 struct BatchSession::State {
@@ -122,11 +127,8 @@ bool BatchSession::Check() {
     m_state->review.Configure(m_input.method.settings.review, m_options.acceptance, m_options.outlierLimit);
     m_outcome.review = m_state->review.Settings();
 
-    if (!m_options.curvesFile.empty() && problems.empty()) {
-        std::string error;
-        if (!ReadStoredCurves(m_options.curvesFile, m_input.method, m_curves, error))
-            problems.push_back({m_options.curvesFile, 0, 0, error});
-    }
+    if (!m_options.curvesFile.empty() && problems.empty())
+        ReadStoredCurves(m_options.curvesFile, m_input.method, m_curves, problems, m_outcome.notes);
     if (m_options.curvesFile.empty() && problems.empty()) {
         bool standards = false;
         for (const auto& sample : m_input.samples) standards = standards || sample->type == CQuanSampleData::kStandard;

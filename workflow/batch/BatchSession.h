@@ -68,6 +68,9 @@ struct BatchOutcome {
     // Input problems, or the engine statuses that stopped a sample's run (the others ran on),
     // or what stopped the session, each naming its place.
     std::vector<Problem> problems;
+    // What the run should know but that stops nothing (a calibration table's pairing used over
+    // the method's, say), each naming its place.
+    std::vector<Problem> notes;
     std::string failure;                // why an output could not be written (kWriteFailed)
     BatchResults results;               // samples with their engine statuses, curves, acceptance; rows when kept
     std::vector<SampleCount> counts;    // by sample, in injection order
@@ -84,9 +87,11 @@ struct BatchOutcome {
 };
 
 // Reads the curves stored in `path` for `method`, one per entry in method order: the session's
-// one door for stored curves, whatever kind of file holds them.
-bool ReadStoredCurves(const std::string& path, const CMethodList& method, CCalibrationList& curves,
-                      std::string& error);
+// one door for stored curves, whatever kind of file holds them (an earlier run's results
+// database, or a lab's calibration table in CSV, whose internal-standard pairing may change
+// `method`'s). Problems stop the run; notes are told.
+bool ReadStoredCurves(const std::string& path, CMethodList& method, CCalibrationList& curves,
+                      std::vector<Problem>& problems, std::vector<Problem>& notes);
 
 class BatchSession {
 public:

@@ -252,6 +252,7 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
     BatchSession session(std::move(sessionOptions));
     const BatchOutcome& outcome = session.Run(options.folder);
     const int status = outcome.ExitStatus();
+    for (const Problem& note : outcome.notes) std::fprintf(err, "quan-batch: note: %s\n", note.Text().c_str());
     switch (outcome.end) {
         case SessionEnd::kBadInput:
             Report(err, outcome.problems);

@@ -4,6 +4,7 @@
 // in the table wins, and the other is left alone.
 #include "workflow/method/TransitionList.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -218,8 +219,12 @@ struct Compound {
     bool heavy = false;
     std::vector<const Transition*> transitions;
     const Transition* quantifying = nullptr;
+    std::vector<const Transition*> qualifiers;  // kept, in list order
     int standard = -1;       // index of its internal standard among the compounds
+    int partner = -1;        // index of its labelled form (same name, heavy), which co-elutes with it
+    int follows = -1;        // index of the standard its location follows (RRTRef)
     bool isStandardOfSomeone = false;
+    bool IsStandard() const { return heavy || isStandardOfSomeone; }
 };
 
 class MethodBuilder {
@@ -234,6 +239,7 @@ public:
         for (Compound& compound : m_compounds) ChooseQuantifying(compound);
         NameEntries();
         LinkStandards();
+        if (m_options.followStandards) ChooseFollowedStandards();
         const bool ratios = IntensitiesCarryRatios(transitions);
         CheckRatios(ratios);
         if (m_problems.size() != before) return false;
@@ -280,17 +286,19 @@ private:
             saidAnything = saidAnything || t->quantifying >= 0;
             if (t->quantifying == 1 && compound.quantifying == nullptr) compound.quantifying = t;
         }
-        // A list that does not say which transition quantifies: the first one does.
-        if (!saidAnything) compound.quantifying = compound.transitions.front();
+        // A list that does not say which transition quantifies: the most intense one does (the
+        // first of equals), or the first when the list gives no intensities.
+        if (!saidAnything) {
+            compound.quantifying = compound.transitions.front();
+            for (const Transition* t : compound.transitions)
+                if (t->libraryIntensity > compound.quantifying->libraryIntensity) compound.quantifying = t;
+        }
         if (compound.quantifying == nullptr) {
             const Transition& first = *compound.transitions.front();
             Problem(first.line, first.quantifyingColumn, who + " has no quantifying transition");
             return;
         }
-        if (compound.transitions.size() > kMaxQualifiers + 1)
-            Problem(compound.transitions.front()->line, compound.transitions.front()->compoundColumn,
-                    who + " has " + std::to_string(compound.transitions.size() - 1) + " qualifier transitions; a method entry holds " +
-                        std::to_string(kMaxQualifiers));
+        ChooseQualifiers(compound, who);
         std::map<std::string, int> traces;
         for (const Transition* t : compound.transitions) {
             const auto [at, fresh] = traces.emplace(TraceText(*t), t->line);
@@ -298,6 +306,32 @@ private:
                 Problem(t->line, t->compoundColumn, who + " has the transition " + at->first + " twice (also on line " + std::to_string(at->second) + ")");
         }
         if (compound.quantifying->rt < 0.0) Problem(compound.quantifying->line, compound.quantifying->rtColumn, who + " has no retention time");
+    }
+
+    // A method entry holds a few qualifier ions; a compound with more (GC-MS SIM lists name up
+    // to twenty) keeps the most intense ones, in list order, and a note names every ion left out.
+    // Equal intensities (or none) keep the earlier ions: the list's order is the lab's choice.
+    void ChooseQualifiers(Compound& compound, const std::string& who) {
+        std::vector<const Transition*> others;
+        for (const Transition* t : compound.transitions)
+            if (t != compound.quantifying) others.push_back(t);
+        const size_t keep = static_cast<size_t>(std::clamp(m_options.maxQualifiers, 0, kMaxQualifiers));
+        if (others.size() <= keep) {
+            compound.qualifiers = others;
+            return;
+        }
+        std::vector<const Transition*> byIntensity = others;
+        std::stable_sort(byIntensity.begin(), byIntensity.end(),
+                         [](const Transition* a, const Transition* b) { return a->libraryIntensity > b->libraryIntensity; });
+        const std::set<const Transition*> kept(byIntensity.begin(), byIntensity.begin() + static_cast<std::ptrdiff_t>(keep));
+        std::string left;
+        for (const Transition* t : others) {
+            if (kept.count(t)) compound.qualifiers.push_back(t);
+            else left += (left.empty() ? "" : ", ") + TraceText(*t) + " (line " + std::to_string(t->line) + ")";
+        }
+        m_notes.push_back({m_file, compound.transitions.front()->line, compound.transitions.front()->compoundColumn,
+                           who + " has " + std::to_string(others.size()) + " qualifier ions; the " + std::to_string(keep) +
+                               " most intense are kept (--qualifiers), left out: " + left});
     }
 
     const Compound* LightNamed(const std::string& name) const {
@@ -319,31 +353,44 @@ private:
         }
     }
 
+    // The compound an internal-standard cell names: a heavy compound of that name, an entry of
+    // that name, or the compound of the transition of that name (labs pair by transition name,
+    // "arg-L.arg-L_1.Heavy").
     int StandardNamed(const std::string& name) const {
         for (size_t i = 0; i < m_compounds.size(); ++i)
             if (m_compounds[i].heavy && m_compounds[i].listName == name) return static_cast<int>(i);
         for (size_t i = 0; i < m_compounds.size(); ++i)
             if (m_compounds[i].entryName == name) return static_cast<int>(i);
+        for (size_t i = 0; i < m_compounds.size(); ++i)
+            for (const Transition* t : m_compounds[i].transitions)
+                if (t->transitionName == name) return static_cast<int>(i);
+        return -1;
+    }
+
+    int HeavyNamed(const std::string& name) const {
+        for (size_t i = 0; i < m_compounds.size(); ++i)
+            if (m_compounds[i].heavy && m_compounds[i].listName == name) return static_cast<int>(i);
         return -1;
     }
 
     void LinkStandards() {
         for (Compound& compound : m_compounds) {
             if (compound.heavy) continue;
+            compound.partner = HeavyNamed(compound.listName);
             const Transition* naming = nullptr;
             for (const Transition* t : compound.transitions)
                 if (!t->internalStandard.empty()) {
                     naming = t;
                     break;
                 }
+            // The lab's own pairing, where the list gives one, over the labelled form of the same name.
             if (naming != nullptr) {
                 compound.standard = StandardNamed(naming->internalStandard);
                 if (compound.standard < 0 || &m_compounds[compound.standard] == &compound)
                     Problem(naming->line, naming->standardColumn, "the internal standard \"" + naming->internalStandard + "\" of compound \"" +
                                               compound.listName + "\" is not a compound of the list");
             } else {
-                for (size_t i = 0; i < m_compounds.size(); ++i)
-                    if (m_compounds[i].heavy && m_compounds[i].listName == compound.listName) compound.standard = static_cast<int>(i);
+                compound.standard = compound.partner;
             }
             if (compound.standard >= 0 && &m_compounds[compound.standard] != &compound)
                 m_compounds[compound.standard].isStandardOfSomeone = true;
@@ -354,14 +401,15 @@ private:
                 Problem(compound.transitions.front()->line, compound.transitions.front()->compoundColumn,
                         "compound \"" + compound.listName + "\" is an internal standard and has one of its own (\"" +
                             m_compounds[compound.standard].entryName + "\")");
-        // A heavy compound nobody refers to is most often a misspelt name, which leaves a light
-        // compound without its standard: then it is an error. When every light compound has its
-        // standard, it is a standard kept for its own sake (a pooled one, say) and is imported.
+        // A heavy compound with neither a light partner nor a compound that names it is most
+        // often a misspelt name, which leaves a light compound without its standard: then it is
+        // an error. When every light compound has its standard, it is a standard kept for its own
+        // sake (a pooled one, say) and is imported.
         const Compound* unstandardised = nullptr;
         for (const Compound& compound : m_compounds)
             if (!compound.heavy && compound.standard < 0 && unstandardised == nullptr) unstandardised = &compound;
         for (const Compound& compound : m_compounds) {
-            if (!compound.heavy || compound.isStandardOfSomeone) continue;
+            if (!compound.heavy || compound.isStandardOfSomeone || LightNamed(compound.listName)) continue;
             const int line = compound.transitions.front()->line;
             if (unstandardised != nullptr)
                 Problem(line, compound.transitions.front()->compoundColumn, "heavy compound \"" + compound.listName + "\" has no light partner (and compound \"" +
@@ -369,6 +417,29 @@ private:
             else
                 m_notes.push_back({m_file, line, 0, "heavy compound \"" + compound.listName +
                                                         "\" has no light partner; it is imported as an internal standard no compound uses"});
+        }
+    }
+
+    // Which standard each other compound's location follows: its labelled partner, which elutes
+    // with it; else the standard whose listed time is nearest to its own (the earlier of equals),
+    // since the drift of a run changes slowly along the run.
+    void ChooseFollowedStandards() {
+        for (Compound& compound : m_compounds) {
+            if (compound.IsStandard() || compound.quantifying == nullptr) continue;
+            if (compound.partner >= 0) {
+                compound.follows = compound.partner;
+                continue;
+            }
+            double nearest = 0.0;
+            for (size_t i = 0; i < m_compounds.size(); ++i) {
+                const Compound& standard = m_compounds[i];
+                if (!standard.IsStandard() || standard.quantifying == nullptr || standard.quantifying->rt < 0.0) continue;
+                const double distance = std::fabs(standard.quantifying->rt - compound.quantifying->rt);
+                if (compound.follows < 0 || distance < nearest) {
+                    compound.follows = static_cast<int>(i);
+                    nearest = distance;
+                }
+            }
         }
     }
 
@@ -396,8 +467,8 @@ private:
         if (!ratios) return;
         for (const Compound& compound : m_compounds) {
             if (compound.quantifying == nullptr) continue;
-            for (const Transition* t : compound.transitions) {
-                const double ratio = t == compound.quantifying ? 1.0 : IonRatio(*compound.quantifying, *t);
+            for (const Transition* t : compound.qualifiers) {
+                const double ratio = IonRatio(*compound.quantifying, *t);
                 if (ratio != 0.0 && !(ratio >= kSmallestRatio && ratio <= 1.0 / kSmallestRatio))
                     Problem(t->line, t->compoundColumn, "the library intensities of this transition and the quantifying one (line " +
                                                             std::to_string(compound.quantifying->line) + ") give the ion ratio " +
@@ -408,27 +479,35 @@ private:
 
     CMethodData EntryOf(const Compound& compound, bool ratios) const {
         const Transition& quan = *compound.quantifying;
+        const bool standard = compound.IsStandard();
         CMethodData entry;
         entry.SetName(compound.entryName);
         entry.SetCalCompound(compound.entryName);
         entry.SetRepUnits(m_options.units);
         entry.SetLocateBy(kLocateRT);
         entry.SetPredRT(static_cast<float>(quan.rt));
-        entry.SetLocateRTWin(static_cast<float>(quan.rtWindow > 0.0 ? quan.rtWindow / 2.0 : m_options.rtWindow));
+        double window = quan.rtWindow > 0.0 ? quan.rtWindow / 2.0 : m_options.rtWindow;
+        if (m_options.followStandards && standard) {
+            if (quan.rtWindow <= 0.0) window = m_options.standardWindow;
+            entry.SetLocateChoice(m_options.standardChoice);
+        }
+        // A compound found beside its labelled partner needs only room for the apexes to differ.
+        if (compound.follows >= 0 && compound.follows == compound.partner) window = m_options.partnerWindow;
+        entry.SetLocateRTWin(static_cast<float>(window));
+        entry.SetRRTRef(compound.follows >= 0 ? compound.follows + 1 : 0);
         entry.SetQuanTrace(TraceText(quan));
         entry.SetQuantificationTraces(1);
         entry.SetChroMassWindowAbs(1);
         entry.SetChroMassWindowABS(static_cast<float>(m_options.massWindow));
         entry.SetRAH(m_options.responseBasis);
         int slot = 0;
-        for (const Transition* t : compound.transitions) {
-            if (t == &quan || slot >= kMaxQualifiers) continue;
+        for (const Transition* t : compound.qualifiers) {
             entry.SetTargetTrace(slot, TraceText(*t));
             entry.SetTargetWindow(slot, m_options.ratioWindow);
             if (ratios) entry.SetTargetRatio(slot, IonRatio(quan, *t));
             ++slot;
         }
-        if (compound.heavy || compound.isStandardOfSomeone) {
+        if (standard) {
             entry.SetFlags("ISTD");
             entry.SetRCalc(kResponseExternalStd);  // a standard's response is its own
             entry.SetCCalc(kCurveRF);
@@ -626,13 +705,24 @@ bool TraceMasses(const std::string& trace, std::string& precursor, std::string& 
     return ToNumber(precursor, mass) && (product.empty() || ToNumber(product, mass));
 }
 
-std::string TimeText(float minutes, double scale) {
-    if (scale == 1.0) {
-        char text[32];
-        auto [end, error] = std::to_chars(text, text + sizeof text, minutes);
-        return error == std::errc() ? std::string(text, end) : std::string();
-    }
-    return NumberText(static_cast<double>(minutes) * scale);
+// A time the method holds in single precision, as the shortest text that import reads back as
+// the same value: printing the double of a float writes noise ("205.20000457763672" for
+// 3.42 min). `halved` reads it back as a full window, whose half the entry holds.
+std::string TimeText(float held, double scale, bool halved = false) {
+    const double exact = static_cast<double>(held) * (halved ? 2.0 : 1.0) * scale;
+    const auto readsBack = [&](const std::string& candidate) {
+        double minutes = 0.0;
+        if (!(scale == 1.0 ? ToMinutes(candidate, minutes) : ToTime(candidate, TimeUnit::kSeconds, minutes))) return false;
+        return static_cast<float>(halved ? minutes / 2.0 : minutes) == held;
+    };
+    // Decimals first (times read as "90", not "9e+01"), then significant digits for the rest.
+    for (const std::chars_format format : {std::chars_format::fixed, std::chars_format::general})
+        for (int digits = format == std::chars_format::fixed ? 0 : 1; digits <= 17; ++digits) {
+            char text[64];
+            auto [end, error] = std::to_chars(text, text + sizeof text, exact, format, digits);
+            if (error == std::errc() && readsBack(std::string(text, end))) return std::string(text, end);
+        }
+    return NumberText(exact);
 }
 
 }  // namespace
@@ -689,7 +779,7 @@ std::string TransitionListText(const CMethodList& method, ListStyle style, TimeU
             cells.push_back(precursor);
             cells.push_back(product);
             cells.push_back(TimeText(entry.GetPredRT(), timeScale));
-            cells.push_back(TimeText(entry.GetLocateRTWin() * 2.0f, timeScale));
+            cells.push_back(TimeText(entry.GetLocateRTWin(), timeScale, true));
             cells.push_back(traces[n].intensity >= 0.0 ? NumberText(traces[n].intensity) : "");
             cells.push_back(openSwath ? (standard ? "Heavy" : "Light") : label);
             cells.push_back(traces[n].quantifying ? (openSwath ? "TRUE" : "True") : (openSwath ? "FALSE" : "False"));

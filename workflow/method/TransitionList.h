@@ -6,9 +6,19 @@
 // Import makes one method entry per compound: the quantifying transition becomes the
 // quantification trace ("Q1>Q3", or "Q1" alone for a single-ion trace whose product m/z is empty
 // or 0), the other transitions the qualifier traces, with expected ion ratios from the library
-// intensities. A heavy-labelled (or marked) compound becomes an internal standard, and the light
-// compound of the same name refers to it. Export writes a method back as such a list, so that
-// import, export and import again give the same method.
+// intensities. The quantifying transition is the one the list marks, else the most intense, else
+// the first; a compound with more qualifiers than an entry holds (GC-MS SIM lists name up to
+// twenty ions) keeps the most intense, and a note names every ion left out. A heavy-labelled (or marked) compound becomes an internal standard, and the light
+// compound of the same name refers to it, unless the list's internal-standard column names
+// another (as a compound, or by one of its transition names: the lab's pairing wins).
+//
+// Location is set up from what the lab knows: a run drifts as a whole, and a labelled standard
+// co-elutes with its light compound. So the internal standards are searched over a wide window
+// and take the largest peak in it, and every other compound follows a standard (RRTRef): its
+// own labelled form when the list has one, searched in a narrow window around the standard's
+// found time; otherwise the standard nearest in retention time, whose drift it shares. Export
+// writes a method back as such a list, so that import, export and import again give the same
+// method.
 #pragma once
 
 #include <string>
@@ -18,6 +28,9 @@
 #include "workflow/support/Problem.h"
 
 namespace MethodTools {
+
+// Rows of the keyword table of location choices the importer offers for standards.
+constexpr int kChooseClosest = 0, kChooseLargest = 1;
 
 enum class TimeUnit { kColumn, kMinutes, kSeconds };  // kColumn: the unit the column's name implies
 
@@ -35,6 +48,12 @@ struct ImportOptions {
     int origin = 1;                  // Exclude (--origin)
     int axisTransform = 0;           // None (--transform)
     int responseBasis = 0;           // Area (--basis)
+    int maxQualifiers = 4;           // qualifier ions kept per compound, 0 to 4 (--qualifiers)
+    // Location (see the file's header): off locates every compound by its own retention time.
+    bool followStandards = true;     // (--follow-standards on|off)
+    double standardWindow = 0.75;    // minutes either side for standards, when the list has none (--standard-window)
+    int standardChoice = kChooseLargest;  // or kChooseClosest to the list's time (--standard-choice)
+    double partnerWindow = 0.1;      // minutes either side of a labelled partner's found time (--partner-window)
 };
 
 // One row of a transition list, as read.
