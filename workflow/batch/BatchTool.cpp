@@ -49,6 +49,11 @@ Options:
   --full-precision
                  print every digit of every number in results.csv and matrix.csv (the shortest
                  text that reads back as the same value) instead of the report's rounding.
+  --whole-traces keep every raw trace whole in results.sqlite (for the review station), not only
+                 each compound's location window with a margin on both sides of it (the window's
+                 width, and at least 0.2 min).
+  --no-chromatograms
+                 keep no raw traces in results.sqlite (the review views then show none).
   --timings      print to the messages how long the run took and how much of it went into
                  writing the outputs.
   -j N           locate and quantify N samples at a time (default 1); the outputs are the same
@@ -91,7 +96,9 @@ Outputs in the results folder:
                   curve record), calibration_points (every standard, back-calculated, with who
                   excluded it and why), acceptance (every check of the acceptance rules), views
                   concentration_matrix, qc_accuracy, flagged_results and excluded_points, and
-                  schema_version.
+                  schema_version; and, for samples from raw data, chromatograms: the points of
+                  every trace the method used, cut to each compound's location window with a
+                  margin (see --whole-traces), which the review station (quan-review) draws.
                   docs/RESULTS_DATABASE.md describes it with example queries.
   report.html     one self-contained page for any browser, offline: a summary (samples,
                   compounds, curves not calibrated and why, flags by kind, QC accuracy), the
@@ -148,6 +155,10 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
             if (!value(options.out)) return false;
         } else if (arg == "--full-precision") {
             options.fullPrecision = true;
+        } else if (arg == "--whole-traces") {
+            options.wholeTraces = true;
+        } else if (arg == "--no-chromatograms") {
+            options.noChromatograms = true;
         } else if (arg == "--timings") {
             options.timings = true;
         } else if (arg == "--exclusions") {
@@ -190,6 +201,10 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
     }
     if (!options.exclusionsFile.empty() && !options.curvesFile.empty()) {
         error = "--exclusions changes a calibration, and --curves uses stored curves as they were fitted: give one";
+        return false;
+    }
+    if (options.wholeTraces && options.noChromatograms) {
+        error = "--whole-traces keeps the chromatograms, and --no-chromatograms keeps none: give one";
         return false;
     }
     if (options.folder.empty() && !options.help) {
@@ -296,6 +311,8 @@ void PrintSummary(std::FILE* out, const BatchResults& results, std::vector<Sampl
                      results.curves.size() - calibrated == 1 ? "" : "s", notCalibrated.c_str());
     std::fputs(review.c_str(), out);
     std::fprintf(out, "Results in %s/ (report: %s/report.html)\n", outFolder.c_str(), outFolder.c_str());
+    std::fprintf(out, "To review every peak on its chromatogram: quan-review %s (then open the address it prints)\n",
+                 outFolder.c_str());
 }
 
 }  // namespace
@@ -387,6 +404,13 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
         CountRows(rows, counts);
         review.Gather(results, sample, rows);
         return timed([&] { return writer.AddSample(results, rows, sinkError); });
+    };
+    run.traces.keep = !options.noChromatograms;
+    run.traces.wholeTraces = options.wholeTraces;
+    run.onTraces = [&](const SampleResult&, const std::vector<ResultRow>& rows, std::vector<EntryTrace>& traces,
+                       std::string& sinkError) {
+        const int sampleIndex = static_cast<int>(results.samples.size()) - 1;  // the sample just delivered
+        return timed([&] { return writer.AddChromatograms(sampleIndex, rows, traces, sinkError); });
     };
     const bool ran = QuantifyBatch(input, curves, run, results, problems);
     Report(err, problems);

@@ -1,0 +1,67 @@
+// What the review station serves, read from a finished batch's results folder: the batch and
+// its results grid (the same JSON the static report embeds, rebuilt from results.sqlite), the
+// chromatogram panels of one compound (with its internal standard's) or of one sample, and the
+// exclusions an analyst chose, saved beside the results for the next quan-batch --exclusions.
+//
+// Every answer is an HTTP status and a JSON body; a request the batch cannot answer (an entry
+// or sample it does not hold, a malformed or unreasonable exclusions list) gets a 4xx status
+// and {"error": "..."} saying why, and changes nothing. The database is opened read-only, and
+// the one file ever written has a fixed name: no text of a request reaches a file path.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+
+namespace Station {
+
+struct Answer {
+    int status = 200;
+    std::string body;  // JSON
+};
+
+// An answer of `status` whose body is {"error": message}.
+Answer ErrorAnswer(int status, const std::string& message);
+
+class ReviewData {
+public:
+    ReviewData() = default;
+    ~ReviewData();
+    ReviewData(const ReviewData&) = delete;
+    ReviewData& operator=(const ReviewData&) = delete;
+
+    // Opens RESULTS_DIR/results.sqlite read-only and checks that it is a results database.
+    bool Open(const std::string& resultsFolder, std::string& error);
+    const std::string& Title() const { return m_title; }
+    int SampleCount() const { return m_samples; }
+    int CompoundCount() const { return m_compounds; }
+
+    // {"batch": {...}, "rows": [...]}: read once, on the first call, and kept.
+    Answer BatchAnswer();
+    // {"entry": E, "panels": [...] or null, "note": "..."}: the panels of entry E (1-based) and
+    // of its internal standard, for every sample that has them.
+    Answer CompoundAnswer(int entry);
+    // {"sample": S, "panels": [...] or null, "note": "..."}: every panel of sample S (0-based,
+    // in injection order).
+    Answer SampleAnswer(int sample);
+    // Saves a JSON array of {"compound", "standard", "reason"} as exclusions.csv in the results
+    // folder (replacing it whole): every compound must be one of the batch's, every standard a
+    // standard sample of it, every reason a short single line.
+    Answer SaveExclusions(std::string_view body);
+
+    static constexpr size_t kLongestReason = 500;
+    static constexpr size_t kMostExclusions = 10000;
+
+private:
+    Answer Panels(const std::string& where, int key, const std::string& head);
+    std::mutex m_lock;  // one query at a time on the connection
+    sqlite3* m_database = nullptr;
+    std::string m_folder, m_path, m_title;
+    int m_samples = 0, m_compounds = 0;
+    bool m_hasChromatograms = false;
+    std::string m_batchJson;  // kept once built
+};
+
+}  // namespace Station
