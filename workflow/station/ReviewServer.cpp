@@ -34,6 +34,8 @@ bool SameSecret(const std::string& given, const std::string& token) {
 // A path's number, as the routes take it: digits only, no sign, no more than fit.
 bool PathNumber(const std::string& text, int& value) {
     if (text.empty() || text.size() > 9) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
     const auto read = std::from_chars(text.data(), text.data() + text.size(), value);
     return read.ec == std::errc() && read.ptr == text.data() + text.size();
 }
