@@ -85,11 +85,25 @@ async function boundsColumns(page, index, row) {
 
 // Everything the two pages share. `expected` holds what the results say: the samples with
 // their types, each sample's row of the compound (found, verdict), and the peaks' bounds.
+// Panels are drawn as they come near the screen: scrolls to each, then waits for every plot.
+async function drawAll(page) {
+  await page.evaluate(async () => {
+    for (const panel of document.querySelectorAll('#panels .panel')) {
+      panel.scrollIntoView();
+      await new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
+    }
+  });
+  await page.waitForFunction(() => window.quanReview.state().plots === window.quanReview.state().toDraw, {timeout: 15000});
+}
+
 async function checkViews(page, expected, label) {
+  await page.evaluate(() => document.getElementById('review').scrollIntoView());
   await page.select('#review-compound', String(ENTRY));
   let state = await shown(page, (e) => window.quanReview.state().entry === e && window.quanReview.state().plots > 0, ENTRY);
   assert.equal(state.mode, 'compound');
   assert.equal(state.panels, expected.samples.length, `${label}: one panel per sample`);
+  await drawAll(page);
+  await page.evaluate(() => document.getElementById('review').scrollIntoView());
   const plots = await page.evaluate(() => window.quanReview.plots());
   const main = plots.filter((p) => p.role === 'main');
   assert.equal(main.length, expected.samples.length, `${label}: every sample's chromatogram drew`);
@@ -98,6 +112,7 @@ async function checkViews(page, expected, label) {
   for (const plot of main) {
     assert.equal(plot.entry, ENTRY);
     const peak = expected.peaks[plot.sample];
+    await page.evaluate((i) => document.querySelector(`[data-plot="${i}"]`).scrollIntoView({block: 'center'}), plot.index);
     const columns = await boundsColumns(page, plot.index, Math.round(plot.top) + 2);
     if (!peak) {
       assert.equal(columns.first, -1, `${label}: sample ${plot.sample} has no peak, so no bounds`);
@@ -193,6 +208,7 @@ async function main() {
   if (args.screenshot) {
     await page.select('#review-compound', String(ENTRY));
     await shown(page, (e) => window.quanReview.state().entry === e && window.quanReview.state().plots > 0, ENTRY);
+    await drawAll(page);
     const box = await page.$('#review');
     await box.screenshot({path: args.screenshot});
   }

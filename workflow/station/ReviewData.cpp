@@ -36,7 +36,10 @@ public:
 
     bool Ok() const { return m_statement != nullptr; }
     const std::string& Error() const { return m_error; }
-    void Bind(int index, int value) { sqlite3_bind_int(m_statement, index, value); }
+    // A parameter the statement does not have is left alone.
+    void Bind(int index, int value) {
+        if (index <= sqlite3_bind_parameter_count(m_statement)) sqlite3_bind_int(m_statement, index, value);
+    }
     void Bind(int index, const char* text) { sqlite3_bind_text(m_statement, index, text, -1, SQLITE_TRANSIENT); }
     bool Next() { return m_statement != nullptr && sqlite3_step(m_statement) == SQLITE_ROW; }
     int Int(int column) const { return sqlite3_column_int(m_statement, column); }
@@ -206,22 +209,26 @@ Answer ReviewData::BatchAnswer() {
     return {200, m_batchJson};
 }
 
-Answer ReviewData::Panels(const std::string& where, int key, const std::string& head) {
+Answer ReviewData::Panels(const std::string& where, int first, int second, const std::string& head) {
     if (!m_hasChromatograms) return {200, head + ",\"panels\":null,\"note\":" + Batch::JsonString(kNoChromatograms) + "}"};
+    // `where` names the chromatograms' rows as c; the peaks are found through them, by key.
     const std::string traces =
         "SELECT sample, entry, slot, trace, overlay_scale, internal_standard, predicted_rt, window_start, window_end, "
-        "times, intensities FROM chromatograms WHERE " + where + " ORDER BY sample, entry, slot";
+        "times, intensities FROM chromatograms c WHERE " + where + " ORDER BY sample, entry, slot";
     const std::string peaks =
-        "SELECT sample, entry, \"FoundRT\", \"StartRT\", \"EndRT\", \"StHeight\", \"EnHeight\" FROM peak_values WHERE " + where;
+        "SELECT p.sample, p.entry, p.\"FoundRT\", p.\"StartRT\", p.\"EndRT\", p.\"StHeight\", p.\"EnHeight\" "
+        "FROM chromatograms c JOIN peak_values p ON p.sample = c.sample AND p.entry = c.entry WHERE c.slot = 0 AND " + where;
     Query found(m_database, peaks.c_str());
     if (!found.Ok()) return ErrorAnswer(500, "cannot read the peaks: " + found.Error());
-    found.Bind(1, key);
+    found.Bind(1, first);
+    found.Bind(2, second);
     std::map<std::pair<int, int>, Batch::PanelPeak> peakOf;
     while (found.Next())
         peakOf[{found.Int(0), found.Int(1)}] = {found.Real(2), found.Real(3), found.Real(4), found.Real(5), found.Real(6)};
     Query query(m_database, traces.c_str());
     if (!query.Ok()) return ErrorAnswer(500, "cannot read the chromatograms: " + query.Error());
-    query.Bind(1, key);
+    query.Bind(1, first);
+    query.Bind(2, second);
     std::string json = head + ",\"panels\":[";
     std::vector<Batch::EntryTrace> group;
     int panels = 0;
@@ -268,10 +275,14 @@ Answer ReviewData::CompoundAnswer(int entry) {
         return ErrorAnswer(404, "the batch has no compound " + std::to_string(entry) + " (entries are 1 to " +
                                     std::to_string(m_compounds) + ")");
     // The entry's own panels and its internal standard's, which the view draws beside them.
-    const std::string where =
-        "(entry = ?1 OR entry = (SELECT internal_standard FROM chromatograms WHERE entry = ?1 AND internal_standard "
-        "IS NOT NULL LIMIT 1))";
-    return Panels(where, entry, "{\"entry\":" + std::to_string(entry));
+    int standard = 0;
+    if (m_hasChromatograms) {
+        Query named(m_database,
+                    "SELECT internal_standard FROM chromatograms WHERE entry = ?1 AND internal_standard IS NOT NULL LIMIT 1");
+        named.Bind(1, entry);
+        if (named.Next()) standard = named.Int(0);
+    }
+    return Panels("c.entry IN (?1, ?2)", entry, standard, "{\"entry\":" + std::to_string(entry));
 }
 
 Answer ReviewData::SampleAnswer(int sample) {
@@ -279,7 +290,7 @@ Answer ReviewData::SampleAnswer(int sample) {
     if (sample < 0 || sample >= m_samples)
         return ErrorAnswer(404, "the batch has no sample " + std::to_string(sample) + " (samples are 0 to " +
                                     std::to_string(m_samples - 1) + " in injection order)");
-    return Panels("sample = ?1 + 1", sample, "{\"sample\":" + std::to_string(sample));
+    return Panels("c.sample = ?1 + 1", sample, 0, "{\"sample\":" + std::to_string(sample));
 }
 
 Answer ReviewData::SaveExclusions(std::string_view body) {

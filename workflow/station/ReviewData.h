@@ -55,7 +55,8 @@ public:
     static constexpr size_t kMostExclusions = 10000;
 
 private:
-    Answer Panels(const std::string& where, int key, const std::string& head);
+    // The panels of the chromatograms' rows `where` selects (as c, with parameters ?1 and ?2).
+    Answer Panels(const std::string& where, int first, int second, const std::string& head);
     std::mutex m_lock;  // one query at a time on the connection
     sqlite3* m_database = nullptr;
     std::string m_folder, m_path, m_title;

@@ -101,9 +101,11 @@ bool ReviewServer::Open(const ReviewServerOptions& options, std::string& error) 
             return httplib::Server::HandlerResponse::Handled;
         }
         const std::string host = request.get_header_value("Host");
-        const std::string port = ":" + std::to_string(s.port);
-        if (host != "127.0.0.1" + port && host != "localhost" + port) {
-            Send(response, ErrorAnswer(403, "the review station answers only at 127.0.0.1" + port));
+        std::string numeric = "127.0.0.1:", named = "localhost:";
+        numeric += std::to_string(s.port);
+        named += std::to_string(s.port);
+        if (host != numeric && host != named) {
+            Send(response, ErrorAnswer(403, "the review station answers only at " + numeric));
             return httplib::Server::HandlerResponse::Handled;
         }
         if (request.path.find("..") != std::string::npos || request.target.find("..") != std::string::npos ||
