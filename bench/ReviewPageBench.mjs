@@ -53,8 +53,12 @@ async function measurePage(browser, folder, switches) {
       await page.waitForFunction(() => document.body.hasAttribute('data-ready-ms') || window.quanErrors.length, {timeout: 120000});
       result.ready.push(await page.evaluate(() => +document.body.getAttribute('data-ready-ms')));
       if (switches && round === 0) {
-        // As the analyst sees it: the chromatograms in view, the grid above scrolled away.
-        await page.evaluate(() => document.getElementById('review').scrollIntoView());
+        // As the analyst sees it: a compound's chromatograms filling the screen, the grid above
+        // scrolled away.
+        await page.evaluate(async () => {
+          await window.quanReview.showCompound(20);
+          document.getElementById('panels').scrollIntoView();
+        });
         for (const entry of [21, 137, 250, 389, 499, 22, 138, 251, 390, 500]) {
           const m = await page.evaluate(async (entry) => {
             const start = performance.now();

@@ -5,22 +5,31 @@
 set(QUAN_UPLOT_DIR ${PROJECT_SOURCE_DIR}/web/node_modules/uplot)
 set(QUAN_UPLOT_FILES ${QUAN_UPLOT_DIR}/dist/uPlot.iife.min.js ${QUAN_UPLOT_DIR}/dist/uPlot.min.css
                      ${QUAN_UPLOT_DIR}/LICENSE ${QUAN_UPLOT_DIR}/package.json)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/web/package.json)
+set(QUAN_UPLOT_FOUND TRUE)
 foreach(file ${QUAN_UPLOT_FILES})
   if(NOT EXISTS ${file})
-    message(FATAL_ERROR "The report page embeds uPlot from web/node_modules, and ${file} is missing.\n"
-                        "Install the page's packages first: scripts/install-deps.sh, or `npm ci` in web/ "
-                        "(Node.js and npm: Debian packages nodejs npm).")
+    set(QUAN_UPLOT_FOUND FALSE)
   endif()
 endforeach()
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QUAN_UPLOT_FILES} ${PROJECT_SOURCE_DIR}/web/package.json)
-
-file(READ ${QUAN_UPLOT_DIR}/package.json uplot_package)
-string(JSON QUAN_UPLOT_VERSION GET "${uplot_package}" version)
-file(READ ${PROJECT_SOURCE_DIR}/web/package.json web_package)
-string(JSON pinned GET "${web_package}" dependencies uplot)
-if(NOT pinned STREQUAL QUAN_UPLOT_VERSION)
-  message(FATAL_ERROR "web/package.json pins uPlot ${pinned}, but web/node_modules holds ${QUAN_UPLOT_VERSION}: "
-                      "run `npm ci` in web/ (scripts/install-deps.sh does).")
+if(QUAN_UPLOT_FOUND)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QUAN_UPLOT_FILES})
+  file(READ ${QUAN_UPLOT_DIR}/package.json uplot_package)
+  string(JSON QUAN_UPLOT_VERSION GET "${uplot_package}" version)
+  file(READ ${PROJECT_SOURCE_DIR}/web/package.json web_package)
+  string(JSON pinned GET "${web_package}" dependencies uplot)
+  if(NOT pinned STREQUAL QUAN_UPLOT_VERSION)
+    message(FATAL_ERROR "web/package.json pins uPlot ${pinned}, but web/node_modules holds ${QUAN_UPLOT_VERSION}: "
+                        "run `npm ci` in web/ (scripts/install-deps.sh does).")
+  endif()
+else()
+  # Without it the library and every other output build as before; the report and the review
+  # station then say in their chromatogram views that the page was built without its charts.
+  message(WARNING "The report page's charting library, uPlot, is not in web/node_modules: the chromatogram "
+                  "views of report.html and quan-review will say so instead of drawing. Install the page's "
+                  "packages (scripts/install-deps.sh, or `npm ci` in web/; Debian packages nodejs npm) and "
+                  "configure again.")
+  set(QUAN_UPLOT_VERSION "(not built in)")
 endif()
 
 set(QUAN_GENERATED_DIR ${PROJECT_BINARY_DIR}/generated)
@@ -29,7 +38,10 @@ string(APPEND assets "const char kUPlotVersion[] = \"${QUAN_UPLOT_VERSION}\";\n"
 foreach(pair "kUPlotScript;dist/uPlot.iife.min.js" "kUPlotStyle;dist/uPlot.min.css" "kUPlotLicence;LICENSE")
   list(GET pair 0 name)
   list(GET pair 1 path)
-  file(READ ${QUAN_UPLOT_DIR}/${path} content)
+  set(content "")
+  if(QUAN_UPLOT_FOUND)
+    file(READ ${QUAN_UPLOT_DIR}/${path} content)
+  endif()
   string(FIND "${content}" ")QUANWEB\"" clash)
   if(NOT clash EQUAL -1)
     message(FATAL_ERROR "${QUAN_UPLOT_DIR}/${path} holds the raw-string delimiter )QUANWEB\"")
