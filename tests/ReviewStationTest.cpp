@@ -3,6 +3,7 @@
 // nothing, and saves exclusions the batch tool reads. Also the JSON reader behind its requests.
 #include <httplib.h>
 
+#include <set>
 #include <thread>
 
 #include "BatchTestSupport.h"
@@ -107,6 +108,10 @@ TEST_F(ReviewStation, RefusesBadRequestsWithAMessageAndChangesNothing) {
         {"a compound by name", false, "/api/compound/Atrazine", "", WithToken(token), 404, "entry number"},
         {"a sample past the end", false, "/api/sample/13", "", WithToken(token), 404, "no sample 13"},
         {"a negative sample", false, "/api/sample/-1", "", WithToken(token), 404, "place in the batch"},
+        {"a list of samples with a word", false, "/api/compound/3?samples=1,two", "", WithToken(token), 400,
+         "sample numbers separated by commas"},
+        {"a list of entries ending in a comma", false, "/api/sample/1?entries=1,2,", "", WithToken(token), 400,
+         "entry numbers separated by commas"},
         {"a POST without a token", true, "/api/exclusions", "[]", {{"X-Quan-Token", "x"}}, 403, "not this review station's"},
         {"an oversized body", true, "/api/exclusions", big, {}, 413, "larger than the station accepts"},
         {"malformed JSON", true, "/api/exclusions", "[{\"compound\": \"Dichlorvos\",}]", {}, 400, "not JSON"},
@@ -177,6 +182,20 @@ TEST_F(ReviewStation, ServesTheStoredChromatogramsAsTheReportEmbeddedThem) {
         ++panels;
     }
     EXPECT_EQ(panels, 26u);
+
+    // Only the samples asked for, with their internal standard's panels.
+    const httplib::Result some = Get("/api/compound/3?samples=0,12");
+    ASSERT_TRUE(some);
+    ASSERT_TRUE(JsonValue::Parse(some->body, answer, error)) << error;
+    std::set<std::pair<int, int>> shown;
+    for (const JsonValue& panel : answer.Find("panels")->GetItems())
+        shown.insert({static_cast<int>(panel.Find("s")->GetNumber()), static_cast<int>(panel.Find("e")->GetNumber())});
+    EXPECT_EQ(shown, (std::set<std::pair<int, int>>{{0, 1}, {0, 3}, {12, 1}, {12, 3}}));
+    const httplib::Result two = Get("/api/sample/12?entries=3,17,99");
+    ASSERT_TRUE(two);
+    ASSERT_TRUE(JsonValue::Parse(two->body, answer, error)) << error;
+    ASSERT_EQ(answer.Find("panels")->GetItems().size(), 1u) << "the total has no traces, 99 is no entry";
+    EXPECT_EQ(answer.Find("panels")->GetItems()[0].Find("e")->GetNumber(), 3);
 
     const httplib::Result sample = Get("/api/sample/12");
     ASSERT_TRUE(sample);

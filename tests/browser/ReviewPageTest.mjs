@@ -93,7 +93,10 @@ async function drawAll(page) {
       await new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
     }
   });
-  await page.waitForFunction(() => window.quanReview.state().plots === window.quanReview.state().toDraw, {timeout: 15000});
+  await page.waitForFunction(() => {
+    const s = window.quanReview.state();
+    return s.filled === s.panels && s.plots === s.toDraw;
+  }, {timeout: 15000});
 }
 
 async function checkViews(page, expected, label) {

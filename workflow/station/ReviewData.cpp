@@ -41,6 +41,12 @@ public:
         if (index <= sqlite3_bind_parameter_count(m_statement)) sqlite3_bind_int(m_statement, index, value);
     }
     void Bind(int index, const char* text) { sqlite3_bind_text(m_statement, index, text, -1, SQLITE_TRANSIENT); }
+    // An empty text binds NULL.
+    void BindText(int index, const std::string& text) {
+        if (index > sqlite3_bind_parameter_count(m_statement)) return;
+        if (text.empty()) sqlite3_bind_null(m_statement, index);
+        else sqlite3_bind_text(m_statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    }
     bool Next() { return m_statement != nullptr && sqlite3_step(m_statement) == SQLITE_ROW; }
     int Int(int column) const { return sqlite3_column_int(m_statement, column); }
     bool IsNull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
@@ -209,7 +215,8 @@ Answer ReviewData::BatchAnswer() {
     return {200, m_batchJson};
 }
 
-Answer ReviewData::Panels(const std::string& where, int first, int second, const std::string& head) {
+Answer ReviewData::Panels(const std::string& where, int first, int second, const std::string& only,
+                          const std::string& head) {
     if (!m_hasChromatograms) return {200, head + ",\"panels\":null,\"note\":" + Batch::JsonString(kNoChromatograms) + "}"};
     // `where` names the chromatograms' rows as c; the peaks are found through them, by key.
     const std::string traces =
@@ -222,6 +229,7 @@ Answer ReviewData::Panels(const std::string& where, int first, int second, const
     if (!found.Ok()) return ErrorAnswer(500, "cannot read the peaks: " + found.Error());
     found.Bind(1, first);
     found.Bind(2, second);
+    found.BindText(3, only);
     std::map<std::pair<int, int>, Batch::PanelPeak> peakOf;
     while (found.Next())
         peakOf[{found.Int(0), found.Int(1)}] = {found.Real(2), found.Real(3), found.Real(4), found.Real(5), found.Real(6)};
@@ -229,6 +237,7 @@ Answer ReviewData::Panels(const std::string& where, int first, int second, const
     if (!query.Ok()) return ErrorAnswer(500, "cannot read the chromatograms: " + query.Error());
     query.Bind(1, first);
     query.Bind(2, second);
+    query.BindText(3, only);
     std::string json = head + ",\"panels\":[";
     std::vector<Batch::EntryTrace> group;
     int panels = 0;
@@ -269,7 +278,16 @@ Answer ReviewData::Panels(const std::string& where, int first, int second, const
     return {200, json + "],\"note\":\"\"}"};
 }
 
-Answer ReviewData::CompoundAnswer(int entry) {
+namespace {
+// The numbers as a JSON array text for json_each, each plus `offset`; empty for none.
+std::string NumberList(const std::vector<int>& numbers, int offset) {
+    std::string list;
+    for (int number : numbers) list += (list.empty() ? "[" : ",") + std::to_string(number + offset);
+    return list.empty() ? list : list + "]";
+}
+}  // namespace
+
+Answer ReviewData::CompoundAnswer(int entry, const std::vector<int>& only) {
     std::lock_guard<std::mutex> hold(m_lock);
     if (entry < 1 || entry > m_compounds)
         return ErrorAnswer(404, "the batch has no compound " + std::to_string(entry) + " (entries are 1 to " +
@@ -282,15 +300,17 @@ Answer ReviewData::CompoundAnswer(int entry) {
         named.Bind(1, entry);
         if (named.Next()) standard = named.Int(0);
     }
-    return Panels("c.entry IN (?1, ?2)", entry, standard, "{\"entry\":" + std::to_string(entry));
+    return Panels("c.entry IN (?1, ?2) AND (?3 IS NULL OR c.sample IN (SELECT value FROM json_each(?3)))", entry, standard,
+                  NumberList(only, 1), "{\"entry\":" + std::to_string(entry));
 }
 
-Answer ReviewData::SampleAnswer(int sample) {
+Answer ReviewData::SampleAnswer(int sample, const std::vector<int>& only) {
     std::lock_guard<std::mutex> hold(m_lock);
     if (sample < 0 || sample >= m_samples)
         return ErrorAnswer(404, "the batch has no sample " + std::to_string(sample) + " (samples are 0 to " +
                                     std::to_string(m_samples - 1) + " in injection order)");
-    return Panels("c.sample = ?1 + 1", sample, 0, "{\"sample\":" + std::to_string(sample));
+    return Panels("c.sample = ?1 + 1 AND (?3 IS NULL OR c.entry IN (SELECT value FROM json_each(?3)))", sample, 0,
+                  NumberList(only, 0), "{\"sample\":" + std::to_string(sample));
 }
 
 Answer ReviewData::SaveExclusions(std::string_view body) {

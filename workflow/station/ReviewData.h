@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct sqlite3;
 
@@ -41,11 +42,12 @@ public:
     // {"batch": {...}, "rows": [...]}: read once, on the first call, and kept.
     Answer BatchAnswer();
     // {"entry": E, "panels": [...] or null, "note": "..."}: the panels of entry E (1-based) and
-    // of its internal standard, for every sample that has them.
-    Answer CompoundAnswer(int entry);
-    // {"sample": S, "panels": [...] or null, "note": "..."}: every panel of sample S (0-based,
-    // in injection order).
-    Answer SampleAnswer(int sample);
+    // of its internal standard, for the samples (0-based, in injection order) in `only`, or
+    // every sample when it is empty.
+    Answer CompoundAnswer(int entry, const std::vector<int>& only = {});
+    // {"sample": S, "panels": [...] or null, "note": "..."}: the panels of sample S of the
+    // entries in `only`, or of every entry when it is empty.
+    Answer SampleAnswer(int sample, const std::vector<int>& only = {});
     // Saves a JSON array of {"compound", "standard", "reason"} as exclusions.csv in the results
     // folder (replacing it whole): every compound must be one of the batch's, every standard a
     // standard sample of it, every reason a short single line.
@@ -56,7 +58,8 @@ public:
 
 private:
     // The panels of the chromatograms' rows `where` selects (as c, with parameters ?1 and ?2).
-    Answer Panels(const std::string& where, int first, int second, const std::string& head);
+    // (`only`, as a JSON array text or empty for all, is ?3.)
+    Answer Panels(const std::string& where, int first, int second, const std::string& only, const std::string& head);
     std::mutex m_lock;  // one query at a time on the connection
     sqlite3* m_database = nullptr;
     std::string m_folder, m_path, m_title;

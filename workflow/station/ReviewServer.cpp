@@ -40,6 +40,24 @@ bool PathNumber(const std::string& text, int& value) {
     return read.ec == std::errc() && read.ptr == text.data() + text.size();
 }
 
+// A query parameter listing numbers ("3,17,42"): digits and commas only, at most kMostListed;
+// absent or empty lists none (the route then answers for all).
+constexpr size_t kMostListed = 10000;
+bool NumberListParam(const httplib::Request& request, const char* name, std::vector<int>& numbers) {
+    numbers.clear();
+    const std::string text = request.get_param_value(name);
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t comma = text.find(',', start);
+        const size_t stop = comma == std::string::npos ? text.size() : comma;
+        int value = 0;
+        if (numbers.size() >= kMostListed || !PathNumber(text.substr(start, stop - start), value)) return false;
+        numbers.push_back(value);
+        start = stop + 1;
+    }
+    return text.empty() || text.back() != ',';
+}
+
 const char* StatusMessage(int status) {
     switch (status) {
     case 400: return "the request is malformed";
@@ -136,7 +154,12 @@ bool ReviewServer::Open(const ReviewServerOptions& options, std::string& error) 
             Send(response, ErrorAnswer(404, "a compound is named by its entry number, not \"" + std::string(request.matches[1]) + "\""));
             return;
         }
-        Send(response, s.data.CompoundAnswer(entry));
+        std::vector<int> only;
+        if (!NumberListParam(request, "samples", only)) {
+            Send(response, ErrorAnswer(400, "samples= takes at most 10000 sample numbers separated by commas"));
+            return;
+        }
+        Send(response, s.data.CompoundAnswer(entry, only));
     });
     s.server.Get(R"(/api/sample/([^/]+))", [&s](const httplib::Request& request, httplib::Response& response) {
         int sample = 0;
@@ -144,7 +167,12 @@ bool ReviewServer::Open(const ReviewServerOptions& options, std::string& error) 
             Send(response, ErrorAnswer(404, "a sample is named by its place in the batch, not \"" + std::string(request.matches[1]) + "\""));
             return;
         }
-        Send(response, s.data.SampleAnswer(sample));
+        std::vector<int> only;
+        if (!NumberListParam(request, "entries", only)) {
+            Send(response, ErrorAnswer(400, "entries= takes at most 10000 entry numbers separated by commas"));
+            return;
+        }
+        Send(response, s.data.SampleAnswer(sample, only));
     });
     s.server.Post("/api/exclusions", [&s](const httplib::Request& request, httplib::Response& response) {
         Send(response, s.data.SaveExclusions(request.body));
