@@ -282,7 +282,10 @@ namespace {
 // The numbers as a JSON array text for json_each, each plus `offset`; empty for none.
 std::string NumberList(const std::vector<int>& numbers, int offset) {
     std::string list;
-    for (int number : numbers) list += (list.empty() ? "[" : ",") + std::to_string(number + offset);
+    for (int number : numbers) {
+        list += list.empty() ? '[' : ',';
+        list += std::to_string(number + offset);
+    }
     return list.empty() ? list : list + "]";
 }
 }  // namespace

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "workflow/output/HtmlReport.h"
 #include "workflow/station/ReviewData.h"
@@ -87,6 +88,11 @@ struct ReviewServer::State {
     ReviewData data;
     std::string token, page;
     int port = 0;
+    // Builds the batch's JSON while the analyst opens the page, so the first page comes at once.
+    std::thread warming;
+    ~State() {
+        if (warming.joinable()) warming.join();
+    }
 };
 
 ReviewServer::ReviewServer() = default;
@@ -184,6 +190,7 @@ bool ReviewServer::Open(const ReviewServerOptions& options, std::string& error) 
         error = "cannot listen on 127.0.0.1:" + std::to_string(options.port) + " (is the port taken?)";
         return false;
     }
+    s.warming = std::thread([&s] { s.data.BatchAnswer(); });
     return true;
 }
 
