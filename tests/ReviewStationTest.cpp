@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "BatchTestSupport.h"
-#include "workflow/station/Json.h"
+#include "workflow/station/JsonValue.h"
 #include "workflow/station/ReviewData.h"
 #include "workflow/station/ReviewServer.h"
 

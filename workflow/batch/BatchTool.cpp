@@ -262,6 +262,19 @@ private:
     std::string m_path;
 };
 
+// The review station's program as the analyst can type it: beside this program when it is
+// there (a build folder is seldom on the PATH), else by its name.
+std::string ReviewCommand() {
+    char self[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length > 0) {
+        std::string path(self, static_cast<size_t>(length));
+        path = path.substr(0, path.rfind('/') + 1) + "quan-review";
+        if (::access(path.c_str(), X_OK) == 0) return path;
+    }
+    return "quan-review";
+}
+
 // What the summary shows of a sample, counted as its rows go by.
 struct SampleCount {
     int found = 0, flagged = 0, compounds = 0;
@@ -311,8 +324,8 @@ void PrintSummary(std::FILE* out, const BatchResults& results, std::vector<Sampl
                      results.curves.size() - calibrated == 1 ? "" : "s", notCalibrated.c_str());
     std::fputs(review.c_str(), out);
     std::fprintf(out, "Results in %s/ (report: %s/report.html)\n", outFolder.c_str(), outFolder.c_str());
-    std::fprintf(out, "To review every peak on its chromatogram: quan-review %s (then open the address it prints)\n",
-                 outFolder.c_str());
+    std::fprintf(out, "To review every peak on its chromatogram: %s %s (then open the address it prints)\n",
+                 ReviewCommand().c_str(), outFolder.c_str());
 }
 
 }  // namespace

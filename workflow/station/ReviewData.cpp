@@ -15,7 +15,7 @@
 #include "workflow/output/ResultsDatabase.h"
 #include "workflow/output/SafeFile.h"
 #include "workflow/output/Writers.h"
-#include "workflow/station/Json.h"
+#include "workflow/station/JsonValue.h"
 
 namespace Station {
 

@@ -6,6 +6,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <chrono>
 #include <thread>
 
 #include "platform/NumberText.h"

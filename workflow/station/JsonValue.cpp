@@ -1,5 +1,5 @@
-// The JSON reader (Json.h): recursive descent over the text, one character of look-ahead.
-#include "workflow/station/Json.h"
+// The JSON reader (JsonValue.h): recursive descent over the text, one character of look-ahead.
+#include "workflow/station/JsonValue.h"
 
 #include <charconv>
 #include <cmath>
