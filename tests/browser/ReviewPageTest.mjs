@@ -139,6 +139,10 @@ async function checkViews(page, expected, label) {
   await page.select('#review-show', 'flagged');
   state = await page.evaluate(() => window.quanReview.state());
   assert.equal(state.panels, expected.flagged, `${label}: the flagged filter leaves the flagged results`);
+  await page.select('#review-show', 'flag:NotFound');
+  state = await page.evaluate(() => window.quanReview.state());
+  assert.equal(state.panels, expected.samples.length - Object.keys(expected.areas).filter((s) => expected.areas[s] !== null).length,
+               `${label}: the NotFound flag leaves the samples without a peak`);
   await page.select('#review-show', '');
   await page.select('#review-sort', 'area');
   const order = await page.evaluate(() => Array.from(document.querySelectorAll('#panels .panel')).map((p) => +p.getAttribute('data-s')));
@@ -167,7 +171,8 @@ async function checkViews(page, expected, label) {
   await page.click(`#panels .panel[data-e="${ENTRY}"] a.to-compound`);
   await shown(page, (e) => window.quanReview.state().mode === 'compound' && window.quanReview.state().entry === e, ENTRY);
   await page.click('#panels .panel a.to-zoom');
-  assert.equal(await page.evaluate(() => !document.getElementById('zoom').hidden && !!document.querySelector('#zoom-plot canvas')), true);
+  await page.waitForFunction(() => !document.getElementById('zoom').hidden && !!document.querySelector('#zoom-plot canvas'),
+                             {timeout: 15000});
   await page.keyboard.press('Escape');
   assert.equal(await page.evaluate(() => document.getElementById('zoom').hidden), true);
   assert.deepEqual(await page.evaluate(() => window.quanErrors), [], `${label}: no errors`);
