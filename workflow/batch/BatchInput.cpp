@@ -160,8 +160,8 @@ bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem
 }
 
 bool ReadSamplePeaks(const SampleInput& sample, const CMethodList& method, CPeakList& peaks,
-                     std::vector<Problem>& problems) {
-    if (sample.rawData) return ReadRawPeaks(sample.peakPaths, method, peaks, problems);
+                     std::vector<Problem>& problems, std::vector<RawData::Chromatogram>* chromatograms) {
+    if (sample.rawData) return ReadRawPeaks(sample.peakPaths, method, peaks, problems, chromatograms);
     return ReadPeakFile(sample.peakPath, peaks, problems);
 }
 

@@ -54,9 +54,10 @@ extern const SampleFactorColumn kSampleFactorColumns[6];
 // The same reading and checks as quan-method check: a method with a problem stops the batch.
 using MethodTools::ReadMethodFile;
 bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems);
-// A sample's peaks: its peak list, or its raw files read and integrated for the method.
+// A sample's peaks: its peak list, or its raw files read and integrated for the method (with
+// the chromatograms read handed back in `chromatograms` when it is given; a peak list has none).
 bool ReadSamplePeaks(const SampleInput& sample, const CMethodList& method, CPeakList& peaks,
-                     std::vector<Problem>& problems);
+                     std::vector<Problem>& problems, std::vector<RawData::Chromatogram>* chromatograms = nullptr);
 bool ReadBatchList(const std::string& folder, const std::string& path, const CMethodList& method,
                    std::vector<std::unique_ptr<SampleInput>>& samples, std::vector<Problem>& problems,
                    bool keepPeaks = true);

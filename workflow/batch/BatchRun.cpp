@@ -91,12 +91,14 @@ CCalibrationList EmptyCurves(const CMethodList& method) {
 namespace {
 
 // The peaks of one sample: as read with the batch, or read (and integrated) again from its files.
-bool LoadPeaks(const CMethodList& method, const SampleInput& sample, CPeakList& peaks, std::vector<Problem>& problems) {
-    if (sample.peaks.GetSize() > 0) {
+bool LoadPeaks(const CMethodList& method, const SampleInput& sample, CPeakList& peaks, std::vector<Problem>& problems,
+               std::vector<RawData::Chromatogram>* chromatograms) {
+    // Peaks read with the batch come without their chromatograms: read the files again for them.
+    if (sample.peaks.GetSize() > 0 && (chromatograms == nullptr || !sample.rawData)) {
         peaks = sample.peaks;
         return true;
     }
-    return ReadSamplePeaks(sample, method, peaks, problems);
+    return ReadSamplePeaks(sample, method, peaks, problems, chromatograms);
 }
 
 // Each entry's located peaks, found in one pass over the sample's peaks rather than one pass
@@ -123,11 +125,14 @@ struct LocatedSample {
     int status = 0;
     CMethodList method;  // the method as located in this sample (found RTs, fixed concentrations)
     CPeakList peaks;
+    std::vector<RawData::Chromatogram> chromatograms;  // as read, when asked for
 };
 
 bool LocateSample(CQuanLocate& engine, const BatchInput& input, const SampleInput& sample,
-                  const RunOptions& options, LocatedSample& located, std::vector<Problem>& problems) {
-    if (!LoadPeaks(input.method, sample, located.peaks, problems)) return false;
+                  const RunOptions& options, LocatedSample& located, std::vector<Problem>& problems,
+                  bool keepChromatograms = false) {
+    if (!LoadPeaks(input.method, sample, located.peaks, problems, keepChromatograms ? &located.chromatograms : nullptr))
+        return false;
     located.method = input.method;
     CSampleRecord record = sample.sample.GetRecord();
     located.status = engine.QuanDoLocation(located.method, located.peaks, record, options.periodicDatabase);
@@ -330,6 +335,7 @@ struct SampleOutcome {
     bool ran = false;
     SampleResult result;
     std::vector<ResultRow> rows;
+    std::vector<EntryTrace> traces;
     std::vector<Problem> problems;
 };
 
@@ -365,7 +371,8 @@ bool QuantifyBatch(const BatchInput& input, const CCalibrationList& curves, cons
         outcome.result.description = sample.sample.GetDescription();
         outcome.result.peakFile = sample.peakFile;
         LocatedSample located;
-        if (LocateSample(locate, input, sample, options, located, outcome.problems)) {
+        const bool keepTraces = options.traces.keep && options.onTraces && sample.rawData;
+        if (LocateSample(locate, input, sample, options, located, outcome.problems, keepTraces)) {
             outcome.ran = true;
             outcome.result.locateStatus = located.status;
             // Quantification copies a matching curve into an entry's slot when the slot holds
@@ -384,6 +391,10 @@ bool QuantifyBatch(const BatchInput& input, const CCalibrationList& curves, cons
             const EntryPeaks entryPeaks(located.peaks, located.method.GetSize());
             for (int e = 1; e <= located.method.GetSize(); ++e)
                 outcome.rows.push_back(MakeRow(index, e, located.method.GetAt(e - 1), entryPeaks));
+            if (keepTraces) {
+                outcome.traces = CutEntryTraces(located.method, located.peaks, located.chromatograms, options.traces);
+                located.chromatograms.clear();
+            }
         }
 
         std::lock_guard<std::mutex> lock(deliver);
@@ -393,6 +404,11 @@ bool QuantifyBatch(const BatchInput& input, const CCalibrationList& curves, cons
             problems.insert(problems.end(), ready.problems.begin(), ready.problems.end());
             if (!ready.ran) ok = false;
             results.samples.push_back(ready.result);
+            if (ok && options.onTraces && !ready.traces.empty() &&
+                !options.onTraces(ready.result, ready.rows, ready.traces, sinkError)) {
+                ok = false;
+                problems.push_back({"", 0, 0, sinkError});
+            }
             if (ok && options.onSample) {
                 if (!options.onSample(ready.result, ready.rows, sinkError)) {
                     ok = false;

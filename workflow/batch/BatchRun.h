@@ -10,6 +10,7 @@
 
 #include "workflow/batch/BatchInput.h"
 #include "workflow/batch/BatchResults.h"
+#include "workflow/batch/SampleTraces.h"
 
 namespace Batch {
 
@@ -24,6 +25,12 @@ struct RunOptions {
     // Called with the curves and their points just before they are fitted: where automatic
     // outlier exclusion flags the points it leaves out.
     std::function<void(CCalibrationList&)> beforeFit;
+    // What is kept of the raw traces of samples read from raw data; each sample's cut traces are
+    // handed on, in injection order, just before its rows go to onSample (not at all for a
+    // sample from a peak list, which has none).
+    TraceKeeping traces;
+    std::function<bool(const SampleResult&, const std::vector<ResultRow>&, std::vector<EntryTrace>&, std::string& error)>
+        onTraces;
 };
 
 // The meaning of an engine's status code, for messages ("12: ...").

@@ -200,6 +200,14 @@ bool BatchSession::Finish() {
         return writeFailed(error);
 
     RunOptions& run = m_state->run;
+    // The raw traces each compound was integrated on, for the review views.
+    run.traces.keep = writing && m_options.keepChromatograms;
+    run.traces.wholeTraces = m_options.wholeTraces;
+    run.onTraces = [&](const SampleResult&, const std::vector<ResultRow>& rows, std::vector<EntryTrace>& traces,
+                       std::string& sinkError) {
+        const int sampleIndex = static_cast<int>(results.samples.size()) - 1;  // the sample just delivered
+        return timed([&] { return writer.AddChromatograms(sampleIndex, rows, traces, sinkError); });
+    };
     run.onSample = [&](const SampleResult& sample, std::vector<ResultRow>& rows, std::string& sinkError) {
         CountRows(rows, m_outcome.counts);
         m_state->review.Gather(results, sample, rows);

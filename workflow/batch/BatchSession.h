@@ -44,6 +44,8 @@ struct SessionOptions {
     double outlierLimit = 0.0;   // above 0: automatic outlier exclusion on at this limit
     int threads = 1;             // samples located and quantified at a time (1 to 256)
     bool fullPrecision = false;  // every digit in results.csv and matrix.csv
+    bool keepChromatograms = true;  // samples from raw data keep their traces in results.sqlite
+    bool wholeTraces = false;       // the whole of every trace, not each compound's window
     bool keepRows = false;       // keep every result row in the outcome (a large batch is otherwise never held whole)
     // Samples done and samples in all, as they finish (from the thread that finished one).
     std::function<void(int done, int total)> progress;

@@ -40,6 +40,11 @@ Options:
   --full-precision
                  print every digit of every number in results.csv and matrix.csv (the shortest
                  text that reads back as the same value) instead of the report's rounding.
+  --whole-traces keep every raw trace whole in results.sqlite (for the review station), not only
+                 each compound's location window with a margin on both sides of it (the window's
+                 width, and at least 0.2 min).
+  --no-chromatograms
+                 keep no raw traces in results.sqlite (the review views then show none).
   --timings      print to the messages how long the run took and how much of it went into
                  writing the outputs.
   -j N           locate and quantify N samples at a time (default 1); the outputs are the same
@@ -82,7 +87,9 @@ Outputs in the results folder:
                   curve record), calibration_points (every standard, back-calculated, with who
                   excluded it and why), acceptance (every check of the acceptance rules), views
                   concentration_matrix, qc_accuracy, flagged_results and excluded_points, and
-                  schema_version.
+                  schema_version; and, for samples from raw data, chromatograms: the points of
+                  every trace the method used, cut to each compound's location window with a
+                  margin (see --whole-traces), which the review station (quan-review) draws.
                   docs/RESULTS_DATABASE.md describes it with example queries.
   report.html     one self-contained page for any browser, offline: a summary (samples,
                   compounds, curves not calibrated and why, flags by kind, QC accuracy), the
@@ -139,6 +146,10 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
             if (!value(options.out)) return false;
         } else if (arg == "--full-precision") {
             options.fullPrecision = true;
+        } else if (arg == "--whole-traces") {
+            options.wholeTraces = true;
+        } else if (arg == "--no-chromatograms") {
+            options.noChromatograms = true;
         } else if (arg == "--timings") {
             options.timings = true;
         } else if (arg == "--exclusions") {
@@ -183,6 +194,10 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
         error = "--exclusions changes a calibration, and --curves uses stored curves as they were fitted: give one";
         return false;
     }
+    if (options.wholeTraces && options.noChromatograms) {
+        error = "--whole-traces keeps the chromatograms, and --no-chromatograms keeps none: give one";
+        return false;
+    }
     if (options.folder.empty() && !options.help) {
         error = "no batch folder given";
         return false;
@@ -194,6 +209,19 @@ namespace {
 
 void Report(std::FILE* err, const std::vector<Problem>& problems) {
     for (const Problem& problem : problems) std::fprintf(err, "quan-batch: %s\n", problem.Text().c_str());
+}
+
+// The review station's program as the analyst can type it: beside this program when it is
+// there (a build folder is seldom on the PATH), else by its name.
+std::string ReviewCommand() {
+    char self[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length > 0) {
+        std::string path(self, static_cast<size_t>(length));
+        path = path.substr(0, path.rfind('/') + 1) + "quan-review";
+        if (::access(path.c_str(), X_OK) == 0) return path;
+    }
+    return "quan-review";
 }
 
 void PrintSummary(std::FILE* out, const BatchOutcome& outcome, const std::string& outFolder) {
@@ -225,6 +253,8 @@ void PrintSummary(std::FILE* out, const BatchOutcome& outcome, const std::string
                      results.curves.size() - calibrated == 1 ? "" : "s", notCalibrated.c_str());
     std::fputs(ReviewSummaryText(results.acceptance, outcome.outliers).c_str(), out);
     std::fprintf(out, "Results in %s/ (report: %s/report.html)\n", outFolder.c_str(), outFolder.c_str());
+    std::fprintf(out, "To review every peak on its chromatogram: %s %s (then open the address it prints)\n",
+                 ReviewCommand().c_str(), outFolder.c_str());
 }
 
 }  // namespace
@@ -238,6 +268,8 @@ SessionOptions ToSessionOptions(const ToolOptions& options) {
     session.outlierLimit = options.outlierLimit;
     session.threads = options.threads;
     session.fullPrecision = options.fullPrecision;
+    session.keepChromatograms = !options.noChromatograms;
+    session.wholeTraces = options.wholeTraces;
     return session;
 }
 

@@ -20,6 +20,8 @@ struct ToolOptions {
     int threads = 1;
     bool help = false;
     bool timings = false;        // --timings: how long running and writing the outputs took
+    bool wholeTraces = false;      // --whole-traces: keep every raw trace whole, not each compound's window
+    bool noChromatograms = false;  // --no-chromatograms: keep no raw traces with the results
     bool fullPrecision = false;  // --full-precision: every digit in the CSV files
 };
 

@@ -85,7 +85,7 @@ bool NamesRawData(const std::vector<std::string>& paths) {
 }
 
 bool ReadRawPeaks(const std::vector<std::string>& paths, const CMethodList& method, CPeakList& peaks,
-                  std::vector<Problem>& problems) {
+                  std::vector<Problem>& problems, std::vector<RawData::Chromatogram>* chromatograms) {
     const size_t before = problems.size();
     const std::vector<RawData::TraceRequest> requests = RawData::BuildTraceRequests(method);
     RawData::ReadResult read;
@@ -105,6 +105,7 @@ bool ReadRawPeaks(const std::vector<std::string>& paths, const CMethodList& meth
     }
     if (problems.size() != before) return false;
     for (int i = 0; i < integrated.GetSize(); ++i) peaks.Add(integrated.GetAt(i));
+    if (chromatograms != nullptr) *chromatograms = std::move(read.chromatograms);
     return true;
 }
 

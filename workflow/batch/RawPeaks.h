@@ -24,9 +24,9 @@ bool NamesRawData(const std::vector<std::string>& paths);
 
 // Reads every raw file for the method's traces and integrates what they hold; every problem of
 // every file is reported (file, place, message) and then no peaks are added. Returns true when
-// there was none.
+// there was none. The chromatograms read are handed back in `chromatograms` when it is given.
 bool ReadRawPeaks(const std::vector<std::string>& paths, const CMethodList& method, CPeakList& peaks,
-                  std::vector<Problem>& problems);
+                  std::vector<Problem>& problems, std::vector<RawData::Chromatogram>* chromatograms = nullptr);
 
 // The peak list in the batch's peak CSV format: the columns an integration fills, one row per
 // peak, numbers in their shortest exact form.

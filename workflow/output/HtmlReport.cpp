@@ -17,6 +17,7 @@
 #include "calibrate/AxisTransform.h"
 #include "calibrate/PolynomialFit.h"
 #include "quantify/CurveInversion.h"
+#include "workflow/output/ChromatogramJson.h"
 #include "workflow/output/SafeFile.h"
 
 namespace Batch {
@@ -205,23 +206,54 @@ std::string Escape(std::string_view text) {
 }
 
 #include "workflow/output/ReportPage.inc"
+#include "workflow/output/UPlotAssets.inc"
 
-// The page's script as it goes into the page: every "</" written "<\/" (the same text to the
-// script), so that no parser, HTML 4's included, takes the markup the script builds for the
-// end of the script element.
+// A script as it goes into the page: every "</" written "<\/" (the same text to the script),
+// so that no parser, HTML 4's included, takes markup the script holds for the end of the
+// script element.
+std::string ScriptForPage(const char* script) {
+    std::string text = script;
+    for (size_t at = text.find("</"); at != std::string::npos; at = text.find("</", at + 3)) text.replace(at, 2, "<\\/");
+    return text;
+}
+
+const std::string& UPlotScriptText() {
+    static const std::string text = ScriptForPage(kUPlotScript);
+    return text;
+}
+
 const std::string& ScriptText() {
-    static const std::string text = [] {
-        std::string script = kReportScript;
-        for (size_t at = script.find("</"); at != std::string::npos; at = script.find("</", at + 3))
-            script.replace(at, 2, "<\\/");
-        return script;
-    }();
+    static const std::string text = ScriptForPage(kReportScript);
     return text;
 }
 
 // The rows of the grid: one flat array, kRowWidth values a row.
 constexpr const char* kRowsOpen = "<script id=\"quan-rows\" type=\"application/json\">[";
 constexpr const char* kRowsClose = "]</script>\n";
+
+// The page up to its data: head, style, the error hook the tests read, the title and where the
+// review station is.
+std::string PageStart(const std::string& title) {
+    std::string page;
+    Append(page,
+           "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"/>\n<title>",
+           title, "</title>\n<style>", kUPlotStyle, kReportStyle,
+           "</style>\n<script>window.quanErrors=[];window.addEventListener('error',function(e){"
+           "window.quanErrors.push(String(e.message||e));});</script>\n</head>\n<body>\n<h1>",
+           title,
+           "</h1>\n<noscript><p>This report draws its tables and plots with JavaScript; the same results are in "
+           "results.csv, matrix.csv and results.sqlite beside it.</p></noscript>\n");
+    return page;
+}
+
+// The page's end: the charting library (with its licence) and the page's own script.
+std::string PageEnd() {
+    std::string page;
+    Append(page, "<script>/* uPlot ", kUPlotVersion, ", https://github.com/leeoniya/uPlot\n", kUPlotLicence,
+           "*/\n", UPlotScriptText(), "</script>\n<script>", ScriptText(), "</script>\n</body>\n</html>\n");
+    return page;
+}
 
 }  // namespace
 
@@ -235,19 +267,26 @@ std::string HtmlReportWriter::Head(const BatchResults& results) {
     m_codes.clear();
     m_texts.clear();
     m_rowsWritten = 0;
-    const std::string title = Escape(TitleOf(results));
-    std::string page;
-    Append(page,
-           "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n"
-           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"/>\n<title>",
-           title, "</title>\n<style>", kReportStyle,
-           "</style>\n<script>window.quanErrors=[];window.addEventListener('error',function(e){"
-           "window.quanErrors.push(String(e.message||e));});</script>\n</head>\n<body>\n<h1>",
-           title,
-           "</h1>\n<noscript><p>This report draws its tables and plots with JavaScript; the same results are in "
-           "results.csv, matrix.csv and results.sqlite beside it.</p></noscript>\n",
-           kRowsOpen);
-    return page;
+    m_panels.clear();
+    m_panelCount = m_chromatogramBytes = 0;
+    m_chromatogramsDropped = false;
+    return PageStart(Escape(TitleOf(results))) +
+           "<p id=\"review-note\">To look at every peak on its chromatogram, with the whole batch at hand, open the "
+           "review station on this results folder: <code>quan-review RESULTS_FOLDER</code> (it prints the address "
+           "to open in a browser).</p>\n" +
+           kRowsOpen;
+}
+
+std::string HtmlReportWriter::RowJson(const ResultRow& row, const std::vector<std::string>& cells, double nominal) {
+    std::string json;
+    // sample, entry, the number cells FoundRT to IonRatio (Units left out), flags, verdict,
+    // units, nominal
+    Append(json, std::to_string(row.sample), ",", std::to_string(row.entry));
+    for (size_t i = 3; i <= 11; ++i)
+        if (i != 7) Append(json, ",", JsonString(cells[i]));
+    Append(json, ",", std::to_string(TextCode(row.flagsText)), ",", std::to_string(TextCode(cells[13])), ",",
+           std::to_string(TextCode(row.units)), ",", JsonNumber(nominal));
+    return json;
 }
 
 std::string HtmlReportWriter::Rows(const BatchResults& results, const std::vector<ResultRow>& rows,
@@ -255,19 +294,93 @@ std::string HtmlReportWriter::Rows(const BatchResults& results, const std::vecto
     std::string json;
     json.reserve(rows.size() * 96);
     for (size_t r = 0; r < rows.size() && r < rowCells.size(); ++r) {
-        const ResultRow& row = rows[r];
-        const std::vector<std::string>& cells = rowCells[r];
         if (m_rowsWritten++ > 0) json += ',';
-        // sample, entry, the number cells FoundRT to IonRatio (Units left out), flags, verdict,
-        // units, nominal
-        Append(json, std::to_string(row.sample), ",", std::to_string(row.entry));
-        for (size_t i = 3; i <= 11; ++i)
-            if (i != 7) Append(json, ",", JsonString(cells[i]));
-        const double nominal = NominalConcentration(results, row);
-        Append(json, ",", std::to_string(TextCode(row.flagsText)), ",", std::to_string(TextCode(cells[13])), ",",
-               std::to_string(TextCode(row.units)), ",", JsonNumber(nominal));
+        json += RowJson(rows[r], rowCells[r], NominalConcentration(results, rows[r]));
     }
     return json;
+}
+
+std::string HtmlReportWriter::RowsJson(const BatchResults& results, const std::vector<ResultRow>& rows,
+                                       const std::vector<double>& nominals) {
+    std::string json = "[";
+    json.reserve(rows.size() * 96);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        if (r > 0) json += ',';
+        json += RowJson(rows[r], ResultCells(results, rows[r]), r < nominals.size() ? nominals[r] : std::nan(""));
+    }
+    return json + "]";
+}
+
+void HtmlReportWriter::AddChromatograms(const std::vector<ResultRow>& rows, const std::vector<EntryTrace>& traces) {
+    if (traces.empty()) return;
+    std::vector<const ResultRow*> rowOf;
+    for (const ResultRow& row : rows) {
+        if (row.entry < 1) continue;
+        if (static_cast<size_t>(row.entry) >= rowOf.size()) rowOf.resize(row.entry + 1, nullptr);
+        rowOf[row.entry] = &row;
+    }
+    const auto field = [](const std::vector<std::string>& texts, int number) {
+        const int at = PeakFieldPosition(number);
+        double value = std::nan("");
+        if (at >= 0 && static_cast<size_t>(at) < texts.size() && !texts[at].empty()) {
+            const std::string& text = texts[at];
+            if (std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc()) value = std::nan("");
+        }
+        return value;
+    };
+    std::string json;
+    size_t panels = 0;
+    for (size_t first = 0; first < traces.size();) {
+        size_t last = first;
+        std::vector<const EntryTrace*> ofEntry;
+        while (last < traces.size() && traces[last].entry == traces[first].entry) ofEntry.push_back(&traces[last++]);
+        const int entry = traces[first].entry;
+        const ResultRow* row = static_cast<size_t>(entry) < rowOf.size() ? rowOf[entry] : nullptr;
+        PanelPeak peak;
+        bool found = false;
+        if (row != nullptr && row->found) {
+            const std::vector<std::string> texts = row->PeakFieldTexts();
+            peak = {field(texts, CPeakData::kPeakFoundRT), field(texts, CPeakData::kPeakStartRT),
+                    field(texts, CPeakData::kPeakEndRT), field(texts, CPeakData::kPeakStHeight),
+                    field(texts, CPeakData::kPeakEnHeight)};
+            found = true;
+        }
+        if (!json.empty()) json += ',';
+        json += PanelJson(row != nullptr ? row->sample : 0, entry, found ? &peak : nullptr, ofEntry);
+        ++panels;
+        first = last;
+    }
+    m_chromatogramBytes += json.size();
+    if (m_chromatogramsDropped) return;
+    if (m_panels.size() + json.size() + 1 > kEmbeddedChromatogramBudget) {
+        m_chromatogramsDropped = true;
+        m_panels.clear();
+        m_panels.shrink_to_fit();
+        m_panelCount = 0;
+        return;
+    }
+    if (!m_panels.empty()) m_panels += ',';
+    m_panels += json;
+    m_panelCount += panels;
+}
+
+std::string HtmlReportWriter::ChromatogramBlock() const {
+    std::string json;
+    if (m_chromatogramsDropped) {
+        char size[32];
+        std::snprintf(size, sizeof size, "%.1f", static_cast<double>(m_chromatogramBytes) / (1 << 20));
+        Append(json, "{\"panels\":null,\"note\":",
+               JsonString(std::string("The chromatograms (") + size + " MB) are more than this report embeds (" +
+                          std::to_string(kEmbeddedChromatogramBudget >> 20) +
+                          " MB): open the review station on the results folder (quan-review RESULTS_FOLDER)."),
+               "}");
+    } else if (m_panelCount == 0) {
+        json = "{\"panels\":null,\"note\":\"No chromatograms were kept with these results: the samples were run "
+               "from peak lists, not from raw data.\"}";
+    } else {
+        Append(json, "{\"panels\":[", m_panels, "],\"note\":\"\"}");
+    }
+    return "<script id=\"quan-chromatograms\" type=\"application/json\">" + json + "</script>\n";
 }
 
 namespace {
@@ -299,7 +412,7 @@ std::string AcceptanceJson(const AcceptanceResult& acceptance) {
 
 }  // namespace
 
-std::string HtmlReportWriter::Tail(const BatchResults& results) {
+std::string HtmlReportWriter::BatchJson(const BatchResults& results) {
     std::string json;
     Append(json, "{\"title\":", JsonString(TitleOf(results)), ",\"columns\":[");
     for (size_t i = 0; i < ResultColumns().size(); ++i) Append(json, i > 0 ? "," : "", JsonString(ResultColumns()[i]));
@@ -320,10 +433,19 @@ std::string HtmlReportWriter::Tail(const BatchResults& results) {
     json += "],\"curves\":[";
     for (size_t i = 0; i < results.curves.size(); ++i) Append(json, i > 0 ? "," : "", CurveJson(results.curves[i]));
     json += "],\"acceptance\":" + AcceptanceJson(results.acceptance) + "}";
+    return json;
+}
+
+std::string HtmlReportWriter::Tail(const BatchResults& results) {
     std::string page;
-    Append(page, kRowsClose, "<script id=\"quan-batch\" type=\"application/json\">", json, "</script>\n<script>",
-           ScriptText(), "</script>\n</body>\n</html>\n");
+    Append(page, kRowsClose, "<script id=\"quan-batch\" type=\"application/json\">", BatchJson(results), "</script>\n",
+           ChromatogramBlock(), PageEnd());
     return page;
+}
+
+std::string ReviewStationPage(const std::string& title) {
+    return PageStart(Escape(title)) +
+           "<script id=\"quan-source\" type=\"application/json\">{\"server\":true}</script>\n" + PageEnd();
 }
 
 std::string HtmlReport(const BatchResults& results) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "workflow/batch/BatchResults.h"
+#include "workflow/batch/SampleTraces.h"
 
 namespace Batch {
 
@@ -26,9 +27,24 @@ public:
     std::string Rows(const BatchResults& results, const std::vector<ResultRow>& rows,
                      const std::vector<std::vector<std::string>>& cells);
     std::string Tail(const BatchResults& results);
+    // A sample's kept chromatograms, embedded with the page while they stay within
+    // kEmbeddedChromatogramBudget; past it, none are, and the page says why.
+    void AddChromatograms(const std::vector<ResultRow>& rows, const std::vector<EntryTrace>& traces);
+    // The results grid's rows as the page reads them, with each row's nominal concentration
+    // given (as the review station reads them back from results.sqlite), and the rest of the
+    // batch as the page reads it; the text codes are this writer's.
+    std::string RowsJson(const BatchResults& results, const std::vector<ResultRow>& rows,
+                         const std::vector<double>& nominals);
+    std::string BatchJson(const BatchResults& results);
 
 private:
     int TextCode(const std::string& text);
+    std::string RowJson(const ResultRow& row, const std::vector<std::string>& cells, double nominal);
+    std::string ChromatogramBlock() const;
+    std::string m_panels;  // the embedded panels so far, comma-separated
+    size_t m_panelCount = 0;
+    size_t m_chromatogramBytes = 0;  // all offered, embedded or not
+    bool m_chromatogramsDropped = false;
     std::map<std::string, int> m_codes;
     std::vector<std::string> m_texts;
     size_t m_rowsWritten = 0;
@@ -36,6 +52,10 @@ private:
 
 // The whole page for results held whole.
 std::string HtmlReport(const BatchResults& results);
+
+// The review station's page (quan-review): the report's page and script, which fetch the batch
+// and the chromatograms from the server that serves it rather than reading them embedded.
+std::string ReviewStationPage(const std::string& title);
 
 // Writes HtmlReport(results) to `path` under a temporary name renamed when complete. False
 // with `error` set (and any earlier report untouched) when the file cannot be written.

@@ -259,6 +259,20 @@ CREATE VIEW flagged_results AS
 )";
 }
 
+// The chromatograms kept with the results (SampleTraces.h). A table of its own, with a rowid:
+// its rows are large, and the two indexes serve the review views (one compound across the
+// samples, one sample across the compounds).
+constexpr const char* kChromatogramsSchema = R"(
+CREATE TABLE chromatograms (
+  sample INTEGER NOT NULL REFERENCES samples (position), entry INTEGER NOT NULL REFERENCES compounds (entry),
+  slot INTEGER NOT NULL, trace TEXT NOT NULL, expected_ratio REAL, overlay_scale REAL, internal_standard INTEGER,
+  predicted_rt REAL, window_start REAL, window_end REAL, point_count INTEGER NOT NULL, times BLOB NOT NULL,
+  intensities BLOB NOT NULL);
+CREATE UNIQUE INDEX chromatograms_by_sample ON chromatograms (sample, entry, slot);
+CREATE INDEX chromatograms_by_entry ON chromatograms (entry, sample);
+)";
+constexpr int kChromatogramColumns = 13;
+
 std::string InsertSql(const std::string& table, size_t columnCount) {
     std::string sql = "INSERT INTO " + QuotedIdentifier(table) + " VALUES (";
     for (size_t i = 0; i < columnCount; ++i) sql += i > 0 ? ", ?" : "?";
@@ -324,7 +338,7 @@ bool UnpackRecord(const unsigned char* blob, size_t blobSize, unsigned char* rec
 
 // The statements a batch inserts through, prepared once.
 struct Inserts {
-    Statement sample, result, compound, curve, point;
+    Statement sample, result, compound, curve, point, chromatogram;
     Statement peakFields[kPeakFieldGroups];
 };
 
@@ -341,7 +355,8 @@ size_t GroupColumnCount(PeakFieldGroup group) {
 
 void FinalizeInserts(Inserts& inserts) {
     for (Statement* statement : {&inserts.sample, &inserts.result, &inserts.peakFields[0], &inserts.peakFields[1],
-                                 &inserts.peakFields[2], &inserts.compound, &inserts.curve, &inserts.point}) {
+                                 &inserts.peakFields[2], &inserts.compound, &inserts.curve, &inserts.point,
+                                 &inserts.chromatogram}) {
         sqlite3_finalize(statement->handle);
         statement->handle = nullptr;
     }
@@ -359,7 +374,8 @@ bool PrepareInserts(Database& database, Inserts& inserts, std::string& error) {
            Prepare(database, InsertSql("compounds", 3), inserts.compound, error) &&
            Prepare(database, InsertSql("curves", 6 + CurveRecordColumns().size() - 1 + kCoefficients + 1),
                    inserts.curve, error) &&
-           Prepare(database, InsertSql("calibration_points", 11), inserts.point, error);
+           Prepare(database, InsertSql("calibration_points", 11), inserts.point, error) &&
+           Prepare(database, InsertSql("chromatograms", kChromatogramColumns), inserts.chromatogram, error);
 }
 
 bool InsertSamples(Database& database, Statement& insert, const BatchResults& results, size_t from,
@@ -718,7 +734,7 @@ bool ResultsDatabaseWriter::Open(const std::string& path, std::string& error) {
     // The journal pragma answers with a row, so it goes through sqlite3_exec.
     char* failure = nullptr;
     const std::string schema = "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA user_version=" +
-                               std::to_string(kResultsSchemaVersion) + "; BEGIN;" + SchemaSql() +
+                               std::to_string(kResultsSchemaVersion) + "; BEGIN;" + SchemaSql() + kChromatogramsSchema +
                                "INSERT INTO schema_version VALUES (" + std::to_string(kResultsSchemaVersion) + ");";
     if (sqlite3_exec(m_state->database.handle, schema.c_str(), nullptr, nullptr, &failure) != SQLITE_OK) {
         message = failure != nullptr ? failure : m_state->database.Message();
@@ -741,6 +757,38 @@ bool ResultsDatabaseWriter::AddResults(const BatchResults& results, const std::v
         !InsertResults(m_state->database, m_state->inserts, m_state->shared, results, rows, message))
         return Fail("cannot write", message, error);
     m_state->samplesWritten = results.samples.size();
+    return true;
+}
+
+bool ResultsDatabaseWriter::AddChromatograms(int sampleIndex, const std::vector<EntryTrace>& traces,
+                                             std::string& error) {
+    if (!m_state || !m_state->open) {
+        error = "the results database is not open";
+        return false;
+    }
+    Database& database = m_state->database;
+    Statement& insert = m_state->inserts.chromatogram;
+    std::string message;
+    for (const EntryTrace& trace : traces) {
+        if (trace.times.size() != trace.intensities.size())
+            return Fail("cannot write", "the chromatogram of entry " + std::to_string(trace.entry) + ", trace " +
+                                            trace.trace + " has " + std::to_string(trace.times.size()) + " times but " +
+                                            std::to_string(trace.intensities.size()) + " intensities",
+                        error);
+        const std::string times = EncodeFloats(trace.times), intensities = EncodeFloats(trace.intensities);
+        const bool bound =
+            BindInt(insert, 1, sampleIndex + 1) && BindInt(insert, 2, trace.entry) && BindInt(insert, 3, trace.slot) &&
+            BindText(insert, 4, trace.trace) &&
+            BindReal(insert, 5, trace.slot == kQuantifierSlot ? std::nan("") : trace.expectedRatio) &&
+            BindReal(insert, 6, trace.overlayScale) &&
+            (trace.internalStandard > 0 ? BindInt(insert, 7, trace.internalStandard)
+                                        : sqlite3_bind_null(insert.handle, 7) == SQLITE_OK) &&
+            BindReal(insert, 8, trace.predictedRT) && BindReal(insert, 9, trace.windowStart) &&
+            BindReal(insert, 10, trace.windowEnd) && BindInt(insert, 11, static_cast<int>(trace.times.size())) &&
+            BindBlob(insert, 12, times.data(), times.size()) && BindBlob(insert, 13, intensities.data(), intensities.size());
+        if (!bound || !StepInsert(database, insert, message))
+            return Fail("cannot write", message.empty() ? database.Message() : message, error);
+    }
     return true;
 }
 
@@ -800,6 +848,24 @@ bool ReadCurvesFromDatabase(const std::string& path, const CMethodList& method, 
     list.SetCreationTime(curves.GetCreationTime());
     list.SetModifiedTime(curves.GetModifiedTime());
     curves = list;
+    return true;
+}
+
+bool ReadCurveRecords(const std::string& path, std::vector<std::pair<int, CCalibrationData>>& curves,
+                      std::string& error) {
+    std::vector<StoredCurve> stored;
+    Database database;
+    if (sqlite3_open_v2(path.c_str(), &database.handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        error = "cannot open " + path + ": " + database.Message();
+        return false;
+    }
+    if (!ReadStoredCurves(database, path, stored, error)) return false;
+    std::vector<std::pair<int, CCalibrationData>> read;
+    for (const StoredCurve& curve : stored) {
+        read.emplace_back(curve.entry, CCalibrationData());
+        read.back().second = curve.record;
+    }
+    curves = std::move(read);
     return true;
 }
 

@@ -18,6 +18,7 @@
 
 #include "quan.h"
 #include "workflow/batch/BatchResults.h"
+#include "workflow/batch/SampleTraces.h"
 
 namespace Batch {
 
@@ -43,6 +44,10 @@ public:
     bool Open(const std::string& path, std::string& error);
     bool AddResults(const BatchResults& results, const std::vector<ResultRow>& rows, std::string& error);
     bool Finish(const BatchResults& results, std::string& error);
+    // The kept chromatograms of the sample at `sampleIndex` (into BatchResults::samples): table
+    // chromatograms, one row per sample, entry and trace slot, the points as float32 BLOBs
+    // (EncodeFloats). Samples from peak lists add none.
+    bool AddChromatograms(int sampleIndex, const std::vector<EntryTrace>& traces, std::string& error);
 
 private:
     struct State;
@@ -58,5 +63,11 @@ private:
 // entry. The list's name, creation date and times are kept.
 bool ReadCurvesFromDatabase(const std::string& path, const CMethodList& method, CCalibrationList& curves,
                             std::string& error);
+
+// Every curve record of such a database as stored, with its entry number, in entry order and
+// without a method to match them against (as the review station shows a finished batch).
+// False with `error` naming the file and the problem, and `curves` untouched.
+bool ReadCurveRecords(const std::string& path, std::vector<std::pair<int, CCalibrationData>>& curves,
+                      std::string& error);
 
 }  // namespace Batch

@@ -292,6 +292,20 @@ bool OutputWriter::AddSample(const BatchResults& results, const std::vector<Resu
     return true;
 }
 
+bool OutputWriter::AddChromatograms(int sampleIndex, const std::vector<ResultRow>& rows,
+                                    const std::vector<EntryTrace>& traces, std::string& error) {
+    if (!m_state) {
+        error = "the outputs are not open";
+        return false;
+    }
+    if (!m_state->database.AddChromatograms(sampleIndex, traces, error)) {
+        Discard();
+        return false;
+    }
+    m_state->html.AddChromatograms(rows, traces);
+    return true;
+}
+
 bool OutputWriter::Finish(const BatchResults& results, std::string& error) {
     if (!m_state) {
         error = "the outputs are not open";

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "workflow/batch/BatchResults.h"
+#include "workflow/batch/SampleTraces.h"
 
 namespace Batch {
 
@@ -49,6 +50,10 @@ public:
     bool Begin(const std::string& folder, const BatchResults& results, std::string& error,
                const OutputOptions& options = {});
     bool AddSample(const BatchResults& results, const std::vector<ResultRow>& rows, std::string& error);
+    // The kept chromatograms of a sample (SampleTraces.h) with its rows (whose peaks they are
+    // drawn with): into results.sqlite, and into the report while they fit its budget.
+    bool AddChromatograms(int sampleIndex, const std::vector<ResultRow>& rows, const std::vector<EntryTrace>& traces,
+                          std::string& error);
     bool Finish(const BatchResults& results, std::string& error);
 
 private:

@@ -1,0 +1,247 @@
+// The review views in a real browser (Debian's chromium, headless, driven by puppeteer-core
+// from web/node_modules): the review station served by quan-review over the example batch,
+// and the static report of the same run. For each: a compound's panels all drew, each panel's
+// integrated bounds are shaded exactly from its peak's StartRT to its EndRT (read back from the
+// canvas pixels and placed with the chart's own scale), the sample-type and result filters
+// leave the samples they should, and the keys move between compounds and samples.
+//
+//   node ReviewPageTest.mjs --batch QUAN_BATCH --review QUAN_REVIEW --example BATCH_FOLDER
+//        --chromium CHROMIUM [--screenshot PNG]
+import {spawn, spawnSync} from 'node:child_process';
+import {createRequire} from 'node:module';
+import {mkdtempSync, readFileSync, rmSync} from 'node:fs';
+import {tmpdir} from 'node:os';
+import path from 'node:path';
+import assert from 'node:assert/strict';
+
+const require = createRequire(new URL('../../web/package.json', import.meta.url));
+const puppeteer = require('puppeteer-core');
+
+const args = {};
+for (let i = 2; i + 1 < process.argv.length; i += 2) args[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
+for (const need of ['batch', 'review', 'example', 'chromium']) assert.ok(args[need], `--${need} is required`);
+
+const BOUNDS = [255, 222, 140];  // the page's colour of the integrated bounds
+const ENTRY = 3;                 // Dichlorvos: an analyte with an internal standard
+const work = mkdtempSync(path.join(tmpdir(), 'quan-review-test-'));
+let station = null, browser = null;
+
+function run(command, list) {
+  const result = spawnSync(command, list, {encoding: 'utf8', timeout: 120000});
+  assert.ok(result.status === 0 || result.status === 4, `${command} failed: ${result.stderr}`);
+  return result.stdout;
+}
+
+// quan-review's address, from its first lines; the server is stopped at the end with SIGINT.
+function startStation(folder) {
+  return new Promise((resolve, reject) => {
+    station = spawn(args.review, [folder], {stdio: ['ignore', 'pipe', 'pipe']});
+    let out = '', err = '';
+    const timer = setTimeout(() => reject(new Error('quan-review printed no address: ' + out + err)), 20000);
+    station.stdout.on('data', (d) => {
+      out += d;
+      const url = /http:\/\/127\.0\.0\.1:\d+\/\?token=[0-9a-f]{32}/.exec(out);
+      if (url) { clearTimeout(timer); resolve(url[0]); }
+    });
+    station.stderr.on('data', (d) => { err += d; });
+    station.on('exit', (code) => reject(new Error(`quan-review ended (${code}): ${err}`)));
+  });
+}
+function stopStation() {
+  return new Promise((resolve) => {
+    if (!station || station.exitCode !== null) return resolve(station ? station.exitCode : 0);
+    const timer = setTimeout(() => { station.kill('SIGKILL'); resolve(-1); }, 10000);
+    station.on('exit', (code) => { clearTimeout(timer); resolve(code); });
+    station.kill('SIGINT');
+  });
+}
+
+async function ready(page) {
+  await page.waitForFunction(() => document.body.hasAttribute('data-ready-ms') || window.quanErrors.length, {timeout: 30000});
+  assert.deepEqual(await page.evaluate(() => window.quanErrors), [], 'the page ran without errors');
+}
+async function shown(page, test, ...values) {
+  await page.waitForFunction(test, {timeout: 15000}, ...values);
+  return page.evaluate(() => window.quanReview.state());
+}
+
+// The first and last canvas columns of the bounds colour in a row just under the plot's top,
+// where nothing else is drawn over the band.
+async function boundsColumns(page, index, row) {
+  return page.evaluate((index, row, colour) => {
+    const canvas = document.querySelector(`[data-plot="${index}"] canvas`);
+    const data = canvas.getContext('2d').getImageData(0, row, canvas.width, 1).data;
+    let first = -1, last = -1;
+    for (let x = 0; x < canvas.width; x++) {
+      const o = x * 4;
+      if (Math.abs(data[o] - colour[0]) <= 3 && Math.abs(data[o + 1] - colour[1]) <= 3 && Math.abs(data[o + 2] - colour[2]) <= 3) {
+        if (first < 0) first = x;
+        last = x;
+      }
+    }
+    return {first, last};
+  }, index, row, BOUNDS);
+}
+
+// Everything the two pages share. `expected` holds what the results say: the samples with
+// their types, each sample's row of the compound (found, verdict), and the peaks' bounds.
+// Panels are drawn as they come near the screen: scrolls to each, then waits for every plot.
+async function drawAll(page) {
+  await page.evaluate(async () => {
+    for (const panel of document.querySelectorAll('#panels .panel')) {
+      panel.scrollIntoView();
+      await new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
+    }
+  });
+  await page.waitForFunction(() => {
+    const s = window.quanReview.state();
+    return s.filled === s.panels && s.plots === s.toDraw;
+  }, {timeout: 15000});
+}
+
+async function checkViews(page, expected, label) {
+  await page.evaluate(() => document.getElementById('review').scrollIntoView());
+  await page.select('#review-compound', String(ENTRY));
+  let state = await shown(page, (e) => window.quanReview.state().entry === e && window.quanReview.state().plots > 0, ENTRY);
+  assert.equal(state.mode, 'compound');
+  assert.equal(state.panels, expected.samples.length, `${label}: one panel per sample`);
+  await drawAll(page);
+  await page.evaluate(() => document.getElementById('review').scrollIntoView());
+  const plots = await page.evaluate(() => window.quanReview.plots());
+  const main = plots.filter((p) => p.role === 'main');
+  assert.equal(main.length, expected.samples.length, `${label}: every sample's chromatogram drew`);
+  assert.ok(plots.some((p) => p.role === 'standard'), `${label}: the internal standard is drawn beside`);
+  let checked = 0;
+  for (const plot of main) {
+    assert.equal(plot.entry, ENTRY);
+    const peak = expected.peaks[plot.sample];
+    await page.evaluate((i) => document.querySelector(`[data-plot="${i}"]`).scrollIntoView({block: 'center'}), plot.index);
+    const columns = await boundsColumns(page, plot.index, Math.round(plot.top) + 2);
+    if (!peak) {
+      assert.equal(columns.first, -1, `${label}: sample ${plot.sample} has no peak, so no bounds`);
+      continue;
+    }
+    const at = (rt) => plot.left + (rt - plot.xMin) / (plot.xMax - plot.xMin) * plot.width;
+    const [start, end] = [at(peak[0]), at(peak[1])];
+    assert.ok(Math.abs(columns.first - start) <= 1.5, `${label}: sample ${plot.sample} bounds start at ${columns.first}, StartRT is at ${start}`);
+    assert.ok(Math.abs(columns.last + 1 - end) <= 1.5, `${label}: sample ${plot.sample} bounds end at ${columns.last + 1}, EndRT is at ${end}`);
+    checked++;
+  }
+  assert.equal(checked, Object.keys(expected.peaks).length, `${label}: every peak's bounds were checked`);
+  assert.ok(checked >= 6, `${label}: the standards and QCs at least have a peak (${checked})`);
+
+  // Filters: by sample type, then by result.
+  const qcs = expected.samples.filter((s) => s[1] === 'QC').length;
+  await page.select('#review-type', 'QC');
+  state = await page.evaluate(() => window.quanReview.state());
+  assert.equal(state.panels, qcs, `${label}: the QC filter leaves the QCs`);
+  await page.select('#review-type', '');
+  await page.select('#review-show', 'flagged');
+  state = await page.evaluate(() => window.quanReview.state());
+  assert.equal(state.panels, expected.flagged, `${label}: the flagged filter leaves the flagged results`);
+  await page.select('#review-show', 'flag:NotFound');
+  state = await page.evaluate(() => window.quanReview.state());
+  assert.equal(state.panels, expected.samples.length - Object.keys(expected.areas).filter((s) => expected.areas[s] !== null).length,
+               `${label}: the NotFound flag leaves the samples without a peak`);
+  await page.select('#review-show', '');
+  await page.select('#review-sort', 'area');
+  const order = await page.evaluate(() => Array.from(document.querySelectorAll('#panels .panel')).map((p) => +p.getAttribute('data-s')));
+  const areas = order.map((s) => expected.areas[s]).filter((a) => a !== null);
+  assert.deepEqual(areas, [...areas].sort((a, b) => a - b), `${label}: ordered by area`);
+  await page.select('#review-sort', '');
+
+  // Keys: n and p step through the compounds, j and k through the samples.
+  await page.evaluate(() => document.activeElement && document.activeElement.blur());
+  await page.keyboard.press('n');
+  state = await shown(page, (e) => window.quanReview.state().entry === e + 1, ENTRY);
+  assert.equal(state.mode, 'compound');
+  await page.keyboard.press('p');
+  await shown(page, (e) => window.quanReview.state().entry === e, ENTRY);
+  await page.keyboard.press('j');
+  state = await shown(page, () => window.quanReview.state().mode === 'sample');
+  assert.equal(state.sample, 0);
+  assert.equal(state.panels, expected.compounds, `${label}: the sample view shows every compound`);
+  await page.keyboard.press('j');
+  await shown(page, () => window.quanReview.state().sample === 1);
+  await page.keyboard.press('k');
+  await shown(page, () => window.quanReview.state().sample === 0);
+
+  // Links: a compound's name in the sample view opens its compound view; the zoom opens and
+  // Escape closes it.
+  await page.click(`#panels .panel[data-e="${ENTRY}"] a.to-compound`);
+  await shown(page, (e) => window.quanReview.state().mode === 'compound' && window.quanReview.state().entry === e, ENTRY);
+  await page.click('#panels .panel a.to-zoom');
+  await page.waitForFunction(() => !document.getElementById('zoom').hidden && !!document.querySelector('#zoom-plot canvas'),
+                             {timeout: 15000});
+  await page.keyboard.press('Escape');
+  assert.equal(await page.evaluate(() => document.getElementById('zoom').hidden), true);
+  assert.deepEqual(await page.evaluate(() => window.quanErrors), [], `${label}: no errors`);
+}
+
+// What the compound's results are, from the grid rows and panels the page was given.
+function expectations(batch, rows, panels) {
+  const W = 14, samples = batch.samples, texts = batch.texts;
+  const peaks = {}, areas = {};
+  let flagged = 0;
+  for (let o = 0; o < rows.length; o += W) {
+    if (rows[o + 1] !== ENTRY) continue;
+    const found = rows[o + 2] !== '', pass = texts[rows[o + 11]] === 'pass';
+    if (found && !pass) flagged++;
+    areas[rows[o]] = found ? parseFloat(rows[o + 3]) : null;
+  }
+  for (const p of panels) if (p.e === ENTRY && p.peak) peaks[p.s] = [p.peak[1], p.peak[2]];
+  return {samples, peaks, flagged, areas, compounds: batch.compounds.length};
+}
+
+async function main() {
+  const results = path.join(work, 'results');
+  run(args.batch, ['--out', results, args.example]);
+  browser = await puppeteer.launch({
+    executablePath: args.chromium, headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync', `--user-data-dir=${path.join(work, 'profile')}`],
+  });
+  const page = await browser.newPage();
+  await page.setViewport({width: 1400, height: 1000});
+
+  // The review station.
+  const url = await startStation(results);
+  const token = new URL(url).searchParams.get('token');
+  const api = async (p) => (await fetch(new URL(p, url), {headers: {'X-Quan-Token': token}})).json();
+  await page.goto(url);
+  await ready(page);
+  const data = await api('/api/batch');
+  const compound = await api(`/api/compound/${ENTRY}`);
+  await checkViews(page, expectations(data.batch, data.rows, compound.panels), 'review station');
+  if (args.screenshot) {
+    await page.select('#review-compound', String(ENTRY));
+    await shown(page, (e) => window.quanReview.state().entry === e && window.quanReview.state().plots > 0, ENTRY);
+    await drawAll(page);
+    const box = await page.$('#review');
+    await box.screenshot({path: args.screenshot});
+  }
+  assert.equal(await stopStation(), 0, 'Ctrl-C stops the station cleanly');
+
+  // The static report of the same run, without a server.
+  const report = readFileSync(path.join(results, 'report.html'), 'utf8');
+  const block = (id) => JSON.parse(new RegExp(`<script id="${id}" type="application/json">([\\s\\S]*?)</script>`).exec(report)[1]);
+  const embedded = block('quan-chromatograms');
+  assert.ok(Array.isArray(embedded.panels), 'the example batch is within the report\'s budget');
+  await page.goto('file://' + path.join(results, 'report.html'));
+  await ready(page);
+  await checkViews(page, expectations(block('quan-batch'), block('quan-rows'), embedded.panels), 'static report');
+  const note = await page.evaluate(() => document.getElementById('review-note').textContent);
+  assert.match(note, /quan-review/, 'the report says how to open the review station');
+}
+
+main().then(async () => {
+  await browser.close();
+  rmSync(work, {recursive: true, force: true});
+  console.log('review page tests passed');
+}, async (e) => {
+  console.error(e && e.stack || e);
+  if (browser) await browser.close().catch(() => {});
+  await stopStation();
+  rmSync(work, {recursive: true, force: true});
+  process.exit(1);
+});

@@ -1,0 +1,17 @@
+// The quan-review program as a function: options, the server, and stopping it cleanly on
+// Ctrl-C (SIGINT) or SIGTERM.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace Station {
+
+std::string ReviewToolHelp();
+
+// Runs the program with the arguments after its name; returns the exit status (0 after a clean
+// stop, 2 for bad options, 3 when the results cannot be opened or the port not taken).
+int RunReviewTool(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+
+}  // namespace Station
