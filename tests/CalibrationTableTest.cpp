@@ -87,8 +87,11 @@ TEST(CalibrationTable, RowsBecomeCurvesInMethodOrderAndTheTablesPairingWins) {
             EXPECT_EQ(entry.GetRepUnits(), "uM");
         }
     }
-    EXPECT_EQ(method.GetAt(3).GetConcLimitFlag(), 1);
-    EXPECT_EQ(method.GetAt(3).GetMaxConcLimit(), 50.0);
+    // The ULOQ, where the table gives one, is the entry's maximum concentration; else none.
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(method.GetAt(i).GetConcLimitFlag(), i == 3 ? 1 : 0) << i;
+        EXPECT_EQ(method.GetAt(i).GetMaxConcLimit(), i == 3 ? 50.0 : 0.0) << i;
+    }
     const std::string noted = AllText(notes);
     EXPECT_NE(noted.find("table.csv:3: entry \"B\": the table's internal standard \"A (heavy)\" is used (the method names \"B (heavy)\")"),
               std::string::npos) << noted;
