@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <iterator>
 
 #include "workflow/output/HtmlReport.h"
 
@@ -47,17 +48,31 @@ std::string PanelJson(int sampleIndex, int entry, const PanelPeak* peak, const s
                        ",\"pred\":" + Number(first ? first->predictedRT : NAN) +
                        ",\"lo\":" + Number(first ? first->windowStart : NAN) +
                        ",\"hi\":" + Number(first ? first->windowEnd : NAN) + ",\"peak\":";
-    if (peak != nullptr)
-        json += "[" + Number(peak->foundRT) + "," + Number(peak->startRT) + "," + Number(peak->endRT) + "," +
-                Number(peak->startHeight) + "," + Number(peak->endHeight) + "]";
-    else
+    // Appended piece by piece: g++ 12 warns (wrongly) of an overlapping copy in "[" + string.
+    if (peak != nullptr) {
+        const double numbers[] = {peak->foundRT, peak->startRT, peak->endRT, peak->startHeight, peak->endHeight};
+        json += '[';
+        for (size_t i = 0; i < std::size(numbers); ++i) {
+            if (i > 0) json += ',';
+            json += Number(numbers[i]);
+        }
+        json += ']';
+    } else
         json += "null";
     json += ",\"tr\":[";
     for (size_t i = 0; i < traces.size(); ++i) {
         const EntryTrace& trace = *traces[i];
-        json += (i > 0 ? ",[" : "[") + std::to_string(trace.slot) + "," + JsonString(trace.trace) + "," +
-                Number(trace.overlayScale) + ",\"" + Base64(EncodeFloats(trace.times)) + "\",\"" +
-                Base64(EncodeFloats(trace.intensities)) + "\"]";
+        json += i > 0 ? ",[" : "[";
+        json += std::to_string(trace.slot);
+        json += ',';
+        json += JsonString(trace.trace);
+        json += ',';
+        json += Number(trace.overlayScale);
+        json += ",\"";
+        json += Base64(EncodeFloats(trace.times));
+        json += "\",\"";
+        json += Base64(EncodeFloats(trace.intensities));
+        json += "\"]";
     }
     return json + "]}";
 }
