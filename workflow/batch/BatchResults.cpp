@@ -38,10 +38,17 @@ std::vector<std::string> ResultRow::PeakFieldTexts() const {
 
 void ResultRow::SetPeakFieldTexts(const std::vector<std::string>& texts) {
     packedPeakFields.clear();
-    for (size_t i = 0; i < texts.size(); ++i) {
-        if (i > 0) packedPeakFields += kFieldSeparator;
-        for (char c : texts[i]) packedPeakFields += c == kFieldSeparator ? ' ' : c;
-    }
+    for (size_t i = 0; i < texts.size(); ++i) AddPeakFieldText(texts[i], i == 0);
+}
+
+void ResultRow::AddPeakFieldText(std::string_view text, bool first) {
+    if (first) packedPeakFields.clear();
+    else packedPeakFields += kFieldSeparator;
+    const size_t start = packedPeakFields.size();
+    packedPeakFields += text;
+    if (text.find(kFieldSeparator) != std::string_view::npos)
+        std::replace(packedPeakFields.begin() + static_cast<std::ptrdiff_t>(start), packedPeakFields.end(),
+                     kFieldSeparator, ' ');
 }
 
 std::string NumberCell(double value) {

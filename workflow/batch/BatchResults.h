@@ -6,6 +6,7 @@
 #include <cmath>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -50,6 +51,8 @@ struct ResultRow {
     std::string packedPeakFields;
     std::vector<std::string> PeakFieldTexts() const;
     void SetPeakFieldTexts(const std::vector<std::string>& texts);
+    // Packs one more text after those packed so far; `first` starts the row's texts afresh.
+    void AddPeakFieldText(std::string_view text, bool first);
 };
 
 struct CurveResult {

@@ -306,7 +306,7 @@ int RunTool(const ToolOptions& options, std::FILE* out, std::FILE* err) {
     // 1. Read and check everything before anything runs.
     BatchInput input;
     std::vector<Problem> problems;
-    ReadBatch(options.folder, input, problems, false);
+    ReadBatch(options.folder, input, problems, false, options.threads);
     ExclusionNotes exclusions;
     if (!options.exclusionsFile.empty() && problems.empty())
         ApplyExclusionsFile(options.exclusionsFile, input, exclusions, problems);

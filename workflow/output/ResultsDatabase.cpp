@@ -709,8 +709,10 @@ bool ResultsDatabaseWriter::Open(const std::string& path, std::string& error) {
     m_state->temporary = TemporaryNameFor(path);
     // A temporary left by an interrupted run would make the new tables collide with old ones.
     RemoveTemporary(m_state->temporary);
+    // One thread at a time writes through the connection (the batch hands samples over in
+    // turn), so SQLite need not lock it for every call.
     if (sqlite3_open_v2(m_state->temporary.c_str(), &m_state->database.handle,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
         return Fail("cannot create", m_state->database.Message(), error);
     // The file is thrown away whole if anything fails, and flushed once when complete, so it
     // needs no rollback journal of its own (and leaves none behind an interrupted run).

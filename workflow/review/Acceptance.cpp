@@ -68,7 +68,7 @@ bool AtLeastShare(int passing, int total, double percent) {
 
 std::string Number(double value) { return NumberText::General(value, 4); }
 std::string Percent(double value) { return Number(value) + " %"; }
-std::string Signed(double value) { return (value > 0 ? "+" : "") + Percent(value); }
+std::string Signed(double value) { return std::string(value > 0 ? "+" : "").append(Percent(value)); }
 
 double Deviation(double measured, double nominal) { return (measured - nominal) / nominal * 100.0; }
 
