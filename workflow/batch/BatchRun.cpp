@@ -349,8 +349,10 @@ ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, co
             settingText = Keywords::SettingText(*field.setting, (peak->*field.get)());
             text = settingText;
         }
+        const bool plain = !text.empty() || field.info->form == PeakFieldForm::kNumber;
         if (text.empty()) text = FieldText(*peak, *field.info, scratch, digits);
-        row.AddPeakFieldText(text, first);
+        if (plain) row.AddPlainPeakFieldText(text, first);
+        else row.AddPeakFieldText(text, first);
         first = false;
     }
     return row;

@@ -423,7 +423,7 @@ bool SharedValuesId(Database& database, Inserts& inserts, SharedPeakValues& shar
     for (const PeakFieldColumn& column : PeakFieldColumns())
         if (column.group == group) {
             key += texts[column.position];
-            key += '\x1f';  // no field text holds the unit separator
+            key += kPeakFieldSeparator;
         }
     const auto [at, added] = shared.ids[group].emplace(std::move(key), static_cast<int>(shared.ids[group].size()) + 1);
     id = at->second;
@@ -466,7 +466,7 @@ std::vector<std::string_view> PackedTexts(const ResultRow& row) {
     if (packed.empty()) return texts;
     texts.reserve(PeakFieldList().size());
     for (size_t start = 0;;) {
-        const size_t end = packed.find('\x1f', start);
+        const size_t end = packed.find(kPeakFieldSeparator, start);
         texts.push_back(packed.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
         if (end == std::string_view::npos) return texts;
         start = end + 1;
@@ -531,7 +531,7 @@ bool InsertCurves(Database& database, Inserts& inserts, const BatchResults& resu
                      BindReal(insert, index++, calibrated && curve.GetCCalc() != 0 ? curve.GetCoeffOfDet() : std::nan("")) &&
                      BindText(insert, index++, result.description);
         for (const CurveColumn& column : CurveRecordColumns()) {
-            if (std::string(column.name) == "Name") continue;
+            if (std::string_view(column.name) == "Name") continue;
             bound = bound && (column.number ? BindReal(insert, index++, column.number(curve))
                                             : BindOptionalText(insert, index++, column.text(curve)));
         }
