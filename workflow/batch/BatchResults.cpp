@@ -195,8 +195,8 @@ std::string NotCalibratedReason(const CCalibrationData& curve) {
     static const char* const kOrderNames[] = {"response-factor", "linear", "quadratic", "cubic",
                                               "fourth-order", "fifth-order", "sixth-order"};
     const int type = curve.GetCCalc();
-    const int order = type >= 1 && type <= 6 ? type : 0;
-    const bool originPoint = order > 0 && (curve.GetOrigin() == 0 || curve.GetOrigin() == 2);
+    const int order = type >= kCurveLinear && type <= kCurveSixthOrder ? type : 0;
+    const bool originPoint = order > 0 && (curve.GetOrigin() == kOriginInclude || curve.GetOrigin() == kOriginForce);
     const int needed = order == 0 ? 1 : order + 1 - (originPoint ? 1 : 0);
     if (usable < needed)
         return "too few points: " + std::to_string(usable) + " usable, " + std::to_string(needed) + " needed for a " +

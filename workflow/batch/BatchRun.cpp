@@ -151,7 +151,7 @@ void AddCalibrationPoint(CCalibrationData& curve, const CMethodData& entry, cons
     point.Weight = 1.0;
     point.Flags = excluded ? kCaliPointExcluded : 0;
     // A transformed axis cannot take a point at or below zero, not even an excluded one.
-    if (curve.GetXYTrans() != 0 && (point.Conc <= 0.0 || point.Resp <= 0.0)) return;
+    if (curve.GetXYTrans() != kAxisNone && (point.Conc <= 0.0 || point.Resp <= 0.0)) return;
     if (!(point.Conc > 0.0)) return;  // a standard without this compound gives no point
     const int n = curve.GetNumCaliPts();
     tagFILE_INFO file{};

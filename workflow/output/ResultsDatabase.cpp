@@ -528,7 +528,7 @@ bool InsertCurves(Database& database, Inserts& inserts, const BatchResults& resu
         bool bound = BindInt(insert, index++, result.entry) && BindText(insert, index++, result.compound) &&
                      BindInt(insert, index++, calibrated ? 1 : 0) &&
                      BindOptionalText(insert, index++, NotCalibratedReason(curve)) &&
-                     BindReal(insert, index++, calibrated && curve.GetCCalc() != 0 ? curve.GetCoeffOfDet() : std::nan("")) &&
+                     BindReal(insert, index++, calibrated && curve.GetCCalc() != kCurveRF ? curve.GetCoeffOfDet() : std::nan("")) &&
                      BindText(insert, index++, result.description);
         for (const CurveColumn& column : CurveRecordColumns()) {
             if (std::string_view(column.name) == "Name") continue;
