@@ -125,39 +125,66 @@ bool ReadCsvRows(const std::string& path, std::vector<Csv::Row>& rows, std::vect
 
 namespace {
 // Reads a peak file into `peaks`, or, given no list, only checks it: the same problems either way.
+// The file is taken row by row as it is split (a batch reads hundreds of them, twice); a file
+// with quotes is split whole first, so that an unclosed quote is its only problem.
 bool ReadPeakRows(const std::string& path, CPeakList* peaks, std::vector<Problem>& problems) {
     const size_t before = problems.size();
-    std::vector<Csv::Row> rows;
-    if (!ReadCsvRows(path, rows, problems)) return false;
-    if (rows.empty()) {
-        problems.push_back({path, 0, 0, "has no header row"});
+    std::string text, error;
+    if (!Csv::ReadFile(path, text)) {
+        problems.push_back({path, 0, 0, "cannot be read"});
         return false;
     }
     const auto& setters = PeakSetters();
+    std::vector<std::string> names;  // the header's, trimmed
     std::vector<const PeakSetter*> columns;
-    for (size_t c = 0; c < rows[0].cells.size(); ++c) {
-        const std::string name = Csv::Trim(rows[0].cells[c]);
-        auto found = setters.find(name);
-        if (found == setters.end()) problems.push_back({path, rows[0].line, static_cast<int>(c + 1), "unknown peak field \"" + name + "\""});
-        columns.push_back(found == setters.end() ? nullptr : &found->second);
-    }
-    if (problems.size() != before) return false;
-    for (size_t r = 1; r < rows.size(); ++r) {
-        const Csv::Row& row = rows[r];
-        if (row.cells.size() != columns.size()) {
-            problems.push_back({path, row.line, 0, "has " + std::to_string(row.cells.size()) + " cells, the header " +
-                                                       std::to_string(columns.size())});
-            continue;
+    int headerLine = 0, peakNumber = 0;
+    bool headerRead = false;
+    const auto readRow = [&](int line, const std::vector<std::string_view>& cells) {
+        if (headerLine == 0) {
+            headerLine = line;
+            for (size_t c = 0; c < cells.size(); ++c) {
+                names.emplace_back(Csv::TrimView(cells[c]));
+                auto found = setters.find(names.back());
+                if (found == setters.end())
+                    problems.push_back({path, line, static_cast<int>(c + 1), "unknown peak field \"" + names.back() + "\""});
+                columns.push_back(found == setters.end() ? nullptr : &found->second);
+            }
+            headerRead = problems.size() == before;
+            return;
+        }
+        if (!headerRead) return;  // a bad header: the rows are not read
+        ++peakNumber;
+        if (cells.size() != columns.size()) {
+            problems.push_back({path, line, 0, "has " + std::to_string(cells.size()) + " cells, the header " +
+                                                   std::to_string(columns.size())});
+            return;
         }
         CPeakData peak;
         for (size_t c = 0; c < columns.size(); ++c) {
-            if (Csv::TrimView(row.cells[c]).empty()) continue;  // an empty cell keeps the field's initial value
-            if (!(*columns[c])(peak, row.cells[c]))
-                problems.push_back({path, row.line, static_cast<int>(c + 1),
-                                    "\"" + row.cells[c] + "\" is not a valid " + Csv::Trim(rows[0].cells[c])});
+            if (Csv::TrimView(cells[c]).empty()) continue;  // an empty cell keeps the field's initial value
+            if (!(*columns[c])(peak, cells[c]))
+                problems.push_back({path, line, static_cast<int>(c + 1),
+                                    std::string(1, '"').append(cells[c]).append("\" is not a valid ").append(names[c])});
         }
-        peak.SetID(static_cast<int>(r));
+        peak.SetID(peakNumber);
         if (peaks != nullptr) peaks->Add(peak);
+    };
+    bool split = true;
+    if (text.find('"') == std::string::npos) {
+        split = Csv::ForEachRow(text, readRow, error);
+    } else {
+        std::vector<Csv::Row> rows;
+        split = Csv::Parse(text, rows, error);
+        for (size_t r = 0; split && r < rows.size(); ++r)
+            readRow(rows[r].line, std::vector<std::string_view>(rows[r].cells.begin(), rows[r].cells.end()));
+    }
+    if (!split) {
+        problems.push_back({path, 0, 0, error});
+        return false;
+    }
+    if (headerLine == 0) {
+        problems.push_back({path, 0, 0, "has no header row"});
+        return false;
     }
     return problems.size() == before;
 }

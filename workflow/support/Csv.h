@@ -20,43 +20,48 @@ struct Row {
     std::vector<std::string> cells;
 };
 
-// Splits `text` into rows of cells divided by `separator` (',' or a tab); false with `error`
-// set when a quoted cell is not closed.
-inline bool Parse(const std::string& text, std::vector<Row>& rows, std::string& error, char separator = ',') {
-    rows.clear();
-    Row row;
-    std::string cell;
+// Splits `text` into rows of cells divided by `separator` (',' or a tab) and hands each row
+// that is neither blank nor a comment to `visit(line, cells)`, the cells as views that last for
+// the call; false with `error` set when a quoted cell is not closed (the rows before it have
+// been visited by then). For files read once, row by row, without keeping them.
+template <class Visit>
+bool ForEachRow(std::string_view text, Visit&& visit, std::string& error, char separator = ',') {
+    std::string cells;         // the row's cell texts, one after another
+    std::vector<size_t> ends;  // where each of the row's cells ends in `cells`
+    std::vector<std::string_view> views;
     bool quoted = false;
-    int line = 1;
-    row.line = 1;
+    int line = 1, rowLine = 1;
     auto endRow = [&] {
-        row.cells.push_back(std::move(cell));
-        cell.clear();
-        const size_t width = row.cells.size();
-        const bool blank = width == 1 && row.cells[0].find_first_not_of(" \t") == std::string::npos;
-        const bool comment = !row.cells[0].empty() && row.cells[0][0] == '#';
-        if (!blank && !comment) rows.push_back(std::move(row));
-        row = Row();
-        row.line = line;
-        row.cells.reserve(width);  // rows of a file are mostly as wide as the one before
+        ends.push_back(cells.size());
+        views.clear();
+        size_t start = 0;
+        for (size_t end : ends) {
+            views.emplace_back(cells.data() + start, end - start);
+            start = end;
+        }
+        const bool blank = views.size() == 1 && views[0].find_first_not_of(" \t") == std::string_view::npos;
+        const bool comment = !views[0].empty() && views[0][0] == '#';
+        if (!blank && !comment) visit(rowLine, static_cast<const std::vector<std::string_view>&>(views));
+        cells.clear();
+        ends.clear();
+        rowLine = line;
     };
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (quoted) {
             if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                cell += '"';
+                cells += '"';
                 ++i;
             } else if (c == '"') {
                 quoted = false;
             } else {
                 if (c == '\n') ++line;
-                cell += c;
+                cells += c;
             }
         } else if (c == '"') {
             quoted = true;
         } else if (c == separator) {
-            row.cells.push_back(std::move(cell));
-            cell.clear();
+            ends.push_back(cells.size());
         } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
             continue;
         } else if (c == '\n' || c == '\r') {
@@ -68,16 +73,27 @@ inline bool Parse(const std::string& text, std::vector<Row>& rows, std::string& 
             while (end < text.size() && text[end] != separator && text[end] != '"' && text[end] != '\n' &&
                    text[end] != '\r')
                 ++end;
-            cell.append(text, i, end - i);
+            cells.append(text, i, end - i);
             i = end - 1;
         }
     }
     if (quoted) {
-        error = "line " + std::to_string(row.line) + ": a quoted cell is not closed";
+        error = "line " + std::to_string(rowLine) + ": a quoted cell is not closed";
         return false;
     }
     endRow();
     return true;
+}
+
+// The same, keeping every row.
+inline bool Parse(const std::string& text, std::vector<Row>& rows, std::string& error, char separator = ',') {
+    rows.clear();
+    return ForEachRow(
+        text,
+        [&rows](int line, const std::vector<std::string_view>& cells) {
+            rows.push_back({line, std::vector<std::string>(cells.begin(), cells.end())});
+        },
+        error, separator);
 }
 
 inline bool ReadFile(const std::string& path, std::string& text) {
