@@ -116,4 +116,30 @@ TEST(BatchInput, ProblemsKeepTheListsOrderWhateverTheThreads) {
     EXPECT_EQ(texts(false, 1), oneByOne);
 }
 
+// The CSV reader: quoted cells (separators, doubled quotes, line ends inside), CR LF, a lone CR,
+// comment and blank rows skipped, and each row's line number where the row starts. Rows handed
+// over one at a time read the same as rows kept.
+TEST(Csv, RowsKeepTheirLinesAndQuotedCells) {
+    const std::string text = "a,b\r\n# comment,x\n\n  \n\"q,1\",\"say \"\"hi\"\"\"\n\"two\nlines\",z\rlast,\"\"\n";
+    const std::vector<Csv::Row> expected = {{1, {"a", "b"}}, {5, {"q,1", "say \"hi\""}},
+                                            {6, {"two\nlines", "z"}}, {8, {"last", ""}}};
+    std::vector<Csv::Row> rows, visited;
+    std::string error;
+    ASSERT_TRUE(Csv::Parse(text, rows, error)) << error;
+    ASSERT_TRUE(Csv::ForEachRow(text, [&](int line, const std::vector<std::string_view>& cells) {
+        visited.push_back({line, std::vector<std::string>(cells.begin(), cells.end())});
+    }, error)) << error;
+    for (const std::vector<Csv::Row>* got : {&rows, &visited}) {
+        ASSERT_EQ(got->size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ((*got)[i].line, expected[i].line) << i;
+            EXPECT_EQ((*got)[i].cells, expected[i].cells) << i;
+        }
+    }
+    EXPECT_FALSE(Csv::Parse("a\n\"open,b\nc", rows, error));
+    EXPECT_EQ(error, "line 2: a quoted cell is not closed");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].cells, std::vector<std::string>{"a"});
+}
+
 }  // namespace
