@@ -3,10 +3,7 @@
 // maps a concentration found on such a curve back.
 #pragma once
 
-constexpr int kAxisNone = 0;
-constexpr int kAxisLn = 1;
-constexpr int kAxisLog10 = 2;
-constexpr int kAxisSquareRoot = 3;
+#include "records/KeywordTables.h"  // kAxisNone, kAxisLn, kAxisLog10, kAxisSquareRoot
 
 // The value mapped back from transformed units: e^x, 10^x or x squared; any other code gives
 // x unchanged. There is no guard on x: a transformed value is always mapped back.

@@ -15,6 +15,7 @@
 
 #include "calibrate/HostProcess.h"
 #include "platform/ClassFramework.h"
+#include "records/KeywordTables.h"
 #include "records/CalibrationList.h"
 #include "records/MethodList.h"
 #include "records/QuanSampleDataList.h"
@@ -30,18 +31,8 @@ constexpr int kCaliBadPointForAxis = 20;  // a point not above zero under an axi
 constexpr int kCaliMissingSampleList = 25;
 constexpr int kCaliMissingCurve = 32;     // a single-curve operation given no curve
 
-// Curve types, origin handling and weighting functions (rows of their keyword tables).
-constexpr int kCurveRF = 0;
-constexpr int kCurveLinear = 1;
-constexpr int kOriginInclude = 0;
-constexpr int kOriginExclude = 1;
-constexpr int kOriginForce = 2;
-constexpr int kOriginMatrixMatch = 3;
-constexpr int kWeightNone = 0;
-constexpr int kWeightInverseX = 1;
-constexpr int kWeightInverseX2 = 2;
-constexpr int kWeightInverseY = 3;
-constexpr int kWeightInverseY2 = 4;
+// Curve types (kCurveRF, ...), origin handling (kOriginExclude, ...) and weighting functions
+// (kWeightNone, ...) are the enums of their keyword tables.
 
 class CQuanCalibrate : public CQuanObject {
     QUAN_DECLARE_CLASS(CQuanCalibrate)

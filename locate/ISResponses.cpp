@@ -10,9 +10,9 @@
 // (IStd), the first negative index ending the list.
 #include "locate/LocateStatus.h"
 #include "locate/QuanLocate.h"
+#include "records/KeywordTables.h"
 
 namespace {
-constexpr int kResponseTypeIS = 1;  // "IS" in ResponseTypeCodes
 // A standard with a response but no fixed concentration cannot scale anything.
 constexpr int kISZeroFixedConc = 15;
 }  // namespace
@@ -26,7 +26,7 @@ int CQuanLocate::CalculateISResponses(CMethodList& methods) {
 
 int CQuanLocate::UpdateMethodISResponse(CMethodList& methods, int entryNumber) {
     CMethodData* entry = EntryAt(methods, entryNumber);
-    if (entry == nullptr || entry->GetRCalc() != kResponseTypeIS) return kLocateOK;
+    if (entry == nullptr || entry->GetRCalc() != kResponseInternalStd) return kLocateOK;
 
     double perUnit = 0.0;
     if (entry->GetUseMulti() == 0) {

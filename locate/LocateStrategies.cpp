@@ -11,14 +11,9 @@
 #include "locate/LocateStatus.h"
 #include "locate/QuanLocate.h"
 #include "platform/MassStringComparitor.h"
+#include "records/KeywordTables.h"
 
 namespace {
-constexpr int kLocateByRRT = 2;
-constexpr int kChooseLargestResponse = 1;
-constexpr int kChooseEarliest = 2;
-constexpr int kChooseLatest = 3;
-constexpr int kRAHArea = 0;
-constexpr int kRAHHeight = 1;
 constexpr int kAbsoluteIonWindow = 1;
 constexpr int kRatioDecimals = 4;
 }  // namespace
@@ -110,7 +105,7 @@ int CQuanLocate::LocateByPeakCentre(CPeakList& peaks, CMethodList& methods, int 
         if (massWindow > 0.0f && std::fabs(measure) > massWindow) continue;
 
         switch (choice) {
-        case kChooseLargestResponse: {
+        case CMethodData::kChooseLargestResponse: {
             const double response = byHeight ? p.GetHeight() : p.GetArea();
             if (response > bestResponse) {
                 bestResponse = response;
@@ -118,13 +113,13 @@ int CQuanLocate::LocateByPeakCentre(CPeakList& peaks, CMethodList& methods, int 
             }
             break;
         }
-        case kChooseEarliest:
+        case CMethodData::kChooseEarliest:
             if (best == -1 || measure < bestMeasure) {
                 bestMeasure = measure;
                 best = j;
             }
             break;
-        case kChooseLatest:
+        case CMethodData::kChooseLatest:
             if (best == -1 || measure > bestMeasure) {
                 bestMeasure = measure;
                 best = j;

@@ -14,11 +14,9 @@
 #include "locate/QuanLocate.h"
 #include "locate/TestRatioFailed.h"
 #include "platform/NumberText.h"
+#include "records/KeywordTables.h"
 
 namespace {
-constexpr int kRAHArea = 0;
-constexpr int kRAHHeight = 1;
-
 // Bits of the entry's quantification-trace set: the quantification trace, then targets 0 to 3.
 constexpr int kQuantifyOnQuanTrace = 1;
 constexpr int kQuantifyOnTarget[4] = {2, 4, 8, 16};

@@ -9,9 +9,9 @@
 // earlier processing of the sample is left on a peak that no compound claims.
 #include "locate/LocateStatus.h"
 #include "locate/QuanLocate.h"
+#include "records/KeywordTables.h"
 
 namespace {
-constexpr int kStdLevelFixed = 0;
 constexpr int kSampleTypeStandard = 1;  // as GetSampleTypeEnum numbers the type text
 constexpr int kSampleTypeSolvent = 7;
 

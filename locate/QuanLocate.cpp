@@ -17,33 +17,11 @@
 #include "platform/NumberText.h"
 #include "platform/RawData.h"
 #include "platform/Utility.h"
+#include "records/KeywordTables.h"
 
 QUAN_REGISTER_CLASS(CQuanLocate);
 
 namespace {
-// Locate methods (rows of LocateMethodCodes).
-constexpr int kLocateByRecordNumber = 0;
-constexpr int kLocateByRT = 1;
-constexpr int kLocateByRRT = 2;
-constexpr int kLocateByResponse = 3;
-constexpr int kLocateByCombination = 4;
-constexpr int kLocateByName = 5;
-constexpr int kLocateByPeakCentre = 6;
-constexpr int kLocateByNothing = 7;
-
-// Choice rules among the peaks inside the window.
-constexpr int kChooseLargestResponse = 1;
-constexpr int kChooseEarliest = 2;
-constexpr int kChooseLatest = 3;
-constexpr int kChooseFirst = 4;
-
-// Standard levels: "FIXED", "STOCK", then the sample's concentration columns "A" to "T".
-constexpr int kStdLevelFixed = 0;
-constexpr int kStdLevelStock = 1;
-constexpr int kStdLevelFirstColumn = 2;
-constexpr int kStdLevelLastColumn = 21;
-
-constexpr int kRAHHeight = 1;
 constexpr double kMRMMassTolerance = 0.005;
 constexpr int kMaxMRMMasses = 32;
 constexpr int kChannelDescriptionSize = 81;
@@ -139,8 +117,8 @@ int CQuanLocate::CreateMethodArrayWorkingData(CMethodList& methods, const CSampl
             entry->SetFixedConc(entry->GetStdConc());
         } else if (level == kStdLevelStock) {
             entry->SetFixedConc(entry->GetStdConc() * sample.GetStockDilution());
-        } else if (level >= kStdLevelFirstColumn && level <= kStdLevelLastColumn) {
-            double concentration = sample.GetConcentration(level - kStdLevelFirstColumn);
+        } else if (level >= kStdLevelA && level <= kStdLevelT) {
+            double concentration = sample.GetConcentration(level - kStdLevelA);
             if (entry->GetUseConcFactor() != 0) concentration *= entry->GetConcFactor();
             entry->SetFixedConc(concentration);
         } else {
@@ -355,25 +333,25 @@ int CQuanLocate::LocateByRT(CPeakList& peaks, CMethodData& entry, int entryNumbe
         const bool forced = (!bestIsModified && manuallyPlaced) || best == -1 || bestIsPlaceholder;
         bool take = forced;
         switch (choice) {
-        case kChooseLargestResponse:
+        case CMethodData::kChooseLargestResponse:
             if (forced || response > bestResponse) {
                 take = true;
                 bestResponse = response;
             }
             break;
-        case kChooseEarliest:
+        case CMethodData::kChooseEarliest:
             if (forced || difference < bestDifference) {
                 take = true;
                 bestDifference = difference;
             }
             break;
-        case kChooseLatest:
+        case CMethodData::kChooseLatest:
             if (forced || difference > bestDifference) {
                 take = true;
                 bestDifference = difference;
             }
             break;
-        case kChooseFirst: break;
+        case CMethodData::kChooseFirst: break;
         case CMethodData::kTotalsChoice:
         case CMethodData::kTotalsGroupChoice:
             // Totals entries take their totals peak above; a candidate reaching here still

@@ -18,14 +18,9 @@
 #include "locate/LocateStatus.h"
 #include "locate/QuanLocate.h"
 #include "platform/Utility.h"
+#include "records/KeywordTables.h"
 
 namespace {
-// Rows of ResponseTypeCodes.
-constexpr int kResponseES = 0;
-constexpr int kResponseIS = 1;
-constexpr int kResponseIsotopeDilution = 2;
-constexpr int kResponseNamed = 5;  // the last row; 3 "UNCALP" and 4 "INTERN" lie between
-
 constexpr int kFirstIsotopeSlot = 1;  // slot 0 of the element record is never searched
 
 // Statuses of this step (they end the run).
@@ -111,20 +106,20 @@ int CQuanLocate::UpdateResponseFields(CPeakList& peaks, int peakNumber, CMethodL
     }
 
     // An internal-standard entry without a standard is an external-standard entry from here on.
-    if (e.GetUseMulti() == 0 && e.GetRRef() <= 0 && e.GetRCalc() == kResponseIS && !e.IsTotals())
-        e.SetRCalc(kResponseES);
+    if (e.GetUseMulti() == 0 && e.GetRRef() <= 0 && e.GetRCalc() == kResponseInternalStd && !e.IsTotals())
+        e.SetRCalc(kResponseExternalStd);
 
     double response = 0.0;
     double corrected = 0.0;
     double noiseResponse = 0.0;
     int responseFlag = 0;
     const int responseType = e.GetRCalc();
-    if (responseType == kResponseES) {
+    if (responseType == kResponseExternalStd) {
         response = absolute;
         corrected = correctedIn;
         noiseResponse = noiseConversion * noise;
         responseFlag = 1;
-    } else if (responseType == kResponseIS) {
+    } else if (responseType == kResponseInternalStd) {
         const double isResponse = e.GetISResponse();
         if (isResponse > 0.0) {
             response = absolute / isResponse;

@@ -9,12 +9,8 @@
 
 namespace QuanCurve {
 
-// Curve type codes (rows of the curve-type keyword table) as inversion reads them.
-constexpr int kCurveRF = 0;
-constexpr int kCurveLinear = 1;
-constexpr int kCurveQuadratic = 2;
-constexpr int kCurveHighestOrder = 6;
-constexpr int kCurveRFAlternative = 7;  // inverted as a response factor
+// The highest curve order inversion solves (curve types are the keyword table's CurveType).
+constexpr int kCurveHighestOrder = kCurveSixthOrder;
 
 // Coefficients c0..c6: enough for a sixth-order curve.
 constexpr int kMaxCurveCoefficients = 7;

@@ -236,7 +236,7 @@ int CQuanQuantify::QuantifyPDBEntry(CCalibrationData* cal, CPeakData* peak, CMet
         if (!invert(peak->GetLODFactor() * N, LOD)) LOD = 0.0;
         if (!invert(peak->GetLOQFactor() * N, LOQ)) LOQ = 0.0;
         peak->SetMinCCFlag(cal->GetMinCCFlag());
-        if (curveType == QuanCurve::kCurveRF) {
+        if (curveType == kCurveRF) {
             peak->SetRRFMean(cal->GetMeanRelResp());
             peak->SetRRFStdDev(cal->GetStdDev());
             peak->SetRRFPercRelSD(cal->GetPercRelSD());

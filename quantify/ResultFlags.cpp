@@ -29,12 +29,12 @@ void CQuanQuantify::SetConcentrationFlags(CPeakData& peak, const CMethodData& me
     // Curve quality is judged on the method's curve type; the tests need a curve to read.
     const int methodCurveType = method.GetCCalc();
     peak.SetCoeffDetFlag(0);
-    if (cal != nullptr && methodCurveType != QuanCurve::kCurveRF && methodCurveType != QuanCurve::kCurveRFAlternative &&
+    if (cal != nullptr && methodCurveType != kCurveRF && methodCurveType != kCurveRFAlternative &&
         method.GetCoeffDetFlag() != 0 && method.GetMinCoeffDet() > cal->GetCoeffOfDet())
         peak.SetCoeffDetFlag(1);
 
     peak.SetMaxStdDevFlag(0);
-    if (cal != nullptr && methodCurveType == QuanCurve::kCurveRF && method.GetMaxStdDevFlag() != 0 &&
+    if (cal != nullptr && methodCurveType == kCurveRF && method.GetMaxStdDevFlag() != 0 &&
         method.GetUserRFMode() == 0 && method.GetMaxStdDev() < cal->GetPercRelSD())
         peak.SetMaxStdDevFlag(1);
 

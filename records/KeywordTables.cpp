@@ -2,24 +2,47 @@
 
 #include "platform/NumberText.h"
 
-const char* const StdLevelCodes[23] = {"FIXED", "STOCK", "A", "B", "C", "D", "E", "F", "G", "H", "I", "J",
-                                       "K",     "L",     "M", "N", "O", "P", "Q", "R", "S", "T", ""};
-const char* const LocateMethodCodes[8] = {"RNUM", "RT", "RRT", "RESP", "COMB", "NAME", "P_CN", ""};
-const char* const ResponseTypeCodes[7] = {"ES", "IS", "ISODIL", "UNCALP", "INTERN", "NAMED", ""};
-const char* const ResponseTypeNames[7] = {"External Std",  "Internal Std", "Isotope Dilution", "Uncalibrated %",
-                                          "Internal Ref", "Referred",     ""};
-const char* const ResponseBasisCodes[3] = {"A", "H", ""};
-const char* const ResponseBasisNames[3] = {"Area", "Height", ""};
-const char* const CurveTypeCodes[9] = {"RF", "LINEAR", "2ND", "3RD", "4TH", "5TH", "6TH", "", ""};
-const char* const CurveTypeNames[9] = {"RF",        "Linear",    "2nd Order", "3rd Order", "4th Order",
-                                       "5th Order", "6th Order", "",          ""};
-const char* const AxisTransformCodes[5] = {"N", "L", "T", "S", ""};
-const char* const AxisTransformNames[5] = {"None", "Ln", "Log", "Square Root", ""};
-const char* const OriginCodes[5] = {"I", "E", "F", "M", ""};
-const char* const OriginNames[5] = {"Include", "Exclude", "Force", "Matrix match", ""};
-const char* const IncludeExcludeCodes[3] = {"I", "E", ""};
-const char* const WeightingCodes[6] = {"NULL", "1/X", "1/(X^2)", "1/Y", "1/(Y^2)", ""};
-const char* const WeightingNames[6] = {"Null", "1/x", "1/x^2", "1/y", "1/y^2", ""};
+namespace {
+// A value's name as people are shown it: its display name, or its code where it has none.
+constexpr const char* ShownName(const char* code, const char* name) { return name != nullptr ? name : code; }
+
+// Every row's number in row order, and whether it is blank; the table's rows must be numbered
+// 0, 1, 2, ... and its blank rows come last.
+struct RowNumber {
+    int number;
+    bool blank;
+};
+template <size_t N>
+constexpr bool NumberedInOrder(const RowNumber (&rows)[N]) {
+    for (size_t i = 0; i < N; ++i)
+        if (rows[i].number != static_cast<int>(i) || (i > 0 && rows[i - 1].blank && !rows[i].blank)) return false;
+    return true;
+}
+#define KEYWORD_SETTING(Setting, attribute) constexpr RowNumber k##Setting##Numbers[] = {
+#define KEYWORD_VALUE(number, Enumerator, code, name) {(number), false},
+#define KEYWORD_BLANK(number, Enumerator) {(number), true},
+#define KEYWORD_SPARE(number) {(number), true},
+#define KEYWORD_END(Setting) \
+    }                        \
+    ;                        \
+    static_assert(NumberedInOrder(k##Setting##Numbers), "KeywordValues.def: " #Setting " rows out of order");
+#include "records/KeywordValues.def"
+}  // namespace
+
+#define KEYWORD_SETTING(Setting, attribute) const char* const Setting##Codes[Keywords::k##Setting##Rows] = {
+#define KEYWORD_VALUE(number, Enumerator, code, name) code,
+#define KEYWORD_BLANK(number, Enumerator) "",
+#define KEYWORD_SPARE(number) "",
+#define KEYWORD_END(Setting) };
+#include "records/KeywordValues.def"
+
+#define KEYWORD_SETTING(Setting, attribute) const char* const Setting##Names[Keywords::k##Setting##Rows] = {
+#define KEYWORD_VALUE(number, Enumerator, code, name) ShownName(code, name),
+#define KEYWORD_BLANK(number, Enumerator) "",
+#define KEYWORD_SPARE(number) "",
+#define KEYWORD_END(Setting) };
+#include "records/KeywordValues.def"
+
 const char* const MassColumnLetters[30] = {"A", "B", "C", "D", "E", "F", "G", "H", "I",  "J",
                                            "K", "L", "M", "N", "O", "P", "Q", "R", "S",  "T",
                                            "U", "V", "W", "X", "Y", "Z", "AA", "BB", "CC", "DD"};
@@ -39,20 +62,26 @@ int FindRowIgnoringCase(const char* const* table, int rows, const std::string& t
     return -1;
 }
 
+namespace {
+// Whether a setting's values have display names of their own.
+#define KEYWORD_SETTING(Setting, attribute) constexpr bool k##Setting##Named = false
+#define KEYWORD_VALUE(number, Enumerator, code, name) || (name) != nullptr
+#define KEYWORD_END(Setting) ;
+#include "records/KeywordValues.def"
+}  // namespace
+
 const std::vector<EnumeratedSetting>& EnumeratedSettings() {
-    // Only "FIXED", "STOCK" and the levels "A" to "T" stand for a standard level; the locate
-    // methods include the ones location does not offer, so a method that names one reads and
-    // the method check can say what is wrong with it.
-    static const std::vector<EnumeratedSetting> settings = {
-        {"LocateBy", LocateMethodCodes, nullptr, 7},
-        {"RCalc", ResponseTypeCodes, ResponseTypeNames, 6},
-        {"RAH", ResponseBasisCodes, ResponseBasisNames, 2},
-        {"CCalc", CurveTypeCodes, CurveTypeNames, 7},
-        {"XYTrans", AxisTransformCodes, AxisTransformNames, 4},
-        {"Origin", OriginCodes, OriginNames, 4},
-        {"WeightingFunction", WeightingCodes, WeightingNames, 5},
-        {"StdLevels", StdLevelCodes, nullptr, 22},
-    };
+    static const std::vector<EnumeratedSetting> settings = [] {
+        const EnumeratedSetting tables[] = {
+#define KEYWORD_SETTING(Setting, attribute) \
+    {attribute, Setting##Codes, k##Setting##Named ? Setting##Names : nullptr, k##Setting##Values},
+#include "records/KeywordValues.def"
+        };
+        std::vector<EnumeratedSetting> list;
+        for (const EnumeratedSetting& table : tables)
+            if (table.attribute[0] != '\0') list.push_back(table);  // a table no method field uses
+        return list;
+    }();
     return settings;
 }
 

@@ -1,27 +1,40 @@
-// The keyword tables: the text forms of every enumerated setting. A setting's value is the row
-// of its table (row 0 first). Every table except the two column-letter tables ends with one
-// empty row that counts in its size; the curve-type tables have a second empty row.
-// The tables are constant data, readable from any thread.
+// The keyword tables: the enum and the text forms of every enumerated setting, all made from
+// KeywordValues.def. A setting's value is the row of its tables (row 0 first); each table ends
+// with the setting's blank rows, which count in its size. The column-letter tables are the
+// letters of mass and wavelength columns. The tables are constant data, readable from any
+// thread.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-extern const char* const StdLevelCodes[23];
-extern const char* const LocateMethodCodes[8];
-extern const char* const ResponseTypeCodes[7];
-extern const char* const ResponseTypeNames[7];
-extern const char* const ResponseBasisCodes[3];
-extern const char* const ResponseBasisNames[3];
-extern const char* const CurveTypeCodes[9];
-extern const char* const CurveTypeNames[9];
-extern const char* const AxisTransformCodes[5];
-extern const char* const AxisTransformNames[5];
-extern const char* const OriginCodes[5];
-extern const char* const OriginNames[5];
-extern const char* const IncludeExcludeCodes[3];
-extern const char* const WeightingCodes[6];
-extern const char* const WeightingNames[6];
+// One enum per setting: kCurveRF, kOriginExclude, kStdLevelA, ...
+#define KEYWORD_SETTING(Setting, attribute) enum Setting : int32_t {
+#define KEYWORD_VALUE(number, Enumerator, code, name) Enumerator = (number),
+#define KEYWORD_BLANK(number, Enumerator) Enumerator = (number),
+#define KEYWORD_END(Setting) };
+#include "records/KeywordValues.def"
+
+namespace Keywords {
+// Each setting's rows (the size of its tables) and the rows that stand for a value.
+#define KEYWORD_SETTING(Setting, attribute) constexpr int k##Setting##Rows = 0
+#define KEYWORD_VALUE(number, Enumerator, code, name) +1
+#define KEYWORD_BLANK(number, Enumerator) +1
+#define KEYWORD_SPARE(number) +1
+#define KEYWORD_END(Setting) ;
+#include "records/KeywordValues.def"
+#define KEYWORD_SETTING(Setting, attribute) constexpr int k##Setting##Values = 0
+#define KEYWORD_VALUE(number, Enumerator, code, name) +1
+#define KEYWORD_END(Setting) ;
+#include "records/KeywordValues.def"
+}  // namespace Keywords
+
+// The code table and the name table of each setting: StdLevelCodes, CurveTypeNames, ...
+#define KEYWORD_SETTING(Setting, attribute)                                 \
+    extern const char* const Setting##Codes[Keywords::k##Setting##Rows]; \
+    extern const char* const Setting##Names[Keywords::k##Setting##Rows];
+#include "records/KeywordValues.def"
 extern const char* const MassColumnLetters[30];
 extern const char* const WavelengthColumnLetters[10];
 
@@ -50,8 +63,8 @@ int FindRowIgnoringCase(const char* const (&table)[N], const std::string& text) 
 struct EnumeratedSetting {
     const char* attribute;       // the record field and XML attribute, as in MethodRecordFields.def
     const char* const* codes;    // the code table
-    const char* const* names;    // the display-name table, or null when the setting has none
-    int values;                  // rows that stand for a value (the empty end rows excluded)
+    const char* const* names;    // the display-name table, or null when people are shown the codes
+    int values;                  // rows that stand for a value (the blank end rows excluded)
 };
 
 // Every enumerated setting of the method record, one row each.
@@ -71,5 +84,5 @@ std::string AllowedTexts(const EnumeratedSetting& setting);
 bool ReadEnumeratedSetting(const std::string& attribute, const std::string& text, int& value);
 
 // Bounds the callers apply: only "FIXED", "STOCK" and "A" to "K" are ever shown for a peak.
-constexpr int kShownStdLevels = 13;
+constexpr int kShownStdLevels = kStdLevelK + 1;
 }  // namespace Keywords

@@ -16,7 +16,13 @@ class CMethodData : public CMethodRecord {
 public:
     // Comparitor slots: 0 the quantification trace, 1 to 4 the target traces 0 to 3.
     static constexpr int kNumComparitors = 5;
-    // Values of GetLocateChoice that mark totals entries.
+    // Values of GetLocateChoice: how location chooses among the peaks inside the window, then
+    // the values that mark totals entries.
+    static constexpr int kChooseClosest = 0;
+    static constexpr int kChooseLargestResponse = 1;
+    static constexpr int kChooseEarliest = 2;
+    static constexpr int kChooseLatest = 3;
+    static constexpr int kChooseFirst = 4;
     static constexpr int kTotalsChoice = 5;
     static constexpr int kTotalsGroupChoice = 6;
     // Internal-standard slots of an entry (IStd 0 to 5).

@@ -20,11 +20,6 @@ std::string Figures6(double value) { return NumberText::General(value, 6); }
 }  // namespace
 
 namespace {
-constexpr int kCurveRF = 0;
-constexpr int kCurveLinear = 1;
-constexpr int kResponseInternalStd = 1;
-constexpr int kWeightingNull = 0;
-constexpr int kOriginExclude = 1;
 // Settings of GetReportCorrFlags.
 constexpr int kReportCoeffOfDetR2 = 1;
 constexpr int kReportCorrCoeff = 2;
@@ -58,7 +53,7 @@ std::string CorrelationLine(const CCalibrationData& curve) {
         default: break;
     }
     // r itself means something only for an unweighted straight line through the data alone.
-    const bool plainLine = curve.GetCCalc() == kCurveLinear && curve.GetWeightingFunction() == kWeightingNull &&
+    const bool plainLine = curve.GetCCalc() == kCurveLinear && curve.GetWeightingFunction() == kWeightNone &&
                            curve.GetOrigin() == kOriginExclude;
     return plainLine ? corrCoeffLine : "Coefficient of Determination: " + Fixed(r2, 6);
 }

@@ -4,11 +4,10 @@
 
 #include "records/CalibrationData.h"
 #include "records/CalibrationList.h"
+#include "records/KeywordTables.h"
 #include "report/FieldText.h"
 
 namespace {
-constexpr int kCurveRF = 0;
-
 struct CurveReportField {
     int number;
     double (CCalibrationData::*value)() const;

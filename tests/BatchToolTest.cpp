@@ -82,4 +82,64 @@ TEST(BatchTool, SummaryNamesEngineStatusesAndCurvesThatCouldNotBeCalibrated) {
         << run.out;
 }
 
+// The peak files are checked on the run's threads: whatever the number, the problems come in
+// the order of the batch list, each file's among the list's own, and a check that keeps no
+// peaks finds exactly what a full read finds.
+TEST(BatchInput, ProblemsKeepTheListsOrderWhateverTheThreads) {
+    TempFolder temp;
+    const fs::path batch = CopyExample(temp.Path());
+    const fs::path qc = AsPeakList(batch, "QC-01"), sample = AsPeakList(batch, "SAMPLE-02");
+    ASSERT_TRUE(ReplaceInFile(qc, "\n", "\n1.5,2.5\n"));             // a short first row
+    ASSERT_TRUE(ReplaceInFile(sample, "ChromNoise", "ChromNoize"));  // an unknown column
+    ASSERT_TRUE(ReplaceInFile(batch / "batch.csv", "QC-02,raw/QC-02.mzML,QC", "QC-02,raw/QC-02.mzML,Quality"));
+    ASSERT_TRUE(ReplaceInFile(batch / "batch.csv", "SAMPLE-04,raw/SAMPLE-04.mzML,Analyte", "SAMPLE-04,raw/SAMPLE-04.mzML,Unknown"));
+    const auto texts = [&](bool keepPeaks, int threads) {
+        Batch::BatchInput input;
+        std::vector<Batch::Problem> problems;
+        EXPECT_FALSE(Batch::ReadBatch(batch.string(), input, problems, keepPeaks, threads));
+        std::vector<std::string> lines;
+        for (const Batch::Problem& problem : problems) lines.push_back(problem.Text());
+        const bool kept = !input.samples.empty() && input.samples.front()->peaks.GetSize() > 0;
+        EXPECT_EQ(kept, keepPeaks) << threads;
+        return lines;
+    };
+    const std::vector<std::string> oneByOne = texts(true, 1);
+    ASSERT_EQ(oneByOne.size(), 4u);
+    const char* const order[] = {"QC-01.csv:2: has 2 cells", "batch.csv:9:3: unknown sample type \"Quality\"",
+                                 "SAMPLE-02.csv:1:9: unknown peak field \"ChromNoize\"",
+                                 "batch.csv:14:3: unknown sample type \"Unknown\""};
+    for (size_t i = 0; i < oneByOne.size(); ++i) EXPECT_NE(oneByOne[i].find(order[i]), std::string::npos) << oneByOne[i];
+    for (int threads : {2, 3, 16}) {
+        EXPECT_EQ(texts(true, threads), oneByOne) << threads;
+        EXPECT_EQ(texts(false, threads), oneByOne) << threads;
+    }
+    EXPECT_EQ(texts(false, 1), oneByOne);
+}
+
+// The CSV reader: quoted cells (separators, doubled quotes, line ends inside), CR LF, a lone CR,
+// comment and blank rows skipped, and each row's line number where the row starts. Rows handed
+// over one at a time read the same as rows kept.
+TEST(Csv, RowsKeepTheirLinesAndQuotedCells) {
+    const std::string text = "a,b\r\n# comment,x\n\n  \n\"q,1\",\"say \"\"hi\"\"\"\n\"two\nlines\",z\rlast,\"\"\n";
+    const std::vector<Csv::Row> expected = {{1, {"a", "b"}}, {5, {"q,1", "say \"hi\""}},
+                                            {6, {"two\nlines", "z"}}, {8, {"last", ""}}};
+    std::vector<Csv::Row> rows, visited;
+    std::string error;
+    ASSERT_TRUE(Csv::Parse(text, rows, error)) << error;
+    ASSERT_TRUE(Csv::ForEachRow(text, [&](int line, const std::vector<std::string_view>& cells) {
+        visited.push_back({line, std::vector<std::string>(cells.begin(), cells.end())});
+    }, error)) << error;
+    for (const std::vector<Csv::Row>* got : {&rows, &visited}) {
+        ASSERT_EQ(got->size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ((*got)[i].line, expected[i].line) << i;
+            EXPECT_EQ((*got)[i].cells, expected[i].cells) << i;
+        }
+    }
+    EXPECT_FALSE(Csv::Parse("a\n\"open,b\nc", rows, error));
+    EXPECT_EQ(error, "line 2: a quoted cell is not closed");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].cells, std::vector<std::string>{"a"});
+}
+
 }  // namespace

@@ -31,7 +31,7 @@ TEST(ISResponses, SingleStandardGivesResponsePerUnitConcentration) {
         CQuanLocate engine;
         // Entry 1 the standard, entry 2 an "IS" compound naming it.
         CMethodData compound = Entry("analyte");
-        compound.SetRCalc(kIS);
+        compound.SetRCalc(kResponseInternalStd);
         compound.SetRRef(c.reference);
         CMethodList methods = Methods({c.standard, compound});
         EXPECT_EQ(Access::UpdateMethodISResponse(engine, methods, 2), c.status);
@@ -93,12 +93,12 @@ TEST(Responses, EachResponseTypeWithAndWithoutInternalStandardResponse) {
     // compound's own noise conversion is 3.0, its standard's 2.0 (used when it has a reference).
     const struct { const char* what; int type, reference; double isResponse, response, corrected, noise; int flag; }
         cases[] = {
-        {"ES", kES, 0, 0.0, 2000.0, 1800.0, 3.0 * 50.0, 1},
-        {"ES with a reference takes the standard's noise conversion", kES, 1, 0.0, 2000.0, 1800.0, 2.0 * 50.0, 1},
-        {"IS with IS response", kIS, 1, 400.0, 5.0, 4.5, 2.0 * 50.0 / 400.0, 1},
-        {"IS without IS response", kIS, 1, 0.0, 0.0, 0.0, 0.0, 0},
-        {"IS without a standard is treated as ES", kIS, 0, 400.0, 2000.0, 1800.0, 3.0 * 50.0, 1},
-        {"ISODIL", kISODIL, 1, 400.0, 2000.0, 1800.0, 0.0, 0},
+        {"ES", kResponseExternalStd, 0, 0.0, 2000.0, 1800.0, 3.0 * 50.0, 1},
+        {"ES with a reference takes the standard's noise conversion", kResponseExternalStd, 1, 0.0, 2000.0, 1800.0, 2.0 * 50.0, 1},
+        {"IS with IS response", kResponseInternalStd, 1, 400.0, 5.0, 4.5, 2.0 * 50.0 / 400.0, 1},
+        {"IS without IS response", kResponseInternalStd, 1, 0.0, 0.0, 0.0, 0.0, 0},
+        {"IS without a standard is treated as ES", kResponseInternalStd, 0, 400.0, 2000.0, 1800.0, 3.0 * 50.0, 1},
+        {"ISODIL", kResponseIsotopeDilution, 1, 400.0, 2000.0, 1800.0, 0.0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -123,7 +123,7 @@ TEST(Responses, EachResponseTypeWithAndWithoutInternalStandardResponse) {
 
 TEST(Responses, NoiseConversionOfSeveralStandardsIsTheirMean) {
     CMethodData compound = Entry("compound");
-    compound.SetRCalc(kES);
+    compound.SetRCalc(kResponseExternalStd);
     compound.SetUseMulti(1);
     compound.SetIStd(0, 0);
     compound.SetIStd(1, -1);  // a free slot between standards is passed over here
@@ -149,7 +149,7 @@ TEST(Responses, MolarRatioOfIsotopeDilution) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.response);
         CMethodData compound = Entry("compound");
-        compound.SetRCalc(kES);
+        compound.SetRCalc(kResponseExternalStd);
         compound.SetMoleRatio(1);
         compound.SetUnlabelledRatio(0.1);
         compound.SetLabelledRatio(10.0);
@@ -221,7 +221,7 @@ CPeakData TotalsPeak(int entry, int trace, const std::string& group = "HxCB") {
 
 CMethodData TotalsEntry(const std::string& group = "HxCB", int include = 0) {
     CMethodData e = Entry("Total HxCB", 6.5f);
-    e.SetLocateChoice(kTotalsChoice);
+    e.SetLocateChoice(CMethodData::kTotalsChoice);
     e.SetTotalsGroup(group);
     e.SetTotalsInclude(include);
     e.SetLocateRTWin(1.0f);
@@ -353,7 +353,7 @@ TEST(PeakListUpdate, AsymmetryOutsideTheExpectedWindowIsFlagged) {
         {1.2, 1.81f, 0, true, 0, 1, 1},   {2.0, 1.0f, 0, true, 0, 0, 0},    {2.0, 3.0f, 0, true, 0, 0, 0},
         {2.0, 3.0001f, 0, true, 0, 1, 1}, {2.0, 0.9999f, 0, true, 0, 1, 1}, {1.2, 1.81f, 0, false, 0, 1, 0},
         {1.2, 1.81f, 1, true, 0, 1, 1},  {1.2, 1.81f, 2, true, 0, 1, 1},   {1.2, 1.81f, 3, true, 0, 1, 0},
-        {1.2, 1.81f, 0, true, kTotalsChoice, 0, 0},  // totals peaks have no shape of their own
+        {1.2, 1.81f, 0, true, CMethodData::kTotalsChoice, 0, 0},  // totals peaks have no shape of their own
         {0.0, 9.0f, 0, true, 0, 0, 0},               // without an expected value nothing is tested
     };
     for (const auto& c : cases) {
@@ -387,13 +387,13 @@ TEST(PeakListUpdate, AsymmetryOutsideTheExpectedWindowIsFlagged) {
 namespace {
 CMethodList PcbMethod() {
     CMethodData standard = Entry("PCB 209-13C", 5.0f, "300.0");
-    standard.SetRCalc(kES);
+    standard.SetRCalc(kResponseExternalStd);
     standard.SetStdLevels(0);
     standard.SetStdConc(10.0);
 
     const auto congener = [](const char* name, float predRT) {
         CMethodData entry = Entry(name, predRT, "290.0");
-        entry.SetRCalc(kIS);
+        entry.SetRCalc(kResponseInternalStd);
         entry.SetRRef(1);
         entry.SetTotalsGroup("HxCB");
         entry.SetStdLevels(2);  // the sample's concentration column "A"
@@ -406,9 +406,9 @@ CMethodList PcbMethod() {
     const CMethodData pcb153 = congener("PCB 153", 6.5f);
 
     CMethodData totals = Entry("Total HxCB", 6.5f, "290.0");
-    totals.SetLocateChoice(kTotalsChoice);
+    totals.SetLocateChoice(CMethodData::kTotalsChoice);
     totals.SetLocateRTWin(1.0f);
-    totals.SetRCalc(kIS);
+    totals.SetRCalc(kResponseInternalStd);
     totals.SetTotalsGroup("HxCB");
 
     return Methods({standard, pcb138, pcb153, totals});

@@ -69,11 +69,18 @@ TEST(Locate, ChoiceRulesPickTheirPeakAndTiesKeepTheEarlier) {
     // measures each peak's own value (the offset) against its window, on any trace.
     const float offsets[] = {-0.1f, 0.3f, -0.4f, 0.45f};
     const double areas[] = {500.0, 800.0, 800.0, 300.0}, heights[] = {90.0, 40.0, 70.0, 90.0};
+    using M = CMethodData;
     const struct { int locateBy, choice, rah, expected; } cases[] = {
-        {kRT, kClosest, 0, 0}, {kRT, kLargest, 0, 1},  // areas 800 and 800: the earlier stays
-        {kRT, kLargest, 1, 0},                         // heights 90 and 90: the earlier stays
-        {kRT, kEarliest, 0, 2}, {kRT, kLatest, 0, 3}, {kRT, kFirst, 0, 0}, {kRT, 9, 0, 0},
-        {kPeakCentre, kClosest, 0, 0}, {kPeakCentre, kLargest, 0, 1}, {kPeakCentre, kLargest, 1, 0},
+        {kLocateByRT, M::kChooseClosest, kRAHArea, 0},
+        {kLocateByRT, M::kChooseLargestResponse, kRAHArea, 1},    // areas 800 and 800: the earlier stays
+        {kLocateByRT, M::kChooseLargestResponse, kRAHHeight, 0},  // heights 90 and 90: the earlier stays
+        {kLocateByRT, M::kChooseEarliest, kRAHArea, 2},
+        {kLocateByRT, M::kChooseLatest, kRAHArea, 3},
+        {kLocateByRT, M::kChooseFirst, kRAHArea, 0},
+        {kLocateByRT, 9, kRAHArea, 0},
+        {kLocateByPeakCentre, M::kChooseClosest, kRAHArea, 0},
+        {kLocateByPeakCentre, M::kChooseLargestResponse, kRAHArea, 1},
+        {kLocateByPeakCentre, M::kChooseLargestResponse, kRAHHeight, 0},
     };
     for (const auto& c : cases) {
         CMethodData entry = Entry(10.0f);
@@ -84,7 +91,7 @@ TEST(Locate, ChoiceRulesPickTheirPeakAndTiesKeepTheEarlier) {
         CMethodList methods = Methods({entry});
         // Never a candidate: another trace for RT, beyond the window for peak centre.
         std::vector<CPeakData> all = {Peak(10.0f, 9999.0, 999.0, "305.0")};
-        const float base = c.locateBy == kRT ? 10.0f : 0.0f;
+        const float base = c.locateBy == kLocateByRT ? 10.0f : 0.0f;
         for (int k = 0; k < 4; ++k) all.push_back(Peak(base + offsets[k], areas[k], heights[k]));
         CPeakList peaks = Peaks(all);
         ASSERT_EQ(Locate(methods, peaks), kLocateOK);
@@ -94,7 +101,7 @@ TEST(Locate, ChoiceRulesPickTheirPeakAndTiesKeepTheEarlier) {
 
 TEST(Locate, RRTEntryIsSearchedAtItsReferenceFoundTimeTimesTheRelativeTime) {
     CMethodData relative = Entry(0.0f, 0.1f);
-    relative.SetLocateBy(kRRT);
+    relative.SetLocateBy(kLocateByRRT);
     relative.SetRRTRef(2);
     relative.SetPredRRT(0.5f);
     CMethodList methods = Methods({relative, Entry(10.0f, 0.5f, "310.0")});
@@ -104,7 +111,7 @@ TEST(Locate, RRTEntryIsSearchedAtItsReferenceFoundTimeTimesTheRelativeTime) {
 }
 
 TEST(Locate, EntriesThatReferToEachOtherEndTheRunWith21) {
-    for (int locateBy : {kRRT, kRT}) {
+    for (int locateBy : {kLocateByRRT, kLocateByRT}) {
         CMethodData first = Entry(5.0f);
         first.SetLocateBy(locateBy);
         first.SetRRTRef(2);
@@ -195,7 +202,7 @@ TEST(Locate, EveryEntryIsResetFirstEvenBesideABadStandardLevel) {
 
 TEST(LocateStrategies, RecordNumberReportsEachMismatch) {
     CMethodData byNumber = Entry(0.0f);
-    byNumber.SetLocateBy(kRNUM);
+    byNumber.SetLocateBy(kLocateByRecordNumber);
     struct Case { const char* what; int entryFunction, peakFunction; std::string peakTrace; int status; };
     const Case cases[] = {
         {"matches", 0, 4, "304.0", kLocateOK},

@@ -18,6 +18,7 @@
 #include "locate/LocateStatus.h"
 #include "locate/QuanLocate.h"
 #include "platform/FlatDatabase.h"
+#include "records/KeywordTables.h"
 
 struct QuanLocateTestAccess {
     static int LocateSecondary(CQuanLocate& engine, CPeakList& peaks, CPeakData& primary, CMethodData& entry,
@@ -42,17 +43,14 @@ struct QuanLocateTestAccess {
 
 namespace locate_test {
 
-// Locate methods and choice rules as the method stores them.
-constexpr int kRNUM = 0, kRT = 1, kRRT = 2, kPeakCentre = 6;
-constexpr int kClosest = 0, kLargest = 1, kEarliest = 2, kLatest = 3, kFirst = 4;
 
 // An "RT" entry on trace 304.0 searched at predRT with the given window, area-based, one trace.
 inline CMethodData Entry(float predRT, float window = 0.5f, const std::string& trace = "304.0") {
     CMethodData entry;
     entry.SetName("compound");
     entry.SetQuanTrace(trace);
-    entry.SetLocateBy(kRT);
-    entry.SetLocateChoice(kClosest);
+    entry.SetLocateBy(kLocateByRT);
+    entry.SetLocateChoice(CMethodData::kChooseClosest);
     entry.SetPredRT(predRT);
     entry.SetLocateRTWin(window);
     entry.SetRAH(0);
@@ -132,9 +130,6 @@ struct LocateCompletionTestAccess {
 namespace completion_test {
 using Access = LocateCompletionTestAccess;
 
-// Response types as the method stores them.
-constexpr int kES = 0, kIS = 1, kISODIL = 2;
-constexpr int kTotalsChoice = 5;
 
 // A compound on `trace` at predRT, area-based, quantified on its main trace only.
 inline CMethodData Entry(const std::string& name, float predRT = 5.0f, const std::string& trace = "290.0") {

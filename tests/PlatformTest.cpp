@@ -84,6 +84,61 @@ TEST(KeywordTables, BoundsAndLookUps) {
     for (int outside : {-1, 4, INT_MIN, INT_MAX}) EXPECT_EQ(Keywords::SettingText("XYTrans", outside), "") << outside;
 }
 
+// Each setting's enum names the row of its texts, the blank rows count in the tables' size, and
+// the method record's settings are listed in the method tools' order with the rows that stand
+// for a value; every value's text reads back as the value.
+TEST(KeywordTables, EnumsNameTheRowsOfTheirTexts) {
+    const struct {
+        int value;
+        const char* const* codes;
+        const char* const* names;
+        const char* code;
+        const char* name;
+    } rows[] = {
+        {kLocateByPeakCentre, LocateMethodCodes, LocateMethodNames, "P_CN", "P_CN"},
+        {kLocateByNothing, LocateMethodCodes, LocateMethodNames, "", ""},
+        {kResponseInternalStd, ResponseTypeCodes, ResponseTypeNames, "IS", "Internal Std"},
+        {kResponseNamed, ResponseTypeCodes, ResponseTypeNames, "NAMED", "Referred"},
+        {kRAHHeight, ResponseBasisCodes, ResponseBasisNames, "H", "Height"},
+        {kCurveQuadratic, CurveTypeCodes, CurveTypeNames, "2ND", "2nd Order"},
+        {kCurveRFAlternative, CurveTypeCodes, CurveTypeNames, "", ""},
+        {kAxisLog10, AxisTransformCodes, AxisTransformNames, "T", "Log"},
+        {kOriginMatrixMatch, OriginCodes, OriginNames, "M", "Matrix match"},
+        {kWeightInverseX2, WeightingCodes, WeightingNames, "1/(X^2)", "1/x^2"},
+        {kStdLevelT, StdLevelCodes, StdLevelNames, "T", "T"},
+        {kExcludeEntry, IncludeExcludeCodes, IncludeExcludeNames, "E", "E"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_STREQ(row.codes[row.value], row.code) << row.value;
+        EXPECT_STREQ(row.names[row.value], row.name) << row.value;
+    }
+    EXPECT_EQ(std::size(CurveTypeCodes), 9u);  // a value row each for RF to 6th, then two blank rows
+    EXPECT_EQ(std::size(StdLevelCodes), 23u);
+    EXPECT_EQ(std::size(ResponseBasisNames), 3u);
+    EXPECT_EQ(Keywords::kShownStdLevels, 13);
+
+    const struct {
+        const char* attribute;
+        int values;
+        bool named;
+    } settings[] = {{"LocateBy", 7, false}, {"RCalc", 6, true},   {"RAH", 2, true},
+                    {"CCalc", 7, true},     {"XYTrans", 4, true}, {"Origin", 4, true},
+                    {"WeightingFunction", 5, true}, {"StdLevels", 22, false}};
+    const std::vector<Keywords::EnumeratedSetting>& listed = Keywords::EnumeratedSettings();
+    ASSERT_EQ(listed.size(), std::size(settings));
+    for (size_t i = 0; i < listed.size(); ++i) {
+        SCOPED_TRACE(settings[i].attribute);
+        EXPECT_STREQ(listed[i].attribute, settings[i].attribute);
+        EXPECT_EQ(listed[i].values, settings[i].values);
+        EXPECT_EQ(listed[i].names != nullptr, settings[i].named);
+        for (int value = 0; value < listed[i].values; ++value)
+            EXPECT_EQ(Keywords::SettingValue(listed[i], Keywords::SettingText(listed[i], value)), value);
+        EXPECT_EQ(Keywords::SettingText(listed[i], listed[i].values), "");  // a blank row is no value
+    }
+    EXPECT_EQ(Keywords::FindEnumeratedSetting(""), nullptr);  // the include/exclude table is no method field
+    EXPECT_EQ(Keywords::AllowedTexts(*Keywords::FindEnumeratedSetting("LocateBy")), "RNUM, RT, RRT, RESP, COMB, NAME, P_CN");
+}
+
 TEST(Xml, BuilderLimitsAndParserWalkUpToTheDocument) {
     Brisk::CXMLBuilderT<256> builder;
     EXPECT_FALSE(builder.CloseElement());

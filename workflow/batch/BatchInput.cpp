@@ -8,6 +8,7 @@
 #include "platform/NumberText.h"
 #include "workflow/support/Csv.h"
 #include "workflow/batch/RawPeaks.h"
+#include "workflow/batch/Workers.h"
 #include "workflow/method/MethodCheck.h"
 
 namespace Batch {
@@ -16,19 +17,19 @@ namespace {
 
 std::string Lower(std::string text) { return NumberText::LowerAscii(std::move(text)); }
 
-bool ParseInteger(const std::string& text, long long low, long long high, long long& value) {
+bool ParseInteger(std::string_view text, long long low, long long high, long long& value) {
     long long parsed = 0;
-    if (!NumberText::Read(Csv::Trim(text), parsed) || parsed < low || parsed > high) return false;
+    if (!NumberText::Read(Csv::TrimView(text), parsed) || parsed < low || parsed > high) return false;
     value = parsed;
     return true;
 }
 
 // --- peak columns: one setter per stored field, from the peak field table ------------------
 
-using PeakSetter = std::function<bool(CPeakData&, const std::string&)>;
+using PeakSetter = std::function<bool(CPeakData&, std::string_view)>;
 
 template <class T>
-bool ParseNumber(const std::string& text, T& value) {
+bool ParseNumber(std::string_view text, T& value) {
     if constexpr (std::is_floating_point_v<T>) {
         double parsed = 0.0;
         if (!Csv::ToDouble(text, parsed)) return false;
@@ -45,7 +46,7 @@ bool ParseNumber(const std::string& text, T& value) {
 
 template <class T, class Set>
 PeakSetter NumberSetter(Set set) {
-    return [set](CPeakData& peak, const std::string& text) {
+    return [set](CPeakData& peak, std::string_view text) {
         T value{};
         if (!ParseNumber(text, value)) return false;
         set(peak, value);
@@ -55,9 +56,9 @@ PeakSetter NumberSetter(Set set) {
 
 template <class Set>
 PeakSetter TextSetter(size_t maxChars, Set set) {
-    return [maxChars, set](CPeakData& peak, const std::string& text) {
+    return [maxChars, set](CPeakData& peak, std::string_view text) {
         if (text.size() > maxChars) return false;  // never cut a text silently
-        set(peak, text);
+        set(peak, std::string(text));
         return true;
     };
 }
@@ -122,41 +123,75 @@ bool ReadCsvRows(const std::string& path, std::vector<Csv::Row>& rows, std::vect
     return true;
 }
 
-bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems) {
+namespace {
+// Reads a peak file into `peaks`, or, given no list, only checks it: the same problems either way.
+// The file is taken row by row as it is split (a batch reads hundreds of them, twice); a file
+// with quotes is split whole first, so that an unclosed quote is its only problem.
+bool ReadPeakRows(const std::string& path, CPeakList* peaks, std::vector<Problem>& problems) {
     const size_t before = problems.size();
-    std::vector<Csv::Row> rows;
-    if (!ReadCsvRows(path, rows, problems)) return false;
-    if (rows.empty()) {
-        problems.push_back({path, 0, 0, "has no header row"});
+    std::string text, error;
+    if (!Csv::ReadFile(path, text)) {
+        problems.push_back({path, 0, 0, "cannot be read"});
         return false;
     }
     const auto& setters = PeakSetters();
+    std::vector<std::string> names;  // the header's, trimmed
     std::vector<const PeakSetter*> columns;
-    for (size_t c = 0; c < rows[0].cells.size(); ++c) {
-        const std::string name = Csv::Trim(rows[0].cells[c]);
-        auto found = setters.find(name);
-        if (found == setters.end()) problems.push_back({path, rows[0].line, static_cast<int>(c + 1), "unknown peak field \"" + name + "\""});
-        columns.push_back(found == setters.end() ? nullptr : &found->second);
-    }
-    if (problems.size() != before) return false;
-    for (size_t r = 1; r < rows.size(); ++r) {
-        const Csv::Row& row = rows[r];
-        if (row.cells.size() != columns.size()) {
-            problems.push_back({path, row.line, 0, "has " + std::to_string(row.cells.size()) + " cells, the header " +
-                                                       std::to_string(columns.size())});
-            continue;
+    int headerLine = 0, peakNumber = 0;
+    bool headerRead = false;
+    const auto readRow = [&](int line, const std::vector<std::string_view>& cells) {
+        if (headerLine == 0) {
+            headerLine = line;
+            for (size_t c = 0; c < cells.size(); ++c) {
+                names.emplace_back(Csv::TrimView(cells[c]));
+                auto found = setters.find(names.back());
+                if (found == setters.end())
+                    problems.push_back({path, line, static_cast<int>(c + 1), "unknown peak field \"" + names.back() + "\""});
+                columns.push_back(found == setters.end() ? nullptr : &found->second);
+            }
+            headerRead = problems.size() == before;
+            return;
+        }
+        if (!headerRead) return;  // a bad header: the rows are not read
+        ++peakNumber;
+        if (cells.size() != columns.size()) {
+            problems.push_back({path, line, 0, "has " + std::to_string(cells.size()) + " cells, the header " +
+                                                   std::to_string(columns.size())});
+            return;
         }
         CPeakData peak;
         for (size_t c = 0; c < columns.size(); ++c) {
-            if (Csv::Trim(row.cells[c]).empty()) continue;  // an empty cell keeps the field's initial value
-            if (!(*columns[c])(peak, row.cells[c]))
-                problems.push_back({path, row.line, static_cast<int>(c + 1),
-                                    "\"" + row.cells[c] + "\" is not a valid " + Csv::Trim(rows[0].cells[c])});
+            if (Csv::TrimView(cells[c]).empty()) continue;  // an empty cell keeps the field's initial value
+            if (!(*columns[c])(peak, cells[c]))
+                problems.push_back({path, line, static_cast<int>(c + 1),
+                                    std::string(1, '"').append(cells[c]).append("\" is not a valid ").append(names[c])});
         }
-        peak.SetID(static_cast<int>(r));
-        peaks.Add(peak);
+        peak.SetID(peakNumber);
+        if (peaks != nullptr) peaks->Add(peak);
+    };
+    bool split = true;
+    if (text.find('"') == std::string::npos) {
+        split = Csv::ForEachRow(text, readRow, error);
+    } else {
+        std::vector<Csv::Row> rows;
+        split = Csv::Parse(text, rows, error);
+        for (size_t r = 0; split && r < rows.size(); ++r)
+            readRow(rows[r].line, std::vector<std::string_view>(rows[r].cells.begin(), rows[r].cells.end()));
+    }
+    if (!split) {
+        problems.push_back({path, 0, 0, error});
+        return false;
+    }
+    if (headerLine == 0) {
+        problems.push_back({path, 0, 0, "has no header row"});
+        return false;
     }
     return problems.size() == before;
+}
+}  // namespace
+
+bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems) {
+    return ReadPeakRows(path, &peaks, problems);
 }
 
 bool ReadSamplePeaks(const SampleInput& sample, const CMethodList& method, CPeakList& peaks,
@@ -180,7 +215,7 @@ const BatchColumn kBatchColumns[] = {
 
 bool ReadBatchList(const std::string& folder, const std::string& path, const CMethodList& method,
                    std::vector<std::unique_ptr<SampleInput>>& samples, std::vector<Problem>& problems,
-                   bool keepPeaks) {
+                   bool keepPeaks, int threads) {
     const size_t before = problems.size();
     std::vector<Csv::Row> rows;
     if (!ReadCsvRows(path, rows, problems)) return false;
@@ -203,6 +238,14 @@ bool ReadBatchList(const std::string& folder, const std::string& path, const CMe
 
     std::set<std::string> names, ids;
     for (int i = 0; i < method.GetSize(); ++i) names.insert(method.GetAt(i).GetName());
+    // The peak files are read once the list is, several at a time (they are most of the
+    // reading); each file's problems then go where reading it with its row puts them.
+    struct PeakRead {
+        SampleInput* sample;
+        size_t problemsBefore;
+        std::vector<Problem> problems;
+    };
+    std::vector<PeakRead> reads;
     for (size_t r = 1; r < rows.size(); ++r) {
         const Csv::Row& row = rows[r];
         auto cell = [&](const char* name) -> std::string {
@@ -264,19 +307,41 @@ bool ReadBatchList(const std::string& folder, const std::string& path, const CMe
         } else {
             sample->peakPath = sample->peakPaths.front();
             sample->rawData = NamesRawData(sample->peakPaths);
-            if (readable) ReadSamplePeaks(*sample, method, sample->peaks, problems);
-            if (!keepPeaks) sample->peaks.EmptyPeakList();
+            if (readable) reads.push_back({sample.get(), problems.size(), {}});
         }
         samples.push_back(std::move(sample));
+    }
+    RunOnWorkers(static_cast<int>(reads.size()), threads, [&](int, int index) {
+        PeakRead& read = reads[static_cast<size_t>(index)];
+        if (!keepPeaks && !read.sample->rawData) {
+            ReadPeakRows(read.sample->peakPath, nullptr, read.problems);
+            return;
+        }
+        ReadSamplePeaks(*read.sample, method, read.sample->peaks, read.problems);
+        if (!keepPeaks) read.sample->peaks.EmptyPeakList();
+    });
+    std::vector<Problem> inOrder;
+    size_t taken = 0;
+    for (PeakRead& read : reads) {
+        if (read.problems.empty()) continue;
+        inOrder.insert(inOrder.end(), problems.begin() + static_cast<std::ptrdiff_t>(taken),
+                       problems.begin() + static_cast<std::ptrdiff_t>(read.problemsBefore));
+        inOrder.insert(inOrder.end(), read.problems.begin(), read.problems.end());
+        taken = read.problemsBefore;
+    }
+    if (!inOrder.empty()) {
+        inOrder.insert(inOrder.end(), problems.begin() + static_cast<std::ptrdiff_t>(taken), problems.end());
+        problems = std::move(inOrder);
     }
     return problems.size() == before;
 }
 
-bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems, bool keepPeaks) {
+bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems, bool keepPeaks,
+               int threads) {
     const size_t before = problems.size();
     batch.folder = folder;
     ReadMethodFile(folder + "/method.xml", batch.method, problems, &batch.method.settings);
-    ReadBatchList(folder, folder + "/batch.csv", batch.method, batch.samples, problems, keepPeaks);
+    ReadBatchList(folder, folder + "/batch.csv", batch.method, batch.samples, problems, keepPeaks, threads);
     std::string text;
     const std::string elements = folder + "/elements.csv";
     if (Csv::ReadFile(elements, text)) batch.elementsFile = elements;

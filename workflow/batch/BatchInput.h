@@ -35,9 +35,11 @@ struct BatchInput {
 };
 
 // Reads `folder`; false when any problem was found (all of them are in `problems`). Every peak
-// file is read and checked either way; without `keepPeaks` the peaks are let go again, so a
+// file is read and checked either way (on up to `threads` threads; the problems come in the
+// same order whatever the number); without `keepPeaks` the peaks are let go again, so a
 // large batch is held one sample at a time by whoever runs it (ReadSamplePeaks).
-bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems, bool keepPeaks = true);
+bool ReadBatch(const std::string& folder, BatchInput& batch, std::vector<Problem>& problems, bool keepPeaks = true,
+               int threads = 1);
 
 // The pieces, usable on their own.
 
@@ -60,7 +62,7 @@ bool ReadSamplePeaks(const SampleInput& sample, const CMethodList& method, CPeak
                      std::vector<Problem>& problems, std::vector<RawData::Chromatogram>* chromatograms = nullptr);
 bool ReadBatchList(const std::string& folder, const std::string& path, const CMethodList& method,
                    std::vector<std::unique_ptr<SampleInput>>& samples, std::vector<Problem>& problems,
-                   bool keepPeaks = true);
+                   bool keepPeaks = true, int threads = 1);
 
 // The peak fields a peak file may name as columns.
 std::vector<std::string> PeakColumnNames();

@@ -20,17 +20,13 @@ std::string ResultRow::Verdict() const {
     return text;
 }
 
-namespace {
-// The unit separator: no report field text holds control characters.
-constexpr char kFieldSeparator = '\x1f';
-}  // namespace
 
 std::vector<std::string> ResultRow::PeakFieldTexts() const {
     std::vector<std::string> texts;
     if (packedPeakFields.empty()) return texts;
     size_t start = 0;
     for (;;) {
-        const size_t end = packedPeakFields.find(kFieldSeparator, start);
+        const size_t end = packedPeakFields.find(kPeakFieldSeparator, start);
         texts.push_back(packedPeakFields.substr(start, end == std::string::npos ? std::string::npos : end - start));
         if (end == std::string::npos) return texts;
         start = end + 1;
@@ -39,10 +35,15 @@ std::vector<std::string> ResultRow::PeakFieldTexts() const {
 
 void ResultRow::SetPeakFieldTexts(const std::vector<std::string>& texts) {
     packedPeakFields.clear();
-    for (size_t i = 0; i < texts.size(); ++i) {
-        if (i > 0) packedPeakFields += kFieldSeparator;
-        for (char c : texts[i]) packedPeakFields += c == kFieldSeparator ? ' ' : c;
-    }
+    for (size_t i = 0; i < texts.size(); ++i) AddPeakFieldText(texts[i], i == 0);
+}
+
+void ResultRow::AddPeakFieldText(std::string_view text, bool first) {
+    const size_t start = packedPeakFields.size() + (first ? 0 : 1);
+    AddPlainPeakFieldText(text, first);
+    if (text.find(kPeakFieldSeparator) != std::string_view::npos)
+        std::replace(packedPeakFields.begin() + static_cast<std::ptrdiff_t>(start), packedPeakFields.end(),
+                     kPeakFieldSeparator, ' ');
 }
 
 std::string NumberCell(double value) {
@@ -86,14 +87,21 @@ const CPeakData& NumberFormatter() {
 
 std::string ReportNumberCell(size_t column, double value) {
     if (!std::isfinite(value)) return std::string();
-    const std::vector<std::string>& columns = ResultColumns();
-    for (const NumberStyle& style : kNumberStyles) {
-        if (column >= columns.size() || columns[column] != style.column) continue;
-        std::string text;
-        NumberFormatter().FormatNumber(style.mode, style.decimals, style.figures, value, text);
-        return text;
-    }
-    return NumberCell(value);
+    // Each column's style, found once by name.
+    static const std::vector<const NumberStyle*> styles = [] {
+        std::vector<const NumberStyle*> byColumn;
+        for (const std::string& name : ResultColumns()) {
+            byColumn.push_back(nullptr);
+            for (const NumberStyle& style : kNumberStyles)
+                if (byColumn.back() == nullptr && name == style.column) byColumn.back() = &style;
+        }
+        return byColumn;
+    }();
+    const NumberStyle* style = column < styles.size() ? styles[column] : nullptr;
+    if (style == nullptr) return NumberCell(value);
+    std::string text;
+    NumberFormatter().FormatNumber(style->mode, style->decimals, style->figures, value, text);
+    return text;
 }
 
 int PeakFieldPosition(int field) {
@@ -112,11 +120,11 @@ double PeakFieldNumber(const ResultRow& row, int field) {
     // Walk to the field's text without unpacking the whole row.
     size_t start = 0;
     for (int i = 0; i < position; ++i) {
-        start = row.packedPeakFields.find(kFieldSeparator, start);
+        start = row.packedPeakFields.find(kPeakFieldSeparator, start);
         if (start == std::string::npos) return std::nan("");
         ++start;
     }
-    const size_t end = std::min(row.packedPeakFields.find(kFieldSeparator, start), row.packedPeakFields.size());
+    const size_t end = std::min(row.packedPeakFields.find(kPeakFieldSeparator, start), row.packedPeakFields.size());
     double value = 0.0;
     const char* first = row.packedPeakFields.data() + start;
     const char* last = row.packedPeakFields.data() + end;
@@ -167,8 +175,8 @@ std::string NotCalibratedReason(const CCalibrationData& curve) {
     static const char* const kOrderNames[] = {"response-factor", "linear", "quadratic", "cubic",
                                               "fourth-order", "fifth-order", "sixth-order"};
     const int type = curve.GetCCalc();
-    const int order = type >= 1 && type <= 6 ? type : 0;
-    const bool originPoint = order > 0 && (curve.GetOrigin() == 0 || curve.GetOrigin() == 2);
+    const int order = type >= kCurveLinear && type <= kCurveSixthOrder ? type : 0;
+    const bool originPoint = order > 0 && (curve.GetOrigin() == kOriginInclude || curve.GetOrigin() == kOriginForce);
     const int needed = order == 0 ? 1 : order + 1 - (originPoint ? 1 : 0);
     if (usable < needed)
         return "too few points: " + std::to_string(usable) + " usable, " + std::to_string(needed) + " needed for a " +

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -24,6 +25,10 @@ struct SampleResult {
     int locateStatus = 0;     // what QuanDoLocation returned
     int quantifyStatus = 0;   // what DoQuantify returned
 };
+
+// Divides the packed peak field texts of a row: the unit separator, which no report field text
+// holds (a text that did would have it replaced by a space).
+constexpr char kPeakFieldSeparator = '\x1f';
 
 // One sample and method entry. Numbers a peak does not have (no peak found, no ion ratio)
 // are NaN; writers print them as empty cells.
@@ -51,6 +56,14 @@ struct ResultRow {
     std::string packedPeakFields;
     std::vector<std::string> PeakFieldTexts() const;
     void SetPeakFieldTexts(const std::vector<std::string>& texts);
+    // Packs one more text after those packed so far; `first` starts the row's texts afresh.
+    void AddPeakFieldText(std::string_view text, bool first);
+    // The same for a text known to hold no separator (a number, a keyword table's text).
+    void AddPlainPeakFieldText(std::string_view text, bool first) {
+        if (first) packedPeakFields.clear();
+        else packedPeakFields += kPeakFieldSeparator;
+        packedPeakFields += text;
+    }
 };
 
 struct CurveResult {

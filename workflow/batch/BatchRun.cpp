@@ -1,12 +1,14 @@
 #include "workflow/batch/BatchRun.h"
 
 #include <atomic>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cmath>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <thread>
 
 #include "platform/NumberText.h"
@@ -154,7 +156,7 @@ void AddCalibrationPoint(CCalibrationData& curve, const CMethodData& entry, cons
     point.Weight = 1.0;
     point.Flags = excluded ? kCaliPointExcluded : 0;
     // A transformed axis cannot take a point at or below zero, not even an excluded one.
-    if (curve.GetXYTrans() != 0 && (point.Conc <= 0.0 || point.Resp <= 0.0)) return;
+    if (curve.GetXYTrans() != kAxisNone && (point.Conc <= 0.0 || point.Resp <= 0.0)) return;
     if (!(point.Conc > 0.0)) return;  // a standard without this compound gives no point
     const int n = curve.GetNumCaliPts();
     tagFILE_INFO file{};
@@ -265,31 +267,48 @@ double FromFloat(float value) {
 double ShownLimit(double limit) { return limit > 1e-12 ? limit : std::nan(""); }
 
 // A field's text, or its number as the shortest text that reads back exactly, as its form says.
-std::string FieldText(const CPeakData& peak, const PeakFieldInfo& info) {
-    std::string text;
+// `scratch` is the caller's, reused from field to field (a batch reports millions of fields).
+std::string_view FieldText(const CPeakData& peak, const PeakFieldInfo& info, std::string& scratch, char (&digits)[32]) {
     double number = 0.0;
-    if (!peak.PeakGetFieldStr(info.field, false, text, number)) return std::string();
-    return info.form == PeakFieldForm::kNumber ? NumberCell(number) : text;
+    if (!peak.PeakGetFieldStr(info.field, false, scratch, number)) return std::string_view();
+    if (info.form != PeakFieldForm::kNumber) return scratch;
+    if (!std::isfinite(number)) return std::string_view();
+    const auto written = std::to_chars(digits, digits + sizeof digits, number);
+    return std::string_view(digits, static_cast<size_t>(written.ptr - digits));
 }
 
 // Enumerated settings are reported by the texts method files and quan-method show use (the
 // peak field strings give some as codes, others as bare numbers); a value outside its table
-// keeps the field's own text.
-std::string ReportedFieldText(const CPeakData& peak, const PeakFieldInfo& info) {
-    static const struct {
-        const char* name;
-        int32_t (CPeakData::*get)() const;
-    } kSettings[] = {
-        {"LocateBy", &CPeakData::GetLocateBy}, {"RAH", &CPeakData::GetRAH},         {"RCalc", &CPeakData::GetRCalc},
-        {"StdLevels", &CPeakData::GetStdLevels}, {"CCalc", &CPeakData::GetCCalc},   {"XYTrans", &CPeakData::GetXYTrans},
-        {"Origin", &CPeakData::GetOrigin},     {"WeightingFunction", &CPeakData::GetWeightingFunction},
-    };
-    for (const auto& setting : kSettings) {
-        if (std::string(setting.name) != info.name) continue;
-        const std::string text = Keywords::SettingText(setting.name, (peak.*setting.get)());
-        if (!text.empty()) return text;
-    }
-    return FieldText(peak, info);
+// keeps the field's own text. Which fields those are is worked out once, by name.
+struct ReportedField {
+    const PeakFieldInfo* info;
+    const Keywords::EnumeratedSetting* setting;  // null for a field that is no enumerated setting
+    int32_t (CPeakData::*get)() const;
+};
+
+const std::vector<ReportedField>& ReportedFields() {
+    static const std::vector<ReportedField> fields = [] {
+        static const struct {
+            const char* name;
+            int32_t (CPeakData::*get)() const;
+        } kSettings[] = {
+            {"LocateBy", &CPeakData::GetLocateBy}, {"RAH", &CPeakData::GetRAH},         {"RCalc", &CPeakData::GetRCalc},
+            {"StdLevels", &CPeakData::GetStdLevels}, {"CCalc", &CPeakData::GetCCalc},   {"XYTrans", &CPeakData::GetXYTrans},
+            {"Origin", &CPeakData::GetOrigin},     {"WeightingFunction", &CPeakData::GetWeightingFunction},
+        };
+        std::vector<ReportedField> table;
+        for (const PeakFieldInfo& info : PeakFieldList()) {
+            ReportedField field{&info, nullptr, nullptr};
+            for (const auto& setting : kSettings)
+                if (std::string_view(setting.name) == info.name) {
+                    field.setting = Keywords::FindEnumeratedSetting(setting.name);
+                    field.get = setting.get;
+                }
+            table.push_back(field);
+        }
+        return table;
+    }();
+    return fields;
 }
 
 ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, const EntryPeaks& peaks) {
@@ -319,15 +338,28 @@ ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, co
     if (peak->GetSignalToNoise() > 0.0) row.signalToNoise = peak->GetSignalToNoise();
     const CPeakData* qualifier = peaks.qualifier[entryNumber];
     row.ionRatio = qualifier != nullptr ? FromFloat(qualifier->GetActualIonRatio()) : std::nan("");
-    row.flagsText = FieldText(*peak, *FindPeakField(CPeakData::kPeakDetectionFlags));
+    std::string scratch;
+    char digits[32];
+    row.flagsText = FieldText(*peak, *FindPeakField(CPeakData::kPeakDetectionFlags), scratch, digits);
     // A total's concentration is the sum of its members, not a point on its own curve, so the
     // curve's no-solution flag says nothing about it.
     const bool total = entry.IsTotals();
     for (const FlagName& flag : ResultFlags())
         if (flag.get(*peak) != 0 && !(total && std::string(flag.name) == "NoSolutionFlag")) row.flagsSet.push_back(flag.name);
-    std::vector<std::string> texts;
-    for (const PeakFieldInfo& info : PeakFieldList()) texts.push_back(ReportedFieldText(*peak, info));
-    row.SetPeakFieldTexts(texts);
+    bool first = true;
+    std::string settingText;
+    for (const ReportedField& field : ReportedFields()) {
+        std::string_view text;
+        if (field.setting != nullptr) {
+            settingText = Keywords::SettingText(*field.setting, (peak->*field.get)());
+            text = settingText;
+        }
+        const bool plain = !text.empty() || field.info->form == PeakFieldForm::kNumber;
+        if (text.empty()) text = FieldText(*peak, *field.info, scratch, digits);
+        if (plain) row.AddPlainPeakFieldText(text, first);
+        else row.AddPeakFieldText(text, first);
+        first = false;
+    }
     return row;
 }
 

@@ -97,7 +97,7 @@ bool BatchSession::Open(const std::string& folder) {
     BatchInput input;
     // The peaks are read and checked here, then let go: a large batch is held one sample at a
     // time while it runs.
-    ReadBatch(folder, input, m_outcome.problems, false);
+    ReadBatch(folder, input, m_outcome.problems, false, m_options.threads);
     m_input = std::move(input);
     return Check();
 }

@@ -230,9 +230,6 @@ void CheckAttribute(const std::string& file, int entryNumber, const ScannedAttri
 
 // --- whole-method checks ----------------------------------------------------------------------
 
-constexpr int kLocateRT = 1, kLocateRRT = 2, kLocateResponse = 3, kLocateCombination = 4, kLocateName = 5;
-constexpr int kResponseInternalStd = 1, kResponseIsotopeDilution = 2;
-constexpr int kTotalsEntryChoice = 5;
 
 class EntryChecker {
 public:
@@ -286,7 +283,7 @@ private:
                                               " is not one of " + Keywords::AllowedTexts(*table));
         }
         const int by = entry.GetLocateBy();
-        if (by == kLocateResponse || by == kLocateCombination || by == kLocateName)
+        if (by == kLocateByResponse || by == kLocateByCombination || by == kLocateByName)
             Report("LocateBy", "locating by " + Keywords::SettingText("LocateBy", by) +
                                    " is not available; use RT, RRT, RNUM or P_CN");
     }
@@ -314,10 +311,10 @@ private:
         const int rrtRef = entry.GetRRTRef();
         if (rrtRef != 0 && !IsEntryNumber(rrtRef)) Report("RRTRef", "its RRT reference " + std::to_string(rrtRef) + " is not an entry");
         else if (rrtRef == self) Report("RRTRef", "it is its own RRT reference");
-        else if (entry.GetLocateBy() == kLocateRRT && rrtRef == 0) Report("RRTRef", "it is located by RRT but RRTRef names no entry");
+        else if (entry.GetLocateBy() == kLocateByRRT && rrtRef == 0) Report("RRTRef", "it is located by RRT but RRTRef names no entry");
         const std::string cal = entry.GetCalCompound();
         if (!cal.empty() && !HasEntryNamed(cal)) Report("CalCompound", "its calibration compound \"" + cal + "\" is not an entry");
-        if (entry.GetLocateChoice() == kTotalsEntryChoice) {
+        if (entry.GetLocateChoice() == CMethodData::kTotalsChoice) {
             if (entry.GetTotalsGroup().empty()) Report("TotalsGroup", "it is a totals entry but names no totals group");
             else if (!HasGroupMember(entry.GetTotalsGroup()))
                 Report("TotalsGroup", "no entry belongs to its totals group \"" + entry.GetTotalsGroup() + "\"");
@@ -329,13 +326,13 @@ private:
 
     void CheckLocation(const CMethodData& entry) {
         const int by = entry.GetLocateBy();
-        if (by == kLocateRT || by == kLocateRRT) {
+        if (by == kLocateByRT || by == kLocateByRRT) {
             if (!(entry.GetLocateRTWin() > 0.0f && std::isfinite(entry.GetLocateRTWin())))
                 Report("LocateRTWin", "its retention-time window LocateRTWin is " + Number(entry.GetLocateRTWin()) +
                                           "; it must be above 0");
-            if (by == kLocateRT && !(entry.GetPredRT() >= 0.0f && std::isfinite(entry.GetPredRT())))
+            if (by == kLocateByRT && !(entry.GetPredRT() >= 0.0f && std::isfinite(entry.GetPredRT())))
                 Report("PredRT", "its retention time PredRT is " + Number(entry.GetPredRT()) + "; it must be 0 or above");
-            if (by == kLocateRRT && !(entry.GetPredRRT() > 0.0f && std::isfinite(entry.GetPredRRT())))
+            if (by == kLocateByRRT && !(entry.GetPredRRT() > 0.0f && std::isfinite(entry.GetPredRRT())))
                 Report("PredRRT", "its relative retention time PredRRT is " + Number(entry.GetPredRRT()) + "; it must be above 0");
         }
         if (entry.GetLocateMassWin() < 0.0f) Report("LocateMassWin", "its window LocateMassWin is negative");
@@ -370,7 +367,7 @@ private:
     }
     bool HasGroupMember(const std::string& group) const {
         for (int i = 0; i < m_method.GetSize(); ++i)
-            if (i != m_index && m_method.GetAt(i).GetLocateChoice() != kTotalsEntryChoice && m_method.GetAt(i).IsMemberOf(group))
+            if (i != m_index && m_method.GetAt(i).GetLocateChoice() != CMethodData::kTotalsChoice && m_method.GetAt(i).IsMemberOf(group))
                 return true;
         return false;
     }

@@ -115,9 +115,6 @@ constexpr int kMaxQualifiers = 4;
 constexpr int kRatioDigits = 6;
 constexpr double kExportedQuanIntensity = 100.0;
 constexpr double kSmallestRatio = 1e-9;
-// Rows of the keyword tables the imported entries use.
-constexpr int kLocateRT = 1, kResponseExternalStd = 0, kResponseInternalStd = 1, kCurveRF = 0, kLevelFixed = 0,
-              kLevelColumnA = 2;
 constexpr double kSecondsPerMinute = 60.0;
 
 std::string Lower(std::string text) {
@@ -484,7 +481,7 @@ private:
         entry.SetName(compound.entryName);
         entry.SetCalCompound(compound.entryName);
         entry.SetRepUnits(m_options.units);
-        entry.SetLocateBy(kLocateRT);
+        entry.SetLocateBy(kLocateByRT);
         entry.SetPredRT(static_cast<float>(quan.rt));
         double window = quan.rtWindow > 0.0 ? quan.rtWindow / 2.0 : m_options.rtWindow;
         if (m_options.followStandards && standard) {
@@ -511,13 +508,13 @@ private:
             entry.SetFlags("ISTD");
             entry.SetRCalc(kResponseExternalStd);  // a standard's response is its own
             entry.SetCCalc(kCurveRF);
-            entry.SetStdLevels(kLevelFixed);
+            entry.SetStdLevels(kStdLevelFixed);
             entry.SetStdConc(m_options.standardConc);
         } else {
             entry.SetRCalc(compound.standard >= 0 ? kResponseInternalStd : kResponseExternalStd);
             entry.SetRRef(compound.standard >= 0 ? compound.standard + 1 : 0);
             entry.SetCCalc(m_options.curveType);
-            entry.SetStdLevels(kLevelColumnA);
+            entry.SetStdLevels(kStdLevelA);
             entry.SetWeightingFunction(m_options.weighting);
             entry.SetOrigin(m_options.origin);
             entry.SetXYTrans(m_options.axisTransform);
@@ -752,7 +749,7 @@ std::string TransitionListText(const CMethodList& method, ListStyle style, TimeU
             note("its totals group is not written (a transition list has no place for it)");
         if (!listName.empty() && listName[0] == '#') note("its name starts with '#', which list readers take for a comment");
         if (entry.GetUseMulti() != 0) note("its internal standards by list index (IStd) are not written; only RRef is");
-        if (entry.GetLocateBy() != 1) note("it is located by " + Keywords::SettingText("LocateBy", entry.GetLocateBy()) +
+        if (entry.GetLocateBy() != kLocateByRT) note("it is located by " + Keywords::SettingText("LocateBy", entry.GetLocateBy()) +
                                            "; the list gives its retention time PredRT, which import locates by");
         const int rref = entry.GetUseMulti() == 0 ? entry.GetRRef() : 0;
         const std::string internalStandard = rref >= 1 && rref <= method.GetSize() && rref != i + 1 ? method.GetAt(rref - 1).GetName() : "";

@@ -122,8 +122,8 @@ bool Plottable(double value) { return std::isfinite(value) && std::fabs(value) <
 // otherwise. NaN for a curve type that has no curve.
 double FittedResponse(const CCalibrationData& curve, double x) {
     const int type = curve.GetCCalc();
-    if (type == QuanCurve::kCurveRF || type == QuanCurve::kCurveRFAlternative) return curve.GetCC(1) * x;
-    if (type < QuanCurve::kCurveLinear || type > QuanCurve::kCurveHighestOrder) return std::nan("");
+    if (type == kCurveRF || type == kCurveRFAlternative) return curve.GetCC(1) * x;
+    if (type < kCurveLinear || type > QuanCurve::kCurveHighestOrder) return std::nan("");
     double coefficients[QuanCurve::kMaxCurveCoefficients];
     for (int i = 0; i < QuanCurve::kMaxCurveCoefficients; ++i) coefficients[i] = curve.GetCC(i);
     return EvaluatePolynomial(x, type, coefficients);
@@ -149,7 +149,7 @@ std::vector<std::pair<double, double>> FittedCurve(const CCalibrationData& curve
     std::sort(at.begin(), at.end());
     const int transformation = curve.GetXYTrans();
     for (double conc : at) {
-        const double x = transformation == 0 ? conc : QuanCurve::ForwardTransformation(conc, transformation);
+        const double x = transformation == kAxisNone ? conc : QuanCurve::ForwardTransformation(conc, transformation);
         const double y = FittedResponse(curve, x);
         // Under the square-root axis a negative fitted value is no response: squaring it back
         // would draw a response the curve never gives.

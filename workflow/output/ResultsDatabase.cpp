@@ -439,7 +439,7 @@ bool SharedValuesId(Database& database, Inserts& inserts, SharedPeakValues& shar
     for (const PeakFieldColumn& column : PeakFieldColumns())
         if (column.group == group) {
             key += texts[column.position];
-            key += '\x1f';  // no field text holds the unit separator
+            key += kPeakFieldSeparator;
         }
     const auto [at, added] = shared.ids[group].emplace(std::move(key), static_cast<int>(shared.ids[group].size()) + 1);
     id = at->second;
@@ -482,7 +482,7 @@ std::vector<std::string_view> PackedTexts(const ResultRow& row) {
     if (packed.empty()) return texts;
     texts.reserve(PeakFieldList().size());
     for (size_t start = 0;;) {
-        const size_t end = packed.find('\x1f', start);
+        const size_t end = packed.find(kPeakFieldSeparator, start);
         texts.push_back(packed.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
         if (end == std::string_view::npos) return texts;
         start = end + 1;
@@ -544,10 +544,10 @@ bool InsertCurves(Database& database, Inserts& inserts, const BatchResults& resu
         bool bound = BindInt(insert, index++, result.entry) && BindText(insert, index++, result.compound) &&
                      BindInt(insert, index++, calibrated ? 1 : 0) &&
                      BindOptionalText(insert, index++, NotCalibratedReason(curve)) &&
-                     BindReal(insert, index++, calibrated && curve.GetCCalc() != 0 ? curve.GetCoeffOfDet() : std::nan("")) &&
+                     BindReal(insert, index++, calibrated && curve.GetCCalc() != kCurveRF ? curve.GetCoeffOfDet() : std::nan("")) &&
                      BindText(insert, index++, result.description);
         for (const CurveColumn& column : CurveRecordColumns()) {
-            if (std::string(column.name) == "Name") continue;
+            if (std::string_view(column.name) == "Name") continue;
             bound = bound && (column.number ? BindReal(insert, index++, column.number(curve))
                                             : BindOptionalText(insert, index++, column.text(curve)));
         }
@@ -725,8 +725,10 @@ bool ResultsDatabaseWriter::Open(const std::string& path, std::string& error) {
     m_state->temporary = TemporaryNameFor(path);
     // A temporary left by an interrupted run would make the new tables collide with old ones.
     RemoveTemporary(m_state->temporary);
+    // One thread at a time writes through the connection (the batch hands samples over in
+    // turn), so SQLite need not lock it for every call.
     if (sqlite3_open_v2(m_state->temporary.c_str(), &m_state->database.handle,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
         return Fail("cannot create", m_state->database.Message(), error);
     // The file is thrown away whole if anything fails, and flushed once when complete, so it
     // needs no rollback journal of its own (and leaves none behind an interrupted run).
