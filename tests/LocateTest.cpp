@@ -64,6 +64,32 @@ TEST(Locate, WindowIsInclusiveAndZeroOrNegativeMeansNoWindow) {
     }
 }
 
+// Tolerances are per cent of the sought time, each side its own and inclusive; the QC flag
+// follows only where the sample type's monitor and its retention-time switch are both on.
+TEST(Locate, RetentionTimeToleranceFlagsTimesOutsideItsPercentages) {
+    // monitor: bit 0 the type's master switch, bit 1 its retention-time switch.
+    const struct { float foundRT; int sampleType, monitor, flagged, qc; } cases[] = {
+        {10.5f, 0, 3, 0, 0},  {10.51f, 0, 3, 1, 1}, {9.0f, 0, 3, 0, 0},   {8.99f, 0, 3, 1, 1},
+        {10.51f, 0, 1, 1, 0}, {10.51f, 0, 2, 1, 0}, {10.51f, 1, 3, 1, 1}, {8.99f, 2, 3, 1, 1},
+        {10.51f, 3, 3, 1, 0},
+    };
+    for (const auto& c : cases) {
+        CMethodData entry = Entry(10.0f, 2.0f);
+        entry.SetRTToleranceFlag(1);
+        entry.SetRTToleranceUpper(5.0f);
+        entry.SetRTToleranceLower(10.0f);
+        const int master = c.monitor & 1, rt = c.monitor >> 1;
+        if (c.sampleType == 0) { entry.SetMonitorAnalyteEnabled(master); entry.SetMonitorAnalyteRTEnabled(rt); }
+        if (c.sampleType == 1) { entry.SetMonitorStandardEnabled(master); entry.SetMonitorStandardRTEnabled(rt); }
+        if (c.sampleType >= 2) { entry.SetMonitorQCEnabled(master); entry.SetMonitorQCRTEnabled(rt); }
+        CMethodList methods = Methods({entry});
+        CPeakList peaks = Peaks({Peak(c.foundRT)});
+        ASSERT_EQ(Locate(methods, peaks, c.sampleType), kLocateOK);
+        EXPECT_EQ(peaks.GetAt(0).GetRTToleranceFlag(), c.flagged) << c.foundRT << " type " << c.sampleType;
+        EXPECT_EQ(peaks.GetAt(0).GetQCRetTimeFlag(), c.qc) << c.foundRT << " type " << c.sampleType << " " << c.monitor;
+    }
+}
+
 TEST(Locate, ChoiceRulesPickTheirPeakAndTiesKeepTheEarlier) {
     // Inside a window of 0.5 around 10.0: RT differences -0.1, +0.3, -0.4, +0.45. Peak centre
     // measures each peak's own value (the offset) against its window, on any trace.

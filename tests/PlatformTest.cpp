@@ -104,6 +104,39 @@ TEST(Xml, BuilderLimitsAndParserWalkUpToTheDocument) {
     EXPECT_FALSE(parser.MoveToParent());
 }
 
+// Text conversion at every UTF-8 length's boundaries, both ways, and what XML cannot carry:
+// unpaired surrogates, overlong forms, controls, non-characters and cut sequences.
+TEST(Xml, TextConversionAtEveryEncodingBoundary) {
+    const struct { std::u16string utf16; std::string utf8; } both[] = {
+        {u"\x7F", "\x7F"},          {u"\x80", "\xC2\x80"},       {u"\x7FF", "\xDF\xBF"},
+        {u"\x800", "\xE0\xA0\x80"}, {u"\xD7FF", "\xED\x9F\xBF"}, {u"\xE000", "\xEE\x80\x80"},
+        {u"\xFFFD", "\xEF\xBF\xBD"}, {u"a\U00010000", "a\xF0\x90\x80\x80"}, {u"\U0010FFFFz", "\xF4\x8F\xBF\xBFz"},
+        {u"\t\n\r ", "\t\n\r "},
+    };
+    for (const auto& c : both) {
+        std::string utf8;
+        std::u16string utf16;
+        EXPECT_TRUE(Brisk::Utf16ToUtf8(c.utf16.data(), c.utf16.size(), utf8) && utf8 == c.utf8) << c.utf8;
+        EXPECT_TRUE(Brisk::Utf8ToUtf16(c.utf8, utf16) && utf16 == c.utf16) << c.utf8;
+        EXPECT_TRUE(Brisk::IsWritableXmlText(c.utf8)) << c.utf8;
+    }
+    const std::u16string unpaired[] = {{0xDC00}, {0xDFFF, u'a'}, {u'a', 0xD800}, {0xDBFF, u'a'}, {0xD800, 0xE000}};
+    for (const auto& text : unpaired) {
+        std::string utf8;
+        EXPECT_FALSE(Brisk::Utf16ToUtf8(text.data(), text.size(), utf8)) << static_cast<int>(text[0]);
+    }
+    // Cut, not UTF-8 at all, or a surrogate or beyond U+10FFFF: neither converted nor written.
+    for (const char* text : {"\xC2", "a\xE0\xA0", "\x80", "\xF8\x88\x80\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                             "\xC2\x41"}) {
+        std::u16string utf16;
+        EXPECT_FALSE(Brisk::Utf8ToUtf16(text, utf16)) << text;
+        EXPECT_FALSE(Brisk::IsWritableXmlText(text)) << text;
+    }
+    // Well-formed but not for XML: overlong forms, controls, the non-character U+FFFE.
+    for (const char* text : {"\xC0\x80", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF", "\x01", "a\x1F", "\xEF\xBF\xBE"})
+        EXPECT_FALSE(Brisk::IsWritableXmlText(text)) << text;
+}
+
 TEST(FlatDatabase, RecordsByNumber) {
     const std::string path = TempPath("flat.db");
     constexpr int kTable = 42;
