@@ -1,4 +1,4 @@
-// Result flags of a stored concentration: report and maximum limits, and the banded QC and
+// Result flags of a stored concentration: report and maximum limits, recovery, and the banded QC and
 // standard deviation test in every band; each at and just past its threshold. Every case
 // quantifies one peak through a response-factor curve of slope 1, so the stored concentration
 // is the peak's response.
@@ -68,6 +68,28 @@ TEST(ResultFlags, ReportAndMaximumLimitsAreStrictAndCleared) {
         SCOPED_TRACE(c.conc);
         const CPeakData r = Quantified(m, c.conc, 0.0, kAnalyte, &earlier);
         EXPECT_EQ(std::pair(r.GetReportFlag(), r.GetMaxConcFlag()), std::pair(c.report, c.max));
+    }
+}
+
+// Recovery against an expected 8 within 75 to 125 % (both limits pass), tested only for the
+// sample types with a switch of their own and only when that switch is on.
+TEST(ResultFlags, RecoveryOutsideItsLimitsForTheSampleTypesThatTestIt) {
+    const struct { int sampleType, switchedType; double conc, fixed; int flagged; } cases[] = {
+        {kAnalyte, kAnalyte, 10.0, 8.0, 0}, {kAnalyte, kAnalyte, 10.01, 8.0, 1}, {kAnalyte, kAnalyte, 6.0, 8.0, 0},
+        {kAnalyte, kAnalyte, 5.99, 8.0, 1}, {kQC, kQC, 10.01, 8.0, 1},         {kRecovery, kRecovery, 5.99, 8.0, 1},
+        {kRecovery, kRecovery, 5.99, 0.0, 0}, {kAnalyte, kQC, 10.01, 8.0, 0},  {kQC, kRecovery, 10.01, 8.0, 0},
+        {kRecovery, kAnalyte, 10.01, 8.0, 0}, {kStandard, kStandard, 10.01, 8.0, 0},
+    };
+    for (const auto& c : cases) {
+        CMethodData m = Method();
+        m.SetMinRecovery(75.0);
+        m.SetMaxRecovery(125.0);
+        const bool all = c.switchedType == kStandard;  // every switch on: a standard still takes no test
+        m.SetRecoveryFlagAnalyte(all || c.switchedType == kAnalyte);
+        m.SetRecoveryFlagQC(all || c.switchedType == kQC);
+        m.SetRecoveryFlagRecovery(all || c.switchedType == kRecovery);
+        EXPECT_EQ(Quantified(m, c.conc, c.fixed, c.sampleType).GetRecoveryFlag(), c.flagged)
+            << c.sampleType << " " << c.switchedType << " " << c.conc;
     }
 }
 
