@@ -90,6 +90,10 @@ TEST(MatchScoring, SetUpBuildsTheCanonicalTableOrLeavesItEmpty) {
         if (product > 10) expected.emplace_back(i + 1, static_cast<int>(product * 1000.0 / 60 + 0.5));
     }
     EXPECT_EQ(table(masses, intensities, 1), expected);
+    // Two full tables are scored to their last entries: identical ones match perfectly.
+    ASSERT_EQ(SetupPredValsF_F(masses.data(), intensities.data(), 60), 1);
+    BestMatch(&whole, &predicted);
+    EXPECT_DOUBLE_EQ(whole, 1000.0);
     masses[40] = 0.0f;
     EXPECT_EQ(table(masses, intensities, 0), Pairs{});
 }
