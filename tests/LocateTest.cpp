@@ -421,6 +421,30 @@ TEST(LocatedEntryUpdate, SignalToNoiseLimitsAndMonitoringFlags) {
     }
 }
 
+// The signal over the noise by the entry's noise method: the height alone, or the height over a
+// zero intensity (plus the straight baseline under the apex), less the mean noise level.
+TEST(LocatedEntryUpdate, SignalByNoiseMethodOverTheBaselineAtTheApex) {
+    // Baseline from (9.5, 10) to (10.5, 30): 25 under an apex at 10.25, 20 when the peak has no width.
+    const struct { const char* method; float startRT, endRT; double signalToNoise; } cases[] = {
+        {"Peak Baseline", 9.5f, 10.5f, 100.0 / 5},      {"Zero Intensity", 9.5f, 10.5f, 125.0 / 5},
+        {"avg noise level", 9.5f, 10.5f, 123.0 / 5},    {"Zero Intensity", 10.25f, 10.25f, 120.0 / 5},
+    };
+    for (const auto& c : cases) {
+        CQuanLocate engine;
+        CMethodData entry = Entry(10.0f);
+        entry.SetNoisePeakMethod(c.method);
+        CPeakData peak = Peak(10.25f, 1000.0, 100.0);
+        peak.SetStartRT(c.startRT);
+        peak.SetEndRT(c.endRT);
+        peak.SetStHeight(10.0);
+        peak.SetEnHeight(30.0);
+        peak.SetChromNoise(5.0);
+        peak.SetChromMeanNoise(2.0);
+        Access::UpdateLocatedEntry(engine, peak, nullptr, entry, 1, 0);
+        EXPECT_DOUBLE_EQ(peak.GetSignalToNoise(), c.signalToNoise) << c.method << " " << c.startRT;
+    }
+}
+
 // The main peak's secondary values are its first qualifier's; its secondary signal-to-noise must
 // be the qualifier's own of this sample (height over chromatogram noise), not whatever the
 // qualifier carried in before location worked it out.
