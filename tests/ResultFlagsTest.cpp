@@ -1,7 +1,7 @@
-// Result flags of a stored concentration: report and maximum limits, recovery, and the banded QC and
-// standard deviation test in every band; each at and just past its threshold. Every case
-// quantifies one peak through a response-factor curve of slope 1, so the stored concentration
-// is the peak's response.
+// Result flags of a stored concentration: report and maximum limits, recovery, curve quality, and
+// the banded QC and standard deviation test in every band; each at and just past its threshold.
+// Every case quantifies one peak through a response-factor curve of slope 1, so the stored
+// concentration is the peak's response.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -90,6 +90,39 @@ TEST(ResultFlags, RecoveryOutsideItsLimitsForTheSampleTypesThatTestIt) {
         m.SetRecoveryFlagRecovery(all || c.switchedType == kRecovery);
         EXPECT_EQ(Quantified(m, c.conc, c.fixed, c.sampleType).GetRecoveryFlag(), c.flagged)
             << c.sampleType << " " << c.switchedType << " " << c.conc;
+    }
+}
+
+// Curve quality is judged on the method's curve type, whatever curve served: a polynomial (not
+// RF, not type 7) below the least coefficient of determination, an RF curve above the largest
+// RSD unless the user's RF is used; both limits pass.
+TEST(ResultFlags, CurveQualityByTheMethodsCurveType) {
+    const struct { int methodType, userRF; double r, rsd; int coeffDet, maxRSD; } cases[] = {
+        {kLinear, 0, 0.5, 9.0, 0, 0}, {kLinear, 0, 0.4999, 9.0, 1, 0}, {kQuadratic, 0, 0.4999, 9.0, 1, 0},
+        {7, 0, 0.4999, 9.0, 0, 0},    {kRF, 0, 0.4999, 5.0, 0, 0},     {kRF, 0, 0.4999, 5.01, 0, 1},
+        {kRF, 1, 0.4999, 5.01, 0, 0},
+    };
+    for (const auto& c : cases) {
+        CMethodData m = Method();
+        m.SetCCalc(c.methodType);
+        m.SetUserRFMode(c.userRF);
+        m.SetUserRF(1.0);
+        m.SetCoeffDetFlag(1);
+        m.SetMinCoeffDet(0.25);
+        m.SetMaxStdDevFlag(1);
+        m.SetMaxStdDev(5.0);
+        CMethodList methods = Methods({m});
+        CCalibrationData curve = Curve("benzene", {0, 1}, kRF);
+        curve.SetCorrCoeff(c.r);
+        curve.SetPercRelSD(c.rsd);
+        CPeakData peak = Located(1, 3.0);
+        peak.SetCoeffDetFlag(1);  // stale: cleared first
+        peak.SetMaxStdDevFlag(1);
+        CQuanQuantify engine;
+        engine.SetCurrentSample(Sample(kAnalyte));
+        engine.QuantifyPDBEntry(&curve, &peak, &methods);
+        EXPECT_EQ(std::pair(peak.GetCoeffDetFlag(), peak.GetMaxStdDevFlag()), std::pair(c.coeffDet, c.maxRSD))
+            << c.methodType << " " << c.userRF << " " << c.r << " " << c.rsd;
     }
 }
 
