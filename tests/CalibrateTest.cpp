@@ -69,6 +69,88 @@ TEST(Calibrate, EmptySlotsOutOfRangeCountsAndASecondBatchOnTheSameEngine) {
     EXPECT_DOUBLE_EQ(second.GetAt(0).GetCaliPoint(2).Weight, 1.0 / 3);
 }
 
+// Only an unweighted polynomial curve with the origin excluded is fitted on transformed axes;
+// other curves lose the transformation, locked ("Y" flags) and totals curves keep everything.
+// Slots past the point count are never touched, and the reverse gives the points back.
+TEST(AxisTransformation, TransformsOnlyWhatItAppliesToAndMapsBack) {
+    auto locked = [](CCalibrationData curve, bool totals) {
+        if (totals) curve.SetTotalsEntry(1);
+        else curve.SetFlags("YNNNNNNNN");  // read back right-aligned in 9: a shorter text starts blank
+        return curve;
+    };
+    const Point points[] = {{10, 100}, {100, 1000}};
+    const struct { const char* what; CCalibrationData curve; int axis; Point first, second; } cases[] = {
+        {"Log", Curve(kCurveLinear, kOriginExclude, {points[0], points[1]}, kWeightNone, kAxisLog10), 2, {1, 2}, {2, 3}},
+        {"Ln", Curve(2, kOriginExclude, {{1, std::exp(1.0)}, {std::exp(2.0), 1}}, kWeightNone, kAxisLn), 1, {0, 1}, {2, 0}},
+        {"square root", Curve(kCurveLinear, kOriginExclude, {{4, 9}, {0.25, 16}}, kWeightNone, kAxisSquareRoot), 3,
+         {2, 3}, {0.5, 4}},
+        {"RF", Curve(kCurveRF, kOriginExclude, {points[0], points[1]}, kWeightNone, kAxisLog10), 0, points[0], points[1]},
+        {"weighted", Curve(kCurveLinear, kOriginExclude, {points[0], points[1]}, kWeightInverseY, kAxisLn), 0, points[0],
+         points[1]},
+        {"origin included", Curve(kCurveLinear, kOriginInclude, {points[0], points[1]}, kWeightNone, kAxisLn), 0,
+         points[0], points[1]},
+        {"locked", locked(Curve(kCurveLinear, kOriginExclude, {points[0], points[1]}, kWeightNone, kAxisLn), false), 1,
+         points[0], points[1]},
+        {"totals", locked(Curve(kCurveLinear, kOriginExclude, {points[0], points[1]}, kWeightNone, kAxisLn), true), 1,
+         points[0], points[1]},
+    };
+    for (const auto& c : cases) {
+        CCalibrationList list;
+        list.Add(c.curve);
+        list.GetAt(0).SetCaliPoint(tag_CALI_POINT{1.0, -5.0, -5.0, 0, {}}, 2);  // past the count
+        CQuanCalibrate engine;
+        ASSERT_EQ(engine.CaliSetCDBAxisTransformation(&list), kCaliOK) << c.what;
+        const CCalibrationData& curve = list.GetAt(0);
+        EXPECT_EQ(curve.GetXYTrans(), c.axis) << c.what;
+        EXPECT_NEAR(curve.GetCaliPoint(0).Conc, c.first.conc, 1e-12) << c.what;
+        EXPECT_NEAR(curve.GetCaliPoint(0).Resp, c.first.resp, 1e-12) << c.what;
+        EXPECT_NEAR(curve.GetCaliPoint(1).Conc, c.second.conc, 1e-12) << c.what;
+        EXPECT_NEAR(curve.GetCaliPoint(1).Resp, c.second.resp, 1e-12) << c.what;
+        EXPECT_EQ(curve.GetCaliPoint(2).Conc, -5.0) << c.what;
+        ASSERT_EQ(engine.CaliReverseCDBAxisTransformation(&list), kCaliOK) << c.what;
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_NEAR(curve.GetCaliPoint(i).Conc, c.curve.GetCaliPoint(i).Conc, 1e-12 * curve.GetCaliPoint(i).Conc);
+            EXPECT_NEAR(curve.GetCaliPoint(i).Resp, c.curve.GetCaliPoint(i).Resp, 1e-12 * curve.GetCaliPoint(i).Resp);
+        }
+        EXPECT_EQ(curve.GetCaliPoint(2).Resp, -5.0) << c.what;
+    }
+    // A point not above zero on a transformed curve refuses the whole list: nothing changes.
+    CCalibrationList list;
+    list.Add(Curve(kCurveLinear, kOriginExclude, {points[0], points[1]}, kWeightNone, kAxisLog10));
+    list.Add(Curve(kCurveLinear, kOriginExclude, {{1, 2}, {0, 3}}, kWeightNone, kAxisLn));
+    list.Add(Curve(kCurveRF, kOriginExclude, {{1, 2}}, kWeightNone, kAxisLn));
+    const CCalibrationList before(list);
+    CQuanCalibrate engine;
+    EXPECT_EQ(engine.CaliSetCDBAxisTransformation(&list), kCaliBadPointForAxis);
+    EXPECT_EQ(engine.QuanDoCalibration(&list, 0), kCaliBadPointForAxis);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(list.GetAt(i) == before.GetAt(i)) << i;
+}
+
+// Weights from the concentration (a zero one counts as the smallest positive) or the response
+// (a zero one keeps 1); an unknown weighting is refused only where there are points to weight.
+TEST(Weighting, EachFunctionOnItsAxis) {
+    const struct { int weighting, status; double w0, w1, w2; } cases[] = {
+        {kWeightNone, kCaliOK, 1, 1, 1},
+        {kWeightInverseX, kCaliOK, 1.0 / 2, 1.0 / 2, 1.0 / 4},
+        {kWeightInverseX2, kCaliOK, 1.0 / 4, 1.0 / 4, 1.0 / 16},
+        {kWeightInverseY, kCaliOK, 1, 1.0 / 5, 1.0 / 8},
+        {kWeightInverseY2, kCaliOK, 1, 1.0 / 25, 1.0 / 64},
+        {5, kCaliBadWeighting, 7, 7, 7},
+        {-1, kCaliBadWeighting, 7, 7, 7},
+    };
+    for (const auto& c : cases) {
+        CCalibrationData curve = Curve(kCurveLinear, kOriginExclude, {{0, 0, 7}, {2, 5, 7}, {4, 8, 7}}, c.weighting);
+        CQuanCalibrate engine;
+        EXPECT_EQ(engine.QuanDoCalibration(&curve, 0), c.status) << c.weighting;
+        EXPECT_DOUBLE_EQ(curve.GetCaliPoint(0).Weight, c.w0) << c.weighting;
+        EXPECT_DOUBLE_EQ(curve.GetCaliPoint(1).Weight, c.w1) << c.weighting;
+        EXPECT_DOUBLE_EQ(curve.GetCaliPoint(2).Weight, c.w2) << c.weighting;
+        CCalibrationList empty;
+        empty.Add(Curve(kCurveLinear, kOriginExclude, {}, c.weighting));
+        EXPECT_EQ(engine.QuanDoCalibration(&empty, 0), kCaliOK) << c.weighting;
+    }
+}
+
 TEST(CurveFitting, ResponseFactorStatisticsAsWorkedByHand) {
     CCalibrationData exact = Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 4}, {4, 8}});
     CQuanCalibrate engine;
@@ -120,7 +202,12 @@ TEST(CurveFitting, OriginModesOnTheLineYEquals1Plus2X) {
             EXPECT_NEAR(curve.GetCorrCoeff(), c.r, 1e-12) << c.origin;
         }
         EXPECT_EQ(curve.GetReportCorrFlags(), c.reportFlags) << c.origin;
-    }
+    }    // Two points through a forced origin: slope 12 / 5, residuals -0.4 and 0.2 on 2 - 1 degrees.
+    CCalibrationData two = Curve(kCurveLinear, kOriginForce, {{1, 2}, {2, 5}});
+    ASSERT_EQ(engine.QuanDoCalibration(&two, 0), kCaliOK);
+    const double fitted[] = {two.GetCC(1), two.GetStdDev(), two.GetMeanResid(), two.GetMnSqErr()};
+    const double worked[] = {2.4, std::sqrt(0.2), 0.3, 0.1};
+    for (size_t i = 0; i < std::size(fitted); ++i) EXPECT_NEAR(fitted[i], worked[i], 1e-12) << i;
 }
 
 TEST(CurveFitting, AFailedFitKeepsTheLastGoodCoefficientsAndStatistics) {

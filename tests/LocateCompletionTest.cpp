@@ -3,9 +3,9 @@
 // isotope-dilution types with and without an internal-standard response, molar ratios and element
 // amounts. Totals location: the unnamed peaks a totals entry takes and the sums written into a
 // totals peak under each include choice. The peak-list update's asymmetry limits and shape
-// monitoring. And a complete run of a small PCB method (an internal standard, two congeners
-// against it, one with a qualifier ion, a totals entry with an unnamed peak and a totals peak, and
-// a stray peak), checked end to end.
+// monitoring, sample factors and solvent check. And a complete run of a small PCB method (an
+// internal standard, two congeners against it, one with a qualifier ion, a totals entry with an
+// unnamed peak and a totals peak, and a stray peak), checked end to end.
 #include <gtest/gtest.h>
 
 #include "LocateTestSupport.h"
@@ -381,6 +381,43 @@ TEST(PeakListUpdate, AsymmetryOutsideTheExpectedWindowIsFlagged) {
         ASSERT_EQ(Access::QuanUpdateLocatedPDBEntries(engine, peaks, methods, Sample(c.sampleType)), kLocateOK);
         EXPECT_EQ(peaks.GetAt(0).GetPeakAsymmetryFlag(), c.flagged);
         EXPECT_EQ(peaks.GetAt(0).GetQCPKAsymmetryFlag(), c.qcFlagged);
+    }
+}
+
+// A located peak takes the sample's dilution factors, or 1 in a standard and for a compound at
+// a fixed level; in a solvent sample (type 7) a response above the monitored level is flagged.
+TEST(PeakListUpdate, SampleFactorsAndTheSolventCheck) {
+    const struct { int sampleType, stdLevels; double absResponse; bool diluted; int solvent; } cases[] = {
+        {0, 2, 600.0, true, 0}, {1, 2, 600.0, false, 0}, {0, 0, 600.0, false, 0},
+        {7, 2, 600.0, true, 1}, {7, 2, 500.0, true, 0},  {3, 2, 600.0, true, 0},
+    };
+    for (const auto& c : cases) {
+        CMethodData compound = Entry("toluene");
+        compound.SetStdLevels(c.stdLevels);
+        compound.SetMonitorSolventEnabled(1);
+        compound.SetMonitorSolventConc(500.0);
+        compound.SetUserFactor(7.0);
+        CMethodList methods = Methods({compound});
+        CPeakData peak = Peak(5.0f, 1000.0, 100.0);
+        peak.SetMDBEntry(1);
+        peak.SetAbsResponse(c.absResponse);
+        peak.SetSolventFlag(1);  // stale from an earlier processing
+        CPeakList peaks = Peaks({peak});
+        CSampleRecord sample = Sample(c.sampleType);
+        sample.SetUserFactor1(2.0);
+        sample.SetUserFactor2(3.0);
+        sample.SetUserFactor3(4.0);
+        sample.SetUserDivisor1(5.0);
+        sample.SetStockDilution(6.0);
+        CQuanLocate engine;
+        ASSERT_EQ(Access::QuanUpdateLocatedPDBEntries(engine, peaks, methods, sample), kLocateOK);
+        const CPeakData& p = peaks.GetAt(0);
+        const double factors[] = {p.GetGPDilutionFactor(), p.GetUserFactor2(), p.GetUserFactor3(),
+                                  p.GetUserDivisor1(), p.GetStockDilutionFactor(), p.GetUserFactor1()};
+        const double expected[] = {2.0, 3.0, 4.0, 5.0, 6.0, 7.0};
+        for (size_t k = 0; k < std::size(factors); ++k)
+            EXPECT_EQ(factors[k], c.diluted ? expected[k] : 1.0) << c.sampleType << " " << c.stdLevels << " " << k;
+        EXPECT_EQ(p.GetSolventFlag(), c.solvent) << c.sampleType << " " << c.absResponse;
     }
 }
 

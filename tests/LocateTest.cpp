@@ -64,6 +64,32 @@ TEST(Locate, WindowIsInclusiveAndZeroOrNegativeMeansNoWindow) {
     }
 }
 
+// Tolerances are per cent of the sought time, each side its own and inclusive; the QC flag
+// follows only where the sample type's monitor and its retention-time switch are both on.
+TEST(Locate, RetentionTimeToleranceFlagsTimesOutsideItsPercentages) {
+    // monitor: bit 0 the type's master switch, bit 1 its retention-time switch.
+    const struct { float foundRT; int sampleType, monitor, flagged, qc; } cases[] = {
+        {10.5f, 0, 3, 0, 0},  {10.51f, 0, 3, 1, 1}, {9.0f, 0, 3, 0, 0},   {8.99f, 0, 3, 1, 1},
+        {10.51f, 0, 1, 1, 0}, {10.51f, 0, 2, 1, 0}, {10.51f, 1, 3, 1, 1}, {8.99f, 2, 3, 1, 1},
+        {10.51f, 3, 3, 1, 0},
+    };
+    for (const auto& c : cases) {
+        CMethodData entry = Entry(10.0f, 2.0f);
+        entry.SetRTToleranceFlag(1);
+        entry.SetRTToleranceUpper(5.0f);
+        entry.SetRTToleranceLower(10.0f);
+        const int master = c.monitor & 1, rt = c.monitor >> 1;
+        if (c.sampleType == 0) { entry.SetMonitorAnalyteEnabled(master); entry.SetMonitorAnalyteRTEnabled(rt); }
+        if (c.sampleType == 1) { entry.SetMonitorStandardEnabled(master); entry.SetMonitorStandardRTEnabled(rt); }
+        if (c.sampleType >= 2) { entry.SetMonitorQCEnabled(master); entry.SetMonitorQCRTEnabled(rt); }
+        CMethodList methods = Methods({entry});
+        CPeakList peaks = Peaks({Peak(c.foundRT)});
+        ASSERT_EQ(Locate(methods, peaks, c.sampleType), kLocateOK);
+        EXPECT_EQ(peaks.GetAt(0).GetRTToleranceFlag(), c.flagged) << c.foundRT << " type " << c.sampleType;
+        EXPECT_EQ(peaks.GetAt(0).GetQCRetTimeFlag(), c.qc) << c.foundRT << " type " << c.sampleType << " " << c.monitor;
+    }
+}
+
 TEST(Locate, ChoiceRulesPickTheirPeakAndTiesKeepTheEarlier) {
     // Inside a window of 0.5 around 10.0: RT differences -0.1, +0.3, -0.4, +0.45. Peak centre
     // measures each peak's own value (the offset) against its window, on any trace.
@@ -399,6 +425,30 @@ TEST(LocatedEntryUpdate, SignalToNoiseLimitsAndMonitoringFlags) {
         const int flags[] = {peak.GetSignalToNoiseLODFlag(), peak.GetSignalToNoiseLOQFlag(), peak.GetSigNoiseFlag(),
                              peak.GetQCSigNoiseFlag()};
         for (int k = 0; k < 4; ++k) EXPECT_EQ(flags[k], c.flags[k]) << c.what << ", flag " << k;
+    }
+}
+
+// The signal over the noise by the entry's noise method: the height alone, or the height over a
+// zero intensity (plus the straight baseline under the apex), less the mean noise level.
+TEST(LocatedEntryUpdate, SignalByNoiseMethodOverTheBaselineAtTheApex) {
+    // Baseline from (9.5, 10) to (10.5, 30): 25 under an apex at 10.25, 20 when the peak has no width.
+    const struct { const char* method; float startRT, endRT; double signalToNoise; } cases[] = {
+        {"Peak Baseline", 9.5f, 10.5f, 100.0 / 5},      {"Zero Intensity", 9.5f, 10.5f, 125.0 / 5},
+        {"avg noise level", 9.5f, 10.5f, 123.0 / 5},    {"Zero Intensity", 10.25f, 10.25f, 120.0 / 5},
+    };
+    for (const auto& c : cases) {
+        CQuanLocate engine;
+        CMethodData entry = Entry(10.0f);
+        entry.SetNoisePeakMethod(c.method);
+        CPeakData peak = Peak(10.25f, 1000.0, 100.0);
+        peak.SetStartRT(c.startRT);
+        peak.SetEndRT(c.endRT);
+        peak.SetStHeight(10.0);
+        peak.SetEnHeight(30.0);
+        peak.SetChromNoise(5.0);
+        peak.SetChromMeanNoise(2.0);
+        Access::UpdateLocatedEntry(engine, peak, nullptr, entry, 1, 0);
+        EXPECT_DOUBLE_EQ(peak.GetSignalToNoise(), c.signalToNoise) << c.method << " " << c.startRT;
     }
 }
 

@@ -52,3 +52,48 @@ TEST(MatchScoring, ScoresFollowTheMergedSums) {
         EXPECT_NEAR(predicted, x / (c.p * c.m), 1e-9) << c.what;
     }
 }
+
+// Set-up: masses rounded half up, intensities weighted by mass and scaled so that the largest is
+// 1000 (truncated after adding 0.5); a spectrum longer than the table keeps the 50 largest
+// products, re-sorted by mass; a gap, a value that is not finite or no spectrum at all fails and
+// leaves the table empty.
+TEST(MatchScoring, SetUpBuildsTheCanonicalTableOrLeavesItEmpty) {
+    const auto table = [](const std::vector<float>& masses, const std::vector<float>& intensities, int status) {
+        LoadCanonical(SetupRealValsF_F, {{300, 1000}});  // a table a failure must not leave behind
+        EXPECT_EQ(SetupRealValsF_F(masses.data(), intensities.data(), static_cast<int>(masses.size())), status);
+        Pairs out;
+        for (const auto& e : MatchScoring::MeasuredTable())
+            if (e.mass != 0 || e.intensity != 0) out.emplace_back(e.mass, e.intensity);
+        return out;
+    };
+    // Weighted 100.4, 201.2, 100: scaled 499.006, 1000, 497.018.
+    EXPECT_EQ(table({100.4f, 100.6f, 200.0f}, {1.0f, 2.0f, 0.5f}, 1), (Pairs{{100, 499}, {101, 1000}, {200, 497}}));
+    EXPECT_EQ(table({100.0f, 200.0f}, {0.0f, 0.0f}, 1), Pairs{});  // valid, but nothing to match
+    double whole = -1, predicted = -1;
+    EXPECT_EQ(BestMatch(&whole, &predicted), 0.0);
+    std::vector<float> gap(10, 100.0f), ones(10, 1.0f);
+    for (int i = 0; i < 10; ++i) gap[i] += static_cast<float>(i);
+    EXPECT_EQ(table(gap, ones, 1).size(), 10u);
+    gap[5] = 0.0f;
+    EXPECT_EQ(table(gap, ones, 0), Pairs{});
+    EXPECT_EQ(table({100.0f}, {std::nanf("")}, 0), Pairs{});
+    EXPECT_EQ(table({}, {}, 0), Pairs{});
+
+    // 60 masses 1 to 60 whose products mass x intensity are 1 to 60 in shuffled order: those above
+    // 10 are kept, each scaled against the largest, 60.
+    std::vector<float> masses, intensities;
+    Pairs expected;
+    for (int i = 0; i < 60; ++i) {
+        const int product = i * 37 % 60 + 1;
+        masses.push_back(static_cast<float>(i + 1));
+        intensities.push_back(static_cast<float>(product) / static_cast<float>(i + 1));
+        if (product > 10) expected.emplace_back(i + 1, static_cast<int>(product * 1000.0 / 60 + 0.5));
+    }
+    EXPECT_EQ(table(masses, intensities, 1), expected);
+    // Two full tables are scored to their last entries: identical ones match perfectly.
+    ASSERT_EQ(SetupPredValsF_F(masses.data(), intensities.data(), 60), 1);
+    BestMatch(&whole, &predicted);
+    EXPECT_DOUBLE_EQ(whole, 1000.0);
+    masses[40] = 0.0f;
+    EXPECT_EQ(table(masses, intensities, 0), Pairs{});
+}

@@ -1,6 +1,6 @@
 // The stand-ins for the outside components: comparitors and the method entry's mass windows,
-// raw-data trace texts, keyword tables, the settings folder, the XML builder's limits, flat tables
-// and the periodic-table database on them.
+// raw-data trace texts, locale-free number texts, keyword tables, the settings folder, the XML
+// builder's limits and text conversion, flat tables and the periodic-table database on them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "platform/NumberText.h"
 #include "quan.h"
 
 namespace {
@@ -66,6 +67,54 @@ TEST(RawData, TraceTextToMasses) {
     EXPECT_EQ(RawData::GetChannelDescription(file, 3, description, sizeof description), 0);
     EXPECT_EQ(std::strlen(description), 7u);
     EXPECT_EQ(std::strncmp(description, "Ch3", 3), 0);
+}
+
+// Numbers are read as the C locale reads them whatever the process locale: a whole text with
+// blanks around it and an optional '+', nothing after it, nothing out of range; printed forms
+// follow printf's; letter tests are ASCII only, boundaries included.
+TEST(NumberText, ReadsWholeNumbersAndPrintsAsTheCLocale) {
+    const struct { const char* text; bool ok; double value; } doubles[] = {
+        {" 12.5\t", true, 12.5}, {"+3", true, 3},      {"-2e-3", true, -0.002}, {"++3", false, 0}, {"+-3", false, 0},
+        {"1e400", false, 0},     {"12.5x", false, 0},  {"1,5", false, 0},       {"", false, 0},    {" ", false, 0},
+    };
+    for (const auto& c : doubles) {
+        double value = 99.0;
+        EXPECT_EQ(NumberText::Read(c.text, value), c.ok) << c.text;
+        EXPECT_EQ(value, c.ok ? c.value : 99.0) << c.text;
+    }
+    const struct { const char* text; bool ok; int value; } ints[] = {
+        {"2147483647", true, INT_MAX}, {"-2147483648", true, INT_MIN}, {"2147483648", false, 0}, {" 7\n", true, 7},
+        {"12.0", false, 0},
+    };
+    for (const auto& c : ints) {
+        int value = 99;
+        EXPECT_EQ(NumberText::Read(c.text, value), c.ok) << c.text;
+        EXPECT_EQ(value, c.ok ? c.value : 99) << c.text;
+    }
+    double leading = 99.0;
+    EXPECT_EQ(NumberText::ReadLeading("  +304.2>174.1", leading), 8u);
+    EXPECT_EQ(leading, 304.2);
+    EXPECT_EQ(NumberText::ReadLeading("m/z 304", leading), 0u);
+    EXPECT_EQ(leading, 304.2);
+
+    const std::pair<std::string, std::string> printed[] = {
+        {NumberText::Shortest(205.2f), "205.2"},        {NumberText::Shortest(1e-7), "1e-07"},
+        {NumberText::General(0.0001, 3, true), "0.000100"}, {NumberText::General(0.00001, 3, true), "1.00e-05"},
+        {NumberText::General(123.0, 3, true), "123."},  {NumberText::General(1234.0, 3, true), "1.23e+03"},
+        {NumberText::General(99.96, 3, true), "100."},  {NumberText::General(100.0, 3), "100"},
+        {NumberText::General(0.5, 0), "0.5"},           {NumberText::Fixed(2.5, 0), "2"},
+        {NumberText::Scientific(12345.0, 2), "1.23e+04"},
+    };
+    for (const auto& [got, wanted] : printed) EXPECT_EQ(got, wanted);
+
+    EXPECT_EQ(NumberText::LowerAscii("AZ@[az`{\xC4"), "az@[az`{\xC4");
+    EXPECT_TRUE(NumberText::EqualIgnoringCase("Mass Z", "mASS z"));
+    EXPECT_FALSE(NumberText::EqualIgnoringCase("Mass", "Mass "));
+    for (char c : std::string("\t\n\v\f\r ")) EXPECT_TRUE(NumberText::IsSpaceAscii(c)) << int(c);
+    for (char c : std::string("\x08\x0e_")) EXPECT_FALSE(NumberText::IsSpaceAscii(c)) << int(c);
+    for (char c : std::string("09AZaz")) EXPECT_EQ(NumberText::IsDigitAscii(c), c <= '9') << c;
+    for (char c : std::string("AZaz")) EXPECT_TRUE(NumberText::IsAlphaAscii(c)) << c;
+    for (char c : std::string("/:@[`{")) EXPECT_FALSE(NumberText::IsDigitAscii(c) || NumberText::IsAlphaAscii(c)) << c;
 }
 
 TEST(KeywordTables, BoundsAndLookUps) {
@@ -157,6 +206,39 @@ TEST(Xml, BuilderLimitsAndParserWalkUpToTheDocument) {
     EXPECT_EQ(parser.GetNodeName(), "list");
     EXPECT_TRUE(parser.MoveToParent());  // the document
     EXPECT_FALSE(parser.MoveToParent());
+}
+
+// Text conversion at every UTF-8 length's boundaries, both ways, and what XML cannot carry:
+// unpaired surrogates, overlong forms, controls, non-characters and cut sequences.
+TEST(Xml, TextConversionAtEveryEncodingBoundary) {
+    const struct { std::u16string utf16; std::string utf8; } both[] = {
+        {u"\x7F", "\x7F"},          {u"\x80", "\xC2\x80"},       {u"\x7FF", "\xDF\xBF"},
+        {u"\x800", "\xE0\xA0\x80"}, {u"\xD7FF", "\xED\x9F\xBF"}, {u"\xE000", "\xEE\x80\x80"},
+        {u"\xFFFD", "\xEF\xBF\xBD"}, {u"a\U00010000", "a\xF0\x90\x80\x80"}, {u"\U0010FFFFz", "\xF4\x8F\xBF\xBFz"},
+        {u"\t\n\r ", "\t\n\r "},
+    };
+    for (const auto& c : both) {
+        std::string utf8;
+        std::u16string utf16;
+        EXPECT_TRUE(Brisk::Utf16ToUtf8(c.utf16.data(), c.utf16.size(), utf8) && utf8 == c.utf8) << c.utf8;
+        EXPECT_TRUE(Brisk::Utf8ToUtf16(c.utf8, utf16) && utf16 == c.utf16) << c.utf8;
+        EXPECT_TRUE(Brisk::IsWritableXmlText(c.utf8)) << c.utf8;
+    }
+    const std::u16string unpaired[] = {{0xDC00}, {0xDFFF, u'a'}, {u'a', 0xD800}, {0xDBFF, u'a'}, {0xD800, 0xE000}};
+    for (const auto& text : unpaired) {
+        std::string utf8;
+        EXPECT_FALSE(Brisk::Utf16ToUtf8(text.data(), text.size(), utf8)) << static_cast<int>(text[0]);
+    }
+    // Cut, not UTF-8 at all, or a surrogate or beyond U+10FFFF: neither converted nor written.
+    for (const char* text : {"\xC2", "a\xE0\xA0", "\x80", "\xF8\x88\x80\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                             "\xC2\x41"}) {
+        std::u16string utf16;
+        EXPECT_FALSE(Brisk::Utf8ToUtf16(text, utf16)) << text;
+        EXPECT_FALSE(Brisk::IsWritableXmlText(text)) << text;
+    }
+    // Well-formed but not for XML: overlong forms, controls, the non-character U+FFFE.
+    for (const char* text : {"\xC0\x80", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF", "\x01", "a\x1F", "\xEF\xBF\xBE"})
+        EXPECT_FALSE(Brisk::IsWritableXmlText(text)) << text;
 }
 
 TEST(FlatDatabase, RecordsByNumber) {

@@ -180,6 +180,7 @@ TEST(CurveSlotRepair, EntryOnAnotherCompoundsCurveMovesNoCurveFromItsOwnSlot) {
         cases[] = {
         {"own curves, A's peak first", {"X", "A"}, false, {"X", "A"}},
         {"own curves, X's peak first", {"X", "A"}, true, {"X", "A"}},
+        {"a stranger beside A's own curve, named in lower case", {"Q", "a"}, false, {"Q", "a"}},
         {"X's slot holds a stranger", {"Q", "A"}, false, {"Q", "A"}},
         {"crossed: A's curve in X's slot", {"A", "X"}, false, {"X", "A"}},
     };

@@ -1,7 +1,7 @@
-// Result flags of a stored concentration: report and maximum limits, and the banded QC and
-// standard deviation test in every band; each at and just past its threshold. Every case
-// quantifies one peak through a response-factor curve of slope 1, so the stored concentration
-// is the peak's response.
+// Result flags of a stored concentration: report and maximum limits, recovery, curve quality, and
+// the banded QC and standard deviation test in every band; each at and just past its threshold.
+// Every case quantifies one peak through a response-factor curve of slope 1, so the stored
+// concentration is the peak's response.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -68,6 +68,61 @@ TEST(ResultFlags, ReportAndMaximumLimitsAreStrictAndCleared) {
         SCOPED_TRACE(c.conc);
         const CPeakData r = Quantified(m, c.conc, 0.0, kAnalyte, &earlier);
         EXPECT_EQ(std::pair(r.GetReportFlag(), r.GetMaxConcFlag()), std::pair(c.report, c.max));
+    }
+}
+
+// Recovery against an expected 8 within 75 to 125 % (both limits pass), tested only for the
+// sample types with a switch of their own and only when that switch is on.
+TEST(ResultFlags, RecoveryOutsideItsLimitsForTheSampleTypesThatTestIt) {
+    const struct { int sampleType, switchedType; double conc, fixed; int flagged; } cases[] = {
+        {kAnalyte, kAnalyte, 10.0, 8.0, 0}, {kAnalyte, kAnalyte, 10.01, 8.0, 1}, {kAnalyte, kAnalyte, 6.0, 8.0, 0},
+        {kAnalyte, kAnalyte, 5.99, 8.0, 1}, {kQC, kQC, 10.01, 8.0, 1},         {kRecovery, kRecovery, 5.99, 8.0, 1},
+        {kRecovery, kRecovery, 5.99, 0.0, 0}, {kAnalyte, kQC, 10.01, 8.0, 0},  {kQC, kRecovery, 10.01, 8.0, 0},
+        {kRecovery, kAnalyte, 10.01, 8.0, 0}, {kStandard, kStandard, 10.01, 8.0, 0},
+    };
+    for (const auto& c : cases) {
+        CMethodData m = Method();
+        m.SetMinRecovery(75.0);
+        m.SetMaxRecovery(125.0);
+        const bool all = c.switchedType == kStandard;  // every switch on: a standard still takes no test
+        m.SetRecoveryFlagAnalyte(all || c.switchedType == kAnalyte);
+        m.SetRecoveryFlagQC(all || c.switchedType == kQC);
+        m.SetRecoveryFlagRecovery(all || c.switchedType == kRecovery);
+        EXPECT_EQ(Quantified(m, c.conc, c.fixed, c.sampleType).GetRecoveryFlag(), c.flagged)
+            << c.sampleType << " " << c.switchedType << " " << c.conc;
+    }
+}
+
+// Curve quality is judged on the method's curve type, whatever curve served: a polynomial (not
+// RF, not type 7) below the least coefficient of determination, an RF curve above the largest
+// RSD unless the user's RF is used; both limits pass.
+TEST(ResultFlags, CurveQualityByTheMethodsCurveType) {
+    const struct { int methodType, userRF; double r, rsd; int coeffDet, maxRSD; } cases[] = {
+        {kLinear, 0, 0.5, 9.0, 0, 0}, {kLinear, 0, 0.4999, 9.0, 1, 0}, {kQuadratic, 0, 0.4999, 9.0, 1, 0},
+        {7, 0, 0.4999, 9.0, 0, 0},    {kRF, 0, 0.4999, 5.0, 0, 0},     {kRF, 0, 0.4999, 5.01, 0, 1},
+        {kRF, 1, 0.4999, 5.01, 0, 0},
+    };
+    for (const auto& c : cases) {
+        CMethodData m = Method();
+        m.SetCCalc(c.methodType);
+        m.SetUserRFMode(c.userRF);
+        m.SetUserRF(1.0);
+        m.SetCoeffDetFlag(1);
+        m.SetMinCoeffDet(0.25);
+        m.SetMaxStdDevFlag(1);
+        m.SetMaxStdDev(5.0);
+        CMethodList methods = Methods({m});
+        CCalibrationData curve = Curve("benzene", {0, 1}, kRF);
+        curve.SetCorrCoeff(c.r);
+        curve.SetPercRelSD(c.rsd);
+        CPeakData peak = Located(1, 3.0);
+        peak.SetCoeffDetFlag(1);  // stale: cleared first
+        peak.SetMaxStdDevFlag(1);
+        CQuanQuantify engine;
+        engine.SetCurrentSample(Sample(kAnalyte));
+        engine.QuantifyPDBEntry(&curve, &peak, &methods);
+        EXPECT_EQ(std::pair(peak.GetCoeffDetFlag(), peak.GetMaxStdDevFlag()), std::pair(c.coeffDet, c.maxRSD))
+            << c.methodType << " " << c.userRF << " " << c.r << " " << c.rsd;
     }
 }
 
