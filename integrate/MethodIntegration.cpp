@@ -108,6 +108,7 @@ CPeakData PeakEntry(const RawData::Chromatogram& chromatogram, const Peak& peak,
     entry.SetEnScan(scanOf(peak.end));
     entry.SetPeakMass(static_cast<float>(chromatogram.productMz > 0.0 ? chromatogram.productMz : chromatogram.precursorMz));
     entry.SetRawAcquisitionFunction(chromatogram.function);
+    entry.SetPeakAsymmetryValue(static_cast<float>(peak.quality.asymmetry));
     return entry;
 }
 
@@ -136,7 +137,7 @@ const char* StatusText(Status status) {
 }
 
 std::vector<std::string> IntegrateForMethod(const CMethodList& method, const std::vector<RawData::Chromatogram>& chromatograms,
-                                            CPeakList& peaks) {
+                                            CPeakList& peaks, std::vector<PeakQuality>* quality) {
     std::vector<std::string> problems;
     const std::vector<EntryTrace> traces = MethodTraces(method);
     tagINTEGRATE_PARAMS block{};
@@ -159,11 +160,14 @@ std::vector<std::string> IntegrateForMethod(const CMethodList& method, const std
             entry.SetMDBIntegrateEntryPeak(use.qualifier != nullptr ? use.qualifier->slot : 0);
             if (!use.groups.empty()) entry.SetTotalsGroup(use.groups);
             peaks.Add(entry);
+            if (quality != nullptr) quality->push_back(peak.quality);
         }
     }
     for (int i = 0; i < method.GetSize(); ++i) {
         const CMethodData& entry = method.GetAt(i);
-        if (entry.GetTotalsEntry() || entry.GetTotalsGroupEntry()) peaks.Add(TotalsRecord(entry));
+        if (!entry.GetTotalsEntry() && !entry.GetTotalsGroupEntry()) continue;
+        peaks.Add(TotalsRecord(entry));
+        if (quality != nullptr) quality->push_back(PeakQuality{});
     }
     return problems;
 }
