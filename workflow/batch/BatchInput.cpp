@@ -135,6 +135,12 @@ bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem
     for (size_t c = 0; c < rows[0].cells.size(); ++c) {
         const std::string name = Csv::Trim(rows[0].cells[c]);
         auto found = setters.find(name);
+        // The peak shape columns quan-integrate writes are for review: read past, not stored.
+        const bool shape = std::find(std::begin(kQualityColumns), std::end(kQualityColumns), name) != std::end(kQualityColumns);
+        if (shape) {
+            columns.push_back(nullptr);
+            continue;
+        }
         if (found == setters.end()) problems.push_back({path, rows[0].line, static_cast<int>(c + 1), "unknown peak field \"" + name + "\""});
         columns.push_back(found == setters.end() ? nullptr : &found->second);
     }
@@ -148,7 +154,7 @@ bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem
         }
         CPeakData peak;
         for (size_t c = 0; c < columns.size(); ++c) {
-            if (Csv::Trim(row.cells[c]).empty()) continue;  // an empty cell keeps the field's initial value
+            if (Csv::Trim(row.cells[c]).empty() || columns[c] == nullptr) continue;  // an empty cell keeps the field's initial value
             if (!(*columns[c])(peak, row.cells[c]))
                 problems.push_back({path, row.line, static_cast<int>(c + 1),
                                     "\"" + row.cells[c] + "\" is not a valid " + Csv::Trim(rows[0].cells[c])});

@@ -84,8 +84,10 @@ bool NamesRawData(const std::vector<std::string>& paths) {
     return false;
 }
 
+const char* const kQualityColumns[4] = {"WidthAtHalfHeight", "Asymmetry", "TailingFactor", "PointsAcross"};
+
 bool ReadRawPeaks(const std::vector<std::string>& paths, const CMethodList& method, CPeakList& peaks,
-                  std::vector<Problem>& problems) {
+                  std::vector<Problem>& problems, std::vector<Integrate::PeakQuality>* quality) {
     const size_t before = problems.size();
     const std::vector<RawData::TraceRequest> requests = RawData::BuildTraceRequests(method);
     RawData::ReadResult read;
@@ -101,20 +103,25 @@ bool ReadRawPeaks(const std::vector<std::string>& paths, const CMethodList& meth
     }
     if (problems.size() != before) return false;
     CPeakList integrated;
+    std::vector<Integrate::PeakQuality> shapes;
     const std::string sample = paths.empty() ? std::string() : paths.front();
-    for (const std::string& message : Integrate::IntegrateForMethod(method, read.chromatograms, integrated))
+    for (const std::string& message : Integrate::IntegrateForMethod(method, read.chromatograms, integrated, &shapes))
         problems.push_back({sample, 0, 0, message});
     if (problems.size() != before) return false;
     for (int i = 0; i < integrated.GetSize(); ++i) peaks.Add(integrated.GetAt(i));
+    if (quality != nullptr) quality->insert(quality->end(), shapes.begin(), shapes.end());
     return true;
 }
 
-std::string PeakListCsv(const CPeakList& peaks) {
+std::string PeakListCsv(const CPeakList& peaks, const std::vector<Integrate::PeakQuality>* quality) {
+    const bool shapes = quality != nullptr && quality->size() == static_cast<size_t>(peaks.GetSize());
     std::string text;
     for (const Column& column : kColumns) {
         if (!text.empty()) text += ',';
         text += column.name;
     }
+    if (shapes)
+        for (const char* name : kQualityColumns) text += std::string(",") + name;
     text += '\n';
     for (int i = 0; i < peaks.GetSize(); ++i) {
         const CPeakData* peak = peaks.GetEntry(i);
@@ -122,6 +129,15 @@ std::string PeakListCsv(const CPeakList& peaks) {
         for (const Column& column : kColumns) {
             if (&column != kColumns) text += ',';
             text += Quoted(column.cell(*peak));
+        }
+        if (shapes) {
+            // A totals record has no shape: its cells stay empty.
+            const Integrate::PeakQuality& q = (*quality)[i];
+            if (q.pointsAcross > 0)
+                text += "," + Number(q.widthAtHalfHeight) + "," + Number(q.asymmetry) + "," + Number(q.tailingFactor) + "," +
+                        Number(q.pointsAcross);
+            else
+                text += ",,,,";
         }
         text += '\n';
     }
