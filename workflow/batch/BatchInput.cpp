@@ -92,6 +92,23 @@ const std::map<std::string, PeakSetter>& PeakSetters() {
     return setters;
 }
 
+// One peak's shape figures from its row; an empty cell (a totals record) leaves a figure 0, and
+// a cell that is not a finite number of its kind is a problem, as any other peak cell is.
+Integrate::PeakQuality ShapeOfRow(const std::string& path, const Csv::Row& row, const std::vector<int>& at,
+                                  std::vector<Problem>& problems) {
+    Integrate::PeakQuality quality;
+    double* const figures[] = {&quality.widthAtHalfHeight, &quality.asymmetry, &quality.tailingFactor};
+    for (size_t k = 0; k < std::size(kQualityColumns); ++k) {
+        if (at[k] < 0 || Csv::Trim(row.cells[at[k]]).empty()) continue;
+        const std::string& cell = row.cells[at[k]];
+        const bool read = k < std::size(figures) ? ParseNumber(cell, *figures[k]) && std::isfinite(*figures[k])
+                                                  : ParseNumber(cell, quality.pointsAcross) && quality.pointsAcross >= 0;
+        if (!read)
+            problems.push_back({path, row.line, at[k] + 1, "\"" + cell + "\" is not a valid " + kQualityColumns[k]});
+    }
+    return quality;
+}
+
 }  // namespace
 
 std::vector<std::string> PeakColumnNames() {
@@ -122,7 +139,8 @@ bool ReadCsvRows(const std::string& path, std::vector<Csv::Row>& rows, std::vect
     return true;
 }
 
-bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems) {
+bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems,
+                  std::vector<Integrate::PeakQuality>* quality) {
     const size_t before = problems.size();
     std::vector<Csv::Row> rows;
     if (!ReadCsvRows(path, rows, problems)) return false;
@@ -132,12 +150,14 @@ bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem
     }
     const auto& setters = PeakSetters();
     std::vector<const PeakSetter*> columns;
+    std::vector<int> shapeColumn(std::size(kQualityColumns), -1);  // where each shape column is
     for (size_t c = 0; c < rows[0].cells.size(); ++c) {
         const std::string name = Csv::Trim(rows[0].cells[c]);
         auto found = setters.find(name);
-        // The peak shape columns quan-integrate writes are for review: read past, not stored.
-        const bool shape = std::find(std::begin(kQualityColumns), std::end(kQualityColumns), name) != std::end(kQualityColumns);
-        if (shape) {
+        // The peak shape columns quan-integrate writes go beside the peaks, not into them.
+        const auto shape = std::find(std::begin(kQualityColumns), std::end(kQualityColumns), name);
+        if (shape != std::end(kQualityColumns)) {
+            shapeColumn[shape - std::begin(kQualityColumns)] = static_cast<int>(c);
             columns.push_back(nullptr);
             continue;
         }
@@ -145,6 +165,7 @@ bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem
         columns.push_back(found == setters.end() ? nullptr : &found->second);
     }
     if (problems.size() != before) return false;
+    const bool shapes = std::any_of(shapeColumn.begin(), shapeColumn.end(), [](int c) { return c >= 0; });
     for (size_t r = 1; r < rows.size(); ++r) {
         const Csv::Row& row = rows[r];
         if (row.cells.size() != columns.size()) {
@@ -161,14 +182,15 @@ bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem
         }
         peak.SetID(static_cast<int>(r));
         peaks.Add(peak);
+        if (quality != nullptr && shapes) quality->push_back(ShapeOfRow(path, row, shapeColumn, problems));
     }
     return problems.size() == before;
 }
 
 bool ReadSamplePeaks(const SampleInput& sample, const CMethodList& method, CPeakList& peaks,
-                     std::vector<Problem>& problems) {
-    if (sample.rawData) return ReadRawPeaks(sample.peakPaths, method, peaks, problems);
-    return ReadPeakFile(sample.peakPath, peaks, problems);
+                     std::vector<Problem>& problems, std::vector<Integrate::PeakQuality>* quality) {
+    if (sample.rawData) return ReadRawPeaks(sample.peakPaths, method, peaks, problems, quality);
+    return ReadPeakFile(sample.peakPath, peaks, problems, quality);
 }
 
 namespace {
@@ -270,8 +292,11 @@ bool ReadBatchList(const std::string& folder, const std::string& path, const CMe
         } else {
             sample->peakPath = sample->peakPaths.front();
             sample->rawData = NamesRawData(sample->peakPaths);
-            if (readable) ReadSamplePeaks(*sample, method, sample->peaks, problems);
-            if (!keepPeaks) sample->peaks.EmptyPeakList();
+            if (readable) ReadSamplePeaks(*sample, method, sample->peaks, problems, &sample->quality);
+            if (!keepPeaks) {
+                sample->peaks.EmptyPeakList();
+                sample->quality.clear();
+            }
         }
         samples.push_back(std::move(sample));
     }
