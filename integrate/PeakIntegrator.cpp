@@ -45,17 +45,28 @@ struct NoiseModel {
     double Smoothed(double level) const { return smoothing * At(level); }
 };
 
-// The standard deviation the smoothing leaves of unit white noise: the root of the sum of the
-// squared weights of the whole filter (all passes), found by smoothing a unit impulse.
-double SmoothedNoiseFraction(const Smoothing& smoothing) {
-    if (!smoothing.enabled) return 1.0;
+// What the smoothing leaves of unit white noise, in the smoothed signal and in its second
+// difference: the roots of the sums of the squared weights of the whole filter (all passes),
+// and of its second difference, found by smoothing a unit impulse.
+struct SmoothedNoise {
+    double signal = 1.0, curvature = std::sqrt(6.0);  // unsmoothed: a second difference is 1, -2, 1
+};
+SmoothedNoise SmoothedNoiseFractions(const Smoothing& smoothing) {
+    SmoothedNoise fractions;
+    if (!smoothing.enabled) return fractions;
     const int reach = smoothing.halfWidth * smoothing.passes;
     std::vector<double> impulse(4 * reach + 3, 0.0), response;
     impulse[2 * reach + 1] = 1.0;
     Smooth(impulse, smoothing, response);
-    double sum = 0.0;
-    for (int i = reach + 1; i <= 3 * reach + 1; ++i) sum += response[i] * response[i];
-    return std::sqrt(sum);
+    double sum = 0.0, curvature = 0.0;
+    for (int i = reach; i <= 3 * reach + 2; ++i) {
+        sum += response[i] * response[i];
+        const double d2 = response[i - 1] - 2.0 * response[i] + response[i + 1];
+        curvature += d2 * d2;
+    }
+    fractions.signal = std::sqrt(sum);
+    fractions.curvature = std::sqrt(curvature);
+    return fractions;
 }
 
 // The gain from the points well above the floor: the raw points' second differences, less the
@@ -123,7 +134,7 @@ int LowestBetween(const std::vector<double>& s, int from, int to) {
 // `ahead` points is less than a noise below it), but at least two half-widths at half height of
 // that side (2.4 standard deviations of a Gaussian; a tailing side is the wider), or to `limit`.
 int WalkOut(std::span<const double> t, const std::vector<double>& s, int apex, int limit, int ahead, const NoiseModel& noise) {
-    constexpr double kLeastHalfWidths = 3.0;
+    constexpr double kLeastHalfWidths = 2.0;
     const int step = limit < apex ? -1 : 1;
     const double half = 0.5 * (s[apex] + s[LowestBetween(s, apex, limit)]);
     int i = apex;
@@ -284,8 +295,14 @@ void SplitShoulders(Cluster& cluster, std::span<const double> t, const std::vect
         i = lobe.last;
     }
     constexpr int kLeastLobePoints = 3;
+    // A lobe holding a maximum of its own is an apex the splitting rule joined, not a shoulder.
+    auto holdsMaximum = [&](const Lobe& lobe) {
+        for (int i = lobe.first; i <= lobe.last; ++i)
+            if (s[i] >= s[i - 1] && s[i] >= s[i + 1]) return true;
+        return false;
+    };
     auto significant = [&](const Lobe& lobe) {
-        return lobe.last - lobe.first + 1 >= kLeastLobePoints &&
+        return lobe.last - lobe.first + 1 >= kLeastLobePoints && !holdsMaximum(lobe) &&
                curvature[lobe.strongest] < -kShoulderCurvatureNoises * noiseAt(lobe.strongest) &&
                s[lobe.strongest] - line.At(t[lobe.strongest]) >= kDetectionNoiseMultiple * noise.Smoothed(s[lobe.strongest]);
     };
@@ -494,7 +511,8 @@ Result IntegrateSignal(std::span<const double> t, std::span<const double> y, con
     const double least = 1e-9 * (*highest - *lowest);
     NoiseModel noise = MeasureNoiseModel(y, s, result.noise, smoothing.enabled);
     if (!(noise.base > 0.0)) noise.base = least;
-    noise.smoothing = SmoothedNoiseFraction(smoothing);
+    const SmoothedNoise fractions = SmoothedNoiseFractions(smoothing);
+    noise.smoothing = fractions.signal;
     const int ahead = std::max(2, smoothing.enabled ? smoothing.halfWidth : 2);
     std::vector<Cluster> clusters = FormClusters(t, s, Apexes(s, noise, least), noise, ahead);
 
@@ -503,9 +521,7 @@ Result IntegrateSignal(std::span<const double> t, std::span<const double> y, con
     if (settings.shoulders && !clusters.empty()) {
         curvature.assign(n, 0.0);
         for (int i = 1; i + 1 < n; ++i) curvature[i] = s[i - 1] - 2.0 * s[i] + s[i + 1];
-        std::vector<double> deviations;
-        for (int i = 1; i + 1 < n; ++i) deviations.push_back(std::fabs(curvature[i]));
-        curvatureNoise = 1.4826 * Median(deviations);
+        curvatureNoise = fractions.curvature * noise.base;
     }
 
     std::vector<Peak> peaks;

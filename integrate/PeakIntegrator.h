@@ -32,7 +32,7 @@
 //     opening late): a first point the signal then falls from is an apex like any other. A
 //     cluster narrower than the minimum width (step 8) is a spike, not a peak.
 //  5. Baseline. A straight line fitted by least squares through the raw points at and outside a
-//     cluster's two bounds (as many on each side as a quarter of the cluster's width, at least
+//     cluster's two bounds (as many on each side as the cluster is wide, at least
 //     three, never into a neighbouring cluster): real baseline points on both sides, never
 //     valleys inside the cluster. A cluster that runs into the end of the data has the points at
 //     that end as its baseline there.
@@ -43,7 +43,8 @@
 //  7. Shoulders. Within a peak, a shoulder is a second lobe of negative curvature: the second
 //     derivative of the smoothed signal falls below four of its own noise units (scaled to the
 //     level) over at least three points, separated from the apex's lobe by points of positive
-//     curvature, and the shoulder stands three noises above the baseline. It becomes a peak of
+//     curvature, holds no maximum of its own (that would be an apex the splitting rule joined),
+//     and stands three noises above the baseline. It becomes a peak of
 //     its own, split from its parent by a perpendicular drop at the flattest point between
 //     them. Tailing or fronting alone gives one lobe and no shoulder. The method's shoulder
 //     detection switch turns this off when it gives settings with the switch at 0.
