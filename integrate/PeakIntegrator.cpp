@@ -31,14 +31,12 @@ double Median(std::vector<double>& values) {
 
 // The median of a squared standard normal: squared deviations are scaled by it to variances.
 constexpr double kMedianOfSquaredNormal = 0.45493642311957;
-// The chromatogram's floor, for the levels the noise grows with: this quantile of the smoothed signal.
-constexpr double kFloorQuantile = 0.1;
 
 // The noise at a level of the smoothed signal (step 1).
 struct NoiseModel {
     double base = 0.0;   // the baseline noise
     double gain = 0.0;   // variance added per unit of signal above the floor
-    double floor = 0.0;
+    double floor = 0.0;      // the lowest smoothed level, from which the signal is counted
     double smoothing = 1.0;  // the part of a point's noise left after smoothing
     double At(double level) const { return std::sqrt(base * base + gain * std::max(0.0, level - floor)); }
     // The noise of the smoothed signal at a level: what a rise or dip of it is tested against.
@@ -75,12 +73,9 @@ NoiseModel MeasureNoiseModel(std::span<const double> y, const std::vector<double
     NoiseModel model;
     model.base = base;
     const int n = static_cast<int>(s.size());
-    std::vector<double> values(s.begin(), s.end());
-    const auto quantile = values.begin() + static_cast<long>(kFloorQuantile * (n - 1));
-    std::nth_element(values.begin(), quantile, values.end());
-    model.floor = *quantile;
+    model.floor = *std::min_element(s.begin(), s.end());
     if (!smoothed || !(base > 0.0)) return model;
-    values.clear();
+    std::vector<double> values;
     for (int i = 1; i + 1 < n; ++i) {
         const double level = s[i] - model.floor;
         if (level <= 10.0 * base) continue;
