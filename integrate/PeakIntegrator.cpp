@@ -93,8 +93,8 @@ NoiseModel MeasureNoiseModel(std::span<const double> y, const std::vector<double
 std::vector<int> Apexes(const std::vector<double>& s, const NoiseModel& noise, double least) {
     auto threshold = [&](double level) { return std::max(kDetectionNoiseMultiple * noise.Smoothed(level), least); };
     std::vector<int> apexes;
-    // The data may begin on a peak (a scheduled window opening late): a first point that the
-    // signal then falls from by the hysteresis is an apex like any other.
+    // The data may begin on a peak (a scheduled window opening late): a maximum near the start
+    // that the signal then falls from by the hysteresis is an apex, with no rise seen before it.
     bool rising = true;
     double low = s[0], high = s[0];
     int highAt = 0;
@@ -104,7 +104,9 @@ std::vector<int> Apexes(const std::vector<double>& s, const NoiseModel& noise, d
                 high = s[i];
                 highAt = i;
             } else if (s[i] < high - threshold(high)) {
-                apexes.push_back(highAt);
+                // A fall from the very first point may be the tail of an earlier peak: an apex
+                // needs a point before it.
+                if (highAt > 0) apexes.push_back(highAt);
                 low = s[i];
                 rising = false;
             }

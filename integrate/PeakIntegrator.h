@@ -29,8 +29,9 @@
 //     to the next apex. Neighbouring apexes form one cluster when their valley stands more than
 //     three noises above the line joining the cluster's outer bounds: the signal did not return
 //     to a baseline between them. A chromatogram may begin on a peak (a scheduled window
-//     opening late): a first point the signal then falls from is an apex like any other. A
-//     cluster narrower than the minimum width (step 8) is a spike, not a peak.
+//     opening late): a maximum after the first point that the signal then falls from is an
+//     apex, with no rise seen before it. A cluster narrower than the minimum width (step 8) is a
+//     spike, not a peak.
 //  5. Baseline. A straight line fitted by least squares through the raw points at and outside a
 //     cluster's two bounds (as many on each side as the cluster is wide, at least
 //     three, never into a neighbouring cluster): real baseline points on both sides, never
