@@ -466,8 +466,9 @@ Settings SettingsFromBlock(const tagINTEGRATE_PARAMS& block) {
     settings.heightAbsolute = FiniteOrZero(block.PkRespHeightAbs);
     settings.noiseLevel = FiniteOrZero(block.ChroNoiseLevel);
     settings.automaticNoise = block.ChroAuto != 0;
-    const double splitting = FiniteOrZero(block.PkSplitting);
-    settings.splitting = splitting > 0.0 ? splitting : kDefaultSplittingPercent;
+    // 0 keeps its meaning for a method that gives settings: every valley deep enough to be real
+    // (three noises) splits, as stored methods rely on.
+    settings.splitting = std::max(0.0, FiniteOrZero(block.PkSplitting));
     settings.shoulders = block.PkShldrDetect != 0;
     return settings;
 }

@@ -113,8 +113,8 @@ struct Settings {
 bool BlockGivesSettings(const tagINTEGRATE_PARAMS& block);
 
 // The settings a method entry's integration block holds: the defaults when it gives none;
-// otherwise its smoothing as given (off when off), its thresholds and noise, its splitting
-// (0 takes the default depth) and its shoulder switch. Unknown smoothing or threshold methods
+// otherwise its smoothing as given (off when off), its thresholds and noise, its splitting (0:
+// every valley three noises deep splits) and its shoulder switch. Unknown smoothing or threshold methods
 // are taken as the first of their kind; non-finite numbers as 0.
 Settings SettingsFromBlock(const tagINTEGRATE_PARAMS& block);
 

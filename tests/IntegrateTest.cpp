@@ -211,7 +211,7 @@ TEST(Integrate, SettingsNoneGivenAreTheDefaultsAndGivenOnesAreKept) {
     EXPECT_FALSE(off.automaticSmoothing);
     EXPECT_FALSE(Effective(off.smoothing).enabled);
     EXPECT_FALSE(off.shoulders);
-    EXPECT_EQ(off.splitting, kDefaultSplittingPercent);  // 0 is unset, not "split everywhere"
+    EXPECT_EQ(off.splitting, 0.0);  // given: every valley deep enough to be real splits
     block.PkSplitting = 80.0f;
     block.PkShldrDetect = 1;
     EXPECT_EQ(SettingsFromBlock(block).splitting, 80.0);
