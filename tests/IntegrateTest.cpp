@@ -48,14 +48,6 @@ double Emg(double t, double mu, double sigma, double tau, double area) {
     return area / (2.0 * tau) * value;
 }
 
-// Gaussian noise from a fixed seed (Box-Muller over the standard Mersenne twister, so the same
-// numbers on every platform).
-void AddNoise(Signal& s, double sigma, unsigned seed) {
-    std::mt19937 twister(seed);
-    auto uniform = [&] { return (twister() + 0.5) / 4294967296.0; };
-    for (double& y : s.y) y += sigma * std::sqrt(-2.0 * std::log(uniform())) * std::cos(2.0 * M_PI * uniform());
-}
-
 Settings SmoothedBy(SmoothingMethod method, int halfWidth, int passes = 1) {
     Settings settings;
     settings.smoothing = {true, method, halfWidth, passes};
@@ -190,7 +182,9 @@ TEST(Integrate, NeighboursAndShouldersAreSplitAndNoiseOnAPeakIsNot) {
             const double trueTotal = 60.0 * 10000.0 * sigma * kRootTwoPi * (1.0 + c.secondHeight);
             EXPECT_NEAR(total, trueTotal, 0.04 * trueTotal);  // no part of either peak is dropped
             EXPECT_NEAR(result.peaks[0].apexTime, 2.0, 0.2 * sigma);
-            if (c.peaks == 2) EXPECT_NEAR(result.peaks[1].apexTime, 2.0 + c.secondApart * sigma, 0.5 * sigma);
+            if (c.peaks == 2) {
+                EXPECT_NEAR(result.peaks[1].apexTime, 2.0 + c.secondApart * sigma, 0.5 * sigma);
+            }
         }
     }
 }
