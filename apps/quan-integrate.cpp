@@ -5,7 +5,8 @@
 //   quan-integrate --method METHOD [--out DIR] FILE...
 //
 // FILE is an mzML file or a detector channel exported as text; its peak list is written to
-// DIR/<file name without extension>.csv (DIR defaults to the working folder and is made when
+// DIR/<file name without extension>.csv with each peak's shape figures (width at half height,
+// asymmetry at 10 %, USP tailing factor, points across) after the peak fields (DIR defaults to the working folder and is made when
 // missing). A file with problems is reported, one line per problem, and gets no peak list; the
 // others are written. Exit status: 0 all written, 2 a bad option, method or file, 3 a peak list
 // could not be written.
@@ -97,14 +98,15 @@ int main(int argc, char** argv) {
     int status = kExitOK;
     for (const std::string& file : options.files) {
         CPeakList peaks;
+        std::vector<Integrate::PeakQuality> quality;
         const size_t before = problems.size();
-        if (!Batch::ReadRawPeaks({file}, method, peaks, problems)) {
+        if (!Batch::ReadRawPeaks({file}, method, peaks, problems, &quality)) {
             for (size_t p = before; p < problems.size(); ++p) std::fprintf(stderr, "%s\n", problems[p].Text().c_str());
             status = status == kExitOK ? kExitBadInput : status;
             continue;
         }
         const std::string target = (fs::path(options.out) / PeakListName(file)).string();
-        if (!Batch::WriteFileSafely(target, Batch::PeakListCsv(peaks), error)) {
+        if (!Batch::WriteFileSafely(target, Batch::PeakListCsv(peaks, &quality), error)) {
             std::fprintf(stderr, "quan-integrate: %s: %s\n", target.c_str(), error.c_str());
             status = kExitWriteFailed;
             continue;

@@ -51,11 +51,8 @@ CMethodList YeastMethod() {
         if (q1 >= cells.size() || q3 >= cells.size()) continue;
         CMethodData entry;
         entry.SetQuanTrace(cells[q1] + ">" + cells[q3]);
-        // Integrated as the comparison in docs/ integrates them: 7-point Savitzky-Golay smoothing.
-        entry.SetSmooEnabled(1);
-        entry.SetSmooMethod(1);
-        entry.SetSmooWidth(3);
-        entry.SetPkSplitting(50.0f);
+        // No integration settings, as a method imported from the list has: the integrator's
+        // defaults apply, as in the comparison docs/INTEGRATION.md reports.
         method.Add(entry);
     }
     return method;

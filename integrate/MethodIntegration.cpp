@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <unordered_map>
 
 #include "platform/IntegrateParams.h"
 #include "platform/MassStringComparitor.h"
@@ -60,18 +61,21 @@ struct TraceUse {
     std::string groups;
 };
 
-bool SameText(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(x) == std::tolower(y); });
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
 // The entries' traces a chromatogram is: those of its very text (a reader names each
 // chromatogram by the trace asked for), else those within the comparison window. Text first,
 // because nearby transitions ("169>97", "169.001>97") compare equal within the window.
-TraceUse UseOf(const RawData::Chromatogram& chromatogram, const std::vector<EntryTrace>& traces, const CMethodList& method) {
+TraceUse UseOf(const RawData::Chromatogram& chromatogram, const std::vector<EntryTrace>& traces,
+              const std::unordered_multimap<std::string, const EntryTrace*>& byText, const CMethodList& method) {
     std::vector<const EntryTrace*> matches;
-    for (const EntryTrace& trace : traces)
-        if (SameText(trace.text, chromatogram.trace)) matches.push_back(&trace);
+    const auto [first, last] = byText.equal_range(Lower(chromatogram.trace));
+    for (auto match = first; match != last; ++match) matches.push_back(match->second);
+    // In list order, as the entries name them (the traces are held in that order).
+    std::sort(matches.begin(), matches.end());
     if (matches.empty()) {
         const CMassStringComparitor own(chromatogram.trace, kNominalWindow);
         for (const EntryTrace& trace : traces)
@@ -108,6 +112,7 @@ CPeakData PeakEntry(const RawData::Chromatogram& chromatogram, const Peak& peak,
     entry.SetEnScan(scanOf(peak.end));
     entry.SetPeakMass(static_cast<float>(chromatogram.productMz > 0.0 ? chromatogram.productMz : chromatogram.precursorMz));
     entry.SetRawAcquisitionFunction(chromatogram.function);
+    entry.SetPeakAsymmetryValue(static_cast<float>(peak.quality.asymmetry));
     return entry;
 }
 
@@ -136,12 +141,14 @@ const char* StatusText(Status status) {
 }
 
 std::vector<Quan::Problem> IntegrateForMethod(const CMethodList& method, const std::vector<RawData::Chromatogram>& chromatograms,
-                                            CPeakList& peaks) {
+                                            CPeakList& peaks, std::vector<PeakQuality>* quality) {
     std::vector<Quan::Problem> problems;
     const std::vector<EntryTrace> traces = MethodTraces(method);
+    std::unordered_multimap<std::string, const EntryTrace*> byText;  // the traces by their text, ignoring case
+    for (const EntryTrace& trace : traces) byText.emplace(Lower(trace.text), &trace);
     tagINTEGRATE_PARAMS block{};
     for (const RawData::Chromatogram& chromatogram : chromatograms) {
-        const TraceUse use = UseOf(chromatogram, traces, method);
+        const TraceUse use = UseOf(chromatogram, traces, byText, method);
         const EntryTrace* named = use.quantification != nullptr ? use.quantification : use.qualifier;
         Settings settings;
         if (named != nullptr) {
@@ -159,11 +166,14 @@ std::vector<Quan::Problem> IntegrateForMethod(const CMethodList& method, const s
             entry.SetMDBIntegrateEntryPeak(use.qualifier != nullptr ? use.qualifier->slot : 0);
             if (!use.groups.empty()) entry.SetTotalsGroup(use.groups);
             peaks.Add(entry);
+            if (quality != nullptr) quality->push_back(peak.quality);
         }
     }
     for (int i = 0; i < method.GetSize(); ++i) {
         const CMethodData& entry = method.GetAt(i);
-        if (entry.GetTotalsEntry() || entry.GetTotalsGroupEntry()) peaks.Add(TotalsRecord(entry));
+        if (!entry.GetTotalsEntry() && !entry.GetTotalsGroupEntry()) continue;
+        peaks.Add(TotalsRecord(entry));
+        if (quality != nullptr) quality->push_back(PeakQuality{});
     }
     return problems;
 }

@@ -1,62 +1,105 @@
 #!/usr/bin/env python3
 """Compares quan-integrate's peaks with the features another open-source pipeline found in the
-same yeast MRM files (shared data, yeast-mrm/features/*.featureXML).
+same yeast MRM files (shared data, yeast-mrm/features/*.featureXML), and prints the figures
+docs/INTEGRATION.md reports.
 
-For each file: the share of that pipeline's transitions with signal-to-noise above 10 (its
-per-transition logSN, a natural logarithm) for which quan-integrate has a peak of the same
-transition whose apex lies within 0.05 min of that pipeline's apex; and, over the matched
-transitions, the Pearson correlation of the logarithms of the areas and of the heights. That
-pipeline's area is the plain sum of the points between its bounds and its height the raw apex
-point, neither above a baseline, so the figures compare shapes, not units.
+The method is the one `quan-method import` writes from the lab's transition list (traML.csv),
+with no integration settings of its own, so the integrator's defaults apply. Over that
+pipeline's transitions with signal-to-noise above 10 (its per-transition logSN, a natural
+logarithm) and a raw apex above 1,000 counts, for each file:
 
-Writes the method it integrates with (one entry per transition of the lab's list, with the
-smoothing given below) and runs quan-integrate; python3 standard library only.
+- found: the share of those transitions for which quan-integrate has a peak of the same trace
+  whose bounds contain that pipeline's apex;
+- r(log area): over the found ones, the Pearson correlation of the logarithms of our area and
+  of that pipeline's area recomputed from the raw points as a trapezoid within its own bounds
+  above the straight line joining the points at the bounds (its stored area is a plain sum of
+  points with no baseline, so it is not comparable as it stands);
+- peaks per feature: how many of our peaks of the trace have their apex within that
+  pipeline's bounds, on average (1 is one peak per peak; more means a peak cut in pieces).
 
     python3 scripts/compare-yeast-features.py BUILD_DIR [SHARED_DATA_DIR]
+
+Python 3 standard library only; BUILD_DIR holds quan-method and quan-integrate.
 """
+import base64
 import csv
 import math
 import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
 
-SMOOTHING = dict(SmooEnabled=1, SmooMethod=1, SmooWidth=3, SmooIter=1, PkSplitting=50)
-APEX_WINDOW = 0.05
 MIN_SN = 10.0
+MIN_APEX = 1000.0
 
 
-def write_method(traml, path):
-    with open(path, "w") as f:
-        f.write('<?xml version="1.0"?>\n<METHODLIST>\n')
-        for row in csv.DictReader(open(traml)):
-            settings = " ".join('%s="%s"' % item for item in SMOOTHING.items())
-            f.write('  <METHODENTRY Name="%s" QuanTrace="%s&gt;%s" PredRT="%s" %s/>\n'
-                    % (row["transition_name"], row["PrecursorMz"], row["ProductMz"], row["RetentionTime_"], settings))
-        f.write("</METHODLIST>\n")
+def traces_of_list(traml):
+    return {row["transition_name"]: "%s>%s" % (row["PrecursorMz"], row["ProductMz"]) for row in csv.DictReader(open(traml))}
 
 
 def their_features(path, traces):
+    """Every subordinate feature of the file: trace, apex time, the group's bounds, S/N, apex."""
     text = open(path).read()
     features = []
-    for sub in re.finditer(r"<subordinate>(.*?)</subordinate>", text, re.S):
-        for feature in re.finditer(r"<feature id=.*?</feature>", sub.group(1), re.S):
-            block = feature.group(0)
-            value = lambda name: re.search(r'name="%s" value="([^"]*)"' % name, block).group(1)
-            native = value("native_id")
-            if native not in traces:
-                continue
-            features.append(dict(trace=traces[native], apex=float(re.search(r'<position dim="0">([^<]*)<', block).group(1)),
-                                 area=float(re.search(r"<intensity>([^<]*)<", block).group(1)),
-                                 height=float(value("peak_apex_int")), sn=math.exp(float(value("logSN")))))
+    for group in re.finditer(r"\n\t\t<feature id=.*?\n\t\t</feature>", text, re.S):
+        block = group.group(0)
+        left = float(re.search(r'name="leftWidth" value="([^"]*)"', block).group(1))
+        right = float(re.search(r'name="rightWidth" value="([^"]*)"', block).group(1))
+        for sub in re.finditer(r"<subordinate>(.*?)</subordinate>", block, re.S):
+            for feature in re.finditer(r"<feature id=.*?</feature>", sub.group(1), re.S):
+                one = feature.group(0)
+                value = lambda name: re.search(r'name="%s" value="([^"]*)"' % name, one).group(1)
+                native = value("native_id")
+                if native not in traces:
+                    continue
+                features.append(dict(trace=traces[native], apex=float(re.search(r'<position dim="0">([^<]*)<', one).group(1)),
+                                     left=left, right=right, height=float(value("peak_apex_int")),
+                                     sn=math.exp(float(value("logSN")))))
     return features
+
+
+def raw_chromatograms(path):
+    """trace "Q1>Q3" -> list of (times, intensities), from an uncompressed mzML file."""
+    chromatograms = {}
+    text = open(path).read()
+    for block in re.finditer(r"<chromatogram .*?</chromatogram>", text, re.S):
+        body = block.group(0)
+        targets = re.findall(r'name="isolation window target m/z" value="([^"]*)"', body)
+        if len(targets) != 2:
+            continue
+        arrays = []
+        for array in re.finditer(r"<binaryDataArray .*?</binaryDataArray>", body, re.S):
+            data = base64.b64decode(re.search(r"<binary>([^<]*)</binary>", array.group(0)).group(1))
+            kind = "d" if "64-bit float" in array.group(0) else "f"
+            arrays.append(struct.unpack("<%d%s" % (len(data) // struct.calcsize(kind), kind), data))
+        trace = "%s>%s" % tuple("%g" % float(t) for t in targets)
+        chromatograms.setdefault(trace, []).append(tuple(arrays))
+    return chromatograms
+
+
+def baseline_area(chromatograms, trace, left, right, apex):
+    """That pipeline's area recomputed: trapezoid of the raw points within its bounds, above
+    the line through the first and last of them, in intensity x seconds."""
+    for times, intensities in chromatograms.get(trace, []):
+        inside = [i for i, t in enumerate(times) if left <= t <= right]
+        if len(inside) < 2 or not times[inside[0]] <= apex <= times[inside[-1]]:
+            continue
+        a, b = inside[0], inside[-1]
+        line = lambda t: intensities[a] + (intensities[b] - intensities[a]) * (t - times[a]) / (times[b] - times[a])
+        area = 0.0
+        for i in range(a, b):
+            area += 0.5 * (times[i + 1] - times[i]) * (intensities[i] - line(times[i]) + intensities[i + 1] - line(times[i + 1]))
+        return area * 60.0
+    return None
 
 
 def our_peaks(path):
     peaks = {}
     for row in csv.DictReader(open(path)):
-        peaks.setdefault(row["QuanTrace"], []).append((float(row["FoundRT"]), float(row["Area"]), float(row["Height"])))
+        peaks.setdefault(row["QuanTrace"], []).append(
+            dict(apex=float(row["FoundRT"]), start=float(row["StartRT"]), end=float(row["EndRT"]), area=float(row["Area"])))
     return peaks
 
 
@@ -69,35 +112,58 @@ def correlation(xs, ys):
     return sxy / math.sqrt(sxx * syy)
 
 
+def trace_key(trace):
+    return ">".join("%g" % float(part) for part in trace.split(">"))
+
+
 def main():
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
     build = sys.argv[1]
     shared = sys.argv[2] if len(sys.argv) > 2 else os.path.join(os.path.dirname(__file__), "..", "..", "shared", "data")
     yeast = os.path.join(shared, "yeast-mrm")
     traml = os.path.join(yeast, "traML.csv")
-    traces = {row["transition_name"]: "%s>%s" % (row["PrecursorMz"], row["ProductMz"]) for row in csv.DictReader(open(traml))}
+    traces = traces_of_list(traml)
     work = tempfile.mkdtemp()
     method = os.path.join(work, "method.xml")
-    write_method(traml, method)
+    subprocess.run([os.path.join(build, "quan-method"), "import", traml, "-o", method], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     files = sorted(f for f in os.listdir(os.path.join(yeast, "mzML")) if f.endswith(".mzML"))
     subprocess.run([os.path.join(build, "quan-integrate"), "--method", method, "--out", work] +
                    [os.path.join(yeast, "mzML", f) for f in files], check=True, stdout=subprocess.DEVNULL)
-    print("| file | transitions with S/N > 10 | found within %.2f min | share | r(log area) | r(log height) |" % APEX_WINDOW)
-    print("|---|---|---|---|---|---|")
+    print("| file | peaks | transitions (S/N > %g, apex > %g) | found (apex within bounds) | r(log area) | peaks per feature |"
+          % (MIN_SN, MIN_APEX))
+    print("|---|--:|--:|--:|--:|--:|")
+    totals = [0, 0, 0, [], [], 0]
     for name in files:
         stem = name[:-len(".mzML")]
-        features = [f for f in their_features(os.path.join(yeast, "features", stem + ".featureXML"), traces) if f["sn"] > MIN_SN]
-        peaks = our_peaks(os.path.join(work, stem + ".csv"))
-        pairs = []
+        features = [f for f in their_features(os.path.join(yeast, "features", stem + ".featureXML"), traces)
+                    if f["sn"] > MIN_SN and f["height"] > MIN_APEX]
+        chromatograms = raw_chromatograms(os.path.join(yeast, "mzML", name))
+        peaks = {trace_key(t): p for t, p in our_peaks(os.path.join(work, stem + ".csv")).items()}
+        count = sum(len(p) for p in peaks.values())
+        found, ours, theirs, within = 0, [], [], 0
         for f in features:
-            near = [p for p in peaks.get(f["trace"], []) if abs(p[0] - f["apex"]) <= APEX_WINDOW]
-            if near:
-                best = min(near, key=lambda p: abs(p[0] - f["apex"]))
-                if best[1] > 0 and f["area"] > 0 and f["height"] > 0:
-                    pairs.append((f, best))
-        r_area = correlation([math.log(f["area"]) for f, _ in pairs], [math.log(p[1]) for _, p in pairs])
-        r_height = correlation([math.log(f["height"]) for f, _ in pairs], [math.log(p[2]) for _, p in pairs])
-        print("| %s | %d | %d | %.1f %% | %.3f | %.3f |" % (stem, len(features), len(pairs), 100.0 * len(pairs) / len(features),
-                                                        r_area, r_height))
+            mine = peaks.get(trace_key(f["trace"]), [])
+            within += sum(1 for p in mine if f["left"] <= p["apex"] <= f["right"])
+            holding = [p for p in mine if p["start"] <= f["apex"] <= p["end"]]
+            if not holding:
+                continue
+            found += 1
+            area = baseline_area(chromatograms, trace_key(f["trace"]), f["left"], f["right"], f["apex"])
+            if area is not None and area > 0 and holding[0]["area"] > 0:
+                ours.append(math.log(holding[0]["area"]))
+                theirs.append(math.log(area))
+        print("| %s | %d | %d | %.1f %% | %.3f | %.2f |" % (stem, count, len(features), 100.0 * found / len(features),
+                                                         correlation(ours, theirs), within / len(features)))
+        totals[0] += count
+        totals[1] += len(features)
+        totals[2] += found
+        totals[3] += ours
+        totals[4] += theirs
+        totals[5] += within
+    print("| all three | %d | %d | %.1f %% | %.3f | %.2f |" % (totals[0], totals[1], 100.0 * totals[2] / totals[1],
+                                                            correlation(totals[3], totals[4]), totals[5] / totals[1]))
 
 
 if __name__ == "__main__":

@@ -70,9 +70,10 @@ py::object IntegrateOne(const RawData::Chromatogram& chromatogram, const std::st
                         double relativeHeight, double noise, double splitting) {
     Integrate::Settings settings;
     if (smoothing == "savitzky-golay") settings.smoothing.method = Integrate::SmoothingMethod::SavitzkyGolay;
-    else if (smoothing != "mean" && smoothing != "none")
-        throw py::value_error("smoothing is \"none\", \"mean\" or \"savitzky-golay\"");
-    settings.smoothing.enabled = smoothing != "none";
+    else if (smoothing != "mean" && smoothing != "none" && smoothing != "auto")
+        throw py::value_error("smoothing is \"auto\", \"none\", \"mean\" or \"savitzky-golay\"");
+    settings.smoothing.enabled = smoothing != "none" && smoothing != "auto";
+    settings.automaticSmoothing = smoothing == "auto";
     settings.smoothing.halfWidth = halfWidth;
     settings.smoothing.passes = passes;
     settings.areaAbsolute = areaThreshold;
@@ -88,8 +89,13 @@ py::object IntegrateOne(const RawData::Chromatogram& chromatogram, const std::st
     }
     if (result.status != Integrate::Status::OK)
         Raise(g_inputError, "chromatogram " + chromatogram.id + ": " + Integrate::StatusText(result.status));
-    std::vector<double> start, apex, end, startBaseline, endBaseline, area, height;
+    std::vector<double> start, apex, end, startBaseline, endBaseline, area, height, width, asymmetry, tailing;
+    std::vector<int> points;
     for (const Integrate::Peak& peak : result.peaks) {
+        width.push_back(peak.quality.widthAtHalfHeight);
+        asymmetry.push_back(peak.quality.asymmetry);
+        tailing.push_back(peak.quality.tailingFactor);
+        points.push_back(peak.quality.pointsAcross);
         start.push_back(peak.startTime);
         apex.push_back(peak.apexTime);
         end.push_back(peak.endTime);
@@ -106,8 +112,14 @@ py::object IntegrateOne(const RawData::Chromatogram& chromatogram, const std::st
     columns["EnHeight"] = ToArray(std::move(endBaseline));
     columns["Area"] = ToArray(std::move(area));
     columns["Height"] = ToArray(std::move(height));
+    columns["WidthAtHalfHeight"] = ToArray(std::move(width));
+    columns["Asymmetry"] = ToArray(std::move(asymmetry));
+    columns["TailingFactor"] = ToArray(std::move(tailing));
+    columns["PointsAcross"] = ToArray(std::move(points));
     py::object frame =
-        DataFrame({"StartRT", "FoundRT", "EndRT", "StHeight", "EnHeight", "Area", "Height"}, columns);
+        DataFrame({"StartRT", "FoundRT", "EndRT", "StHeight", "EnHeight", "Area", "Height",
+                   "WidthAtHalfHeight", "Asymmetry", "TailingFactor", "PointsAcross"},
+                  columns);
     frame.attr("attrs")["noise"] = result.noise;
     return frame;
 }
@@ -170,12 +182,14 @@ void BindRawData(py::module_& m) {
         },
         py::arg("path"), py::arg("method"),
         "Reads a raw file for the method's traces and integrates it into the sample's PeakList.");
-    m.def("integrate", &IntegrateOne, py::arg("chromatogram"), py::arg("smoothing") = "none",
+    m.def("integrate", &IntegrateOne, py::arg("chromatogram"), py::arg("smoothing") = "auto",
           py::arg("half_width") = 0, py::arg("passes") = 1, py::arg("area_threshold") = 0.0,
           py::arg("height_threshold") = 0.0, py::arg("relative_area") = 0.0, py::arg("relative_height") = 0.0,
-          py::arg("noise") = 0.0, py::arg("splitting") = 0.0,
+          py::arg("noise") = 0.0, py::arg("splitting") = Integrate::kDefaultSplittingPercent,
           "The peaks of one chromatogram as a DataFrame (times in minutes, areas in intensity x seconds, "
-          "baselines at start and end); attrs['noise'] is the noise used.");
+          "baselines at start and end, then each peak's width at half height, asymmetry at 10 %, USP "
+          "tailing factor and points across); smoothing \"auto\" sizes it to the peaks, as for a method "
+          "without integration settings; attrs['noise'] is the noise used.");
 }
 
 }  // namespace QuanPython

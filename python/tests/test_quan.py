@@ -173,6 +173,9 @@ def test_raw_files_integrate_into_peaks_the_engines_locate():
     assert found.FoundRT[0] == pytest.approx(1.0, abs=0.002)
     assert found.Area[0] == pytest.approx(1000.0 * 0.02 * 60 * np.sqrt(2 * np.pi), rel=0.01)
     assert found.Height[0] == pytest.approx(1000.0, rel=0.01)
+    assert found.WidthAtHalfHeight[0] == pytest.approx(2.3548 * 0.02, rel=0.03)
+    assert found.Asymmetry[0] == pytest.approx(1.0, abs=0.05) and found.PointsAcross[0] > 28
+    assert len(quan.integrate(quan.Chromatogram(t, signal, trace="UV"), smoothing="none")) == 1
     with pytest.raises(quan.InputError):
         quan.integrate(quan.Chromatogram(t[::-1], signal))
     with pytest.raises(quan.InputError):

@@ -93,6 +93,27 @@ const std::map<std::string, PeakSetter>& PeakSetters() {
     return setters;
 }
 
+// One peak's shape figures from its row; an empty cell (a totals record) leaves a figure 0, and
+// a cell that is not a finite number of its kind is a problem, as any other peak cell is.
+Integrate::PeakQuality ShapeOfRow(const std::string& path, int line, const std::vector<std::string_view>& cells,
+                                  const std::vector<int>& at, std::vector<Problem>& problems) {
+    Integrate::PeakQuality quality;
+    double* const figures[] = {&quality.widthAtHalfHeight, &quality.asymmetry, &quality.tailingFactor};
+    for (size_t k = 0; k < std::size(kQualityColumns); ++k) {
+        if (at[k] < 0 || Csv::TrimView(cells[at[k]]).empty()) continue;
+        const std::string cell(cells[at[k]]);
+        const bool read = k < std::size(figures) ? ParseNumber(cell, *figures[k]) && std::isfinite(*figures[k])
+                                                  : ParseNumber(cell, quality.pointsAcross) && quality.pointsAcross >= 0;
+        if (!read) {
+            std::string message = "\"" + cell;
+            message += "\" is not a valid ";
+            message += kQualityColumns[k];
+            problems.push_back({path, line, at[k] + 1, message});
+        }
+    }
+    return quality;
+}
+
 }  // namespace
 
 std::vector<std::string> PeakColumnNames() {
@@ -126,8 +147,10 @@ bool ReadCsvRows(const std::string& path, std::vector<Csv::Row>& rows, std::vect
 namespace {
 // Reads a peak file into `peaks`, or, given no list, only checks it: the same problems either way.
 // The file is taken row by row as it is split (a batch reads hundreds of them, twice); a file
-// with quotes is split whole first, so that an unclosed quote is its only problem.
-bool ReadPeakRows(const std::string& path, CPeakList* peaks, std::vector<Problem>& problems) {
+// with quotes is split whole first, so that an unclosed quote is its only problem. With
+// `quality`, the shape columns quan-integrate writes go beside the peaks, one figure set per peak.
+bool ReadPeakRows(const std::string& path, CPeakList* peaks, std::vector<Problem>& problems,
+                  std::vector<Integrate::PeakQuality>* quality) {
     const size_t before = problems.size();
     std::string text, error;
     if (!Csv::ReadFile(path, text)) {
@@ -137,6 +160,8 @@ bool ReadPeakRows(const std::string& path, CPeakList* peaks, std::vector<Problem
     const auto& setters = PeakSetters();
     std::vector<std::string> names;  // the header's, trimmed
     std::vector<const PeakSetter*> columns;
+    std::vector<int> shapeColumn(std::size(kQualityColumns), -1);  // where each shape column is
+    bool shapes = false;
     int headerLine = 0, peakNumber = 0;
     bool headerRead = false;
     const auto readRow = [&](int line, const std::vector<std::string_view>& cells) {
@@ -144,6 +169,14 @@ bool ReadPeakRows(const std::string& path, CPeakList* peaks, std::vector<Problem
             headerLine = line;
             for (size_t c = 0; c < cells.size(); ++c) {
                 names.emplace_back(Csv::TrimView(cells[c]));
+                // The peak shape columns quan-integrate writes go beside the peaks, not into them.
+                const auto shape = std::find(std::begin(kQualityColumns), std::end(kQualityColumns), names.back());
+                if (shape != std::end(kQualityColumns)) {
+                    shapeColumn[shape - std::begin(kQualityColumns)] = static_cast<int>(c);
+                    shapes = true;
+                    columns.push_back(nullptr);
+                    continue;
+                }
                 auto found = setters.find(names.back());
                 if (found == setters.end())
                     problems.push_back({path, line, static_cast<int>(c + 1), "unknown peak field \"" + names.back() + "\""});
@@ -161,13 +194,15 @@ bool ReadPeakRows(const std::string& path, CPeakList* peaks, std::vector<Problem
         }
         CPeakData peak;
         for (size_t c = 0; c < columns.size(); ++c) {
-            if (Csv::TrimView(cells[c]).empty()) continue;  // an empty cell keeps the field's initial value
+            // an empty cell keeps the field's initial value
+            if (columns[c] == nullptr || Csv::TrimView(cells[c]).empty()) continue;
             if (!(*columns[c])(peak, cells[c]))
                 problems.push_back({path, line, static_cast<int>(c + 1),
                                     std::string(1, '"').append(cells[c]).append("\" is not a valid ").append(names[c])});
         }
         peak.SetID(peakNumber);
         if (peaks != nullptr) peaks->Add(peak);
+        if (quality != nullptr && shapes) quality->push_back(ShapeOfRow(path, line, cells, shapeColumn, problems));
     };
     bool split = true;
     if (text.find('"') == std::string::npos) {
@@ -190,14 +225,16 @@ bool ReadPeakRows(const std::string& path, CPeakList* peaks, std::vector<Problem
 }
 }  // namespace
 
-bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems) {
-    return ReadPeakRows(path, &peaks, problems);
+bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems,
+                  std::vector<Integrate::PeakQuality>* quality) {
+    return ReadPeakRows(path, &peaks, problems, quality);
 }
 
 bool ReadSamplePeaks(const SampleInput& sample, const CMethodList& method, CPeakList& peaks,
-                     std::vector<Problem>& problems, std::vector<RawData::Chromatogram>* chromatograms) {
-    if (sample.rawData) return ReadRawPeaks(sample.peakPaths, method, peaks, problems, chromatograms);
-    return ReadPeakFile(sample.peakPath, peaks, problems);
+                     std::vector<Problem>& problems, std::vector<RawData::Chromatogram>* chromatograms,
+                     std::vector<Integrate::PeakQuality>* quality) {
+    if (sample.rawData) return ReadRawPeaks(sample.peakPaths, method, peaks, problems, chromatograms, quality);
+    return ReadPeakFile(sample.peakPath, peaks, problems, quality);
 }
 
 namespace {
@@ -314,11 +351,14 @@ bool ReadBatchList(const std::string& folder, const std::string& path, const CMe
     RunOnWorkers(static_cast<int>(reads.size()), threads, [&](int, int index) {
         PeakRead& read = reads[static_cast<size_t>(index)];
         if (!keepPeaks && !read.sample->rawData) {
-            ReadPeakRows(read.sample->peakPath, nullptr, read.problems);
+            ReadPeakRows(read.sample->peakPath, nullptr, read.problems, nullptr);
             return;
         }
-        ReadSamplePeaks(*read.sample, method, read.sample->peaks, read.problems);
-        if (!keepPeaks) read.sample->peaks.EmptyPeakList();
+        ReadSamplePeaks(*read.sample, method, read.sample->peaks, read.problems, nullptr, &read.sample->quality);
+        if (!keepPeaks) {
+            read.sample->peaks.EmptyPeakList();
+            read.sample->quality.clear();
+        }
     });
     std::vector<Problem> inOrder;
     size_t taken = 0;

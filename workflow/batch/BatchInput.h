@@ -25,6 +25,9 @@ struct SampleInput {
     CQuanSampleData sample;
     std::set<std::string> excluded;  // compounds whose calibration point from this standard is excluded
     CPeakList peaks;  // empty when the batch was read without keeping the peaks
+    // The peaks' shape figures, one per peak of `peaks` when their source gives them (raw
+    // data, or a peak list with quan-integrate's shape columns); empty otherwise.
+    std::vector<Integrate::PeakQuality> quality;
 };
 
 struct BatchInput {
@@ -55,11 +58,16 @@ extern const SampleFactorColumn kSampleFactorColumns[6];
 
 // The same reading and checks as quan-method check: a method with a problem stops the batch.
 using MethodTools::ReadMethodFile;
-bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems);
+// With `quality`, the peaks' shape figures are appended, one per peak, when the file has the
+// shape columns (kQualityColumns); nothing when it has none.
+bool ReadPeakFile(const std::string& path, CPeakList& peaks, std::vector<Problem>& problems,
+                  std::vector<Integrate::PeakQuality>* quality = nullptr);
 // A sample's peaks: its peak list, or its raw files read and integrated for the method (with
-// the chromatograms read handed back in `chromatograms` when it is given; a peak list has none).
+// the chromatograms read handed back in `chromatograms` when it is given; a peak list has none),
+// and with `quality` their shape figures, one per peak.
 bool ReadSamplePeaks(const SampleInput& sample, const CMethodList& method, CPeakList& peaks,
-                     std::vector<Problem>& problems, std::vector<RawData::Chromatogram>* chromatograms = nullptr);
+                     std::vector<Problem>& problems, std::vector<RawData::Chromatogram>* chromatograms = nullptr,
+                     std::vector<Integrate::PeakQuality>* quality = nullptr);
 bool ReadBatchList(const std::string& folder, const std::string& path, const CMethodList& method,
                    std::vector<std::unique_ptr<SampleInput>>& samples, std::vector<Problem>& problems,
                    bool keepPeaks = true, int threads = 1);

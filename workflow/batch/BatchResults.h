@@ -48,6 +48,9 @@ struct ResultRow {
     double signalToNoise = 0.0;
     double ionRatio = 0.0;
     std::string flagsText;                // the text of peak field 92
+    // The main peak's shape figures as its integration gave them; all zero when its peak list
+    // gave none (a peak list without quan-integrate's shape columns).
+    Integrate::PeakQuality quality;
     std::vector<std::string> flagsSet;    // the name of every result flag that is set
     std::string Verdict() const;          // "pass", or "flagged: name name ..."
     // The text of every peak report field, in PeakFieldList() order, packed into one string

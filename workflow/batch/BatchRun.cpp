@@ -93,28 +93,35 @@ CCalibrationList EmptyCurves(const CMethodList& method) {
 namespace {
 
 // The peaks of one sample: as read with the batch, or read (and integrated) again from its files.
-bool LoadPeaks(const CMethodList& method, const SampleInput& sample, CPeakList& peaks, std::vector<Problem>& problems,
+bool LoadPeaks(const CMethodList& method, const SampleInput& sample, CPeakList& peaks,
+               std::vector<Integrate::PeakQuality>& quality, std::vector<Problem>& problems,
                std::vector<RawData::Chromatogram>* chromatograms) {
     // Peaks read with the batch come without their chromatograms: read the files again for them.
     if (sample.peaks.GetSize() > 0 && (chromatograms == nullptr || !sample.rawData)) {
         peaks = sample.peaks;
+        quality = sample.quality;
         return true;
     }
-    return ReadSamplePeaks(sample, method, peaks, problems, chromatograms);
+    return ReadSamplePeaks(sample, method, peaks, problems, chromatograms, &quality);
 }
 
 // Each entry's located peaks, found in one pass over the sample's peaks rather than one pass
 // per entry: the main peak, and the first qualifier with a measured ratio.
 struct EntryPeaks {
     std::vector<const CPeakData*> main, qualifier;  // by 1-based entry number; null when none
+    std::vector<int> mainIndex;                     // the main peak's place in the list
 
-    EntryPeaks(const CPeakList& peaks, int entries) : main(entries + 1, nullptr), qualifier(entries + 1, nullptr) {
+    EntryPeaks(const CPeakList& peaks, int entries)
+        : main(entries + 1, nullptr), qualifier(entries + 1, nullptr), mainIndex(entries + 1, -1) {
         for (int j = 0; j < peaks.GetSize(); ++j) {
             const CPeakData& peak = peaks.GetAt(j);
             const int e = peak.GetMDBEntry();
             if (e < 1 || e > entries) continue;
             if (peak.GetMDBEntryPeak() == 0) {
-                if (main[e] == nullptr) main[e] = &peak;
+                if (main[e] == nullptr) {
+                    main[e] = &peak;
+                    mainIndex[e] = j;
+                }
             } else if (qualifier[e] == nullptr && !peak.GetPlaceHolder() && peak.GetActualIonRatio() != 0.0f) {
                 qualifier[e] = &peak;
             }
@@ -128,12 +135,14 @@ struct LocatedSample {
     CMethodList method;  // the method as located in this sample (found RTs, fixed concentrations)
     CPeakList peaks;
     std::vector<RawData::Chromatogram> chromatograms;  // as read, when asked for
+    std::vector<Integrate::PeakQuality> quality;       // one per peak, or empty (BatchInput.h)
 };
 
 bool LocateSample(CQuanLocate& engine, const BatchInput& input, const SampleInput& sample,
                   const RunOptions& options, LocatedSample& located, std::vector<Problem>& problems,
                   bool keepChromatograms = false) {
-    if (!LoadPeaks(input.method, sample, located.peaks, problems, keepChromatograms ? &located.chromatograms : nullptr))
+    if (!LoadPeaks(input.method, sample, located.peaks, located.quality, problems,
+                   keepChromatograms ? &located.chromatograms : nullptr))
         return false;
     located.method = input.method;
     CSampleRecord record = sample.sample.GetRecord();
@@ -311,7 +320,8 @@ const std::vector<ReportedField>& ReportedFields() {
     return fields;
 }
 
-ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, const EntryPeaks& peaks) {
+ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, const EntryPeaks& peaks,
+                  const std::vector<Integrate::PeakQuality>& quality) {
     const CPeakData* peak = peaks.main[entryNumber];
     ResultRow row;
     row.sample = sampleIndex;
@@ -325,6 +335,8 @@ ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, co
         return row;
     }
     row.found = true;
+    const int place = peaks.mainIndex[entryNumber];
+    if (place >= 0 && static_cast<size_t>(place) < quality.size()) row.quality = quality[place];
     row.foundRT = FromFloat(peak->GetFoundRT());
     row.area = peak->GetArea();
     row.response = peak->GetResponse();
@@ -422,7 +434,7 @@ bool QuantifyBatch(const BatchInput& input, const CCalibrationList& curves, cons
                                                                        QuantifyStatusText(outcome.result.quantifyStatus)});
             const EntryPeaks entryPeaks(located.peaks, located.method.GetSize());
             for (int e = 1; e <= located.method.GetSize(); ++e)
-                outcome.rows.push_back(MakeRow(index, e, located.method.GetAt(e - 1), entryPeaks));
+                outcome.rows.push_back(MakeRow(index, e, located.method.GetAt(e - 1), entryPeaks, located.quality));
             if (keepTraces) {
                 outcome.traces = CutEntryTraces(located.method, located.peaks, located.chromatograms, options.traces);
                 located.chromatograms.clear();

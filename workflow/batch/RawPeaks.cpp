@@ -84,8 +84,11 @@ bool NamesRawData(const std::vector<std::string>& paths) {
     return false;
 }
 
+const char* const kQualityColumns[4] = {"WidthAtHalfHeight", "Asymmetry", "TailingFactor", "PointsAcross"};
+
 bool ReadRawPeaks(const std::vector<std::string>& paths, const CMethodList& method, CPeakList& peaks,
-                  std::vector<Problem>& problems, std::vector<RawData::Chromatogram>* chromatograms) {
+                  std::vector<Problem>& problems, std::vector<RawData::Chromatogram>* chromatograms,
+                  std::vector<Integrate::PeakQuality>* quality) {
     const size_t before = problems.size();
     const std::vector<RawData::TraceRequest> requests = RawData::BuildTraceRequests(method);
     RawData::ReadResult read;
@@ -97,24 +100,33 @@ bool ReadRawPeaks(const std::vector<std::string>& paths, const CMethodList& meth
     }
     problems.insert(problems.end(), read.problems.begin(), read.problems.end());
     if (problems.size() != before) return false;
-    CPeakList integrated;
+    // Integrated straight into the caller's list (a peak record is 4 kB: copying them all again
+    // was a good part of a file's time), and taken back out when a chromatogram had a problem.
+    const int kept = peaks.GetSize();
+    const size_t shapesKept = quality != nullptr ? quality->size() : 0;
     const std::string sample = paths.empty() ? std::string() : paths.front();
-    for (Problem& problem : Integrate::IntegrateForMethod(method, read.chromatograms, integrated)) {
+    for (Problem& problem : Integrate::IntegrateForMethod(method, read.chromatograms, peaks, quality)) {
         problem.file = sample;
         problems.push_back(std::move(problem));
     }
-    if (problems.size() != before) return false;
-    for (int i = 0; i < integrated.GetSize(); ++i) peaks.Add(integrated.GetAt(i));
+    if (problems.size() != before) {
+        peaks.SetSize(kept);
+        if (quality != nullptr) quality->resize(shapesKept);
+        return false;
+    }
     if (chromatograms != nullptr) *chromatograms = std::move(read.chromatograms);
     return true;
 }
 
-std::string PeakListCsv(const CPeakList& peaks) {
+std::string PeakListCsv(const CPeakList& peaks, const std::vector<Integrate::PeakQuality>* quality) {
+    const bool shapes = quality != nullptr && quality->size() == static_cast<size_t>(peaks.GetSize());
     std::string text;
     for (const Column& column : kColumns) {
         if (!text.empty()) text += ',';
         text += column.name;
     }
+    if (shapes)
+        for (const char* name : kQualityColumns) text += std::string(",") + name;
     text += '\n';
     for (int i = 0; i < peaks.GetSize(); ++i) {
         const CPeakData* peak = peaks.GetEntry(i);
@@ -122,6 +134,15 @@ std::string PeakListCsv(const CPeakList& peaks) {
         for (const Column& column : kColumns) {
             if (&column != kColumns) text += ',';
             text += Quoted(column.cell(*peak));
+        }
+        if (shapes) {
+            // A totals record has no shape: its cells stay empty.
+            const Integrate::PeakQuality& q = (*quality)[i];
+            if (q.pointsAcross > 0)
+                text += "," + Number(q.widthAtHalfHeight) + "," + Number(q.asymmetry) + "," + Number(q.tailingFactor) + "," +
+                        Number(q.pointsAcross);
+            else
+                text += ",,,,";
         }
         text += '\n';
     }

@@ -24,12 +24,19 @@ bool NamesRawData(const std::vector<std::string>& paths);
 
 // Reads every raw file for the method's traces and integrates what they hold; every problem of
 // every file is reported (file, place, message) and then no peaks are added. Returns true when
-// there was none. The chromatograms read are handed back in `chromatograms` when it is given.
+// there was none. The chromatograms read are handed back in `chromatograms` when it is given;
+// with `quality`, one PeakQuality per peak added, in the same order.
 bool ReadRawPeaks(const std::vector<std::string>& paths, const CMethodList& method, CPeakList& peaks,
-                  std::vector<Problem>& problems, std::vector<RawData::Chromatogram>* chromatograms = nullptr);
+                  std::vector<Problem>& problems, std::vector<RawData::Chromatogram>* chromatograms = nullptr,
+                  std::vector<Integrate::PeakQuality>* quality = nullptr);
 
 // The peak list in the batch's peak CSV format: the columns an integration fills, one row per
-// peak, numbers in their shortest exact form.
-std::string PeakListCsv(const CPeakList& peaks);
+// peak, numbers in their shortest exact form. With `quality` (one per peak), the peak shape
+// columns of kQualityColumns follow, for review; the batch's peak reader accepts and skips them.
+std::string PeakListCsv(const CPeakList& peaks, const std::vector<Integrate::PeakQuality>* quality = nullptr);
+
+// The peak shape columns: width at half height (minutes), asymmetry at 10 %, USP tailing
+// factor, points across.
+extern const char* const kQualityColumns[4];
 
 }  // namespace Batch

@@ -187,6 +187,18 @@ const std::vector<CurveColumn>& CurveRecordColumns() {
 
 constexpr int kCoefficients = 7;
 
+// The shape of each located main peak whose integration gave one (peaks from raw data, or a
+// peak list with quan-integrate's shape columns), for review and quality rules: width at half
+// height in minutes, asymmetry at 10 % of the height, USP tailing factor at 5 %, raw points
+// across the peak. A figure the peak could not give (no leading side) is NULL.
+std::string PeakQualitySql() {
+    return R"(CREATE TABLE peak_quality (
+  sample INTEGER NOT NULL REFERENCES samples (position), entry INTEGER NOT NULL REFERENCES compounds (entry),
+  width_at_half_height REAL, asymmetry REAL, tailing_factor REAL, points_across INTEGER NOT NULL,
+  PRIMARY KEY (sample, entry)) WITHOUT ROWID;
+)";
+}
+
 std::string SchemaSql() {
     std::string groupColumns[kPeakFieldGroups], viewColumns;
     static const char* const kAlias[kPeakFieldGroups] = {"p.", "e.", "s."};
@@ -256,7 +268,7 @@ CREATE VIEW flagged_results AS
          r.concentration, c.units, r.flag_letters, r.flags
   FROM results r JOIN samples s ON s.position = r.sample JOIN compounds c ON c.entry = r.entry
   WHERE r.passed = 0;
-)";
+)" + PeakQualitySql();
 }
 
 // The chromatograms kept with the results (SampleTraces.h). A table of its own, with a rowid:
@@ -338,7 +350,7 @@ bool UnpackRecord(const unsigned char* blob, size_t blobSize, unsigned char* rec
 
 // The statements a batch inserts through, prepared once.
 struct Inserts {
-    Statement sample, result, compound, curve, point, chromatogram;
+    Statement sample, result, compound, curve, point, chromatogram, quality;
     Statement peakFields[kPeakFieldGroups];
 };
 
@@ -356,7 +368,7 @@ size_t GroupColumnCount(PeakFieldGroup group) {
 void FinalizeInserts(Inserts& inserts) {
     for (Statement* statement : {&inserts.sample, &inserts.result, &inserts.peakFields[0], &inserts.peakFields[1],
                                  &inserts.peakFields[2], &inserts.compound, &inserts.curve, &inserts.point,
-                                 &inserts.chromatogram}) {
+                                 &inserts.chromatogram, &inserts.quality}) {
         sqlite3_finalize(statement->handle);
         statement->handle = nullptr;
     }
@@ -375,7 +387,8 @@ bool PrepareInserts(Database& database, Inserts& inserts, std::string& error) {
            Prepare(database, InsertSql("curves", 6 + CurveRecordColumns().size() - 1 + kCoefficients + 1),
                    inserts.curve, error) &&
            Prepare(database, InsertSql("calibration_points", 11), inserts.point, error) &&
-           Prepare(database, InsertSql("chromatograms", kChromatogramColumns), inserts.chromatogram, error);
+           Prepare(database, InsertSql("chromatograms", kChromatogramColumns), inserts.chromatogram, error) &&
+           Prepare(database, InsertSql("peak_quality", 6), inserts.quality, error);
 }
 
 bool InsertSamples(Database& database, Statement& insert, const BatchResults& results, size_t from,
@@ -489,6 +502,20 @@ std::vector<std::string_view> PackedTexts(const ResultRow& row) {
     }
 }
 
+// A row's peak_quality row, when its peak has shape figures.
+bool InsertPeakQuality(Database& database, Statement& insert, const ResultRow& row, std::string& error) {
+    const Integrate::PeakQuality& q = row.quality;
+    if (!row.found || q.pointsAcross <= 0) return true;
+    auto figure = [](double value) { return value > 0.0 ? value : std::nan(""); };
+    if (!(BindInt(insert, 1, row.sample + 1) && BindInt(insert, 2, row.entry) &&
+          BindReal(insert, 3, figure(q.widthAtHalfHeight)) && BindReal(insert, 4, figure(q.asymmetry)) &&
+          BindReal(insert, 5, figure(q.tailingFactor)) && BindInt(insert, 6, q.pointsAcross))) {
+        error = database.Message();
+        return false;
+    }
+    return StepInsert(database, insert, error);
+}
+
 bool InsertResults(Database& database, Inserts& inserts, SharedPeakValues& shared, const BatchResults& results,
                    const std::vector<ResultRow>& rows, std::string& error) {
     const size_t peakFieldCount = PeakFieldList().size();
@@ -520,6 +547,7 @@ bool InsertResults(Database& database, Inserts& inserts, SharedPeakValues& share
             return false;
         }
         if (!StepInsert(database, insert, error)) return false;
+        if (!InsertPeakQuality(database, inserts.quality, row, error)) return false;
         if (peakFields.empty()) continue;  // no peak, no peak fields
         if (!InsertPeakFields(database, inserts, shared, row, peakFields, error)) return false;
     }
