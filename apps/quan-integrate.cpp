@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
         CPeakList peaks;
         std::vector<Integrate::PeakQuality> quality;
         const size_t before = problems.size();
-        if (!Batch::ReadRawPeaks({file}, method, peaks, problems, &quality)) {
+        if (!Batch::ReadRawPeaks({file}, method, peaks, problems, nullptr, &quality)) {
             for (size_t p = before; p < problems.size(); ++p) std::fprintf(stderr, "%s\n", problems[p].Text().c_str());
             status = status == kExitOK ? kExitBadInput : status;
             continue;
