@@ -2,7 +2,7 @@
 // the results, the curves, a results database and an HTML report. `quan-batch --help` tells all.
 #include <cstdio>
 
-#include "workflow/batch/BatchTool.h"
+#include "apps/cli/BatchTool.h"
 #include "workflow/output/Writers.h"
 
 int main(int argc, char** argv) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "workflow/station/ReviewTool.h"
+#include "apps/cli/ReviewTool.h"
 
 int main(int argc, char** argv) {
     return Station::RunReviewTool(std::vector<std::string>(argv + 1, argv + argc), stdout, stderr);

@@ -2,7 +2,7 @@
 // Westgard rules across batches. `quan-study --help` tells all.
 #include <cstdio>
 
-#include "workflow/study/StudyTool.h"
+#include "apps/cli/StudyTool.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);

@@ -19,7 +19,7 @@
 
 #include "calibrate/QuanCalibrate.h"
 #include "workflow/support/Csv.h"
-#include "workflow/batch/BatchTool.h"
+#include "apps/cli/BatchTool.h"
 #include "workflow/batch/RawPeaks.h"
 
 namespace batch_test {

@@ -10,7 +10,7 @@
 #include "workflow/study/QcStatistics.h"
 #include "workflow/study/QcTargets.h"
 #include "workflow/study/StudyMerge.h"
-#include "workflow/study/StudyTool.h"
+#include "apps/cli/StudyTool.h"
 #include "workflow/study/WestgardRules.h"
 
 namespace {

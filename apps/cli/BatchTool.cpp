@@ -1,4 +1,4 @@
-#include "workflow/batch/BatchTool.h"
+#include "apps/cli/BatchTool.h"
 
 #include <unistd.h>
 

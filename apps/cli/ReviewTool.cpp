@@ -1,7 +1,7 @@
 // quan-review's options and its life: the signals that stop it are blocked in every thread and
 // taken by one watcher thread with sigwait, which stops the server; the server's threads end,
 // Run returns, and the program says so and exits 0.
-#include "workflow/station/ReviewTool.h"
+#include "apps/cli/ReviewTool.h"
 
 #include <pthread.h>
 #include <signal.h>

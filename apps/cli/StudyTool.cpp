@@ -1,4 +1,4 @@
-#include "workflow/study/StudyTool.h"
+#include "apps/cli/StudyTool.h"
 
 namespace Study {
 
