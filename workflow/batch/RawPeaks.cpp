@@ -126,7 +126,10 @@ std::string PeakListCsv(const CPeakList& peaks, const std::vector<Integrate::Pea
         text += column.name;
     }
     if (shapes)
-        for (const char* name : kQualityColumns) text += std::string(",") + name;
+        for (const char* name : kQualityColumns) {
+            text += ',';
+            text += name;
+        }
     text += '\n';
     for (int i = 0; i < peaks.GetSize(); ++i) {
         const CPeakData* peak = peaks.GetEntry(i);
@@ -138,11 +141,16 @@ std::string PeakListCsv(const CPeakList& peaks, const std::vector<Integrate::Pea
         if (shapes) {
             // A totals record has no shape: its cells stay empty.
             const Integrate::PeakQuality& q = (*quality)[i];
-            if (q.pointsAcross > 0)
-                text += "," + Number(q.widthAtHalfHeight) + "," + Number(q.asymmetry) + "," + Number(q.tailingFactor) + "," +
-                        Number(q.pointsAcross);
-            else
+            // Appended piece by piece: g++ 12 warns (wrongly) of an overlapping copy in "," + string.
+            if (q.pointsAcross > 0) {
+                for (const double figure : {q.widthAtHalfHeight, q.asymmetry, q.tailingFactor,
+                                            static_cast<double>(q.pointsAcross)}) {
+                    text += ',';
+                    text += Number(figure);
+                }
+            } else {
                 text += ",,,,";
+            }
         }
         text += '\n';
     }
