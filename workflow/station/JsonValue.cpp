@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/XMLParser.h"
+
 namespace Station {
 
 class JsonReader {
@@ -135,24 +137,6 @@ private:
         return true;
     }
 
-    static void AppendUtf8(std::string& out, unsigned code) {
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-
     bool String(std::string& out) {
         ++m_at;  // "
         for (;;) {
@@ -180,6 +164,7 @@ private:
             case 'r': out += '\r'; break;
             case 't': out += '\t'; break;
             case 'u': {
+                std::u16string units;  // one character: a code unit, or a surrogate pair
                 unsigned code = 0;
                 if (!Hex4(code)) return false;
                 if (code >= 0xDC00 && code <= 0xDFFF) return Fail("a lone low surrogate");
@@ -189,9 +174,13 @@ private:
                     m_at += 2;
                     if (!Hex4(low)) return false;
                     if (low < 0xDC00 || low > 0xDFFF) return Fail("a high surrogate without its low half");
-                    code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                    units += static_cast<char16_t>(code);
+                    code = low;
                 }
-                AppendUtf8(out, code);
+                units += static_cast<char16_t>(code);
+                std::string character;
+                Brisk::Utf16ToUtf8(units.data(), units.size(), character);  // the pair is checked above
+                out += character;
                 break;
             }
             default: return Fail("an unknown escape in a string");
