@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "apps/cli/OptionValue.h"
 #include "platform/NumberText.h"
 #include "workflow/review/BatchReview.h"
 
@@ -132,14 +133,7 @@ name it); 2 bad input, nothing written; 3 calibration or writing failed, earlier
 bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                error = arg + " needs a value";
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
+        const auto value = [&](std::string& into) { return Cli::TakeOptionValue(args, i, into, error); };
         if (arg == "-h" || arg == "--help") {
             options.help = true;
         } else if (arg == "--out") {

@@ -1,5 +1,7 @@
 #include "apps/cli/StudyTool.h"
 
+#include "apps/cli/OptionValue.h"
+
 namespace Study {
 
 std::string StudyHelp() {
@@ -41,14 +43,7 @@ merged; 3 writing failed, the earlier study kept.
 bool ParseStudyOptions(const std::vector<std::string>& args, StudyToolOptions& options, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const auto value = [&](std::string& into) {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                error = arg + " needs a value";
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
+        const auto value = [&](std::string& into) { return Cli::TakeOptionValue(args, i, into, error); };
         if (arg == "-h" || arg == "--help") {
             options.help = true;
         } else if (arg == "--out") {
