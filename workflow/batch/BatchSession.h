@@ -40,6 +40,7 @@ struct SessionOptions {
     std::string out;             // the results folder; empty: nothing is written
     std::string curvesFile;      // reuse the curves stored there instead of calibrating
     std::string exclusionsFile;  // calibration points excluded by hand (Exclusions.h)
+    std::string integrationsFile;  // integration corrected by hand (ManualIntegration.h)
     std::string acceptance;      // a rule set over the method's choice; empty keeps the method's
     double outlierLimit = 0.0;   // above 0: automatic outlier exclusion on at this limit
     int threads = 1;             // samples located and quantified at a time (1 to 256)
