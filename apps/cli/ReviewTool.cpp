@@ -10,12 +10,14 @@
 #include <thread>
 
 #include "platform/NumberText.h"
+#include "workflow/review/AuditTrail.h"
 #include "workflow/station/ReviewServer.h"
 
 namespace Station {
 
 std::string ReviewToolHelp() {
     return R"(usage: quan-review RESULTS_DIR [--port N]
+       quan-review --verify RESULTS_DIR
 
 Opens the review station on a finished batch: a web page, served on this machine only
 (127.0.0.1), that shows every result on its chromatogram. RESULTS_DIR is the folder quan-batch
@@ -39,13 +41,55 @@ Compound and sample names in the grid open these views; the calibration view lin
 back. Chromatograms are there when the batch ran from raw data (quan-batch keeps the window of
 each compound, or whole traces with --whole-traces); a batch run from peak lists has none.
 
+--verify checks a results folder instead of serving it: that the audit trail of the changes
+made in review is whole (every row's SHA-256 chained over the one before), and that the stored
+results, curves and calibration points are exactly what the batch's inputs (the batch folder and
+options recorded with the results) and the recorded changes give, by running the batch again. It
+prints every problem, naming the audit row, or the table, sample, compound and column with the
+stored and the expected value. Exit status: 0 verified, 1 problems found, 2 bad options.
+
 Options:
   --port N      listen on port N (default: any free port)
+  --verify      verify RESULTS_DIR and exit (see above)
   -h, --help    this page
 )";
 }
 
+namespace {
+
+// quan-review --verify RESULTS_DIR: the audit chain, and the batch run again from its inputs
+// with the recorded changes, compared with the stored results.
+int RunVerification(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+    std::string folder;
+    for (const std::string& arg : args) {
+        if (arg == "--verify") continue;
+        if ((!arg.empty() && arg[0] == '-') || !folder.empty()) {
+            std::fprintf(err, "quan-review: --verify takes one results folder and no other option (%s)\n", arg.c_str());
+            return kVerifyBadOptions;
+        }
+        folder = arg;
+    }
+    if (folder.empty()) {
+        std::fprintf(err, "quan-review: --verify needs the results folder to verify\n");
+        return kVerifyBadOptions;
+    }
+    std::vector<Batch::Problem> problems;
+    if (Batch::VerifyResultsFolder(folder, problems)) {
+        std::fprintf(out, "%s verified: the audit trail is whole and the stored results are what the batch's "
+                          "inputs and the recorded changes give.\n", folder.c_str());
+        return kVerifyClean;
+    }
+    for (const Batch::Problem& problem : problems) std::fprintf(out, "%s\n", problem.Text().c_str());
+    std::fprintf(out, "%s does not verify: %zu problem%s.\n", folder.c_str(), problems.size(),
+                 problems.size() == 1 ? "" : "s");
+    return kVerifyProblems;
+}
+
+}  // namespace
+
 int RunReviewTool(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+    for (const std::string& arg : args)
+        if (arg == "--verify") return RunVerification(args, out, err);
     ReviewServerOptions options;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];

@@ -12,6 +12,7 @@
 
 #include "quan.h"
 #include "workflow/review/Acceptance.h"
+#include "workflow/review/AuditTrail.h"
 #include "workflow/review/CurveDiagnostics.h"
 
 namespace Batch {
@@ -95,6 +96,13 @@ struct BatchResults {
     std::vector<ResultRow> rows;      // sample by sample, entries in method order
     std::vector<CurveResult> curves;  // in method order
     AcceptanceResult acceptance;      // the batch under the method's acceptance rules
+    // How the batch was run, as (name, value) pairs, so that it can be run again: the batch
+    // folder, the method, the options that change results, the program's version (RunProvenance
+    // in BatchSession.cpp). The results database keeps them in its table `run`.
+    std::vector<std::pair<std::string, std::string>> run;
+    // The changes made in review, oldest first (the audit trail; empty for a fresh run): the
+    // report lists them.
+    std::vector<AuditEntry> audit;
 };
 
 // The columns of results.csv, which the report's grid shares, and one row's cells in that

@@ -5,12 +5,15 @@
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 
+#include "platform/NumberText.h"
 #include "workflow/batch/CalibrationTable.h"
 #include "workflow/batch/Elements.h"
 #include "workflow/output/ResultsDatabase.h"
 #include "workflow/output/Writers.h"
 #include "workflow/review/BatchReview.h"
+#include "workflow/support/Version.h"
 
 namespace Batch {
 
@@ -35,6 +38,33 @@ void CountRows(const std::vector<ResultRow>& rows, std::vector<SampleCount>& cou
         if (row.found) ++count.found;
         if (row.found && row.Verdict() != "pass") ++count.flagged;
     }
+}
+
+// A path as the run saw it, made absolute so the batch can be run again from anywhere.
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty()) return path;
+    std::error_code failed;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, failed);
+    return failed ? path : absolute.lexically_normal().string();
+}
+
+// What running the batch again needs (BatchResults::run): where its inputs are, and every
+// option that changes its results.
+std::vector<std::pair<std::string, std::string>> RunProvenance(const BatchInput& input, const SessionOptions& options) {
+    const std::string folder = AbsolutePath(input.folder);
+    return {
+        {"program_version", ProgramVersion()},
+        {"batch_folder", folder},
+        {"method_file", folder.empty() ? std::string() : folder + "/method.xml"},
+        {"curves_file", AbsolutePath(options.curvesFile)},
+        {"exclusions_file", AbsolutePath(options.exclusionsFile)},
+        {"integrations_file", AbsolutePath(options.integrationsFile)},
+        {"acceptance", options.acceptance},
+        {"outlier_limit", NumberText::Shortest(options.outlierLimit)},
+        {"whole_traces", options.wholeTraces ? "1" : "0"},
+        {"keep_chromatograms", options.keepChromatograms ? "1" : "0"},
+        {"full_precision", options.fullPrecision ? "1" : "0"},
+    };
 }
 
 }  // namespace
@@ -159,6 +189,7 @@ bool BatchSession::Calibrate() {
     m_outcome.outliers = m_state->review.Excluded();
     BatchResults& results = m_outcome.results;
     results.methodFile = m_input.folder.empty() ? std::string() : m_input.folder + "/method.xml";
+    results.run = RunProvenance(m_input, m_options);
     results.curves = DescribeCurves(m_input.method, m_curves);
     for (CurveResult& curve : results.curves)
         for (const auto& [key, note] : m_outcome.exclusions)

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "calibrate/AxisTransform.h"
+#include "platform/NumberText.h"
 #include "calibrate/PolynomialFit.h"
 #include "quantify/CurveInversion.h"
 #include "workflow/output/ChromatogramJson.h"
@@ -412,6 +413,87 @@ std::string AcceptanceJson(const AcceptanceResult& acceptance) {
 
 }  // namespace
 
+namespace {
+
+std::string AuditValuesJson(const AuditValues& values) {
+    std::string json;
+    Append(json, "{\"found\":", values.found ? "true" : "false", ",\"start\":", JsonNumber(values.start),
+           ",\"end\":", JsonNumber(values.end), ",\"baselineStart\":", JsonNumber(values.baselineStart),
+           ",\"baselineEnd\":", JsonNumber(values.baselineEnd), ",\"area\":", JsonNumber(values.area),
+           ",\"height\":", JsonNumber(values.height), ",\"response\":", JsonNumber(values.response),
+           ",\"conc\":", JsonNumber(values.conc), ",\"flags\":", JsonString(values.flags), "}");
+    return json;
+}
+
+std::string AuditChangeJson(const AuditEntry& entry) {
+    if (!IsIntegrationAction(entry.action)) return "null";
+    const IntegrationChange& change = entry.change;
+    std::string json;
+    Append(json, "{\"kind\":", JsonString(IntegrationKindText(change.kind)));
+    if (change.kind == IntegrationKind::kBounds)
+        Append(json, ",\"start\":", JsonNumber(change.start), ",\"end\":", JsonNumber(change.end),
+               ",\"baselineStart\":", JsonNumber(change.baselineStart), ",\"baselineEnd\":",
+               JsonNumber(change.baselineEnd));
+    if (change.kind == IntegrationKind::kChosenPeak) Append(json, ",\"apex\":", JsonNumber(change.apexRT));
+    return json + "}";
+}
+
+// "area 1234 -> 1300, conc 1.2 -> 1.31": what changed between before and after, for a person.
+std::string ChangeSummary(const AuditEntry& entry) {
+    const AuditValues& a = entry.before;
+    const AuditValues& b = entry.after;
+    std::string text;
+    const auto number = [](double value) { return std::isfinite(value) ? NumberText::General(value, 6) : std::string("-"); };
+    const auto add = [&](const char* name, double from, double to) {
+        if (from == to || (!std::isfinite(from) && !std::isfinite(to))) return;
+        Append(text, text.empty() ? "" : ", ", name, " ", number(from), " \u2192 ", number(to));
+    };
+    if (a.found != b.found) Append(text, b.found ? "peak found" : "no peak");
+    add("start", a.start, b.start);
+    add("end", a.end, b.end);
+    add("baseline start", a.baselineStart, b.baselineStart);
+    add("baseline end", a.baselineEnd, b.baselineEnd);
+    add("area", a.area, b.area);
+    add("height", a.height, b.height);
+    add("response", a.response, b.response);
+    add("conc", a.conc, b.conc);
+    if (a.flags != b.flags) Append(text, text.empty() ? "" : ", ", "flags ", a.flags.empty() ? "-" : a.flags, " \u2192 ",
+                                   b.flags.empty() ? "-" : b.flags);
+    return text;
+}
+
+// The changes made in review as a table the page shows without its script (and without a server).
+std::string AuditSection(const std::vector<AuditEntry>& audit) {
+    if (audit.empty()) return std::string();
+    std::string html =
+        "<section id=\"review-changes\"><h2>Changes made in review</h2><table><thead><tr><th>#</th><th>Time (UTC)</th>"
+        "<th>User</th><th>Action</th><th>Sample</th><th>Compound</th><th>Before \u2192 after</th><th>Reason</th>"
+        "</tr></thead><tbody>";
+    for (const AuditEntry& entry : audit)
+        Append(html, "<tr><td>", std::to_string(entry.id), "</td><td>", Escape(entry.time), "</td><td>",
+               Escape(entry.user), "</td><td>", Escape(entry.action), "</td><td>", Escape(entry.sample), "</td><td>",
+               Escape(entry.compound), "</td><td>", Escape(ChangeSummary(entry)), "</td><td>", Escape(entry.reason),
+               "</td></tr>");
+    return html + "</tbody></table></section>\n";
+}
+
+}  // namespace
+
+std::string AuditJson(const std::vector<AuditEntry>& audit) {
+    std::string json = "[";
+    for (size_t i = 0; i < audit.size(); ++i) {
+        const AuditEntry& entry = audit[i];
+        Append(json, i > 0 ? "," : "", "{\"id\":", std::to_string(entry.id), ",\"time\":", JsonString(entry.time),
+               ",\"user\":", JsonString(entry.user), ",\"action\":", JsonString(entry.action), ",\"sample\":",
+               JsonString(entry.sample), ",\"compound\":", JsonString(entry.compound), ",\"slot\":",
+               std::to_string(entry.slot), ",\"change\":", AuditChangeJson(entry), ",\"before\":",
+               AuditValuesJson(entry.before), ",\"after\":", AuditValuesJson(entry.after), ",\"reason\":",
+               JsonString(entry.reason), ",\"version\":", JsonString(entry.version), ",\"hash\":",
+               JsonString(entry.hash), "}");
+    }
+    return json + "]";
+}
+
 std::string HtmlReportWriter::BatchJson(const BatchResults& results) {
     std::string json;
     Append(json, "{\"title\":", JsonString(TitleOf(results)), ",\"columns\":[");
@@ -432,14 +514,14 @@ std::string HtmlReportWriter::BatchJson(const BatchResults& results) {
     for (size_t i = 0; i < m_texts.size(); ++i) Append(json, i > 0 ? "," : "", JsonString(m_texts[i]));
     json += "],\"curves\":[";
     for (size_t i = 0; i < results.curves.size(); ++i) Append(json, i > 0 ? "," : "", CurveJson(results.curves[i]));
-    json += "],\"acceptance\":" + AcceptanceJson(results.acceptance) + "}";
+    json += "],\"acceptance\":" + AcceptanceJson(results.acceptance) + ",\"audit\":" + AuditJson(results.audit) + "}";
     return json;
 }
 
 std::string HtmlReportWriter::Tail(const BatchResults& results) {
     std::string page;
     Append(page, kRowsClose, "<script id=\"quan-batch\" type=\"application/json\">", BatchJson(results), "</script>\n",
-           ChromatogramBlock(), PageEnd());
+           ChromatogramBlock(), AuditSection(results.audit), PageEnd());
     return page;
 }
 

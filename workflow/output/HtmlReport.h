@@ -65,4 +65,10 @@ bool WriteHtmlReport(const std::string& path, const BatchResults& results, std::
 // UTF-8 become U+FFFD and "<" is escaped, so no text can end the element.
 std::string JsonString(std::string_view text);
 
+// The changes made in review (the audit trail) as a JSON array, one object per row: id, time,
+// user, action, sample, compound, slot, change (kind and its numbers, for an integration; else
+// null), before and after ({found, start, end, baselineStart, baselineEnd, area, height,
+// response, conc, flags}), reason, version, hash. The report embeds it as quan-batch's "audit".
+std::string AuditJson(const std::vector<AuditEntry>& audit);
+
 }  // namespace Batch

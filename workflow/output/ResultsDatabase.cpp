@@ -23,6 +23,7 @@
 #include "platform/NumberText.h"
 #include "report/PeakFieldStrings.h"
 #include "workflow/output/SafeFile.h"
+#include "workflow/review/AuditTrail.h"
 
 namespace Batch {
 
@@ -214,6 +215,7 @@ std::string SchemaSql() {
     return R"(
 CREATE TABLE schema_version (version INTEGER NOT NULL);
 CREATE TABLE batch (method_file TEXT, sample_count INTEGER NOT NULL, compound_count INTEGER NOT NULL);
+CREATE TABLE run (name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;
 CREATE TABLE samples (
   position INTEGER PRIMARY KEY, id TEXT NOT NULL, type TEXT NOT NULL, type_number INTEGER NOT NULL,
   description TEXT, peak_file TEXT, locate_status INTEGER NOT NULL, quantify_status INTEGER NOT NULL);
@@ -632,6 +634,20 @@ bool InsertAcceptance(Database& database, const BatchResults& results, std::stri
     return true;
 }
 
+// How the batch was run (BatchResults::run), one row per setting.
+bool InsertRun(Database& database, const BatchResults& results, std::string& error) {
+    Statement insert;
+    if (!Prepare(database, InsertSql("run", 2), insert, error)) return false;
+    for (const auto& [name, value] : results.run) {
+        if (!(BindText(insert, 1, name) && BindText(insert, 2, value))) {
+            error = database.Message();
+            return false;
+        }
+        if (!StepInsert(database, insert, error)) return false;
+    }
+    return true;
+}
+
 void RemoveTemporary(const std::string& temporary) {
     std::remove(temporary.c_str());
     std::remove((temporary + "-journal").c_str());
@@ -771,6 +787,8 @@ bool ResultsDatabaseWriter::Open(const std::string& path, std::string& error) {
         sqlite3_free(failure);
         return Fail("cannot write", message, error);
     }
+    // The record of changes made in review starts empty with every run.
+    if (!CreateAuditTable(m_state->database.handle, message)) return Fail("cannot write", message, error);
     if (!PrepareInserts(m_state->database, m_state->inserts, message)) return Fail("cannot write", message, error);
     m_state->open = true;
     return true;
@@ -834,7 +852,8 @@ bool ResultsDatabaseWriter::Finish(const BatchResults& results, std::string& err
                        BindInt(batch, 3, static_cast<int>(results.curves.size())) &&
                        StepInsert(m_state->database, batch, message);
     }
-    if (!batchWritten || !InsertCurves(m_state->database, m_state->inserts, results, message) ||
+    if (!batchWritten || !InsertRun(m_state->database, results, message) ||
+        !InsertCurves(m_state->database, m_state->inserts, results, message) ||
         !InsertAcceptance(m_state->database, results, message) ||
         !Execute(m_state->database, "COMMIT", message))
         return Fail("cannot write", message.empty() ? m_state->database.Message() : message, error);

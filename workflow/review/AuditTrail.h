@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "workflow/review/ManualIntegration.h"
@@ -38,13 +39,31 @@ struct AuditEntry {
     std::string previousHash, hash;  // 64 hexadecimal digits each; the first row's previous is 64 zeros
 };
 
+// The actions a row records: an integration change's (by its kind), and a calibration point
+// excluded or restored (sample: the standard's id).
+inline constexpr const char* kActionIntegrate = "integrate";
+inline constexpr const char* kActionChoosePeak = "choose peak";
+inline constexpr const char* kActionNoPeak = "no peak";
+inline constexpr const char* kActionAutomatic = "automatic";
+inline constexpr const char* kActionExcludePoint = "exclude point";
+inline constexpr const char* kActionRestorePoint = "restore point";
+const char* IntegrationAction(IntegrationKind kind);
+// True for the four integration actions: their rows carry the change (change_kind and its numbers).
+bool IsIntegrationAction(std::string_view action);
+
+// The first row's previous hash.
+inline constexpr const char* kChainStart = "0000000000000000000000000000000000000000000000000000000000000000";
+
 // Creates the audit table (and the triggers that refuse an update or delete through SQL) in a
 // results database being written; a database that has one keeps it.
 bool CreateAuditTable(sqlite3* db, std::string& error);
-// Appends `entry` inside the caller's transaction: its id, previous hash and hash are set.
+// Appends `entry` inside the caller's transaction (or on its own when none is open): its id,
+// previous hash and hash are set, and an empty time or version is filled with now (UTC) and
+// this program's version. Refused, with nothing written, without a user, an action or a reason.
 bool AppendAudit(sqlite3* db, AuditEntry& entry, std::string& error);
 bool ReadAudit(sqlite3* db, std::vector<AuditEntry>& entries, std::string& error);
-// Every break of the chain, naming the row (an edited row, a missing or inserted one).
+// Every break of the chain, naming the row (an edited row, a missing or inserted one), and a
+// missing table or missing triggers. Empty when the chain is whole.
 std::vector<Problem> VerifyAuditChain(sqlite3* db);
 
 // What quan-review --verify does: the chain, then the batch run again from its inputs with the
