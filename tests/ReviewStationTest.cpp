@@ -30,6 +30,7 @@ protected:
         if (opened_) thread_ = new std::thread([] { server_->Run(); });
         for (int i = 0; opened_ && i < 500 && !server_->IsRunning(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (opened_) editable_ = server_->Editor().WaitUntilLoaded();
     }
     static void TearDownTestSuite() {
         server_->Stop();
@@ -66,7 +67,7 @@ protected:
     static inline ToolRun run_;
     static inline Station::ReviewServer* server_ = nullptr;
     static inline std::thread* thread_ = nullptr;
-    static inline bool opened_ = false;
+    static inline bool opened_ = false, editable_ = false;
     static inline std::string openError_;
 };
 
@@ -125,6 +126,16 @@ TEST_F(ReviewStation, RefusesBadRequestsWithAMessageAndChangesNothing) {
         {"a standard given as a number", true, "/api/exclusions", R"([{"compound":"Dichlorvos","standard":3}])", {}, 400,
          "texts compound, standard and reason"},
         {"a GET of the POST address", false, "/api/exclusions", "", WithToken(token), 404, "nothing at this address"},
+        {"a correction with a wrong token", true, "/api/integration", "{}", {{"X-Quan-Token", "x"}}, 403, "not this review station's"},
+        {"a correction without a token", true, "/api/exclusion", "{}", {{"Host", "127.0.0.1"}}, 401, "needs its token"},
+        {"an oversized correction", true, "/api/integration", big, {}, 413, "larger than the station accepts"},
+        {"a malformed correction", true, "/api/exclusion", "{\"version\":", {}, 400, "not JSON"},
+        {"a correction on a stale version", true, "/api/exclusion",
+         R"({"version":5,"entry":1,"standard":2,"excluded":true,"reason":"r"})", {}, 409, "changed since"},
+        {"a correction of an unknown compound", true, "/api/integration",
+         R"({"version":0,"sample":11,"entry":18,"slot":0,"kind":"none","reason":"r"})", {}, 404, "no such compound"},
+        {"a correction without a reason", true, "/api/integration",
+         R"({"version":0,"sample":11,"entry":1,"slot":0,"kind":"none"})", {}, 400, "needs a reason"},
     };
     for (const auto& c : cases) {
         const httplib::Result result = c.post ? Post(c.path, c.body, c.headers) : Get(c.path, c.headers);
@@ -134,6 +145,24 @@ TEST_F(ReviewStation, RefusesBadRequestsWithAMessageAndChangesNothing) {
         EXPECT_NE(result->body.find(c.says), std::string::npos) << c.what << ": " << result->body;
     }
     EXPECT_EQ(FolderContents(results_), before);
+}
+
+// The editor's state once loaded, and the reasons offered, over HTTP.
+TEST_F(ReviewStation, SaysItsStateAndOffersReasons) {
+    ASSERT_TRUE(editable_) << Get("/api/state")->body;
+    const httplib::Result state = Get("/api/state");
+    ASSERT_TRUE(state);
+    JsonValue answer;
+    std::string error;
+    ASSERT_TRUE(JsonValue::Parse(state->body, answer, error)) << error;
+    EXPECT_EQ(answer.Find("version")->GetNumber(), 0);
+    EXPECT_TRUE(answer.Find("ready")->GetBool());
+    EXPECT_TRUE(answer.Find("editable")->GetBool());
+    EXPECT_FALSE(answer.Find("user")->GetString().empty());
+    const httplib::Result reasons = Get("/api/reasons");
+    ASSERT_TRUE(reasons);
+    ASSERT_TRUE(JsonValue::Parse(reasons->body, answer, error)) << error;
+    EXPECT_FALSE(answer.Find("reasons")->GetItems().empty());
 }
 
 // The station's batch and grid rows are the very JSON the static report embedded, rebuilt from

@@ -15,13 +15,23 @@
 
 namespace Station {
 
+namespace {
+// A name the audit trail and exclusions.csv can carry as it is.
+bool UsableUserName(const std::string& name) {
+    if (name.empty() || name.size() > 100 || name == "automatic") return false;
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+    return true;
+}
+}  // namespace
+
 std::string ReviewToolHelp() {
-    return R"(usage: quan-review RESULTS_DIR [--port N]
+    return R"(usage: quan-review RESULTS_DIR [--port N] [--batch DIR] [--user NAME]
        quan-review --verify RESULTS_DIR
 
 Opens the review station on a finished batch: a web page, served on this machine only
 (127.0.0.1), that shows every result on its chromatogram. RESULTS_DIR is the folder quan-batch
-wrote (it reads RESULTS_DIR/results.sqlite and changes nothing in it).
+wrote (it reads RESULTS_DIR/results.sqlite; only the corrections below change it).
 
 It prints the address to open in a browser; the address carries a random token that every
 request must present, so only who was given the address can use the station. Ctrl-C stops it.
@@ -41,6 +51,15 @@ Compound and sample names in the grid open these views; the calibration view lin
 back. Chromatograms are there when the batch ran from raw data (quan-batch keeps the window of
 each compound, or whole traces with --whole-traces); a batch run from peak lists has none.
 
+Corrections: drag a peak's bounds or its baseline's ends, choose another detected peak, set
+"no peak" or restore the integrator's peak, and exclude or restore calibration points, each with
+a reason. The station recomputes the peak from the stored trace, quantifies the sample again
+(every sample, with the curves fitted again, when a standard changed) and updates
+results.sqlite in one transaction with a row of its audit trail; it records the decisions in
+integrations.csv and exclusions.csv beside the results (quan-batch --integrations and
+--exclusions rebuild the same results from them) and writes results.csv, matrix.csv and
+report.html again. For this it reads the batch again from its folder when it starts.
+
 --verify checks a results folder instead of serving it: that the audit trail of the changes
 made in review is whole (every row's SHA-256 chained over the one before), and that the stored
 results, curves and calibration points are exactly what the batch's inputs (the batch folder and
@@ -50,6 +69,8 @@ stored and the expected value. Exit status: 0 verified, 1 problems found, 2 bad 
 
 Options:
   --port N      listen on port N (default: any free port)
+  --batch DIR   the batch folder the results came from (default: the folder of its method file)
+  --user NAME   who signs the changes (default: the login name)
   --verify      verify RESULTS_DIR and exit (see above)
   -h, --help    this page
 )";
@@ -105,6 +126,17 @@ int RunReviewTool(const std::vector<std::string>& args, std::FILE* out, std::FIL
             }
             options.port = port;
             ++i;
+        } else if (arg == "--batch" || arg == "--user") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                std::fprintf(err, "quan-review: %s takes a value\n", arg.c_str());
+                return 2;
+            }
+            (arg == "--batch" ? options.editor.batchFolder : options.editor.user) = args[++i];
+            if (arg == "--user" && !UsableUserName(options.editor.user)) {
+                std::fprintf(err, "quan-review: --user takes a name of one line, at most 100 bytes, other than \"automatic\" "
+                                  "(which marks points the tool excluded)\n");
+                return 2;
+            }
         } else if (!arg.empty() && arg[0] == '-') {
             std::fprintf(err, "quan-review: unknown option %s (quan-review --help explains the options)\n", arg.c_str());
             return 2;

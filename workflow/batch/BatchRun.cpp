@@ -375,15 +375,49 @@ ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, co
     return row;
 }
 
-struct SampleOutcome {
-    bool ran = false;
-    SampleResult result;
-    std::vector<ResultRow> rows;
-    std::vector<EntryTrace> traces;
-    std::vector<Problem> problems;
-};
-
 }  // namespace
+
+bool CurvesMatchEntries(const CMethodList& method, const CCalibrationList& curves) {
+    bool match = curves.GetSize() == method.GetSize();
+    for (int i = 0; match && i < curves.GetSize(); ++i)
+        match = curves.GetEntry(i) != nullptr && curves.GetEntry(i)->GetName() == method.GetAt(i).GetCalCompound();
+    return match;
+}
+
+void QuantifySample(CQuanLocate& locate, CQuanQuantify& quantify, const BatchInput& input, int index,
+                    const CCalibrationList& curves, bool curvesMatch, const RunOptions& options, SampleRun& outcome) {
+    const SampleInput& sample = *input.samples[index];
+    outcome.result.id = sample.id;
+    outcome.result.typeNumber = sample.type;
+    outcome.result.type = CSampleRecord::TypeText(sample.type);
+    outcome.result.description = sample.sample.GetDescription();
+    outcome.result.peakFile = sample.peakFile;
+    LocatedSample located;
+    const bool keepTraces = options.traces.keep && options.onTraces && sample.rawData;
+    if (!LocateSample(locate, input, sample, options, located, outcome.problems, keepTraces)) return;
+    outcome.ran = true;
+    outcome.result.locateStatus = located.status;
+    // Quantification copies a matching curve into an entry's slot when the slot holds
+    // another compound's curve. Then each sample works on its own copy, so the outcome
+    // does not depend on which samples ran before; otherwise nothing writes to the
+    // curves and every thread reads the one list.
+    std::optional<CCalibrationList> ownCurves;
+    if (!curvesMatch) ownCurves.emplace(curves);
+    CCalibrationList* sampleCurves = ownCurves ? &*ownCurves : const_cast<CCalibrationList*>(&curves);
+    quantify.SetCurrentSample(sample.sample);
+    outcome.result.quantifyStatus =
+        quantify.DoQuantify(sampleCurves, &located.method, &located.peaks, options.periodicDatabase);
+    if (outcome.result.quantifyStatus != kQuantifyOK)
+        outcome.problems.push_back({sample.peakPath, 0, 0, "sample " + sample.id + ": quantification stopped with status " +
+                                                               QuantifyStatusText(outcome.result.quantifyStatus)});
+    const EntryPeaks entryPeaks(located.peaks, located.method.GetSize());
+    for (int e = 1; e <= located.method.GetSize(); ++e)
+        outcome.rows.push_back(MakeRow(index, e, located.method.GetAt(e - 1), entryPeaks, located.quality));
+    if (keepTraces) {
+        outcome.traces = CutEntryTraces(located.method, located.peaks, located.chromatograms, options.traces);
+        located.chromatograms.clear();
+    }
+}
 
 bool QuantifyBatch(const BatchInput& input, const CCalibrationList& curves, const RunOptions& options,
                    BatchResults& results, std::vector<Problem>& problems) {
@@ -393,11 +427,8 @@ bool QuantifyBatch(const BatchInput& input, const CCalibrationList& curves, cons
 
     // Results are handed on in injection order: a finished sample waits in its slot until
     // every earlier one has gone.
-    bool slotsMatch = curves.GetSize() == input.method.GetSize();
-    for (int i = 0; slotsMatch && i < curves.GetSize(); ++i)
-        slotsMatch = curves.GetEntry(i) != nullptr && curves.GetEntry(i)->GetName() == input.method.GetAt(i).GetCalCompound();
-
-    std::vector<std::optional<SampleOutcome>> slots(total);
+    const bool curvesMatch = CurvesMatchEntries(input.method, curves);
+    std::vector<std::optional<SampleRun>> slots(total);
     std::mutex deliver;
     int next = 0, done = 0;
     bool ok = true;
@@ -407,44 +438,13 @@ bool QuantifyBatch(const BatchInput& input, const CCalibrationList& curves, cons
         (void)worker;
         thread_local CQuanLocate locate;
         thread_local CQuanQuantify quantify;
-        const SampleInput& sample = *input.samples[index];
-        SampleOutcome outcome;
-        outcome.result.id = sample.id;
-        outcome.result.typeNumber = sample.type;
-        outcome.result.type = CSampleRecord::TypeText(sample.type);
-        outcome.result.description = sample.sample.GetDescription();
-        outcome.result.peakFile = sample.peakFile;
-        LocatedSample located;
-        const bool keepTraces = options.traces.keep && options.onTraces && sample.rawData;
-        if (LocateSample(locate, input, sample, options, located, outcome.problems, keepTraces)) {
-            outcome.ran = true;
-            outcome.result.locateStatus = located.status;
-            // Quantification copies a matching curve into an entry's slot when the slot holds
-            // another compound's curve. Then each sample works on its own copy, so the outcome
-            // does not depend on which samples ran before; otherwise nothing writes to the
-            // curves and every thread reads the one list.
-            std::optional<CCalibrationList> ownCurves;
-            if (!slotsMatch) ownCurves.emplace(curves);
-            CCalibrationList* sampleCurves = ownCurves ? &*ownCurves : const_cast<CCalibrationList*>(&curves);
-            quantify.SetCurrentSample(sample.sample);
-            outcome.result.quantifyStatus =
-                quantify.DoQuantify(sampleCurves, &located.method, &located.peaks, options.periodicDatabase);
-            if (outcome.result.quantifyStatus != kQuantifyOK)
-                outcome.problems.push_back({sample.peakPath, 0, 0, "sample " + sample.id + ": quantification stopped with status " +
-                                                                       QuantifyStatusText(outcome.result.quantifyStatus)});
-            const EntryPeaks entryPeaks(located.peaks, located.method.GetSize());
-            for (int e = 1; e <= located.method.GetSize(); ++e)
-                outcome.rows.push_back(MakeRow(index, e, located.method.GetAt(e - 1), entryPeaks, located.quality));
-            if (keepTraces) {
-                outcome.traces = CutEntryTraces(located.method, located.peaks, located.chromatograms, options.traces);
-                located.chromatograms.clear();
-            }
-        }
+        SampleRun outcome;
+        QuantifySample(locate, quantify, input, index, curves, curvesMatch, options, outcome);
 
         std::lock_guard<std::mutex> lock(deliver);
         slots[index] = std::move(outcome);
         for (; next < total && slots[next]; ++next) {
-            SampleOutcome& ready = *slots[next];
+            SampleRun& ready = *slots[next];
             problems.insert(problems.end(), ready.problems.begin(), ready.problems.end());
             if (!ready.ran) ok = false;
             results.samples.push_back(ready.result);

@@ -52,6 +52,28 @@ bool CalibrateBatch(const BatchInput& input, const RunOptions& options, CCalibra
 bool QuantifyBatch(const BatchInput& input, const CCalibrationList& curves, const RunOptions& options,
                    BatchResults& results, std::vector<Problem>& problems);
 
+// What running one sample gives: whether it ran at all (its peaks could be read), its result
+// with the engines' statuses, one row per method entry, its cut traces when asked for, and the
+// engine statuses that stopped it, naming the sample.
+struct SampleRun {
+    bool ran = false;
+    SampleResult result;
+    std::vector<ResultRow> rows;
+    std::vector<EntryTrace> traces;
+    std::vector<Problem> problems;
+};
+
+// Whether `curves` hold entry i's calibration compound in slot i for every entry; when not,
+// each sample quantifies against its own copy (QuantifySample).
+bool CurvesMatchEntries(const CMethodList& method, const CCalibrationList& curves);
+
+// Locates and quantifies sample `index` of `input` against `curves`, as QuantifyBatch does for
+// each sample: the one place a sample's rows are made, so a batch run and the review station's
+// requantification of one corrected sample give the same rows. The engines are the caller's
+// (one pair per thread); `curvesMatch` is CurvesMatchEntries(input.method, curves).
+void QuantifySample(CQuanLocate& locate, CQuanQuantify& quantify, const BatchInput& input, int index,
+                    const CCalibrationList& curves, bool curvesMatch, const RunOptions& options, SampleRun& outcome);
+
 // The curve results (description and curve) for the report, in method order.
 std::vector<CurveResult> DescribeCurves(const CMethodList& method, const CCalibrationList& curves);
 

@@ -258,6 +258,12 @@ std::string PageEnd() {
 
 }  // namespace
 
+std::string HtmlReportWriter::TextsJson() const {
+    std::string json = "[";
+    for (size_t i = 0; i < m_texts.size(); ++i) Append(json, i > 0 ? "," : "", JsonString(m_texts[i]));
+    return json + "]";
+}
+
 int HtmlReportWriter::TextCode(const std::string& text) {
     const auto [at, added] = m_codes.emplace(text, static_cast<int>(m_texts.size()));
     if (added) m_texts.push_back(text);

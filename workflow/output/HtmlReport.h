@@ -36,6 +36,8 @@ public:
     std::string RowsJson(const BatchResults& results, const std::vector<ResultRow>& rows,
                          const std::vector<double>& nominals);
     std::string BatchJson(const BatchResults& results);
+    // The texts behind the codes given so far, as a JSON array (code i is item i).
+    std::string TextsJson() const;
 
 private:
     int TextCode(const std::string& text);

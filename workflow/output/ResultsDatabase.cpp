@@ -22,6 +22,7 @@
 
 #include "platform/NumberText.h"
 #include "report/PeakFieldStrings.h"
+#include "workflow/output/ResultsRows.h"
 #include "workflow/output/SafeFile.h"
 #include "workflow/review/AuditTrail.h"
 
@@ -31,13 +32,17 @@ namespace {
 
 // ---- SQLite handles -------------------------------------------------------------------------
 
-struct Database {
+// A connection as the row writers use it; Database owns one, an update borrows its caller's.
+struct Connection {
     sqlite3* handle = nullptr;
+    std::string Message() const { return handle != nullptr ? sqlite3_errmsg(handle) : "out of memory"; }
+};
+
+struct Database : Connection {
     Database() = default;
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
     ~Database() { sqlite3_close(handle); }  // closing null does nothing
-    std::string Message() const { return handle != nullptr ? sqlite3_errmsg(handle) : "out of memory"; }
 };
 
 struct Statement {
@@ -48,7 +53,7 @@ struct Statement {
     ~Statement() { sqlite3_finalize(handle); }
 };
 
-bool Prepare(Database& database, const std::string& sql, Statement& statement, std::string& error) {
+bool Prepare(Connection& database, const std::string& sql, Statement& statement, std::string& error) {
     if (sqlite3_prepare_v2(database.handle, sql.c_str(), static_cast<int>(sql.size()), &statement.handle, nullptr) ==
         SQLITE_OK)
         return true;
@@ -56,7 +61,7 @@ bool Prepare(Database& database, const std::string& sql, Statement& statement, s
     return false;
 }
 
-bool Execute(Database& database, const std::string& sql, std::string& error) {
+bool Execute(Connection& database, const std::string& sql, std::string& error) {
     Statement statement;
     if (!Prepare(database, sql, statement, error)) return false;
     if (sqlite3_step(statement.handle) == SQLITE_DONE) return true;
@@ -79,7 +84,7 @@ bool BindBlob(Statement& statement, int index, const void* bytes, size_t size) {
 }
 
 // Runs one bound insert and makes it ready for the next row.
-bool StepInsert(Database& database, Statement& statement, std::string& error) {
+bool StepInsert(Connection& database, Statement& statement, std::string& error) {
     const bool done = sqlite3_step(statement.handle) == SQLITE_DONE;
     if (!done) error = database.Message();
     sqlite3_reset(statement.handle);
@@ -287,8 +292,9 @@ CREATE INDEX chromatograms_by_entry ON chromatograms (entry, sample);
 )";
 constexpr int kChromatogramColumns = 13;
 
-std::string InsertSql(const std::string& table, size_t columnCount) {
-    std::string sql = "INSERT INTO " + QuotedIdentifier(table) + " VALUES (";
+// With `replace`, a row whose key is taken replaces the row there (an update in place).
+std::string InsertSql(const std::string& table, size_t columnCount, bool replace = false) {
+    std::string sql = (replace ? "INSERT OR REPLACE INTO " : "INSERT INTO ") + QuotedIdentifier(table) + " VALUES (";
     for (size_t i = 0; i < columnCount; ++i) sql += i > 0 ? ", ?" : "?";
     return sql + ")";
 }
@@ -356,9 +362,11 @@ struct Inserts {
     Statement peakFields[kPeakFieldGroups];
 };
 
-// The value sets stored so far, by their packed texts, with their ids.
+// The value sets stored so far, by their packed texts, with their ids; new sets are numbered
+// after `after` (the ids a database being updated already holds).
 struct SharedPeakValues {
     std::unordered_map<std::string, int> ids[kPeakFieldGroups];
+    int after[kPeakFieldGroups] = {};
 };
 
 size_t GroupColumnCount(PeakFieldGroup group) {
@@ -376,26 +384,26 @@ void FinalizeInserts(Inserts& inserts) {
     }
 }
 
-bool PrepareInserts(Database& database, Inserts& inserts, std::string& error) {
-    return Prepare(database, InsertSql("samples", 8), inserts.sample, error) &&
-           Prepare(database, InsertSql("results", 16), inserts.result, error) &&
-           Prepare(database, InsertSql(kGroupTables[kPerPeak], 4 + GroupColumnCount(kPerPeak)),
+bool PrepareInserts(Connection& database, Inserts& inserts, std::string& error, bool replace = false) {
+    return Prepare(database, InsertSql("samples", 8, replace), inserts.sample, error) &&
+           Prepare(database, InsertSql("results", 16, replace), inserts.result, error) &&
+           Prepare(database, InsertSql(kGroupTables[kPerPeak], 4 + GroupColumnCount(kPerPeak), replace),
                    inserts.peakFields[kPerPeak], error) &&
-           Prepare(database, InsertSql(kGroupTables[kEntrySettings], 1 + GroupColumnCount(kEntrySettings)),
+           Prepare(database, InsertSql(kGroupTables[kEntrySettings], 1 + GroupColumnCount(kEntrySettings), replace),
                    inserts.peakFields[kEntrySettings], error) &&
-           Prepare(database, InsertSql(kGroupTables[kSampleSettings], 1 + GroupColumnCount(kSampleSettings)),
+           Prepare(database, InsertSql(kGroupTables[kSampleSettings], 1 + GroupColumnCount(kSampleSettings), replace),
                    inserts.peakFields[kSampleSettings], error) &&
-           Prepare(database, InsertSql("compounds", 3), inserts.compound, error) &&
-           Prepare(database, InsertSql("curves", 6 + CurveRecordColumns().size() - 1 + kCoefficients + 1),
+           Prepare(database, InsertSql("compounds", 3, replace), inserts.compound, error) &&
+           Prepare(database, InsertSql("curves", 6 + CurveRecordColumns().size() - 1 + kCoefficients + 1, replace),
                    inserts.curve, error) &&
-           Prepare(database, InsertSql("calibration_points", 11), inserts.point, error) &&
-           Prepare(database, InsertSql("chromatograms", kChromatogramColumns), inserts.chromatogram, error) &&
-           Prepare(database, InsertSql("peak_quality", 6), inserts.quality, error);
+           Prepare(database, InsertSql("calibration_points", 11, replace), inserts.point, error) &&
+           Prepare(database, InsertSql("chromatograms", kChromatogramColumns, replace), inserts.chromatogram, error) &&
+           Prepare(database, InsertSql("peak_quality", 6, replace), inserts.quality, error);
 }
 
-bool InsertSamples(Database& database, Statement& insert, const BatchResults& results, size_t from,
+bool InsertSamples(Connection& database, Statement& insert, const BatchResults& results, size_t from, size_t to,
                    std::string& error) {
-    for (size_t i = from; i < results.samples.size(); ++i) {
+    for (size_t i = from; i < to && i < results.samples.size(); ++i) {
         const SampleResult& sample = results.samples[i];
         const bool bound = BindInt(insert, 1, static_cast<int>(i) + 1) && BindText(insert, 2, sample.id) &&
                            BindText(insert, 3, sample.type) && BindInt(insert, 4, sample.typeNumber) &&
@@ -448,7 +456,7 @@ bool BindPeakField(Statement& statement, int index, const PeakFieldColumn& colum
 }
 
 // The id of the set of `group`'s values that `texts` hold, inserting the set when it is new.
-bool SharedValuesId(Database& database, Inserts& inserts, SharedPeakValues& shared, PeakFieldGroup group,
+bool SharedValuesId(Connection& database, Inserts& inserts, SharedPeakValues& shared, PeakFieldGroup group,
                     const std::vector<std::string_view>& texts, int& id, std::string& error) {
     std::string key;
     for (const PeakFieldColumn& column : PeakFieldColumns())
@@ -456,7 +464,7 @@ bool SharedValuesId(Database& database, Inserts& inserts, SharedPeakValues& shar
             key += texts[column.position];
             key += kPeakFieldSeparator;
         }
-    const auto [at, added] = shared.ids[group].emplace(std::move(key), static_cast<int>(shared.ids[group].size()) + 1);
+    const auto [at, added] = shared.ids[group].emplace(std::move(key), shared.after[group] + static_cast<int>(shared.ids[group].size()) + 1);
     id = at->second;
     if (!added) return true;
     Statement& insert = inserts.peakFields[group];
@@ -471,7 +479,7 @@ bool SharedValuesId(Database& database, Inserts& inserts, SharedPeakValues& shar
     return StepInsert(database, insert, error);
 }
 
-bool InsertPeakFields(Database& database, Inserts& inserts, SharedPeakValues& shared, const ResultRow& row,
+bool InsertPeakFields(Connection& database, Inserts& inserts, SharedPeakValues& shared, const ResultRow& row,
                       const std::vector<std::string_view>& texts, std::string& error) {
     int entryValues = 0, sampleValues = 0;
     if (!SharedValuesId(database, inserts, shared, kEntrySettings, texts, entryValues, error) ||
@@ -505,7 +513,7 @@ std::vector<std::string_view> PackedTexts(const ResultRow& row) {
 }
 
 // A row's peak_quality row, when its peak has shape figures.
-bool InsertPeakQuality(Database& database, Statement& insert, const ResultRow& row, std::string& error) {
+bool InsertPeakQuality(Connection& database, Statement& insert, const ResultRow& row, std::string& error) {
     const Integrate::PeakQuality& q = row.quality;
     if (!row.found || q.pointsAcross <= 0) return true;
     auto figure = [](double value) { return value > 0.0 ? value : std::nan(""); };
@@ -518,7 +526,7 @@ bool InsertPeakQuality(Database& database, Statement& insert, const ResultRow& r
     return StepInsert(database, insert, error);
 }
 
-bool InsertResults(Database& database, Inserts& inserts, SharedPeakValues& shared, const BatchResults& results,
+bool InsertResults(Connection& database, Inserts& inserts, SharedPeakValues& shared, const BatchResults& results,
                    const std::vector<ResultRow>& rows, std::string& error) {
     const size_t peakFieldCount = PeakFieldList().size();
     const double kNone = std::nan("");
@@ -556,8 +564,8 @@ bool InsertResults(Database& database, Inserts& inserts, SharedPeakValues& share
     return true;
 }
 
-bool InsertCurves(Database& database, Inserts& inserts, const BatchResults& results, std::string& error) {
-    for (const CurveResult& result : results.curves) {
+bool InsertCurves(Connection& database, Inserts& inserts, const std::vector<CurveResult>& curves, std::string& error) {
+    for (const CurveResult& result : curves) {
         const CCalibrationData& curve = result.curve;
         Statement& compound = inserts.compound;
         if (!(BindInt(compound, 1, result.entry) && BindText(compound, 2, result.compound) &&
@@ -610,7 +618,7 @@ bool InsertCurves(Database& database, Inserts& inserts, const BatchResults& resu
 }
 
 // Every verdict of the acceptance rules, passed or not, with its reason.
-bool InsertAcceptance(Database& database, const BatchResults& results, std::string& error) {
+bool InsertAcceptance(Connection& database, const BatchResults& results, std::string& error) {
     const AcceptanceResult& acceptance = results.acceptance;
     if (acceptance.verdicts.empty()) return true;
     std::map<std::string, int> entries;
@@ -660,7 +668,7 @@ struct StoredCurve {
     _tagINTERNAL_CURVE_DB_RECORD record{};
 };
 
-bool ReadStoredCurves(Database& database, const std::string& path, std::vector<StoredCurve>& stored,
+bool ReadStoredCurves(Connection& database, const std::string& path, std::vector<StoredCurve>& stored,
                       std::string& error) {
     Statement select;
     std::string message;
@@ -801,7 +809,8 @@ bool ResultsDatabaseWriter::AddResults(const BatchResults& results, const std::v
         return false;
     }
     std::string message;
-    if (!InsertSamples(m_state->database, m_state->inserts.sample, results, m_state->samplesWritten, message) ||
+    if (!InsertSamples(m_state->database, m_state->inserts.sample, results, m_state->samplesWritten,
+                       results.samples.size(), message) ||
         !InsertResults(m_state->database, m_state->inserts, m_state->shared, results, rows, message))
         return Fail("cannot write", message, error);
     m_state->samplesWritten = results.samples.size();
@@ -853,7 +862,7 @@ bool ResultsDatabaseWriter::Finish(const BatchResults& results, std::string& err
                        StepInsert(m_state->database, batch, message);
     }
     if (!batchWritten || !InsertRun(m_state->database, results, message) ||
-        !InsertCurves(m_state->database, m_state->inserts, results, message) ||
+        !InsertCurves(m_state->database, m_state->inserts, results.curves, message) ||
         !InsertAcceptance(m_state->database, results, message) ||
         !Execute(m_state->database, "COMMIT", message))
         return Fail("cannot write", message.empty() ? m_state->database.Message() : message, error);
@@ -864,6 +873,48 @@ bool ResultsDatabaseWriter::Finish(const BatchResults& results, std::string& err
     const std::string temporary = m_state->temporary, path = m_state->path;
     m_state.reset();
     return CommitTemporary(temporary, path, error);
+}
+
+// ---- rows written into a database the caller holds (ResultsRows.h) ---------------------------
+
+struct ResultsRowWriter::State {
+    Connection database;
+    Inserts inserts;
+    SharedPeakValues shared;
+    ~State() { FinalizeInserts(inserts); }
+};
+
+ResultsRowWriter::ResultsRowWriter() = default;
+ResultsRowWriter::~ResultsRowWriter() = default;
+
+bool ResultsRowWriter::Prepare(sqlite3* database, bool replace, std::string& error) {
+    m_state = std::make_unique<State>();
+    m_state->database.handle = database;
+    // New value sets are numbered after those the database holds.
+    for (int group : {kEntrySettings, kSampleSettings}) {
+        Statement last;
+        if (!Batch::Prepare(m_state->database, std::string("SELECT coalesce(max(id), 0) FROM ") + kGroupTables[group], last,
+                            error))
+            return false;
+        if (sqlite3_step(last.handle) == SQLITE_ROW) m_state->shared.after[group] = sqlite3_column_int(last.handle, 0);
+    }
+    return PrepareInserts(m_state->database, m_state->inserts, error, replace);
+}
+
+bool ResultsRowWriter::WriteSamples(const BatchResults& results, size_t from, size_t to, std::string& error) {
+    return m_state && InsertSamples(m_state->database, m_state->inserts.sample, results, from, to, error);
+}
+
+bool ResultsRowWriter::WriteRows(const BatchResults& results, const std::vector<ResultRow>& rows, std::string& error) {
+    return m_state && InsertResults(m_state->database, m_state->inserts, m_state->shared, results, rows, error);
+}
+
+bool ResultsRowWriter::WriteCurves(const std::vector<CurveResult>& curves, std::string& error) {
+    return m_state && InsertCurves(m_state->database, m_state->inserts, curves, error);
+}
+
+bool ResultsRowWriter::WriteAcceptance(const BatchResults& results, std::string& error) {
+    return m_state && InsertAcceptance(m_state->database, results, error);
 }
 
 bool WriteResultsDatabase(const std::string& path, const BatchResults& results, std::string& error) {

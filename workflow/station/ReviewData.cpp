@@ -106,6 +106,8 @@ bool ReviewData::Open(const std::string& resultsFolder, std::string& error) {
         m_database = nullptr;
         return false;
     }
+    // The station's editor writes through its own connection; a read waits out its commit.
+    sqlite3_busy_timeout(m_database, 5000);
     for (const char* table : {"samples", "compounds", "results", "curves", "batch"})
         if (!TableExists(m_database, table)) {
             error = m_path + " is not a results database of quan-batch (it has no table " + table + ")";

@@ -48,6 +48,11 @@ public:
     // {"sample": S, "panels": [...] or null, "note": "..."}: the panels of sample S of the
     // entries in `only`, or of every entry when it is empty.
     Answer SampleAnswer(int sample, const std::vector<int>& only = {});
+    // Forgets the batch's JSON kept by BatchAnswer (after the results changed).
+    void Forget() {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_batchJson.clear();
+    }
     // Saves a JSON array of {"compound", "standard", "reason"} as exclusions.csv in the results
     // folder (replacing it whole): every compound must be one of the batch's, every standard a
     // standard sample of it, every reason a short single line.

@@ -86,6 +86,7 @@ std::string NewToken() {
 struct ReviewServer::State {
     httplib::Server server;
     ReviewData data;
+    ReviewEditor editor;
     std::string token, page;
     int port = 0;
     // Builds the batch's JSON while the analyst opens the page, so the first page comes at once.
@@ -102,6 +103,10 @@ bool ReviewServer::Open(const ReviewServerOptions& options, std::string& error) 
     m_state = std::make_unique<State>();
     State& s = *m_state;
     if (!s.data.Open(options.resultsFolder, error)) return false;
+    ReviewEditorOptions editing = options.editor;
+    editing.resultsFolder = options.resultsFolder;
+    if (!s.editor.Open(editing, error)) return false;
+    s.editor.onChanged = [&s] { s.data.Forget(); };
     s.token = options.token.empty() ? NewToken() : options.token;
     s.page = Batch::ReviewStationPage(s.data.Title());
 
@@ -180,6 +185,15 @@ bool ReviewServer::Open(const ReviewServerOptions& options, std::string& error) 
         }
         Send(response, s.data.SampleAnswer(sample, only));
     });
+    s.server.Get("/api/state", [&s](const httplib::Request&, httplib::Response& response) { Send(response, s.editor.StateAnswer()); });
+    s.server.Get("/api/reasons", [&s](const httplib::Request&, httplib::Response& response) { Send(response, s.editor.ReasonsAnswer()); });
+    s.server.Get("/api/audit", [&s](const httplib::Request&, httplib::Response& response) { Send(response, s.editor.AuditAnswer()); });
+    s.server.Post("/api/integration", [&s](const httplib::Request& request, httplib::Response& response) {
+        Send(response, s.editor.IntegrationAnswer(request.body));
+    });
+    s.server.Post("/api/exclusion", [&s](const httplib::Request& request, httplib::Response& response) {
+        Send(response, s.editor.ExclusionAnswer(request.body));
+    });
     s.server.Post("/api/exclusions", [&s](const httplib::Request& request, httplib::Response& response) {
         Send(response, s.data.SaveExclusions(request.body));
     });
@@ -193,6 +207,8 @@ bool ReviewServer::Open(const ReviewServerOptions& options, std::string& error) 
     s.warming = std::thread([&s] { s.data.BatchAnswer(); });
     return true;
 }
+
+ReviewEditor& ReviewServer::Editor() { return m_state->editor; }
 
 int ReviewServer::Port() const { return m_state ? m_state->port : 0; }
 

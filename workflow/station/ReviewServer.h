@@ -7,10 +7,16 @@
 // of another site that a name resolves here cannot talk to the station. Request bodies are
 // bounded (413 past kMostBodyBytes), paths holding ".." are refused, and every refusal comes
 // with a message. Stop() ends Run() from any thread (a signal's watcher, a test).
+//
+// Corrections (ReviewEditor.h) come as POST /api/integration and /api/exclusion; GET /api/state
+// says whether the batch is loaded for them and at which version, /api/reasons offers the
+// reasons to choose from and /api/audit lists the changes made.
 #pragma once
 
 #include <memory>
 #include <string>
+
+#include "workflow/station/ReviewEditor.h"
 
 namespace Station {
 
@@ -18,6 +24,9 @@ struct ReviewServerOptions {
     std::string resultsFolder;
     int port = 0;       // 0: any free port
     std::string token;  // empty: a new random one
+    // Corrections: the batch's inputs, who signs, and the editor's test settings. The results
+    // folder is the one above.
+    ReviewEditorOptions editor;
 };
 
 class ReviewServer {
@@ -39,6 +48,8 @@ public:
     bool Run();
     bool IsRunning() const;
     void Stop();
+    // The editor, for tests that wait for it to load.
+    ReviewEditor& Editor();
 
 private:
     struct State;

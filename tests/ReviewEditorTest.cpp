@@ -1,0 +1,356 @@
+// The review station's editor on the example batch: a change is written into results.sqlite
+// and the text outputs, and the results are what a fresh run of quan-batch with the recorded
+// decisions gives; a refit is the calibration engine's own fit without the point; every bad or
+// stale request is refused with nothing changed; a station killed in the middle of a change
+// leaves the database before or after it, never between.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+#include <thread>
+
+#include "BatchTestSupport.h"
+#include "platform/NumberText.h"
+#include "workflow/review/ManualIntegration.h"
+#include "workflow/batch/BatchRun.h"
+#include "workflow/review/AuditTrail.h"
+#include "workflow/station/JsonValue.h"
+#include "workflow/station/ReviewEditor.h"
+
+namespace {
+
+using namespace batch_test;
+using Station::JsonValue;
+
+// Until the audit trail is built, a plain table stands in for it, so the editor's own work
+// can be tested; once it is, the real one is used.
+bool AuditTrailBuilt() {
+    sqlite3* db = nullptr;
+    sqlite3_open(":memory:", &db);
+    std::string error;
+    const bool built = Batch::CreateAuditTable(db, error);
+    sqlite3_close(db);
+    return built;
+}
+
+bool StandInAudit(sqlite3* db, Batch::AuditEntry& entry, std::string& error) {
+    char* failure = nullptr;
+    if (sqlite3_exec(db, "CREATE TABLE IF NOT EXISTS audit (id INTEGER PRIMARY KEY, action TEXT, sample TEXT, compound TEXT)",
+                     nullptr, nullptr, &failure) != SQLITE_OK) {
+        error = failure != nullptr ? failure : "cannot create the audit table";
+        sqlite3_free(failure);
+        return false;
+    }
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO audit (action, sample, compound) VALUES (?1, ?2, ?3)", -1, &insert, nullptr);
+    sqlite3_bind_text(insert, 1, entry.action.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(insert, 2, entry.sample.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(insert, 3, entry.compound.c_str(), -1, SQLITE_TRANSIENT);
+    const bool done = sqlite3_step(insert) == SQLITE_DONE;
+    sqlite3_finalize(insert);
+    entry.id = sqlite3_last_insert_rowid(db);
+    if (!done) error = sqlite3_errmsg(db);
+    return done;
+}
+
+Station::ReviewEditorOptions EditorOptions(const fs::path& results) {
+    Station::ReviewEditorOptions options;
+    options.resultsFolder = results.string();
+    options.batchFolder = ExampleFolder().string();
+    options.user = "tester";
+    options.rewriteDelayMs = 0;
+    if (!AuditTrailBuilt()) options.appendAudit = StandInAudit;
+    return options;
+}
+
+JsonValue Parsed(const Station::Answer& answer) {
+    JsonValue value;
+    std::string error;
+    EXPECT_TRUE(JsonValue::Parse(answer.body, value, error)) << error << ": " << answer.body;
+    return value;
+}
+
+int VersionOf(const Station::ReviewEditor& editor) { return static_cast<int>(Parsed(editor.StateAnswer()).Find("version")->GetNumber()); }
+
+std::string ExclusionBody(int version, int entry, int standard, bool excluded, const std::string& reason = "bad injection") {
+    return "{\"version\":" + std::to_string(version) + ",\"entry\":" + std::to_string(entry) +
+           ",\"standard\":" + std::to_string(standard) + ",\"excluded\":" + (excluded ? "true" : "false") +
+           ",\"reason\":\"" + reason + "\"}";
+}
+
+// The example batch run once into a fresh folder per test; the editor on it.
+class ReviewEditing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        results_ = temp_.Path() / "results";
+        const ToolRun run = RunTool({ExampleFolder().string(), "--out", results_.string()});
+        ASSERT_EQ(run.status, Batch::kExitOK) << run.err;
+        original_ = FolderContents(results_);
+        std::string error;
+        ASSERT_TRUE(editor_.Open(EditorOptions(results_), error)) << error;
+        ASSERT_TRUE(editor_.WaitUntilLoaded()) << editor_.StateAnswer().body;
+    }
+
+    // A fresh quan-batch run with the decisions the station recorded in the results folder.
+    std::string FreshResultsCsv(const std::vector<std::string>& options) {
+        std::vector<std::string> args = {ExampleFolder().string(), "--out", (temp_.Path() / "fresh").string()};
+        args.insert(args.end(), options.begin(), options.end());
+        const ToolRun run = RunTool(args);
+        EXPECT_LE(run.status, Batch::kExitEngineStatus) << run.err;
+        return ReadText(temp_.Path() / "fresh" / "results.csv");
+    }
+
+    TempFolder temp_;
+    fs::path results_;
+    std::map<std::string, std::string> original_;
+    Station::ReviewEditor editor_;
+};
+
+// STD-03 is sample 2 of the example; entry 1 its first compound.
+constexpr int kStandard = 2, kEntry = 1;
+
+TEST_F(ReviewEditing, ExcludingAPointRefitsAsTheEngineDoesAndAFreshRunAgrees) {
+    const Station::Answer answer = editor_.ExclusionAnswer(ExclusionBody(0, kEntry, kStandard, true));
+    ASSERT_EQ(answer.status, 200) << answer.body;
+    const JsonValue changed = Parsed(answer);
+    EXPECT_EQ(changed.Find("version")->GetNumber(), 1);
+    EXPECT_EQ(VersionOf(editor_), 1);
+    ASSERT_EQ(changed.Find("curves")->GetItems().size(), 1u);
+    EXPECT_EQ(changed.Find("curves")->GetItems()[0].GetNumber(), kEntry);
+    EXPECT_FALSE(changed.Find("rows")->GetItems().empty());
+
+    // The calibration engine's own fit of the same standards without that point.
+    Batch::BatchInput input;
+    std::vector<Batch::Problem> problems;
+    ASSERT_TRUE(Batch::ReadBatch(ExampleFolder().string(), input, problems));
+    const std::string compound = input.method.GetAt(kEntry - 1).GetName();
+    input.samples[kStandard]->excluded.insert(compound);
+    CCalibrationList curves;
+    ASSERT_TRUE(Batch::CalibrateBatch(input, Batch::RunOptions(), curves, problems));
+    const fs::path database = results_ / "results.sqlite";
+    const Table stored = Query(database, "SELECT c0, c1, c2 FROM curves WHERE entry = 1");
+    ASSERT_EQ(stored.size(), 1u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(std::stod(stored[0][i]), curves.GetAt(0).GetCC(i), 1e-12 * (1 + std::fabs(curves.GetAt(0).GetCC(i))));
+    EXPECT_EQ(Query(database, "SELECT excluded, excluded_by, exclusion_reason FROM calibration_points WHERE entry = 1 AND "
+                              "standard = 'STD-03'"),
+              (Table{{"1", "tester", "bad injection"}}));
+    EXPECT_EQ(Query(database, "PRAGMA integrity_check"), (Table{{"ok"}}));
+
+    // The recorded exclusion gives the same results.csv on a fresh run.
+    editor_.FlushOutputs();
+    const std::string exclusions = (results_ / "exclusions.csv").string();
+    ASSERT_TRUE(fs::exists(exclusions));
+    EXPECT_EQ(ReadText(results_ / "results.csv"), FreshResultsCsv({"--exclusions", exclusions}));
+    EXPECT_NE(ReadText(results_ / "results.csv"), original_["results.csv"]);
+
+    // Restoring it brings back the batch as first run, row for row.
+    const Station::Answer restored = editor_.ExclusionAnswer(ExclusionBody(1, kEntry, kStandard, false, "was fine"));
+    ASSERT_EQ(restored.status, 200) << restored.body;
+    EXPECT_EQ(VersionOf(editor_), 2);
+    editor_.FlushOutputs();
+    EXPECT_EQ(ReadText(results_ / "results.csv"), original_["results.csv"]);
+    EXPECT_EQ(ReadText(results_ / "matrix.csv"), original_["matrix.csv"]);
+    EXPECT_EQ(Query(database, "SELECT excluded FROM calibration_points WHERE entry = 1 AND standard = 'STD-03'"),
+              (Table{{"0"}}));
+}
+
+// Each refusal: its status and message, the version unchanged, no file of the results folder changed.
+TEST_F(ReviewEditing, RefusesBadAndStaleChangesAndChangesNothing) {
+    const std::string longReason(Station::ReviewEditor::kLongestReason + 1, 'x');
+    const struct {
+        const char* what;
+        bool integration;
+        std::string body;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"malformed JSON", false, "{\"version\":0,", 400, "not JSON"},
+        {"a list, not an object", false, "[1]", 400, "JSON object"},
+        {"no version", false, R"({"entry":1,"standard":2,"excluded":true,"reason":"r"})", 400, "version"},
+        {"a stale version", false, ExclusionBody(3, kEntry, kStandard, true), 409, "changed since"},
+        {"an unknown compound", false, ExclusionBody(0, 99, kStandard, true), 404, "no such compound"},
+        {"entry zero", false, ExclusionBody(0, 0, kStandard, true), 404, "no such compound"},
+        {"a sample past the end", false, ExclusionBody(0, kEntry, 13, true), 404, "no such sample"},
+        {"a QC as a standard", false, ExclusionBody(0, kEntry, 6, true), 404, "not a standard"},
+        {"no reason", false, R"({"version":0,"entry":1,"standard":2,"excluded":true})", 400, "needs a reason"},
+        {"an empty reason", false, ExclusionBody(0, kEntry, kStandard, true, ""), 400, "needs a reason"},
+        {"a reason across lines", false, ExclusionBody(0, kEntry, kStandard, true, "a\\nb"), 400, "one line"},
+        {"an overlong reason", false, ExclusionBody(0, kEntry, kStandard, true, longReason), 400, "longer than"},
+        {"restoring a used point", false, ExclusionBody(0, kEntry, kStandard, false), 422, "already used"},
+        {"excluded as a text", false, R"({"version":0,"entry":1,"standard":2,"excluded":"yes","reason":"r"})", 400, "excluded"},
+        {"a fractional entry", false, R"({"version":0,"entry":1.5,"standard":2,"excluded":true,"reason":"r"})", 404, "no such compound"},
+        {"bounds reversed", true, R"({"version":0,"sample":11,"entry":1,"slot":0,"kind":"bounds","start":5.2,"end":5.1,"reason":"r"})", 400, "before its end"},
+        {"bounds not finite", true, R"({"version":0,"sample":11,"entry":1,"slot":0,"kind":"bounds","start":"x","end":5.1,"reason":"r"})", 400, "finite"},
+        {"bounds outside the trace", true, R"({"version":0,"sample":11,"entry":1,"slot":0,"kind":"bounds","start":0.001,"end":99,"reason":"r"})", 422, "within the stored trace"},
+        {"an unknown kind", true, R"({"version":0,"sample":11,"entry":1,"slot":0,"kind":"move","reason":"r"})", 400, "kind"},
+        {"a slot past 4", true, R"({"version":0,"sample":11,"entry":1,"slot":5,"kind":"none","reason":"r"})", 404, "slot"},
+        {"an unknown sample", true, R"({"version":0,"sample":-1,"entry":1,"slot":0,"kind":"none","reason":"r"})", 404, "no such sample"},
+        {"a stale integration", true, R"({"version":7,"sample":11,"entry":1,"slot":0,"kind":"none","reason":"r"})", 409, "changed since"},
+        {"a chosen peak without apex", true, R"({"version":0,"sample":11,"entry":1,"slot":0,"kind":"peak","reason":"r"})", 400, "apex"},
+    };
+    for (const auto& c : cases) {
+        const Station::Answer answer = c.integration ? editor_.IntegrationAnswer(c.body) : editor_.ExclusionAnswer(c.body);
+        EXPECT_EQ(answer.status, c.status) << c.what << ": " << answer.body;
+        const JsonValue refusal = Parsed(answer);
+        ASSERT_NE(refusal.Find("error"), nullptr) << c.what;
+        EXPECT_NE(refusal.Find("error")->GetString().find(c.says), std::string::npos) << c.what << ": " << answer.body;
+        EXPECT_EQ(VersionOf(editor_), 0) << c.what;
+    }
+    editor_.FlushOutputs();
+    EXPECT_EQ(FolderContents(results_), original_);
+}
+
+// Whether integration can be corrected yet (the measuring code is in place).
+bool MeasuringBuilt() {
+    const float times[] = {1.0f, 1.1f, 1.2f}, heights[] = {0.0f, 10.0f, 0.0f};
+    Integrate::Peak peak;
+    std::string error;
+    return Batch::MeasurePeak(times, heights, 1.0, 1.2, 0.0, 0.0, peak, error) || error.find("not built") == std::string::npos;
+}
+
+// Narrowed bounds on an unknown sample: the stored area is the integrator's for those bounds
+// on the stored points, only that sample's rows change, and a fresh run with the recorded
+// decisions gives the same results.csv.
+TEST_F(ReviewEditing, MovedBoundsAreMeasuredFromTheStoredPointsAndAFreshRunAgrees) {
+    if (!MeasuringBuilt()) GTEST_SKIP() << "manual integration is not built yet";
+    const fs::path database = results_ / "results.sqlite";
+    const int sample = 11;  // SAMPLE-02
+    const Table bounds = Query(database, "SELECT \"StartRT\", \"EndRT\" FROM peak_values WHERE sample = 12 AND entry = 1");
+    ASSERT_EQ(bounds.size(), 1u);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* trace = nullptr;
+    sqlite3_prepare_v2(db, "SELECT times, intensities FROM chromatograms WHERE sample = 12 AND entry = 1 AND slot = 0", -1, &trace,
+                       nullptr);
+    ASSERT_EQ(sqlite3_step(trace), SQLITE_ROW);
+    std::vector<float> times, intensities;
+    ASSERT_TRUE(Batch::DecodeFloats(sqlite3_column_blob(trace, 0), sqlite3_column_bytes(trace, 0), times));
+    ASSERT_TRUE(Batch::DecodeFloats(sqlite3_column_blob(trace, 1), sqlite3_column_bytes(trace, 1), intensities));
+    sqlite3_finalize(trace);
+    sqlite3_close(db);
+    // The start moved a quarter of the way in, the end kept; baselines given.
+    const double start = std::stod(bounds[0][0]), end = std::stod(bounds[0][1]);
+    const double newStart = start + (end - start) / 4;
+    const std::string body = "{\"version\":0,\"sample\":" + std::to_string(sample) +
+                             ",\"entry\":1,\"slot\":0,\"kind\":\"bounds\",\"start\":" + NumberText::Shortest(newStart) +
+                             ",\"end\":" + NumberText::Shortest(end) + ",\"baselineStart\":0,\"baselineEnd\":0,\"reason\":\"Peak start cut by the integrator\"}";
+    const Station::Answer answer = editor_.IntegrationAnswer(body);
+    ASSERT_EQ(answer.status, 200) << answer.body;
+    const JsonValue changed = Parsed(answer);
+    EXPECT_EQ(changed.Find("version")->GetNumber(), 1);
+    ASSERT_EQ(changed.Find("samples")->GetItems().size(), 1u);
+    EXPECT_EQ(changed.Find("samples")->GetItems()[0].GetNumber(), sample);
+    Integrate::Peak expected;
+    std::string error;
+    ASSERT_TRUE(Batch::MeasurePeak(times, intensities, newStart, end, 0.0, 0.0, expected, error)) << error;
+    const Table area = Query(database, "SELECT area FROM results WHERE sample = 12 AND entry = 1");
+    EXPECT_NEAR(std::stod(area[0][0]), expected.area, 1e-9 * expected.area);
+    editor_.FlushOutputs();
+    EXPECT_EQ(ReadText(results_ / "results.csv"),
+              FreshResultsCsv({"--integrations", (results_ / "integrations.csv").string()}));
+}
+
+TEST_F(ReviewEditing, StateAndReasonsSayWhatTheStationOffers) {
+    const JsonValue state = Parsed(editor_.StateAnswer());
+    EXPECT_TRUE(state.Find("ready")->GetBool());
+    EXPECT_TRUE(state.Find("editable")->GetBool());
+    EXPECT_EQ(state.Find("user")->GetString(), "tester");
+    // A lab's reasons follow the built-in ones; blank and repeated lines are left out.
+    WriteText(results_ / "reasons.txt", "Lab reason one\r\n\nWrong peak chosen\nLab reason two\n");
+    const JsonValue reasons = Parsed(editor_.ReasonsAnswer());
+    std::vector<std::string> texts;
+    for (const JsonValue& reason : reasons.Find("reasons")->GetItems()) texts.push_back(reason.GetString());
+    ASSERT_GE(texts.size(), 3u);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Wrong peak chosen"), 1);
+    EXPECT_EQ(texts[texts.size() - 2], "Lab reason one");
+    EXPECT_EQ(texts.back(), "Lab reason two");
+}
+
+// A station killed with SIGKILL at moments spread over a change (held open inside its
+// transaction) leaves a database that checks whole and holds the batch either as before the
+// change, with no audit row, or as after it, with one.
+TEST(ReviewEditorKill, KilledInTheMiddleOfAChangeLeavesBeforeOrAfter) {
+    TempFolder temp;
+    const fs::path first = temp.Path() / "first";
+    ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", first.string()}).status, Batch::kExitOK);
+    const std::string kCurve = "SELECT c0, c1, c2 FROM curves ORDER BY entry";
+    const std::string kResults = "SELECT sample, entry, area, concentration, flags FROM results ORDER BY sample, entry";
+    const Table beforeCurve = Query(first / "results.sqlite", kCurve), beforeResults = Query(first / "results.sqlite", kResults);
+    // The state after the change, made without a kill.
+    const fs::path reference = temp.Path() / "reference";
+    fs::copy(first, reference);
+    {
+        Station::ReviewEditor editor;
+        std::string error;
+        ASSERT_TRUE(editor.Open(EditorOptions(reference), error)) << error;
+        ASSERT_TRUE(editor.WaitUntilLoaded());
+        ASSERT_EQ(editor.ExclusionAnswer(ExclusionBody(0, kEntry, kStandard, true)).status, 200);
+    }
+    const Table afterCurve = Query(reference / "results.sqlite", kCurve), afterResults = Query(reference / "results.sqlite", kResults);
+    ASSERT_NE(beforeCurve, afterCurve);
+
+    std::mt19937 random(20261208);
+    int before = 0, after = 0;
+    const int delays[] = {0, 1, 3, 8, 15, 30, 60, 90, 120, 200, 1500};
+    for (int delay : delays) {
+        const fs::path results = temp.Path() / ("kill-" + std::to_string(delay));
+        fs::copy(first, results);
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(ready[0]);
+            Station::ReviewEditorOptions options = EditorOptions(results);
+            options.pauseInTransactionMs = 100;
+            Station::ReviewEditor editor;
+            std::string error;
+            if (!editor.Open(options, error) || !editor.WaitUntilLoaded()) _exit(3);
+            const char go = 'g';
+            if (write(ready[1], &go, 1) != 1) _exit(3);
+            editor.ExclusionAnswer(ExclusionBody(0, kEntry, kStandard, true));
+            pause();  // waits for the kill
+            _exit(0);
+        }
+        close(ready[1]);
+        char go = 0;
+        const bool started = read(ready[0], &go, 1) == 1;
+        close(ready[0]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay + static_cast<int>(random() % 3)));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(started) << "the child did not load the batch";
+        const fs::path database = results / "results.sqlite";
+        // Opening read-write rolls back what a killed change left in its journal.
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
+        sqlite3_close(db);
+        EXPECT_EQ(Query(database, "PRAGMA integrity_check"), (Table{{"ok"}})) << "killed after " << delay << " ms";
+        const Table audit = Query(database, "SELECT count(*) FROM sqlite_master WHERE name = 'audit'");
+        const int rows = audit == Table{{"1"}} ? std::stoi(Query(database, "SELECT count(*) FROM audit")[0][0]) : 0;
+        const Table curve = Query(database, kCurve), stored = Query(database, kResults);
+        if (rows == 0) {
+            ++before;
+            EXPECT_EQ(curve, beforeCurve) << "killed after " << delay << " ms";
+            EXPECT_EQ(stored, beforeResults) << "killed after " << delay << " ms";
+        } else {
+            ++after;
+            EXPECT_EQ(rows, 1);
+            EXPECT_EQ(curve, afterCurve) << "killed after " << delay << " ms";
+            EXPECT_EQ(stored, afterResults) << "killed after " << delay << " ms";
+        }
+        if (AuditTrailBuilt()) {
+            sqlite3* trail = nullptr;
+            ASSERT_EQ(sqlite3_open_v2(database.c_str(), &trail, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+            EXPECT_TRUE(Batch::VerifyAuditChain(trail).empty()) << "killed after " << delay << " ms";
+            sqlite3_close(trail);
+        }
+    }
+    EXPECT_GT(before, 0);
+    EXPECT_GT(after, 0);
+}
+
+}  // namespace
