@@ -11,7 +11,7 @@
 //
 //   node ReviewEditTest.mjs --batch QUAN_BATCH --review QUAN_REVIEW --example BATCH_FOLDER --chromium CHROMIUM
 // Exits 77 (skipped) when the station serves no corrections at all (no /api/state).
-import {mkdtempSync, readFileSync, rmSync, writeFileSync} from 'node:fs';
+import {cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync} from 'node:fs';
 import {spawnSync} from 'node:child_process';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
@@ -66,6 +66,13 @@ function sqliteJson(database, sql) {
   const result = spawnSync('sqlite3', ['-json', '-readonly', database, sql], {encoding: 'utf8', timeout: 30000});
   assert.equal(result.status, 0, `sqlite3: ${result.stderr}`);
   return result.stdout.trim() ? JSON.parse(result.stdout) : [];
+}
+// A result as results.sqlite keeps it (samples there count from 1).
+function storedResult(folder, sample, entry) {
+  const rows = sqliteJson(path.join(folder, 'results.sqlite'),
+                          `SELECT area, response, concentration, flag_letters FROM results WHERE sample = ${sample + 1} AND entry = ${entry}`);
+  assert.equal(rows.length, 1, `one result for sample ${sample}, entry ${entry} in ${folder}`);
+  return rows[0];
 }
 // A curve's stored numbers, without its packed record (compared as a whole elsewhere).
 function curveRow(folder, entry) {
@@ -168,19 +175,19 @@ async function dragEnd(page, results, batch, reasons, sample) {
   const baselineEnd = intensityAt(times, values, target);
   const expectedArea = areaAbove(times, values, stored.peak[1], target, stored.peak[3], baselineEnd);
   const {batch: after, rows} = await station.get('/api/batch');
-  const oldRow = rowOf(batch.rows, sample, ENTRY), newRow = rowOf(rows, sample, ENTRY);
-  near(parseFloat(newRow[3]), expectedArea, 'the stored area');
-  assert.ok(expectedArea < parseFloat(oldRow[3]), 'a peak cut shorter has less area');
+  const newRow = rowOf(rows, sample, ENTRY);
+  const oldResult = storedResult(path.join(work, 'results-before'), sample, ENTRY), newResult = storedResult(results, sample, ENTRY);
+  near(newResult.area, expectedArea, 'the stored area', 1e-9);
+  assert.ok(expectedArea < oldResult.area, 'a peak cut shorter has less area');
   const panel = (await station.get(`/api/compound/${ENTRY}?samples=${sample}`)).panels.find((p) => p.e === ENTRY && p.s === sample);
   near(panel.peak[2], target, 'the stored EndRT', 1e-6);
   near(panel.peak[4], baselineEnd, 'the stored baseline at the end', 1e-6);
 
   // Requantified: the internal standard is untouched, so the response scales with the area, and
   // the concentration is the curve's at that response.
-  near(parseFloat(newRow[4]), parseFloat(oldRow[4]) * parseFloat(newRow[3]) / parseFloat(oldRow[3]), 'the response', 2e-5);
-  const curve = curveRow(results, ENTRY);
-  const conc = concentrationOf(curve, parseFloat(newRow[4]));
-  near(parseFloat(newRow[5]), conc, 'the concentration from the curve', 2e-5);
+  near(newResult.response, oldResult.response * newResult.area / oldResult.area, 'the response', 1e-9);
+  near(newResult.concentration, concentrationOf(curveRow(results, ENTRY), newResult.response), 'the concentration from the curve', 1e-9);
+  assert.match(newResult.flag_letters, /M/, 'the stored detection flags say modified');
 
   // Marked manual in the results, the grid and under the zoomed panel.
   assert.match(after.texts[newRow[10]], /M/, 'the detection flags say modified');
@@ -204,15 +211,14 @@ async function dragEnd(page, results, batch, reasons, sample) {
   assert.equal(readFileSync(path.join(fresh, 'results.csv'), 'utf8'), readFileSync(path.join(results, 'results.csv'), 'utf8'),
                'quan-batch --integrations gives the station\'s results.csv');
   await page.keyboard.press('Escape');
-  return {sample, area: parseFloat(oldRow[3])};
+  return {sample, area: oldResult.area};
 }
 
 // The concentration a curve gives a response: the stored coefficients of a straight line (or a
 // response factor), in the curve's own units.
 function concentrationOf(curve, response) {
-  const c0 = curve.c0 ?? curve.coefficient_0 ?? curve.CC0, c1 = curve.c1 ?? curve.coefficient_1 ?? curve.CC1;
-  assert.ok(Number.isFinite(c1) && c1 !== 0, `a straight-line curve: ${JSON.stringify(curve)}`);
-  return (response - (Number.isFinite(c0) ? c0 : 0)) / c1;
+  assert.ok(Number.isFinite(curve.c1) && curve.c1 !== 0 && !curve.c2, `a straight-line curve: ${JSON.stringify(curve)}`);
+  return (response - (Number.isFinite(curve.c0) ? curve.c0 : 0)) / curve.c1;
 }
 
 async function excludeStandard(page, results, batch, reasons) {
@@ -236,12 +242,12 @@ async function excludeStandard(page, results, batch, reasons) {
   const name = batch.compounds.find((c) => c[0] === ENTRY)[1];
   writeFileSync(exclusions, `Compound,Standard,Reason\n${name},${standard},pipetting error in the exclusion test\n`);
   run(args.batch, ['--out', fresh, '--exclusions', exclusions, '--integrations', path.join(results, 'integrations.csv'), args.example]);
-  const expected = curveRow(fresh, ENTRY), stored = curveRow(results, ENTRY);
-  for (const [column, value] of Object.entries(expected))
-    if (typeof value === 'number' && column !== 'entry') near(stored[column], value, `the refit curve's ${column}`, 1e-9);
-  const oldCurve = curveRow(path.join(work, 'results-before'), ENTRY);
-  assert.ok(Object.keys(expected).some((k) => typeof expected[k] === 'number' && k !== 'entry' && expected[k] !== oldCurve[k]),
-            'the curve did change');
+  const expected = curveRow(fresh, ENTRY), stored = curveRow(results, ENTRY), unchanged = curveRow(path.join(work, 'results-before'), ENTRY);
+  const fitted = Object.keys(expected).filter((k) => /^c\d$/.test(k) || k === 'coefficient_of_determination' || k === 'calibrated');
+  for (const column of fitted)
+    if (expected[column] === null) assert.equal(stored[column], null, `the refit curve's ${column}`);
+    else near(stored[column], expected[column], `the refit curve's ${column}`, 1e-9);
+  assert.ok(fitted.some((k) => expected[k] !== unchanged[k]), 'the curve did change');
 }
 
 async function staleVersion(page, batch, reasons, edited) {
@@ -271,14 +277,13 @@ async function staleVersion(page, batch, reasons, edited) {
   await page.click('#edit-auto');
   now = await giveReason(page, reasons[0], '');
   assert.equal(now.failed, false, `restored: ${now.message}`);
-  const {rows} = await station.get('/api/batch');
-  near(parseFloat(rowOf(rows, edited.sample, ENTRY)[3]), edited.area, 'the automatic area is back');
+  near(storedResult(results, edited.sample, ENTRY).area, edited.area, 'the automatic area is back', 1e-9);
 }
 
 async function main() {
   const results = path.join(work, 'results');
   run(args.batch, ['--out', results, args.example]);
-  run(args.batch, ['--out', path.join(work, 'results-before'), args.example]);
+  cpSync(results, path.join(work, 'results-before'), {recursive: true});
   station = new Station(args.review, [results]);
   await station.start();
   const probe = await station.request('/api/state');
