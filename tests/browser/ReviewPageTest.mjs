@@ -7,59 +7,19 @@
 //
 //   node ReviewPageTest.mjs --batch QUAN_BATCH --review QUAN_REVIEW --example BATCH_FOLDER
 //        --chromium CHROMIUM [--screenshot PNG]
-import {spawn, spawnSync} from 'node:child_process';
-import {createRequire} from 'node:module';
 import {mkdtempSync, readFileSync, rmSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
 import assert from 'node:assert/strict';
+import {Station, launch, parseArgs, ready, run} from './StationSupport.mjs';
 
-const require = createRequire(new URL('../../web/package.json', import.meta.url));
-const puppeteer = require('puppeteer-core');
-
-const args = {};
-for (let i = 2; i + 1 < process.argv.length; i += 2) args[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
-for (const need of ['batch', 'review', 'example', 'chromium']) assert.ok(args[need], `--${need} is required`);
+const args = parseArgs(['batch', 'review', 'example', 'chromium']);
 
 const BOUNDS = [255, 222, 140];  // the page's colour of the integrated bounds
 const ENTRY = 3;                 // Dichlorvos: an analyte with an internal standard
 const work = mkdtempSync(path.join(tmpdir(), 'quan-review-test-'));
 let station = null, browser = null;
 
-function run(command, list) {
-  const result = spawnSync(command, list, {encoding: 'utf8', timeout: 120000});
-  assert.ok(result.status === 0 || result.status === 4, `${command} failed: ${result.stderr}`);
-  return result.stdout;
-}
-
-// quan-review's address, from its first lines; the server is stopped at the end with SIGINT.
-function startStation(folder) {
-  return new Promise((resolve, reject) => {
-    station = spawn(args.review, [folder], {stdio: ['ignore', 'pipe', 'pipe']});
-    let out = '', err = '';
-    const timer = setTimeout(() => reject(new Error('quan-review printed no address: ' + out + err)), 20000);
-    station.stdout.on('data', (d) => {
-      out += d;
-      const url = /http:\/\/127\.0\.0\.1:\d+\/\?token=[0-9a-f]{32}/.exec(out);
-      if (url) { clearTimeout(timer); resolve(url[0]); }
-    });
-    station.stderr.on('data', (d) => { err += d; });
-    station.on('exit', (code) => reject(new Error(`quan-review ended (${code}): ${err}`)));
-  });
-}
-function stopStation() {
-  return new Promise((resolve) => {
-    if (!station || station.exitCode !== null) return resolve(station ? station.exitCode : 0);
-    const timer = setTimeout(() => { station.kill('SIGKILL'); resolve(-1); }, 10000);
-    station.on('exit', (code) => { clearTimeout(timer); resolve(code); });
-    station.kill('SIGINT');
-  });
-}
-
-async function ready(page) {
-  await page.waitForFunction(() => document.body.hasAttribute('data-ready-ms') || window.quanErrors.length, {timeout: 30000});
-  assert.deepEqual(await page.evaluate(() => window.quanErrors), [], 'the page ran without errors');
-}
 async function shown(page, test, ...values) {
   await page.waitForFunction(test, {timeout: 15000}, ...values);
   return page.evaluate(() => window.quanReview.state());
@@ -196,18 +156,14 @@ function expectations(batch, rows, panels) {
 async function main() {
   const results = path.join(work, 'results');
   run(args.batch, ['--out', results, args.example]);
-  browser = await puppeteer.launch({
-    executablePath: args.chromium, headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', `--user-data-dir=${path.join(work, 'profile')}`],
-  });
+  browser = await launch(args.chromium, work);
   const page = await browser.newPage();
   await page.setViewport({width: 1400, height: 1000});
 
   // The review station.
-  const url = await startStation(results);
-  const token = new URL(url).searchParams.get('token');
-  const api = async (p) => (await fetch(new URL(p, url), {headers: {'X-Quan-Token': token}})).json();
+  station = new Station(args.review, [results]);
+  const url = await station.start();
+  const api = (p) => station.get(p);
   await page.goto(url);
   await ready(page);
   const data = await api('/api/batch');
@@ -220,7 +176,7 @@ async function main() {
     const box = await page.$('#review');
     await box.screenshot({path: args.screenshot});
   }
-  assert.equal(await stopStation(), 0, 'Ctrl-C stops the station cleanly');
+  assert.equal(await station.stop(), 0, 'Ctrl-C stops the station cleanly');
 
   // The static report of the same run, without a server.
   const report = readFileSync(path.join(results, 'report.html'), 'utf8');
@@ -241,7 +197,7 @@ main().then(async () => {
 }, async (e) => {
   console.error(e && e.stack || e);
   if (browser) await browser.close().catch(() => {});
-  await stopStation();
+  if (station) await station.stop();
   rmSync(work, {recursive: true, force: true});
   process.exit(1);
 });
