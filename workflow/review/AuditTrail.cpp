@@ -11,10 +11,11 @@
 
 #include <sqlite3.h>
 
+#include <charconv>
 #include <cmath>
 #include <ctime>
+#include <iterator>
 
-#include "platform/NumberText.h"
 #include "platform/Sha256.h"
 #include "workflow/study/SqlHandles.h"
 #include "workflow/support/Version.h"
@@ -130,7 +131,16 @@ void AppendCanonical(const Cell& cell, std::string& out) {
     switch (cell.kind) {
         case CellKind::kNull: out += "N;"; return;
         case CellKind::kInteger: out += "I" + std::to_string(cell.integer) + ";"; return;
-        case CellKind::kReal: out += "R" + NumberText::Shortest(cell.real) + ";"; return;
+        case CellKind::kReal: {
+            // std::to_chars' own shortest form (fixed or scientific, whichever is shorter), which
+            // the format's description can state without reference to printf's %g rules.
+            char text[32];
+            const auto written = std::to_chars(text, text + sizeof text, cell.real);
+            out += "R";
+            out.append(text, written.ptr);
+            out += ";";
+            return;
+        }
         case CellKind::kText:
         case CellKind::kBlob:
             out += cell.kind == CellKind::kText ? "T" : "B";
