@@ -214,6 +214,19 @@ TEST_F(AuditChain, NamesTheRowOfEveryEditMadeAroundTheTriggers) {
     }
 }
 
+TEST_F(AuditChain, AChangeAfterTheLastRowWasDeletedShowsTheGap) {
+    AppendThree();
+    EditByHand("DELETE FROM audit WHERE id = 3");
+    AuditEntry next = ExcludedPoint("STD-03");
+    std::string error;
+    ASSERT_TRUE(Batch::AppendAudit(db_, next, error)) << error;
+    EXPECT_EQ(next.id, 4);
+    bool named = false;
+    for (const auto& problem : Batch::VerifyAuditChain(db_))
+        named = named || (problem.where == "audit row 4" && problem.message.find("row 3 is missing") != std::string::npos);
+    EXPECT_TRUE(named);
+}
+
 TEST_F(AuditChain, LeavesNothingWhenRefusedOrRolledBack) {
     AuditEntry entry = MovedBound();
     entry.reason.clear();

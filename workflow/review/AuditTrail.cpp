@@ -11,6 +11,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <ctime>
@@ -49,7 +50,9 @@ Cell Real(double value) {
 
 // The table's columns in order; every one but the last two goes into the row's hash.
 constexpr const char* kColumns[][2] = {
-    {"id", "INTEGER PRIMARY KEY"},
+    // AUTOINCREMENT: an id is never given twice, so a last row deleted leaves a gap that the
+    // next change shows, rather than a whole chain under the same ids.
+    {"id", "INTEGER PRIMARY KEY AUTOINCREMENT"},
     {"time", "TEXT NOT NULL"},
     {"user", "TEXT NOT NULL"},
     {"action", "TEXT NOT NULL"},
@@ -237,6 +240,16 @@ bool LastRow(sqlite3* db, long long& id, std::string& hash, std::string& error) 
     return true;
 }
 
+// The highest id ever given (the rows after it may have been deleted).
+long long HighestIdGiven(sqlite3* db, long long lastId) {
+    SqlStatement query;
+    if (sqlite3_prepare_v2(db, "SELECT seq FROM sqlite_sequence WHERE name = 'audit'", -1, &query.handle, nullptr) !=
+            SQLITE_OK ||
+        sqlite3_step(query.handle) != SQLITE_ROW)
+        return lastId;
+    return std::max(lastId, static_cast<long long>(sqlite3_column_int64(query.handle, 0)));
+}
+
 double NumberOr(const Cell& cell, double absent) {
     if (cell.kind == CellKind::kReal) return cell.real;
     if (cell.kind == CellKind::kInteger) return static_cast<double>(cell.integer);
@@ -360,7 +373,7 @@ bool AppendAudit(sqlite3* db, AuditEntry& entry, std::string& error) {
     AuditEntry row = entry;
     long long lastId = 0;
     if (!LastRow(db, lastId, row.previousHash, error)) return undo();
-    row.id = lastId + 1;
+    row.id = HighestIdGiven(db, lastId) + 1;
     if (row.time.empty()) row.time = UtcNow();
     if (row.version.empty()) row.version = ProgramVersion();
     const std::vector<Cell> cells = EntryCells(row);
