@@ -214,6 +214,19 @@ TEST_F(AuditChain, NamesTheRowOfEveryEditMadeAroundTheTriggers) {
     }
 }
 
+TEST_F(AuditChain, AChangeAfterTheLastRowWasDeletedShowsTheGap) {
+    AppendThree();
+    EditByHand("DELETE FROM audit WHERE id = 3");
+    AuditEntry next = ExcludedPoint("STD-03");
+    std::string error;
+    ASSERT_TRUE(Batch::AppendAudit(db_, next, error)) << error;
+    EXPECT_EQ(next.id, 4);
+    bool named = false;
+    for (const auto& problem : Batch::VerifyAuditChain(db_))
+        named = named || (problem.where == "audit row 4" && problem.message.find("row 3 is missing") != std::string::npos);
+    EXPECT_TRUE(named);
+}
+
 TEST_F(AuditChain, LeavesNothingWhenRefusedOrRolledBack) {
     AuditEntry entry = MovedBound();
     entry.reason.clear();
@@ -340,16 +353,33 @@ TEST_F(ResultsVerification, AnUntouchedRunVerifiesAndEveryValueChangedWithSqlIsN
     const Table before = Query(database, "SELECT s.id, c.name, r.area FROM results r JOIN samples s ON s.position = r.sample "
                                          "JOIN compounds c ON c.entry = r.entry WHERE r.sample = 3 AND r.entry = 1");
     ASSERT_EQ(before.size(), 1u);
-    Edit(tampered, "UPDATE results SET area = area + 1 WHERE sample = 3 AND entry = 1;"
-                   "UPDATE calibration_points SET excluded = 1 WHERE entry = 2 AND point = 1;");
-    std::vector<Batch::Problem> problems;
-    EXPECT_FALSE(Batch::VerifyResultsFolder(tampered.string(), problems));
-    ASSERT_EQ(problems.size(), 2u) << Quan::ProblemsText(problems);
+    {
+        // A recorded change that changes nothing (a point restored that was never excluded),
+        // so that the trail has a row to edit.
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
+        AuditEntry restored = ExcludedPoint("STD-02");
+        restored.action = Batch::kActionRestorePoint;
+        std::string error;
+        EXPECT_TRUE(Batch::AppendAudit(db, restored, error)) << error;
+        sqlite3_close(db);
+    }
+    Edit(tampered, "UPDATE results SET area = 1234.5 WHERE sample = 3 AND entry = 1;"
+                   "UPDATE calibration_points SET excluded = 1 WHERE entry = 2 AND point = 1;"
+                   "DROP TRIGGER audit_no_update; UPDATE audit SET reason = 'Better reason' WHERE id = 1;");
+    std::vector<Batch::Problem> all;
+    EXPECT_FALSE(Batch::VerifyResultsFolder(tampered.string(), all));
+    ASSERT_EQ(all.size(), 4u) << Quan::ProblemsText(all);
+    EXPECT_NE(all[0].message.find("audit_no_update"), std::string::npos);
+    EXPECT_EQ(all[1].where, "audit row 1");
+    const std::vector<Batch::Problem> problems(all.begin() + 2, all.end());
     EXPECT_EQ(problems[0].where, "table results, sample " + before[0][0] + ", compound " + before[0][1]);
-    double area = 0.0;
-    ASSERT_TRUE(NumberText::Read(before[0][2], area));
-    EXPECT_EQ(problems[0].message, "column area: stored " + NumberText::Shortest(area + 1) + ", expected " +
-                                       NumberText::Shortest(area));
+    const std::string stored = "column area: stored 1234.5, expected ";
+    ASSERT_EQ(problems[0].message.substr(0, stored.size()), stored);
+    double expected = 0.0, printed = 0.0;  // SQLite prints 15 digits; the problem gives every one
+    ASSERT_TRUE(NumberText::Read(problems[0].message.substr(stored.size()), expected)) << problems[0].message;
+    ASSERT_TRUE(NumberText::Read(before[0][2], printed));
+    EXPECT_NEAR(expected, printed, 1e-9 * printed);
     EXPECT_EQ(problems[1].where.rfind("table calibration_points, compound ", 0), 0u) << problems[1].where;
     EXPECT_NE(problems[1].where.find(", point 1"), std::string::npos);
     EXPECT_EQ(problems[1].message, "column excluded: stored 1, expected 0");
@@ -357,7 +387,7 @@ TEST_F(ResultsVerification, AnUntouchedRunVerifiesAndEveryValueChangedWithSqlIsN
     const ToolRun named = Verify(tampered);
     EXPECT_EQ(named.status, Station::kVerifyProblems);
     EXPECT_NE(named.out.find("column area: stored"), std::string::npos) << named.out;
-    EXPECT_NE(named.out.find("2 problems"), std::string::npos) << named.out;
+    EXPECT_NE(named.out.find("4 problems"), std::string::npos) << named.out;
 }
 
 TEST_F(ResultsVerification, ARecordedExclusionGivesTheStoredResults) {
@@ -411,6 +441,40 @@ TEST_F(ResultsVerification, SaysWhenTheInputsOrTheResultsAreMissing) {
     bad.err = Drain(err);
     EXPECT_EQ(bad.status, Station::kVerifyBadOptions);
     EXPECT_NE(bad.err.find("results folder"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// The Python recipe of docs/RESULTS_DATABASE.md, run on a trail of awkward numbers, recomputes
+// every hash: a third party can check the chain from the documentation alone.
+TEST(AuditTrail, TheDocumentedRecipeRecomputesEveryHash) {
+    const std::string doc = ReadText(fs::path(QUAN_SOURCE_DIR) / "docs" / "RESULTS_DATABASE.md");
+    const size_t start = doc.find("```python\n");
+    ASSERT_NE(start, std::string::npos);
+    const size_t end = doc.find("```", start + 10);
+    ASSERT_NE(end, std::string::npos);
+    TempFolder temp;
+    WriteText(temp.Path() / "recipe.py", doc.substr(start + 10, end - start - 10));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((temp.Path() / "results.sqlite").c_str(), &db), SQLITE_OK);
+    std::string error;
+    ASSERT_TRUE(Batch::CreateAuditTable(db, error)) << error;
+    const double numbers[] = {100.0, 1e16, 1e-7, 0.1, -2.5e-5, 123456789012.0, 1234500.0, 1e5, 1.5e300, 0.0, -0.0, 5e-324};
+    for (double number : numbers) {
+        AuditEntry entry = MovedBound();
+        entry.after.area = number;
+        entry.before.response = -number;
+        entry.reason = "r\xC3\xA9sum\xC3\xA9; 1:2";  // bytes, not characters, are counted
+        ASSERT_TRUE(Batch::AppendAudit(db, entry, error)) << error;
+    }
+    sqlite3_close(db);
+    const std::string command = "cd '" + temp.Path().string() + "' && python3 recipe.py > out.txt 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << ReadText(temp.Path() / "out.txt");
+    std::string expected;
+    for (size_t i = 1; i <= std::size(numbers); ++i) expected += std::to_string(i) + " ok\n";
+    EXPECT_EQ(ReadText(temp.Path() / "out.txt"), expected);
 }
 
 }  // namespace

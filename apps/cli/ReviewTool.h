@@ -16,7 +16,8 @@ constexpr int kVerifyProblems = 1;    // problems found (each printed), or the r
 constexpr int kVerifyBadOptions = 2;
 
 // Runs the program with the arguments after its name; returns the exit status (0 after a clean
-// stop, 2 for bad options, 3 when the results cannot be opened or the port not taken).
+// stop, 2 for bad options, 3 when the results cannot be opened or the port not taken; with
+// --verify, the kVerify statuses).
 int RunReviewTool(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
 
 }  // namespace Station

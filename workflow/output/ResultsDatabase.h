@@ -8,6 +8,8 @@
 // with every number of the stored curve record as a column beside the record itself, and
 // calibration_points every standard of every curve with its back-calculated concentration.
 // Views answer the common questions: concentration_matrix, qc_accuracy, flagged_results.
+// Table run records how the batch was run (BatchResults::run), so it can be run again; table
+// audit, written empty, records the changes made in review (AuditTrail.h).
 // docs/RESULTS_DATABASE.md describes every table with example queries. schema_version (and
 // PRAGMA user_version) hold kResultsSchemaVersion.
 #pragma once

@@ -11,10 +11,12 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <ctime>
+#include <iterator>
 
-#include "platform/NumberText.h"
 #include "platform/Sha256.h"
 #include "workflow/study/SqlHandles.h"
 #include "workflow/support/Version.h"
@@ -48,7 +50,9 @@ Cell Real(double value) {
 
 // The table's columns in order; every one but the last two goes into the row's hash.
 constexpr const char* kColumns[][2] = {
-    {"id", "INTEGER PRIMARY KEY"},
+    // AUTOINCREMENT: an id is never given twice, so a last row deleted leaves a gap that the
+    // next change shows, rather than a whole chain under the same ids.
+    {"id", "INTEGER PRIMARY KEY AUTOINCREMENT"},
     {"time", "TEXT NOT NULL"},
     {"user", "TEXT NOT NULL"},
     {"action", "TEXT NOT NULL"},
@@ -129,8 +133,22 @@ std::vector<Cell> EntryCells(const AuditEntry& entry) {
 void AppendCanonical(const Cell& cell, std::string& out) {
     switch (cell.kind) {
         case CellKind::kNull: out += "N;"; return;
-        case CellKind::kInteger: out += "I" + std::to_string(cell.integer) + ";"; return;
-        case CellKind::kReal: out += "R" + NumberText::Shortest(cell.real) + ";"; return;
+        case CellKind::kInteger:
+            // Appended piece by piece: g++ 12's optimised build warns of an overlapping copy in "I" + string.
+            out += 'I';
+            out += std::to_string(cell.integer);
+            out += ';';
+            return;
+        case CellKind::kReal: {
+            // std::to_chars' own shortest form (fixed or scientific, whichever is shorter), which
+            // the format's description can state without reference to printf's %g rules.
+            char text[32];
+            const auto written = std::to_chars(text, text + sizeof text, cell.real);
+            out += "R";
+            out.append(text, written.ptr);
+            out += ";";
+            return;
+        }
         case CellKind::kText:
         case CellKind::kBlob:
             out += cell.kind == CellKind::kText ? "T" : "B";
@@ -225,6 +243,16 @@ bool LastRow(sqlite3* db, long long& id, std::string& hash, std::string& error) 
     id = sqlite3_column_int64(query.handle, 0);
     hash = query.ColumnText(1);
     return true;
+}
+
+// The highest id ever given (the rows after it may have been deleted).
+long long HighestIdGiven(sqlite3* db, long long lastId) {
+    SqlStatement query;
+    if (sqlite3_prepare_v2(db, "SELECT seq FROM sqlite_sequence WHERE name = 'audit'", -1, &query.handle, nullptr) !=
+            SQLITE_OK ||
+        sqlite3_step(query.handle) != SQLITE_ROW)
+        return lastId;
+    return std::max(lastId, static_cast<long long>(sqlite3_column_int64(query.handle, 0)));
 }
 
 double NumberOr(const Cell& cell, double absent) {
@@ -350,7 +378,7 @@ bool AppendAudit(sqlite3* db, AuditEntry& entry, std::string& error) {
     AuditEntry row = entry;
     long long lastId = 0;
     if (!LastRow(db, lastId, row.previousHash, error)) return undo();
-    row.id = lastId + 1;
+    row.id = HighestIdGiven(db, lastId) + 1;
     if (row.time.empty()) row.time = UtcNow();
     if (row.version.empty()) row.version = ProgramVersion();
     const std::vector<Cell> cells = EntryCells(row);

@@ -120,10 +120,13 @@ bool RunAgain(const std::map<std::string, std::string>& run, const std::vector<A
     options.fullPrecision = OptionFlag(run, "full_precision");
     options.keepChromatograms = false;  // the traces are not compared; their peaks are
     options.threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    bool inputsThere = true;
     for (const char* name : {"curves_file", "exclusions_file", "integrations_file"})
-        if (!setting(name).empty() && !std::filesystem::exists(setting(name), failed))
+        if (!setting(name).empty() && !std::filesystem::exists(setting(name), failed)) {
             problems.push_back({setting(name), 0, 0, std::string("the ") + name + " recorded with the results is missing"});
-    if (!problems.empty()) return false;
+            inputsThere = false;
+        }
+    if (!inputsThere) return false;
 
     BatchInput input;
     std::vector<Problem> inputProblems;
