@@ -156,6 +156,20 @@ struct Result {
 // chromatogram has no peaks.
 Result IntegrateSignal(std::span<const double> times, std::span<const double> intensities, const Settings& settings);
 
+// Step 9 for bounds and a baseline given from outside (an analyst's correction): `start` and
+// `end` in minutes, start before end, both inside the first and last times; the baseline the
+// straight line from `startBaseline` at start to `endBaseline` at end. A bound between two
+// points takes the trace's linear interpolation there, so the area changes continuously as a
+// bound is dragged. Area: the trapezoidal integral above the baseline, as step 9. Height and
+// apex: the parabola through the three smoothed points around the highest smoothed point above
+// the baseline, smoothed with the lightest quadratic Savitzky-Golay filter of step 2 (five
+// points) over the points between the bounds only, so the figures depend on nothing outside
+// them (a trace cut anywhere outside the bounds measures the same). Quality figures as step
+// 10. The point indexes are those of the points nearest the bounds and the apex. Input that
+// breaks the promises above (checked: lengths, finiteness, ascending times, bounds) gets false.
+bool MeasureBetween(std::span<const double> times, std::span<const double> intensities, double start, double end,
+                    double startBaseline, double endBaseline, Peak& peak);
+
 // The baseline noise of step 1 (0 for fewer than three points).
 double ChromatogramNoise(std::span<const double> intensities);
 

@@ -30,6 +30,16 @@ Options:
                  view. Each row means what the Exclude column of batch.csv means; the report
                  and the database show who excluded each point (the analyst, or automatic for
                  a standard without a usable peak or an outlier the method excludes) and why.
+  --integrations FILE
+                 apply the integration decisions FILE records (integrations.csv, as the review
+                 station keeps it beside the results): a CSV file with the columns sample,
+                 compound, trace (0 the quantification trace, 1 to 4 the qualifiers), kind
+                 (bounds: start, end and optionally baseline_start and baseline_end, in minutes
+                 and intensity; peak: the detected peak with its apex at apex; none: no peak;
+                 auto: the integrator's own peak again), user, time and reason. The last row of
+                 a sample's compound and trace counts. Moved bounds are measured from the raw
+                 traces, so the run gives the results the station showed; each such result
+                 carries the flag "manual". A row that cannot be applied stops the run (exit 2).
   --acceptance RULES
                  judge the batch by these acceptance rules instead of the method's choice:
                  none, M10 (bioanalytical method validation, ICH M10) or SANTE (pesticide
@@ -148,6 +158,8 @@ bool ParseToolOptions(const std::vector<std::string>& args, ToolOptions& options
             options.timings = true;
         } else if (arg == "--exclusions") {
             if (!value(options.exclusionsFile)) return false;
+        } else if (arg == "--integrations") {
+            if (!value(options.integrationsFile)) return false;
         } else if (arg == "--acceptance") {
             RuleSet rules = RuleSet::kNone;
             if (!value(options.acceptance)) return false;
@@ -258,6 +270,7 @@ SessionOptions ToSessionOptions(const ToolOptions& options) {
     session.out = options.out;
     session.curvesFile = options.curvesFile;
     session.exclusionsFile = options.exclusionsFile;
+    session.integrationsFile = options.integrationsFile;
     session.acceptance = options.acceptance;
     session.outlierLimit = options.outlierLimit;
     session.threads = options.threads;

@@ -15,6 +15,7 @@ struct ToolOptions {
     std::string out = "results";
     std::string curvesFile;    // --curves: reuse stored curves instead of calibrating
     std::string exclusionsFile;  // --exclusions: calibration points excluded by hand
+    std::string integrationsFile;  // --integrations: integration corrected by hand
     std::string acceptance;      // --acceptance: the rule set, over the method's choice
     double outlierLimit = 0.0;   // --exclude-outliers: automatic exclusion on at this limit (0: as the method says)
     int threads = 1;

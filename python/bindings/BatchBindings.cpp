@@ -150,13 +150,15 @@ py::object AcceptanceFrame(const AcceptanceResult& acceptance) {
 std::unique_ptr<BatchRun> RunBatch(const std::string& folder, std::optional<std::string> out, int jobs,
                                    std::optional<std::string> curvesFile, bool fullPrecision,
                                    std::optional<std::string> acceptance, std::optional<double> outlierLimit,
-                                   std::optional<std::string> exclusionsFile) {
+                                   std::optional<std::string> exclusionsFile,
+                                   std::optional<std::string> integrationsFile) {
     CheckJobs(jobs);
     SessionOptions options;
     options.out = out.value_or(std::string());
     options.threads = jobs;
     options.curvesFile = curvesFile.value_or(std::string());
     options.exclusionsFile = exclusionsFile.value_or(std::string());
+    options.integrationsFile = integrationsFile.value_or(std::string());
     options.acceptance = acceptance.value_or(std::string());
     if (outlierLimit && !(*outlierLimit > 0.0)) throw py::value_error("exclude_outliers takes a studentized residual above 0");
     options.outlierLimit = outlierLimit.value_or(0.0);
@@ -265,12 +267,13 @@ void BindBatch(py::module_& m) {
     m.def("run_batch", &RunBatch, py::arg("folder"), py::arg("out") = py::none(), py::arg("jobs") = 1,
           py::arg("curves") = py::none(), py::arg("full_precision") = false, py::arg("acceptance") = py::none(),
           py::arg("exclude_outliers") = py::none(), py::arg("exclusions") = py::none(),
+          py::arg("integrations") = py::none(),
           "Runs a batch folder as quan-batch does and returns its outcome (numbers with every digit). `out`: "
           "write the outputs there too (`full_precision`: every digit in its CSV files, as --full-precision); "
           "`curves`: reuse the curves of an earlier results.sqlite, or apply a lab's calibration table (CSV), instead of calibrating (--curves); "
           "`acceptance`: the rule set instead of the method's (--acceptance); `exclude_outliers`: automatic "
           "outlier exclusion at this limit (--exclude-outliers); `exclusions`: points excluded by hand "
-          "(--exclusions). Input problems raise InputError, and a run that cannot finish Error, each with "
+          "(--exclusions); `integrations`: integration corrected by hand, an integrations.csv (--integrations). Input problems raise InputError, and a run that cannot finish Error, each with "
           "exit_status as quan-batch's.");
 }
 

@@ -11,6 +11,7 @@
 #include "quan.h"
 #include "workflow/support/Csv.h"
 #include "workflow/method/MethodDocument.h"
+#include "workflow/review/ManualIntegration.h"
 #include "workflow/support/Problem.h"
 
 namespace Batch {
@@ -28,6 +29,9 @@ struct SampleInput {
     // The peaks' shape figures, one per peak of `peaks` when their source gives them (raw
     // data, or a peak list with quan-integrate's shape columns); empty otherwise.
     std::vector<Integrate::PeakQuality> quality;
+    // The analyst's integration decisions for this sample, in the order made, applied to its
+    // peaks before location (ManualIntegration.h); a sample with some reads its raw traces.
+    std::vector<IntegrationChange> integrations;
 };
 
 struct BatchInput {

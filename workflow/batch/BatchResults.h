@@ -31,6 +31,12 @@ struct SampleResult {
 // holds (a text that did would have it replaced by a space).
 constexpr char kPeakFieldSeparator = '\x1f';
 
+// The flag of a result whose main peak or a qualifier peak an analyst set by hand (bounds moved,
+// another peak chosen, or "no peak"; ManualIntegration.h). It is a flag like the engines' own:
+// the verdict reads "flagged: manual", matrix.csv marks the cell, results.sqlite lists the row
+// among flagged_results. A corrected result is no failure, but a reviewer must see every one.
+constexpr const char* kManualFlag = "manual";
+
 // One sample and method entry. Numbers a peak does not have (no peak found, no ion ratio)
 // are NaN; writers print them as empty cells.
 struct ResultRow {

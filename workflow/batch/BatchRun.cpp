@@ -90,19 +90,31 @@ CCalibrationList EmptyCurves(const CMethodList& method) {
     return curves;
 }
 
-namespace {
-
-// The peaks of one sample: as read with the batch, or read (and integrated) again from its files.
-bool LoadPeaks(const CMethodList& method, const SampleInput& sample, CPeakList& peaks,
-               std::vector<Integrate::PeakQuality>& quality, std::vector<Problem>& problems,
-               std::vector<RawData::Chromatogram>* chromatograms) {
+bool LoadSamplePeaks(const CMethodList& method, const SampleInput& sample, CPeakList& peaks,
+                     std::vector<Integrate::PeakQuality>& quality, std::vector<Problem>& problems,
+                     std::vector<RawData::Chromatogram>* chromatograms) {
+    const bool corrected = !sample.integrations.empty();
+    std::vector<RawData::Chromatogram> ownTraces;
+    if (corrected && sample.rawData && chromatograms == nullptr) chromatograms = &ownTraces;
     // Peaks read with the batch come without their chromatograms: read the files again for them.
     if (sample.peaks.GetSize() > 0 && (chromatograms == nullptr || !sample.rawData)) {
         peaks = sample.peaks;
         quality = sample.quality;
-        return true;
+    } else if (!ReadSamplePeaks(sample, method, peaks, problems, chromatograms, &quality)) {
+        return false;
     }
-    return ReadSamplePeaks(sample, method, peaks, problems, chromatograms, &quality);
+    if (!corrected) return true;
+    const std::vector<RawData::Chromatogram> none;
+    return ApplyIntegrations(method, sample.integrations, chromatograms != nullptr ? *chromatograms : none, peaks,
+                             quality, problems);
+}
+
+namespace {
+
+bool LoadPeaks(const CMethodList& method, const SampleInput& sample, CPeakList& peaks,
+               std::vector<Integrate::PeakQuality>& quality, std::vector<Problem>& problems,
+               std::vector<RawData::Chromatogram>* chromatograms) {
+    return LoadSamplePeaks(method, sample, peaks, quality, problems, chromatograms);
 }
 
 // Each entry's located peaks, found in one pass over the sample's peaks rather than one pass
@@ -110,13 +122,16 @@ bool LoadPeaks(const CMethodList& method, const SampleInput& sample, CPeakList& 
 struct EntryPeaks {
     std::vector<const CPeakData*> main, qualifier;  // by 1-based entry number; null when none
     std::vector<int> mainIndex;                     // the main peak's place in the list
+    std::vector<char> manual;                       // the main peak or a qualifier was set by hand
 
     EntryPeaks(const CPeakList& peaks, int entries)
-        : main(entries + 1, nullptr), qualifier(entries + 1, nullptr), mainIndex(entries + 1, -1) {
+        : main(entries + 1, nullptr), qualifier(entries + 1, nullptr), mainIndex(entries + 1, -1),
+          manual(entries + 1, 0) {
         for (int j = 0; j < peaks.GetSize(); ++j) {
             const CPeakData& peak = peaks.GetAt(j);
             const int e = peak.GetMDBEntry();
             if (e < 1 || e > entries) continue;
+            if (peak.GetModified()) manual[e] = 1;
             if (peak.GetMDBEntryPeak() == 0) {
                 if (main[e] == nullptr) {
                     main[e] = &peak;
@@ -330,8 +345,11 @@ ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, co
     row.units = entry.GetRepUnits();
     const double kNone = std::nan("");
     row.lod = row.loq = row.signalToNoise = row.ionRatio = kNone;
-    if (peak == nullptr) {
+    // A placeholder located as the main peak stands for a peak that is not there (an analyst's
+    // "no peak"): the compound is not found.
+    if (peak == nullptr || peak->GetPlaceHolder()) {
         row.flagsSet.push_back("NotFound");
+        if (peaks.manual[entryNumber]) row.flagsSet.push_back(kManualFlag);
         return row;
     }
     row.found = true;
@@ -358,6 +376,7 @@ ResultRow MakeRow(int sampleIndex, int entryNumber, const CMethodData& entry, co
     const bool total = entry.IsTotals();
     for (const FlagName& flag : ResultFlags())
         if (flag.get(*peak) != 0 && !(total && std::string(flag.name) == "NoSolutionFlag")) row.flagsSet.push_back(flag.name);
+    if (peaks.manual[entryNumber]) row.flagsSet.push_back(kManualFlag);
     bool first = true;
     std::string settingText;
     for (const ReportedField& field : ReportedFields()) {

@@ -33,6 +33,14 @@ struct RunOptions {
         onTraces;
 };
 
+// A sample's peaks as location takes them: as read with the batch, or read (and integrated)
+// again from its files, then its integration decisions applied (a sample from raw data with
+// decisions reads its chromatograms for them, whether or not `chromatograms` asks for them).
+// False, with problems, when the files no longer read or a decision cannot be applied.
+bool LoadSamplePeaks(const CMethodList& method, const SampleInput& sample, CPeakList& peaks,
+                     std::vector<Integrate::PeakQuality>& quality, std::vector<Problem>& problems,
+                     std::vector<RawData::Chromatogram>* chromatograms = nullptr);
+
 // The meaning of an engine's status code, for messages ("12: ...").
 std::string LocateStatusText(int status);
 std::string CalibrateStatusText(int status);

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <map>
+#include <set>
 
 #include "platform/NumberText.h"
 #include "workflow/batch/CalibrationTable.h"
@@ -138,6 +140,39 @@ bool BatchSession::Open(BatchInput input) {
     return Check();
 }
 
+// The integrations file's decisions handed to their samples, then tried on each sample's peaks
+// (its raw traces read for bounds), so that a decision that cannot be applied stops the run
+// before anything runs.
+void BatchSession::TakeIntegrations(std::vector<Problem>& problems) {
+    const std::string& path = m_options.integrationsFile;
+    std::vector<IntegrationChange> changes;
+    if (!ReadIntegrations(path, changes, problems)) return;
+    std::map<std::string, SampleInput*> byId;
+    for (const auto& sample : m_input.samples) byId.emplace(sample->id, sample.get());
+    std::set<std::string> compounds;
+    for (int i = 0; i < m_input.method.GetSize(); ++i) compounds.insert(m_input.method.GetAt(i).GetName());
+    for (const IntegrationChange& change : changes) {
+        const auto sample = byId.find(change.sample);
+        const std::string where = "sample " + change.sample + ", compound " + change.compound;
+        if (sample == byId.end()) problems.push_back({path, 0, 0, "the batch has no sample \"" + change.sample + "\"", where});
+        else if (compounds.count(change.compound) == 0)
+            problems.push_back({path, 0, 0, "the method has no compound \"" + change.compound + "\"", where});
+        else sample->second->integrations.push_back(change);
+    }
+    if (!problems.empty()) return;
+    for (const auto& sample : m_input.samples) {
+        if (sample->integrations.empty()) continue;
+        CPeakList peaks;
+        std::vector<Integrate::PeakQuality> quality;
+        std::vector<Problem> found;
+        LoadSamplePeaks(m_input.method, *sample, peaks, quality, found);
+        for (Problem& problem : found) {
+            if (problem.file.empty()) problem.file = path;
+            problems.push_back(std::move(problem));
+        }
+    }
+}
+
 bool BatchSession::Check() {
     std::vector<Problem>& problems = m_outcome.problems;
     const std::string batchFile = m_input.folder.empty() ? std::string() : m_input.folder + "/batch.csv";
@@ -156,6 +191,8 @@ bool BatchSession::Check() {
     NoteBatchListExclusions(m_input, m_outcome.exclusions);
     m_state->review.Configure(m_input.method.settings.review, m_options.acceptance, m_options.outlierLimit);
     m_outcome.review = m_state->review.Settings();
+
+    if (!m_options.integrationsFile.empty() && problems.empty()) TakeIntegrations(problems);
 
     if (!m_options.curvesFile.empty() && problems.empty())
         ReadStoredCurves(m_options.curvesFile, m_input.method, m_curves, problems, m_outcome.notes);

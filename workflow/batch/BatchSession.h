@@ -133,6 +133,7 @@ public:
 
 private:
     bool Check();
+    void TakeIntegrations(std::vector<Problem>& problems);
     bool Stop(SessionEnd end);
 
     SessionOptions m_options;

@@ -18,19 +18,6 @@ bool SameTrace(const std::string& a, const std::string& b) {
     return NumberText::LowerAscii(a) == NumberText::LowerAscii(b);
 }
 
-// The chromatogram read for a trace: readers name it by the trace the method asked for. Of
-// several (one per acquisition function) the entry's own function wins, else the first.
-const RawData::Chromatogram* FindChromatogram(const std::vector<RawData::Chromatogram>& chromatograms,
-                                              const std::string& trace, int function) {
-    const RawData::Chromatogram* first = nullptr;
-    for (const RawData::Chromatogram& chromatogram : chromatograms) {
-        if (!SameTrace(chromatogram.trace, trace)) continue;
-        if (function <= 0 || chromatogram.function == 0 || chromatogram.function == function) return &chromatogram;
-        if (first == nullptr) first = &chromatogram;
-    }
-    return first;
-}
-
 // The entry's main peak bounds, widening the cut when the integration reaches past the window.
 bool MainPeakBounds(const CPeakList& peaks, int entry, double& start, double& end) {
     for (int j = 0; j < peaks.GetSize(); ++j) {
@@ -91,7 +78,7 @@ std::vector<EntryTrace> CutEntryTraces(const CMethodList& method, const CPeakLis
             const std::string trace = slot == kQuantifierSlot ? entry->GetQuanTrace() : entry->GetTargetTrace(slot - 1);
             if (trace.empty()) continue;
             const RawData::Chromatogram* chromatogram =
-                FindChromatogram(chromatograms, trace, entry->GetRawAcquisitionFunction());
+                FindTraceChromatogram(chromatograms, trace, entry->GetRawAcquisitionFunction());
             if (chromatogram == nullptr) continue;
             EntryTrace cut;
             cut.entry = number;
@@ -114,6 +101,17 @@ std::vector<EntryTrace> CutEntryTraces(const CMethodList& method, const CPeakLis
         }
     }
     return kept;
+}
+
+const RawData::Chromatogram* FindTraceChromatogram(const std::vector<RawData::Chromatogram>& chromatograms,
+                                                   const std::string& trace, int function) {
+    const RawData::Chromatogram* first = nullptr;
+    for (const RawData::Chromatogram& chromatogram : chromatograms) {
+        if (!SameTrace(chromatogram.trace, trace)) continue;
+        if (function <= 0 || chromatogram.function == 0 || chromatogram.function == function) return &chromatogram;
+        if (first == nullptr) first = &chromatogram;
+    }
+    return first;
 }
 
 std::string EncodeFloats(const std::vector<float>& values) {

@@ -58,6 +58,12 @@ std::vector<EntryTrace> CutEntryTraces(const CMethodList& method, const CPeakLis
                                        const std::vector<RawData::Chromatogram>& chromatograms,
                                        const TraceKeeping& keeping);
 
+// The chromatogram read for a trace: readers name each chromatogram by the trace the method
+// asked for (compared ignoring case). Of several (one per acquisition function) the one of
+// `function` wins, else the first; null when the sample has none.
+const RawData::Chromatogram* FindTraceChromatogram(const std::vector<RawData::Chromatogram>& chromatograms,
+                                                   const std::string& trace, int function);
+
 // The stored form of a point array: little-endian IEEE single-precision values, one after the
 // other, with nothing before or after. Decoding refuses a blob whose size is not a multiple of 4.
 std::string EncodeFloats(const std::vector<float>& values);
