@@ -120,3 +120,21 @@ def test_list_settings_are_checked_as_the_method_file_is(tmp_path):
     if METHOD_TOOL:
         checked = subprocess.run([METHOD_TOOL, "check", str(spoilt)], capture_output=True, text=True)
         assert checked.returncode == 2 and bad.value.problems[0] in checked.stderr
+
+
+@pytest.mark.skipif(not BATCH_TOOL, reason="needs quan-batch (QUAN_BATCH_BINARY)")
+def test_integrations_give_the_same_results_both_ways(tmp_path):
+    decisions = tmp_path / "integrations.csv"
+    decisions.write_text("sample,compound,trace,kind,user,time,reason\n"
+                         "SAMPLE-02,Dieldrin,0,none,anna,2026-12-08T01:23:45Z,\"Interference, not the compound\"\n")
+    tool = subprocess.run([BATCH_TOOL, "--out", str(tmp_path / "tool"), "--integrations", str(decisions), EXAMPLE],
+                          capture_output=True, text=True)
+    run = quan.run_batch(EXAMPLE, out=str(tmp_path / "module"), integrations=str(decisions))
+    assert tool.returncode == run.exit_status, tool.stderr
+    assert (tmp_path / "tool" / "results.csv").read_bytes() == (tmp_path / "module" / "results.csv").read_bytes()
+    row = run.results[(run.results.Sample == "SAMPLE-02") & (run.results.Compound == "Dieldrin")].iloc[0]
+    assert row.Result == "flagged: NotFound manual" and not row.Found
+    decisions.write_text("sample,compound,trace,kind,reason\nSAMPLE-02,Dieldrin,0,none,\n")
+    with pytest.raises(quan.InputError) as error:
+        quan.run_batch(EXAMPLE, integrations=str(decisions))
+    assert error.value.exit_status == 2 and "the reason is missing" in str(error.value.problems)
