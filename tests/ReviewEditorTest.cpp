@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <random>
 #include <thread>
 
 #include "BatchTestSupport.h"
@@ -268,16 +267,17 @@ TEST_F(ReviewEditing, StateAndReasonsSayWhatTheStationOffers) {
     EXPECT_EQ(texts.back(), "Lab reason two");
 }
 
-// A station killed with SIGKILL at moments spread over a change (held open inside its
-// transaction) leaves a database that checks whole and holds the batch either as before the
-// change, with no audit row, or as after it, with one.
-TEST(ReviewEditorKill, KilledInTheMiddleOfAChangeLeavesBeforeOrAfter) {
+// A station killed with SIGKILL before a change's transaction, inside it (after its rows and
+// audit row are written, before the commit) and after the commit leaves a database that checks
+// whole and holds the batch either as before the change, with no audit row, or as after it,
+// with one: never between.
+TEST(ReviewEditorKill, KilledAroundAChangeLeavesBeforeOrAfterNeverBetween) {
     TempFolder temp;
     const fs::path first = temp.Path() / "first";
     ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", first.string()}).status, Batch::kExitOK);
-    const std::string kCurve = "SELECT c0, c1, c2 FROM curves ORDER BY entry";
+    const std::string kCurves = "SELECT entry, c0, c1, c2 FROM curves ORDER BY entry";
     const std::string kResults = "SELECT sample, entry, area, concentration, flags FROM results ORDER BY sample, entry";
-    const Table beforeCurve = Query(first / "results.sqlite", kCurve), beforeResults = Query(first / "results.sqlite", kResults);
+    const Table beforeCurves = Query(first / "results.sqlite", kCurves), beforeResults = Query(first / "results.sqlite", kResults);
     // The state after the change, made without a kill.
     const fs::path reference = temp.Path() / "reference";
     fs::copy(first, reference);
@@ -288,69 +288,82 @@ TEST(ReviewEditorKill, KilledInTheMiddleOfAChangeLeavesBeforeOrAfter) {
         ASSERT_TRUE(editor.WaitUntilLoaded());
         ASSERT_EQ(editor.ExclusionAnswer(ExclusionBody(0, kEntry, kStandard, true)).status, 200);
     }
-    const Table afterCurve = Query(reference / "results.sqlite", kCurve), afterResults = Query(reference / "results.sqlite", kResults);
-    ASSERT_NE(beforeCurve, afterCurve);
+    const Table afterCurves = Query(reference / "results.sqlite", kCurves);
+    const Table afterResults = Query(reference / "results.sqlite", kResults);
+    ASSERT_NE(beforeCurves, afterCurves);
+    ASSERT_NE(beforeResults, afterResults);
 
-    std::mt19937 random(20261208);
-    int before = 0, after = 0;
-    const int delays[] = {0, 1, 3, 8, 15, 30, 60, 90, 120, 200, 1500};
-    for (int delay : delays) {
-        const fs::path results = temp.Path() / ("kill-" + std::to_string(delay));
+    // The child says 'l' when loaded, 't' inside the transaction (where it then waits), 'a'
+    // after the answer; the parent kills it a few milliseconds after the signal it waits for.
+    const struct {
+        char waitFor;
+        int delayMs;
+        const char* expected;  // "before", "after" or "either"
+    } kills[] = {{'l', 0, "either"}, {'l', 5, "either"}, {'t', 0, "before"}, {'t', 2, "before"}, {'t', 20, "before"},
+                 {'t', 60, "before"}, {'a', 0, "after"},  {'a', 10, "after"}};
+    int index = 0, journals = 0;
+    for (const auto& kill : kills) {
+        const std::string what = std::string("killed ") + std::to_string(kill.delayMs) + " ms after '" + kill.waitFor + "'";
+        const fs::path results = temp.Path() / ("kill-" + std::to_string(index++));
         fs::copy(first, results);
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
+        int signals[2];
+        ASSERT_EQ(pipe(signals), 0);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            close(ready[0]);
+            close(signals[0]);
+            const auto say = [&](char c) {
+                if (write(signals[1], &c, 1) != 1) _exit(3);
+            };
             Station::ReviewEditorOptions options = EditorOptions(results);
-            options.pauseInTransactionMs = 100;
+            options.insideTransaction = [&] {
+                say('t');
+                std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            };
             Station::ReviewEditor editor;
             std::string error;
             if (!editor.Open(options, error) || !editor.WaitUntilLoaded()) _exit(3);
-            const char go = 'g';
-            if (write(ready[1], &go, 1) != 1) _exit(3);
+            say('l');
             editor.ExclusionAnswer(ExclusionBody(0, kEntry, kStandard, true));
-            pause();  // waits for the kill
+            say('a');
+            for (int i = 0; i < 100; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
             _exit(0);
         }
-        close(ready[1]);
-        char go = 0;
-        const bool started = read(ready[0], &go, 1) == 1;
-        close(ready[0]);
-        std::this_thread::sleep_for(std::chrono::milliseconds(delay + static_cast<int>(random() % 3)));
-        kill(child, SIGKILL);
+        close(signals[1]);
+        bool seen = false;
+        for (char c = 0; !seen && read(signals[0], &c, 1) == 1;) seen = c == kill.waitFor;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kill.delayMs));
+        ::kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);
-        ASSERT_TRUE(started) << "the child did not load the batch";
+        close(signals[0]);
+        ASSERT_TRUE(seen) << what << ": the child ended first";
         const fs::path database = results / "results.sqlite";
-        // Opening read-write rolls back what a killed change left in its journal.
+        journals += fs::exists(results / "results.sqlite-journal");
+        // Opening for writing rolls back what a killed change left in its journal.
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, "SELECT count(*) FROM results", nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
-        EXPECT_EQ(Query(database, "PRAGMA integrity_check"), (Table{{"ok"}})) << "killed after " << delay << " ms";
-        const Table audit = Query(database, "SELECT count(*) FROM sqlite_master WHERE name = 'audit'");
-        const int rows = audit == Table{{"1"}} ? std::stoi(Query(database, "SELECT count(*) FROM audit")[0][0]) : 0;
-        const Table curve = Query(database, kCurve), stored = Query(database, kResults);
-        if (rows == 0) {
-            ++before;
-            EXPECT_EQ(curve, beforeCurve) << "killed after " << delay << " ms";
-            EXPECT_EQ(stored, beforeResults) << "killed after " << delay << " ms";
-        } else {
-            ++after;
-            EXPECT_EQ(rows, 1);
-            EXPECT_EQ(curve, afterCurve) << "killed after " << delay << " ms";
-            EXPECT_EQ(stored, afterResults) << "killed after " << delay << " ms";
+        EXPECT_EQ(Query(database, "PRAGMA integrity_check"), (Table{{"ok"}})) << what;
+        const bool hasTrail = Query(database, "SELECT count(*) FROM sqlite_master WHERE name = 'audit'") == Table{{"1"}};
+        const int rows = hasTrail ? std::stoi(Query(database, "SELECT count(*) FROM audit")[0][0]) : 0;
+        const Table curves = Query(database, kCurves), stored = Query(database, kResults);
+        const std::string found = rows == 0 ? "before" : "after";
+        if (std::string(kill.expected) != "either") {
+            EXPECT_EQ(found, kill.expected) << what;
         }
+        EXPECT_LE(rows, 1) << what;
+        EXPECT_EQ(curves, rows == 0 ? beforeCurves : afterCurves) << what;
+        EXPECT_EQ(stored, rows == 0 ? beforeResults : afterResults) << what;
         if (AuditTrailBuilt()) {
             sqlite3* trail = nullptr;
             ASSERT_EQ(sqlite3_open_v2(database.c_str(), &trail, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-            EXPECT_TRUE(Batch::VerifyAuditChain(trail).empty()) << "killed after " << delay << " ms";
+            EXPECT_TRUE(Batch::VerifyAuditChain(trail).empty()) << what;
             sqlite3_close(trail);
         }
     }
-    EXPECT_GT(before, 0);
-    EXPECT_GT(after, 0);
+    EXPECT_GT(journals, 0) << "no kill came inside a transaction";
 }
 
 }  // namespace

@@ -652,8 +652,7 @@ Answer ReviewEditor::State::Commit(const std::vector<int>& rerun, bool refit, Ba
     bool written = sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, &failure) == SQLITE_OK;
     if (written) {
         written = Batch::UpdateResults(database, next, change, error) && options.appendAudit(database, audit, error);
-        if (written && options.pauseInTransactionMs > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(options.pauseInTransactionMs));
+        if (written && options.insideTransaction) options.insideTransaction();
         if (written) written = sqlite3_exec(database, "COMMIT", nullptr, nullptr, &failure) == SQLITE_OK;
         if (!written) sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
     }

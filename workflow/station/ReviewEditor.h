@@ -35,9 +35,9 @@ struct ReviewEditorOptions {
     // Appends a change's audit row inside the update's transaction (AuditTrail.h's AppendAudit
     // unless a test puts another in its place).
     std::function<bool(sqlite3*, Batch::AuditEntry&, std::string&)> appendAudit;
-    // Milliseconds to wait inside the transaction before committing: lets a test kill the
-    // server in the middle of a change. 0 in use.
-    int pauseInTransactionMs = 0;
+    // Called inside a change's transaction, after its rows and audit row are written and
+    // before the commit: lets a test kill the station in the middle of a change. Empty in use.
+    std::function<void()> insideTransaction;
     // Milliseconds between a change and writing the text outputs again (later changes within
     // the wait are written together).
     int rewriteDelayMs = 300;
