@@ -150,7 +150,8 @@ TEST_F(ReviewEditing, ExcludingAPointRefitsAsTheEngineDoesAndAFreshRunAgrees) {
     EXPECT_EQ(VersionOf(editor_), 2);
     editor_.FlushOutputs();
     EXPECT_EQ(ReadText(results_ / "results.csv"), original_["results.csv"]);
-    EXPECT_EQ(ReadText(results_ / "matrix.csv"), original_["matrix.csv"]);
+    for (const char* output : {"matrix.csv", "curves.txt", "report.html"})
+        EXPECT_EQ(ReadText(results_ / output), original_[output]) << output;
     EXPECT_EQ(Query(database, "SELECT excluded FROM calibration_points WHERE entry = 1 AND standard = 'STD-03'"),
               (Table{{"0"}}));
 }

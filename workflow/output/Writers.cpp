@@ -36,9 +36,18 @@ void AppendCsvLine(std::string& out, const std::vector<std::string>& cells) {
 }  // namespace
 
 std::string ResultsCsv(const BatchResults& results, bool fullPrecision) {
+    return ResultsCsvHeader() + ResultsCsvRows(results, results.rows, fullPrecision);
+}
+
+std::string ResultsCsvHeader() {
     std::string out;
     AppendCsvLine(out, ResultColumns());
-    for (const ResultRow& row : results.rows) AppendCsvLine(out, ResultCells(results, row, fullPrecision));
+    return out;
+}
+
+std::string ResultsCsvRows(const BatchResults& results, const std::vector<ResultRow>& rows, bool fullPrecision) {
+    std::string out;
+    for (const ResultRow& row : rows) AppendCsvLine(out, ResultCells(results, row, fullPrecision));
     return out;
 }
 

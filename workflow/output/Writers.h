@@ -20,6 +20,9 @@ struct OutputOptions {
 
 // results.csv: a header of ResultColumns(), then one row per sample and compound.
 std::string ResultsCsv(const BatchResults& results, bool fullPrecision = false);
+// The same in pieces: the header line, and the lines of some rows.
+std::string ResultsCsvHeader();
+std::string ResultsCsvRows(const BatchResults& results, const std::vector<ResultRow>& rows, bool fullPrecision = false);
 // matrix.csv, the table a lab sends out: a header naming "Sample", "Type" and every compound
 // with its units ("Atrazine (ng/mL)"), then one row per sample with each compound's
 // concentration, empty when the compound was not found or has no concentration, and "*" after

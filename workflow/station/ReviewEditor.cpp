@@ -82,7 +82,9 @@ bool SameRow(const Batch::ResultRow& a, const Batch::ResultRow& b) {
            a.units == b.units && SameNumber(a.lod, b.lod) && SameNumber(a.loq, b.loq) &&
            SameNumber(a.signalToNoise, b.signalToNoise) && SameNumber(a.ionRatio, b.ionRatio) &&
            a.flagsText == b.flagsText && a.flagsSet == b.flagsSet && a.packedPeakFields == b.packedPeakFields &&
-           std::memcmp(&a.quality, &b.quality, sizeof a.quality) == 0;
+           SameNumber(a.quality.widthAtHalfHeight, b.quality.widthAtHalfHeight) &&
+           SameNumber(a.quality.asymmetry, b.quality.asymmetry) &&
+           SameNumber(a.quality.tailingFactor, b.quality.tailingFactor) && a.quality.pointsAcross == b.quality.pointsAcross;
 }
 
 bool SameCurve(const Batch::CurveResult& a, const Batch::CurveResult& b) {
@@ -236,6 +238,10 @@ struct ReviewEditor::State {
     Clock::time_point outputsDue;
 
     int Entries() const { return input.method.GetSize(); }
+    bool Loaded() const {
+        std::lock_guard<std::mutex> hold(status);
+        return loaded;
+    }
     void Load();
     void SetStatus(const std::string& text) {
         std::lock_guard<std::mutex> hold(status);
@@ -245,7 +251,8 @@ struct ReviewEditor::State {
     void QuantifyAll(const CCalibrationList& with, std::vector<Batch::SampleRun>& runs);
     // Judges `next` on the held rows, those of the samples in `fresh` replaced.
     void Judge(Batch::BatchResults& next, const std::map<int, std::vector<Batch::ResultRow>>& fresh);
-    bool ReadTraces(int sample, std::vector<StoredTrace>& traces, std::string& error);
+    // The stored traces of `entries` in a sample.
+    bool ReadTraces(int sample, const std::set<int>& entries, std::vector<StoredTrace>& traces, std::string& error);
     std::vector<RawData::Chromatogram> TracesForIntegration(const std::vector<StoredTrace>& stored);
     bool ApplySampleChanges(int sample, std::vector<Problem>& problems);
     Answer Commit(const std::vector<int>& rerun, bool refit, Batch::AuditEntry& audit, const Clock::time_point& began,
@@ -255,7 +262,12 @@ struct ReviewEditor::State {
     void WriteDecisionFiles();
     void QueueOutputs();
     void RewriteOutputs();
-    std::string ReportText();
+    bool FormatOutputs(std::string& csv, std::string& matrix, std::string& curvesText, std::string& report);
+    std::vector<Batch::EntryTrace> StoredEntryTraces(int sample);
+    int CurrentVersion() const {
+        std::lock_guard<std::mutex> hold(status);
+        return version;
+    }
     void WriteOutputsNow();
 };
 
@@ -490,32 +502,41 @@ bool ReviewEditor::State::CheckStoredResults(std::string& difference) {
 
 // ---- a sample's corrected peaks -----------------------------------------------------------
 
-bool ReviewEditor::State::ReadTraces(int sample, std::vector<StoredTrace>& traces, std::string& error) {
+bool ReviewEditor::State::ReadTraces(int sample, const std::set<int>& entries, std::vector<StoredTrace>& traces,
+                                     std::string& error) {
     traces.clear();
     sqlite3_stmt* query = nullptr;
     if (sqlite3_prepare_v2(database,
-                           "SELECT entry, slot, trace, times, intensities FROM chromatograms WHERE sample = ?1 "
-                           "ORDER BY entry, slot",
+                           "SELECT entry, slot, trace, times, intensities FROM chromatograms WHERE sample = ?1 AND entry = ?2 "
+                           "ORDER BY slot",
                            -1, &query, nullptr) != SQLITE_OK) {
         // A batch run from peak lists keeps no chromatograms table at all.
         sqlite3_finalize(query);
         return true;
     }
-    sqlite3_bind_int(query, 1, sample + 1);
     bool ok = true;
-    while (ok && sqlite3_step(query) == SQLITE_ROW) {
-        StoredTrace trace;
-        trace.entry = sqlite3_column_int(query, 0);
-        trace.slot = sqlite3_column_int(query, 1);
-        const unsigned char* name = sqlite3_column_text(query, 2);
-        trace.trace = name != nullptr ? reinterpret_cast<const char*>(name) : "";
-        const auto floats = [query](int column, std::vector<float>& values) {
-            const int size = sqlite3_column_bytes(query, column);
-            return Batch::DecodeFloats(sqlite3_column_blob(query, column), size > 0 ? static_cast<size_t>(size) : 0, values);
-        };
-        ok = floats(3, trace.times) && floats(4, trace.intensities) && trace.times.size() == trace.intensities.size();
-        if (!ok) error = "the stored chromatogram of entry " + std::to_string(trace.entry) + ", trace " + trace.trace + " is damaged";
-        else traces.push_back(std::move(trace));
+    for (auto entry = entries.begin(); ok && entry != entries.end(); ++entry) {
+        sqlite3_bind_int(query, 1, sample + 1);
+        sqlite3_bind_int(query, 2, *entry);
+        while (ok && sqlite3_step(query) == SQLITE_ROW) {
+            StoredTrace trace;
+            trace.entry = sqlite3_column_int(query, 0);
+            trace.slot = sqlite3_column_int(query, 1);
+            const unsigned char* name = sqlite3_column_text(query, 2);
+            trace.trace = name != nullptr ? reinterpret_cast<const char*>(name) : "";
+            const auto floats = [query](int column, std::vector<float>& values) {
+                const int size = sqlite3_column_bytes(query, column);
+                return Batch::DecodeFloats(sqlite3_column_blob(query, column), size > 0 ? static_cast<size_t>(size) : 0,
+                                           values);
+            };
+            ok = floats(3, trace.times) && floats(4, trace.intensities) && trace.times.size() == trace.intensities.size();
+            if (!ok)
+                error = "the stored chromatogram of entry " + std::to_string(trace.entry) + ", trace " + trace.trace +
+                        " is damaged";
+            else
+                traces.push_back(std::move(trace));
+        }
+        sqlite3_reset(query);
     }
     sqlite3_finalize(query);
     return ok;
@@ -551,11 +572,18 @@ bool ReviewEditor::State::ApplySampleChanges(int sample, std::vector<Problem>& p
     auto kept = automatic.find(sample);
     if (kept == automatic.end()) kept = automatic.emplace(sample, std::make_pair(in.peaks, in.quality)).first;
     std::vector<Batch::IntegrationChange> mine;
+    // Moved bounds are measured on their entry's own stored window, which holds every point
+    // between them: only those entries' traces are read.
+    std::set<int> measured;
     for (const Batch::IntegrationChange& c : changes)
-        if (c.sample == in.id) mine.push_back(c);
+        if (c.sample == in.id) {
+            mine.push_back(c);
+            for (int e = 0; c.kind == Batch::IntegrationKind::kBounds && e < Entries(); ++e)
+                if (input.method.GetAt(e).GetName() == c.compound) measured.insert(e + 1);
+        }
     std::vector<StoredTrace> stored;
     std::string error;
-    if (!ReadTraces(sample, stored, error)) {
+    if (!ReadTraces(sample, measured, stored, error)) {
         problems.push_back({"", 0, 0, error});
         return false;
     }
@@ -754,80 +782,96 @@ void ReviewEditor::State::RewriteOutputs() {
         outputsPending = false;
         outputsWriting = true;
         hold.unlock();
-        // The texts are made from the held batch between changes (no copy of a large batch),
-        // and written after.
         std::string csv, matrix, curvesText, report;
-        {
-            std::lock_guard<std::mutex> held(change);
-            csv = Batch::ResultsCsv(results, false);
-            matrix = Batch::MatrixCsvHeader(results) + Batch::MatrixCsvRows(results, results.rows, false);
-            curvesText = Batch::CurvesText(results);
-            report = ReportText();
+        if (FormatOutputs(csv, matrix, curvesText, report)) {
+            std::string error;
+            const std::string& folder = options.resultsFolder;
+            // Each file whole or not at all; a failure leaves the earlier file and is told on
+            // stderr (the database, which the station answers from, is already up to date).
+            if (!Batch::WriteFileSafely(folder + "/results.csv", csv, error) ||
+                !Batch::WriteFileSafely(folder + "/matrix.csv", matrix, error) ||
+                !Batch::WriteFileSafely(folder + "/curves.txt", curvesText, error) ||
+                !Batch::WriteFileSafely(folder + "/report.html", report, error))
+                std::fprintf(stderr, "quan-review: %s\n", error.c_str());
         }
-        std::string error;
-        const std::string& folder = options.resultsFolder;
-        // Each file whole or not at all; a failure leaves the earlier file and is told on stderr
-        // (the database, which the station answers from, is already up to date).
-        if (!Batch::WriteFileSafely(folder + "/results.csv", csv, error) ||
-            !Batch::WriteFileSafely(folder + "/matrix.csv", matrix, error) ||
-            !Batch::WriteFileSafely(folder + "/curves.txt", curvesText, error) ||
-            !Batch::WriteFileSafely(folder + "/report.html", report, error))
-            std::fprintf(stderr, "quan-review: %s\n", error.c_str());
         hold.lock();
         outputsWriting = false;
         outputsSignal.notify_all();
     }
 }
 
-// report.html as a batch run writes it: the rows sample by sample with each sample's stored
-// chromatograms.
-std::string ReviewEditor::State::ReportText() {
+// The text outputs of the held batch, as a batch run writes them, made a sample at a time
+// between changes so that a change waits for one sample's lines at most. False when a change
+// came in the meantime: the texts would mix two states, and that change has asked for new ones.
+bool ReviewEditor::State::FormatOutputs(std::string& csv, std::string& matrix, std::string& curvesText,
+                                        std::string& report) {
     Batch::HtmlReportWriter writer;
-    std::string page = writer.Head(results);
+    int startVersion = 0;
+    size_t sampleCount = 0;
+    {
+        std::lock_guard<std::mutex> held(change);
+        startVersion = CurrentVersion();
+        sampleCount = results.samples.size();
+        csv = Batch::ResultsCsvHeader();
+        matrix = Batch::MatrixCsvHeader(results);
+        report = writer.Head(results);
+    }
     const size_t entries = static_cast<size_t>(Entries());
-    sqlite3_stmt* query = nullptr;
-    const bool traces =
-        sqlite3_prepare_v2(database,
-                           "SELECT entry, slot, trace, expected_ratio, overlay_scale, internal_standard, predicted_rt, "
-                           "window_start, window_end, times, intensities FROM chromatograms WHERE sample = ?1 "
-                           "ORDER BY entry, slot",
-                           -1, &query, nullptr) == SQLITE_OK;
-    for (size_t s = 0; s < results.samples.size(); ++s) {
+    for (size_t s = 0; s < sampleCount; ++s) {
+        std::lock_guard<std::mutex> held(change);
+        if (CurrentVersion() != startVersion) return false;
         const std::vector<Batch::ResultRow> rows(results.rows.begin() + s * entries, results.rows.begin() + (s + 1) * entries);
-        std::vector<Batch::EntryTrace> kept;
-        if (traces) {
-            sqlite3_bind_int(query, 1, static_cast<int>(s) + 1);
-            while (sqlite3_step(query) == SQLITE_ROW) {
-                Batch::EntryTrace trace;
-                const auto real = [query](int column) {
-                    return sqlite3_column_type(query, column) == SQLITE_NULL ? 0.0 : sqlite3_column_double(query, column);
-                };
-                trace.entry = sqlite3_column_int(query, 0);
-                trace.slot = sqlite3_column_int(query, 1);
-                const unsigned char* name = sqlite3_column_text(query, 2);
-                trace.trace = name != nullptr ? reinterpret_cast<const char*>(name) : "";
-                trace.expectedRatio = real(3);
-                trace.overlayScale = real(4);
-                trace.internalStandard = sqlite3_column_int(query, 5);
-                trace.predictedRT = real(6);
-                trace.windowStart = real(7);
-                trace.windowEnd = real(8);
-                const auto floats = [query](int column, std::vector<float>& values) {
-                    const int size = sqlite3_column_bytes(query, column);
-                    return Batch::DecodeFloats(sqlite3_column_blob(query, column), size > 0 ? static_cast<size_t>(size) : 0, values);
-                };
-                if (floats(9, trace.times) && floats(10, trace.intensities)) kept.push_back(std::move(trace));
-            }
-            sqlite3_reset(query);
-        }
+        csv += Batch::ResultsCsvRows(results, rows, false);
+        matrix += Batch::MatrixCsvRows(results, rows, false);
         std::vector<std::vector<std::string>> cells;
         for (const Batch::ResultRow& row : rows) cells.push_back(Batch::ResultCells(results, row));
         // A batch run hands a sample's traces on before its rows.
-        writer.AddChromatograms(rows, kept);
-        page += writer.Rows(results, rows, cells);
+        writer.AddChromatograms(rows, StoredEntryTraces(static_cast<int>(s)));
+        report += writer.Rows(results, rows, cells);
+    }
+    std::lock_guard<std::mutex> held(change);
+    if (CurrentVersion() != startVersion) return false;
+    curvesText = Batch::CurvesText(results);
+    report += writer.Tail(results);
+    return true;
+}
+
+// A sample's chromatograms as results.sqlite keeps them.
+std::vector<Batch::EntryTrace> ReviewEditor::State::StoredEntryTraces(int sample) {
+    std::vector<Batch::EntryTrace> kept;
+    sqlite3_stmt* query = nullptr;
+    if (sqlite3_prepare_v2(database,
+                           "SELECT entry, slot, trace, expected_ratio, overlay_scale, internal_standard, predicted_rt, "
+                           "window_start, window_end, times, intensities FROM chromatograms WHERE sample = ?1 "
+                           "ORDER BY entry, slot",
+                           -1, &query, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(query);  // a batch from peak lists has no such table
+        return kept;
+    }
+    sqlite3_bind_int(query, 1, sample + 1);
+    while (sqlite3_step(query) == SQLITE_ROW) {
+        Batch::EntryTrace trace;
+        const auto real = [query](int column) {
+            return sqlite3_column_type(query, column) == SQLITE_NULL ? 0.0 : sqlite3_column_double(query, column);
+        };
+        trace.entry = sqlite3_column_int(query, 0);
+        trace.slot = sqlite3_column_int(query, 1);
+        const unsigned char* name = sqlite3_column_text(query, 2);
+        trace.trace = name != nullptr ? reinterpret_cast<const char*>(name) : "";
+        trace.expectedRatio = real(3);
+        trace.overlayScale = real(4);
+        trace.internalStandard = sqlite3_column_int(query, 5);
+        trace.predictedRT = real(6);
+        trace.windowStart = real(7);
+        trace.windowEnd = real(8);
+        const auto floats = [query](int column, std::vector<float>& values) {
+            const int size = sqlite3_column_bytes(query, column);
+            return Batch::DecodeFloats(sqlite3_column_blob(query, column), size > 0 ? static_cast<size_t>(size) : 0, values);
+        };
+        if (floats(9, trace.times) && floats(10, trace.intensities)) kept.push_back(std::move(trace));
     }
     sqlite3_finalize(query);
-    return page + writer.Tail(results);
+    return kept;
 }
 
 void ReviewEditor::FlushOutputs() {
@@ -869,6 +913,8 @@ Answer ReviewEditor::ReasonsAnswer() const {
 
 Answer ReviewEditor::AuditAnswer() {
     if (!m_state) return ErrorAnswer(503, "the editor is not open");
+    // Loading holds the batch (and the connection) for its whole length.
+    if (!m_state->Loaded()) return ErrorAnswer(503, "the batch is still loading: try again in a moment");
     std::lock_guard<std::mutex> hold(m_state->change);
     std::vector<Batch::AuditEntry> entries;
     std::string error;
@@ -902,10 +948,10 @@ Answer ReviewEditor::IntegrationAnswer(std::string_view body) {
     JsonValue request;
     Answer refusal;
     if (!Admit(body, request, refusal)) return refusal;
+    if (!s.Loaded()) return ErrorAnswer(503, "the batch is still loading: try again in a moment");
     std::lock_guard<std::mutex> serial(s.change);
     {
         std::lock_guard<std::mutex> hold(s.status);
-        if (!s.loaded) return ErrorAnswer(503, "the batch is still loading (" + s.loading + ")");
         if (!s.editable) return ErrorAnswer(409, "the results cannot be changed: " + s.why);
         int version = -1;
         if (!WholeNumber(request, "version", 0, 1 << 30, version))
@@ -940,7 +986,7 @@ Answer ReviewEditor::IntegrationAnswer(std::string_view body) {
             return ErrorAnswer(400, "moved bounds need \"start\" and \"end\" as finite numbers (minutes)");
         if (!(change.start < change.end)) return ErrorAnswer(400, "the peak's start must come before its end");
         std::vector<StoredTrace> stored;
-        if (!s.ReadTraces(sample, stored, error)) return ErrorAnswer(500, error);
+        if (!s.ReadTraces(sample, {entry}, stored, error)) return ErrorAnswer(500, error);
         const StoredTrace* trace = nullptr;
         for (const StoredTrace& t : stored)
             if (t.entry == entry && t.slot == slot) trace = &t;
@@ -1006,10 +1052,10 @@ Answer ReviewEditor::ExclusionAnswer(std::string_view body) {
     JsonValue request;
     Answer refusal;
     if (!Admit(body, request, refusal)) return refusal;
+    if (!s.Loaded()) return ErrorAnswer(503, "the batch is still loading: try again in a moment");
     std::lock_guard<std::mutex> serial(s.change);
     {
         std::lock_guard<std::mutex> hold(s.status);
-        if (!s.loaded) return ErrorAnswer(503, "the batch is still loading (" + s.loading + ")");
         if (!s.editable) return ErrorAnswer(409, "the results cannot be changed: " + s.why);
         int version = -1;
         if (!WholeNumber(request, "version", 0, 1 << 30, version))
