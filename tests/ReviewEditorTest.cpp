@@ -156,6 +156,45 @@ TEST_F(ReviewEditing, ExcludingAPointRefitsAsTheEngineDoesAndAFreshRunAgrees) {
               (Table{{"0"}}));
 }
 
+// A station started again on corrected results takes up the decisions recorded with them: the
+// stored results are what it computes (else it would refuse changes), at the same version.
+TEST_F(ReviewEditing, AStationStartedAgainContinuesFromTheRecordedChanges) {
+    ASSERT_EQ(editor_.ExclusionAnswer(ExclusionBody(0, kEntry, kStandard, true)).status, 200);
+    editor_.FlushOutputs();
+    Station::ReviewEditor again;
+    std::string error;
+    ASSERT_TRUE(again.Open(EditorOptions(results_), error)) << error;
+    ASSERT_TRUE(again.WaitUntilLoaded()) << again.StateAnswer().body;
+    EXPECT_EQ(VersionOf(again), 1);
+    EXPECT_EQ(again.ExclusionAnswer(ExclusionBody(0, kEntry, kStandard, false, "again")).status, 409) << "stale";
+    const Station::Answer restored = again.ExclusionAnswer(ExclusionBody(1, kEntry, kStandard, false, "was fine"));
+    EXPECT_EQ(restored.status, 200) << restored.body;
+    again.FlushOutputs();
+    EXPECT_EQ(ReadText(results_ / "results.csv"), original_["results.csv"]);
+}
+
+// Results that are not what the inputs give (a stored area edited by hand) are not corrected
+// over: the station says why and refuses every change.
+TEST(ReviewEditorStart, RefusesChangesWhenTheStoredResultsAreNotTheInputs) {
+    TempFolder temp;
+    const fs::path results = temp.Path() / "results";
+    ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", results.string()}).status, Batch::kExitOK);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((results / "results.sqlite").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE results SET area = area * 2 WHERE sample = 12 AND entry = 2", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    Station::ReviewEditor editor;
+    std::string error;
+    ASSERT_TRUE(editor.Open(EditorOptions(results), error)) << error;
+    EXPECT_FALSE(editor.WaitUntilLoaded());
+    const JsonValue state = Parsed(editor.StateAnswer());
+    EXPECT_FALSE(state.Find("editable")->GetBool());
+    EXPECT_NE(state.Find("why")->GetString().find("SAMPLE-03"), std::string::npos) << state.Find("why")->GetString();
+    const Station::Answer refused = editor.ExclusionAnswer(ExclusionBody(0, kEntry, kStandard, true));
+    EXPECT_EQ(refused.status, 409) << refused.body;
+}
+
 // Each refusal: its status and message, the version unchanged, no file of the results folder changed.
 TEST_F(ReviewEditing, RefusesBadAndStaleChangesAndChangesNothing) {
     const std::string longReason(Station::ReviewEditor::kLongestReason + 1, 'x');
