@@ -250,7 +250,7 @@ async function excludeStandard(page, results, batch, reasons) {
   assert.ok(fitted.some((k) => expected[k] !== unchanged[k]), 'the curve did change');
 }
 
-async function staleVersion(page, batch, reasons, edited) {
+async function staleVersion(page, results, batch, reasons, edited) {
   const state = await editState(page);
   // Another analyst's change, behind the page's back.
   const other = batch.samples.findIndex((s, k) => k !== edited.sample && s[1] === 'Analyte');
@@ -311,7 +311,7 @@ async function main() {
 
   const edited = await dragEnd(page, results, batch, reasons, sample);
   await excludeStandard(page, results, batch, reasons);
-  await staleVersion(page, batch, reasons, edited);
+  await staleVersion(page, results, batch, reasons, edited);
   assert.deepEqual(errors.concat(await page.evaluate(() => window.quanErrors)), [], 'no errors in the page');
   assert.equal(await station.stop(), 0, 'Ctrl-C stops the station cleanly');
   console.log(`edit to screen: ${timings.unknownMs.toFixed(0)} ms for an unknown sample, ${timings.standardMs.toFixed(0)} ms for a standard`);
