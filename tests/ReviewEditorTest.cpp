@@ -22,44 +22,12 @@ namespace {
 using namespace batch_test;
 using Station::JsonValue;
 
-// Until the audit trail is built, a plain table stands in for it, so the editor's own work
-// can be tested; once it is, the real one is used.
-bool AuditTrailBuilt() {
-    sqlite3* db = nullptr;
-    sqlite3_open(":memory:", &db);
-    std::string error;
-    const bool built = Batch::CreateAuditTable(db, error);
-    sqlite3_close(db);
-    return built;
-}
-
-bool StandInAudit(sqlite3* db, Batch::AuditEntry& entry, std::string& error) {
-    char* failure = nullptr;
-    if (sqlite3_exec(db, "CREATE TABLE IF NOT EXISTS audit (id INTEGER PRIMARY KEY, action TEXT, sample TEXT, compound TEXT)",
-                     nullptr, nullptr, &failure) != SQLITE_OK) {
-        error = failure != nullptr ? failure : "cannot create the audit table";
-        sqlite3_free(failure);
-        return false;
-    }
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO audit (action, sample, compound) VALUES (?1, ?2, ?3)", -1, &insert, nullptr);
-    sqlite3_bind_text(insert, 1, entry.action.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(insert, 2, entry.sample.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(insert, 3, entry.compound.c_str(), -1, SQLITE_TRANSIENT);
-    const bool done = sqlite3_step(insert) == SQLITE_DONE;
-    sqlite3_finalize(insert);
-    entry.id = sqlite3_last_insert_rowid(db);
-    if (!done) error = sqlite3_errmsg(db);
-    return done;
-}
-
 Station::ReviewEditorOptions EditorOptions(const fs::path& results) {
     Station::ReviewEditorOptions options;
     options.resultsFolder = results.string();
     options.batchFolder = ExampleFolder().string();
     options.user = "tester";
     options.rewriteDelayMs = 0;
-    if (!AuditTrailBuilt()) options.appendAudit = StandInAudit;
     return options;
 }
 
@@ -242,18 +210,10 @@ TEST_F(ReviewEditing, RefusesBadAndStaleChangesAndChangesNothing) {
 }
 
 // Whether integration can be corrected yet (the measuring code is in place).
-bool MeasuringBuilt() {
-    const float times[] = {1.0f, 1.1f, 1.2f}, heights[] = {0.0f, 10.0f, 0.0f};
-    Integrate::Peak peak;
-    std::string error;
-    return Batch::MeasurePeak(times, heights, 1.0, 1.2, 0.0, 0.0, peak, error) || error.find("not built") == std::string::npos;
-}
-
 // Narrowed bounds on an unknown sample: the stored area is the integrator's for those bounds
 // on the stored points, only that sample's rows change, and a fresh run with the recorded
 // decisions gives the same results.csv.
 TEST_F(ReviewEditing, MovedBoundsAreMeasuredFromTheStoredPointsAndAFreshRunAgrees) {
-    if (!MeasuringBuilt()) GTEST_SKIP() << "manual integration is not built yet";
     const fs::path database = results_ / "results.sqlite";
     const int sample = 11;  // SAMPLE-02
     const Table bounds = Query(database, "SELECT \"StartRT\", \"EndRT\" FROM peak_values WHERE sample = 12 AND entry = 1");
@@ -311,6 +271,45 @@ TEST_F(ReviewEditing, StateAndReasonsSayWhatTheStationOffers) {
 // audit row are written, before the commit) and after the commit leaves a database that checks
 // whole and holds the batch either as before the change, with no audit row, or as after it,
 // with one: never between.
+// A batch run with its own decision files and settings (--exclusions, --integrations,
+// --acceptance): the station takes them from the run's record, corrects on top of them, and the
+// files it keeps beside the results rebuild the corrected results on a fresh run.
+TEST(ReviewEditorStart, TakesTheRunsOwnDecisionsAndSettingsFromItsRecord) {
+    TempFolder temp;
+    const fs::path results = temp.Path() / "results";
+    const fs::path exclusions = temp.Path() / "lab-exclusions.csv", integrations = temp.Path() / "lab-integrations.csv";
+    Batch::BatchInput input;
+    std::vector<Batch::Problem> problems;
+    ASSERT_TRUE(Batch::ReadBatch(ExampleFolder().string(), input, problems));
+    const std::string first = input.method.GetAt(0).GetName(), second = input.method.GetAt(1).GetName();
+    WriteText(exclusions, "Compound,Standard,Reason\n" + first + ",STD-03,bad injection\n");
+    WriteText(integrations, "sample,compound,trace,kind,reason\nSAMPLE-02," + second + ",0,none,interference\n");
+    const ToolRun run = RunTool({ExampleFolder().string(), "--out", results.string(), "--exclusions", exclusions.string(),
+                                 "--integrations", integrations.string(), "--acceptance", "SANTE"});
+    ASSERT_LE(run.status, Batch::kExitRejected) << run.err;
+    Station::ReviewEditorOptions options = EditorOptions(results);
+    options.batchFolder.clear();  // the run's record names it
+    Station::ReviewEditor editor;
+    std::string error;
+    ASSERT_TRUE(editor.Open(options, error)) << error;
+    ASSERT_TRUE(editor.WaitUntilLoaded()) << editor.StateAnswer().body;
+    const Station::Answer answer = editor.IntegrationAnswer(
+        "{\"version\":0,\"sample\":12,\"entry\":1,\"slot\":0,\"kind\":\"none\",\"reason\":\"co-eluting interference\"}");
+    ASSERT_EQ(answer.status, 200) << answer.body;
+    editor.FlushOutputs();
+    const std::string kept = ReadText(results / "integrations.csv");
+    EXPECT_NE(kept.find("SAMPLE-02"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("co-eluting interference"), std::string::npos) << kept;
+    const fs::path fresh = temp.Path() / "fresh";
+    ASSERT_LE(RunTool({ExampleFolder().string(), "--out", fresh.string(), "--exclusions", exclusions.string(),
+                       "--integrations", (results / "integrations.csv").string(), "--acceptance", "SANTE"})
+                  .status,
+              Batch::kExitRejected);
+    EXPECT_EQ(ReadText(results / "results.csv"), ReadText(fresh / "results.csv"));
+    EXPECT_EQ(Query(results / "results.sqlite", "SELECT count(*) FROM acceptance"),
+              Query(fresh / "results.sqlite", "SELECT count(*) FROM acceptance"));
+}
+
 TEST(ReviewEditorKill, KilledAroundAChangeLeavesBeforeOrAfterNeverBetween) {
     TempFolder temp;
     const fs::path first = temp.Path() / "first";
@@ -396,12 +395,10 @@ TEST(ReviewEditorKill, KilledAroundAChangeLeavesBeforeOrAfterNeverBetween) {
         EXPECT_LE(rows, 1) << what;
         EXPECT_EQ(curves, rows == 0 ? beforeCurves : afterCurves) << what;
         EXPECT_EQ(stored, rows == 0 ? beforeResults : afterResults) << what;
-        if (AuditTrailBuilt()) {
-            sqlite3* trail = nullptr;
-            ASSERT_EQ(sqlite3_open_v2(database.c_str(), &trail, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-            EXPECT_TRUE(Batch::VerifyAuditChain(trail).empty()) << what;
-            sqlite3_close(trail);
-        }
+        sqlite3* trail = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(database.c_str(), &trail, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        EXPECT_TRUE(Batch::VerifyAuditChain(trail).empty()) << what;
+        sqlite3_close(trail);
     }
     EXPECT_GT(journals, 0) << "no kill came inside a transaction";
 }

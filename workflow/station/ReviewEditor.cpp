@@ -74,6 +74,20 @@ std::string FolderOf(const std::string& path) {
 
 bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
+// The run's recorded settings (table run, name and value); none from results written before
+// the table was.
+std::map<std::string, std::string> RecordedRun(sqlite3* database) {
+    std::map<std::string, std::string> run;
+    sqlite3_stmt* query = nullptr;
+    if (sqlite3_prepare_v2(database, "SELECT name, value FROM run", -1, &query, nullptr) == SQLITE_OK)
+        while (sqlite3_step(query) == SQLITE_ROW)
+            if (sqlite3_column_text(query, 0) != nullptr && sqlite3_column_text(query, 1) != nullptr)
+                run[reinterpret_cast<const char*>(sqlite3_column_text(query, 0))] =
+                    reinterpret_cast<const char*>(sqlite3_column_text(query, 1));
+    sqlite3_finalize(query);
+    return run;
+}
+
 bool SameNumber(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
 
 bool SameRow(const Batch::ResultRow& a, const Batch::ResultRow& b) {
@@ -224,6 +238,11 @@ struct ReviewEditor::State {
     Batch::BatchInput input;
     Batch::PeriodicDatabaseFile periodic;
     Batch::RunOptions run;
+    // The run as results.sqlite records it (table run): the settings that change results.
+    std::map<std::string, std::string> recorded;
+    std::string acceptance;
+    double outlierLimit = 0.0;
+    bool fullPrecision = false;
     std::map<int, std::pair<CPeakList, std::vector<Integrate::PeakQuality>>> automatic;  // by sample index
     std::vector<Batch::IntegrationChange> changes;   // in the order made
     std::set<std::pair<std::string, std::string>> listExclusions;  // batch.csv's own, by compound and standard
@@ -334,7 +353,18 @@ void ReviewEditor::State::Load() {
         loadedSignal.notify_all();
     };
     std::lock_guard<std::mutex> hold(change);
-    std::string folder = options.batchFolder;
+    recorded = RecordedRun(database);
+    const auto setting = [this](const char* name) {
+        const auto at = recorded.find(name);
+        return at == recorded.end() ? std::string() : at->second;
+    };
+    if (!setting("curves_file").empty())
+        return finish(false, "the batch was quantified against stored curves (quan-batch --curves): corrections need "
+                             "a batch that calibrates from its own standards");
+    acceptance = setting("acceptance");
+    if (!NumberText::Read(setting("outlier_limit"), outlierLimit)) outlierLimit = 0.0;
+    fullPrecision = setting("full_precision") == "1";
+    std::string folder = options.batchFolder.empty() ? setting("batch_folder") : options.batchFolder;
     if (folder.empty()) {
         sqlite3_stmt* query = nullptr;
         if (sqlite3_prepare_v2(database, "SELECT method_file FROM batch", -1, &query, nullptr) == SQLITE_OK &&
@@ -351,8 +381,11 @@ void ReviewEditor::State::Load() {
                                  (problems.empty() ? std::string("unknown problem") : problems.front().message));
     for (const auto& sample : input.samples)
         for (const std::string& compound : sample->excluded) listExclusions.insert({compound, sample->id});
-    const std::string exclusionsFile = options.resultsFolder + "/exclusions.csv";
-    if (FileExists(exclusionsFile) && !Batch::ApplyExclusionsFile(exclusionsFile, input, notes, problems))
+    // The station keeps every exclusion made by hand in exclusions.csv beside the results; before
+    // its first change, the run's own exclusions file holds them.
+    std::string exclusionsFile = options.resultsFolder + "/exclusions.csv";
+    if (!FileExists(exclusionsFile)) exclusionsFile = setting("exclusions_file");
+    if (!exclusionsFile.empty() && !Batch::ApplyExclusionsFile(exclusionsFile, input, notes, problems))
         return finish(false, exclusionsFile + " does not read: " + problems.front().message);
     // The audit trail is the record of every change, committed with it: a station killed after
     // a commit but before the files beside the results were written again finds the decisions
@@ -367,15 +400,19 @@ void ReviewEditor::State::Load() {
     run.threads = options.threads;
     run.periodicDatabase = periodic.Path();
 
-    const std::string integrationsFile = options.resultsFolder + "/integrations.csv";
+    // The decisions: the run's own integrations file, then the trail's changes (integrations.csv
+    // beside the results holds both once the station has written it).
+    const std::string runIntegrations = setting("integrations_file");
+    std::string integrationsFile = options.resultsFolder + "/integrations.csv";
+    if (haveTrail || !FileExists(integrationsFile)) integrationsFile = runIntegrations;
+    if (!integrationsFile.empty() && !Batch::ReadIntegrations(integrationsFile, changes, problems))
+        return finish(false, integrationsFile + " does not read: " +
+                                 (problems.empty() ? std::string("unknown problem") : problems.front().message));
     if (haveTrail) {
         for (const Batch::AuditEntry& entry : trail)
             if (entry.action == "integrate" || entry.action == "choose peak" || entry.action == "no peak" ||
                 entry.action == "automatic")
                 changes.push_back(entry.change);
-    } else if (FileExists(integrationsFile) && !Batch::ReadIntegrations(integrationsFile, changes, problems)) {
-        return finish(false, integrationsFile + " does not read: " +
-                                 (problems.empty() ? std::string("unknown problem") : problems.front().message));
     }
     if (!changes.empty()) {
         std::set<int> changed;
@@ -423,7 +460,7 @@ void ReviewEditor::State::Load() {
 bool ReviewEditor::State::Calibrate(CCalibrationList& fitted, std::vector<Batch::CurveResult>& described,
                                     std::vector<Problem>& problems) {
     Batch::BatchReview review;
-    review.Configure(input.method.settings.review, "", 0.0);
+    review.Configure(input.method.settings.review, acceptance, outlierLimit);
     Batch::RunOptions options = run;
     options.beforeFit = [&](CCalibrationList& prepared) { review.ExcludeOutliers(input.method, prepared); };
     if (!Batch::CalibrateBatch(input, options, fitted, problems)) return false;
@@ -447,7 +484,7 @@ void ReviewEditor::State::QuantifyAll(const CCalibrationList& with, std::vector<
 
 void ReviewEditor::State::Judge(Batch::BatchResults& next, const std::map<int, std::vector<Batch::ResultRow>>& fresh) {
     Batch::BatchReview review;
-    review.Configure(input.method.settings.review, "", 0.0);
+    review.Configure(input.method.settings.review, acceptance, outlierLimit);
     const size_t entries = static_cast<size_t>(Entries());
     // Gathering takes a sample's rows whole; without rules there is nothing to gather.
     for (size_t s = 0; review.Settings().rules != Batch::RuleSet::kNone && s < next.samples.size(); ++s) {
@@ -821,8 +858,8 @@ bool ReviewEditor::State::FormatOutputs(std::string& csv, std::string& matrix, s
         std::lock_guard<std::mutex> held(change);
         if (CurrentVersion() != startVersion) return false;
         const std::vector<Batch::ResultRow> rows(results.rows.begin() + s * entries, results.rows.begin() + (s + 1) * entries);
-        csv += Batch::ResultsCsvRows(results, rows, false);
-        matrix += Batch::MatrixCsvRows(results, rows, false);
+        csv += Batch::ResultsCsvRows(results, rows, fullPrecision);
+        matrix += Batch::MatrixCsvRows(results, rows, fullPrecision);
         std::vector<std::vector<std::string>> cells;
         for (const Batch::ResultRow& row : rows) cells.push_back(Batch::ResultCells(results, row));
         // A batch run hands a sample's traces on before its rows.
