@@ -24,7 +24,11 @@ done
 base=${url%%/\?token=*}
 token=${url##*token=}
 get() { curl -s -H "X-Quan-Token: $token" "$base$1"; }
-post() { curl -s -H "X-Quan-Token: $token" -H 'Content-Type: application/json' -d "$2" "$base$1"; }
+# PAUSE seconds between changes (default 3, an analyst's pace): the station writes its text
+# outputs again in the background after each change, and on two cores that work would otherwise
+# be timed with the next change. PAUSE=0 times changes made back to back.
+pause=${PAUSE:-3}
+post() { sleep "$pause"; curl -s -H "X-Quan-Token: $token" -H 'Content-Type: application/json' -d "$2" "$base$1"; }
 started=$(date +%s)
 for _ in $(seq 1 1200); do
     get /api/state | grep -q '"ready":true' && break
@@ -37,6 +41,24 @@ for i in 1 2 3; do
     # The quantification trace's bounds of the unknown, as stored, set again: a full change.
     answer=$(post /api/integration "{\"version\":$(version),\"sample\":$unknown,\"entry\":$entry,\"slot\":0,\"kind\":\"none\",\"reason\":\"bench\"}")
     echo "unknown sample $unknown, entry $entry: $(echo "$answer" | ms) ms $(echo "$answer" | cut -c1-80)"
+done
+# The stored bounds of a sample's peak, the start moved a fifth of the way in: a bounds change,
+# measured from the stored points.
+bounds() {
+    /usr/bin/python3 - "$results/results.sqlite" "$1" "$entry" <<'PY'
+import sqlite3, sys
+db = sqlite3.connect("file:" + sys.argv[1] + "?mode=ro", uri=True)
+start, end = db.execute('SELECT "StartRT", "EndRT" FROM peak_values WHERE sample = ? AND entry = ?',
+                        (int(sys.argv[2]) + 1, int(sys.argv[3]))).fetchone()
+print('"start":%r,"end":%r' % (start + (end - start) / 5, end))
+PY
+}
+for who in $((unknown + 1)) "$standard"; do
+    span=$(bounds "$who")
+    answer=$(post /api/integration "{\"version\":$(version),\"sample\":$who,\"entry\":$entry,\"slot\":0,\"kind\":\"bounds\",$span,\"reason\":\"bench\"}")
+    echo "sample $who, entry $entry, bounds moved: $(echo "$answer" | ms) ms $(echo "$answer" | cut -c1-80)"
+    answer=$(post /api/integration "{\"version\":$(version),\"sample\":$who,\"entry\":$entry,\"slot\":0,\"kind\":\"auto\",\"reason\":\"bench\"}")
+    echo "sample $who, entry $entry, automatic again: $(echo "$answer" | ms) ms"
 done
 for i in 1 2; do
     answer=$(post /api/exclusion "{\"version\":$(version),\"entry\":$entry,\"standard\":$standard,\"excluded\":true,\"reason\":\"bench\"}")
