@@ -195,15 +195,6 @@ Cell ColumnCell(sqlite3_stmt* statement, int column) {
     }
 }
 
-std::string UtcNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
-
 bool TableExists(sqlite3* db, const char* type, const char* name) {
     SqlStatement query;
     if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = ?1 AND name = ?2", -1, &query.handle,
@@ -469,6 +460,15 @@ std::vector<Problem> VerifyAuditChain(sqlite3* db) {
         expectedId = id + 1;
     }
     return problems;
+}
+
+std::string UtcNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
 }
 
 }  // namespace Batch

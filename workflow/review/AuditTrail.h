@@ -54,6 +54,9 @@ bool IsIntegrationAction(std::string_view action);
 // The first row's previous hash.
 inline constexpr const char* kChainStart = "0000000000000000000000000000000000000000000000000000000000000000";
 
+// The time now, UTC, as the trail writes it: "2026-12-08T01:23:45Z".
+std::string UtcNow();
+
 // Creates the audit table (and the triggers that refuse an update or delete through SQL) in a
 // results database being written; a database that has one keeps it.
 bool CreateAuditTable(sqlite3* db, std::string& error);

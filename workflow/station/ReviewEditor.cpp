@@ -58,15 +58,6 @@ constexpr const char* kBuiltInReasons[] = {
     "Injection failed",
 };
 
-std::string UtcNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    gmtime_r(&now, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-    return text;
-}
-
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
@@ -283,6 +274,9 @@ struct ReviewEditor::State {
     void RewriteOutputs();
     bool FormatOutputs(std::string& csv, std::string& matrix, std::string& curvesText, std::string& report);
     std::vector<Batch::EntryTrace> StoredEntryTraces(int sample);
+    // Whether changes may be made and `request` names the version the results are at now; else
+    // the refusal (409 for a stale version: never applied over another's change).
+    bool CurrentVersionAsked(const JsonValue& request, Answer& refusal) const;
     int CurrentVersion() const {
         std::lock_guard<std::mutex> hold(status);
         return version;
@@ -978,6 +972,21 @@ bool Admit(const std::string_view body, JsonValue& request, Answer& refusal) {
 }
 }  // namespace
 
+bool ReviewEditor::State::CurrentVersionAsked(const JsonValue& request, Answer& refusal) const {
+    std::lock_guard<std::mutex> hold(status);
+    int asked = -1;
+    if (!editable)
+        refusal = ErrorAnswer(409, "the results cannot be changed: " + why);
+    else if (!WholeNumber(request, "version", 0, 1 << 30, asked))
+        refusal = ErrorAnswer(400, "the request needs the version it was made on (\"version\")");
+    else if (asked != version)
+        refusal = ErrorAnswer(409, "the results changed since this page read them (version " + std::to_string(asked) +
+                                       ", now " + std::to_string(version) + "): reload and make the change again");
+    else
+        return true;
+    return false;
+}
+
 Answer ReviewEditor::IntegrationAnswer(std::string_view body) {
     const Clock::time_point began = Clock::now();
     if (!m_state) return ErrorAnswer(503, "the editor is not open");
@@ -987,16 +996,7 @@ Answer ReviewEditor::IntegrationAnswer(std::string_view body) {
     if (!Admit(body, request, refusal)) return refusal;
     if (!s.Loaded()) return ErrorAnswer(503, "the batch is still loading: try again in a moment");
     std::lock_guard<std::mutex> serial(s.change);
-    {
-        std::lock_guard<std::mutex> hold(s.status);
-        if (!s.editable) return ErrorAnswer(409, "the results cannot be changed: " + s.why);
-        int version = -1;
-        if (!WholeNumber(request, "version", 0, 1 << 30, version))
-            return ErrorAnswer(400, "the request needs the version it was made on (\"version\")");
-        if (version != s.version)
-            return ErrorAnswer(409, "the results changed since this page read them (version " + std::to_string(version) +
-                                        ", now " + std::to_string(s.version) + "): reload and make the change again");
-    }
+    if (!s.CurrentVersionAsked(request, refusal)) return refusal;
     const int samples = static_cast<int>(s.input.samples.size());
     int sample = -1, entry = 0, slot = -1;
     if (!WholeNumber(request, "sample", 0, samples - 1, sample))
@@ -1016,7 +1016,7 @@ Answer ReviewEditor::IntegrationAnswer(std::string_view body) {
     change.compound = s.input.method.GetAt(entry - 1).GetName();
     change.slot = slot;
     change.user = s.options.user;
-    change.time = UtcNow();
+    change.time = Batch::UtcNow();
 
     if (change.kind == Batch::IntegrationKind::kBounds) {
         if (!FiniteNumber(request, "start", change.start) || !FiniteNumber(request, "end", change.end))
@@ -1091,16 +1091,7 @@ Answer ReviewEditor::ExclusionAnswer(std::string_view body) {
     if (!Admit(body, request, refusal)) return refusal;
     if (!s.Loaded()) return ErrorAnswer(503, "the batch is still loading: try again in a moment");
     std::lock_guard<std::mutex> serial(s.change);
-    {
-        std::lock_guard<std::mutex> hold(s.status);
-        if (!s.editable) return ErrorAnswer(409, "the results cannot be changed: " + s.why);
-        int version = -1;
-        if (!WholeNumber(request, "version", 0, 1 << 30, version))
-            return ErrorAnswer(400, "the request needs the version it was made on (\"version\")");
-        if (version != s.version)
-            return ErrorAnswer(409, "the results changed since this page read them (version " + std::to_string(version) +
-                                        ", now " + std::to_string(s.version) + "): reload and make the change again");
-    }
+    if (!s.CurrentVersionAsked(request, refusal)) return refusal;
     const int samples = static_cast<int>(s.input.samples.size());
     int entry = 0, standard = -1;
     if (!WholeNumber(request, "entry", 1, s.Entries(), entry))
@@ -1144,7 +1135,7 @@ Answer ReviewEditor::ExclusionAnswer(std::string_view body) {
         else s.notes.erase(key);
     };
     Batch::AuditEntry audit;
-    audit.time = UtcNow();
+    audit.time = Batch::UtcNow();
     audit.user = s.options.user;
     audit.action = exclude ? "exclude point" : "restore point";
     audit.sample = in.id;
