@@ -96,9 +96,21 @@ async function waitFor(page, test, what, ...values) {
 async function openZoom(page, sample) {
   await page.select('#review-compound', String(ENTRY));
   await waitFor(page, (e) => window.quanReview.state().entry === e && window.quanReview.state().plots > 0, 'compound view', ENTRY);
-  await page.click(`#panels .panel[data-s="${sample}"] a.to-zoom`);
-  await waitFor(page, (s) => { const h = window.quanReview.handles(); return h && window.quanReview.edit().zoom.s === s; },
-                'the zoomed panel with its handles', sample);
+  // The panels are drawn as they come into view and drawn again as answers come: a click that
+  // lands while its panel is being replaced is lost, so it is given again (a bounded number of times).
+  const zoomed = (s) => { const h = window.quanReview.handles(); const z = window.quanReview.edit().zoom; return !!h && !!z && z.s === s; };
+  for (let attempt = 1; ; ++attempt) {
+    const link = await page.waitForSelector(`#panels .panel[data-s="${sample}"] a.to-zoom`, {timeout: 20000});
+    await link.click();
+    try {
+      await page.waitForFunction(zoomed, {timeout: 5000, polling: 50}, sample);
+      break;
+    } catch (e) {
+      if (attempt < 4) continue;
+      await waitFor(page, zoomed, 'the zoomed panel with its handles', sample);
+      break;
+    }
+  }
   return page.evaluate(() => window.quanReview.handles());
 }
 // Fills in the open reason dialog and confirms it; resolves once the change was answered.
