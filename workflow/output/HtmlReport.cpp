@@ -161,6 +161,8 @@ std::vector<std::pair<double, double>> FittedCurve(const CCalibrationData& curve
     return fit;
 }
 
+}  // namespace
+
 std::string CurveJson(const CurveResult& result) {
     const CCalibrationData& curve = result.curve;
     const std::vector<StandardPoint> points = StandardPoints(result);
@@ -180,6 +182,8 @@ std::string CurveJson(const CurveResult& result) {
         Append(json, i > 0 ? "," : "", JsonNumber(fit[i].first, true), ",", JsonNumber(fit[i].second, true));
     return json + "]}";
 }
+
+namespace {
 
 std::string TitleOf(const BatchResults& results) {
     return "Batch results: " + (results.methodFile.empty() ? std::string("(no method file)") : results.methodFile);

@@ -72,5 +72,8 @@ std::string JsonString(std::string_view text);
 // null), before and after ({found, start, end, baselineStart, baselineEnd, area, height,
 // response, conc, flags}), reason, version, hash. The report embeds it as quan-batch's "audit".
 std::string AuditJson(const std::vector<AuditEntry>& audit);
+// One curve as the page draws it (entry, fit, points, who excluded which point): the batch's
+// curves hold these, and a correction's answer holds those it fitted again.
+std::string CurveJson(const CurveResult& result);
 
 }  // namespace Batch

@@ -752,8 +752,10 @@ Answer ReviewEditor::State::Commit(const std::vector<int>& rerun, bool refit, Ba
     }
     json += "],\"curves\":[";
     first = true;
+    // The refit curves themselves: the page redraws them without reading the batch again.
     for (int entry : changedCurves) {
-        json += (first ? "" : ",") + std::to_string(entry);
+        if (entry < 1 || entry > static_cast<int>(results.curves.size())) continue;
+        json += (first ? "" : ",") + Batch::CurveJson(results.curves[entry - 1]);
         first = false;
     }
     json += "],\"audit\":" + AuditJson(audit) + ",\"ms\":" + NumberText::General(ms, 4) + "}";
