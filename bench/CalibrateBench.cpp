@@ -64,7 +64,7 @@ void BM_Calibrate(benchmark::State& state) {
 void CalibrationSizes(benchmark::internal::Benchmark* b) {
     for (int curves : {100, 500, 1000})
         for (int points : {6, 20}) b->Args({curves, points, kCurveLinear, kWeightInverseX});
-    for (int type : {kCurveRF, kCurveLinear, 2, 3})
+    for (int type : {kCurveRF, kCurveLinear, kCurveQuadratic, kCurveCubic})
         for (int weighting : {kWeightNone, kWeightInverseX, kWeightInverseX2}) b->Args({500, 6, type, weighting});
 }
 BENCHMARK(BM_Calibrate)->ArgNames({"curves", "points", "type", "weight"})->Apply(CalibrationSizes)->UseManualTime()
