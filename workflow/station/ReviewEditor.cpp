@@ -277,6 +277,9 @@ struct ReviewEditor::State {
     // Whether changes may be made and `request` names the version the results are at now; else
     // the refusal (409 for a stale version: never applied over another's change).
     bool CurrentVersionAsked(const JsonValue& request, Answer& refusal) const;
+    // A change request taken in: well formed, the batch loaded, the change lock held in
+    // `serial` (changes one at a time) and made on the current version; else the refusal.
+    bool AdmitChange(std::string_view body, JsonValue& request, std::unique_lock<std::mutex>& serial, Answer& refusal);
     int CurrentVersion() const {
         std::lock_guard<std::mutex> hold(status);
         return version;
@@ -989,16 +992,25 @@ bool ReviewEditor::State::CurrentVersionAsked(const JsonValue& request, Answer& 
     return false;
 }
 
+bool ReviewEditor::State::AdmitChange(std::string_view body, JsonValue& request, std::unique_lock<std::mutex>& serial,
+                                      Answer& refusal) {
+    if (!Admit(body, request, refusal)) return false;
+    if (!Loaded()) {
+        refusal = ErrorAnswer(503, "the batch is still loading: try again in a moment");
+        return false;
+    }
+    serial = std::unique_lock<std::mutex>(change);
+    return CurrentVersionAsked(request, refusal);
+}
+
 Answer ReviewEditor::IntegrationAnswer(std::string_view body) {
     const Clock::time_point began = Clock::now();
     if (!m_state) return ErrorAnswer(503, "the editor is not open");
     State& s = *m_state;
     JsonValue request;
     Answer refusal;
-    if (!Admit(body, request, refusal)) return refusal;
-    if (!s.Loaded()) return ErrorAnswer(503, "the batch is still loading: try again in a moment");
-    std::lock_guard<std::mutex> serial(s.change);
-    if (!s.CurrentVersionAsked(request, refusal)) return refusal;
+    std::unique_lock<std::mutex> serial;
+    if (!s.AdmitChange(body, request, serial, refusal)) return refusal;
     const int samples = static_cast<int>(s.input.samples.size());
     int sample = -1, entry = 0, slot = -1;
     if (!WholeNumber(request, "sample", 0, samples - 1, sample))
@@ -1090,10 +1102,8 @@ Answer ReviewEditor::ExclusionAnswer(std::string_view body) {
     State& s = *m_state;
     JsonValue request;
     Answer refusal;
-    if (!Admit(body, request, refusal)) return refusal;
-    if (!s.Loaded()) return ErrorAnswer(503, "the batch is still loading: try again in a moment");
-    std::lock_guard<std::mutex> serial(s.change);
-    if (!s.CurrentVersionAsked(request, refusal)) return refusal;
+    std::unique_lock<std::mutex> serial;
+    if (!s.AdmitChange(body, request, serial, refusal)) return refusal;
     const int samples = static_cast<int>(s.input.samples.size());
     int entry = 0, standard = -1;
     if (!WholeNumber(request, "entry", 1, s.Entries(), entry))
