@@ -28,12 +28,6 @@ constexpr int kCompounds = 500;
 constexpr int kQualifiers = 1;
 constexpr int kPeaksPerSample = 1500;
 
-fs::path BuildFolder() {
-    std::error_code code;
-    const fs::path self = fs::read_symlink("/proc/self/exe", code);
-    return code ? fs::current_path() : self.parent_path();
-}
-
 // The generated batch, made on first use and removed when the program ends.
 struct GeneratedBatch {
     fs::path root;
@@ -67,7 +61,7 @@ int Run(const std::string& command) {
 }
 
 void BM_BatchEndToEnd(benchmark::State& state) {
-    const fs::path tool = BuildFolder() / "quan-batch";
+    const fs::path tool = bench::BuildFolder() / "quan-batch";
     if (!fs::exists(tool)) {
         state.SkipWithError("skipped: quan-batch not built");
         return;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <vector>
 
 namespace bench {
@@ -25,6 +26,14 @@ inline double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const size_t middle = values.size() / 2;
     return values.size() % 2 == 1 ? values[middle] : 0.5 * (values[middle - 1] + values[middle]);
+}
+
+// The folder of this benchmark program, where the build puts the tools it runs (the current
+// folder when /proc does not say).
+inline std::filesystem::path BuildFolder() {
+    std::error_code code;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", code);
+    return code ? std::filesystem::current_path() : self.parent_path();
 }
 
 }  // namespace bench

@@ -34,12 +34,6 @@ constexpr int kCompounds = 200;
 constexpr int kPeaksPerSample = 600;
 constexpr int kMostBatches = 50;
 
-fs::path BuildFolder() {
-    std::error_code code;
-    const fs::path self = fs::read_symlink("/proc/self/exe", code);
-    return code ? fs::current_path() : self.parent_path();
-}
-
 std::string BatchName(int number) {
     char name[32];
     std::snprintf(name, sizeof name, "batch-%02d", number);
@@ -91,7 +85,7 @@ struct GeneratedStudy {
             return;
         }
         root = pattern;
-        const fs::path tool = BuildFolder() / "quan-batch";
+        const fs::path tool = bench::BuildFolder() / "quan-batch";
         if (!fs::exists(tool)) {
             error = "skipped: quan-batch not built";
             return;
@@ -137,7 +131,7 @@ GeneratedStudy& Study() {
 }
 
 void BM_StudyMerge(benchmark::State& state) {
-    const fs::path tool = BuildFolder() / "quan-study";
+    const fs::path tool = bench::BuildFolder() / "quan-study";
     GeneratedStudy& study = Study();
     if (!fs::exists(tool)) {
         state.SkipWithError("skipped: quan-study not built");
@@ -172,7 +166,7 @@ void BM_StudyMerge(benchmark::State& state) {
 
 // One batch of a 50-batch study run again and merged alone.
 void BM_StudyRemergeOne(benchmark::State& state) {
-    const fs::path tool = BuildFolder() / "quan-study";
+    const fs::path tool = bench::BuildFolder() / "quan-study";
     GeneratedStudy& study = Study();
     if (!fs::exists(tool) || !study.error.empty()) {
         state.SkipWithError("skipped: no study (see BM_StudyMerge)");

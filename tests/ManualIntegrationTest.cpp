@@ -89,20 +89,6 @@ TEST(ManualIntegration, HeightAndApexAreTheParabolasVertex) {
     EXPECT_NEAR(peak.height, 60.0, 0.01);
 }
 
-TEST(ManualIntegration, AreaFollowsADraggedBoundWithoutJumps) {
-    const Trace trace = ParabolaTrace();
-    auto areaTo = [&](double end) {
-        Integrate::Peak peak;
-        std::string error;
-        EXPECT_TRUE(Batch::MeasurePeak(trace.times, trace.intensities, 2.0, end, 10.0, 10.0, peak, error)) << error;
-        return peak.area;
-    };
-    const double onPoint = trace.times[5];
-    EXPECT_NEAR(areaTo(onPoint - 1e-7), areaTo(onPoint), 1e-3);
-    EXPECT_NEAR(areaTo(onPoint + 1e-7), areaTo(onPoint), 1e-3);
-    EXPECT_LT(areaTo(onPoint - 0.004), areaTo(onPoint));
-}
-
 TEST(ManualIntegration, PointsOutsideTheBoundsDoNotCount) {
     // The review station measures on the stored cut of a trace, a fresh run on the whole one.
     Trace whole = ParabolaTrace();

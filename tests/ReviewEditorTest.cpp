@@ -271,10 +271,6 @@ TEST_F(ReviewEditing, StateAndReasonsSayWhatTheStationOffers) {
     EXPECT_EQ(texts.back(), "Lab reason two");
 }
 
-// A station killed with SIGKILL before a change's transaction, inside it (after its rows and
-// audit row are written, before the commit) and after the commit leaves a database that checks
-// whole and holds the batch either as before the change, with no audit row, or as after it,
-// with one: never between.
 // A batch run with its own decision files and settings (--exclusions, --integrations,
 // --acceptance): the station takes them from the run's record, corrects on top of them, and the
 // files it keeps beside the results rebuild the corrected results on a fresh run.
@@ -314,6 +310,10 @@ TEST(ReviewEditorStart, TakesTheRunsOwnDecisionsAndSettingsFromItsRecord) {
               Query(fresh / "results.sqlite", "SELECT count(*) FROM acceptance"));
 }
 
+// A station killed with SIGKILL before a change's transaction, inside it (after its rows and
+// audit row are written, before the commit) and after the commit leaves a database that checks
+// whole and holds the batch either as before the change, with no audit row, or as after it,
+// with one: never between.
 TEST(ReviewEditorKill, KilledAroundAChangeLeavesBeforeOrAfterNeverBetween) {
     TempFolder temp;
     const fs::path first = temp.Path() / "first";
