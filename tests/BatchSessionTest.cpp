@@ -4,8 +4,11 @@
 // cannot go on says which step stopped it.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "BatchTestSupport.h"
 #include "workflow/batch/BatchSession.h"
+#include "workflow/batch/Elements.h"
 #include "workflow/review/BatchReview.h"
 
 namespace {
@@ -136,3 +139,79 @@ TEST(BatchSession, AStoppedSessionSaysWhichStepStoppedIt) {
 }
 
 }  // namespace
+
+// The element table of a semi-quantitative batch: isotopes fill slots from 1 in order (response
+// factor 1 unless given), interferences name an isotope slot in use; the first bad row is named
+// with its line and nothing of the table is kept; the database written holds the records.
+TEST(ElementTable, ReadsIsotopesAndInterferencesAndNamesTheFirstBadRow) {
+    TempFolder temp;
+    const std::string header = "Symbol,AtomicNumber,Mass,ResponseFactor,ScaleFactor,Isotopes,Interferences\n";
+    WriteText(temp.Path() / "good.csv", header + "Cu,29,63.546,2.5,0.5,62.93:69.17|64.93:30.83:0.9,ArO:1:62.92:0.002\n"
+                                                 "Li,3,6.941,1,1,,\nBe,4,9.01,1,1\n");
+    std::vector<Element> elements;
+    std::string error;
+    ASSERT_TRUE(ReadElementsFile((temp.Path() / "good.csv").string(), elements, error)) << error;
+    ASSERT_EQ(elements.size(), 3u);
+    const tagELEMENTstruct& cu = elements[0].record;
+    EXPECT_EQ(elements[0].atomicNumber, 29);
+    EXPECT_STREQ(cu.Symbol, "Cu");
+    EXPECT_EQ(cu.ElementMass, 63.546);
+    EXPECT_EQ(cu.ResponseFactor, 2.5);
+    EXPECT_EQ(cu.ScaleFactor, 0.5);
+    EXPECT_EQ(cu.IsotopeInUse[0], 0);
+    EXPECT_EQ(cu.IsotopeInUse[1], 1);
+    EXPECT_EQ(cu.IsotopeInUse[2], 1);
+    EXPECT_EQ(cu.IsotopeInUse[3], 0);
+    EXPECT_EQ(cu.Isotopes[1].Mass, 62.93);
+    EXPECT_EQ(cu.Isotopes[1].Abundance, 69.17);
+    EXPECT_EQ(cu.Isotopes[1].ResponseFactor, 1.0);
+    EXPECT_EQ(cu.Isotopes[2].ResponseFactor, 0.9);
+    EXPECT_STREQ(cu.Interferences[0].Name, "ArO");
+    EXPECT_EQ(cu.Interferences[0].IsotopeSlot, 1);
+    EXPECT_EQ(cu.Interferences[0].Mass, 62.92);
+    EXPECT_EQ(cu.Interferences[0].Factor, 0.002);
+    EXPECT_EQ(cu.InterferenceInUse[0], 1);
+    EXPECT_EQ(cu.InterferenceInUse[1], 0);
+    EXPECT_EQ(elements[1].record.IsotopeInUse[1], 0);
+
+    const struct { const char* row; const char* message; } bad[] = {
+        {"Cu,29,63.5,1", "expected 5 to 7 columns"},
+        {",29,63.5,1,1", "symbol must be 1 to 26 characters"},
+        {"Cu,0,63.5,1,1", "atomic number must be 1 to 118"},
+        {"Cu,119,63.5,1,1", "atomic number must be 1 to 118"},
+        {"Cu,29,0,1,1", "element mass must be a positive number"},
+        {"Cu,29,63.5,x,1", "response factor is not a number"},
+        {"Cu,29,63.5,1,x", "scale factor is not a number"},
+        {"Cu,29,63.5,1,1,62.9", "is not mass:abundance"},
+        {"Cu,29,63.5,1,1,62.9:100.5", "out of range"},
+        {"Cu,29,63.5,1,1,0:50", "out of range"},
+        {"Cu,29,63.5,1,1,62.9:-1", "out of range"},
+        {"Cu,29,63.5,1,1,1:1|2:1|3:1|4:1|5:1|6:1|7:1|8:1|9:1|10:1|11:1", "more than 10 isotopes"},
+        {"Cu,29,63.5,1,1,62.9:69,ArO:2:62.9:0.1", "names an isotope slot not in use"},
+        {"Cu,29,63.5,1,1,62.9:69,ArO:0:62.9:0.1", "names an isotope slot not in use"},
+        {"Cu,29,63.5,1,1,62.9:69,ArO:1:62.9", "is not name:slot:mass:factor"},
+        {"Cu,29,63.5,1,1,62.9:69,:1:62.9:0.1", "interference name must be 1 to 23 characters"},
+        {"Cu,29,63.5,1,1,62.9:69,a:1:1:1|b:1:1:1|c:1:1:1|d:1:1:1|e:1:1:1", "more than 4 interferences"},
+        {"Li,29,63.5,1,1", "atomic number 29 appears twice"},
+    };
+    for (const auto& c : bad) {
+        WriteText(temp.Path() / "bad.csv", header + "Cu,29,63.5,1,1\n" + c.row + "\n");
+        std::vector<Element> read;
+        std::string message;
+        EXPECT_FALSE(ReadElementsFile((temp.Path() / "bad.csv").string(), read, message)) << c.row;
+        EXPECT_NE(message.find("bad.csv: line 3: "), std::string::npos) << message;
+        EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    }
+    std::string message;
+    EXPECT_FALSE(ReadElementsFile((temp.Path() / "none.csv").string(), elements, message));
+    EXPECT_NE(message.find("cannot be read"), std::string::npos);
+
+    const std::string database = (temp.Path() / "periodic.db").string();
+    ASSERT_TRUE(WritePeriodicDatabase(database, elements, error)) << error;
+    ASSERT_TRUE(OpenFlatDatabase(kPeriodicDatabaseKind, database.c_str(), false));
+    tagELEMENTstruct back{};
+    EXPECT_EQ(ReadElementRecord(29, back), 0);
+    CloseFlatDatabase(kPeriodicDatabaseKind);
+    EXPECT_EQ(std::memcmp(&back, &cu, sizeof back), 0);
+    EXPECT_FALSE(WritePeriodicDatabase((temp.Path() / "no" / "periodic.db").string(), elements, error));
+}

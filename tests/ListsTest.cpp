@@ -162,3 +162,55 @@ TEST(ListAccess, EnginesReadEntriesThroughGetAtAndPassOverEmptySlots) {
               (std::array{1, 0, 2}));
     EXPECT_EQ(peaks.GetEntry(1), nullptr);
 }
+
+TEST(PeakList, SortsByEachKeyBothWaysAndLeavesWhatItCannotSort) {
+    using namespace locate_test;
+    const auto order = [](const CPeakList& peaks) {
+        std::vector<float> rts;
+        for (int i = 0; i < peaks.GetSize(); ++i) rts.push_back(peaks.GetAt(i).GetFoundRT());
+        return rts;
+    };
+    const auto list = [] {  // RT, area, height all in different orders; areas 300 tie
+        CPeakList peaks;
+        peaks.Add(Peak(3.0f, 300.0, 20.0));
+        peaks.Add(Peak(1.0f, 100.0, 40.0));
+        peaks.Add(Peak(4.0f, 300.0, 10.0));
+        peaks.Add(Peak(2.0f, 500.0, 30.0));
+        return peaks;
+    };
+    const struct { int key, ascending; std::vector<float> rts; } cases[] = {
+        {CPeakList::kSortFoundRT, 1, {1, 2, 3, 4}}, {CPeakList::kSortFoundRT, 0, {4, 3, 2, 1}},
+        {CPeakList::kSortArea, 1, {1, 3, 4, 2}},    {CPeakList::kSortArea, 0, {2, 4, 3, 1}},  // selection: ties not kept in order
+        {CPeakList::kSortHeight, 1, {4, 3, 2, 1}},  {CPeakList::kSortHeight, 0, {1, 2, 3, 4}},
+    };
+    for (const auto& c : cases) {
+        CPeakList peaks = list();
+        EXPECT_EQ(peaks.Sort(c.key, c.ascending), 1);
+        EXPECT_EQ(order(peaks), c.rts) << "key " << c.key << " ascending " << c.ascending;
+        EXPECT_EQ(peaks.Sort(c.key, c.ascending), 0);  // sorted already: nothing moves
+        EXPECT_EQ(order(peaks), c.rts);
+    }
+    CPeakList peaks = list();
+    EXPECT_EQ(peaks.Sort(3, 1), 0);
+    EXPECT_EQ(peaks.Sort(-1, 1), 0);
+    peaks.Remove(1);
+    EXPECT_EQ(peaks.Sort(CPeakList::kSortFoundRT, 1), 0);
+    EXPECT_EQ(peaks.GetAt(0).GetFoundRT(), 3.0f);
+    CPeakList one;
+    one.Add(Peak(1.0f));
+    EXPECT_EQ(one.Sort(CPeakList::kSortFoundRT, 0), 0);
+}
+
+TEST(MethodList, CalibrationReferencesToNoEntryBecomeTheEntrysOwnName) {
+    CMethodList methods;
+    const char* entries[][2] = {{"A", "A"}, {"B", "A"}, {"C", "Z"}, {"D", "b"}, {"E", ""}};
+    for (const auto& e : entries) {
+        CMethodData entry;
+        entry.SetName(e[0]);
+        entry.SetCalCompound(e[1]);
+        methods.Add(entry);
+    }
+    methods.FixCalReferences();
+    const char* expected[] = {"A", "A", "C", "D", "E"};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(methods.GetAt(i).GetCalCompound(), expected[i]) << i;
+}

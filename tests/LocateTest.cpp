@@ -107,6 +107,8 @@ TEST(Locate, ChoiceRulesPickTheirPeakAndTiesKeepTheEarlier) {
         {kLocateByPeakCentre, M::kChooseClosest, kRAHArea, 0},
         {kLocateByPeakCentre, M::kChooseLargestResponse, kRAHArea, 1},
         {kLocateByPeakCentre, M::kChooseLargestResponse, kRAHHeight, 0},
+        {kLocateByPeakCentre, M::kChooseEarliest, kRAHArea, 2},
+        {kLocateByPeakCentre, M::kChooseLatest, kRAHArea, 3},
     };
     for (const auto& c : cases) {
         CMethodData entry = Entry(10.0f);
@@ -387,6 +389,40 @@ TEST(LocatedEntryUpdate, AbsoluteResponseSumsTheQuantifiedTraces) {
         EXPECT_EQ(corrected, c.response);
         EXPECT_EQ(noise, c.noise);
         EXPECT_EQ(factor, 10.0);  // area 1000 / height 100
+    }
+}
+
+// With estimated responses on, a main/first-qualifier ratio outside its window is answered by
+// estimating the trace that is too large from the other through the expected ratio; a flagged
+// peak whose target must pass keeps only the estimated response.
+TEST(LocatedEntryUpdate, EstimatedResponseReplacesTheTraceThatIsTooLarge) {
+    // Main area 1000 over qualifier area 500: a measured ratio of 2.
+    const struct { double expected, window; int flagged; double response, corrected; } cases[] = {
+        {2.0, 20.0, 0, 1500.0, 1500.0},  // within: nothing estimated
+        {1.0, 20.0, 0, 1500.0, 1000.0},  // above 1.2: the main trace becomes 1 x 500
+        {4.0, 20.0, 0, 1500.0, 1250.0},  // below 3.2: the qualifier becomes 1000 / 4
+        {4.0, -20.0, 0, 1500.0, 1250.0}, // a negative window is the same band
+        {0.0, 20.0, 0, 1500.0, 1500.0},  // no expected ratio: nothing to estimate from
+        {1.0, 20.0, 1, 0.0, 1000.0},     // flagged with a must-pass target
+    };
+    CQuanLocate engine;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.expected << " +- " << c.window << "%, flagged " << c.flagged);
+        CMethodData entry = Entry(10.0f);
+        entry.SetQuantificationTraces(3);
+        entry.SetUseEMPC(1);
+        entry.SetTargetRatio(0, c.expected);
+        entry.SetTargetWindow(0, c.window);
+        entry.SetTargetTrace(0, "306.0");
+        entry.SetTargetMustPass(0, 1);
+        CPeakData main = Peak(10.0f, 1000.0, 100.0);
+        main.SetIRWinFlag(c.flagged);
+        CPeakData q0 = Qualifier(10.0f, 500.0);
+        CPeakData* qualifiers[4] = {&q0, nullptr, nullptr, nullptr};
+        double response = -1, noise = -1, factor = -1, corrected = -1;
+        Access::GetEntryAbsoluteResponse(engine, main, qualifiers, entry, response, noise, factor, corrected);
+        EXPECT_DOUBLE_EQ(response, c.response);
+        EXPECT_DOUBLE_EQ(corrected, c.corrected);
     }
 }
 

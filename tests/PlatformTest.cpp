@@ -292,6 +292,66 @@ TEST(Integration, SettingsFileInTheNamedFolder) {
     if (previous != nullptr) ::setenv("QUAN_SETTINGS_DIR", kept.c_str(), 1);
 }
 
+// A settings file gives the block what it names, each field at its own width; values a field
+// cannot hold, unknown names and lines without '=' leave the block as it was.
+TEST(Integration, SettingsFileFillsTheFieldsItNames) {
+    char folder[] = "/tmp/quan-settings-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const char* previous = std::getenv("QUAN_SETTINGS_DIR");
+    const std::string kept = previous != nullptr ? previous : "";
+    ::setenv("QUAN_SETTINGS_DIR", folder, 1);
+    std::ofstream(std::string(folder) + "/Peaks.ini")
+        << "SmooWidth=7\r\nPkSplitting=12.5\nPkThreshMethod=65535\nChroAuto=-3\nPkMode=2147483648\n"
+           "PkBalance=x\nNoSuchField=4\nSmooIter\nPkShldrDetect=-1\n";
+    tagINTEGRATE_PARAMS block{};
+    block.PkMode = 9;
+    block.PkBalance = 0.5f;
+    EXPECT_TRUE(Integration::ReadSettings(&block, "Peaks"));
+    EXPECT_EQ(block.SmooWidth, 7);
+    EXPECT_EQ(block.PkSplitting, 12.5f);
+    EXPECT_EQ(block.PkThreshMethod, 65535);
+    EXPECT_EQ(block.ChroAuto, -3);
+    EXPECT_EQ(block.PkShldrDetect, -1);
+    EXPECT_EQ(block.PkMode, 9);         // beyond 32 bits
+    EXPECT_EQ(block.PkBalance, 0.5f);   // not a number
+    std::ofstream(std::string(folder) + "/Peaks.ini") << "PkThreshMethod=65536\nSmooWidth=-2147483649\n";
+    EXPECT_TRUE(Integration::ReadSettings(&block, "Peaks"));
+    EXPECT_EQ(block.PkThreshMethod, 65535);
+    EXPECT_EQ(block.SmooWidth, 7);
+    EXPECT_FALSE(Integration::ReadSettings(&block, "Missing"));
+    EXPECT_FALSE(Integration::ReadSettings(&block, ""));
+    EXPECT_FALSE(Integration::ReadSettings(nullptr, "Peaks"));
+    std::remove((std::string(folder) + "/Peaks.ini").c_str());
+    ::rmdir(folder);
+    if (previous != nullptr) ::setenv("QUAN_SETTINGS_DIR", kept.c_str(), 1);
+    else ::unsetenv("QUAN_SETTINGS_DIR");
+}
+
+// Classes the host creates by name report their own name and their base's.
+TEST(ClassFramework, CreatesRegisteredClassesByName) {
+    namespace F = QuanClassFramework;
+    const auto names = F::RegisteredClassNames();
+    for (const char* name : {"CPeakList", "CPeakData", "CQuanLocate", "CCalibrationData"}) {
+        EXPECT_TRUE(F::IsRegistered(name)) << name;
+        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+        const auto object = F::Create(name);
+        ASSERT_NE(object, nullptr) << name;
+        EXPECT_STREQ(object->GetClassName(), name);
+        EXPECT_TRUE(object->IsKindOf(name));
+    }
+    EXPECT_EQ(F::Create("CNoSuchClass"), nullptr);
+    EXPECT_FALSE(F::IsRegistered("CNoSuchClass"));
+    const CMethodData entry;
+    EXPECT_TRUE(entry.IsKindOf("CMethodRecord"));
+    EXPECT_FALSE(entry.IsKindOf("CPeakData"));
+    EXPECT_FALSE(entry.IsKindOf(nullptr));
+    EXPECT_FALSE(F::RegisterClass("CPeakList", [] { return static_cast<CQuanObject*>(nullptr); }));
+    EXPECT_TRUE(F::RegisterClass("CTestOnly", [] { return static_cast<CQuanObject*>(new CPeakList()); }));
+    EXPECT_TRUE(F::IsRegistered("CTestOnly"));
+    EXPECT_TRUE(F::UnregisterClass("CTestOnly"));
+    EXPECT_FALSE(F::UnregisterClass("CTestOnly"));
+}
+
 // Element records read back byte for byte. A table whose records are not whole 1024-byte element
 // records is refused (a shorter record would leave most of each element, response factors among
 // it, unwritten) without disturbing the one open; every read starts from a zeroed record; and a
