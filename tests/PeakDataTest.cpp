@@ -322,3 +322,50 @@ TEST(PeakFieldStrings, StoredWindowAndThresholdMethodBytes) {
     EXPECT_EQ(Write(peak, 26, "0.5"), 1);
     EXPECT_EQ(peak.GetChroMassWindow(), 0.5f);
 }
+
+// The buffer forms a host passes: never written past, a text that does not fit leaves the
+// buffer empty and produces nothing; writing the locate method or the flags answers with the
+// code or the letters, and writing the flags of a placeholder clears them.
+TEST(PeakFieldStrings, BufferFormsAndTheFieldsThatAnswerAWrite) {
+    CPeakData peak = PeakShowingEverything();
+    peak.SetName("benzo[a]pyrene");
+    std::string name;
+    double number = 0.0;
+    ASSERT_EQ(peak.PeakGetFieldStr(CPeakData::kPeakName, false, name, number), 1);
+    char buffer[32];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(peak.PeakGetFieldStr(CPeakData::kPeakName, false, buffer, name.size() + 1, number), 1);
+    EXPECT_EQ(std::string(buffer), name);
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(peak.PeakGetFieldStr(CPeakData::kPeakName, false, buffer, name.size(), number), 0);
+    EXPECT_EQ(buffer[0], '\0');
+    EXPECT_EQ(buffer[name.size()], '#');
+    peak.SetArea(12.5);
+    number = 0.0;
+    EXPECT_EQ(peak.PeakGetFieldStr(CPeakData::kPeakArea, false, nullptr, 0, number), 1);  // a number needs no buffer
+    EXPECT_EQ(number, 12.5);
+    EXPECT_EQ(peak.PeakGetFieldStr(CPeakData::kPeakName, false, nullptr, 0, number), 0);
+    EXPECT_EQ(peak.PeakGetFieldStr(CPeakData::kPeakName, false, buffer, number), 1);
+    EXPECT_EQ(std::string(buffer), name);
+
+    char reply[8] = "ignored";
+    peak.SetLocateBy(kLocateByRT);
+    EXPECT_EQ(peak.PeakSetFieldStr(CPeakData::kPeakLocateBy, 0, reply, sizeof reply), 1);
+    EXPECT_STREQ(reply, "RT");
+    peak.SetExcludedStd(1);
+    peak.SetNoSolutionFlag(1);
+    peak.SetPeakDeleted(true);
+    std::strcpy(reply, "x");
+    EXPECT_EQ(peak.PeakSetFieldStr(CPeakData::kPeakDetectionFlags, 0, reply, 3), 0);  // "XI-" does not fit
+    EXPECT_STREQ(reply, "");
+    EXPECT_EQ(peak.PeakSetFieldStr(CPeakData::kPeakDetectionFlags, 0, reply), 1);
+    EXPECT_STREQ(reply, "XI-");
+    peak.SetPeakDetectionFlags("BB");
+    peak.SetPlaceHolder(1);
+    EXPECT_EQ(peak.PeakSetFieldStr(CPeakData::kPeakDetectionFlags, 0, reply, sizeof reply), 1);
+    EXPECT_EQ(peak.GetPeakDetectionFlags(), "");
+    EXPECT_EQ(peak.PeakSetFieldStr(CPeakData::PeakDataFields(9999), 0, nullptr, 0), 1);
+    std::strcpy(reply, "2.5");
+    EXPECT_EQ(peak.PeakSetFieldStr(CPeakData::kPeakArea, 0, reply, sizeof reply), 1);
+    EXPECT_EQ(peak.GetArea(), 2.5);
+}
