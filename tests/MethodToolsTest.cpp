@@ -46,6 +46,60 @@ TEST(MethodCheck, AProblemNamesItsLineColumnAndSetting) {
     EXPECT_EQ(problems[0].Text(), "method.xml:4:50: entry 2 (A): its retention-time window LocateRTWin is -1; it must be above 0");
 }
 
+// Each check names what a user got wrong, in the words of the method's own settings.
+TEST(MethodCheck, EveryCheckNamesTheSettingAtFault) {
+    const std::string head = "<?xml version=\"1.0\"?>\n<METHODLIST>\n"
+                             "  <METHODENTRY Name=\"IS\" LocateBy=\"RT\" PredRT=\"5\" LocateRTWin=\"0.2\" QuanTrace=\"100>50\"/>\n";
+    const std::string second = "  <METHODENTRY Name=\"A\" LocateBy=\"RT\" PredRT=\"6\" LocateRTWin=\"0.2\" QuanTrace=\"120>60\"";
+    const struct { const char* from; const char* to; const char* message; } cases[] = {
+        {"", " Bogus=\"1\"", "entry 2: \"Bogus\" is not a method setting"},
+        {"LocateBy=\"RT\"", "LocateBy=\"XYZ\"", "LocateBy=\"XYZ\" is not one of"},
+        {"LocateBy=\"RT\"", "LocateBy=\"NAME\"", "locating by NAME is not available"},
+        {"PredRT=\"6\"", "PredRT=\"-1\"", "its retention time PredRT is -1; it must be 0 or above"},
+        {"LocateBy=\"RT\"", "LocateBy=\"RRT\" RRTRef=\"1\"", "its relative retention time PredRRT is 0; it must be above 0"},
+        {"LocateBy=\"RT\"", "LocateBy=\"RRT\" PredRRT=\"1.1\"", "it is located by RRT but RRTRef names no entry"},
+        {"", " RRTRef=\"9\"", "its RRT reference 9 is not an entry"},
+        {"", " RRTRef=\"2\"", "it is its own RRT reference"},
+        {"", " RCalc=\"IS\"", "its response (Internal Std) needs an internal standard and RRef names none"},
+        {"", " RCalc=\"IS\" RRef=\"9\"", "its internal standard RRef 9 is not an entry"},
+        {"", " RCalc=\"IS\" RRef=\"2\"", "it is its own internal standard (RRef)"},
+        {"", " UseMulti=\"1\" RCalc=\"ISODIL\"", "its response needs an internal standard and IStd0 names none"},
+        {"", " UseMulti=\"1\" IStd0=\"5\"", "its internal standard IStd0 (list index 5) is not an entry"},
+        {"", " UseMulti=\"1\" IStd0=\"0\" IStd1=\"1\"", "it is its own internal standard (IStd1)"},
+        {"", " CalCompound=\"&#73;&#x58;\"", "its calibration compound \"IX\" is not an entry"},
+        {"", " TotalsGroupByRef=\"G\"", "no entry belongs to the totals group \"G\""},
+        {"", " LocateChoice=\"5\"", "it is a totals entry but names no totals group"},
+        {"", " LocateMassWin=\"-1\"", "its window LocateMassWin is negative"},
+        {"", " TargetTrace0=\"130>60\" TargetRatio0=\"0.5\" TargetWindow0=\"0\"",
+         "TargetWindow0 is 0, so no measured ratio can meet TargetRatio0"},
+        {"", " TargetTrace1=\"130>60\" TargetWindow1=\"-5\"", "its ion-ratio window TargetWindow1 is negative"},
+        {"", " TargetTrace2=\"130>60\" TargetRTWin2=\"-1\"", "its qualifier window TargetRTWin2 is negative"},
+        {"QuanTrace=\"120>60\"", "QuanTrace=\"120>>60\"", "its quantification trace \"120>>60\" is not a mass"},
+        {"", " TargetTrace3=\"1x>60\"", "its qualifier trace \"1x>60\" is not a mass"},
+        {"Name=\"A\"", "Name=\"IS\"", "entry 2 has the name \"IS\" of an earlier entry"},
+    };
+    for (const auto& c : cases) {
+        std::string entry = second;
+        if (*c.from == '\0') entry += c.to;
+        else entry.replace(entry.find(c.from), std::strlen(c.from), c.to);
+        CMethodList method;
+        Problems problems;
+        EXPECT_FALSE(MethodTools::ReadMethodText("m.xml", head + entry + "/>\n</METHODLIST>\n", method, problems)) << c.to;
+        EXPECT_NE(AllText(problems).find(c.message), std::string::npos) << c.to << "\n" << AllText(problems);
+    }
+    // Entities in a value read as their characters: this one names the standard.
+    CMethodList method;
+    Problems problems;
+    EXPECT_TRUE(MethodTools::ReadMethodText("m.xml", head + second + " CalCompound=\"&#x49;&#83;\"/>\n</METHODLIST>\n", method,
+                                            problems)) << AllText(problems);
+    problems.clear();
+    EXPECT_FALSE(MethodTools::ReadMethodText("m.xml", "<?xml version=\"1.0\"?>\n<METHODLIST>\n</METHODLIST>\n", method, problems));
+    EXPECT_NE(AllText(problems).find("the method has no entries"), std::string::npos) << AllText(problems);
+    problems.clear();
+    EXPECT_FALSE(MethodTools::ReadMethodText("m.xml", "<METHODLIST><METHODENTRY Name=\"A\"/></METHODLIST>", method, problems));
+    EXPECT_NE(AllText(problems).find("does not start with the declaration"), std::string::npos) << AllText(problems);
+}
+
 std::string Trace(const CMethodData& e, int slot) { return slot < 0 ? e.GetQuanTrace() : e.GetTargetTrace(slot); }
 
 TEST(TransitionList, OneEntryPerCompoundWithItsQualifiersAndStandard) {
