@@ -234,6 +234,25 @@ TEST(ResultsDatabase, ReadingRefusesADamagedRecord) {
     EXPECT_NE(error.find("is neither a curve record of 19496 bytes nor one packed"), std::string::npos) << error;
     ASSERT_EQ(curves.GetSize(), 1);
     EXPECT_EQ(curves.GetAt(0).GetName(), "kept");
+
+    // Curves that do not belong to the method, or are not whole, are refused by what is wrong.
+    const struct { const char* sql; const char* message; } refusals[] = {
+        {"UPDATE curves SET record = 'text' WHERE entry = 2", "the curve record of entry 2 is not stored as bytes"},
+        {"DELETE FROM curves WHERE entry = 3", "holds 2 curves, but the method has 3 entries"},
+        {"UPDATE curves SET entry = 4 WHERE entry = 3", "the curves are not numbered 1 to 3 (found entry 4 where entry 3 belongs)"},
+        {"UPDATE curves SET record = (SELECT record FROM curves WHERE entry = 1) WHERE entry = 2",
+         "the curve of entry 2 is for \"" },
+        {"DROP TABLE curves", "is not a results database with curves"},
+    };
+    for (const auto& refusal : refusals) {
+        ASSERT_TRUE(Batch::WriteResultsDatabase(path, SmallBatch(), error)) << error;
+        Execute(path, refusal.sql);
+        CCalibrationList untouched;
+        untouched.Add(kept);
+        EXPECT_FALSE(Batch::ReadCurvesFromDatabase(path, MethodOf(kCompounds), untouched, error)) << refusal.sql;
+        EXPECT_NE(error.find(refusal.message), std::string::npos) << error;
+        EXPECT_EQ(untouched.GetSize(), 1);
+    }
 }
 
 // A row whose peak fields do not line up with the columns is refused, not shifted, and the
