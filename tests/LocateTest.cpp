@@ -362,6 +362,25 @@ TEST(TestRatioFailed, FlaggedPeakFailsOnlyWithADefinedMustPassTarget) {
     }
 }
 
+// Two trace texts name the same chromatogram when their masses agree within 0.005, a transition
+// on both of its masses; a transition and a plain mass when either mass agrees; names ignoring
+// case, with a pair's low or high mass appended.
+TEST(TraceIdentity, MassesWithinTheirToleranceAndNamesIgnoringCase) {
+    const struct { const char* a; const char* b; bool same; } cases[] = {
+        {"304.1>50.2", "304.1 > 50.2", true},  {"304.1>50.2", "304.104>50.196", true},
+        {"304.1>50.2", "304.1>50.21", false},  {"304.1>50.2", "304.11>50.2", false},
+        {"304.1", "304.104", true},            {"304.1", "304.106", false},
+        {"304.1>50.2", "304.1", true},         {"304.1>50.2", "50.2", true},
+        {"304.1>50.2", "50.3", false},         {"304.1,305.1", "304.1,305.1", true},
+        {"304.1,305.1", "304.1,305.2", false}, {"304.1,305.1", "304.1", false},
+        {"TIC", "tic", true},                  {"TIC: Low Mass", "TIC", true},
+        {"TIC: High Mass", "tic", true},       {"TIC: Mid Mass", "TIC", false},
+        {"Ch12", "Ch1", false},                {"", "304.1", false},
+    };
+    CQuanLocate engine;
+    for (const auto& c : cases) EXPECT_EQ(Access::SameTraceText(engine, c.a, c.b), c.same) << c.a << " / " << c.b;
+}
+
 TEST(LocatedEntryUpdate, AbsoluteResponseSumsTheQuantifiedTraces) {
     // Traces as bits: 1 the main trace, 2, 4, 8 and 16 the qualifier traces 0 to 3.
     const struct { int traces; bool withQualifiers; double response, noise; } cases[] = {

@@ -39,6 +39,9 @@ struct QuanLocateTestAccess {
         return engine.UpdateLocatedEntry(peak, q, entry, i, id);
     }
     static void SetSampleType(CQuanLocate& engine, int type) { engine.m_sampleType = type; }
+    static bool SameTraceText(CQuanLocate& engine, const std::string& a, const std::string& b) {
+        return engine.ChromatogramsIdentical(a, b);
+    }
 };
 
 namespace locate_test {
