@@ -206,6 +206,33 @@ TEST(Xml, BuilderLimitsAndParserWalkUpToTheDocument) {
     EXPECT_EQ(parser.GetNodeName(), "list");
     EXPECT_TRUE(parser.MoveToParent());  // the document
     EXPECT_FALSE(parser.MoveToParent());
+    EXPECT_EQ(parser.GetLastStatus(), Brisk::CXMLParserT::kNoNode);
+
+    // Without a declaration the first child is the root; attributes read with entities replaced;
+    // text and element children are told apart.
+    const std::string bare = "<list x=\"1\" y=\"a&lt;b\"><entry z=\"\"/>tail</list>";
+    ASSERT_TRUE(parser.ParseUtf8(bare.data(), bare.size()));
+    ASSERT_TRUE(parser.MoveToFirstChild());
+    EXPECT_EQ(parser.GetNodeKind(), Brisk::CXMLParserT::kElement);
+    std::string value;
+    EXPECT_TRUE(parser.GetAttribute("y", value));
+    EXPECT_EQ(value, "a<b");
+    EXPECT_TRUE(parser.GetAttribute("x", value));
+    EXPECT_EQ(value, "1");
+    EXPECT_FALSE(parser.GetAttribute("z", value));
+    EXPECT_EQ(value, "1");
+    ASSERT_TRUE(parser.MoveToFirstChild());
+    EXPECT_TRUE(parser.GetAttribute("z", value));
+    EXPECT_EQ(value, "");
+    EXPECT_FALSE(parser.GetAttribute("x", value));  // the parent's attributes are not the child's
+    ASSERT_TRUE(parser.MoveToNextSibling());
+    EXPECT_EQ(parser.GetNodeKind(), Brisk::CXMLParserT::kText);
+    EXPECT_FALSE(parser.MoveToNextSibling());
+    EXPECT_FALSE(parser.ParseUtf8(nullptr, 0));
+    EXPECT_EQ(parser.GetLastStatus(), Brisk::CXMLParserT::kParseFailed);
+    EXPECT_FALSE(parser.MoveToFirstChild());  // nothing parsed: nothing to walk
+    EXPECT_FALSE(parser.ParseText(nullptr));
+    EXPECT_EQ(parser.GetLastStatus(), Brisk::CXMLParserT::kParseFailed);
 }
 
 // Text conversion at every UTF-8 length's boundaries, both ways, and what XML cannot carry:
