@@ -121,6 +121,42 @@ TEST(Responses, EachResponseTypeWithAndWithoutInternalStandardResponse) {
     }
 }
 
+// An entry flagged "Y" takes its response from other peaks: with "R" in third place the
+// height of the peak integrated for TopOfRatio over that for BottomOfRatio (1 for one not
+// found, 0 over a zero height); otherwise the element amount, which needs the element table.
+TEST(Responses, RatioEntriesDivideTheHeightsOfTheirTwoTraces) {
+    const auto integratedFor = [](int entry, double height) {
+        CPeakData p = Peak(5.0f, height * 10.0, height);
+        p.SetMDBIntegrateEntry(entry);
+        p.SetMDBEntryPeak(1);
+        return p;
+    };
+    const struct { const char* flags; std::vector<CPeakData> others; double response; int status; } cases[] = {
+        {"YNR", {integratedFor(3, 50.0), integratedFor(4, 20.0)}, 2.5, kLocateOK},
+        {"YNR", {integratedFor(4, 20.0)}, 1.0 / 20.0, kLocateOK},
+        {"YNR", {integratedFor(3, 50.0), integratedFor(4, 0.0)}, 0.0, kLocateOK},
+        {"NNR", {integratedFor(3, 50.0), integratedFor(4, 20.0)}, 2000.0, kLocateOK},  // not flagged: its own
+        {"YN", {integratedFor(3, 50.0)}, 0.0, kLocateElementUnreadable},              // no element table
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.flags << ", " << c.others.size() << " other peaks");
+        CMethodData entry = Entry("ratio");
+        entry.SetFlags(c.flags);
+        entry.SetTopOfRatio(3);
+        entry.SetBottomOfRatio(4);
+        entry.SetAtomicNumber(26);
+        CMethodList methods = Methods({entry});
+        std::vector<CPeakData> all = {AssignedPeak(1, 2000.0, 50.0, 1800.0)};
+        all.insert(all.end(), c.others.begin(), c.others.end());
+        CPeakList peaks = Peaks(all);
+        CQuanLocate engine;
+        ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 1), c.status);
+        if (c.status != kLocateOK) continue;
+        EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetResponse(), c.response);
+        if (c.flags[0] == 'Y') EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetArea(), c.response);
+    }
+}
+
 TEST(Responses, NoiseConversionOfSeveralStandardsIsTheirMean) {
     CMethodData compound = Entry("compound");
     compound.SetRCalc(kResponseExternalStd);
