@@ -1075,12 +1075,9 @@ Answer ReviewEditor::IntegrationAnswer(std::string_view body) {
         return ErrorAnswer(422, "the change cannot be applied: " + problems.front().message);
     }
     Batch::AuditEntry audit;
-    static const std::map<Batch::IntegrationKind, const char*> kActions = {
-        {Batch::IntegrationKind::kBounds, "integrate"}, {Batch::IntegrationKind::kChosenPeak, "choose peak"},
-        {Batch::IntegrationKind::kNoPeak, "no peak"}, {Batch::IntegrationKind::kAutomatic, "automatic"}};
     audit.time = change.time;
     audit.user = change.user;
-    audit.action = kActions.at(change.kind);
+    audit.action = Batch::IntegrationAction(change.kind);
     audit.sample = change.sample;
     audit.compound = change.compound;
     audit.slot = slot;
