@@ -43,6 +43,17 @@ const InputErrorCase kInputErrors[] = {
          for (int i = 0; i < 6; ++i) ReplaceInFile(b / "batch.csv", ",Standard,", ",QC,");
      },
      "batch.csv: the batch has no standards"},
+    {Replace("batch.csv", "STD-01,raw/STD-01.mzML,Standard,1,", "STD-01,raw/STD-01.mzML,Standard,x,"),
+     "batch.csv:2:4: \"x\" is not a concentration"},
+    {Replace("batch.csv", "STD-02,raw/STD-02.mzML,Standard,2,,,,,,,,,,,,,,,,,,,,1,", "STD-02,raw/STD-02.mzML,Standard,2,,,,,,,,,,,,,,,,,,,,0,"),
+     "batch.csv:3:24: \"0\" is not a positive InjectionVolume"},
+    {Replace("batch.csv", "STD-01,raw/STD-01.mzML,", "STD-01,,"), "batch.csv:2:2: the peak file is empty"},
+    {Replace("batch.csv", "SampleID,PeakFile,Type,", "SampleID,PeakFile,Kind,"), "batch.csv:1: the column \"Type\" is missing"},
+    {[](const fs::path& b) {
+         const std::string text = ReadText(b / "batch.csv");
+         WriteText(b / "batch.csv", text.substr(0, text.find('\n') + 1));
+     },
+     "batch.csv: has no samples"},
     {[](const fs::path& b) {
          WriteText(b / "elements.csv", "Symbol,AtomicNumber,Mass,ResponseFactor,ScaleFactor\nFe,26,55.8,1,1\nCu,200,63.5,1,1\n");
      },
