@@ -99,6 +99,41 @@ TEST(CalibrationTable, RowsBecomeCurvesInMethodOrderAndTheTablesPairingWins) {
     EXPECT_EQ(noted.find("entry \"A\": the table's internal standard"), std::string::npos) << "A keeps its own standard";
 }
 
+// The other pipeline's weighting columns: "x" or "y" (or nothing) is no weighting, "1/x" and
+// "1/x2" (or "1/x^2") weight by x, the same for y; one curve is weighted by one of them.
+TEST(CalibrationTable, WeightingsInTheLabsColumns) {
+    const std::string header =
+        "IS_name,component_name,feature_name,transformation_model_param_slope,transformation_model_param_intercept,"
+        "transformation_model_param_x_weight,transformation_model_param_y_weight,correlation_coefficient\n";
+    const struct { const char* x; const char* y; int weighting; const char* problem; } cases[] = {
+        {"x", "y", kWeightNone, nullptr},          {"", "", kWeightNone, nullptr},
+        {"1/x", "y", kWeightInverseX, nullptr},    {"1/X2", "y", kWeightInverseX2, nullptr},
+        {"1/x^2", "none", kWeightInverseX2, nullptr}, {"x", "1/y", kWeightInverseY, nullptr},
+        {"x", "1/y^2", kWeightInverseY2, nullptr},  {"1/y", "y", 0, "table.csv:2:6: \"1/y\" is not a weighting of x"},
+        {"x", "1/x", 0, "table.csv:2:7: \"1/x\" is not a weighting of y"},
+        {"1/x", "1/y", 0, "table.csv:2:7: a curve is weighted by x or by y, not both"},
+        {"x^2", "y", 0, "is not a weighting of x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << " / " << c.y);
+        CMethodList method = ImportedMethod();
+        CCalibrationList curves;
+        std::vector<Problem> problems, notes;
+        const std::string table = header + "A.A_1.Heavy,A.A_1.Light,peak_apex_int,2,0.5," + c.x + "," + c.y + ",0.99\n";
+        const bool read = Batch::CalibrationFromTable("table.csv", table, method, curves, problems, notes);
+        EXPECT_EQ(read, c.problem == nullptr);
+        if (c.problem != nullptr) EXPECT_NE(AllText(problems).find(c.problem), std::string::npos) << AllText(problems);
+        else EXPECT_EQ(method.GetAt(1).GetWeightingFunction(), c.weighting);
+    }
+    CMethodList method = ImportedMethod();
+    CCalibrationList curves;
+    std::vector<Problem> problems, notes;
+    EXPECT_FALSE(Batch::CalibrationFromTable("table.csv", header + "A.A_1.Heavy,A.A_1.Light,peak_apex_int,2,0.5,x,y,1.5\n",
+                                             method, curves, problems, notes));
+    EXPECT_NE(AllText(problems).find("table.csv:2:8: \"1.5\" is not a correlation coefficient (-1 to 1)"), std::string::npos)
+        << AllText(problems);
+}
+
 TEST(CalibrationTable, ABadTableNamesItsPlaceAndChangesNothing) {
     const std::string header = "Compound,Internal Standard,Basis,Model,Slope,Intercept,Weighting,LLOQ,ULOQ\n";
     const struct {

@@ -67,10 +67,6 @@ constexpr ColumnAlias kColumnAliases[] = {
 
 constexpr Meaning kRequired[] = {Meaning::kComponent, Meaning::kSlope, Meaning::kIntercept};
 
-// Rows of the keyword tables a table's curve uses.
-constexpr int kResponseExternalStd = 0, kResponseInternalStd = 1, kCurveLinear = 1, kAxisNone = 0, kLevelFixed = 0;
-constexpr int kBasisArea = 0, kBasisHeight = 1;
-constexpr int kWeightNone = 0, kWeightX = 1, kWeightX2 = 2, kWeightY = 3, kWeightY2 = 4;
 constexpr const char* kHeavySuffix = " (heavy)";
 constexpr const char* kFromTable = "from the calibration table";
 constexpr const char kDatabaseMagic[] = "SQLite format 3";
@@ -80,14 +76,14 @@ std::string Lower(std::string text) {
     return text;
 }
 
-std::string BasisText(int basis) { return basis == kBasisHeight ? "height" : "area"; }
+std::string BasisText(int basis) { return basis == kRAHHeight ? "height" : "area"; }
 
 // The response a feature name stands for: the other pipeline's peak_apex_int is the apex height,
 // its intensity the area.
 bool BasisOf(const std::string& cell, int& basis) {
     const std::string text = Lower(Csv::Trim(cell));
-    if (text == "peak_apex_int" || text == "height" || text == "peak height" || text == "peak_height") basis = kBasisHeight;
-    else if (text == "intensity" || text == "area" || text == "peak area" || text == "peak_area") basis = kBasisArea;
+    if (text == "peak_apex_int" || text == "height" || text == "peak height" || text == "peak_height") basis = kRAHHeight;
+    else if (text == "intensity" || text == "area" || text == "peak area" || text == "peak_area") basis = kRAHArea;
     else return false;
     return true;
 }
@@ -103,8 +99,8 @@ bool WeightOf(const std::string& cell, bool onX, int& weighting) {
         }
     const std::string axis = onX ? "x" : "y";
     if (text.empty() || text == axis || text == "none") weighting = kWeightNone;
-    else if (text == "1/" + axis) weighting = onX ? kWeightX : kWeightY;
-    else if (text == "1/" + axis + "2") weighting = onX ? kWeightX2 : kWeightY2;
+    else if (text == "1/" + axis) weighting = onX ? kWeightInverseX : kWeightInverseY;
+    else if (text == "1/" + axis + "2") weighting = onX ? kWeightInverseX2 : kWeightInverseY2;
     else return false;
     return true;
 }
@@ -287,7 +283,7 @@ bool CalibrationFromTable(const std::string& file, const std::string& text, CMet
             problems.push_back({file, t.line, columns[Meaning::kStandard] + 1,
                                 "the internal standard " + EntryText(method, t.standard) +
                                     " has a curve of its own in the table (line " + std::to_string(lineOfEntry[t.standard]) + ")"});
-        if (standard.GetStdLevels() != kLevelFixed || !(standard.GetStdConc() > 0.0))
+        if (standard.GetStdLevels() != kStdLevelFixed || !(standard.GetStdConc() > 0.0))
             problems.push_back({file, t.line, columns[Meaning::kStandard] + 1,
                                 "the internal standard " + EntryText(method, t.standard) +
                                     " has no fixed amount in the method (StdLevels FIXED and StdConc above 0)"});
