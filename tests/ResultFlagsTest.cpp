@@ -147,3 +147,37 @@ TEST(ResultFlags, BandedDeviationTestInEveryBand) {
         EXPECT_TRUE(r.GetMethodQCUserDevFlag());
     }
 }
+
+// Standards are held to their own bands, analytes to one deviation limit, blanks to a
+// concentration: each only in its own sample type.
+TEST(ResultFlags, StandardAnalyteAndBlankMonitoringInTheirOwnSampleTypes) {
+    CMethodData m = QCMethod(false, false);  // QC: one band, 30 %
+    m.SetMonitorStandardEnabled(1);
+    m.SetMonitorStandardHighThresh(15.0);
+    m.SetMonitorStandardHighThreshEnabled(1);
+    m.SetMonitorAnalyteEnabled(1);
+    m.SetMonitorAnalyteConcDevEnabled(1);
+    m.SetMonitorAnalyteConcDev(25.0);
+    m.SetMonitorBlankEnabled(1);
+    m.SetMonitorBlankConc(1.0);
+    const struct { const char* what; int type; double fixed, conc; DevFlags expected; int matrix; } cases[] = {
+        {"standard past its own 15 %", kStandard, 10.0, 11.6, {1, 0, 0, 1, 15.0}, 0},
+        {"standard within 15 %", kStandard, 10.0, 11.4, {0, 0, 0, 0, 0.0}, 0},
+        {"QC at 16 % is within its 30 %", kQC, 10.0, 11.6, {0, 0, 0, 0, 0.0}, 0},
+        {"analyte past 25 %", kAnalyte, 10.0, 12.6, {1, 0, 0, 1, 25.0}, 0},
+        {"analyte within 25 %", kAnalyte, 10.0, 7.6, {0, 0, 0, 0, 0.0}, 0},
+        {"blank above its 1.0", kBlank, 0.0, 1.5, {0, 0, 0, 0, 0.0}, 1},
+        {"blank at its 1.0", kBlank, 0.0, 1.0, {0, 0, 0, 0, 0.0}, 0},
+        {"analyte above the blank limit", kAnalyte, 0.0, 1.5, {0, 0, 0, 0, 0.0}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CPeakData r = Quantified(m, c.conc, c.fixed, c.type);
+        EXPECT_EQ(Flags(r), c.expected);
+        EXPECT_EQ(r.GetMatrixFlag(), c.matrix);
+    }
+    m.SetMonitorAnalyteConcDevEnabled(0);
+    const CPeakData off = Quantified(m, 20.0, 10.0, kAnalyte);
+    EXPECT_EQ(Flags(off), (DevFlags{0, 0, 0, 0, 0.0}));
+    EXPECT_FALSE(off.GetMethodQCUserDevFlag());
+}
