@@ -12,8 +12,10 @@
 
 namespace quantify_test {
 
-constexpr int kAnalyte = 0, kStandard = 1, kQC = 2, kBlank = 3, kRecovery = 6;
-constexpr int kRF = 0, kLinear = 1, kQuadratic = 2;
+// Short names for the library's sample types and curve types.
+constexpr int kAnalyte = CQuanSampleData::kAnalyte, kStandard = CQuanSampleData::kStandard, kQC = CQuanSampleData::kQC,
+              kBlank = CQuanSampleData::kBlank, kRecovery = CQuanSampleData::kRecovery;
+constexpr int kRF = kCurveRF, kLinear = kCurveLinear, kQuadratic = kCurveQuadratic;
 
 // An area-based compound whose calibration compound is itself.
 inline CMethodData Method(const std::string& name = "benzene") {
