@@ -303,7 +303,7 @@ TEST(ReviewStationData, WholeTracesKeepEveryPoint) {
 
 TEST(StationJson, ReadsWellFormedJsonAndRefusesTheRestWithWhere) {
     const struct { std::string text; bool ok; const char* error; } cases[] = {
-        {R"( {"a": [1, -2.5e3, true, false, null, "x\u00e9\ud83d\udca7\n"], "b": {}} )", true, ""},
+        {R"( {"a": [1, -2.5e3, true, false, null, "x\u00e9\ud83d\udca7\n\"\\\/\b\f\r\t"], "b": {}} )", true, ""},
         {"[]", true, ""},
         {"0", true, ""},
         {"", false, "the end of the text where a value belongs at character 1"},
@@ -324,7 +324,9 @@ TEST(StationJson, ReadsWellFormedJsonAndRefusesTheRestWithWhere) {
         {"1e999", false, "a number out of range"},
         {"tru", false, "an unknown word"},
         {"[] []", false, "text after the JSON value at character 4"},
-        {std::string(40, '[') + std::string(40, ']'), false, "nested too deep"},
+        {"{\"a\":1", false, "an object not closed with '}' at character 7"},
+        {std::string(32, '[') + std::string(32, ']'), true, ""},
+        {std::string(33, '[') + std::string(33, ']'), false, "nested too deep at character 33"},
     };
     for (const auto& c : cases) {
         JsonValue value;
@@ -340,7 +342,7 @@ TEST(StationJson, ReadsWellFormedJsonAndRefusesTheRestWithWhere) {
     EXPECT_EQ(a.GetItems()[1].GetNumber(), -2500.0);
     EXPECT_TRUE(a.GetItems()[2].GetBool());
     EXPECT_EQ(a.GetItems()[4].GetKind(), JsonValue::Kind::kNull);
-    EXPECT_EQ(a.GetItems()[5].GetString(), "x\xC3\xA9\xF0\x9F\x92\xA7\n");
+    EXPECT_EQ(a.GetItems()[5].GetString(), "x\xC3\xA9\xF0\x9F\x92\xA7\n\"\\/\b\f\r\t");
     EXPECT_TRUE(value.Find("b")->IsObject());
     EXPECT_EQ(value.Find("c"), nullptr);
     // Nesting just inside the limit reads.
