@@ -122,8 +122,11 @@ TEST(CalibrationTable, WeightingsInTheLabsColumns) {
         const std::string table = header + "A.A_1.Heavy,A.A_1.Light,peak_apex_int,2,0.5," + c.x + "," + c.y + ",0.99\n";
         const bool read = Batch::CalibrationFromTable("table.csv", table, method, curves, problems, notes);
         EXPECT_EQ(read, c.problem == nullptr);
-        if (c.problem != nullptr) EXPECT_NE(AllText(problems).find(c.problem), std::string::npos) << AllText(problems);
-        else EXPECT_EQ(method.GetAt(1).GetWeightingFunction(), c.weighting);
+        if (c.problem != nullptr) {
+            EXPECT_NE(AllText(problems).find(c.problem), std::string::npos) << AllText(problems);
+        } else {
+            EXPECT_EQ(method.GetAt(1).GetWeightingFunction(), c.weighting);
+        }
     }
     CMethodList method = ImportedMethod();
     CCalibrationList curves;

@@ -78,6 +78,49 @@ TEST(InternalStandardSlots, UnwrittenSlotsNameNoStandard) {
     EXPECT_DOUBLE_EQ(methods.GetAt(4).GetISResponse(), 0.0);
 }
 
+// Several standards by list index: the list ends at the first standard not found, one found
+// without a response pulls the mean down, and a totals entry takes the weighted mean of its
+// members' responses and the mean noise conversion of every standard they name.
+TEST(ISResponses, SeveralStandardsAndTheTotalsOfAGroup) {
+    const auto member = [](const char* name, std::vector<int> standards, const char* group = "G") {
+        CMethodData e = Entry(name);
+        e.SetRCalc(kResponseInternalStd);
+        e.SetUseMulti(1);
+        for (size_t k = 0; k < standards.size(); ++k) e.SetIStd(static_cast<int>(k), standards[k]);
+        e.SetTotalsGroup(group);
+        return e;
+    };
+    CMethodData unlocated = LocatedStandard(9000.0, 10.0, 8.0);
+    unlocated.SetLocated(0);
+    CMethodData totals = Entry("total G");
+    totals.SetLocateChoice(CMethodData::kTotalsChoice);
+    totals.SetTotalsGroup("G");
+    CMethodData ownStandard = totals;
+    ownStandard.SetRRef(1);
+    ownStandard.SetISResponse(7.0);
+    CMethodData external = member("external", {0});
+    external.SetRCalc(kResponseExternalStd);
+    // 0: A (100 per unit, noise 2), 1: B (400, noise 4), 2: C not found, 3: D found without response.
+    CMethodList methods = Methods({LocatedStandard(1000.0, 10.0, 2.0), LocatedStandard(4000.0, 10.0, 4.0), unlocated,
+                                   LocatedStandard(0.0, 10.0, 6.0), member("M1", {0}), member("M2", {0, 1}),
+                                   member("ends at C", {0, 2, 1}, "H"), member("with D", {0, 3}, "H"), totals,
+                                   ownStandard, external});
+    CQuanLocate engine;
+    ASSERT_EQ(Access::CalculateISResponses(engine, methods), kLocateOK);
+    const struct { int index; double isResponse; int count; } expected[] = {
+        {4, 100.0, 1}, {5, 250.0, 1}, {6, 100.0, 1}, {7, 50.0, 1}, {8, 175.0, 2}, {9, 7.0, 0}, {10, 0.0, 0},
+    };
+    for (const auto& e : expected) {
+        EXPECT_DOUBLE_EQ(methods.GetAt(e.index).GetISResponse(), e.isResponse) << methods.GetAt(e.index).GetName();
+        EXPECT_EQ(methods.GetAt(e.index).GetNumISResponses(), e.count) << methods.GetAt(e.index).GetName();
+    }
+    EXPECT_DOUBLE_EQ(methods.GetAt(8).GetNoiseConversion(), (2.0 + 2.0 + 4.0) / 3.0);
+    // A standard with a response but no concentration scales nothing.
+    CMethodList zero = Methods({LocatedStandard(1000.0, 0.0), member("M", {0})});
+    EXPECT_EQ(Access::UpdateMethodISResponse(engine, zero, 2), 15);
+    EXPECT_EQ(zero.GetAt(1).GetISResponse(), 0.0);
+}
+
 namespace {
 // An isotope peak the host integrated for an element entry, named as the element table names it.
 CPeakData IsotopePeak(const char* name, double height) {
@@ -153,7 +196,9 @@ TEST(Responses, RatioEntriesDivideTheHeightsOfTheirTwoTraces) {
         ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 1), c.status);
         if (c.status != kLocateOK) continue;
         EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetResponse(), c.response);
-        if (c.flags[0] == 'Y') EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetArea(), c.response);
+        if (c.flags[0] == 'Y') {
+            EXPECT_DOUBLE_EQ(peaks.GetAt(0).GetArea(), c.response);
+        }
     }
 }
 
