@@ -185,6 +185,15 @@ async function checkFetchedAhead(page) {
   page.off('request', listen);
   assert.equal(state.fetchMs, 0, 'the next compound was at hand');
   assert.ok(!asked.some((u) => u.includes(`/api/compound/${ENTRY + 1}?`)), `nothing fetched for it: ${asked.join(' ')}`);
+
+  // The pointer resting on a compound's link in the grid fetches that compound ahead.
+  // (The sample views shown before keep samples 0 and 1 of every compound.)
+  const far = 10;
+  const keptOfFar = (e) => window.quanReview.kept().panels.some((k) => k.endsWith('|' + e) && !/^[01]\|/.test(k));
+  assert.equal(await page.evaluate(keptOfFar, far), false, 'nothing of the compound is kept before');
+  await page.evaluate(() => window.quanReport.filter(''));
+  await page.hover(`#grid-rows a[data-e="${far}"]`);
+  await page.waitForFunction(keptOfFar, {timeout: 15000}, far);
 }
 
 // What the compound's results are, from the grid rows and panels the page was given.
