@@ -3,7 +3,8 @@
 // chromatogram panels of one compound (with its internal standard's) or of one sample, and the
 // exclusions an analyst chose, saved beside the results for the next quan-batch --exclusions.
 //
-// Every answer is an HTTP status and a JSON body; a request the batch cannot answer (an entry
+// Every answer is an HTTP status and a JSON body (panels asked for packed come as one binary
+// pack instead, ChromatogramJson.h); a request the batch cannot answer (an entry
 // or sample it does not hold, a malformed or unreasonable exclusions list) gets a 4xx status
 // and {"error": "..."} saying why, and changes nothing. The database is opened read-only, and
 // the one file ever written has a fixed name: no text of a request reaches a file path.
