@@ -2,8 +2,11 @@
 // batch.py, 200 samples x 500 compounds by default) through quan-batch with and without its
 // chromatograms, the database each leaves, and in headless Chromium the review page of each
 // (time to a usable page, as the page records it) and, with chromatograms, the switch from one
-// compound to another (from the request to the frame after its panels are drawn). Prints a
-// Markdown table for docs/PERFORMANCE.md.
+// compound to another, from the request to the frame after its panels are drawn: to a compound
+// far from those shown (nothing of it fetched ahead), a step to the next one with the n key after
+// a pause (fetched ahead while the analyst looks), both to the panels in view drawn, and to all
+// 200 panels drawn (as if the analyst scrolled through them). Prints a Markdown table for
+// docs/PERFORMANCE.md.
 //
 //   node bench/ReviewPageBench.mjs --batch QUAN_BATCH --review QUAN_REVIEW --chromium CHROMIUM
 //        [--samples 200] [--compounds 500] [--work DIR] [-j 2] [--pages-only 1]
@@ -44,7 +47,7 @@ function startStation(folder) {
 
 async function measurePage(browser, folder, switches) {
   const {station, url} = await startStation(folder);
-  const result = {ready: [], switchMs: [], drawMs: [], fetchMs: [], panels: 0};
+  const result = {ready: [], switchMs: [], drawMs: [], fetchMs: [], stepMs: [], allMs: [], panels: 0};
   try {
     for (let round = 0; round < 3; round++) {
       const page = await browser.newPage();
@@ -59,7 +62,8 @@ async function measurePage(browser, folder, switches) {
           await window.quanReview.showCompound(20);
           document.getElementById('panels').scrollIntoView();
         });
-        for (const entry of [21, 137, 250, 389, 499, 22, 138, 251, 390, 500]) {
+        // Far: none of these is next to another or to 20.
+        for (const entry of [137, 250, 389, 60, 180, 300, 420, 100, 220, 470]) {
           const m = await page.evaluate(async (entry) => {
             const start = performance.now();
             await window.quanReview.showCompound(entry);
@@ -72,6 +76,30 @@ async function measurePage(browser, folder, switches) {
           result.fetchMs.push(m.fetch);
           result.panels = m.panels;
           result.plots = m.plots;
+        }
+        // Steps with the n key, each after a pause of 300 ms (a glance at the panels).
+        for (let k = 0; k < 10; k++) {
+          const ms = await page.evaluate(async () => {
+            await new Promise((r) => setTimeout(r, 300));
+            const start = performance.now();
+            await (window.quanReview.nextCompound ? window.quanReview.nextCompound(1)
+                                                  : window.quanReview.showCompound(window.quanReview.state().entry + 1));
+            await new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
+            return performance.now() - start;
+          });
+          result.stepMs.push(ms);
+        }
+        // All 200 panels drawn after a far switch (pages that draw only near the screen have a hook).
+        for (const entry of [40, 160, 280, 400, 440]) {
+          const ms = await page.evaluate(async (entry) => {
+            if (!window.quanReview.drawAll) return NaN;
+            const start = performance.now();
+            await window.quanReview.showCompound(entry);
+            await window.quanReview.drawAll();
+            await new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
+            return performance.now() - start;
+          }, entry);
+          result.allMs.push(ms);
         }
       }
       const errors = await page.evaluate(() => window.quanErrors);
@@ -115,8 +143,10 @@ async function main() {
   console.log(`| results.sqlite | ${f(db(without))} MB | ${f(db(withTraces))} MB (+${f(db(withTraces) - db(without))} MB) | |`);
   console.log(`| report.html | ${f(megabytes(path.join(without, 'report.html')))} MB | ${f(megabytes(path.join(withTraces, 'report.html')))} MB | |`);
   console.log(`| review page usable (median of 3) | ${f(median(pageWithout.ready), 0)} ms | ${f(median(pageWith.ready), 0)} ms | under 2 s |`);
-  console.log(`| switch compound, ${pageWith.panels} panels (${pageWith.plots} plots), median / max of 10 | | ${f(median(pageWith.switchMs), 0)} / ${f(Math.max(...pageWith.switchMs), 0)} ms | under 150 ms |`);
-  console.log(`| of which fetching / drawing (median) | | ${f(median(pageWith.fetchMs), 0)} / ${f(median(pageWith.drawMs), 0)} ms | |`);
+  console.log(`| switch to a far compound, ${pageWith.panels} panels, those in view drawn (${pageWith.plots} plots), median / max of 10 | | ${f(median(pageWith.switchMs), 0)} / ${f(Math.max(...pageWith.switchMs), 0)} ms | under 150 ms |`);
+  console.log(`| of which fetching / to the panels drawn (median) | | ${f(median(pageWith.fetchMs), 0)} / ${f(median(pageWith.drawMs), 0)} ms | |`);
+  console.log(`| step to the next compound (n), those in view drawn, median / max of 10 | | ${f(median(pageWith.stepMs), 0)} / ${f(Math.max(...pageWith.stepMs), 0)} ms | under 150 ms |`);
+  console.log(`| switch to a far compound, all ${pageWith.panels} panels drawn, median / max of 5 | | ${f(median(pageWith.allMs), 0)} / ${f(Math.max(...pageWith.allMs), 0)} ms | |`);
   console.log(`\nraw files of the batch: ${f(rawMb)} MB (samples of one kind share a file)`);
   console.log(`quan-batch --timings with chromatograms: ${runWith.err.trim().split('\n').filter((l) => /timings/.test(l)).join(' ')}`);
   console.log(`quan-batch --timings without: ${runWithout.err.trim().split('\n').filter((l) => /timings/.test(l)).join(' ')}`);

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "BatchTestSupport.h"
+#include "workflow/output/ChromatogramJson.h"
 #include "workflow/station/JsonValue.h"
 #include "workflow/station/ReviewData.h"
 #include "workflow/station/ReviewServer.h"
@@ -114,6 +115,9 @@ TEST_F(ReviewStation, RefusesBadRequestsWithAMessageAndChangesNothing) {
          "sample numbers separated by commas"},
         {"a list of entries ending in a comma", false, "/api/sample/1?entries=1,2,", "", WithToken(token), 400,
          "entry numbers separated by commas"},
+        {"an unknown form of panels", false, "/api/compound/3?form=xml", "", WithToken(token), 400, "form= takes"},
+        {"a form of panels for a sample, misspelt", false, "/api/sample/1?form=Pack", "", WithToken(token), 400, "form= takes"},
+        {"a packed compound the batch lacks", false, "/api/compound/18?form=pack", "", WithToken(token), 404, "no compound 18"},
         {"a POST without a token", true, "/api/exclusions", "[]", {{"X-Quan-Token", "x"}}, 403, "not this review station's"},
         {"an oversized body", true, "/api/exclusions", big, {}, 413, "larger than the station accepts"},
         {"malformed JSON", true, "/api/exclusions", "[{\"compound\": \"Dichlorvos\",}]", {}, 400, "not JSON"},
@@ -217,6 +221,52 @@ TEST_F(ReviewStation, ServesTheStoredChromatogramsAsTheReportEmbeddedThem) {
     EXPECT_EQ(answer.Find("panels")->GetItems().size(), 16u) << "every compound but the total";
 }
 
+// A pack holds the very panels of the JSON answer: each trace's times and intensities are the
+// float32 values the JSON gives in base64, at the places its header names, one after another.
+TEST_F(ReviewStation, ServesPanelsPackedAsTheirJsonAnswer) {
+    for (const std::string path : {"/api/compound/3?samples=0,12", "/api/sample/12?entries=1,3,17"}) {
+        const httplib::Result json = Get(path), pack = Get(path + "&form=pack");
+        ASSERT_TRUE(json && pack);
+        ASSERT_EQ(pack->status, 200) << pack->body;
+        EXPECT_EQ(pack->get_header_value("Content-Type"), "application/octet-stream");
+        const std::string& bytes = pack->body;
+        ASSERT_GE(bytes.size(), 8u);
+        EXPECT_EQ(bytes.substr(0, 4), "QPK1");
+        const auto byte = [&bytes](size_t k) { return static_cast<uint32_t>(static_cast<unsigned char>(bytes[k])); };
+        const uint32_t headerSize = byte(4) | byte(5) << 8 | byte(6) << 16 | byte(7) << 24;
+        ASSERT_EQ(headerSize % 4, 0u) << "the values start aligned";
+        ASSERT_LE(8 + headerSize, bytes.size());
+        const std::string values = bytes.substr(8 + headerSize);
+        JsonValue header, answer;
+        std::string error;
+        ASSERT_TRUE(JsonValue::Parse(bytes.substr(8, headerSize), header, error)) << error;
+        ASSERT_TRUE(JsonValue::Parse(json->body, answer, error)) << error;
+        const auto& packed = header.Find("panels")->GetItems();
+        const auto& given = answer.Find("panels")->GetItems();
+        ASSERT_EQ(packed.size(), given.size()) << path;
+        ASSERT_GE(packed.size(), 2u) << path;
+        size_t next = 0;
+        for (size_t p = 0; p < packed.size(); ++p) {
+            for (const char* field : {"s", "e", "is", "pred", "lo", "hi"})
+                EXPECT_EQ(packed[p].Find(field)->GetNumber(), given[p].Find(field)->GetNumber()) << path << " " << field;
+            const auto& traces = packed[p].Find("tr")->GetItems();
+            ASSERT_EQ(traces.size(), given[p].Find("tr")->GetItems().size());
+            for (size_t t = 0; t < traces.size(); ++t) {
+                const auto& at = traces[t].GetItems();
+                const auto& text = given[p].Find("tr")->GetItems()[t].GetItems();
+                EXPECT_EQ(at[1].GetString(), text[1].GetString());
+                const size_t first = static_cast<size_t>(at[3].GetNumber()), count = static_cast<size_t>(at[4].GetNumber());
+                EXPECT_EQ(first, next) << "one trace after the other";
+                ASSERT_LE((first + 2 * count) * 4, values.size());
+                EXPECT_EQ(Batch::Base64(values.substr(first * 4, count * 4)), text[3].GetString()) << "times";
+                EXPECT_EQ(Batch::Base64(values.substr((first + count) * 4, count * 4)), text[4].GetString()) << "intensities";
+                next = first + 2 * count;
+            }
+        }
+        EXPECT_EQ(next * 4, values.size()) << "nothing after the last trace";
+    }
+}
+
 // Exclusions saved from the station are a file the batch tool reads, with the analyst's reasons.
 TEST_F(ReviewStation, SavesExclusionsThatTheBatchToolApplies) {
     const httplib::Result saved = Post("/api/exclusions",
@@ -247,10 +297,12 @@ TEST(ReviewStationData, PeakListBatchesHaveNoChromatogramsAndSaySo) {
     Station::ReviewData data;
     std::string error;
     ASSERT_TRUE(data.Open(temp / "out", error)) << error;
-    for (const Station::Answer& answer : {data.CompoundAnswer(3), data.SampleAnswer(0)}) {
+    for (const Station::Answer& answer : {data.CompoundAnswer(3), data.SampleAnswer(0),
+                                          data.CompoundAnswer(3, {}, Station::PanelForm::kPacked)}) {
         EXPECT_EQ(answer.status, 200);
         EXPECT_NE(answer.body.find("\"panels\":null,\"note\":\"No chromatograms were kept"), std::string::npos) << answer.body;
     }
+    EXPECT_EQ(data.CompoundAnswer(3, {}, Station::PanelForm::kPacked).body.rfind("QPK1", 0), 0u);
     const std::string embedded = ScriptBlock(ReadText(temp.Path() / "out" / "report.html"), "quan-chromatograms");
     EXPECT_NE(embedded.find("\"panels\":null"), std::string::npos) << embedded;
 

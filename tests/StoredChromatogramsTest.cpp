@@ -159,6 +159,21 @@ TEST(StoredChromatograms, PointsStoreAsLittleEndianFloatsAndReadBack) {
     EXPECT_TRUE(Batch::EncodeFloats({}).empty());
 }
 
+// The pack's bytes: magic, header length (little-endian), header padded with spaces to a whole
+// number of float32 values, then the values as given; values that are no whole floats refused.
+TEST(StoredChromatograms, PanelPackLaysOutHeaderAndAlignedValues) {
+    using namespace std::string_literals;
+    const std::string floats = "\x00\x00\x80\x3f"s + "\x00\x00\x00\x40"s;  // 1.0f, 2.0f
+    const struct { std::string header, values, pack; } cases[] = {
+        {"{}", "", "QPK1\x04\x00\x00\x00{}  "s},
+        {"{\"a\":1}", floats, "QPK1\x08\x00\x00\x00{\"a\":1} "s + floats},
+        {"[1,2,3]!", floats, "QPK1\x08\x00\x00\x00[1,2,3]!"s + floats},
+        {"", "", "QPK1\x00\x00\x00\x00"s},
+        {"{}", "abc", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Batch::PanelPack(c.header, c.values), c.pack) << c.header;
+}
+
 TEST(StoredChromatograms, Base64IsTheStandardAlphabetWithPadding) {
     const struct { std::string bytes, text; } cases[] = {
         {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="},

@@ -7,7 +7,9 @@
 //  - a standard excluded on the calibration view: the curve is the one quan-batch fits without
 //    that point;
 //  - refusals: the dialog refuses an empty reason, and a change made on a stale version (another
-//    change was made meanwhile) shows the station's message and the page reloads.
+//    change was made meanwhile) shows the station's message and the page reloads;
+//  - panels the page keeps across views are not shown once the results changed: a compound shown
+//    again after a change, or after the reload, draws the new peaks.
 //
 //   node ReviewEditTest.mjs --batch QUAN_BATCH --review QUAN_REVIEW --example BATCH_FOLDER --chromium CHROMIUM
 // Exits 77 (skipped) when the station serves no corrections at all (no /api/state).
@@ -123,6 +125,14 @@ async function giveReason(page, listed, own) {
   await waitFor(page, (n) => { const s = window.quanReview.edit(); return s.sent > n && !s.busy; }, 'the change is answered', sent);
   return editState(page);
 }
+// The peak the compound view draws for a sample (every panel drawn first).
+async function shownPeak(page, sample) {
+  await waitFor(page, (e) => window.quanReview.state().entry === e && window.quanReview.state().plots > 0, 'the compound view', ENTRY);
+  await page.evaluate(() => window.quanReview.drawAll());
+  const plot = (await page.evaluate(() => window.quanReview.plots())).find((p) => p.sample === sample && p.entry === ENTRY && p.role === 'main');
+  assert.ok(plot, `sample ${sample}'s panel is drawn`);
+  return plot;
+}
 // The grid's row of a result as shown: its cells' texts and whether it is marked manual.
 async function gridRow(page, sampleId, compound) {
   return page.evaluate((sampleId, compound) => {
@@ -207,6 +217,10 @@ async function dragEnd(page, results, batch, reasons, sample) {
   assert.ok(shown && shown.manual, 'the grid marks the row manual');
   assert.equal(shown.cells[4], newRow[3], 'the grid shows the new area');
   assert.match(await page.$eval('#zoom-values', (e) => e.textContent), /manual/);
+  // Away to the next compound (whose panels were fetched ahead) and back: the new end is shown.
+  await page.keyboard.press('Escape');
+  await page.evaluate(async (e) => { await window.quanReview.showCompound(e + 1); await window.quanReview.showCompound(e); }, ENTRY);
+  near((await shownPeak(page, sample)).peak[2], target, 'the compound shown again draws the new EndRT', 1e-6);
 
   // The trail.
   const trail = (await station.get('/api/audit')).rows;
@@ -265,7 +279,10 @@ async function excludeStandard(page, results, batch, reasons) {
 async function staleVersion(page, results, batch, reasons, edited) {
   const state = await editState(page);
   // Another analyst's change, behind the page's back.
-  const other = batch.samples.findIndex((s, k) => k !== edited.sample && s[1] === 'Analyte');
+  const other = batch.samples.findIndex((s, k) => k !== edited.sample && s[1] !== 'Standard' && rowOf(batch.rows, k, ENTRY)[2] !== '');
+  // The compound's panels drawn (and so kept by the page) before the change.
+  await page.evaluate((e) => window.quanReview.showCompound(e), ENTRY);
+  assert.notEqual((await shownPeak(page, other)).peak, null, 'the panel has its peak before the change');
   const answer = await station.request('/api/integration', {version: state.version, sample: other, entry: ENTRY, slot: 0, kind: 'none',
                                                             reason: 'changed behind the page'});
   assert.equal(answer.status, 200, `the change through the interface: ${JSON.stringify(answer.json)}`);
@@ -283,6 +300,7 @@ async function staleVersion(page, results, batch, reasons, edited) {
   await waitFor(page, (v) => window.quanReview.edit().version === v, 'the page reloads the version', state.version + 1);
   const shown = await gridRow(page, batch.samples[other][0], batch.compounds.find((c) => c[0] === ENTRY)[1]);
   assert.ok(shown && shown.manual && shown.cells[3] === '', 'the page shows the other change (no peak, manual)');
+  assert.equal((await shownPeak(page, other)).peak, null, 'the panel drawn after the reload has no peak, as the station now says');
 
   // Again, on the current version: the integrator's peak is back.
   await openZoom(page, edited.sample);

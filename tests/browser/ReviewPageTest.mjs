@@ -3,7 +3,9 @@
 // and the static report of the same run. For each: a compound's panels all drew, each panel's
 // integrated bounds are shaded exactly from its peak's StartRT to its EndRT (read back from the
 // canvas pixels and placed with the chart's own scale), the sample-type and result filters
-// leave the samples they should, and the keys move between compounds and samples.
+// leave the samples they should, and the keys move between compounds and samples. On the
+// station, the panels it sends packed are, as the page reads them, the stored points its JSON
+// answer gives, and the compounds next to the one shown are fetched ahead and found at hand.
 //
 //   node ReviewPageTest.mjs --batch QUAN_BATCH --review QUAN_REVIEW --example BATCH_FOLDER
 //        --chromium CHROMIUM [--screenshot PNG]
@@ -11,7 +13,7 @@ import {mkdtempSync, readFileSync, rmSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
 import assert from 'node:assert/strict';
-import {Station, launch, parseArgs, ready, run} from './StationSupport.mjs';
+import {Station, floats, launch, parseArgs, ready, run} from './StationSupport.mjs';
 
 const args = parseArgs(['batch', 'review', 'example', 'chromium']);
 
@@ -138,6 +140,62 @@ async function checkViews(page, expected, label) {
   assert.deepEqual(await page.evaluate(() => window.quanErrors), [], `${label}: no errors`);
 }
 
+// The panels as the page reads the station's pack equal, number for number, those of its JSON
+// answer (decoded here); asked for with a list of samples, the pack holds those samples' only.
+async function checkPack(page, compound, samples) {
+  const all = samples.map((s, k) => k);
+  const read = await page.evaluate(async (entry, list) => {
+    const data = await window.quanReview.panels(entry, list);
+    return data.panels.map((p) => ({s: p.s, e: p.e, is: p.is, pred: p.pred, lo: p.lo, hi: p.hi, peak: p.peak,
+      tr: p.tr.map((t) => [t[0], t[1], t[2], Array.from(t[3]), Array.from(t[4]), t[3] instanceof Float32Array])}));
+  }, ENTRY, all);
+  const key = (p) => `${p.s}|${p.e}`;
+  assert.deepEqual(read.map(key).sort(), compound.panels.map(key).sort(), 'the pack holds the panels of the JSON answer');
+  for (const p of compound.panels) {
+    const q = read.find((r) => key(r) === key(p));
+    assert.deepEqual([q.is, q.pred, q.lo, q.hi, q.peak], [p.is, p.pred, p.lo, p.hi, p.peak], `panel ${key(p)}: its numbers`);
+    assert.equal(q.tr.length, p.tr.length);
+    p.tr.forEach((t, k) => {
+      const [slot, trace, scale, times, values, viewed] = q.tr[k];
+      assert.deepEqual([slot, trace, scale], [t[0], t[1], t[2]], `panel ${key(p)}, trace ${k}`);
+      assert.ok(viewed, 'the values are viewed as float32, not copied into numbers');
+      assert.deepEqual(times, floats(t[3]), `panel ${key(p)}, trace ${k}: the times`);
+      assert.deepEqual(values, floats(t[4]), `panel ${key(p)}, trace ${k}: the intensities`);
+    });
+  }
+  const some = await page.evaluate(async (entry) => (await window.quanReview.panels(entry, [2, 5])).panels.map((p) => p.s), ENTRY);
+  assert.deepEqual([...new Set(some)].sort(), [2, 5], 'only the samples asked for');
+}
+
+// Showing a compound fetches the panels on screen of the compounds next to it; stepping to one
+// takes them from there.
+async function checkFetchedAhead(page) {
+  await page.select('#review-compound', String(ENTRY));
+  await shown(page, (e) => window.quanReview.state().entry === e && window.quanReview.state().plots > 0, ENTRY);
+  await page.waitForFunction((e) => {
+    const kept = window.quanReview.kept();
+    return kept.pending.length === 0 && kept.panels.some((k) => k.endsWith('|' + (e + 1))) && kept.panels.some((k) => k.endsWith('|' + (e - 1)));
+  }, {timeout: 15000}, ENTRY);
+  const asked = [];
+  const listen = (r) => { if (r.url().includes('/api/compound/')) asked.push(r.url()); };
+  page.on('request', listen);
+  await page.evaluate(() => document.activeElement && document.activeElement.blur());
+  await page.keyboard.press('n');
+  const state = await shown(page, (e) => window.quanReview.state().entry === e + 1 && window.quanReview.state().plots > 0, ENTRY);
+  page.off('request', listen);
+  assert.equal(state.fetchMs, 0, 'the next compound was at hand');
+  assert.ok(!asked.some((u) => u.includes(`/api/compound/${ENTRY + 1}?`)), `nothing fetched for it: ${asked.join(' ')}`);
+
+  // The pointer resting on a compound's link in the grid fetches that compound ahead.
+  // (The sample views shown before keep samples 0 and 1 of every compound.)
+  const far = 10;
+  const keptOfFar = (e) => window.quanReview.kept().panels.some((k) => k.endsWith('|' + e) && !/^[01]\|/.test(k));
+  assert.equal(await page.evaluate(keptOfFar, far), false, 'nothing of the compound is kept before');
+  await page.evaluate(() => window.quanReport.filter(''));
+  await page.hover(`#grid-rows a[data-e="${far}"]`);
+  await page.waitForFunction(keptOfFar, {timeout: 15000}, far);
+}
+
 // What the compound's results are, from the grid rows and panels the page was given.
 function expectations(batch, rows, panels) {
   const W = 14, samples = batch.samples, texts = batch.texts;
@@ -169,6 +227,8 @@ async function main() {
   const data = await api('/api/batch');
   const compound = await api(`/api/compound/${ENTRY}`);
   await checkViews(page, expectations(data.batch, data.rows, compound.panels), 'review station');
+  await checkPack(page, compound, data.batch.samples);
+  await checkFetchedAhead(page);
   if (args.screenshot) {
     await page.select('#review-compound', String(ENTRY));
     await shown(page, (e) => window.quanReview.state().entry === e && window.quanReview.state().plots > 0, ENTRY);

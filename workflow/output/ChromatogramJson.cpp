@@ -2,6 +2,7 @@
 #include "workflow/output/ChromatogramJson.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <iterator>
 
@@ -41,7 +42,10 @@ std::string Base64(std::string_view bytes) {
     return text;
 }
 
-std::string PanelJson(int sampleIndex, int entry, const PanelPeak* peak, const std::vector<const EntryTrace*>& traces) {
+namespace {
+
+// What the two forms share: everything of a panel up to its traces.
+std::string PanelHead(int sampleIndex, int entry, const PanelPeak* peak, const std::vector<const EntryTrace*>& traces) {
     const EntryTrace* first = traces.empty() ? nullptr : traces.front();
     std::string json = "{\"s\":" + std::to_string(sampleIndex) + ",\"e\":" + std::to_string(entry) +
                        ",\"is\":" + std::to_string(first ? first->internalStandard : 0) +
@@ -59,22 +63,66 @@ std::string PanelJson(int sampleIndex, int entry, const PanelPeak* peak, const s
         json += ']';
     } else
         json += "null";
-    json += ",\"tr\":[";
+    return json + ",\"tr\":[";
+}
+
+void TraceHead(std::string& json, size_t index, const EntryTrace& trace) {
+    json += index > 0 ? ",[" : "[";
+    json += std::to_string(trace.slot);
+    json += ',';
+    json += JsonString(trace.trace);
+    json += ',';
+    json += Number(trace.overlayScale);
+}
+
+void PutUint32(std::string& bytes, uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((value >> shift) & 0xFF);
+}
+
+}  // namespace
+
+std::string PanelJson(int sampleIndex, int entry, const PanelPeak* peak, const std::vector<const EntryTrace*>& traces) {
+    std::string json = PanelHead(sampleIndex, entry, peak, traces);
     for (size_t i = 0; i < traces.size(); ++i) {
-        const EntryTrace& trace = *traces[i];
-        json += i > 0 ? ",[" : "[";
-        json += std::to_string(trace.slot);
-        json += ',';
-        json += JsonString(trace.trace);
-        json += ',';
-        json += Number(trace.overlayScale);
+        TraceHead(json, i, *traces[i]);
         json += ",\"";
-        json += Base64(EncodeFloats(trace.times));
+        json += Base64(EncodeFloats(traces[i]->times));
         json += "\",\"";
-        json += Base64(EncodeFloats(trace.intensities));
+        json += Base64(EncodeFloats(traces[i]->intensities));
         json += "\"]";
     }
     return json + "]}";
+}
+
+std::string PanelPackJson(int sampleIndex, int entry, const PanelPeak* peak, const std::vector<const EntryTrace*>& traces,
+                          std::string& values) {
+    std::string json = PanelHead(sampleIndex, entry, peak, traces);
+    for (size_t i = 0; i < traces.size(); ++i) {
+        const EntryTrace& trace = *traces[i];
+        TraceHead(json, i, trace);
+        json += ',';
+        json += std::to_string(values.size() / 4);
+        json += ',';
+        json += std::to_string(trace.times.size());
+        json += ']';
+        // A trace's intensities are as many as its times (the station refuses a damaged one).
+        values += EncodeFloats(trace.times);
+        values += EncodeFloats(trace.intensities);
+    }
+    return json + "]}";
+}
+
+std::string PanelPack(std::string_view header, std::string_view values) {
+    const size_t padded = (header.size() + 3) / 4 * 4;
+    if (padded > UINT32_MAX || values.size() % 4 != 0 || values.size() / 4 > UINT32_MAX) return std::string();
+    std::string pack;
+    pack.reserve(kPanelPackPrefix + padded + values.size());
+    pack.append(kPanelPackMagic, 4);
+    PutUint32(pack, static_cast<uint32_t>(padded));
+    pack.append(header);
+    pack.append(padded - header.size(), ' ');
+    pack.append(values);
+    return pack;
 }
 
 }  // namespace Batch

@@ -217,9 +217,19 @@ Answer ReviewData::BatchAnswer() {
     return {200, m_batchJson};
 }
 
+namespace {
+Answer PanelAnswer(std::string json, const std::string& values, PanelForm form) {
+    if (form == PanelForm::kJson) return {200, std::move(json)};
+    std::string pack = Batch::PanelPack(json, values);
+    if (pack.empty()) return ErrorAnswer(500, "the panels are too large for one answer: ask for fewer");
+    return {200, std::move(pack), true};
+}
+}  // namespace
+
 Answer ReviewData::Panels(const std::string& where, int first, int second, const std::string& only,
-                          const std::string& head) {
-    if (!m_hasChromatograms) return {200, head + ",\"panels\":null,\"note\":" + Batch::JsonString(kNoChromatograms) + "}"};
+                          const std::string& head, PanelForm form) {
+    if (!m_hasChromatograms)
+        return PanelAnswer(head + ",\"panels\":null,\"note\":" + Batch::JsonString(kNoChromatograms) + "}", {}, form);
     // `where` names the chromatograms' rows as c; the peaks are found through them, by key.
     const std::string traces =
         "SELECT sample, entry, slot, trace, overlay_scale, internal_standard, predicted_rt, window_start, window_end, "
@@ -240,7 +250,7 @@ Answer ReviewData::Panels(const std::string& where, int first, int second, const
     query.Bind(1, first);
     query.Bind(2, second);
     query.BindText(3, only);
-    std::string json = head + ",\"panels\":[";
+    std::string json = head + ",\"panels\":[", values;
     std::vector<Batch::EntryTrace> group;
     int panels = 0;
     // Rows come grouped by sample and entry; each group is one panel.
@@ -251,7 +261,9 @@ Answer ReviewData::Panels(const std::string& where, int first, int second, const
         for (const Batch::EntryTrace& trace : group) pointers.push_back(&trace);
         const auto peak = peakOf.find({groupSample, groupEntry});
         if (panels++ > 0) json += ',';
-        json += Batch::PanelJson(groupSample - 1, groupEntry, peak != peakOf.end() ? &peak->second : nullptr, pointers);
+        const Batch::PanelPeak* shaded = peak != peakOf.end() ? &peak->second : nullptr;
+        json += form == PanelForm::kJson ? Batch::PanelJson(groupSample - 1, groupEntry, shaded, pointers)
+                                         : Batch::PanelPackJson(groupSample - 1, groupEntry, shaded, pointers, values);
         group.clear();
     };
     while (query.Next()) {
@@ -277,7 +289,7 @@ Answer ReviewData::Panels(const std::string& where, int first, int second, const
         group.push_back(std::move(trace));
     }
     emit();
-    return {200, json + "],\"note\":\"\"}"};
+    return PanelAnswer(json + "],\"note\":\"\"}", values, form);
 }
 
 namespace {
@@ -292,7 +304,7 @@ std::string NumberList(const std::vector<int>& numbers, int offset) {
 }
 }  // namespace
 
-Answer ReviewData::CompoundAnswer(int entry, const std::vector<int>& only) {
+Answer ReviewData::CompoundAnswer(int entry, const std::vector<int>& only, PanelForm form) {
     std::lock_guard<std::mutex> hold(m_lock);
     if (entry < 1 || entry > m_compounds)
         return ErrorAnswer(404, "the batch has no compound " + std::to_string(entry) + " (entries are 1 to " +
@@ -306,16 +318,16 @@ Answer ReviewData::CompoundAnswer(int entry, const std::vector<int>& only) {
         if (named.Next()) standard = named.Int(0);
     }
     return Panels("c.entry IN (?1, ?2) AND (?3 IS NULL OR c.sample IN (SELECT value FROM json_each(?3)))", entry, standard,
-                  NumberList(only, 1), "{\"entry\":" + std::to_string(entry));
+                  NumberList(only, 1), "{\"entry\":" + std::to_string(entry), form);
 }
 
-Answer ReviewData::SampleAnswer(int sample, const std::vector<int>& only) {
+Answer ReviewData::SampleAnswer(int sample, const std::vector<int>& only, PanelForm form) {
     std::lock_guard<std::mutex> hold(m_lock);
     if (sample < 0 || sample >= m_samples)
         return ErrorAnswer(404, "the batch has no sample " + std::to_string(sample) + " (samples are 0 to " +
                                     std::to_string(m_samples - 1) + " in injection order)");
     return Panels("c.sample = ?1 + 1 AND (?3 IS NULL OR c.entry IN (SELECT value FROM json_each(?3)))", sample, 0,
-                  NumberList(only, 0), "{\"sample\":" + std::to_string(sample));
+                  NumberList(only, 0), "{\"sample\":" + std::to_string(sample), form);
 }
 
 Answer ReviewData::SaveExclusions(std::string_view body) {

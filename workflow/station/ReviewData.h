@@ -3,7 +3,8 @@
 // chromatogram panels of one compound (with its internal standard's) or of one sample, and the
 // exclusions an analyst chose, saved beside the results for the next quan-batch --exclusions.
 //
-// Every answer is an HTTP status and a JSON body; a request the batch cannot answer (an entry
+// Every answer is an HTTP status and a JSON body (panels asked for packed come as one binary
+// pack instead, ChromatogramJson.h); a request the batch cannot answer (an entry
 // or sample it does not hold, a malformed or unreasonable exclusions list) gets a 4xx status
 // and {"error": "..."} saying why, and changes nothing. The database is opened read-only, and
 // the one file ever written has a fixed name: no text of a request reaches a file path.
@@ -20,8 +21,12 @@ namespace Station {
 
 struct Answer {
     int status = 200;
-    std::string body;  // JSON
+    std::string body;     // JSON, or a panel pack (ChromatogramJson.h) when `packed`
+    bool packed = false;
 };
+
+// The two forms a view's panels are served in: the report's JSON, or one binary pack.
+enum class PanelForm { kJson, kPacked };
 
 // An answer of `status` whose body is {"error": message}.
 Answer ErrorAnswer(int status, const std::string& message);
@@ -44,10 +49,11 @@ public:
     // {"entry": E, "panels": [...] or null, "note": "..."}: the panels of entry E (1-based) and
     // of its internal standard, for the samples (0-based, in injection order) in `only`, or
     // every sample when it is empty.
-    Answer CompoundAnswer(int entry, const std::vector<int>& only = {});
+    // With PanelForm::kPacked the same answer comes as a panel pack (errors stay JSON).
+    Answer CompoundAnswer(int entry, const std::vector<int>& only = {}, PanelForm form = PanelForm::kJson);
     // {"sample": S, "panels": [...] or null, "note": "..."}: the panels of sample S of the
     // entries in `only`, or of every entry when it is empty.
-    Answer SampleAnswer(int sample, const std::vector<int>& only = {});
+    Answer SampleAnswer(int sample, const std::vector<int>& only = {}, PanelForm form = PanelForm::kJson);
     // Forgets the batch's JSON kept by BatchAnswer (after the results changed).
     void Forget() {
         std::lock_guard<std::mutex> hold(m_lock);
@@ -64,7 +70,8 @@ public:
 private:
     // The panels of the chromatograms' rows `where` selects (as c, with parameters ?1 and ?2).
     // (`only`, as a JSON array text or empty for all, is ?3.)
-    Answer Panels(const std::string& where, int first, int second, const std::string& only, const std::string& head);
+    Answer Panels(const std::string& where, int first, int second, const std::string& only, const std::string& head,
+                  PanelForm form);
     std::mutex m_lock;  // one query at a time on the connection
     sqlite3* m_database = nullptr;
     std::string m_folder, m_path, m_title;

@@ -21,8 +21,17 @@ constexpr const char* kJson = "application/json; charset=utf-8";
 
 void Send(httplib::Response& response, const Answer& answer) {
     response.status = answer.status;
-    response.set_content(answer.body, kJson);
+    response.set_content(answer.body, answer.packed ? "application/octet-stream" : kJson);
 }
+
+// form= names the panels' form: absent or "json" for the report's JSON, "pack" for the binary
+// pack the page reads in place.
+bool PanelFormParam(const httplib::Request& request, PanelForm& form) {
+    const std::string text = request.get_param_value("form");
+    form = text == "pack" ? PanelForm::kPacked : PanelForm::kJson;
+    return text.empty() || text == "json" || text == "pack";
+}
+constexpr const char* kFormsTaken = "form= takes \"json\" or \"pack\"";
 
 // Equal texts, compared in a time that does not depend on where they differ.
 bool SameSecret(const std::string& given, const std::string& token) {
@@ -170,7 +179,12 @@ bool ReviewServer::Open(const ReviewServerOptions& options, std::string& error) 
             Send(response, ErrorAnswer(400, "samples= takes at most 10000 sample numbers separated by commas"));
             return;
         }
-        Send(response, s.data.CompoundAnswer(entry, only));
+        PanelForm form = PanelForm::kJson;
+        if (!PanelFormParam(request, form)) {
+            Send(response, ErrorAnswer(400, kFormsTaken));
+            return;
+        }
+        Send(response, s.data.CompoundAnswer(entry, only, form));
     });
     s.server.Get(R"(/api/sample/([^/]+))", [&s](const httplib::Request& request, httplib::Response& response) {
         int sample = 0;
@@ -183,7 +197,12 @@ bool ReviewServer::Open(const ReviewServerOptions& options, std::string& error) 
             Send(response, ErrorAnswer(400, "entries= takes at most 10000 entry numbers separated by commas"));
             return;
         }
-        Send(response, s.data.SampleAnswer(sample, only));
+        PanelForm form = PanelForm::kJson;
+        if (!PanelFormParam(request, form)) {
+            Send(response, ErrorAnswer(400, kFormsTaken));
+            return;
+        }
+        Send(response, s.data.SampleAnswer(sample, only, form));
     });
     s.server.Get("/api/state", [&s](const httplib::Request&, httplib::Response& response) { Send(response, s.editor.StateAnswer()); });
     s.server.Get("/api/reasons", [&s](const httplib::Request&, httplib::Response& response) { Send(response, s.editor.ReasonsAnswer()); });
