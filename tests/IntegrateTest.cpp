@@ -247,14 +247,17 @@ TEST(Integrate, OverlappingPeaksSplitAtTheValleyUnlessItIsShallowerThanTheSplitt
         double apart, splitting;
         size_t peaks;
         bool sharedBaseline;
+        double drift = 0.0;  // baseline slope per minute: the same on a rising baseline
     } cases[] = {
-        {0.2, 0.0, 2, true}, {0.2, 70.0, 2, true}, {0.2, 76.0, 1, true}, {1.0, 0.0, 2, false}, {1.0, 100.0, 2, false},
+        {0.2, 0.0, 2, true},         {0.2, 70.0, 2, true},          {0.2, 76.0, 1, true}, {1.0, 0.0, 2, false},
+        {1.0, 100.0, 2, false},      {0.2, 0.0, 2, true, 100.0},    {1.0, 0.0, 2, false, 100.0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "apart " << c.apart << " splitting " << c.splitting);
+        SCOPED_TRACE(::testing::Message() << "apart " << c.apart << " splitting " << c.splitting << " drift " << c.drift);
         Signal s = Grid(0.005, 4.0);
         for (size_t i = 0; i < s.t.size(); ++i)
-            s.y[i] = 10.0 + Gaussian(s.t[i], 2.0 - c.apart / 2, sigma, height) + Gaussian(s.t[i], 2.0 + c.apart / 2, sigma, height);
+            s.y[i] = 10.0 + c.drift * s.t[i] + Gaussian(s.t[i], 2.0 - c.apart / 2, sigma, height) +
+                     Gaussian(s.t[i], 2.0 + c.apart / 2, sigma, height);
         Settings settings;
         settings.splitting = c.splitting;
         const Result result = IntegrateSignal(s.t, s.y, settings);
