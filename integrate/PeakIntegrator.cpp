@@ -68,7 +68,12 @@ SmoothedNoise SmoothedNoiseFractions(const Smoothing& smoothing) {
 }
 
 // The gain from the points well above the floor: the raw points' second differences, less the
-// smoothed signal's (the peak's own curvature), carry 1.5 times the point variance.
+// smoothed signal's (the peak's own curvature), carry 1.5 times the point variance. Ten points
+// at least: the median of fewer squared deviates strays by an order of magnitude from draw to
+// draw, and on a narrow peak of a few points the smoother cannot follow the peak's own
+// curvature, which then passes for noise; a gain read from five points of a sharp peak of
+// counts can hide that very peak under its own "noise". Without ten, the baseline noise alone
+// stands.
 NoiseModel MeasureNoiseModel(std::span<const double> y, const std::vector<double>& s, double base, bool smoothed) {
     NoiseModel model;
     model.base = base;
@@ -82,7 +87,7 @@ NoiseModel MeasureNoiseModel(std::span<const double> y, const std::vector<double
         const double e = (y[i] - 0.5 * (y[i - 1] + y[i + 1])) - (s[i] - 0.5 * (s[i - 1] + s[i + 1]));
         values.push_back((e * e / (1.5 * kMedianOfSquaredNormal) - base * base) / level);
     }
-    constexpr size_t kLeastPointsForGain = 5;
+    constexpr size_t kLeastPointsForGain = 10;
     if (values.size() >= kLeastPointsForGain) model.gain = std::max(0.0, Median(values));
     return model;
 }

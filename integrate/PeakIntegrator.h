@@ -10,7 +10,7 @@
 //     automatic processing off. Counting detectors add noise that grows with the signal (its
 //     variance in proportion to the counts), so the noise at a level L above the chromatogram's
 //     floor is taken as sqrt(noise^2 + gain x L), the gain measured from the points on the peaks
-//     (the median of their squared second differences); every test below of whether a rise or a
+//     (the median of their squared second differences, over ten points at least); every test below of whether a rise or a
 //     dip is real uses the noise at its own level, so noise on a tall peak does not split it.
 //  2. Smoothing. Detection, bounds, apexes and shapes use the smoothed signal, areas the raw
 //     points. The method's smoothing applies where it gives one. Otherwise the smoothing is sized

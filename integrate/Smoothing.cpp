@@ -29,13 +29,18 @@ void SmoothOnce(const std::vector<double>& in, const std::vector<std::vector<dou
     const int n = static_cast<int>(in.size());
     const int widest = static_cast<int>(weightsByHalfWidth.size()) - 1;
     out.resize(in.size());
-    for (int i = 0; i < n; ++i) {
-        const int h = std::min({widest, i, n - 1 - i});
-        const std::vector<double>& w = weightsByHalfWidth[h];
+    // Widest is at most (n - 1) / 2, so the two ends with their shrunken windows and the
+    // interior with the full one partition the points.
+    const int interiorEnd = n - widest;
+    auto smoothAt = [&](int i, int h) {
+        const double* w = weightsByHalfWidth[h].data();
         double sum = w[0] * in[i];
         for (int k = 1; k <= h; ++k) sum += w[k] * (in[i - k] + in[i + k]);
         out[i] = sum;
-    }
+    };
+    for (int i = 0; i < widest; ++i) smoothAt(i, i);
+    for (int i = interiorEnd; i < n; ++i) smoothAt(i, n - 1 - i);
+    for (int i = widest; i < interiorEnd; ++i) smoothAt(i, widest);
 }
 
 }  // namespace

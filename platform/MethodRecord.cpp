@@ -4,7 +4,8 @@
 #include "platform/MethodRecord.h"
 
 #include <cmath>
-#include <map>
+#include <functional>
+#include <unordered_map>
 
 #include "platform/NumberText.h"
 #include "platform/WordMatch.h"
@@ -46,21 +47,32 @@ bool CMethodRecord::IsMemberOf(const std::string& group) const {
 
 bool CMethodRecord::ReadXML(Brisk::CXMLParserT& parser) {
     if (!parser.IsElement()) return false;
-    // Read into a copy, so that a bad attribute leaves this record as it was.
-    CMethodRecord read;
-    std::map<std::string, std::string> attributes(parser.GetAttributes().begin(), parser.GetAttributes().end());
-    auto readOne = [&](const std::string& name, auto& target) {
-        auto found = attributes.find(name);
-        return found == attributes.end() || ParseSetting(name, found->second, target);
-    };
-    bool ok = true;
-#define METHOD_FIELD(type, Name) ok = ok && readOne(#Name, read.m_##Name);
+    // One reader per setting name, made once: an entry is read by looking up the few attributes
+    // it has, not by looking for each of the record's many settings among them.
+    using Reader = std::function<bool(CMethodRecord&, const std::string&)>;
+    static const std::unordered_map<std::string, Reader> kReaders = [] {
+        std::unordered_map<std::string, Reader> readers;
+#define METHOD_FIELD(type, Name) \
+    readers.emplace(#Name, [](CMethodRecord& record, const std::string& text) { return ParseSetting(#Name, text, record.m_##Name); });
 #define METHOD_TEXT(Name) METHOD_FIELD(std::string, Name)
-#define METHOD_INDEXED(type, Name, count) \
-    for (int i = 0; i < (count); ++i) ok = ok && readOne(#Name + std::to_string(i), read.m_##Name[i]);
+#define METHOD_INDEXED(type, Name, count)                                                           \
+    for (int i = 0; i < (count); ++i) {                                                              \
+        const std::string name = #Name + std::to_string(i);                                          \
+        readers.emplace(name, [i, name](CMethodRecord& record, const std::string& text) {            \
+            return ParseSetting(name, text, record.m_##Name[i]);                                     \
+        });                                                                                          \
+    }
 #define METHOD_INDEXED_TEXT(Name, count) METHOD_INDEXED(std::string, Name, count)
 #include "platform/MethodRecordFields.def"
-    if (!ok) return false;
+        return readers;
+    }();
+    // Read into a copy, so that a bad attribute leaves this record as it was. Attributes that
+    // are no setting are passed over, as a newer writer's additions must be.
+    CMethodRecord read;
+    for (const auto& [name, value] : parser.GetAttributes()) {
+        const auto reader = kReaders.find(name);
+        if (reader != kReaders.end() && !reader->second(read, value)) return false;
+    }
     *this = read;
     return true;
 }

@@ -1,6 +1,7 @@
 // Checks and choices shared by the raw-data readers.
 #include "rawdata/ReadSupport.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/NumberText.h"
@@ -21,41 +22,74 @@ std::string CheckChromatogram(const std::vector<double>& times, const std::vecto
         return "the time array holds " + std::to_string(times.size()) + " values and the intensity array " +
                std::to_string(intensities.size());
     for (size_t k = 0; k < times.size(); ++k) {
+        const bool finite = std::isfinite(times[k]) && std::isfinite(intensities[k]);
+        if (finite && (k == 0 || times[k] > times[k - 1])) continue;  // the common case, no text made
         const std::string point = std::to_string(k + 1);
         if (!std::isfinite(times[k])) return "time at point " + point + " is not a finite number";
         if (!std::isfinite(intensities[k])) return "intensity at point " + point + " is not a finite number";
-        if (k == 0) continue;
         if (times[k] < times[k - 1])
             return "time goes backwards at point " + point + " (" + NumberText::Shortest(times[k]) + " after " +
                    NumberText::Shortest(times[k - 1]) + ")";
-        if (times[k] == times[k - 1]) return "time repeats at point " + point + " (" + NumberText::Shortest(times[k]) + ")";
+        return "time repeats at point " + point + " (" + NumberText::Shortest(times[k]) + ")";
     }
     return "";
 }
 
+ChromatogramChooser::ChromatogramChooser(const std::vector<TraceRequest>& requests, const ReadOptions& options)
+    : m_requests(requests), m_options(options), m_best(requests.size()) {
+    for (size_t r = 0; r < requests.size(); ++r) {
+        if (requests[r].kind == TraceKind::Name) {
+            m_named.push_back(r);
+            continue;
+        }
+        m_byMass.push_back(r);
+        m_widest = std::max(m_widest, requests[r].Tolerance(requests[r].precursorMz));
+    }
+    std::stable_sort(m_byMass.begin(), m_byMass.end(),
+                     [&requests](size_t a, size_t b) { return requests[a].precursorMz < requests[b].precursorMz; });
+}
+
+template <class Visit>
+void ChromatogramChooser::ForCandidates(double precursorMz, Visit visit) const {
+    for (const size_t r : m_named)
+        if (!visit(r)) return;
+    if (!(precursorMz > 0.0)) return;  // no mass: only a name can match
+    // A little wider than the widest window, so that rounding of the bounds never leaves out a
+    // request that MatchesRequest takes at the edge of its window; it decides every candidate.
+    const double reach = m_widest + 1e-6;
+    auto at = std::lower_bound(m_byMass.begin(), m_byMass.end(), precursorMz - reach,
+                               [this](size_t r, double mass) { return m_requests[r].precursorMz < mass; });
+    for (; at != m_byMass.end() && m_requests[*at].precursorMz <= precursorMz + reach; ++at)
+        if (!visit(*at)) return;
+}
+
 bool ChromatogramChooser::Wanted(double precursorMz, double productMz, const std::string& name, int function) const {
     if (m_options.everyChromatogram) return true;
-    double distance = 0.0;
-    for (const TraceRequest& request : m_requests)
-        if (MatchesRequest(request, precursorMz, productMz, name, function, distance)) return true;
-    return false;
+    bool wanted = false;
+    ForCandidates(precursorMz, [&](size_t r) {
+        double distance = 0.0;
+        wanted = MatchesRequest(m_requests[r], precursorMz, productMz, name, function, distance);
+        return !wanted;
+    });
+    return wanted;
 }
 
 void ChromatogramChooser::Offer(Chromatogram&& chromatogram) {
     const long slot = static_cast<long>(m_kept.size());
     int choosers = 0;
-    for (size_t r = 0; r < m_requests.size(); ++r) {
+    ForCandidates(chromatogram.precursorMz, [&](size_t r) {
         double distance = 0.0;
         if (!MatchesRequest(m_requests[r], chromatogram.precursorMz, chromatogram.productMz, chromatogram.id,
                             chromatogram.function, distance))
-            continue;
+            return true;
         Choice& best = m_best[r];
-        if (best.slot >= 0 && distance >= best.distance) continue;
+        if (best.slot >= 0 && distance >= best.distance) return true;
         if (best.slot >= 0 && --m_choosers[static_cast<size_t>(best.slot)] == 0 && !m_options.everyChromatogram)
             m_kept[static_cast<size_t>(best.slot)] = Chromatogram();  // outdone: let its arrays go now
         best = {slot, distance};
         ++choosers;
-    }
+        return true;
+    });
     if (choosers == 0 && !m_options.everyChromatogram) return;
     m_kept.push_back(std::move(chromatogram));
     m_choosers.push_back(choosers);

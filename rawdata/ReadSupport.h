@@ -42,8 +42,7 @@ std::string CheckChromatogram(const std::vector<double>& times, const std::vecto
 // nothing answered so that a reader can try other sources for them.
 class ChromatogramChooser {
 public:
-    ChromatogramChooser(const std::vector<TraceRequest>& requests, const ReadOptions& options)
-        : m_requests(requests), m_options(options), m_best(requests.size()) {}
+    ChromatogramChooser(const std::vector<TraceRequest>& requests, const ReadOptions& options);
 
     // Whether a chromatogram of these masses and name is worth reading at all.
     bool Wanted(double precursorMz, double productMz, const std::string& name, int function) const;
@@ -57,8 +56,17 @@ private:
         long slot = -1;
         double distance = 0.0;
     };
+    // Calls `visit(r)` for every request r that could match a chromatogram of this precursor
+    // mass: the named requests, and the mass requests within the widest tolerance of it (a
+    // file of hundreds of transitions is not compared with every request of the method).
+    template <class Visit>
+    void ForCandidates(double precursorMz, Visit visit) const;
+
     const std::vector<TraceRequest>& m_requests;
     ReadOptions m_options;
+    std::vector<size_t> m_named;   // requests for a trace by name
+    std::vector<size_t> m_byMass;  // the others, by ascending precursor (or single) mass
+    double m_widest = 0.0;         // the largest half window among m_byMass
     std::vector<Choice> m_best;
     std::vector<Chromatogram> m_kept;
     std::vector<int> m_choosers;  // how many requests currently choose each kept chromatogram

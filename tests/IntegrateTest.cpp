@@ -212,6 +212,34 @@ TEST(Integrate, SettingsNoneGivenAreTheDefaultsAndGivenOnesAreKept) {
     EXPECT_TRUE(SettingsFromBlock(block).shoulders);
 }
 
+
+// What each smoother must leave alone, point for point, ends included: a quadratic fit over a
+// centred window reproduces any cubic (the odd terms cancel), at every width and pass, and a
+// moving mean any straight line. A unit impulse shows the filter's weights: the classical
+// seven-point quadratic Savitzky-Golay weights (-2, 3, 6, 7, 6, 3, -2) / 21.
+TEST(Integrate, SmoothingKeepsWhatItsFitFollowsAndHasTheClassicalWeights) {
+    auto cubic = [](double x) { return 0.02 * x * x * x - 0.7 * x * x + 3.0 * x + 40.0; };
+    auto line = [](double x) { return -1.5 * x + 12.0; };
+    const struct {
+        SmoothingMethod method;
+        int halfWidth, passes;
+    } cases[] = {{SmoothingMethod::SavitzkyGolay, 2, 1}, {SmoothingMethod::SavitzkyGolay, 5, 2},
+                 {SmoothingMethod::SavitzkyGolay, 12, 1}, {SmoothingMethod::MovingMean, 3, 3}};
+    for (const auto& c : cases) {
+        std::vector<double> signal(31), smoothed;
+        const bool quadratic = c.method == SmoothingMethod::SavitzkyGolay;
+        for (size_t i = 0; i < signal.size(); ++i) signal[i] = quadratic ? cubic(i) : line(i);
+        Smooth(signal, {true, c.method, c.halfWidth, c.passes}, smoothed);
+        ASSERT_EQ(smoothed.size(), signal.size());
+        for (size_t i = 0; i < signal.size(); ++i)
+            EXPECT_NEAR(smoothed[i], signal[i], 1e-9 * (1.0 + std::fabs(signal[i]))) << "case " << &c - cases << " point " << i;
+    }
+    std::vector<double> impulse(15, 0.0), response;
+    impulse[7] = 21.0;
+    Smooth(impulse, {true, SmoothingMethod::SavitzkyGolay, 3, 1}, response);
+    const double expected[] = {0, 0, 0, 0, -2, 3, 6, 7, 6, 3, -2, 0, 0, 0, 0};
+    for (size_t i = 0; i < impulse.size(); ++i) EXPECT_NEAR(response[i], expected[i], 1e-12) << i;
+}
 TEST(Integrate, OverlappingPeaksSplitAtTheValleyUnlessItIsShallowerThanTheSplitting) {
     const double sigma = 0.05, height = 1000.0, single = 60.0 * height * sigma * kRootTwoPi;
     // Apexes 4 sigma apart: the valley stands at 2 exp(-2) = 27 % of an apex, 73 % deep.
@@ -219,14 +247,17 @@ TEST(Integrate, OverlappingPeaksSplitAtTheValleyUnlessItIsShallowerThanTheSplitt
         double apart, splitting;
         size_t peaks;
         bool sharedBaseline;
+        double drift = 0.0;  // baseline slope per minute: the same on a rising baseline
     } cases[] = {
-        {0.2, 0.0, 2, true}, {0.2, 70.0, 2, true}, {0.2, 76.0, 1, true}, {1.0, 0.0, 2, false}, {1.0, 100.0, 2, false},
+        {0.2, 0.0, 2, true},         {0.2, 70.0, 2, true},          {0.2, 76.0, 1, true}, {1.0, 0.0, 2, false},
+        {1.0, 100.0, 2, false},      {0.2, 0.0, 2, true, 100.0},    {1.0, 0.0, 2, false, 100.0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "apart " << c.apart << " splitting " << c.splitting);
+        SCOPED_TRACE(::testing::Message() << "apart " << c.apart << " splitting " << c.splitting << " drift " << c.drift);
         Signal s = Grid(0.005, 4.0);
         for (size_t i = 0; i < s.t.size(); ++i)
-            s.y[i] = 10.0 + Gaussian(s.t[i], 2.0 - c.apart / 2, sigma, height) + Gaussian(s.t[i], 2.0 + c.apart / 2, sigma, height);
+            s.y[i] = 10.0 + c.drift * s.t[i] + Gaussian(s.t[i], 2.0 - c.apart / 2, sigma, height) +
+                     Gaussian(s.t[i], 2.0 + c.apart / 2, sigma, height);
         Settings settings;
         settings.splitting = c.splitting;
         const Result result = IntegrateSignal(s.t, s.y, settings);

@@ -11,9 +11,11 @@
 #include <libmsnumpress/MSNumpress.hpp>
 #include <numeric>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "quan.h"
+#include "rawdata/BinaryArray.h"
 
 namespace {
 using RawData::Chromatogram;
@@ -171,6 +173,19 @@ TEST(RawDataMzml, DecodesEveryEncodingTimeUnitAndLayout) {
                     EXPECT_NEAR(read.intensities[k], kCounts[k], kCounts[k] * c.relativeError) << k;
                 }
             }
+    // Some writers wrap base64 in lines or leave out the padding; the bytes are the same. A text
+    // is read to its end and no further, though more digits may follow it in memory.
+    const struct {
+        std::string_view text;
+        const char* bytes;  // empty: refused
+    } texts[] = {{"TWFueSBoYW5kcw==", "Many hands"}, {"TWFu\neSBo\r\nYW5k cw==", "Many hands"},
+                 {"TWFueSBoYW5kcw", "Many hands"},   {std::string_view("TWFueSBoYW5kcyEAAAA", 15), "Many hands!"},
+                 {"TWE=TWE=", ""},                   {"TWFue", ""}};
+    for (const auto& t : texts) {
+        std::vector<unsigned char> bytes;
+        const std::string problem = RawData::DecodeBase64(t.text, bytes);
+        EXPECT_EQ(problem.empty() ? std::string(bytes.begin(), bytes.end()) : std::string(), t.bytes) << t.text;
+    }
 }
 
 TEST(RawDataMzml, KeepsOnlyTheClosestChromatogramOfEachRequestedTrace) {
@@ -183,6 +198,7 @@ TEST(RawDataMzml, KeepsOnlyTheClosestChromatogramOfEachRequestedTrace) {
         {"qualifier", 216.1, 130.0, kTimes, counts},
         {"sim", 304.2, 0, kTimes, counts},         // a selected-ion chromatogram: precursor only
         {"function=2 transition", 250.0, 100.0, kTimes, counts},
+        {"wide", 221.0, 90.0, kTimes, counts},     // 2 Da off: only a 5 Da window reaches it
     };
     for (size_t k = 0; k < std::size(written); ++k) chromatograms += ChromatogramXml(written[k], static_cast<int>(k));
     CMethodList method;
@@ -190,13 +206,17 @@ TEST(RawDataMzml, KeepsOnlyTheClosestChromatogramOfEachRequestedTrace) {
         const char* quan;
         const char* qualifier;
         int function;
-    } entries[] = {{"216.1>174.1", "216.1 > 130", 0}, {"304.2", "", 0}, {"tic", "", 0}, {"250>100", "", 3},
-                   {"216.1>174.1", "", 2}, {"999>1", "", 0}};
+        float windowDa;  // 0: the default 1 Da
+    } entries[] = {{"216.1>174.1", "216.1 > 130", 0, 0}, {"304.2", "", 0, 0}, {"tic", "", 0, 0},
+                   {"250>100", "", 3, 0}, {"216.1>174.1", "", 2, 0}, {"999>1", "", 0, 0},
+                   {"219>90", "", 0, 5.0f}, {"221.9>90", "", 0, 0}};
     for (const auto& e : entries) {
         CMethodData entry;
         entry.SetQuanTrace(e.quan);
         entry.SetTargetTrace(0, e.qualifier);
         entry.SetRawAcquisitionFunction(e.function);
+        entry.SetChroMassWindowAbs(1);
+        entry.SetChroMassWindowABS(e.windowDa);
         method.Add(entry);
     }
     ReadResult result;
@@ -206,8 +226,8 @@ TEST(RawDataMzml, KeepsOnlyTheClosestChromatogramOfEachRequestedTrace) {
     // File order; a file without functions takes the entry's function; "250>100" is acquired in
     // function 2, not the 3 the entry names.
     EXPECT_EQ(read, (std::vector<std::string>{"TIC as tic f0", "near as 216.1>174.1 f0", "near as 216.1>174.1 f2",
-                                              "qualifier as 216.1 > 130 f0", "sim as 304.2 f0"}));
-    EXPECT_EQ(result.unmatched, (std::vector<std::string>{"250>100", "999>1"}));
+                                              "qualifier as 216.1 > 130 f0", "sim as 304.2 f0", "wide as 219>90 f0"}));
+    EXPECT_EQ(result.unmatched, (std::vector<std::string>{"250>100", "999>1", "221.9>90"}));
 }
 
 TEST(RawDataTraceRequest, MatchesWithinTheEntrysWindow) {

@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 #include <type_traits>
+#include <unordered_map>
 
 namespace MethodTools {
 namespace {
@@ -28,9 +29,9 @@ constexpr Kind KindOf() {
     else return Kind::kDouble;
 }
 
-const std::map<std::string, Kind>& SettingKinds() {
-    static const std::map<std::string, Kind> kinds = [] {
-        std::map<std::string, Kind> table;
+const std::unordered_map<std::string, Kind>& SettingKinds() {
+    static const std::unordered_map<std::string, Kind> kinds = [] {
+        std::unordered_map<std::string, Kind> table;
 #define METHOD_FIELD(type, Name) table[#Name] = KindOf<type>();
 #define METHOD_TEXT(Name) table[#Name] = Kind::kText;
 #define METHOD_INDEXED(type, Name, count) \
@@ -152,6 +153,7 @@ private:
     // The predefined entities and ASCII character references; anything else stays as written
     // and then fails the setting's own check.
     static std::string Decoded(const std::string& raw) {
+        if (raw.find('&') == std::string::npos) return raw;  // most values: nothing to replace
         static const struct { const char* entity; char c; } kEntities[] = {
             {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
         std::string text;
@@ -202,7 +204,7 @@ void CheckAttribute(const std::string& file, int entryNumber, const ScannedAttri
         return;
     }
     const std::string& value = attribute.value;
-    const std::string quoted = attribute.name + "=\"" + value + "\"";
+    auto quoted = [&attribute] { return attribute.name + "=\"" + attribute.value + "\""; };
     switch (kind->second) {
         case Kind::kText:
             return;
@@ -210,9 +212,9 @@ void CheckAttribute(const std::string& file, int entryNumber, const ScannedAttri
             int number = 0;
             if (ReadsWhole(value, number)) return;
             const Keywords::EnumeratedSetting* setting = Keywords::FindEnumeratedSetting(attribute.name);
-            if (setting == nullptr) problem(quoted + " is not a whole number");
+            if (setting == nullptr) problem(quoted() + " is not a whole number");
             else if (Keywords::SettingValue(*setting, value) < 0)
-                problem(quoted + " is not one of " + Keywords::AllowedTexts(*setting) + " (or its row number)");
+                problem(quoted() + " is not one of " + Keywords::AllowedTexts(*setting) + " (or its row number)");
             return;
         }
         case Kind::kFloat:
@@ -221,8 +223,8 @@ void CheckAttribute(const std::string& file, int entryNumber, const ScannedAttri
             float single = 0.0f;
             const bool reads = kind->second == Kind::kFloat ? ReadsWhole(value, single) : ReadsWhole(value, number);
             if (kind->second == Kind::kFloat) number = single;
-            if (!reads) problem(quoted + " is not a number");
-            else if (!std::isfinite(number)) problem(quoted + " is not a finite number");
+            if (!reads) problem(quoted() + " is not a number");
+            else if (!std::isfinite(number)) problem(quoted() + " is not a finite number");
             return;
         }
     }
