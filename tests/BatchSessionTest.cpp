@@ -147,11 +147,15 @@ TEST(ElementTable, ReadsIsotopesAndInterferencesAndNamesTheFirstBadRow) {
     TempFolder temp;
     const std::string header = "Symbol,AtomicNumber,Mass,ResponseFactor,ScaleFactor,Isotopes,Interferences\n";
     WriteText(temp.Path() / "good.csv", header + "Cu,29,63.546,2.5,0.5,62.93:69.17|64.93:30.83:0.9,ArO:1:62.92:0.002\n"
-                                                 "Li,3,6.941,1,1,,\nBe,4,9.01,1,1\n");
+                                                 "Li,3,6.941,1,1,,\nBe,4,9.01,1,1\n"
+                                                 // every limit at its edge: accepted
+                                                 "H,1,1.008,1,1,1:0|2:100|3:1|4:1|5:1|6:1|7:1|8:1|9:1|10:1,"
+                                                 "abcdefghijklmnopqrstuvw:1:1:1|b:10:1:1|c:2:1:1|d:3:1:1\n"
+                                                 "abcdefghijklmnopqrstuvwxyz,118,294,1,1\n");
     std::vector<Element> elements;
     std::string error;
     ASSERT_TRUE(ReadElementsFile((temp.Path() / "good.csv").string(), elements, error)) << error;
-    ASSERT_EQ(elements.size(), 3u);
+    ASSERT_EQ(elements.size(), 5u);
     const tagELEMENTstruct& cu = elements[0].record;
     EXPECT_EQ(elements[0].atomicNumber, 29);
     EXPECT_STREQ(cu.Symbol, "Cu");
@@ -173,10 +177,23 @@ TEST(ElementTable, ReadsIsotopesAndInterferencesAndNamesTheFirstBadRow) {
     EXPECT_EQ(cu.InterferenceInUse[0], 1);
     EXPECT_EQ(cu.InterferenceInUse[1], 0);
     EXPECT_EQ(elements[1].record.IsotopeInUse[1], 0);
+    const tagELEMENTstruct& h = elements[3].record;
+    EXPECT_EQ(h.IsotopeInUse[10], 1);
+    EXPECT_EQ(h.Isotopes[10].Mass, 10.0);
+    EXPECT_EQ(h.InterferenceInUse[3], 1);
+    EXPECT_EQ(h.Interferences[1].IsotopeSlot, 10);
+    EXPECT_STREQ(h.Interferences[0].Name, "abcdefghijklmnopqrstuvw");
+    EXPECT_EQ(elements[4].atomicNumber, 118);
+    EXPECT_STREQ(elements[4].record.Symbol, "abcdefghijklmnopqrstuvwxyz");
 
     const struct { const char* row; const char* message; } bad[] = {
         {"Cu,29,63.5,1", "expected 5 to 7 columns"},
         {",29,63.5,1,1", "symbol must be 1 to 26 characters"},
+        {"abcdefghijklmnopqrstuvwxyz_,29,63.5,1,1", "symbol must be 1 to 26 characters"},
+        {"Cu,29,63.5,1,1,62.9:69,abcdefghijklmnopqrstuvwx:1:62.9:0.1", "interference name must be 1 to 23 characters"},
+        {"Cu,29,63.5,1,1,62.9:69,ArO:11:62.9:0.1", "names an isotope slot not in use"},
+        {"Cu,29,63.5,1,1,62.9:69:x", "is not mass:abundance"},
+        {"Cu,29,63.5,1,1,62.9:69:1:2", "is not mass:abundance"},
         {"Cu,0,63.5,1,1", "atomic number must be 1 to 118"},
         {"Cu,119,63.5,1,1", "atomic number must be 1 to 118"},
         {"Cu,29,0,1,1", "element mass must be a positive number"},

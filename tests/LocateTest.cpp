@@ -418,6 +418,8 @@ TEST(LocatedEntryUpdate, EstimatedResponseReplacesTheTraceThatIsTooLarge) {
     // Main area 1000 over qualifier area 500: a measured ratio of 2.
     const struct { double expected, window; int flagged; double response, corrected; } cases[] = {
         {2.0, 20.0, 0, 1500.0, 1500.0},  // within: nothing estimated
+        {2.0, 0.0, 0, 1500.0, 1500.0},   // at the edges of its band: within
+        {2.5, 20.0, 0, 1500.0, 1500.0},  // at the lower edge, 2.0: within
         {1.0, 20.0, 0, 1500.0, 1000.0},  // above 1.2: the main trace becomes 1 x 500
         {4.0, 20.0, 0, 1500.0, 1250.0},  // below 3.2: the qualifier becomes 1000 / 4
         {4.0, -20.0, 0, 1500.0, 1250.0}, // a negative window is the same band

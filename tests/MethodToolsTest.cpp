@@ -87,6 +87,16 @@ TEST(MethodCheck, EveryCheckNamesTheSettingAtFault) {
         EXPECT_FALSE(MethodTools::ReadMethodText("m.xml", head + entry + "/>\n</METHODLIST>\n", method, problems)) << c.to;
         EXPECT_NE(AllText(problems).find(c.message), std::string::npos) << c.to << "\n" << AllText(problems);
     }
+    // The edges of each rule are allowed: a retention time of 0, a zero ratio with a zero window.
+    for (const char* edge : {" PredRT=\"0\"", " TargetTrace0=\"130>60\" TargetRatio0=\"0\" TargetWindow0=\"0\"",
+                             " LocateMassWin=\"0\" RTToleranceLower=\"0\" TargetTrace1=\"130>60\" TargetRTWin1=\"0\""}) {
+        std::string entry = second;
+        if (std::string(edge).find("PredRT") != std::string::npos) entry.replace(entry.find(" PredRT=\"6\""), 11, "");
+        CMethodList method;
+        Problems problems;
+        EXPECT_TRUE(MethodTools::ReadMethodText("m.xml", head + entry + edge + "/>\n</METHODLIST>\n", method, problems))
+            << edge << "\n" << AllText(problems);
+    }
     // Entities in a value read as their characters: this one names the standard.
     CMethodList method;
     Problems problems;

@@ -341,10 +341,19 @@ TEST(Integration, SettingsFileFillsTheFieldsItNames) {
     EXPECT_EQ(block.PkShldrDetect, -1);
     EXPECT_EQ(block.PkMode, 9);         // beyond 32 bits
     EXPECT_EQ(block.PkBalance, 0.5f);   // not a number
-    std::ofstream(std::string(folder) + "/Peaks.ini") << "PkThreshMethod=65536\nSmooWidth=-2147483649\n";
+    std::ofstream(std::string(folder) + "/Peaks.ini") << "PkThreshMethod=65536\nSmooWidth=-2147483649\nChroAuto=2147483648\n";
     EXPECT_TRUE(Integration::ReadSettings(&block, "Peaks"));
     EXPECT_EQ(block.PkThreshMethod, 65535);
     EXPECT_EQ(block.SmooWidth, 7);
+    EXPECT_EQ(block.ChroAuto, -3);
+    std::ofstream(std::string(folder) + "/Peaks.ini") << "PkThreshMethod=0\nSmooWidth=-2147483648\nChroAuto=2147483647\n";
+    EXPECT_TRUE(Integration::ReadSettings(&block, "Peaks"));  // the edges of each width are taken
+    EXPECT_EQ(block.PkThreshMethod, 0);
+    EXPECT_EQ(block.SmooWidth, INT32_MIN);
+    EXPECT_EQ(block.ChroAuto, INT32_MAX);
+    std::ofstream(std::string(folder) + "/Peaks.ini") << "PkThreshMethod=-1\n";
+    EXPECT_TRUE(Integration::ReadSettings(&block, "Peaks"));
+    EXPECT_EQ(block.PkThreshMethod, 0);
     EXPECT_FALSE(Integration::ReadSettings(&block, "Missing"));
     EXPECT_FALSE(Integration::ReadSettings(&block, ""));
     EXPECT_FALSE(Integration::ReadSettings(nullptr, "Peaks"));
