@@ -188,6 +188,22 @@ TEST(RawDataMzml, DecodesEveryEncodingTimeUnitAndLayout) {
     }
 }
 
+// A long, sparse trace (runs of exact zeros between counts, as real MRM traces have) compresses
+// far more than most: it must still read back point for point.
+TEST(RawDataMzml, AHighlyCompressedTraceReadsBackWhole) {
+    std::vector<double> times, counts;
+    for (int k = 0; k < 6000; ++k) {
+        times.push_back(0.005 * k);
+        counts.push_back(k % 500 == 250 ? 4096.0 + k : 0.0);
+    }
+    const WrittenChromatogram made{"SRM SIC Q1=216.1 Q3=174.1", 216.1, 174.1, times, counts, {kPlain64, true}, {kPlain32, true}};
+    const ReadResult result = Read(Mzml("", ChromatogramXml(made, 0)), {"216.1>174.1"});
+    ASSERT_TRUE(result.Ok()) << result.problems[0].Text();
+    ASSERT_EQ(result.chromatograms.size(), 1u);
+    EXPECT_EQ(result.chromatograms[0].times, times);
+    EXPECT_EQ(result.chromatograms[0].intensities, counts);
+}
+
 TEST(RawDataMzml, KeepsOnlyTheClosestChromatogramOfEachRequestedTrace) {
     const std::vector<double> counts(kTimes.size(), 7.0);
     std::string chromatograms;
