@@ -205,6 +205,13 @@ TEST(ManualIntegration, BadRowsNameLineAndColumnAndAddNothing) {
         {"S1,Atrazine,0,peak,,,,,abc,a,,why\n", "integrations.csv:2:9: the apex is not a number"},
         {"S1,Atrazine,0,peak,,,,,nan,a,,why\n", "integrations.csv:2:9: the apex is not a number"},
         {"S1,Atrazine,0,none,,,,,,a,yesterday,why\n", "integrations.csv:2:11: the time is UTC"},
+        {"S1,Atrazine,0,none,,,,,,a,2026-13-08T01:23:45Z,why\n", "integrations.csv:2:11: the time is UTC"},
+        {"S1,Atrazine,0,none,,,,,,a,2026-12-00T01:23:45Z,why\n", "integrations.csv:2:11: the time is UTC"},
+        {"S1,Atrazine,0,none,,,,,,a,2026-12-32T01:23:45Z,why\n", "integrations.csv:2:11: the time is UTC"},
+        {"S1,Atrazine,0,none,,,,,,a,2026-12-08T24:00:00Z,why\n", "integrations.csv:2:11: the time is UTC"},
+        {"S1,Atrazine,0,none,,,,,,a,2026-12-08T23:60:00Z,why\n", "integrations.csv:2:11: the time is UTC"},
+        {"S1,Atrazine,0,none,,,,,,a,2026-12-08T23:59:61Z,why\n", "integrations.csv:2:11: the time is UTC"},
+        {"S1,Atrazine,0,none,,,,,,a,2026-12-08 23:59:59Z,why\n", "integrations.csv:2:11: the time is UTC"},
         {",Atrazine,0,none,,,,,,a,,why\n", "integrations.csv:2:1: the sample is missing"},
         {"S1,Atrazine,0,none,,,,,,a,,ok\nS1,Atrazine,0,auto,,,,,,a,,\"open\n", "a quoted cell is not closed"},
     };
@@ -229,6 +236,11 @@ TEST(ManualIntegration, BadRowsNameLineAndColumnAndAddNothing) {
     std::vector<IntegrationChange> read;
     std::vector<Batch::Problem> problems;
     EXPECT_FALSE(Batch::ReadIntegrations(temp / "missing.csv", read, problems));
+    // The edges of a UTC time are times: the first of a month, the last second of a year, a leap second.
+    WriteText(temp / "integrations.csv", header + "S1,Atrazine,0,none,,,,,,a,2026-01-01T00:00:00Z,why\n"
+                                                  "S1,Atrazine,0,none,,,,,,a,2026-12-31T23:59:60Z,why\n");
+    EXPECT_TRUE(Batch::ReadIntegrations(temp / "integrations.csv", read, problems)) << Quan::ProblemsText(problems);
+    EXPECT_EQ(read.size(), 2u);
 }
 
 // --- decisions through location, calibration and quantification of the example batch -----
