@@ -8,6 +8,7 @@
 #include "BatchTestSupport.h"
 #include "workflow/output/HtmlReport.h"
 #include "workflow/output/Writers.h"
+#include "workflow/station/JsonValue.h"
 
 namespace {
 
@@ -144,6 +145,36 @@ std::string OutsideTexts(const std::string& json) {
 // Numbers JSON cannot spell (points and coefficients that are not numbers, a back-transformation
 // that overflows) and a point count past the record's slots: the page still parses, and its data
 // holds nothing that would stop its script.
+// The curve a page draws is the fitted one over the included standards' range: a response
+// factor's slope alone (its c0 is no part of the curve), a polynomial of the curve's order.
+TEST(BatchOutputs, DrawnCurvesFollowTheirFitOverTheStandardsRange) {
+    const std::vector<Standard> standards = {{1, 0}, {2, 0}, {4, 0}, {8, 0, true}};
+    const struct { int type; std::vector<double> c; double (*at)(double); } cases[] = {
+        {kCurveRF, {5.0, 2.0}, [](double x) { return 2.0 * x; }},
+        {kCurveLinear, {1.0, 2.0}, [](double x) { return 1.0 + 2.0 * x; }},
+        {kCurveQuadratic, {1.0, 2.0, 0.5}, [](double x) { return 1.0 + 2.0 * x + 0.5 * x * x; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        CCalibrationData curve = CurveOf("c", c.type, kAxisNone, standards);
+        for (size_t i = 0; i < c.c.size(); ++i) curve.SetCC(c.c[i], static_cast<int>(i));
+        curve.SetCurveValid(1);
+        Station::JsonValue json;
+        std::string error;
+        ASSERT_TRUE(Station::JsonValue::Parse(Batch::CurveJson({1, "c", "", curve, {}, {}}), json, error)) << error;
+        const auto& fit = json.Find("fit")->GetItems();
+        ASSERT_GE(fit.size(), 2u * 49);
+        EXPECT_EQ(fit.front().GetNumber(), 1.0);         // the lowest included standard
+        EXPECT_EQ(fit[fit.size() - 2].GetNumber(), 4.0);  // the highest included one; 8 is excluded
+        for (size_t k = 0; k + 1 < fit.size(); k += 2) {
+            EXPECT_NEAR(fit[k + 1].GetNumber(), c.at(fit[k].GetNumber()), 1e-5 * c.at(fit[k].GetNumber())) << k;
+            if (k > 0) {
+                EXPECT_GE(fit[k].GetNumber(), fit[k - 2].GetNumber());
+            }
+        }
+    }
+}
+
 TEST(BatchOutputs, DegenerateCurvesGivePageDataWithoutNonNumbers) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::nan("");
