@@ -121,6 +121,24 @@ std::string Mzml(const std::string& spectra, const std::string& chromatograms, b
            "<indexListOffset>999</indexListOffset></indexedmzML>";
 }
 
+// One MS1 scan over 100-400 m/z at a time in seconds; `extra` goes inside the <spectrum>.
+std::string SpectrumXml(size_t index, double seconds, const std::vector<double>& mz, const std::vector<double>& intensity,
+                        const std::string& extra = "") {
+    return "<spectrum index=\"" + std::to_string(index) + "\" id=\"function=1 scan=" + std::to_string(index + 1) +
+           "\" defaultArrayLength=\"" + std::to_string(mz.size()) + "\">" + Param("MS:1000511", "1") + extra +
+           "<scanList count=\"1\"><scan>" + Param("MS:1000016", Number(seconds), kSeconds) +
+           "<scanWindowList count=\"1\"><scanWindow>" + Param("MS:1000501", "100") + Param("MS:1000500", "400") +
+           "</scanWindow></scanWindowList></scan></scanList><binaryDataArrayList count=\"2\">" +
+           ArrayXml(mz, {kPlain64, true}, Param("MS:1000514")) + ArrayXml(intensity, {kLinear, false}, Param("MS:1000515")) +
+           "</binaryDataArrayList></spectrum>";
+}
+
+// The text with the first `from` replaced, or a text that names the missing pattern.
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    return at == std::string::npos ? std::string("pattern not found: ") + from : text.replace(at, from.size(), to);
+}
+
 ReadResult Read(const std::string& text, const std::vector<std::string>& traces) {
     std::vector<RawData::TraceRequest> requests;
     for (const std::string& trace : traces) requests.push_back(RawData::MakeTraceRequest(trace));
@@ -282,16 +300,7 @@ TEST(RawDataMzml, SpectraBecomeExtractedTraces) {
         {69.0, {}, {}},
     };
     std::string xml;
-    for (size_t k = 0; k < std::size(spectra); ++k) {
-        const auto& s = spectra[k];
-        xml += "<spectrum index=\"" + std::to_string(k) + "\" id=\"function=1 scan=" + std::to_string(k + 1) +
-               "\" defaultArrayLength=\"" + std::to_string(s.mz.size()) + "\">" + Param("MS:1000511", "1") +
-               "<scanList count=\"1\"><scan>" + Param("MS:1000016", Number(s.seconds), kSeconds) +
-               "<scanWindowList count=\"1\"><scanWindow>" + Param("MS:1000501", "100") + Param("MS:1000500", "400") +
-               "</scanWindow></scanWindowList></scan></scanList><binaryDataArrayList count=\"2\">" +
-               ArrayXml(s.mz, {kPlain64, true}, Param("MS:1000514")) + ArrayXml(s.intensity, {kLinear, false}, Param("MS:1000515")) +
-               "</binaryDataArrayList></spectrum>";
-    }
+    for (size_t k = 0; k < std::size(spectra); ++k) xml += SpectrumXml(k, spectra[k].seconds, spectra[k].mz, spectra[k].intensity);
     const ReadResult result = Read(Mzml(xml, ""), {"304.2"});
     ASSERT_TRUE(result.Ok()) << result.problems[0].Text();
     ASSERT_EQ(result.chromatograms.size(), 1u);
@@ -340,14 +349,13 @@ TEST(RawDataMzml, ReportsEachProblemWithWhereAndWhat) {
     const std::string good = Mzml("", ChromatogramXml(made, 0));
     made.timeEncoding = {kPlain64, true};
     const std::string zlib = Mzml("", ChromatogramXml(made, 0));
-    const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
-        const size_t at = text.find(from);
-        return at == std::string::npos ? std::string("pattern not found: ") + from : text.replace(at, from.size(), to);
-    };
     const auto fileOf = [](std::vector<double> times, std::vector<double> counts) {
         return Mzml("", ChromatogramXml({"c1", 216.1, 174.1, std::move(times), std::move(counts)}, 0));
     };
     const std::string twoLengths = fileOf(kTimes, std::vector<double>(39, 1.0));
+    const std::string timeKind = "MS:1000595\" name=\"x\" value=\"\"" + kMinutes, intensityKind = "MS:1000515\" name=\"x\" value=\"\"";
+    const std::string spectrum = Mzml(SpectrumXml(0, 60.0, {304.2}, {10.0}), "");
+    const char* const scan = "spectrum index 0 (\"function=1 scan=1\")";
     std::string badZlib = zlib;
     badZlib.replace(badZlib.find("<binary>") + 12, 4, "AAAA");
     const struct {
@@ -356,19 +364,50 @@ TEST(RawDataMzml, ReportsEachProblemWithWhereAndWhat) {
         const char* message;
     } cases[] = {
         {good.substr(0, good.size() / 2), "chromatogram \"c1\"", "malformed XML"},
-        {replaced(good, "<binary>", "<binary>#"), "chromatogram \"c1\"", "time array: invalid base64: character '#'"},
+        {Replaced(good, "<binary>", "<binary>#"), "chromatogram \"c1\"", "time array: invalid base64: character '#'"},
         {badZlib, "chromatogram \"c1\"", "time array: zlib data is corrupt"},
         {twoLengths, "chromatogram \"c1\"", "intensity array: the binary array holds 39 values where its length says 40"},
-        {replaced(replaced(twoLengths, "<binaryDataArray encodedLength=\"0\">", "<binaryDataArray arrayLength=\"40\">"),
+        {Replaced(Replaced(twoLengths, "<binaryDataArray encodedLength=\"0\">", "<binaryDataArray arrayLength=\"40\">"),
                   "<binaryDataArray encodedLength=\"0\">", "<binaryDataArray arrayLength=\"39\">"),
          "chromatogram \"c1\"", "the time array holds 40 values and the intensity array 39"},
         {fileOf({1.0, 0.9}, {1, 2}), "chromatogram \"c1\"", "time goes backwards at point 2 (0.9 after 1)"},
         {fileOf({1.0, 2.0}, {1, NAN}), "chromatogram \"c1\"", "intensity at point 2 is not a finite number"},
-        {replaced(good, "MS:1000576", "MS:1009999"), "chromatogram \"c1\"", "time array: the binary array names no known compression"},
+        {Replaced(good, "MS:1000576", "MS:1009999"), "chromatogram \"c1\"", "time array: the binary array names no known compression"},
         {"<?xml version=\"1.0\"?><TraML/>", "", "not an mzML file (the document is <TraML>)"},
+        // What a chromatogram's arrays must say: their kind, the time unit, one array of each.
+        {Replaced(Replaced(good, "<binary>", "<userParam name=\"b\" value=\""), "</binary>", "\"/>"), "chromatogram \"c1\"",
+         "a binary data array has no <binary> element"},
+        {Replaced(good, kMinutes, ""), "chromatogram \"c1\"", "the time array names no unit (minute or second)"},
+        {Replaced(good, "UO:0000031", "UO:0000221"), "chromatogram \"c1\"", "the time array's unit UO:0000221 is not a time unit"},
+        {Replaced(good, intensityKind, timeKind), "chromatogram \"c1\"", "has two time arrays"},
+        {Replaced(good, timeKind, intensityKind), "chromatogram \"c1\"", "has two intensity arrays"},
+        {Replaced(good, "MS:1000595", "MS:1000516"), "chromatogram \"c1\"", "has no time array"},
+        {Replaced(good, "MS:1000515", "MS:1000516"), "chromatogram \"c1\"", "has no intensity array"},
+        {Replaced(good, "defaultArrayLength=\"40\"", "defaultArrayLength=\"4O\""), "chromatogram \"c1\"",
+         "defaultArrayLength \"4O\" is not a count"},
+        {Replaced(good, "<binaryDataArray encodedLength=\"0\">", "<binaryDataArray arrayLength=\"-40\">"),
+         "chromatogram \"c1\"", "arrayLength \"-40\" is not a count"},
+        {Replaced(good, "value=\"216.1\"", "value=\"216,1\""), "chromatogram \"c1\"",
+         "isolation window target m/z \"216,1\" is not a number"},
+        // And a spectrum's: a scan time in a time unit, an m/z array, readable levels and windows.
+        {Replaced(spectrum, "MS:1000016", "MS:1000017"), scan, "has no scan start time"},
+        {Replaced(spectrum, kSeconds, ""), scan, "the scan start time names no unit (minute or second)"},
+        {Replaced(spectrum, "UO:0000010", "UO:0000221"), scan, "the scan start time's unit is not a time unit"},
+        {Replaced(spectrum, "value=\"60\"", "value=\"1 min\""), scan, "scan start time \"1 min\" is not a number"},
+        {Replaced(spectrum, "MS:1000514", "MS:1000516"), scan, "has no m/z array"},
+        {Replaced(spectrum, "MS:1000515", "MS:1000514"), scan, "has two m/z arrays"},
+        {Replaced(spectrum, "MS:1000515", "MS:1000516"), scan, "has no intensity array"},
+        {Replaced(spectrum, "value=\"1\"", "value=\"MS1\""), scan, "ms level \"MS1\" is not a count"},
+        {Replaced(spectrum, "value=\"100\"", "value=\"low\""), scan, "scan window limit \"low\" is not a number"},
+        {Replaced(spectrum, "<scanList", "<referenceableParamGroupRef ref=\"nowhere\"/><scanList"), scan,
+         "names an undefined parameter group"},
+        {Mzml(SpectrumXml(0, 60.0, {304.2}, {10.0}, "<precursorList count=\"1\"><precursor><selectedIonList count=\"1\">"
+                                                      "<selectedIon>" + Param("MS:1000744", "n/a") + "</selectedIon>"
+                                                      "</selectedIonList></precursor></precursorList>"), ""),
+         scan, "selected ion m/z \"n/a\" is not a number"},
     };
     for (const auto& c : cases) {
-        const ReadResult result = Read(c.text, {"216.1>174.1"});
+        const ReadResult result = Read(c.text, {"216.1>174.1", "304.2"});
         // The first problem of its kind; a truncated file may also have cut a base64 text short.
         const auto reported = std::find_if(result.problems.begin(), result.problems.end(), [&](const RawData::Problem& p) {
             return p.file == "test.mzML" && p.where == c.where && p.message.find(c.message) != std::string::npos;
@@ -376,7 +415,7 @@ TEST(RawDataMzml, ReportsEachProblemWithWhereAndWhat) {
         EXPECT_NE(reported, result.problems.end()) << c.message << "; first: " << (result.problems.empty() ? "none" : result.problems[0].Text());
     }
     // A chromatogram nobody asked for is not decoded, so its faults do not matter.
-    EXPECT_TRUE(Read(replaced(good, "<binary>", "<binary>#"), {"100>50"}).Ok());
+    EXPECT_TRUE(Read(Replaced(good, "<binary>", "<binary>#"), {"100>50"}).Ok());
     ReadResult missing;
     EXPECT_FALSE(RawData::ReadRawFile("/nonexistent/x.mzML", {}, missing));
     EXPECT_EQ(missing.problems.at(0).Text(), "/nonexistent/x.mzML: cannot open the file");
