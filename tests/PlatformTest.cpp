@@ -439,3 +439,63 @@ TEST(PeriodicDatabase, ElementsReadBackByteForByte) {
     EXPECT_TRUE(CloseFlatDatabase(kPeriodicDatabaseKind));
     std::remove(path.c_str());
 }
+
+// Every indexed field of the method, sample and peak records, from their field tables: each slot
+// keeps its own value, and an index before the first slot or past the last reads as the field's
+// outside value and writes nowhere (a write past the end would land in the next field).
+namespace {
+// In stages over every field: all slots written, then all writes outside them, then all reads,
+// so that a stray write into a neighbouring field is still there to be found.
+template <typename Get, typename Set, typename Value>
+void CheckSlots(int stage, const char* name, int count, Get get, Set set, Value (*valueOf)(int), Value outside) {
+    SCOPED_TRACE(name);
+    const int outsideIndices[] = {-1, count, count + 1};
+    if (stage == 0) {
+        for (int k = 0; k < count; ++k) set(k, valueOf(k + 1));
+    } else if (stage == 1) {
+        for (const int index : outsideIndices) set(index, valueOf(99));
+    } else {
+        for (int k = 0; k < count; ++k) EXPECT_EQ(get(k), valueOf(k + 1)) << k;
+        for (const int index : outsideIndices) EXPECT_EQ(get(index), outside) << index;
+    }
+}
+template <typename T> T NumberOf(int k) { return static_cast<T>(k); }
+std::string TextOf(int k) { return "slot " + std::to_string(k); }
+}  // namespace
+
+TEST(RecordSlots, IndexedFieldsKeepTheirSlotsAndIgnoreIndicesOutsideThem) {
+    CMethodRecord method;
+    CSampleRecord sample;
+    CPeakData peak;
+    _tagINTERNAL_PEAK_DB_RECORD written;
+    for (int stage = 0; stage < 3; ++stage) {
+#define METHOD_INDEXED(type, Name, count)                                                                       \
+    CheckSlots(stage, #Name, count, [&](int k) { return method.Get##Name(k); },                                       \
+               [&](int k, type v) { method.Set##Name(k, v); }, NumberOf<type>, type{});
+#define METHOD_INDEXED_TEXT(Name, count)                                                                        \
+    CheckSlots(stage, #Name, count, [&](int k) { return method.Get##Name(k); },                                       \
+               [&](int k, std::string v) { method.Set##Name(k, v); }, TextOf, std::string());
+#include "platform/MethodRecordFields.def"
+#define SAMPLE_INDEXED(type, Name, count)                                                                       \
+    CheckSlots(stage, #Name, count, [&](int k) { return sample.Get##Name(k); },                                       \
+               [&](int k, type v) { sample.Set##Name(k, v); }, NumberOf<type>, type{});
+#define SAMPLE_INDEXED_TEXT(Name, count)                                                                        \
+    CheckSlots(stage, #Name, count, [&](int k) { return sample.Get##Name(k); },                                       \
+               [&](int k, std::string v) { sample.Set##Name(k, v); }, TextOf, std::string());
+#include "platform/SampleRecordFields.def"
+#define PEAK_ARRAY(offset, type, count, Name, outside)                                                          \
+    CheckSlots(stage, #Name, count, [&](int k) { return peak.Get##Name(k); },                                         \
+               [&](int k, type v) { peak.Set##Name(k, v); }, NumberOf<type>, type(outside));
+#define PEAK_TEXT_ARRAY(offset, size, count, maxChars, Name)                                                    \
+    CheckSlots(stage, #Name, count, [&](int k) { return std::string(peak.Get##Name(k) ? peak.Get##Name(k) : "none"); },  \
+               [&](int k, std::string v) { peak.Set##Name(k, v); }, TextOf, std::string("none"));
+#include "records/PeakFields.def"
+        // The peak's fixed layout shows a stray write anywhere in the record.
+        _tagINTERNAL_PEAK_DB_RECORD bytes;
+        peak.GetPeak(bytes);
+        if (stage == 0) std::memcpy(&written, &bytes, sizeof bytes);
+        if (stage == 2) {
+            EXPECT_EQ(std::memcmp(&written, &bytes, sizeof bytes), 0);
+        }
+    }
+}
