@@ -88,6 +88,7 @@ inline CPeakData Placeholder(const std::string& trace = "304.0") {
 
 using test_lists::Methods;
 using test_lists::Peaks;
+using test_lists::With;
 
 inline CSampleRecord Sample(int type = 0) {
     CSampleRecord sample;
@@ -142,13 +143,13 @@ inline CMethodData Entry(const std::string& name, float predRT = 5.0f, const std
     return entry;
 }
 
-// An entry as location leaves an internal standard: located with an absolute response.
-inline CMethodData LocatedStandard(double absResponse, double fixedConc, double noiseConversion = 0.0) {
+// An entry as location leaves an internal standard: located (unless 0) with an absolute response.
+inline CMethodData LocatedStandard(double absResponse, double fixedConc, double noise = 0.0, int located = 1) {
     CMethodData entry = Entry("standard");
-    entry.SetLocated(1);
+    entry.SetLocated(located);
     entry.SetAbsResponse(absResponse);
     entry.SetFixedConc(fixedConc);
-    entry.SetNoiseConversion(noiseConversion);
+    entry.SetNoiseConversion(noise);
     return entry;
 }
 
@@ -169,6 +170,7 @@ inline CPeakData AssignedPeak(int e, double absResponse, double absNoise = 0.0, 
 using locate_test::Methods;
 using locate_test::Peaks;
 using locate_test::Sample;
+using locate_test::With;
 
 // One element record: symbol, element mass, and isotope slots from 1 as (mass, abundance).
 struct Isotope {
