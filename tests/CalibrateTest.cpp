@@ -22,9 +22,8 @@ int CalibrateBatch(CQuanCalibrate& engine, CCalibrationList& curves, CQuanSample
 
 TEST(Calibrate, BatchStatusesAndANonStandardChangesNothing) {
     CQuanCalibrate engine;
-    CCalibrationList curves;
-    curves.Add(Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 4}}));
-    curves.Add(Curve(kCurveLinear, kOriginExclude, {{10, 100}, {100, 1000}}, kWeightNone, kAxisLog10));
+    CCalibrationList curves = test_lists::Curves({Curve(kCurveRF, kOriginExclude, {{1, 2}, {2, 4}}),
+        Curve(kCurveLinear, kOriginExclude, {{10, 100}, {100, 1000}}, kWeightNone, kAxisLog10)});
     CQuanSampleDataList samples;
     EXPECT_EQ(engine.Calibrate(nullptr, nullptr, nullptr, "x", 0, 0, nullptr, false), kCaliMissingSampleList);
     EXPECT_EQ(engine.Calibrate(nullptr, nullptr, &samples, "x", 0, 0, nullptr, false), kCaliMissingList);
@@ -48,8 +47,8 @@ TEST(Calibrate, EmptySlotsOutOfRangeCountsAndASecondBatchOnTheSameEngine) {
     CCalibrationList curves;
     curves.SetSize(3);
     curves.SetAt(0, Curve(kCurveLinear, kOriginExclude, {{1, 3}, {2, 5}, {3, 7}}));
-    CCalibrationData tooMany = Curve(kCurveRF, kOriginExclude, {{1, 2}});
-    tooMany.SetNumCaliPts(5000);  // more than the curve holds: only its own points are read
+    // More points than the curve holds: only its own points are read.
+    const auto tooMany = With(Curve(kCurveRF, kOriginExclude, {{1, 2}}), [](auto& c) { c.SetNumCaliPts(5000); });
     curves.SetAt(2, tooMany);
     CQuanCalibrate engine;
     CQuanSampleDataList standards;
@@ -79,33 +78,32 @@ TEST(AxisTransformation, TransformsOnlyWhatItAppliesToAndMapsBack) {
         return curve;
     };
     const Point points[] = {{10, 100}, {100, 1000}};
+    // A curve through the two points above, as the host gave them.
+    const auto given = [&](int type, int origin, int weighting, int axis) {
+        return Curve(type, origin, {points[0], points[1]}, weighting, axis);
+    };
     const struct { const char* what; CCalibrationData curve; int axis; Point first, second; } cases[] = {
-        {"Log", Curve(kCurveLinear, kOriginExclude, {points[0], points[1]}, kWeightNone, kAxisLog10), 2, {1, 2}, {2, 3}},
+        {"Log", given(kCurveLinear, kOriginExclude, kWeightNone, kAxisLog10), 2, {1, 2}, {2, 3}},
         {"Ln", Curve(2, kOriginExclude, {{1, std::exp(1.0)}, {std::exp(2.0), 1}}, kWeightNone, kAxisLn), 1, {0, 1}, {2, 0}},
         {"square root", Curve(kCurveLinear, kOriginExclude, {{4, 9}, {0.25, 16}}, kWeightNone, kAxisSquareRoot), 3,
          {2, 3}, {0.5, 4}},
-        {"RF", Curve(kCurveRF, kOriginExclude, {points[0], points[1]}, kWeightNone, kAxisLog10), 0, points[0], points[1]},
-        {"weighted", Curve(kCurveLinear, kOriginExclude, {points[0], points[1]}, kWeightInverseY, kAxisLn), 0, points[0],
-         points[1]},
-        {"origin included", Curve(kCurveLinear, kOriginInclude, {points[0], points[1]}, kWeightNone, kAxisLn), 0,
-         points[0], points[1]},
-        {"locked", locked(Curve(kCurveLinear, kOriginExclude, {points[0], points[1]}, kWeightNone, kAxisLn), false), 1,
-         points[0], points[1]},
-        {"totals", locked(Curve(kCurveLinear, kOriginExclude, {points[0], points[1]}, kWeightNone, kAxisLn), true), 1,
-         points[0], points[1]},
+        {"RF", given(kCurveRF, kOriginExclude, kWeightNone, kAxisLog10), 0, points[0], points[1]},
+        {"weighted", given(kCurveLinear, kOriginExclude, kWeightInverseY, kAxisLn), 0, points[0], points[1]},
+        {"origin included", given(kCurveLinear, kOriginInclude, kWeightNone, kAxisLn), 0, points[0], points[1]},
+        {"locked", locked(given(kCurveLinear, kOriginExclude, kWeightNone, kAxisLn), false), 1, points[0], points[1]},
+        {"totals", locked(given(kCurveLinear, kOriginExclude, kWeightNone, kAxisLn), true), 1, points[0], points[1]},
     };
     for (const auto& c : cases) {
-        CCalibrationList list;
-        list.Add(c.curve);
+        CCalibrationList list = test_lists::Curves({c.curve});
         list.GetAt(0).SetCaliPoint(tag_CALI_POINT{1.0, -5.0, -5.0, 0, {}}, 2);  // past the count
         CQuanCalibrate engine;
         ASSERT_EQ(engine.CaliSetCDBAxisTransformation(&list), kCaliOK) << c.what;
         const CCalibrationData& curve = list.GetAt(0);
         EXPECT_EQ(curve.GetXYTrans(), c.axis) << c.what;
-        EXPECT_NEAR(curve.GetCaliPoint(0).Conc, c.first.conc, 1e-12) << c.what;
-        EXPECT_NEAR(curve.GetCaliPoint(0).Resp, c.first.resp, 1e-12) << c.what;
-        EXPECT_NEAR(curve.GetCaliPoint(1).Conc, c.second.conc, 1e-12) << c.what;
-        EXPECT_NEAR(curve.GetCaliPoint(1).Resp, c.second.resp, 1e-12) << c.what;
+        for (const auto& [i, transformed] : {std::pair(0, c.first), std::pair(1, c.second)}) {
+            EXPECT_NEAR(curve.GetCaliPoint(i).Conc, transformed.conc, 1e-12) << c.what << " " << i;
+            EXPECT_NEAR(curve.GetCaliPoint(i).Resp, transformed.resp, 1e-12) << c.what << " " << i;
+        }
         EXPECT_EQ(curve.GetCaliPoint(2).Conc, -5.0) << c.what;
         ASSERT_EQ(engine.CaliReverseCDBAxisTransformation(&list), kCaliOK) << c.what;
         for (int i = 0; i < 2; ++i) {
@@ -115,10 +113,9 @@ TEST(AxisTransformation, TransformsOnlyWhatItAppliesToAndMapsBack) {
         EXPECT_EQ(curve.GetCaliPoint(2).Resp, -5.0) << c.what;
     }
     // A point not above zero on a transformed curve refuses the whole list: nothing changes.
-    CCalibrationList list;
-    list.Add(Curve(kCurveLinear, kOriginExclude, {points[0], points[1]}, kWeightNone, kAxisLog10));
-    list.Add(Curve(kCurveLinear, kOriginExclude, {{1, 2}, {0, 3}}, kWeightNone, kAxisLn));
-    list.Add(Curve(kCurveRF, kOriginExclude, {{1, 2}}, kWeightNone, kAxisLn));
+    CCalibrationList list = test_lists::Curves({given(kCurveLinear, kOriginExclude, kWeightNone, kAxisLog10),
+        Curve(kCurveLinear, kOriginExclude, {{1, 2}, {0, 3}}, kWeightNone, kAxisLn),
+        Curve(kCurveRF, kOriginExclude, {{1, 2}}, kWeightNone, kAxisLn)});
     const CCalibrationList before(list);
     CQuanCalibrate engine;
     EXPECT_EQ(engine.CaliSetCDBAxisTransformation(&list), kCaliBadPointForAxis);
@@ -145,8 +142,7 @@ TEST(Weighting, EachFunctionOnItsAxis) {
         EXPECT_DOUBLE_EQ(curve.GetCaliPoint(0).Weight, c.w0) << c.weighting;
         EXPECT_DOUBLE_EQ(curve.GetCaliPoint(1).Weight, c.w1) << c.weighting;
         EXPECT_DOUBLE_EQ(curve.GetCaliPoint(2).Weight, c.w2) << c.weighting;
-        CCalibrationList empty;
-        empty.Add(Curve(kCurveLinear, kOriginExclude, {}, c.weighting));
+        CCalibrationList empty = test_lists::Curves({Curve(kCurveLinear, kOriginExclude, {}, c.weighting)});
         EXPECT_EQ(engine.QuanDoCalibration(&empty, 0), kCaliOK) << c.weighting;
     }
 }
@@ -249,8 +245,7 @@ TEST(CurveValidity, FitsOnlyWhatTheHostsPointsSupportAsOneCurveOrInAList) {
     };
     for (const bool inAList : {false, true}) {
         for (const auto& c : cases) {
-            CCalibrationList list;
-            list.Add(c.curve);
+            CCalibrationList list = test_lists::Curves({c.curve});
             list.GetAt(0).SetCurveValid(1);
             CQuanCalibrate engine;
             ASSERT_EQ(inAList ? engine.QuanDoCalibration(&list, 0) : engine.QuanDoCalibration(&list.GetAt(0), 0),
@@ -307,16 +302,14 @@ CCalibrationData Totals(const char* group) {
 }  // namespace
 
 TEST(CalibrateTotals, MembersAreAveragedAndLevelFactorsGiveTheDeviation) {
-    CCalibrationList list;
-    list.Add(Totals("PAH"));
-    // Level factors 2 and 4 (RF 3) and 2 and 6 (RF 4): level factors 2 and 5 around 3.5.
-    list.Add(Member("PAH", {{1, 2}, {2, 8}}, 10.0f, 0.2f));
-    list.Add(Member("pah, other", {{1, 2}, {1, 6}}, 12.0f, 0.4f));
-    list.Add(Member("OTHER", {{1, 100}, {2, 300}}, 50.0f, 9.0f));  // not in the group
-    CCalibrationData nested = Totals("PAH");                       // a totals entry is never a member
+    CCalibrationData nested = Totals("PAH");  // a totals entry is never a member
     nested.SetTotalsEntry(0);
     nested.SetTotalsGroupEntry(1);
-    list.Add(nested);
+    // Level factors 2 and 4 (RF 3) and 2 and 6 (RF 4): level factors 2 and 5 around 3.5. OTHER is
+    // not in the group.
+    CCalibrationList list = test_lists::Curves({Totals("PAH"), Member("PAH", {{1, 2}, {2, 8}}, 10.0f, 0.2f),
+                                                Member("pah, other", {{1, 2}, {1, 6}}, 12.0f, 0.4f),
+                                                Member("OTHER", {{1, 100}, {2, 300}}, 50.0f, 9.0f), nested});
     CQuanCalibrate engine;
     ASSERT_EQ(engine.QuanDoCalibration(&list, 0), kCaliOK);
 
@@ -340,14 +333,9 @@ TEST(CalibrateTotals, MembersAreAveragedAndLevelFactorsGiveTheDeviation) {
 
 TEST(CalibrateTotals, ALevelAtZeroConcentrationCountsWithoutAFactor) {
     // Level factors (2 + none) / 2 = 1 and (4 + 2) / 2 = 3 around the members' mean RF (3 + 1) / 2.
-    CCalibrationData first = Member("G", {{1, 2}, {2, 8}});
-    first.SetMeanRelResp(3.0);
-    CCalibrationData second = Member("G", {{0, 5}, {2, 4}});
-    second.SetMeanRelResp(1.0);
-    CCalibrationList list;
-    list.Add(Totals("G"));
-    list.Add(first);
-    list.Add(second);
+    CCalibrationList list = test_lists::Curves(
+        {Totals("G"), With(Member("G", {{1, 2}, {2, 8}}), [](CCalibrationData& c) { c.SetMeanRelResp(3.0); }),
+         With(Member("G", {{0, 5}, {2, 4}}), [](CCalibrationData& c) { c.SetMeanRelResp(1.0); })});
     CQuanCalibrate engine;
     ASSERT_EQ(CalibrateTestAccess::TotalsCurves(engine, list), kCaliOK);
     EXPECT_DOUBLE_EQ(list.GetAt(0).GetMeanRelResp(), 2.0);

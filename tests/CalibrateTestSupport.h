@@ -2,6 +2,8 @@
 // builders for curves and batches so that each test states only what it varies.
 #pragma once
 
+#include "ListBuilders.h"
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -19,6 +21,8 @@ struct CalibrateTestAccess {
 };
 
 namespace calibrate_test {
+
+using test_lists::With;
 
 struct Point {
     double conc;

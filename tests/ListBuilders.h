@@ -1,4 +1,5 @@
-// Lists built from a few entries, for tests that state their methods, peaks and curves inline.
+// Lists built from a few entries, for tests that state their methods, peaks and curves inline,
+// and With() for an entry that differs from its builder's in one setting, stated where it is used.
 #pragma once
 
 #include <vector>
@@ -14,6 +15,13 @@ List ListOf(const std::vector<Entry>& entries) {
     List list;
     for (const Entry& entry : entries) list.Add(entry);
     return list;
+}
+
+// A copy of `value` with `change` applied to it.
+template <class T, class Change>
+T With(T value, Change change) {
+    change(value);
+    return value;
 }
 
 inline CMethodList Methods(const std::vector<CMethodData>& entries) { return ListOf<CMethodList>(entries); }

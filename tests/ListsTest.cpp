@@ -128,10 +128,7 @@ TYPED_TEST(ListProtocol, CopiesCarryEntriesHolesAndStamp) {
 }
 
 TEST(CalibrationList, MatchingCalibrationIgnoresCaseAndTakesTheFirst) {
-    CCalibrationList list;
-    list.Add(Curve("Toluene", 0.1));
-    list.Add(Curve("BENZENE", 0.2));
-    list.Add(Curve("Benzene", 0.3));
+    CCalibrationList list = test_lists::Curves({Curve("Toluene", 0.1), Curve("BENZENE", 0.2), Curve("Benzene", 0.3)});
     CCalibrationData found;
     EXPECT_TRUE(list.GetMatchingCalibration(found, "benzene"));
     EXPECT_EQ(found, list.GetAt(1));  // a full copy of the first match, "BENZENE"
@@ -152,9 +149,7 @@ TEST(ListAccess, EnginesReadEntriesThroughGetAtAndPassOverEmptySlots) {
     for (float storedRT : {9.0f, 9.5f, 10.0f}) peaks.Add(Peak(storedRT));
     peaks.shown = {Peak(5.0f), Peak(5.6f), Peak(6.0f)};  // the host corrected every RT by -4
     peaks.Remove(1);
-    CMethodList methods;
-    methods.Add(Entry(5.0f, 0.5f));
-    methods.Add(Entry(6.0f, 0.5f));
+    CMethodList methods = Methods({Entry(5.0f, 0.5f), Entry(6.0f, 0.5f)});
     methods.SetSize(3);  // a trailing empty slot
     ASSERT_EQ(Locate(methods, peaks), kLocateOK);
     // The second peak's slot is empty: never looked at.
@@ -171,12 +166,8 @@ TEST(PeakList, SortsByEachKeyBothWaysAndLeavesWhatItCannotSort) {
         return rts;
     };
     const auto list = [] {  // RT, area, height all in different orders; areas 300 tie
-        CPeakList peaks;
-        peaks.Add(Peak(3.0f, 300.0, 20.0));
-        peaks.Add(Peak(1.0f, 100.0, 40.0));
-        peaks.Add(Peak(4.0f, 300.0, 10.0));
-        peaks.Add(Peak(2.0f, 500.0, 30.0));
-        return peaks;
+        return Peaks({Peak(3.0f, 300.0, 20.0), Peak(1.0f, 100.0, 40.0), Peak(4.0f, 300.0, 10.0),
+                      Peak(2.0f, 500.0, 30.0)});
     };
     const struct { int key, ascending; std::vector<float> rts; } cases[] = {
         {CPeakList::kSortFoundRT, 1, {1, 2, 3, 4}}, {CPeakList::kSortFoundRT, 0, {4, 3, 2, 1}},
@@ -196,8 +187,7 @@ TEST(PeakList, SortsByEachKeyBothWaysAndLeavesWhatItCannotSort) {
     peaks.Remove(1);
     EXPECT_EQ(peaks.Sort(CPeakList::kSortFoundRT, 1), 0);
     EXPECT_EQ(peaks.GetAt(0).GetFoundRT(), 3.0f);
-    CPeakList one;
-    one.Add(Peak(1.0f));
+    CPeakList one = Peaks({Peak(1.0f)});
     EXPECT_EQ(one.Sort(CPeakList::kSortFoundRT, 0), 0);
 }
 

@@ -15,12 +15,10 @@
 using namespace completion_test;
 
 TEST(ISResponses, SingleStandardGivesResponsePerUnitConcentration) {
-    CMethodData unlocated = LocatedStandard(5000.0, 10.0);
-    unlocated.SetLocated(0);
     const struct { const char* what; CMethodData standard; int reference, status; double isResponse; int count; }
         cases[] = {
         {"found standard", LocatedStandard(5000.0, 10.0), 1, kLocateOK, 500.0, 1},
-        {"standard not found", unlocated, 1, kLocateOK, 0.0, 0},
+        {"standard not found", LocatedStandard(5000.0, 10.0, 0.0, 0), 1, kLocateOK, 0.0, 0},
         {"standard without concentration", LocatedStandard(5000.0, 0.0), 1, 15, 0.0, 0},
         {"negative concentration gives no usable scale", LocatedStandard(5000.0, -10.0), 1, kLocateOK, 0.0, 0},
         {"no reference", LocatedStandard(5000.0, 10.0), 0, kLocateOK, 0.0, 0},
@@ -90,21 +88,18 @@ TEST(ISResponses, SeveralStandardsAndTheTotalsOfAGroup) {
         e.SetTotalsGroup(group);
         return e;
     };
-    CMethodData unlocated = LocatedStandard(9000.0, 10.0, 8.0);
-    unlocated.SetLocated(0);
     CMethodData totals = Entry("total G");
     totals.SetLocateChoice(CMethodData::kTotalsChoice);
     totals.SetTotalsGroup("G");
     CMethodData ownStandard = totals;
     ownStandard.SetRRef(1);
     ownStandard.SetISResponse(7.0);
-    CMethodData external = member("external", {0});
-    external.SetRCalc(kResponseExternalStd);
+    const auto external = With(member("external", {0}), [](CMethodData& e) { e.SetRCalc(kResponseExternalStd); });
     // 0: A (100 per unit, noise 2), 1: B (400, noise 4), 2: C not found, 3: D found without response.
-    CMethodList methods = Methods({LocatedStandard(1000.0, 10.0, 2.0), LocatedStandard(4000.0, 10.0, 4.0), unlocated,
-                                   LocatedStandard(0.0, 10.0, 6.0), member("M1", {0}), member("M2", {0, 1}),
-                                   member("ends at C", {0, 2, 1}, "H"), member("with D", {0, 3}, "H"), totals,
-                                   ownStandard, external});
+    CMethodList methods = Methods({LocatedStandard(1000.0, 10.0, 2.0), LocatedStandard(4000.0, 10.0, 4.0),
+                                   LocatedStandard(9000.0, 10.0, 8.0, 0), LocatedStandard(0.0, 10.0, 6.0),
+                                   member("M1", {0}), member("M2", {0, 1}), member("ends at C", {0, 2, 1}, "H"),
+                                   member("with D", {0, 3}, "H"), totals, ownStandard, external});
     CQuanLocate engine;
     ASSERT_EQ(Access::CalculateISResponses(engine, methods), kLocateOK);
     const struct { int index; double isResponse; int count; } expected[] = {
@@ -137,7 +132,7 @@ TEST(Responses, EachResponseTypeWithAndWithoutInternalStandardResponse) {
     const struct { const char* what; int type, reference; double isResponse, response, corrected, noise; int flag; }
         cases[] = {
         {"ES", kResponseExternalStd, 0, 0.0, 2000.0, 1800.0, 3.0 * 50.0, 1},
-        {"ES with a reference takes the standard's noise conversion", kResponseExternalStd, 1, 0.0, 2000.0, 1800.0, 2.0 * 50.0, 1},
+        {"ES, reference: the standard's noise conversion", kResponseExternalStd, 1, 0.0, 2000.0, 1800.0, 2.0 * 50.0, 1},
         {"IS with IS response", kResponseInternalStd, 1, 400.0, 5.0, 4.5, 2.0 * 50.0 / 400.0, 1},
         {"IS without IS response", kResponseInternalStd, 1, 0.0, 0.0, 0.0, 0.0, 0},
         {"IS without a standard is treated as ES", kResponseInternalStd, 0, 400.0, 2000.0, 1800.0, 3.0 * 50.0, 1},
@@ -235,9 +230,7 @@ TEST(Responses, MolarRatioOfIsotopeDilution) {
         compound.SetUnlabelledRatio(0.1);
         compound.SetLabelledRatio(10.0);
         CMethodList methods = Methods({compound});
-        CPeakData peak = AssignedPeak(1, c.response);
-        peak.SetResponse(99.0);
-        CPeakList peaks = Peaks({peak});
+        CPeakList peaks = Peaks({With(AssignedPeak(1, c.response), [](CPeakData& p) { p.SetResponse(99.0); })});
         CQuanLocate engine;
         ASSERT_EQ(Access::UpdateResponseFields(engine, peaks, 1, methods, 1), kLocateOK);
         EXPECT_NEAR(peaks.GetAt(0).GetResponse(), c.expected, 1e-12);
@@ -253,18 +246,13 @@ TEST(Responses, ElementAmountFromIsotopePeaks) {
     const tagELEMENTstruct iron = Element("Fe", 55.845, {{55.9349, 90.0}, {53.9396, 10.0}});
     tagELEMENTstruct corrected = iron;
     AddInterference(corrected, 1, "Cr", 2, 53.9389, 0.5);
-    tagELEMENTstruct overcorrected = corrected;
-    overcorrected.Interferences[1].Factor = 5.0;
-    tagELEMENTstruct oneSlot = iron;
-    oneSlot.IsotopeInUse[1] = 0;
-    tagELEMENTstruct hostile = iron;
-    std::memset(hostile.Symbol, 'X', sizeof hostile.Symbol);
+    const auto overcorrected = With(corrected, [](tagELEMENTstruct& e) { e.Interferences[1].Factor = 5.0; });
+    const auto oneSlot = With(iron, [](tagELEMENTstruct& e) { e.IsotopeInUse[1] = 0; });
+    const auto hostile = With(iron, [](tagELEMENTstruct& e) { std::memset(e.Symbol, 'X', sizeof e.Symbol); });
     const CPeakData fe56 = IsotopePeak("56Fe", 900.0), fe54 = IsotopePeak("54Fe", 100.0);
     const CPeakData cr54 = IsotopePeak("54Cr", 40.0);
-    CPeakData lower = fe54;
-    lower.SetName("54fe");
-    CPeakData loose = fe56;
-    loose.SetMDBIntegrateEntry(0);
+    const CPeakData lower = With(fe54, [](CPeakData& p) { p.SetName("54fe"); });
+    const CPeakData loose = With(fe56, [](CPeakData& p) { p.SetMDBIntegrateEntry(0); });
     const struct { const char* what; const tagELEMENTstruct& element; std::vector<CPeakData> peaks; double amount; }
         cases[] = {
         {"two isotopes", iron, {fe56, fe54}, 1000.0 / 100.0 * 100.0},
@@ -313,30 +301,20 @@ CMethodData TotalsEntry(const std::string& group = "HxCB", int include = 0) {
 
 TEST(TotalsLocation, TotalsEntryTakesTheGroupsUnnamedPeaks) {
     CMethodList methods = Methods({Entry("PCB 138", 6.0f), TotalsEntry()});
-    CPeakData placeholder = Member(0, 6.3f, 10.0);
-    placeholder.SetPlaceHolder(1);
-    CPeakData deleted = Member(0, 6.3f, 10.0);
-    deleted.SetPeakDeleted(1);
-    CPeakData otherEntrys = Member(0, 6.6f, 10.0);
-    otherEntrys.SetMDBIntegrateEntry(1);
-    CPeakData ownEntrys = Member(0, 6.7f, 50.0);
-    ownEntrys.SetMDBIntegrateEntry(2);
-    CPeakData otherTrace = Member(0, 6.9f, 10.0);
-    otherTrace.SetQuanTrace("292.0");
     CPeakList peaks = Peaks({
-        Member(1, 6.0f, 2000.0),          // 0 named: never taken as unnamed
-        Member(0, 6.0f, 900.0),           // 1 the named peak seen twice: rejected
-        Member(0, 6.001f, 300.0),         // 2 taken
-        Member(0, 7.0f, 400.0),           // 3 taken
-        Member(0, 8.0f, 10.0),            // 4 outside the 1.0 window
-        Member(0, 6.8f, 10.0, "PeCB"),    // 5 other group
-        otherTrace,                       // 6
-        placeholder,                      // 7
-        deleted,                          // 8
-        TotalsPeak(0, 0),                 // 9 summary records are not compounds
-        otherEntrys,                      // 10 integrated for entry 1
-        Member(0, 7.0f, 400.0),           // 11 the unnamed peak 3 seen twice
-        ownEntrys,                        // 12 integrated for the totals entry: taken
+        Member(1, 6.0f, 2000.0),                                                       // 0 named: never unnamed
+        Member(0, 6.0f, 900.0),                                                        // 1 the named peak again
+        Member(0, 6.001f, 300.0),                                                      // 2 taken
+        Member(0, 7.0f, 400.0),                                                        // 3 taken
+        Member(0, 8.0f, 10.0),                                                         // 4 outside the 1.0 window
+        Member(0, 6.8f, 10.0, "PeCB"),                                                 // 5 other group
+        With(Member(0, 6.9f, 10.0), [](CPeakData& p) { p.SetQuanTrace("292.0"); }),    // 6 other trace
+        With(Member(0, 6.3f, 10.0), [](CPeakData& p) { p.SetPlaceHolder(1); }),        // 7
+        With(Member(0, 6.3f, 10.0), [](CPeakData& p) { p.SetPeakDeleted(1); }),        // 8
+        TotalsPeak(0, 0),                                                              // 9 a summary record
+        With(Member(0, 6.6f, 10.0), [](CPeakData& p) { p.SetMDBIntegrateEntry(1); }),  // 10 integrated for entry 1
+        Member(0, 7.0f, 400.0),                                                        // 11 peak 3 seen twice
+        With(Member(0, 6.7f, 50.0), [](CPeakData& p) { p.SetMDBIntegrateEntry(2); }),  // 12 the totals entry's: taken
     });
     CQuanLocate engine;
     EXPECT_EQ(Access::LocateMethodEntryTotals(engine, peaks, methods, 2), kLocateOK);
@@ -363,18 +341,12 @@ TEST(TotalsLocation, TotalsPeakSumsItsMembersByTheIncludeChoice) {
     // Left out: outside the window (800), failing the ion ratio (1600), unassigned (3200),
     // deleted (6400), qualifier trace (12800), placeholder, other group (25600).
     const auto makePeaks = [] {
-        CPeakData unnamed = Member(5, 7.0f, 400.0);
-        unnamed.SetTotalsUnnamedPeak(1);
-        CPeakData failing = Member(3, 6.4f, 1600.0);
-        failing.SetIRWinFlag(1);
-        CPeakData deleted = Member(4, 6.4f, 6400.0);
-        deleted.SetPeakDeleted(1);
-        CPeakData qualifier = Member(1, 6.0f, 12800.0);
-        qualifier.SetMDBIntegrateEntryPeak(1);
-        CPeakData placeholder = Member(2, 6.5f, 0.0);
-        placeholder.SetPlaceHolder(1);
-        return Peaks({TotalsPeak(5, 0), Member(1, 6.0f, 100.0), Member(2, 5.5f, 200.0), unnamed,
-                      Member(3, 8.0f, 800.0), failing, Member(0, 6.5f, 3200.0), deleted, qualifier, placeholder,
+        return Peaks({TotalsPeak(5, 0), Member(1, 6.0f, 100.0), Member(2, 5.5f, 200.0),
+                      With(Member(5, 7.0f, 400.0), [](CPeakData& p) { p.SetTotalsUnnamedPeak(1); }),
+                      Member(3, 8.0f, 800.0), With(Member(3, 6.4f, 1600.0), [](CPeakData& p) { p.SetIRWinFlag(1); }),
+                      Member(0, 6.5f, 3200.0), With(Member(4, 6.4f, 6400.0), [](CPeakData& p) { p.SetPeakDeleted(1); }),
+                      With(Member(1, 6.0f, 12800.0), [](CPeakData& p) { p.SetMDBIntegrateEntryPeak(1); }),
+                      With(Member(2, 6.5f, 0.0), [](CPeakData& p) { p.SetPlaceHolder(1); }),
                       Member(6, 6.5f, 25600.0, "PeCB")});
     };
     // The noise is the last member's, or as it was (3).
@@ -407,10 +379,8 @@ TEST(TotalsLocation, TotalsPeakSumsItsMembersByTheIncludeChoice) {
 }
 
 TEST(TotalsLocation, WalkNotByAssignmentFiltersByTheEntryIntegratedFor) {
-    CPeakData forFirst = Member(0, 6.0f, 10.0);
-    forFirst.SetMDBIntegrateEntry(1);
-    CPeakData forSecond = forFirst;
-    forSecond.SetMDBIntegrateEntry(2);
+    const CPeakData forFirst = With(Member(0, 6.0f, 10.0), [](CPeakData& p) { p.SetMDBIntegrateEntry(1); });
+    const CPeakData forSecond = With(forFirst, [](CPeakData& p) { p.SetMDBIntegrateEntry(2); });
     const CPeakList peaks = Peaks({forFirst, forSecond, Member(0, 6.0f, 10.0)});
     const struct {
         int entry;
@@ -541,20 +511,17 @@ CPeakData IntegratedPeak(const std::string& trace, float foundRT, double area, d
 }
 
 CPeakList PcbPeaks() {
-    CPeakData qualifier = IntegratedPeak("292.0", 6.0f, 1000.0, 125.0, 12.0);
-    qualifier.SetMDBIntegrateEntryPeak(1);
-    CPeakData totals = IntegratedPeak("290.0", 0.0f, 0.0, 0.0, 0.0);
-    totals.SetTotalsPeak(1);
-    CPeakData stray = IntegratedPeak("400.0", 9.0f, 100.0, 10.0, 1.0, "");
-    stray.SetResponse(77.0);  // left by an earlier processing
     return Peaks({
         IntegratedPeak("300.0", 5.01f, 5000.0, 500.0, 20.0, ""),  // 0 internal standard
         IntegratedPeak("290.0", 6.0f, 2000.0, 250.0, 25.0),       // 1 PCB 138
-        qualifier,                                                // 2 its qualifier ion
-        IntegratedPeak("290.0", 6.5f, 3000.0, 300.0, 30.0),       // 3 PCB 153
-        IntegratedPeak("290.0", 7.0f, 1500.0, 100.0, 15.0),       // 4 a hexachloro congener nobody names
-        totals,                                                   // 5 the homologue group's totals peak
-        stray,                                                    // 6
+        // 2 its qualifier ion
+        With(IntegratedPeak("292.0", 6.0f, 1000.0, 125.0, 12.0), [](CPeakData& p) { p.SetMDBIntegrateEntryPeak(1); }),
+        IntegratedPeak("290.0", 6.5f, 3000.0, 300.0, 30.0),  // 3 PCB 153
+        IntegratedPeak("290.0", 7.0f, 1500.0, 100.0, 15.0),  // 4 a hexachloro congener nobody names
+        // 5 the homologue group's totals peak
+        With(IntegratedPeak("290.0", 0.0f, 0.0, 0.0, 0.0), [](CPeakData& p) { p.SetTotalsPeak(1); }),
+        // 6 a stray peak, with a response left by an earlier processing
+        With(IntegratedPeak("400.0", 9.0f, 100.0, 10.0, 1.0, ""), [](CPeakData& p) { p.SetResponse(77.0); }),
     });
 }
 
@@ -574,10 +541,6 @@ TEST(LocationRun, CompleteRunOfAMethodWithInternalStandardQualifierAndTotals) {
     CQuanLocate engine;
     ASSERT_EQ(engine.QuanDoLocation(methods, peaks, sample, "unused.db"), kLocateOK);
 
-    // Assignments: entry, role (0 main, 1 qualifier) and unnamed mark.
-    const struct { int entry, role, unnamed; } assigned[] = {
-        {1, 0, 0}, {2, 0, 0}, {2, 1, 0}, {3, 0, 0}, {4, 0, 1}, {4, 0, 0}, {0, 0, 0}};
-
     // The totals peak sums the three group members it does not include itself in.
     const CPeakData& totalsPeak = peaks.GetAt(5);
     EXPECT_DOUBLE_EQ(totalsPeak.GetArea(), 2000.0 + 3000.0 + 1500.0);
@@ -591,45 +554,41 @@ TEST(LocationRun, CompleteRunOfAMethodWithInternalStandardQualifierAndTotals) {
     EXPECT_EQ(methods.GetAt(3).GetNumISResponses(), 2);
     EXPECT_DOUBLE_EQ(methods.GetAt(3).GetNoiseConversion(), 1500.0 / 100.0);
 
-    // Responses, corrected responses and noise responses (noise conversion of the standard,
-    // 10, or of the totals entry, 15, times the peak's noise, over the IS response).
-    const struct { double response, corrected, noiseResponse; int flag; } responses[] = {
-        {5000.0, 5000.0, 10.0 * 20.0, 1},    // the standard itself, external
-        {4.0, 4.0, 10.0 * 25.0 / 500.0, 1},  // 2000 / 500
-        {0.0, 0.0, 0.0, 1},                  // the qualifier has no absolute response of its own
-        {6.0, 6.0, 10.0 * 30.0 / 500.0, 1},  // 3000 / 500
-        {3.0, 3.0, 15.0 * 15.0 / 500.0, 1},  // unnamed 1500 / 500
-        {0.0, 0.0, 15.0 * 15.0 / 500.0, 1},  // the totals peak's own summary area was 0
-        {0.0, 0.0, 0.0, 0},                  // unassigned: cleared
-    };
     EXPECT_DOUBLE_EQ(methods.GetAt(1).GetResponse(), 4.0);  // the qualifier listed later does not overwrite
 
-    // Values copied for calibration and quantification.
-    const struct { double fixedConc, rrf, injectionVolume, gpDilution; } copied[] = {
-        {10.0, 5000.0 / 10.0, 1.0, 1.0},  // fixed level: undiluted
-        {25.0, 4.0 / 25.0, 2.0, 3.0},
-        {25.0, 0.0, 2.0, 3.0},
-        {25.0, 6.0 / 25.0, 2.0, 3.0},
-        {0.0, 0.0, 1.0, 1.0},
-        {0.0, 0.0, 1.0, 1.0},
-        {0.0, 0.0, 2.0, 3.0},
+    // Per peak: the assignment (entry, role 0 main or 1 qualifier, unnamed mark); the response, the
+    // corrected response, the noise response (noise conversion of the standard, 10, or of the
+    // totals entry, 15, times the peak's noise, over the IS response) and the response flag; and
+    // the values copied for calibration and quantification (fixed concentration, RRF, injection
+    // volume, dilution factor).
+    const struct { int entry, role, unnamed; double response, corrected, noiseResponse; int flag;
+                   double fixedConc, rrf, injectionVolume, gpDilution; } expected[] = {
+        // the standard itself, external, at a fixed level: undiluted
+        {1, 0, 0, 5000.0, 5000.0, 10.0 * 20.0, 1, 10.0, 5000.0 / 10.0, 1.0, 1.0},
+        {2, 0, 0, 4.0, 4.0, 10.0 * 25.0 / 500.0, 1, 25.0, 4.0 / 25.0, 2.0, 3.0},  // 2000 / 500
+        {2, 1, 0, 0.0, 0.0, 0.0, 1, 25.0, 0.0, 2.0, 3.0},  // the qualifier has no absolute response of its own
+        {3, 0, 0, 6.0, 6.0, 10.0 * 30.0 / 500.0, 1, 25.0, 6.0 / 25.0, 2.0, 3.0},  // 3000 / 500
+        {4, 0, 1, 3.0, 3.0, 15.0 * 15.0 / 500.0, 1, 0.0, 0.0, 1.0, 1.0},  // unnamed 1500 / 500
+        {4, 0, 0, 0.0, 0.0, 15.0 * 15.0 / 500.0, 1, 0.0, 0.0, 1.0, 1.0},  // the totals peak's own summary area was 0
+        {0, 0, 0, 0.0, 0.0, 0.0, 0, 0.0, 0.0, 2.0, 3.0},                  // unassigned: cleared
     };
     for (int j = 0; j < 7; ++j) {
         SCOPED_TRACE(j);
         const CPeakData& p = peaks.GetAt(j);
-        EXPECT_EQ(p.GetMDBEntry(), assigned[j].entry);
-        EXPECT_EQ(p.GetMDBEntryPeak(), assigned[j].role);
-        EXPECT_EQ(p.GetTotalsUnnamedPeak(), assigned[j].unnamed);
-        EXPECT_DOUBLE_EQ(p.GetResponse(), responses[j].response);
-        EXPECT_DOUBLE_EQ(p.GetCorrectedResponse(), responses[j].corrected);
+        const auto& e = expected[j];
+        EXPECT_EQ(p.GetMDBEntry(), e.entry);
+        EXPECT_EQ(p.GetMDBEntryPeak(), e.role);
+        EXPECT_EQ(p.GetTotalsUnnamedPeak(), e.unnamed);
+        EXPECT_DOUBLE_EQ(p.GetResponse(), e.response);
+        EXPECT_DOUBLE_EQ(p.GetCorrectedResponse(), e.corrected);
         if (j < 6) {
-            EXPECT_DOUBLE_EQ(p.GetChromNoiseResp(), responses[j].noiseResponse);
-            EXPECT_EQ(p.GetResponseFlag(), responses[j].flag);
+            EXPECT_DOUBLE_EQ(p.GetChromNoiseResp(), e.noiseResponse);
+            EXPECT_EQ(p.GetResponseFlag(), e.flag);
         }
-        EXPECT_DOUBLE_EQ(p.GetFixedConc(), copied[j].fixedConc);
-        EXPECT_DOUBLE_EQ(p.GetRRF(), copied[j].rrf);
-        EXPECT_DOUBLE_EQ(p.GetInjectionVolume(), copied[j].injectionVolume);
-        EXPECT_DOUBLE_EQ(p.GetGPDilutionFactor(), copied[j].gpDilution);
+        EXPECT_DOUBLE_EQ(p.GetFixedConc(), e.fixedConc);
+        EXPECT_DOUBLE_EQ(p.GetRRF(), e.rrf);
+        EXPECT_DOUBLE_EQ(p.GetInjectionVolume(), e.injectionVolume);
+        EXPECT_DOUBLE_EQ(p.GetGPDilutionFactor(), e.gpDilution);
     }
     EXPECT_EQ(peaks.GetAt(1).GetSecondaryPeaks(), 1);
     EXPECT_DOUBLE_EQ(peaks.GetAt(1).GetSecondaryArea(), 1000.0);

@@ -36,9 +36,8 @@ TEST(Locate, UnusableLocateMethodsEndTheRunAfterEarlierEntries) {
         {8, kLocateBadLocateMethod}, {-1, kLocateBadLocateMethod}, {3, kLocateNotAvailable},
         {5, kLocateNotAvailable},    {7, kLocateOK}};
     for (const auto& c : cases) {
-        CMethodData second = Entry(12.0f);
-        second.SetLocateBy(c.locateBy);
-        CMethodList methods = Methods({Entry(10.0f), second});
+        CMethodList methods =
+            Methods({Entry(10.0f), With(Entry(12.0f), [&](CMethodData& e) { e.SetLocateBy(c.locateBy); })});
         CPeakList peaks = Peaks({Peak(10.0f), Peak(12.0f)});
         EXPECT_EQ(Locate(methods, peaks), c.status) << c.locateBy;
         // The entry located before the run ended keeps its peak; the second gets none.
@@ -127,7 +126,9 @@ TEST(Locate, ChoiceRulesPickTheirPeakAndTiesKeepTheEarlier) {
     }
 }
 
-TEST(Locate, RRTEntryIsSearchedAtItsReferenceFoundTimeTimesTheRelativeTime) {
+// An RRT entry is searched at its reference's found time times the relative time; entries that
+// refer to each other end the run with 21.
+TEST(Locate, RRTEntriesFollowTheirReferenceAndACircularChainEndsTheRun) {
     CMethodData relative = Entry(0.0f, 0.1f);
     relative.SetLocateBy(kLocateByRRT);
     relative.SetRRTRef(2);
@@ -136,17 +137,13 @@ TEST(Locate, RRTEntryIsSearchedAtItsReferenceFoundTimeTimesTheRelativeTime) {
     CPeakList peaks = Peaks({Peak(5.0f), Peak(5.2f), Peak(10.4f, 1000.0, 100.0, "310.0")});
     ASSERT_EQ(Locate(methods, peaks), kLocateOK);
     EXPECT_EQ(MainPeakOf(peaks, 1), 1);
-}
 
-TEST(Locate, EntriesThatReferToEachOtherEndTheRunWith21) {
     for (int locateBy : {kLocateByRRT, kLocateByRT}) {
         CMethodData first = Entry(5.0f);
         first.SetLocateBy(locateBy);
         first.SetRRTRef(2);
         first.SetPredRRT(1.0f);
-        CMethodData second = first;
-        second.SetRRTRef(1);
-        CMethodList methods = Methods({first, second});
+        CMethodList methods = Methods({first, With(first, [](CMethodData& e) { e.SetRRTRef(1); })});
         CPeakList peaks = Peaks({Peak(5.0f), Peak(5.1f)});
         EXPECT_EQ(Locate(methods, peaks), kLocateCircularReference) << locateBy;
     }
@@ -154,9 +151,7 @@ TEST(Locate, EntriesThatReferToEachOtherEndTheRunWith21) {
 
 TEST(Locate, EngineReusedForASecondSampleCarriesNothingOver) {
     CQuanLocate engine;
-    CMethodData entry = Entry(10.0f);
-    entry.SetTargetTrace(0, "306.0");
-    CMethodList methods = Methods({entry});
+    CMethodList methods = Methods({With(Entry(10.0f), [](CMethodData& e) { e.SetTargetTrace(0, "306.0"); })});
     CSampleRecord standard = Sample(1);
     CPeakList first = Peaks({Peak(10.0f, 1000.0, 100.0), Qualifier(10.0f, 500.0)});
     ASSERT_EQ(engine.QuanDoLocation(methods, first, standard, "first.db"), kLocateOK);
@@ -182,9 +177,8 @@ TEST(Locate, PeaksWithoutAFiniteRetentionTimeAreNoCandidates) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     for (float bad : {nan, inf}) {
-        CMethodData entry = Entry(10.0f, 0.0f);  // no window: only the comparison decides
-        entry.SetTargetTrace(0, "306.0");
-        CMethodList methods = Methods({entry});
+        // No window: only the comparison decides.
+        CMethodList methods = Methods({With(Entry(10.0f, 0.0f), [](CMethodData& e) { e.SetTargetTrace(0, "306.0"); })});
         CPeakList peaks = Peaks({Peak(bad), Peak(10.2f), Qualifier(bad, 500.0), Qualifier(10.2f, 500.0)});
         ASSERT_EQ(Locate(methods, peaks), kLocateOK);
         EXPECT_EQ(MainPeakOf(peaks, 1), 1) << bad;
@@ -229,8 +223,7 @@ TEST(Locate, EveryEntryIsResetFirstEvenBesideABadStandardLevel) {
 }
 
 TEST(LocateStrategies, RecordNumberReportsEachMismatch) {
-    CMethodData byNumber = Entry(0.0f);
-    byNumber.SetLocateBy(kLocateByRecordNumber);
+    const CMethodData byNumber = With(Entry(0.0f), [](CMethodData& e) { e.SetLocateBy(kLocateByRecordNumber); });
     struct Case { const char* what; int entryFunction, peakFunction; std::string peakTrace; int status; };
     const Case cases[] = {
         {"matches", 0, 4, "304.0", kLocateOK},
@@ -302,16 +295,12 @@ TEST(LocateStrategies, QualifierSearchHonoursGroupsPlaceholdersAndMustPass) {
     entry.SetTargetTrace(0, "306.0");
     entry.SetTargetRatio(0, 2.0);
     entry.SetTargetWindow(0, 10);
-    CPeakData missing = Placeholder("306.0");
-    missing.SetMDBIntegrateEntryPeak(1);
+    const CPeakData missing = With(Placeholder("306.0"), [](CPeakData& p) { p.SetMDBIntegrateEntryPeak(1); });
 
     // A main peak of a group takes only qualifiers of that group.
-    CPeakData grouped = Peak(10.0f, 1000.0);
-    grouped.SetTotalsGroup("PAH");
-    CPeakData otherGroup = Qualifier(10.0f, 500.0);
-    otherGroup.SetTotalsGroup("PCB");
-    CPeakData sameGroup = Qualifier(10.1f, 500.0);
-    sameGroup.SetTotalsGroup("pah");
+    const CPeakData grouped = With(Peak(10.0f, 1000.0), [](CPeakData& p) { p.SetTotalsGroup("PAH"); });
+    const CPeakData otherGroup = With(Qualifier(10.0f, 500.0), [](CPeakData& p) { p.SetTotalsGroup("PCB"); });
+    const CPeakData sameGroup = With(Qualifier(10.1f, 500.0), [](CPeakData& p) { p.SetTotalsGroup("pah"); });
     // A placeholder qualifier stands in only when no real one follows and it need not exist; a
     // placeholder main peak takes the first placeholder qualifier, and nothing else.
     const struct { const char* what; std::vector<CPeakData> peaks; int mustExist, found; } cases[] = {
@@ -388,20 +377,15 @@ TEST(LocatedEntryUpdate, AbsoluteResponseSumsTheQuantifiedTraces) {
         {31, true, 1900.0, 19.0}, {0, true, 0.0, 0.0},     {4, true, 0.0, 0.0},
         {3, false, 1000.0, 10.0},  // without a qualifier array only the main trace can contribute
     };
-    const auto withNoise = [](CPeakData peak, double noise) {
-        peak.SetChromNoise(noise);
-        return peak;
-    };
-    const CPeakData main = withNoise(Peak(10.0f, 1000.0, 100.0), 10.0);
-    CPeakData q0 = withNoise(Qualifier(10.0f, 500.0), 5.0);
-    CPeakData q2 = withNoise(Qualifier(10.0f, 200.0, "308.0"), 2.0);
-    CPeakData q3 = withNoise(Qualifier(10.0f, 200.0, "309.0"), 2.0);
+    const CPeakData main = With(Peak(10.0f, 1000.0, 100.0), [](CPeakData& p) { p.SetChromNoise(10.0); });
+    CPeakData q0 = With(Qualifier(10.0f, 500.0), [](CPeakData& p) { p.SetChromNoise(5.0); });
+    CPeakData q2 = With(Qualifier(10.0f, 200.0, "308.0"), [](CPeakData& p) { p.SetChromNoise(2.0); });
+    CPeakData q3 = With(Qualifier(10.0f, 200.0, "309.0"), [](CPeakData& p) { p.SetChromNoise(2.0); });
     CPeakData* qualifiers[4] = {&q0, nullptr, &q2, &q3};  // target 1 has no peak
     CQuanLocate engine;
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.traces << (c.withQualifiers ? "" : " without qualifiers"));
-        CMethodData entry = Entry(10.0f);
-        entry.SetQuantificationTraces(c.traces);
+        CMethodData entry = With(Entry(10.0f), [&](CMethodData& e) { e.SetQuantificationTraces(c.traces); });
         double response = -1, noise = -1, factor = -1, corrected = -1;
         Access::GetEntryAbsoluteResponse(engine, main, c.withQualifiers ? qualifiers : nullptr, entry, response, noise,
                                          factor, corrected);
@@ -495,8 +479,7 @@ TEST(LocatedEntryUpdate, SignalByNoiseMethodOverTheBaselineAtTheApex) {
     };
     for (const auto& c : cases) {
         CQuanLocate engine;
-        CMethodData entry = Entry(10.0f);
-        entry.SetNoisePeakMethod(c.method);
+        CMethodData entry = With(Entry(10.0f), [&](CMethodData& e) { e.SetNoisePeakMethod(c.method); });
         CPeakData peak = Peak(10.25f, 1000.0, 100.0);
         peak.SetStartRT(c.startRT);
         peak.SetEndRT(c.endRT);
@@ -526,8 +509,8 @@ TEST(SecondarySignalToNoise, IsTheFirstQualifiersValueOfThisSample) {
         CPeakData first = Qualifier(10.0f, c.area);
         first.SetChromNoise(c.noise);
         first.SetSignalToNoise(c.carriedIn);
-        CPeakData second = Qualifier(10.0f, 800.0, "307.0");
-        second.SetChromNoise(1.0);  // 80: never the main peak's secondary value
+        // Signal-to-noise 80: never the main peak's secondary value.
+        CPeakData second = With(Qualifier(10.0f, 800.0, "307.0"), [](CPeakData& p) { p.SetChromNoise(1.0); });
         CPeakData* qualifiers[4] = {&first, &second, nullptr, nullptr};
         CQuanLocate engine;
         ASSERT_EQ(Access::UpdateLocatedEntry(engine, main, qualifiers, entry, 1, 1), kLocateOK);

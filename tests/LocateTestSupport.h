@@ -46,6 +46,9 @@ struct QuanLocateTestAccess {
 
 namespace locate_test {
 
+using test_lists::Methods;
+using test_lists::Peaks;
+using test_lists::With;
 
 // An "RT" entry on trace 304.0 searched at predRT with the given window, area-based, one trace.
 inline CMethodData Entry(float predRT, float window = 0.5f, const std::string& trace = "304.0") {
@@ -75,19 +78,13 @@ inline CPeakData Peak(float foundRT, double area = 1000.0, double height = 100.0
 
 // A qualifier peak: integrated as a target trace of some entry.
 inline CPeakData Qualifier(float foundRT, double area, const std::string& trace = "306.0") {
-    CPeakData peak = Peak(foundRT, area, area / 10.0, trace);
-    peak.SetMDBIntegrateEntryPeak(1);
-    return peak;
+    return With(Peak(foundRT, area, area / 10.0, trace), [](CPeakData& p) { p.SetMDBIntegrateEntryPeak(1); });
 }
 
+// A placeholder for a peak integration did not find.
 inline CPeakData Placeholder(const std::string& trace = "304.0") {
-    CPeakData peak = Peak(0.0f, 0.0, 0.0, trace);
-    peak.SetPlaceHolder(1);
-    return peak;
+    return With(Peak(0.0f, 0.0, 0.0, trace), [](CPeakData& p) { p.SetPlaceHolder(1); });
 }
-
-using test_lists::Methods;
-using test_lists::Peaks;
 
 inline CSampleRecord Sample(int type = 0) {
     CSampleRecord sample;
@@ -142,13 +139,13 @@ inline CMethodData Entry(const std::string& name, float predRT = 5.0f, const std
     return entry;
 }
 
-// An entry as location leaves an internal standard: located with an absolute response.
-inline CMethodData LocatedStandard(double absResponse, double fixedConc, double noiseConversion = 0.0) {
+// An entry as location leaves an internal standard: located (unless 0) with an absolute response.
+inline CMethodData LocatedStandard(double absResponse, double fixedConc, double noise = 0.0, int located = 1) {
     CMethodData entry = Entry("standard");
-    entry.SetLocated(1);
+    entry.SetLocated(located);
     entry.SetAbsResponse(absResponse);
     entry.SetFixedConc(fixedConc);
-    entry.SetNoiseConversion(noiseConversion);
+    entry.SetNoiseConversion(noise);
     return entry;
 }
 
@@ -169,6 +166,7 @@ inline CPeakData AssignedPeak(int e, double absResponse, double absNoise = 0.0, 
 using locate_test::Methods;
 using locate_test::Peaks;
 using locate_test::Sample;
+using locate_test::With;
 
 // One element record: symbol, element mass, and isotope slots from 1 as (mass, abundance).
 struct Isotope {

@@ -107,19 +107,17 @@ TEST(MethodData, IntegrationBlockBytes) {
     std::memset(&block, 0xAB, sizeof block);
     ASSERT_TRUE(entry.GetIntegrateParameters(&block, false));
     const auto* bytes = reinterpret_cast<const unsigned char*>(&block);
+    // The value of the expected one's type stored at `offset`.
+    const auto storedAt = [bytes](size_t offset, auto expected) {
+        decltype(expected) stored;
+        std::memcpy(&stored, bytes + offset, sizeof stored);
+        return stored;
+    };
     const struct { size_t offset; int32_t value; } ints[] = {{0, 1}, {4, 2}, {8, 2}, {16, 5}, {20, 3}, {48, 4},
                                                              {56, 1}, {132, 9}, {3276, 1}};
-    for (const auto& field : ints) {
-        int32_t stored;
-        std::memcpy(&stored, bytes + field.offset, 4);
-        EXPECT_EQ(stored, field.value) << "offset " << field.offset;
-    }
+    for (const auto& [offset, value] : ints) EXPECT_EQ(storedAt(offset, value), value) << "offset " << offset;
     const struct { size_t offset; float value; } floats[] = {{36, 0.3f}, {64, 0.5f}, {3264, 250.0f}, {3272, 0.75f}};
-    for (const auto& field : floats) {
-        float stored;
-        std::memcpy(&stored, bytes + field.offset, 4);
-        EXPECT_EQ(stored, field.value) << "offset " << field.offset;
-    }
+    for (const auto& [offset, value] : floats) EXPECT_EQ(storedAt(offset, value), value) << "offset " << offset;
     EXPECT_EQ(bytes[3248], 2);
     EXPECT_EQ(bytes[3249], 0);
     // Every byte outside the named fields is zero.

@@ -26,8 +26,7 @@ TEST(Quantify, RunStatuses) {
     // Lists of different size: 5, and no peak is touched.
     CMethodList methods = Methods({Method(), Method("toluene")});
     CCalibrationList curves = Curves({Curve("benzene", {0, 2})});
-    CPeakList peaks = Peaks({Located(1, 10.0)});
-    peaks.GetAt(0).SetAnalConc(123.0);
+    CPeakList peaks = Peaks({With(Located(1, 10.0), [](CPeakData& p) { p.SetAnalConc(123.0); })});
     CQuanQuantify engine;
     EXPECT_EQ(engine.DoQuantify(&curves, &methods, &peaks, "other.db"), kQuantifyListsUnequal);
     EXPECT_EQ(peaks.GetAt(0).GetAnalConc(), 123.0);
@@ -44,9 +43,7 @@ TEST(Quantify, RunStatuses) {
     EXPECT_EQ(beyond.GetAt(2).GetValidConc(), 0);
 
     // A response basis that is neither area nor height: 13.
-    CMethodData badBasis = Method();
-    badBasis.SetRAH(2);
-    CMethodList bad = Methods({badBasis});
+    CMethodList bad = Methods({With(Method(), [](CMethodData& m) { m.SetRAH(2); })});
     CPeakList lone = Peaks({Located(1, 10.0)});
     EXPECT_EQ(Quantify(curves, bad, lone), kQuantifyBadEntry);
     EXPECT_EQ(lone.GetAt(0).GetValidConc(), 0);
@@ -85,8 +82,8 @@ TEST(Quantify, CalibratedEntryWithFactorsLimitsAndToxicEquivalents) {
     for (const auto& [slot, value] : bounds) EXPECT_DOUBLE_EQ(p.GetBoundValue(slot), value) << slot;
 
     // Below the quantitation limit: the flags use the concentration after factors.
-    CPeakList low = Peaks({peak});
-    low.GetAt(0).SetResponse(14.0);  // x = 3 -> 22.5, between LOD 7.5 and LOQ 33.75
+    // x = 3 -> 22.5, between LOD 7.5 and LOQ 33.75.
+    CPeakList low = Peaks({With(peak, [](CPeakData& p) { p.SetResponse(14.0); })});
     ASSERT_EQ(Quantify(curves, methods, low), kQuantifyOK);
     EXPECT_DOUBLE_EQ(low.GetAt(0).GetAnalConc(), 22.5);
     EXPECT_EQ(low.GetAt(0).GetLODFlag(), 0);
@@ -99,8 +96,7 @@ TEST(Quantify, UserResponseFactor) {
     method.SetUserRF(5.0);
     CMethodList methods = Methods({method});
     // The user factor wins over any curve, valid or not.
-    CCalibrationList curves = Curves({Curve("benzene", {0, 1})});
-    curves.GetAt(0).SetCurveValid(0);
+    CCalibrationList curves = Curves({With(Curve("benzene", {0, 1}), [](CCalibrationData& k) { k.SetCurveValid(0); })});
     CPeakData peak = Located(1, 50.0, 25.0, 1.0);
     peak.SetLODFactor(3.0f);
     peak.SetLOQFactor(10.0f);
@@ -115,8 +111,7 @@ TEST(Quantify, UserResponseFactor) {
     for (double rf : {0.0, -1.0, std::nan("")}) {
         SCOPED_TRACE(rf);
         methods.GetAt(0).SetUserRF(rf);
-        CPeakList none = Peaks({peak});
-        none.GetAt(0).SetAnalConc(8.0);
+        CPeakList none = Peaks({With(peak, [](CPeakData& p) { p.SetAnalConc(8.0); })});
         ASSERT_EQ(Quantify(curves, methods, none), kQuantifyOK);
         EXPECT_EQ(none.GetAt(0).GetValidConc(), 0);
         EXPECT_EQ(none.GetAt(0).GetAnalConc(), 8.0);
@@ -124,9 +119,7 @@ TEST(Quantify, UserResponseFactor) {
 }
 
 TEST(Quantify, BoundValuesAtTheLimitUseTheChosenLimit) {
-    CMethodData method = Method();
-    method.SetToxicEquiv(0, 1.0);
-    CMethodList methods = Methods({method});
+    CMethodList methods = Methods({With(Method(), [](CMethodData& m) { m.SetToxicEquiv(0, 1.0); })});
     CCalibrationList curves = Curves({Curve("benzene", {0, 1})});
     CPeakData peak = Located(1, 6.0, 6.0, 1.0);
     peak.SetLODFactor(2.0f);  // LOD 2
@@ -185,9 +178,7 @@ TEST(CurveSlotRepair, EntryOnAnotherCompoundsCurveMovesNoCurveFromItsOwnSlot) {
         {"crossed: A's curve in X's slot", {"A", "X"}, false, {"X", "A"}},
     };
     for (const auto& c : cases) {
-        CMethodData x = Method("X");
-        x.SetCalCompound("A");
-        CMethodList methods = Methods({x, Method("A")});
+        CMethodList methods = Methods({With(Method("X"), [](CMethodData& m) { m.SetCalCompound("A"); }), Method("A")});
         CCalibrationList curves = Curves({Curve(c.slotNames[0], {0, 2}), Curve(c.slotNames[1], {0, 4})});
         // Every entry is quantified with A's curve (slope 4 in the crossed case too: A's is
         // the curve named A, wherever it is). Response 8 gives 2 for both.
@@ -243,12 +234,8 @@ TEST(QuantifyStamp, EveryQuantifiedPeakCarriesTheListsStampAndASecondCallTheNewO
     EXPECT_EQ(peaks.GetAt(0).GetCurveDBTime(), "");
 }
 
-namespace {
-struct InvertedCurve { double c[7]; int type, axis; double lo = 0.0, hi = 10.0; };
-
-}  // namespace
-
 TEST(CurveInversion, EveryCurveTypeWithEachTransformation) {
+    struct InvertedCurve { double c[7]; int type, axis; double lo = 0.0, hi = 10.0; };
     const double e2 = std::exp(2.0);
     const struct { const char* what; InvertedCurve curve; double response, conc; } cases[] = {
         {"RF", {{0, 4}, 0, kAxisNone}, 10.0, 2.5},
@@ -306,20 +293,17 @@ constexpr int kMemberA = 1, kMemberB = 2, kTotalsEntry = 3, kGroupEntry = 4;
 // Entries 1 and 2 are congeners of the HxCB group, 3 its totals entry at 6.0 min, 4 a group
 // of totals named PCB.
 CMethodList TotalsMethods(int include = 0, float window = 0.0f) {
-    CMethodData a = Method("PCB 138");
-    a.SetTotalsGroup("HxCB");
-    CMethodData b = Method("PCB 153");
-    b.SetTotalsGroup("HxCB");
-    CMethodData totals = Method("Total HxCB");
+    const auto inGroup = [](const char* name, const char* group) {
+        return With(Method(name), [group](CMethodData& m) { m.SetTotalsGroup(group); });
+    };
+    CMethodData totals = inGroup("Total HxCB", "HxCB");
     totals.SetLocateChoice(CMethodData::kTotalsChoice);
-    totals.SetTotalsGroup("HxCB");
     totals.SetPredRT(6.0f);
     totals.SetLocateRTWin(window);
     totals.SetTotalsInclude(include);
-    CMethodData group = Method("Total PCB");
+    CMethodData group = inGroup("Total PCB", "PCB");
     group.SetLocateChoice(CMethodData::kTotalsGroupChoice);
-    group.SetTotalsGroup("PCB");
-    return Methods({a, b, totals, group});
+    return Methods({inGroup("PCB 138", "HxCB"), inGroup("PCB 153", "HxCB"), totals, group});
 }
 
 // A quantified member of a group: concentration c, response 10 c, EMPC c + 0.5, toxic c / 10,
@@ -363,15 +347,11 @@ int QuantifyTotals(CPeakList& peaks, CMethodList& methods, int sampleType = kAna
 }  // namespace
 
 TEST(TotalsQuantify, MembersAreSummedByIncludeChoice) {
-    CPeakData deleted = Member(kMemberB, 100.0);
-    deleted.SetPeakDeleted(1);
-    CPeakData invalid = Member(kMemberB, 200.0);
-    invalid.SetValidConc(0);
-    CPeakData noEMPC = Member(kMemberB, 3.0);
-    noEMPC.SetUseEMPC(0);
-    CPeakData otherGroup = Member(kMemberB, 500.0, 6.0f, false, "PeCB");
-    CPeakData unassigned = Member(kMemberB, 600.0);
-    unassigned.SetMDBEntry(0);
+    const CPeakData deleted = With(Member(kMemberB, 100.0), [](CPeakData& p) { p.SetPeakDeleted(1); });
+    const CPeakData invalid = With(Member(kMemberB, 200.0), [](CPeakData& p) { p.SetValidConc(0); });
+    const CPeakData noEMPC = With(Member(kMemberB, 3.0), [](CPeakData& p) { p.SetUseEMPC(0); });
+    const CPeakData otherGroup = Member(kMemberB, 500.0, 6.0f, false, "PeCB");
+    const CPeakData unassigned = With(Member(kMemberB, 600.0), [](CPeakData& p) { p.SetMDBEntry(0); });
     const struct { int include; double conc, response, empc, toxic, bound0, bound11, lod; int numPeaks; } cases[] = {
         // Named 2 and 3, unnamed 4; the deleted and invalid members add bound values only.
         // Without "named only" the thresholds are neither reset nor summed: the 7 stays.
@@ -404,17 +384,15 @@ TEST(TotalsQuantify, GroupSumsTotalsButNeverItself) {
         p.SetTotalsInclude(include);
         return p;
     };
-    CPeakData hx = total(5.0, 6.0f, 2, 1);
-    hx.SetIRWinFlag(1);                      // no ion-ratio test at this level
-    CPeakData pe = total(7.0, 99.0f, 3, 2);  // no window either
-    pe.SetUseEMPC(0);                        // nor the EMPC switch
+    // Flagged, outside any window, without the EMPC switch: no test of these at this level.
+    const CPeakData hx = With(total(5.0, 6.0f, 2, 1), [](CPeakData& p) { p.SetIRWinFlag(1); });
+    const CPeakData pe = With(total(7.0, 99.0f, 3, 2), [](CPeakData& p) { p.SetUseEMPC(0); });
     CPeakData gone = total(11.0, 6.0f, 0, 0);
     gone.SetPeakDeleted(1);
     CPeakData placeholder = total(13.0, 6.0f, 0, 0);
     placeholder.SetPlaceHolder(1);  // a placeholder total still counts in a group
     CPeakData ordinary = Member(kMemberA, 1000.0, 6.0f, false, "PCB");
-    CPeakData group = TotalsPeak(kGroupEntry, "PCB", true);
-    group.SetAnalConc(1.0);
+    const CPeakData group = With(TotalsPeak(kGroupEntry, "PCB", true), [](CPeakData& p) { p.SetAnalConc(1.0); });
     const struct { int include; double conc, empc, lod; int numPeaks; } cases[] = {
         // 5 + 7 + 13; EMPCs 5.5 + 7.5 + 13.5; thresholds of all four totals (the deleted one too).
         {0, 25.0, 26.5, 0.05 + 0.07 + 0.11 + 0.13, 5},

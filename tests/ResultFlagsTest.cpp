@@ -12,9 +12,10 @@
 using namespace quantify_test;
 
 namespace {
-// Quantifies one peak of concentration `conc` (expected `fixed`) in a sample of `sampleType`.
+// Quantifies one peak of concentration `conc` (expected `fixed`) in a sample of `sampleType`,
+// through the given curve (of slope 1).
 CPeakData Quantified(const CMethodData& method, double conc, double fixed, int sampleType,
-                   const CPeakData* start = nullptr) {
+                     const CPeakData* start = nullptr, CCalibrationData curve = Curve("benzene", {0, 1}, kRF)) {
     CMethodList methods = Methods({method});
     CQuanQuantify engine;
     engine.SetCurrentSample(Sample(sampleType));
@@ -22,7 +23,6 @@ CPeakData Quantified(const CMethodData& method, double conc, double fixed, int s
     peak.SetResponse(conc);
     peak.SetCorrectedResponse(conc);
     peak.SetFixedConc(fixed);
-    CCalibrationData curve = Curve("benzene", {0, 1}, kRF);
     engine.QuantifyPDBEntry(&curve, &peak, &methods);
     return peak;
 }
@@ -102,6 +102,9 @@ TEST(ResultFlags, CurveQualityByTheMethodsCurveType) {
         {7, 0, 0.4999, 9.0, 0, 0},    {kRF, 0, 0.4999, 5.0, 0, 0},     {kRF, 0, 0.4999, 5.01, 0, 1},
         {kRF, 1, 0.4999, 5.01, 0, 0},
     };
+    CPeakData stale = Located(1, 3.0);  // both flags cleared first
+    stale.SetCoeffDetFlag(1);
+    stale.SetMaxStdDevFlag(1);
     for (const auto& c : cases) {
         CMethodData m = Method();
         m.SetCCalc(c.methodType);
@@ -111,16 +114,10 @@ TEST(ResultFlags, CurveQualityByTheMethodsCurveType) {
         m.SetMinCoeffDet(0.25);
         m.SetMaxStdDevFlag(1);
         m.SetMaxStdDev(5.0);
-        CMethodList methods = Methods({m});
         CCalibrationData curve = Curve("benzene", {0, 1}, kRF);
         curve.SetCorrCoeff(c.r);
         curve.SetPercRelSD(c.rsd);
-        CPeakData peak = Located(1, 3.0);
-        peak.SetCoeffDetFlag(1);  // stale: cleared first
-        peak.SetMaxStdDevFlag(1);
-        CQuanQuantify engine;
-        engine.SetCurrentSample(Sample(kAnalyte));
-        engine.QuantifyPDBEntry(&curve, &peak, &methods);
+        const CPeakData peak = Quantified(m, 3.0, 0.0, kAnalyte, &stale, curve);
         EXPECT_EQ(std::pair(peak.GetCoeffDetFlag(), peak.GetMaxStdDevFlag()), std::pair(c.coeffDet, c.maxRSD))
             << c.methodType << " " << c.userRF << " " << c.r << " " << c.rsd;
     }
