@@ -101,8 +101,7 @@ TEST_F(ReviewEditing, ExcludingAPointRefitsAsTheEngineDoesAndAFreshRunAgrees) {
     Batch::BatchInput input;
     std::vector<Batch::Problem> problems;
     ASSERT_TRUE(Batch::ReadBatch(ExampleFolder().string(), input, problems));
-    const std::string compound = input.method.GetAt(kEntry - 1).GetName();
-    input.samples[kStandard]->excluded.insert(compound);
+    input.samples[kStandard]->excluded.insert(input.method.GetAt(kEntry - 1).GetName());
     CCalibrationList curves;
     ASSERT_TRUE(Batch::CalibrateBatch(input, Batch::RunOptions(), curves, problems));
     const fs::path database = results_ / "results.sqlite";
