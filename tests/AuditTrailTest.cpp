@@ -4,6 +4,7 @@
 // an untouched run verifies, an area or a calibration point changed with SQL is named with its
 // table, sample, compound, column and both values, a recorded exclusion reproduces the stored
 // results, missing inputs are said; and the report lists the trail.
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -53,10 +54,18 @@ AuditEntry ExcludedPoint(const std::string& standard) {
     return entry;
 }
 
+// Whether a problem of `row` says `word`.
+bool Says(const std::vector<Batch::Problem>& problems, const std::string& row, const std::string& word) {
+    return std::any_of(problems.begin(), problems.end(), [&](const Batch::Problem& problem) {
+        return problem.where == row && problem.message.find(word) != std::string::npos;
+    });
+}
+
+// An audit table in a database file of its own, open as db_.
 class AuditChain : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(sqlite3_open(":memory:", &db_), SQLITE_OK);
+        ASSERT_EQ(sqlite3_open(path_.c_str(), &db_), SQLITE_OK);
         std::string error;
         ASSERT_TRUE(Batch::CreateAuditTable(db_, error)) << error;
     }
@@ -78,20 +87,9 @@ protected:
         const std::string all = "DROP TRIGGER audit_no_update; DROP TRIGGER audit_no_delete; " + sql;
         ASSERT_EQ(sqlite3_exec(db_, all.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db_);
     }
-    std::vector<AuditEntry> Read() {
-        std::vector<AuditEntry> entries;
-        std::string error;
-        EXPECT_TRUE(Batch::ReadAudit(db_, entries, error)) << error;
-        return entries;
-    }
-    long long Count() {
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db_, "SELECT count(*) FROM audit", -1, &statement, nullptr);
-        sqlite3_step(statement);
-        const long long count = sqlite3_column_int64(statement, 0);
-        sqlite3_finalize(statement);
-        return count;
-    }
+    Table Count() const { return Query(path_, "SELECT count(*) FROM audit"); }
+    TempFolder temp_;
+    const std::string path_ = temp_ / "audit.sqlite";
     sqlite3* db_ = nullptr;
 };
 
@@ -110,7 +108,9 @@ TEST_F(AuditChain, HashesTheDocumentedCanonicalText) {
 
 TEST_F(AuditChain, ChainsRowsAndReadsThemBackAsWritten) {
     AppendThree();
-    const std::vector<AuditEntry> rows = Read();
+    std::vector<AuditEntry> rows;
+    std::string error;
+    ASSERT_TRUE(Batch::ReadAudit(db_, rows, error)) << error;
     ASSERT_EQ(rows.size(), 3u);
     for (size_t i = 0; i < rows.size(); ++i) {
         EXPECT_EQ(rows[i].id, static_cast<long long>(i + 1));
@@ -137,33 +137,21 @@ TEST_F(AuditChain, ChainsRowsAndReadsThemBackAsWritten) {
     EXPECT_EQ(rows[1].time.size(), 20u);
     EXPECT_EQ(rows[1].time.back(), 'Z');
     EXPECT_FALSE(rows[2].version.empty());
-    const Table kinds = [&] {
-        Table t;
-        sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v2(db_, "SELECT typeof(change_kind), typeof(change_start), typeof(change_apex) FROM audit ORDER BY id",
-                           -1, &s, nullptr);
-        while (sqlite3_step(s) == SQLITE_ROW)
-            t.push_back({reinterpret_cast<const char*>(sqlite3_column_text(s, 0)),
-                         reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
-                         reinterpret_cast<const char*>(sqlite3_column_text(s, 2))});
-        sqlite3_finalize(s);
-        return t;
-    }();
-    EXPECT_EQ(kinds, (Table{{"text", "real", "null"}, {"text", "null", "real"}, {"null", "null", "null"}}));
+    EXPECT_EQ(Query(path_, "SELECT typeof(change_kind), typeof(change_start), typeof(change_apex) FROM audit "
+                           "ORDER BY id"),
+              (Table{{"text", "real", "null"}, {"text", "null", "real"}, {"null", "null", "null"}}));
     EXPECT_TRUE(Batch::VerifyAuditChain(db_).empty());
 }
 
 TEST_F(AuditChain, RefusesUpdateAndDeleteThroughSqlWithAMessage) {
     AppendThree();
-    char* message = nullptr;
-    EXPECT_NE(sqlite3_exec(db_, "UPDATE audit SET reason = 'x' WHERE id = 2", nullptr, nullptr, &message), SQLITE_OK);
-    EXPECT_NE(std::string(message != nullptr ? message : "").find("append-only"), std::string::npos);
-    sqlite3_free(message);
-    message = nullptr;
-    EXPECT_NE(sqlite3_exec(db_, "DELETE FROM audit WHERE id = 3", nullptr, nullptr, &message), SQLITE_OK);
-    EXPECT_NE(std::string(message != nullptr ? message : "").find("append-only"), std::string::npos);
-    sqlite3_free(message);
-    EXPECT_EQ(Count(), 3);
+    for (const char* sql : {"UPDATE audit SET reason = 'x' WHERE id = 2", "DELETE FROM audit WHERE id = 3"}) {
+        char* message = nullptr;
+        EXPECT_NE(sqlite3_exec(db_, sql, nullptr, nullptr, &message), SQLITE_OK) << sql;
+        EXPECT_NE(std::string(message != nullptr ? message : "").find("append-only"), std::string::npos) << sql;
+        sqlite3_free(message);
+    }
+    EXPECT_EQ(Count(), Table{{"3"}});
     EXPECT_TRUE(Batch::VerifyAuditChain(db_).empty());
 }
 
@@ -193,6 +181,7 @@ TEST_F(AuditChain, NamesTheRowOfEveryEditMadeAroundTheTriggers) {
     };
     for (const auto& c : cases) {
         TearDown();
+        fs::remove(path_);
         SetUp();
         AppendThree();
         EditByHand(c.edit);
@@ -203,9 +192,8 @@ TEST_F(AuditChain, NamesTheRowOfEveryEditMadeAroundTheTriggers) {
         std::set<std::string> expectedRows;
         for (const auto& [row, word] : c.named) {
             expectedRows.insert(row);
-            bool said = false;
-            for (const auto& problem : problems) said = said || (problem.where == row && problem.message.find(word) != std::string::npos);
-            EXPECT_TRUE(said) << c.edit << ": " << row << " should say " << word << "\n" << Quan::ProblemsText(problems);
+            EXPECT_TRUE(Says(problems, row, word))
+                << c.edit << ": " << row << " should say " << word << "\n" << Quan::ProblemsText(problems);
         }
         EXPECT_EQ(rowsNamed, expectedRows) << c.edit << "\n" << Quan::ProblemsText(problems);
         int triggerProblems = 0;
@@ -221,10 +209,7 @@ TEST_F(AuditChain, AChangeAfterTheLastRowWasDeletedShowsTheGap) {
     std::string error;
     ASSERT_TRUE(Batch::AppendAudit(db_, next, error)) << error;
     EXPECT_EQ(next.id, 4);
-    bool named = false;
-    for (const auto& problem : Batch::VerifyAuditChain(db_))
-        named = named || (problem.where == "audit row 4" && problem.message.find("row 3 is missing") != std::string::npos);
-    EXPECT_TRUE(named);
+    EXPECT_TRUE(Says(Batch::VerifyAuditChain(db_), "audit row 4", "row 3 is missing"));
 }
 
 TEST_F(AuditChain, LeavesNothingWhenRefusedOrRolledBack) {
@@ -236,14 +221,14 @@ TEST_F(AuditChain, LeavesNothingWhenRefusedOrRolledBack) {
     entry = MovedBound();
     entry.user.clear();
     EXPECT_FALSE(Batch::AppendAudit(db_, entry, error));
-    EXPECT_EQ(Count(), 0);
+    EXPECT_EQ(Count(), Table{{"0"}});
 
     ASSERT_EQ(sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
     entry = MovedBound();
     ASSERT_TRUE(Batch::AppendAudit(db_, entry, error)) << error;
     ASSERT_TRUE(Batch::AppendAudit(db_, entry, error)) << error;
     ASSERT_EQ(sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_EQ(Count(), 0);
+    EXPECT_EQ(Count(), Table{{"0"}});
     // The chain starts again where the rolled-back rows would have been.
     entry = MovedBound();
     ASSERT_TRUE(Batch::AppendAudit(db_, entry, error)) << error;
@@ -278,16 +263,14 @@ TEST(AuditTrail, TheReportListsTheChangesMadeInReview) {
     moved.reason = "Tail <cut>";
     results.audit = {moved};
     const std::string page = Batch::HtmlReport(results);
-    EXPECT_NE(page.find("<h2>Changes made in review</h2>"), std::string::npos);
-    EXPECT_NE(page.find("<td>ana</td>"), std::string::npos);
-    EXPECT_NE(page.find("Tail &lt;cut&gt;"), std::string::npos);
-    EXPECT_NE(page.find("area 1234.5 \u2192 1300"), std::string::npos);
+    for (const char* shown :
+         {"<h2>Changes made in review</h2>", "<td>ana</td>", "Tail &lt;cut&gt;", "area 1234.5 \u2192 1300",
+          "start 5.3 \u2192 5.25, end 5.7 \u2192 5.75", "flags - \u2192 manual",
+          "\"audit\":[{\"id\":1,\"time\":\"2026-01-02T03:04:05Z\",\"user\":\"ana\"",
+          "\"change\":{\"kind\":\"bounds\",\"start\":5.25,\"end\":5.75,\"baselineStart\":100,\"baselineEnd\":0.5}",
+          "\"conc\":null,\"flags\":\"manual\"}"})
+        EXPECT_NE(page.find(shown), std::string::npos) << shown;
     EXPECT_EQ(page.find("start 5.3 \u2192 5.25, end 5.7 \u2192 5.75"), page.find("start 5.3"));
-    EXPECT_NE(page.find("flags - \u2192 manual"), std::string::npos);
-    EXPECT_NE(page.find("\"audit\":[{\"id\":1,\"time\":\"2026-01-02T03:04:05Z\",\"user\":\"ana\""), std::string::npos);
-    EXPECT_NE(page.find("\"change\":{\"kind\":\"bounds\",\"start\":5.25,\"end\":5.75,\"baselineStart\":100,\"baselineEnd\":0.5}"),
-              std::string::npos);
-    EXPECT_NE(page.find("\"conc\":null,\"flags\":\"manual\"}"), std::string::npos);
     EXPECT_TRUE(HtmlParseErrors(page).empty());
 }
 
@@ -314,21 +297,27 @@ protected:
         EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
         sqlite3_close(db);
     }
-    static ToolRun Verify(const fs::path& results) {
+    // Appends a row to the trail of a results folder.
+    static void Append(const fs::path& results, AuditEntry entry) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((results / "results.sqlite").c_str(), &db), SQLITE_OK);
+        std::string error;
+        EXPECT_TRUE(Batch::AppendAudit(db, entry, error)) << error;
+        sqlite3_close(db);
+    }
+    // quan-review with these arguments, in this process.
+    static ToolRun Review(const std::vector<std::string>& args) {
         ToolRun run;
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
-        run.status = Station::RunReviewTool({"--verify", results.string()}, out, err);
+        run.status = Station::RunReviewTool(args, out, err);
         run.out = Drain(out);
         run.err = Drain(err);
         return run;
     }
-    static TempFolder* temp_;
-    static ToolRun run_;
+    static inline TempFolder* temp_ = nullptr;
+    static inline ToolRun run_;
 };
-
-TempFolder* ResultsVerification::temp_ = nullptr;
-ToolRun ResultsVerification::run_;
 
 TEST_F(ResultsVerification, RecordsHowTheBatchRanAndAnEmptyTrail) {
     const fs::path database = temp_->Path() / "results" / "results.sqlite";
@@ -344,7 +333,7 @@ TEST_F(ResultsVerification, RecordsHowTheBatchRanAndAnEmptyTrail) {
 }
 
 TEST_F(ResultsVerification, AnUntouchedRunVerifiesAndEveryValueChangedWithSqlIsNamed) {
-    const ToolRun clean = Verify(temp_->Path() / "results");
+    const ToolRun clean = Review({"--verify", (temp_->Path() / "results").string()});
     EXPECT_EQ(clean.status, Station::kVerifyClean) << clean.out << clean.err;
     EXPECT_NE(clean.out.find("verified"), std::string::npos);
 
@@ -353,17 +342,11 @@ TEST_F(ResultsVerification, AnUntouchedRunVerifiesAndEveryValueChangedWithSqlIsN
     const Table before = Query(database, "SELECT s.id, c.name, r.area FROM results r JOIN samples s ON s.position = r.sample "
                                          "JOIN compounds c ON c.entry = r.entry WHERE r.sample = 3 AND r.entry = 1");
     ASSERT_EQ(before.size(), 1u);
-    {
-        // A recorded change that changes nothing (a point restored that was never excluded),
-        // so that the trail has a row to edit.
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
-        AuditEntry restored = ExcludedPoint("STD-02");
-        restored.action = Batch::kActionRestorePoint;
-        std::string error;
-        EXPECT_TRUE(Batch::AppendAudit(db, restored, error)) << error;
-        sqlite3_close(db);
-    }
+    // A recorded change that changes nothing (a point restored that was never excluded), so
+    // that the trail has a row to edit.
+    AuditEntry restored = ExcludedPoint("STD-02");
+    restored.action = Batch::kActionRestorePoint;
+    Append(tampered, restored);
     Edit(tampered, "UPDATE results SET area = 1234.5 WHERE sample = 3 AND entry = 1;"
                    "UPDATE calibration_points SET excluded = 1 WHERE entry = 2 AND point = 1;"
                    "DROP TRIGGER audit_no_update; UPDATE audit SET reason = 'Better reason' WHERE id = 1;");
@@ -384,7 +367,7 @@ TEST_F(ResultsVerification, AnUntouchedRunVerifiesAndEveryValueChangedWithSqlIsN
     EXPECT_NE(problems[1].where.find(", point 1"), std::string::npos);
     EXPECT_EQ(problems[1].message, "column excluded: stored 1, expected 0");
 
-    const ToolRun named = Verify(tampered);
+    const ToolRun named = Review({"--verify", tampered.string()});
     EXPECT_EQ(named.status, Station::kVerifyProblems);
     EXPECT_NE(named.out.find("column area: stored"), std::string::npos) << named.out;
     EXPECT_NE(named.out.find("4 problems"), std::string::npos) << named.out;
@@ -402,12 +385,7 @@ TEST_F(ResultsVerification, ARecordedExclusionGivesTheStoredResults) {
     std::vector<Batch::Problem> problems;
     EXPECT_FALSE(Batch::VerifyResultsFolder(results.string(), problems)) << "the exclusion is recorded nowhere";
 
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((results / "results.sqlite").c_str(), &db), SQLITE_OK);
-    AuditEntry entry = ExcludedPoint("STD-02");
-    std::string error;
-    EXPECT_TRUE(Batch::AppendAudit(db, entry, error)) << error;
-    sqlite3_close(db);
+    Append(results, ExcludedPoint("STD-02"));
     problems.clear();
     EXPECT_TRUE(Batch::VerifyResultsFolder(results.string(), problems)) << Quan::ProblemsText(problems);
 }
@@ -432,20 +410,12 @@ TEST_F(ResultsVerification, SaysWhenTheInputsOrTheResultsAreMissing) {
     EXPECT_FALSE(Batch::VerifyResultsFolder(results.string(), problems));
     ASSERT_FALSE(problems.empty());
     EXPECT_NE(problems[0].message.find("is missing"), std::string::npos) << Quan::ProblemsText(problems);
-    EXPECT_EQ(Verify(results).status, Station::kVerifyProblems);
-    ToolRun bad;
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    bad.status = Station::RunReviewTool({"--verify"}, out, err);
-    Drain(out);
-    bad.err = Drain(err);
+    EXPECT_EQ(Review({"--verify", results.string()}).status, Station::kVerifyProblems);
+    const ToolRun bad = Review({"--verify"});
     EXPECT_EQ(bad.status, Station::kVerifyBadOptions);
     EXPECT_NE(bad.err.find("results folder"), std::string::npos);
 }
 
-}  // namespace
-
-namespace {
 
 // The Python recipe of docs/RESULTS_DATABASE.md, run on a trail of awkward numbers, recomputes
 // every hash: a third party can check the chain from the documentation alone.

@@ -71,11 +71,7 @@ TEST(BatchReview, StandardsRulesHoldAtTheirLimits) {
     EXPECT_FALSE(JudgeCurve("A", unfitted, Rules(RuleSet::kPesticideResidues)).passed);
     // Judged in the analyst's units on a transformed axis: y = 10x on log axes is the line (1, 2),
     // (2, 3), (3, 4), and every standard back-calculates to its nominal, reported untransformed.
-    CCalibrationData logLog;
-    logLog.SetCCalc(kCurveLinear);
-    logLog.SetOrigin(kOriginExclude);
-    logLog.SetXYTrans(2);
-    for (double x : {10.0, 100.0, 1000.0}) AddStandard(logLog, x, 10.0 * x, false);
+    const CCalibrationData logLog = batch_test::CurveOf("A", kCurveLinear, 2, {{10, 100}, {100, 1000}, {1000, 10000}});
     const std::vector<StandardCheck> checks = CheckStandards("A", FitCurve(logLog), Rules(RuleSet::kPesticideResidues));
     ASSERT_EQ(checks.size(), 3u);
     for (size_t i = 0; i < checks.size(); ++i) {
@@ -169,8 +165,7 @@ TEST(BatchReview, StudentizedResidualsWorkedByHand) {
                  {kOriginForce, kWeightNone, 2.1, 12.0, 13.227571661},
                  {kOriginInclude, kWeightNone, 1.1, 7.0, 12.976780240}};  // (0, 0) joins the others
     for (const auto& c : lines) {
-        CCalibrationData line;
-        line.SetCCalc(kCurveLinear);
+        CCalibrationData line = batch_test::CurveOf("", kCurveLinear, kAxisNone, {});
         line.SetOrigin(c.origin);
         line.SetWeightingFunction(c.weighting);
         const double forced[] = {c.y1, 3.9, 6.1, 7.9, c.y5}, free[] = {c.y1, 1.9, 3.1, 3.9, c.y5};

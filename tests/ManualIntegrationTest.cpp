@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
+#include <tuple>
 
 #include "BatchTestSupport.h"
 #include "workflow/batch/BatchSession.h"
@@ -31,6 +33,22 @@ double ReferenceArea(const std::vector<float>& t, const std::vector<float>& y, d
         area += 0.5 * (b - a) * (at(a) + at(b));
     }
     return 60.0 * (area - 0.5 * (b0 + b1) * (end - start));
+}
+
+// MeasurePeak on these points, which must take the bounds.
+Integrate::Peak Measure(std::span<const float> t, std::span<const float> y, double start, double end, double b0,
+                        double b1) {
+    Integrate::Peak peak;
+    std::string error;
+    EXPECT_TRUE(Batch::MeasurePeak(t, y, start, end, b0, b1, peak, error)) << error;
+    return peak;
+}
+
+// A decision by anna, at a fixed time, for the reason most decisions give; bounds from start to end.
+IntegrationChange Change(const std::string& sample, const std::string& compound, int slot, IntegrationKind kind,
+                         double start = 0.0, double end = 0.0) {
+    return {.sample = sample, .compound = compound, .slot = slot, .kind = kind, .start = start, .end = end,
+            .user = "anna", .time = "2026-12-08T01:23:45Z", .reason = "Peak tail cut by the integrator"};
 }
 
 // A parabola of height 100 at 2.033 min over a flat 10, sampled every 0.01 min from 2 to 2.1.
@@ -60,9 +78,7 @@ TEST(ManualIntegration, MeasuredAreaIsTheTrapezoidBetweenAnyBounds) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.start);
-        Integrate::Peak peak;
-        std::string error;
-        ASSERT_TRUE(Batch::MeasurePeak(trace.times, trace.intensities, c.start, c.end, c.b0, c.b1, peak, error)) << error;
+        const Integrate::Peak peak = Measure(trace.times, trace.intensities, c.start, c.end, c.b0, c.b1);
         const double expected = ReferenceArea(trace.times, trace.intensities, c.start, c.end, c.b0, c.b1);
         EXPECT_NEAR(peak.area, expected, 1e-9 * std::max(1.0, std::fabs(expected)));
         EXPECT_DOUBLE_EQ(peak.startTime, c.start);
@@ -75,9 +91,7 @@ TEST(ManualIntegration, MeasuredAreaIsTheTrapezoidBetweenAnyBounds) {
 TEST(ManualIntegration, HeightAndApexAreTheParabolasVertex) {
     // The quadratic smoothing keeps a parabola as it is, and the vertex lies between points.
     const Trace trace = ParabolaTrace();
-    Integrate::Peak peak;
-    std::string error;
-    ASSERT_TRUE(Batch::MeasurePeak(trace.times, trace.intensities, 2.01, 2.06, 10.0, 10.0, peak, error)) << error;
+    const Integrate::Peak peak = Measure(trace.times, trace.intensities, 2.01, 2.06, 10.0, 10.0);
     EXPECT_NEAR(peak.apexTime, 2.033, 1e-5);
     EXPECT_NEAR(peak.height, 100.0, 0.01);
     EXPECT_EQ(peak.apex, 3);  // the point nearest the vertex
@@ -85,8 +99,7 @@ TEST(ManualIntegration, HeightAndApexAreTheParabolasVertex) {
     EXPECT_EQ(peak.end, 6);
     EXPECT_GT(peak.quality.widthAtHalfHeight, 0.0);
     // Against a baseline at the top of the flanks the height is what stands above it.
-    ASSERT_TRUE(Batch::MeasurePeak(trace.times, trace.intensities, 2.01, 2.06, 50.0, 50.0, peak, error));
-    EXPECT_NEAR(peak.height, 60.0, 0.01);
+    EXPECT_NEAR(Measure(trace.times, trace.intensities, 2.01, 2.06, 50.0, 50.0).height, 60.0, 0.01);
 }
 
 TEST(ManualIntegration, PointsOutsideTheBoundsDoNotCount) {
@@ -96,10 +109,8 @@ TEST(ManualIntegration, PointsOutsideTheBoundsDoNotCount) {
     cut.times.assign(whole.times.begin() + 2, whole.times.begin() + 9);
     cut.intensities.assign(whole.intensities.begin() + 2, whole.intensities.begin() + 9);
     whole.intensities[0] = 5000.0f;  // far outside: changes nothing
-    Integrate::Peak a, b;
-    std::string error;
-    ASSERT_TRUE(Batch::MeasurePeak(whole.times, whole.intensities, 2.0234, 2.0711, 10.0, 11.0, a, error));
-    ASSERT_TRUE(Batch::MeasurePeak(cut.times, cut.intensities, 2.0234, 2.0711, 10.0, 11.0, b, error));
+    const Integrate::Peak a = Measure(whole.times, whole.intensities, 2.0234, 2.0711, 10.0, 11.0);
+    const Integrate::Peak b = Measure(cut.times, cut.intensities, 2.0234, 2.0711, 10.0, 11.0);
     EXPECT_EQ(a.area, b.area);
     EXPECT_EQ(a.height, b.height);
     EXPECT_EQ(a.apexTime, b.apexTime);
@@ -138,16 +149,9 @@ TEST(ManualIntegration, BoundsThatCannotBeMeasuredAreRefused) {
 // --- the integrations file ----------------------------------------------------------------
 
 TEST(ManualIntegration, FileReadsBackWhatWasWritten) {
-    IntegrationChange bounds;
-    bounds.sample = "S,1 \"a\"";
-    bounds.compound = "p,p'-DDE";
-    bounds.slot = 1;
-    bounds.kind = IntegrationKind::kBounds;
-    bounds.start = 0.1 + 0.2;  // every digit must survive
-    bounds.end = 17.25;
+    // Every digit of the numbers must survive.
+    IntegrationChange bounds = Change("S,1 \"a\"", "p,p'-DDE", 1, IntegrationKind::kBounds, 0.1 + 0.2, 17.25);
     bounds.baselineStart = 1234.5678901234567;
-    bounds.user = "anna";
-    bounds.time = "2026-12-08T01:23:45Z";
     bounds.reason = "Tail cut, \"see\" notes\nline two — Überlappung";
     IntegrationChange chosen = bounds;  // its baseline end stays the trace's own (NaN)
     chosen.kind = IntegrationKind::kChosenPeak;
@@ -166,16 +170,10 @@ TEST(ManualIntegration, FileReadsBackWhatWasWritten) {
     std::vector<Batch::Problem> problems;
     ASSERT_TRUE(Batch::ReadIntegrations(temp / "integrations.csv", read, problems)) << Quan::ProblemsText(problems);
     ASSERT_EQ(read.size(), written.size());
-    for (size_t i = 0; i < read.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(read[i].sample, written[i].sample);
-        EXPECT_EQ(read[i].compound, written[i].compound);
-        EXPECT_EQ(read[i].slot, written[i].slot);
-        EXPECT_EQ(read[i].kind, written[i].kind);
-        EXPECT_EQ(read[i].user, written[i].user);
-        EXPECT_EQ(read[i].time, written[i].time);
-        EXPECT_EQ(read[i].reason, written[i].reason);
-    }
+    const auto texts = [](const IntegrationChange& c) {
+        return std::tie(c.sample, c.compound, c.slot, c.kind, c.user, c.time, c.reason);
+    };
+    for (size_t i = 0; i < read.size(); ++i) EXPECT_EQ(texts(read[i]), texts(written[i])) << i;
     EXPECT_EQ(read[0].start, 0.1 + 0.2);
     EXPECT_EQ(read[0].end, 17.25);
     EXPECT_EQ(read[0].baselineStart, 1234.5678901234567);
@@ -216,30 +214,31 @@ TEST(ManualIntegration, BadRowsNameLineAndColumnAndAddNothing) {
         {"S1,Atrazine,0,none,,,,,,a,,ok\nS1,Atrazine,0,auto,,,,,,a,,\"open\n", "a quoted cell is not closed"},
     };
     TempFolder temp;
+    std::vector<IntegrationChange> read(1);  // a bad file adds nothing to it
+    std::vector<Batch::Problem> problems;
+    const auto readText = [&](const std::string& text) {
+        WriteText(temp / "integrations.csv", text);
+        problems.clear();
+        return Batch::ReadIntegrations(temp / "integrations.csv", read, problems);
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
-        WriteText(temp / "integrations.csv", header + c.rows);
-        std::vector<IntegrationChange> read(1);
-        std::vector<Batch::Problem> problems;
-        EXPECT_FALSE(Batch::ReadIntegrations(temp / "integrations.csv", read, problems));
+        EXPECT_FALSE(readText(header + c.rows));
         EXPECT_NE(Quan::ProblemsText(problems).find(c.expected), std::string::npos) << Quan::ProblemsText(problems);
         EXPECT_EQ(read.size(), 1u);
     }
     for (const char* head : {"sample,compound,kind,reason\n", "sample,compound,trace,kind,reason,Reason\n",
                              "sample,compound,trace,kind,reason,colour\n"}) {
-        WriteText(temp / "integrations.csv", std::string(head));
-        std::vector<IntegrationChange> read;
-        std::vector<Batch::Problem> problems;
-        EXPECT_FALSE(Batch::ReadIntegrations(temp / "integrations.csv", read, problems)) << head;
+        EXPECT_FALSE(readText(head)) << head;
         EXPECT_FALSE(problems.empty());
+        EXPECT_EQ(read.size(), 1u);
     }
-    std::vector<IntegrationChange> read;
-    std::vector<Batch::Problem> problems;
     EXPECT_FALSE(Batch::ReadIntegrations(temp / "missing.csv", read, problems));
     // The edges of a UTC time are times: the first of a month, the last second of a year, a leap second.
-    WriteText(temp / "integrations.csv", header + "S1,Atrazine,0,none,,,,,,a,2026-01-01T00:00:00Z,why\n"
-                                                  "S1,Atrazine,0,none,,,,,,a,2026-12-31T23:59:60Z,why\n");
-    EXPECT_TRUE(Batch::ReadIntegrations(temp / "integrations.csv", read, problems)) << Quan::ProblemsText(problems);
+    read.clear();
+    EXPECT_TRUE(readText(header + "S1,Atrazine,0,none,,,,,,a,2026-01-01T00:00:00Z,why\n"
+                                  "S1,Atrazine,0,none,,,,,,a,2026-12-31T23:59:60Z,why\n"))
+        << Quan::ProblemsText(problems);
     EXPECT_EQ(read.size(), 2u);
 }
 
@@ -307,25 +306,9 @@ RawSample ReadRawSample(const std::string& sample) {
 // area worked independently.
 Integrate::Peak Measured(const RawData::Chromatogram& trace, const IntegrationChange& change, double* reference = nullptr) {
     const std::vector<float> t(trace.times.begin(), trace.times.end()), y(trace.intensities.begin(), trace.intensities.end());
-    Integrate::Peak peak;
-    std::string error;
-    EXPECT_TRUE(Batch::MeasurePeak(t, y, change.start, change.end, change.baselineStart, change.baselineEnd, peak, error))
-        << error;
     if (reference != nullptr)
         *reference = ReferenceArea(t, y, change.start, change.end, change.baselineStart, change.baselineEnd);
-    return peak;
-}
-
-IntegrationChange Change(const std::string& sample, const std::string& compound, int slot, IntegrationKind kind) {
-    IntegrationChange change;
-    change.sample = sample;
-    change.compound = compound;
-    change.slot = slot;
-    change.kind = kind;
-    change.user = "anna";
-    change.time = "2026-12-08T01:23:45Z";
-    change.reason = "Peak tail cut by the integrator";
-    return change;
+    return Measure(t, y, change.start, change.end, change.baselineStart, change.baselineEnd);
 }
 
 TEST(ManualIntegration, EveryKindOfDecisionReachesTheResults) {
@@ -336,9 +319,8 @@ TEST(ManualIntegration, EveryKindOfDecisionReachesTheResults) {
     // Bounds of a main peak, narrower than the integrator's, on a sloping baseline.
     const RawSample sample1 = ReadRawSample("SAMPLE-01");
     const CPeakData& atrazine = sample1.PeakNear("200.1", 9.83);
-    IntegrationChange bounds = Change("SAMPLE-01", "Atrazine", 0, IntegrationKind::kBounds);
-    bounds.start = atrazine.GetStartRT() + 0.0123;
-    bounds.end = atrazine.GetEndRT() - 0.0077;
+    IntegrationChange bounds = Change("SAMPLE-01", "Atrazine", 0, IntegrationKind::kBounds,
+                                      atrazine.GetStartRT() + 0.0123, atrazine.GetEndRT() - 0.0077);
     bounds.baselineStart = atrazine.GetStHeight() + 50.0;
     bounds.baselineEnd = atrazine.GetEnHeight();
     double reference = 0.0;
@@ -346,9 +328,8 @@ TEST(ManualIntegration, EveryKindOfDecisionReachesTheResults) {
     // A qualifier's bounds, baseline taken from the trace.
     const RawSample qc1 = ReadRawSample("QC-01");
     const CPeakData& qualifier = qc1.PeakNear("215.1", 9.83);
-    IntegrationChange qualifierBounds = Change("QC-01", "Atrazine", 1, IntegrationKind::kBounds);
-    qualifierBounds.start = qualifier.GetStartRT() + 0.01;
-    qualifierBounds.end = qualifier.GetEndRT();
+    const IntegrationChange qualifierBounds = Change("QC-01", "Atrazine", 1, IntegrationKind::kBounds,
+                                                     qualifier.GetStartRT() + 0.01, qualifier.GetEndRT());
     // Another detected peak of a trace two compounds share: Endosulfan II's for Endosulfan I.
     const RawSample sample3 = ReadRawSample("SAMPLE-03");
     const CPeakData& other = sample3.PeakNear("241.0", 18.3);
@@ -357,17 +338,15 @@ TEST(ManualIntegration, EveryKindOfDecisionReachesTheResults) {
     // A standard's peak: the curve and every result on it move.
     const RawSample std3 = ReadRawSample("STD-03");
     const CPeakData& standard = std3.PeakNear("306.1", 8.95);
-    IntegrationChange standardBounds = Change("STD-03", "Trifluralin", 0, IntegrationKind::kBounds);
-    standardBounds.start = standard.GetStartRT();
-    standardBounds.end = standard.GetFoundRT();
+    const IntegrationChange standardBounds = Change("STD-03", "Trifluralin", 0, IntegrationKind::kBounds,
+                                                    standard.GetStartRT(), standard.GetFoundRT());
     // Withdrawn: the last decision of a trace is the one that counts.
-    IntegrationChange withdrawn = Change("SAMPLE-04", "Malathion", 0, IntegrationKind::kNoPeak);
+    const IntegrationChange withdrawn = Change("SAMPLE-04", "Malathion", 0, IntegrationKind::kNoPeak);
     const IntegrationChange restored = Change("SAMPLE-04", "Malathion", 0, IntegrationKind::kAutomatic);
 
+    const IntegrationChange noPeak = Change("SAMPLE-02", "Dieldrin", 0, IntegrationKind::kNoPeak);
     const Batch::BatchOutcome corrected =
-        RunExample({bounds, qualifierBounds, chosen, standardBounds, withdrawn, Change("SAMPLE-02", "Dieldrin", 0, IntegrationKind::kNoPeak),
-                    restored},
-                   temp);
+        RunExample({bounds, qualifierBounds, chosen, standardBounds, withdrawn, noPeak, restored}, temp);
     ASSERT_EQ(corrected.end, Batch::SessionEnd::kCompleted) << Quan::ProblemsText(corrected.problems);
 
     {  // bounds
@@ -437,9 +416,7 @@ TEST(ManualIntegration, EveryKindOfDecisionReachesTheResults) {
         EXPECT_TRUE(Manual(RowOf(corrected, "STD-03", "Trifluralin")));
     }
     // Nothing else changed.
-    size_t manual = 0;
-    for (const Batch::ResultRow& row : corrected.results.rows) manual += Manual(row);
-    EXPECT_EQ(manual, 5u);
+    EXPECT_EQ(std::count_if(corrected.results.rows.begin(), corrected.results.rows.end(), Manual), 5);
 }
 
 TEST(ManualIntegration, DecisionsThatCannotBeAppliedStopTheRun) {
@@ -447,19 +424,11 @@ TEST(ManualIntegration, DecisionsThatCannotBeAppliedStopTheRun) {
         IntegrationChange change;
         const char* expected;
     } cases[] = {
-        {[] { auto c = Change("SAMPLE-09", "Atrazine", 0, IntegrationKind::kNoPeak); return c; }(),
-         "the batch has no sample \"SAMPLE-09\""},
-        {[] { auto c = Change("SAMPLE-01", "Atrazin", 0, IntegrationKind::kNoPeak); return c; }(),
-         "the method has no compound \"Atrazin\""},
-        {[] { auto c = Change("SAMPLE-01", "Atrazine", 2, IntegrationKind::kNoPeak); return c; }(),
+        {Change("SAMPLE-09", "Atrazine", 0, IntegrationKind::kNoPeak), "the batch has no sample \"SAMPLE-09\""},
+        {Change("SAMPLE-01", "Atrazin", 0, IntegrationKind::kNoPeak), "the method has no compound \"Atrazin\""},
+        {Change("SAMPLE-01", "Atrazine", 2, IntegrationKind::kNoPeak),
          "sample SAMPLE-01, compound Atrazine, trace 2: the compound has no qualifier trace 2"},
-        {[] {
-             auto c = Change("SAMPLE-01", "Atrazine", 0, IntegrationKind::kBounds);
-             c.start = 9.8;
-             c.end = 99.0;
-             return c;
-         }(),
-         "reaches outside the trace"},
+        {Change("SAMPLE-01", "Atrazine", 0, IntegrationKind::kBounds, 9.8, 99.0), "reaches outside the trace"},
         {[] {
              auto c = Change("SAMPLE-01", "Atrazine", 0, IntegrationKind::kChosenPeak);
              c.apexRT = 9.5;
@@ -484,9 +453,8 @@ TEST(ManualIntegration, QuanBatchAppliesTheFileAndMarksEveryOutput) {
     const fs::path batch = CopyExample(temp.Path());
     const RawSample sample1 = ReadRawSample("SAMPLE-01");
     const CPeakData& atrazine = sample1.PeakNear("200.1", 9.83);
-    IntegrationChange bounds = Change("SAMPLE-01", "Atrazine", 0, IntegrationKind::kBounds);
-    bounds.start = atrazine.GetStartRT() + 0.01;
-    bounds.end = atrazine.GetEndRT();
+    IntegrationChange bounds =
+        Change("SAMPLE-01", "Atrazine", 0, IntegrationKind::kBounds, atrazine.GetStartRT() + 0.01, atrazine.GetEndRT());
     bounds.reason = "Integrated \"by hand\", tail cut";
     WriteText(temp / "integrations.csv", Batch::IntegrationsCsv({bounds}));
 
@@ -497,23 +465,19 @@ TEST(ManualIntegration, QuanBatchAppliesTheFileAndMarksEveryOutput) {
     const ToolRun again = RunTool({batch.string(), "--out", temp / "again", "--full-precision", "--integrations", temp / "integrations.csv"});
     ASSERT_EQ(again.status, run.status);
 
-    const std::string results = ReadText(fs::path(temp / "out") / "results.csv");
-    EXPECT_EQ(results, ReadText(fs::path(temp / "again") / "results.csv"));  // the same decisions, the same bytes
-    EXPECT_EQ(ReadText(fs::path(temp / "plain") / "results.csv").find("manual"), std::string::npos);
+    const fs::path out = temp.Path() / "out", plainOut = temp.Path() / "plain";
+    const std::string results = ReadText(out / "results.csv");
+    EXPECT_EQ(results, ReadText(temp.Path() / "again" / "results.csv"));  // the same decisions, the same bytes
+    EXPECT_EQ(ReadText(plainOut / "results.csv").find("manual"), std::string::npos);
     const size_t line = results.find("SAMPLE-01,Analyte,Atrazine,");
     ASSERT_NE(line, std::string::npos) << results.substr(0, 400);
     const std::string row = results.substr(line, results.find('\n', line) - line);
     EXPECT_NE(row.find("flagged: manual"), std::string::npos) << row;
-    const Table flagged = Query(fs::path(temp / "out") / "results.sqlite",
-                                "SELECT sample, compound, flags FROM flagged_results WHERE flags LIKE '%manual%'");
-    ASSERT_EQ(flagged.size(), 1u);
-    EXPECT_EQ(flagged[0][0], "SAMPLE-01");
-    EXPECT_EQ(flagged[0][1], "Atrazine");
+    EXPECT_EQ(Query(out / "results.sqlite", "SELECT sample, compound FROM flagged_results WHERE flags LIKE '%manual%'"),
+              (Table{{"SAMPLE-01", "Atrazine"}}));
     // matrix.csv marks the cell; the report page carries the flag in its grid rows.
-    const std::string matrix = ReadText(fs::path(temp / "out") / "matrix.csv");
-    const std::string plainMatrix = ReadText(fs::path(temp / "plain") / "matrix.csv");
-    EXPECT_NE(matrix, plainMatrix);
-    EXPECT_NE(ReadText(fs::path(temp / "out") / "report.html").find("manual"), std::string::npos);
+    EXPECT_NE(ReadText(out / "matrix.csv"), ReadText(plainOut / "matrix.csv"));
+    EXPECT_NE(ReadText(out / "report.html").find("manual"), std::string::npos);
 
     // A bad file stops quan-batch before anything is written.
     WriteText(temp / "bad.csv", "sample,compound,trace,kind,reason\nSAMPLE-01,Atrazine,7,none,why\n");

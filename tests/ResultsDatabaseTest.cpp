@@ -218,25 +218,14 @@ TEST(ResultsDatabase, CurvesReadBackEqualFromIdenticalRecords) {
     EXPECT_EQ(Query(path, counts), (Table{{"0", "0", "0"}}));
 }
 
-// A damaged record is refused with its place, and the caller's curves are left as they were.
+// A damaged record, or curves that do not belong to the method or are not whole, are refused
+// by what is wrong, naming the file, and the caller's curves are left as they were.
 TEST(ResultsDatabase, ReadingRefusesADamagedRecord) {
     const TempFolder folder;
     const std::string path = folder / "damaged.sqlite";
-    std::string error;
-    ASSERT_TRUE(Batch::WriteResultsDatabase(path, SmallBatch(), error)) << error;
-    Execute(path, "UPDATE curves SET record = substr(record, 1, length(record) - 1) WHERE entry = 2");
-    CCalibrationList curves;
-    CCalibrationData kept;
-    kept.SetName("kept");
-    curves.Add(kept);
-    EXPECT_FALSE(Batch::ReadCurvesFromDatabase(path, MethodOf(kCompounds), curves, error));
-    EXPECT_NE(error.find(path), std::string::npos) << error;
-    EXPECT_NE(error.find("is neither a curve record of 19496 bytes nor one packed"), std::string::npos) << error;
-    ASSERT_EQ(curves.GetSize(), 1);
-    EXPECT_EQ(curves.GetAt(0).GetName(), "kept");
-
-    // Curves that do not belong to the method, or are not whole, are refused by what is wrong.
     const struct { const char* sql; const char* message; } refusals[] = {
+        {"UPDATE curves SET record = substr(record, 1, length(record) - 1) WHERE entry = 2",
+         "is neither a curve record of 19496 bytes nor one packed"},
         {"UPDATE curves SET record = 'text' WHERE entry = 2", "the curve record of entry 2 is not stored as bytes"},
         {"DELETE FROM curves WHERE entry = 3", "holds 2 curves, but the method has 3 entries"},
         {"UPDATE curves SET entry = 4 WHERE entry = 3", "the curves are not numbered 1 to 3 (found entry 4 where entry 3 belongs)"},
@@ -244,14 +233,19 @@ TEST(ResultsDatabase, ReadingRefusesADamagedRecord) {
          "the curve of entry 2 is for \"" },
         {"DROP TABLE curves", "is not a results database with curves"},
     };
+    CCalibrationData kept;
+    kept.SetName("kept");
     for (const auto& refusal : refusals) {
+        std::string error;
         ASSERT_TRUE(Batch::WriteResultsDatabase(path, SmallBatch(), error)) << error;
         Execute(path, refusal.sql);
         CCalibrationList untouched;
         untouched.Add(kept);
         EXPECT_FALSE(Batch::ReadCurvesFromDatabase(path, MethodOf(kCompounds), untouched, error)) << refusal.sql;
         EXPECT_NE(error.find(refusal.message), std::string::npos) << error;
-        EXPECT_EQ(untouched.GetSize(), 1);
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+        ASSERT_EQ(untouched.GetSize(), 1);
+        EXPECT_EQ(untouched.GetAt(0).GetName(), "kept");
     }
 }
 

@@ -47,20 +47,25 @@ protected:
     }
 
     static httplib::Headers WithToken(const std::string& token) { return {{"X-Quan-Token", token}}; }
-    static httplib::Result Get(const std::string& path, const httplib::Headers& headers) {
+    // One request to the station, with timeouts; a POST without headers carries the token.
+    static httplib::Result Send(bool post, const std::string& path, const std::string& body,
+                                const httplib::Headers& headers) {
         httplib::Client client("127.0.0.1", server_->Port());
         client.set_connection_timeout(5);
         client.set_read_timeout(10);
-        return client.Get(path.c_str(), headers);
-    }
-    static httplib::Result Get(const std::string& path) { return Get(path, WithToken(server_->Token())); }
-    static httplib::Result Post(const std::string& path, const std::string& body,
-                                const httplib::Headers& headers = WithToken("")) {
-        httplib::Client client("127.0.0.1", server_->Port());
-        client.set_connection_timeout(5);
-        client.set_read_timeout(10);
-        const httplib::Headers sent = headers.empty() || headers.begin()->second.empty() ? WithToken(server_->Token()) : headers;
+        if (!post) return client.Get(path.c_str(), headers);
+        const httplib::Headers sent = headers.empty() ? WithToken(server_->Token()) : headers;
         return client.Post(path.c_str(), sent, body, "application/json");
+    }
+    static httplib::Result Get(const std::string& path) { return Send(false, path, "", WithToken(server_->Token())); }
+    // The JSON of a GET answered with 200, and its text.
+    static void GetJson(const std::string& path, JsonValue& value, std::string* text = nullptr) {
+        const httplib::Result result = Get(path);
+        ASSERT_TRUE(result) << path;
+        ASSERT_EQ(result->status, 200) << path << ": " << result->body;
+        std::string error;
+        ASSERT_TRUE(JsonValue::Parse(result->body, value, error)) << path << ": " << error;
+        if (text != nullptr) *text = result->body;
     }
 
     static inline TempFolder* temp_ = nullptr;
@@ -143,7 +148,7 @@ TEST_F(ReviewStation, RefusesBadRequestsWithAMessageAndChangesNothing) {
          R"({"version":0,"sample":11,"entry":1,"slot":0,"kind":"none"})", {}, 400, "needs a reason"},
     };
     for (const auto& c : cases) {
-        const httplib::Result result = c.post ? Post(c.path, c.body, c.headers) : Get(c.path, c.headers);
+        const httplib::Result result = Send(c.post, c.path, c.body, c.headers);
         ASSERT_TRUE(result) << c.what << ": no answer";
         EXPECT_EQ(result->status, c.status) << c.what << ": " << result->body;
         EXPECT_EQ(result->body.rfind("{\"error\":\"", 0), 0u) << c.what << ": " << result->body;
@@ -163,7 +168,7 @@ TEST_F(ReviewStation, ServesTheReportsOwnDataFromTheDatabase) {
     EXPECT_EQ(batch->body, "{\"batch\":" + ScriptBlock(report, "quan-batch") + ",\"rows\":" +
                                ScriptBlock(report, "quan-rows") + "}");
 
-    const httplib::Result page = Get("/?token=" + server_->Token(), {});
+    const httplib::Result page = Send(false, "/?token=" + server_->Token(), "", {});
     ASSERT_TRUE(page);
     ASSERT_EQ(page->status, 200);
     EXPECT_NE(page->body.find("<script id=\"quan-source\" type=\"application/json\">{\"server\":true}</script>"),
@@ -177,12 +182,9 @@ TEST_F(ReviewStation, ServesTheReportsOwnDataFromTheDatabase) {
 // as the report embedded it; a sample's holds a panel per compound that has traces.
 TEST_F(ReviewStation, ServesTheStoredChromatogramsAsTheReportEmbeddedThem) {
     const std::string embedded = ScriptBlock(ReadText(results_ / "report.html"), "quan-chromatograms");
-    const httplib::Result compound = Get("/api/compound/3");
-    ASSERT_TRUE(compound);
-    ASSERT_EQ(compound->status, 200) << compound->body;
     JsonValue answer;
-    std::string error;
-    ASSERT_TRUE(JsonValue::Parse(compound->body, answer, error)) << error;
+    std::string body;
+    ASSERT_NO_FATAL_FAILURE(GetJson("/api/compound/3", answer, &body));
     ASSERT_TRUE(answer.Find("panels") && answer.Find("panels")->IsArray());
     std::map<int, int> byEntry;
     for (const JsonValue& panel : answer.Find("panels")->GetItems()) {
@@ -191,7 +193,6 @@ TEST_F(ReviewStation, ServesTheStoredChromatogramsAsTheReportEmbeddedThem) {
     }
     EXPECT_EQ(byEntry, (std::map<int, int>{{1, 13}, {3, 13}})) << "Dichlorvos and its internal standard, entry 1";
     // Every panel, byte for byte, in the report.
-    const std::string& body = compound->body;
     size_t panels = 0;
     for (size_t at = body.find("{\"s\":"); at != std::string::npos; at = body.find("{\"s\":", at + 1)) {
         const std::string panel = body.substr(at, body.find("]]}", at) + 3 - at);
@@ -201,23 +202,16 @@ TEST_F(ReviewStation, ServesTheStoredChromatogramsAsTheReportEmbeddedThem) {
     EXPECT_EQ(panels, 26u);
 
     // Only the samples asked for, with their internal standard's panels.
-    const httplib::Result some = Get("/api/compound/3?samples=0,12");
-    ASSERT_TRUE(some);
-    ASSERT_TRUE(JsonValue::Parse(some->body, answer, error)) << error;
+    ASSERT_NO_FATAL_FAILURE(GetJson("/api/compound/3?samples=0,12", answer));
     std::set<std::pair<int, int>> shown;
     for (const JsonValue& panel : answer.Find("panels")->GetItems())
         shown.insert({static_cast<int>(panel.Find("s")->GetNumber()), static_cast<int>(panel.Find("e")->GetNumber())});
     EXPECT_EQ(shown, (std::set<std::pair<int, int>>{{0, 1}, {0, 3}, {12, 1}, {12, 3}}));
-    const httplib::Result two = Get("/api/sample/12?entries=3,17,99");
-    ASSERT_TRUE(two);
-    ASSERT_TRUE(JsonValue::Parse(two->body, answer, error)) << error;
+    ASSERT_NO_FATAL_FAILURE(GetJson("/api/sample/12?entries=3,17,99", answer));
     ASSERT_EQ(answer.Find("panels")->GetItems().size(), 1u) << "the total has no traces, 99 is no entry";
     EXPECT_EQ(answer.Find("panels")->GetItems()[0].Find("e")->GetNumber(), 3);
 
-    const httplib::Result sample = Get("/api/sample/12");
-    ASSERT_TRUE(sample);
-    ASSERT_EQ(sample->status, 200);
-    ASSERT_TRUE(JsonValue::Parse(sample->body, answer, error)) << error;
+    ASSERT_NO_FATAL_FAILURE(GetJson("/api/sample/12", answer));
     EXPECT_EQ(answer.Find("panels")->GetItems().size(), 16u) << "every compound but the total";
 }
 
@@ -225,8 +219,10 @@ TEST_F(ReviewStation, ServesTheStoredChromatogramsAsTheReportEmbeddedThem) {
 // float32 values the JSON gives in base64, at the places its header names, one after another.
 TEST_F(ReviewStation, ServesPanelsPackedAsTheirJsonAnswer) {
     for (const std::string path : {"/api/compound/3?samples=0,12", "/api/sample/12?entries=1,3,17"}) {
-        const httplib::Result json = Get(path), pack = Get(path + "&form=pack");
-        ASSERT_TRUE(json && pack);
+        JsonValue header, answer;
+        ASSERT_NO_FATAL_FAILURE(GetJson(path, answer));
+        const httplib::Result pack = Get(path + "&form=pack");
+        ASSERT_TRUE(pack);
         ASSERT_EQ(pack->status, 200) << pack->body;
         EXPECT_EQ(pack->get_header_value("Content-Type"), "application/octet-stream");
         const std::string& bytes = pack->body;
@@ -237,10 +233,8 @@ TEST_F(ReviewStation, ServesPanelsPackedAsTheirJsonAnswer) {
         ASSERT_EQ(headerSize % 4, 0u) << "the values start aligned";
         ASSERT_LE(8 + headerSize, bytes.size());
         const std::string values = bytes.substr(8 + headerSize);
-        JsonValue header, answer;
         std::string error;
         ASSERT_TRUE(JsonValue::Parse(bytes.substr(8, headerSize), header, error)) << error;
-        ASSERT_TRUE(JsonValue::Parse(json->body, answer, error)) << error;
         const auto& packed = header.Find("panels")->GetItems();
         const auto& given = answer.Find("panels")->GetItems();
         ASSERT_EQ(packed.size(), given.size()) << path;
@@ -269,8 +263,9 @@ TEST_F(ReviewStation, ServesPanelsPackedAsTheirJsonAnswer) {
 
 // Exclusions saved from the station are a file the batch tool reads, with the analyst's reasons.
 TEST_F(ReviewStation, SavesExclusionsThatTheBatchToolApplies) {
-    const httplib::Result saved = Post("/api/exclusions",
-                                       R"([{"compound":"Dichlorvos","standard":"STD-03","reason":"tailing, \"re-inject\""}])");
+    const std::string exclusion =
+        R"([{"compound":"Dichlorvos","standard":"STD-03","reason":"tailing, \"re-inject\""}])";
+    const httplib::Result saved = Send(true, "/api/exclusions", exclusion, {});
     ASSERT_TRUE(saved);
     ASSERT_EQ(saved->status, 200) << saved->body;
     const fs::path file = results_ / "exclusions.csv";
@@ -309,6 +304,8 @@ TEST(ReviewStationData, PeakListBatchesHaveNoChromatogramsAndSaySo) {
     // A folder without results is refused with the reason.
     EXPECT_FALSE(data.Open(temp / "nothing", error));
     EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
+    // So is one whose results.sqlite is empty, or a database of something else.
+    fs::create_directories(temp.Path() / "empty");
     WriteText(temp.Path() / "empty" / "results.sqlite", "");
     fs::create_directories(temp.Path() / "other");
     {
@@ -317,8 +314,10 @@ TEST(ReviewStationData, PeakListBatchesHaveNoChromatogramsAndSaySo) {
         sqlite3_exec(db, "CREATE TABLE t (x)", nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
-    EXPECT_FALSE(data.Open(temp / "other", error));
-    EXPECT_NE(error.find("is not a results database"), std::string::npos) << error;
+    for (const char* folder : {"empty", "other"}) {
+        EXPECT_FALSE(data.Open(temp / folder, error)) << folder;
+        EXPECT_NE(error.find("is not a results database"), std::string::npos) << error;
+    }
 }
 
 // The whole-traces option keeps every point of every trace: as many as the raw file holds.

@@ -73,9 +73,7 @@ TEST(StoredChromatograms, CutsTheWindowWithItsMarginOrThePeakReachingPastIt) {
         // Window ends off the 0.01 min grid, so "one point beyond" is one grid step.
         const CMethodList method = test_lists::Methods({Entry("A", "100.1>50.1", 5.005f, c.window)});
         const CPeakList peaks = c.peakEnd > 0 ? test_lists::Peaks({MainPeak(1, c.peakStart, c.peakEnd)}) : CPeakList();
-        TraceKeeping keeping;
-        keeping.keep = true;
-        keeping.wholeTraces = c.whole;
+        const TraceKeeping keeping{.keep = true, .wholeTraces = c.whole};
         const std::vector<EntryTrace> kept = Batch::CutEntryTraces(method, peaks, {Trace("100.1>50.1")}, keeping);
         ASSERT_EQ(kept.size(), 1u) << c.window;
         const EntryTrace& trace = kept[0];
@@ -116,13 +114,11 @@ TEST(StoredChromatograms, KeepsEachEntrysTracesWithTheirOverlayScaleAndInternalS
     elsewhere.SetRRef(9);                  // past the method's end
     elsewhere.SetRawAcquisitionFunction(2);
     const CMethodList method = test_lists::Methods({standard, analyte, inverse, total, elsewhere});
-    TraceKeeping keeping;
-    keeping.keep = true;
     const std::vector<EntryTrace> kept = Batch::CutEntryTraces(
         method, CPeakList(),
         {Trace("tic"), Trace("200>100"), Trace("200>120"), Trace("200>130"), Trace("300>100"), Trace("300>150"),
          Trace("400>1", 1), Trace("400>1", 2)},
-        keeping);
+        {.keep = true});
 
     const struct { int entry, slot; double scale, ratio; int standard; } expected[] = {
         {1, 0, 1.0, 0.0, 0},  // the name matches whatever its case
@@ -185,15 +181,8 @@ TEST(StoredChromatograms, Base64IsTheStandardAlphabetWithPadding) {
 // A panel's JSON: the window and peak as numbers (null where there is none), each trace with its
 // slot, name, scale and points in base64.
 TEST(StoredChromatograms, PanelJsonCarriesTheWindowPeakAndTraces) {
-    EntryTrace quantifier;
-    quantifier.entry = 4;
-    quantifier.trace = "a\"b";
-    quantifier.internalStandard = 2;
-    quantifier.predictedRT = 5.5;
-    quantifier.windowStart = 5.25;
-    quantifier.windowEnd = NAN;
-    quantifier.times = {1.0f};
-    quantifier.intensities = {-1.5f};
+    const EntryTrace quantifier{.entry = 4, .trace = "a\"b", .internalStandard = 2, .predictedRT = 5.5,
+                                .windowStart = 5.25, .windowEnd = NAN, .times = {1.0f}, .intensities = {-1.5f}};
     const Batch::PanelPeak peak{5.5, 5.25, 5.75, 10.0, 12.5};
     EXPECT_EQ(Batch::PanelJson(7, 4, &peak, {&quantifier}),
               "{\"s\":7,\"e\":4,\"is\":2,\"pred\":5.5,\"lo\":5.25,\"hi\":null,\"peak\":[5.5,5.25,5.75,10,12.5],"
@@ -211,11 +200,7 @@ TEST(StoredChromatograms, ReportEmbedsThemWithinItsBudgetOnly) {
     row.entry = 1;
     row.compound = "A";
     results.rows.push_back(row);
-    EntryTrace small;
-    small.entry = 1;
-    small.trace = "T";
-    small.times = {1.0f, 2.0f};
-    small.intensities = {3.0f, 4.0f};
+    const EntryTrace small{.entry = 1, .trace = "T", .times = {1.0f, 2.0f}, .intensities = {3.0f, 4.0f}};
 
     const auto block = [&](const std::vector<std::vector<EntryTrace>>& samples) {
         Batch::HtmlReportWriter writer;
