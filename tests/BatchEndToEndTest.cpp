@@ -100,9 +100,8 @@ TEST_F(BatchEndToEnd, ReportWorksInABrowser) {
     // That compound is Dichlorvos (entry 3); the click on its third standard is offered as a
     // file to save, in the form --exclusions reads.
     EXPECT_EQ(SelfTestNumber(answer, "entry"), 3) << answer;
-    EXPECT_NE(answer.find("\"exclusions\":\"Compound,Standard,Reason\\nDichlorvos,STD-03,excluded in the report\\n\""),
-              std::string::npos)
-        << answer;
+    EXPECT_THAT(answer,
+                HasSubstr("\"exclusions\":\"Compound,Standard,Reason\\nDichlorvos,STD-03,excluded in the report\\n\""));
     EXPECT_NE(answer.find("\"saveLink\":true"), std::string::npos) << answer;
 }
 
@@ -118,7 +117,7 @@ TEST_F(BatchEndToEnd, ExclusionsSavedFromTheReportAreAppliedAndShownWithWhoMadeT
     ASSERT_EQ(run.status, Batch::kExitRejected) << run.err;
     const std::string reason = "4 of 6 standards pass; 75 % must; at least 6 must; outside the limits: STD-03 (excluded), "
                                "STD-06 (excluded)";
-    EXPECT_NE(run.out.find("  Dichlorvos standards: " + reason + "\n"), std::string::npos) << run.out;
+    EXPECT_THAT(run.out, HasSubstr("  Dichlorvos standards: " + reason + "\n"));
     const fs::path database = temp.Path() / "out" / "results.sqlite";
     EXPECT_EQ(Query(database, "SELECT standard, excluded_by, exclusion_reason FROM calibration_points "
                               "WHERE entry = 3 AND excluded = 1 ORDER BY point"),
@@ -132,8 +131,8 @@ TEST_F(BatchEndToEnd, ExclusionsSavedFromTheReportAreAppliedAndShownWithWhoMadeT
     WriteText(file, "Compound,Standard\nNope,STD-03\nDichlorvos,QC-01\n");
     const ToolRun bad = RunTool({ExampleFolder().string(), "--out", temp / "bad", "--exclusions", file.string()});
     EXPECT_EQ(bad.status, Batch::kExitBadInput);
-    EXPECT_NE(bad.err.find("exclusions.csv:2:1: \"Nope\" is not a method entry"), std::string::npos) << bad.err;
-    EXPECT_NE(bad.err.find("exclusions.csv:3:2: \"QC-01\" is not a standard of the batch"), std::string::npos) << bad.err;
+    EXPECT_THAT(bad.err, AllOf(HasSubstr("exclusions.csv:2:1: \"Nope\" is not a method entry"),
+                               HasSubstr("exclusions.csv:3:2: \"QC-01\" is not a standard of the batch")));
     EXPECT_FALSE(fs::exists(temp.Path() / "bad"));
 }
 

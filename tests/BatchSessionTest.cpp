@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "BatchTestSupport.h"
 #include "workflow/batch/BatchSession.h"
@@ -55,12 +56,8 @@ TEST(BatchSession, InputsHeldInMemoryRunAsTheFolderDoes) {
     for (size_t i = 0; i < memory.results.rows.size(); ++i) {
         const ResultRow& a = memory.results.rows[i];
         const ResultRow& b = folder.results.rows[i];
-        EXPECT_EQ(a.compound, b.compound);
-        EXPECT_EQ(a.found, b.found);
-        EXPECT_EQ(a.validConc, b.validConc) << a.compound;
-        if (a.validConc) {
-            EXPECT_EQ(a.conc, b.conc) << a.compound;
-        }
+        EXPECT_EQ(std::tie(a.compound, a.found, a.validConc), std::tie(b.compound, b.found, b.validConc)) << i;
+        EXPECT_EQ(a.validConc ? a.conc : 0.0, b.validConc ? b.conc : 0.0) << a.compound;  // no concentration: none
     }
 }
 
@@ -77,15 +74,12 @@ TEST(BatchSession, RuleSetJudgesTheBatchIntoTheExitStatus) {
     EXPECT_EQ(outcome.ExitStatus(), failures > 0 ? kExitRejected : kExitOK);
     // The summary says how many checks failed, as quan-batch prints it.
     const std::string summary = ReviewSummaryText(outcome.results.acceptance, outcome.outliers);
-    EXPECT_NE(summary.find("Acceptance (SANTE)"), std::string::npos) << summary;
+    EXPECT_THAT(summary, HasSubstr("Acceptance (SANTE)"));
 }
 
 TEST(BatchSession, OptionsAreCheckedBeforeAnythingRuns) {
     TempFolder temp;
-    const struct {
-        void (*set)(SessionOptions&);
-        const char* expected;
-    } cases[] = {
+    const struct { void (*set)(SessionOptions&); const char* expected; } cases[] = {
         {[](SessionOptions& o) { o.acceptance = "FDA"; }, "the acceptance rules are none, M10 or SANTE, not \"FDA\""},
         {[](SessionOptions& o) { o.threads = 0; }, "the number of threads is from 1 to 256, not 0"},
         {[](SessionOptions& o) { o.outlierLimit = -1.0; }, "the outlier limit is a studentized residual above 0"},
@@ -104,8 +98,7 @@ TEST(BatchSession, OptionsAreCheckedBeforeAnythingRuns) {
         const BatchOutcome& outcome = session.Run(ExampleFolder().string());
         EXPECT_EQ(outcome.end, SessionEnd::kBadInput) << c.expected;
         EXPECT_EQ(outcome.ExitStatus(), kExitBadInput);
-        EXPECT_NE(Quan::ProblemsText(outcome.problems).find(c.expected), std::string::npos)
-            << Quan::ProblemsText(outcome.problems);
+        EXPECT_THAT(Quan::ProblemsText(outcome.problems), HasSubstr(c.expected));
         EXPECT_FALSE(fs::exists(temp.Path() / "out")) << c.expected;
     }
 }
@@ -159,29 +152,22 @@ TEST(ElementTable, ReadsIsotopesAndInterferencesAndNamesTheFirstBadRow) {
     const tagELEMENTstruct& cu = elements[0].record;
     EXPECT_EQ(elements[0].atomicNumber, 29);
     EXPECT_STREQ(cu.Symbol, "Cu");
-    EXPECT_EQ(cu.ElementMass, 63.546);
-    EXPECT_EQ(cu.ResponseFactor, 2.5);
-    EXPECT_EQ(cu.ScaleFactor, 0.5);
-    EXPECT_EQ(cu.IsotopeInUse[0], 0);
-    EXPECT_EQ(cu.IsotopeInUse[1], 1);
-    EXPECT_EQ(cu.IsotopeInUse[2], 1);
-    EXPECT_EQ(cu.IsotopeInUse[3], 0);
-    EXPECT_EQ(cu.Isotopes[1].Mass, 62.93);
-    EXPECT_EQ(cu.Isotopes[1].Abundance, 69.17);
-    EXPECT_EQ(cu.Isotopes[1].ResponseFactor, 1.0);
-    EXPECT_EQ(cu.Isotopes[2].ResponseFactor, 0.9);
+    // Copper's masses and factors: its own, its isotopes' (the first's response factor 1, not
+    // given) and its interference's.
+    EXPECT_EQ((std::vector<double>{cu.ElementMass, cu.ResponseFactor, cu.ScaleFactor, cu.Isotopes[1].Mass,
+                                   cu.Isotopes[1].Abundance, cu.Isotopes[1].ResponseFactor, cu.Isotopes[2].ResponseFactor,
+                                   cu.Interferences[0].Mass, cu.Interferences[0].Factor}),
+              (std::vector<double>{63.546, 2.5, 0.5, 62.93, 69.17, 1.0, 0.9, 62.92, 0.002}));
+    // Slots in use: isotopes 1 and 2, one interference on isotope slot 1.
+    EXPECT_EQ(std::vector<int>(cu.IsotopeInUse, cu.IsotopeInUse + 4), (std::vector<int>{0, 1, 1, 0}));
+    EXPECT_EQ((std::vector<int>{cu.InterferenceInUse[0], cu.InterferenceInUse[1], cu.Interferences[0].IsotopeSlot}),
+              (std::vector<int>{1, 0, 1}));
     EXPECT_STREQ(cu.Interferences[0].Name, "ArO");
-    EXPECT_EQ(cu.Interferences[0].IsotopeSlot, 1);
-    EXPECT_EQ(cu.Interferences[0].Mass, 62.92);
-    EXPECT_EQ(cu.Interferences[0].Factor, 0.002);
-    EXPECT_EQ(cu.InterferenceInUse[0], 1);
-    EXPECT_EQ(cu.InterferenceInUse[1], 0);
     EXPECT_EQ(elements[1].record.IsotopeInUse[1], 0);
     const tagELEMENTstruct& h = elements[3].record;
-    EXPECT_EQ(h.IsotopeInUse[10], 1);
+    EXPECT_EQ((std::vector<int>{h.IsotopeInUse[10], h.InterferenceInUse[3], h.Interferences[1].IsotopeSlot}),
+              (std::vector<int>{1, 1, 10}));
     EXPECT_EQ(h.Isotopes[10].Mass, 10.0);
-    EXPECT_EQ(h.InterferenceInUse[3], 1);
-    EXPECT_EQ(h.Interferences[1].IsotopeSlot, 10);
     EXPECT_STREQ(h.Interferences[0].Name, "abcdefghijklmnopqrstuvw");
     EXPECT_EQ(elements[4].atomicNumber, 118);
     EXPECT_STREQ(elements[4].record.Symbol, "abcdefghijklmnopqrstuvwxyz");
@@ -216,12 +202,11 @@ TEST(ElementTable, ReadsIsotopesAndInterferencesAndNamesTheFirstBadRow) {
         std::vector<Element> read;
         std::string message;
         EXPECT_FALSE(ReadElementsFile((temp.Path() / "bad.csv").string(), read, message)) << c.row;
-        EXPECT_NE(message.find("bad.csv: line 3: "), std::string::npos) << message;
-        EXPECT_NE(message.find(c.message), std::string::npos) << message;
+        EXPECT_THAT(message, AllOf(HasSubstr("bad.csv: line 3: "), HasSubstr(c.message)));
     }
     std::string message;
     EXPECT_FALSE(ReadElementsFile((temp.Path() / "none.csv").string(), elements, message));
-    EXPECT_NE(message.find("cannot be read"), std::string::npos);
+    EXPECT_THAT(message, HasSubstr("cannot be read"));
 
     const std::string database = (temp.Path() / "periodic.db").string();
     ASSERT_TRUE(WritePeriodicDatabase(database, elements, error)) << error;

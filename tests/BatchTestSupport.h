@@ -3,6 +3,7 @@
 // parser and as a browser see it), and building calibration standards by hand.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <libxml/HTMLparser.h>
 #include <libxml/parser.h>
@@ -25,6 +26,9 @@
 namespace batch_test {
 
 namespace fs = std::filesystem;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::Not;
 using Table = std::vector<std::vector<std::string>>;
 
 inline fs::path ExampleFolder() { return fs::path(QUAN_SOURCE_DIR) / "examples" / "batch"; }
@@ -113,20 +117,20 @@ inline std::string Drain(std::FILE* file) {
     return text;
 }
 
-// quan-batch with these arguments, in this process.
-inline ToolRun RunTool(const std::vector<std::string>& args) {
-    ToolRun run;
-    Batch::ToolOptions options;
-    if (!Batch::ParseToolOptions(args, options, run.err)) {
-        run.status = Batch::kExitBadInput;
-        return run;
-    }
+// A tool's run in this process: `run` writes to the two files and answers the exit status.
+inline ToolRun Captured(const std::function<int(std::FILE* out, std::FILE* err)>& run) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    run.status = Batch::RunTool(options, out, err);
-    run.out = Drain(out);
-    run.err = Drain(err);
-    return run;
+    const int status = run(out, err);
+    return {status, Drain(out), Drain(err)};
+}
+
+// quan-batch with these arguments, in this process.
+inline ToolRun RunTool(const std::vector<std::string>& args) {
+    Batch::ToolOptions options;
+    std::string error;
+    if (!Batch::ParseToolOptions(args, options, error)) return {Batch::kExitBadInput, "", error};
+    return Captured([&](std::FILE* out, std::FILE* err) { return Batch::RunTool(options, out, err); });
 }
 
 // Every row of a query on a results database, each value as SQLite prints it, NULL as "<null>".

@@ -3,6 +3,7 @@
 // and a bad concentration are the Python module's cases); an engine status that ends a sample's
 // run is reported with its meaning and sample.
 #include <functional>
+#include <tuple>
 
 #include "BatchTestSupport.h"
 
@@ -12,9 +13,11 @@ using namespace batch_test;
 
 using Spoil = std::function<void(const fs::path& batch)>;
 
-// Replaces `from` by `to` in the batch's file `name`.
-Spoil Replace(const char* name, const char* from, const char* to) {
-    return [=](const fs::path& batch) { EXPECT_TRUE(ReplaceInFile(batch / name, from, to)) << from; };
+// Replaces the first `from` by `to` in the batch's file `name`, `times` times over.
+Spoil Replace(const char* name, const char* from, const char* to, int times = 1) {
+    return [=](const fs::path& batch) {
+        for (int i = 0; i < times; ++i) EXPECT_TRUE(ReplaceInFile(batch / name, from, to)) << from;
+    };
 }
 
 struct InputErrorCase {
@@ -39,10 +42,7 @@ const InputErrorCase kInputErrors[] = {
          WriteText(b / "raw/QC-01.mzML", text.substr(0, text.size() / 2));
      },
      "QC-01.mzML:"},
-    {[](const fs::path& b) {
-         for (int i = 0; i < 6; ++i) ReplaceInFile(b / "batch.csv", ",Standard,", ",QC,");
-     },
-     "batch.csv: the batch has no standards"},
+    {Replace("batch.csv", ",Standard,", ",QC,", 6), "batch.csv: the batch has no standards"},
     {Replace("batch.csv", "STD-01,raw/STD-01.mzML,Standard,1,", "STD-01,raw/STD-01.mzML,Standard,x,"),
      "batch.csv:2:4: \"x\" is not a concentration"},
     {Replace("batch.csv", "STD-02,raw/STD-02.mzML,Standard,2,,,,,,,,,,,,,,,,,,,,1,", "STD-02,raw/STD-02.mzML,Standard,2,,,,,,,,,,,,,,,,,,,,0,"),
@@ -68,8 +68,7 @@ TEST(BatchTool, EveryInputErrorNamesItsPlaceAndNothingIsWritten) {
         c.spoil(batch);
         const ToolRun run = RunTool({batch.string(), "--out", temp / "out"});
         EXPECT_EQ(run.status, Batch::kExitBadInput);
-        EXPECT_NE(run.err.find(c.expected), std::string::npos) << run.err;
-        EXPECT_NE(run.err.find("nothing was run"), std::string::npos);
+        EXPECT_THAT(run.err, AllOf(HasSubstr(c.expected), HasSubstr("nothing was run")));
         EXPECT_FALSE(fs::exists(temp.Path() / "out"));
         EXPECT_TRUE(run.out.empty());
     }
@@ -85,12 +84,10 @@ TEST(BatchTool, SummaryNamesEngineStatusesAndCurvesThatCouldNotBeCalibrated) {
                               "Name=\"Trifluralin\" LocateBy=\"RRT\" RRTRef=\"3\" PredRRT=\"1.75\""));
     const ToolRun run = RunTool({batch.string(), "--out", temp / "out"});
     EXPECT_EQ(run.status, Batch::kExitEngineStatus) << run.err;
-    EXPECT_NE(run.err.find("sample SAMPLE-02: location stopped with status 21 (circular relative-retention reference)"),
-              std::string::npos)
-        << run.err;
+    EXPECT_THAT(run.err,
+                HasSubstr("sample SAMPLE-02: location stopped with status 21 (circular relative-retention reference)"));
     // Location never started, so no standard gave a point: every curve says so.
-    EXPECT_NE(run.out.find("  entry 3 Dichlorvos: no usable standard (every point excluded)\n"), std::string::npos)
-        << run.out;
+    EXPECT_THAT(run.out, HasSubstr("  entry 3 Dichlorvos: no usable standard (every point excluded)\n"));
 }
 
 // The peak files are checked on the run's threads: whatever the number, the problems come in
@@ -142,10 +139,8 @@ TEST(Csv, RowsKeepTheirLinesAndQuotedCells) {
     }, error)) << error;
     for (const std::vector<Csv::Row>* got : {&rows, &visited}) {
         ASSERT_EQ(got->size(), expected.size());
-        for (size_t i = 0; i < expected.size(); ++i) {
-            EXPECT_EQ((*got)[i].line, expected[i].line) << i;
-            EXPECT_EQ((*got)[i].cells, expected[i].cells) << i;
-        }
+        for (size_t i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(std::tie((*got)[i].line, (*got)[i].cells), std::tie(expected[i].line, expected[i].cells)) << i;
     }
     EXPECT_FALSE(Csv::Parse("a\n\"open,b\nc", rows, error));
     EXPECT_EQ(error, "line 2: a quoted cell is not closed");

@@ -39,10 +39,7 @@ TEST(MethodDocument, ListSettingsReadBesideTheEntriesAndOverrideTheRuleSet) {
 }
 
 TEST(MethodDocument, BadListSettingsAreProblemsAtTheirPlaceAndChangeNothing) {
-    const struct {
-        const char* attributes;
-        const char* expected;
-    } cases[] = {
+    const struct { const char* attributes; const char* expected; } cases[] = {
         {" Acceptance=\"FDA\"", "m.xml:2:1: METHODLIST Acceptance=\"FDA\": the acceptance rules are none, M10 or SANTE"},
         {" Acceptence=\"SANTE\"", "m.xml:2:13: METHODLIST: \"Acceptence\" is not a method list setting"},
         {" OutlierExclusion=\"maybe\"", "m.xml:2:1: METHODLIST OutlierExclusion=\"maybe\": on or off"},
@@ -117,10 +114,7 @@ TEST(MethodDocument, CheckFindsWhatAProgramSetOutOfBounds) {
 }
 
 TEST(Problem, TextLeavesOutWhatIsNotKnown) {
-    const struct {
-        Quan::Problem problem;
-        const char* text;
-    } cases[] = {
+    const struct { Quan::Problem problem; const char* text; } cases[] = {
         {{"m.xml", 4, 50, "bad window"}, "m.xml:4:50: bad window"},
         {{"m.xml", 4, 0, "bad row"}, "m.xml:4: bad row"},
         {{"m.xml", 0, 7, "bad file"}, "m.xml: bad file"},

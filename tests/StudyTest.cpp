@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "BatchTestSupport.h"
 #include "workflow/study/QcStatistics.h"
@@ -93,11 +94,7 @@ std::vector<ControlResult> Series(const std::vector<double>& z) {
 }
 
 TEST(WestgardRules, OneLevelAcrossBatches) {
-    const struct {
-        const char* what;
-        std::vector<double> z;
-        Found expected;
-    } cases[] = {
+    const struct { const char* what; std::vector<double> z; Found expected; } cases[] = {
         {"within 2 SD", {1.9, -1.9, 0.5, -0.5}, {}},
         {"1-3s is strictly beyond 3 SD", {3.0, 3.01, -3.2}, {{"1-3s", 1, 1}, {"2-2s", 1, 0}, {"1-3s", 2, 2}}},
         {"2-2s needs the same side", {2.1, -2.5, -2.2}, {{"2-2s", 2, 1}}},
@@ -145,10 +142,7 @@ TEST(QcTargets, ReadsAndRefuses) {
     ASSERT_NE(targets.Find("p,p'-DDE", 30.0), nullptr);
     EXPECT_DOUBLE_EQ(targets.Find("p,p'-DDE", 30.0)->sd, 1.5);
     EXPECT_EQ(targets.Find("Atrazine", 30.0), nullptr);
-    const struct {
-        const char* text;
-        const char* message;
-    } bad[] = {
+    const struct { const char* text; const char* message; } bad[] = {
         {"Compound,Level,Mean\n", "no SD column"},
         {"Compound,Level,Mean,SD\nAtrazine,8,8.1,0\n", ":2: the SD \"0\""},
         {"Compound,Level,Mean,SD\nAtrazine,-8,8.1,1\n", ":2: the level \"-8\""},
@@ -159,10 +153,17 @@ TEST(QcTargets, ReadsAndRefuses) {
     for (const auto& c : bad) {
         WriteText(path, c.text);
         EXPECT_FALSE(targets.Read(path, error)) << c.text;
-        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        EXPECT_THAT(error, HasSubstr(c.message));
         EXPECT_EQ(targets.Size(), 0u);
     }
     EXPECT_FALSE(targets.Read(folder / "missing.csv", error));
+}
+
+// quan-study merging these results folders into the study folder `study`, in this process.
+ToolRun RunStudy(const std::string& study, const std::vector<std::string>& folders) {
+    Study::StudyToolOptions options;
+    options.merge = {study, folders, false, ""};
+    return Captured([&](std::FILE* out, std::FILE* err) { return Study::RunStudyTool(options, out, err); });
 }
 
 // ---- merging -----------------------------------------------------------------------------------
@@ -171,14 +172,11 @@ TEST(QcTargets, ReadsAndRefuses) {
 class StudyMergeTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_source = new TempFolder();
+        s_source = std::make_unique<TempFolder>();
         const ToolRun run = RunTool({"--out", *s_source / "results", ExampleFolder().string()});
         ASSERT_EQ(run.status, 0) << run.err;
     }
-    static void TearDownTestSuite() {
-        delete s_source;
-        s_source = nullptr;
-    }
+    static void TearDownTestSuite() { s_source.reset(); }
 
     // A results folder named `name`, optionally changed by SQL on its database.
     std::string Batch(const std::string& name, const std::string& sql = "") {
@@ -198,12 +196,7 @@ protected:
     }
     Study::MergeOutcome Merge(const std::vector<std::string>& folders, std::string& error, bool different = false,
                               const std::string& targets = "") {
-        Study::MergeOptions options;
-        options.out = Out();
-        options.resultsFolders = folders;
-        options.differentCompounds = different;
-        options.targetsFile = targets;
-        return Study::StudyMerge::Run(options, m_report, error);
+        return Study::StudyMerge::Run({Out(), folders, different, targets}, m_report, error);
     }
     std::string Out() const { return m_folder / "study"; }
     fs::path StudyFile() const { return fs::path(Out()) / "study.sqlite"; }
@@ -214,11 +207,10 @@ protected:
                                       batch + "' ORDER BY s.position, c.name");
     }
 
-    static TempFolder* s_source;
+    static inline std::unique_ptr<TempFolder> s_source;
     TempFolder m_folder;
     Study::MergeReport m_report;
 };
-TempFolder* StudyMergeTest::s_source = nullptr;
 
 const char* const kSourceRows =
     "SELECT s.position, s.id, c.name, r.concentration, r.flags, r.passed FROM results r JOIN samples s ON "
@@ -287,6 +279,7 @@ TEST_F(StudyMergeTest, RefusesBadInputByNameAndKeepsTheStudy) {
     const std::string before = ReadText(StudyFile());
 
     const fs::path runs = m_folder.Path() / "runs";
+    const std::string rename = "UPDATE compounds SET name = 'Lindane (gamma)' WHERE name = 'Lindane'";
     fs::create_directories(runs / "empty");
     const std::string interrupted = Batch("interrupted");
     fs::rename(fs::path(interrupted) / "results.sqlite", fs::path(interrupted) / "results.sqlite.partial-4242");
@@ -301,11 +294,7 @@ TEST_F(StudyMergeTest, RefusesBadInputByNameAndKeepsTheStudy) {
     const std::string twin = (runs / "elsewhere" / "week-1").string();
     fs::copy(Batch("week-1"), twin, fs::copy_options::recursive);
 
-    const struct {
-        std::vector<std::string> folders;
-        bool different;
-        std::string message;
-    } cases[] = {
+    const struct { std::vector<std::string> folders; bool different; std::string message; } cases[] = {
         {{(runs / "missing").string()}, false, "batch \"missing\": " + (runs / "missing").string() + " does not exist"},
         {{(runs / "empty").string()}, false, "is not a results folder"},
         {{interrupted}, false, "half-written results.sqlite.partial-4242 of a run that was interrupted"},
@@ -320,7 +309,7 @@ TEST_F(StudyMergeTest, RefusesBadInputByNameAndKeepsTheStudy) {
          "batch \"units\" reports \"Lindane\" in \"mg/L\", batch \"week-1\" in \"ng/mL\""},
         {{Batch("weighting", "UPDATE curves SET WeightingFunction = 2 WHERE compound = 'Lindane'")}, true,
          "batch \"weighting\" calibrates \"Lindane\" differently from batch \"week-1\": weighting 2 against"},
-        {{Batch("renamed", "UPDATE compounds SET name = 'Lindane (gamma)' WHERE name = 'Lindane'")}, false,
+        {{Batch("renamed", rename)}, false,
          "batch \"renamed\" has other compounds than batch \"week-1\": it lacks \"Lindane\"; it adds \"Lindane (gamma)\""},
         {{Batch("twice", "UPDATE compounds SET name = 'Lindane' WHERE name = 'Atrazine'")}, true,
          "names the compound \"Lindane\" twice"},
@@ -330,16 +319,13 @@ TEST_F(StudyMergeTest, RefusesBadInputByNameAndKeepsTheStudy) {
         SCOPED_TRACE(c.message);
         const std::string targets = c.message.empty() ? m_folder / "no-such-targets.csv" : "";
         EXPECT_EQ(Merge(c.folders, error, c.different, targets), Study::MergeOutcome::kRefused);
-        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        EXPECT_THAT(error, HasSubstr(c.message));
         EXPECT_EQ(ReadText(StudyFile()), before);
     }
     EXPECT_EQ(Merge({}, error), Study::MergeOutcome::kRefused);
 
     // With --different-compounds a renamed compound joins as a compound of its own.
-    ASSERT_EQ(Merge({Batch("renamed", "UPDATE compounds SET name = 'Lindane (gamma)' WHERE name = 'Lindane'")}, error,
-                    true),
-              Study::MergeOutcome::kMerged)
-        << error;
+    ASSERT_EQ(Merge({Batch("renamed", rename)}, error, true), Study::MergeOutcome::kMerged) << error;
     EXPECT_EQ(Query(StudyFile(), "SELECT count(*) FROM results WHERE compound = (SELECT id FROM compounds WHERE name "
                                  "= 'Lindane (gamma)')"),
               (Table{{"13"}}));
@@ -348,10 +334,10 @@ TEST_F(StudyMergeTest, RefusesBadInputByNameAndKeepsTheStudy) {
     // A study database of another layout, or a file that is none, is never overwritten.
     Change(StudyFile(), "UPDATE study_schema_version SET version = 2");
     EXPECT_EQ(Merge({Batch("week-5")}, error), Study::MergeOutcome::kRefused);
-    EXPECT_NE(error.find("study schema 2"), std::string::npos) << error;
+    EXPECT_THAT(error, HasSubstr("study schema 2"));
     WriteText(StudyFile(), "notes");
     EXPECT_EQ(Merge({Batch("week-5")}, error), Study::MergeOutcome::kRefused);
-    EXPECT_NE(error.find("is not a study database"), std::string::npos) << error;
+    EXPECT_THAT(error, HasSubstr("is not a study database"));
     EXPECT_EQ(ReadText(StudyFile()), "notes");
 }
 
@@ -380,18 +366,11 @@ TEST_F(StudyMergeTest, PageKeepsNamesFromTheBatchesAsText) {
 }
 
 TEST_F(StudyMergeTest, ToolPrintsWhatItMerged) {
-    Study::StudyToolOptions options;
-    options.merge.out = Out();
-    options.merge.resultsFolders = {Batch("week-1"), Batch("week-2")};
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    EXPECT_EQ(Study::RunStudyTool(options, out, err), Study::kStudyExitOK);
-    const std::string printed = Drain(out);
-    EXPECT_EQ(Drain(err), "");
-    EXPECT_NE(printed.find("Added: week-1, week-2\n2 batches, 26 injections, 17 compounds, 30 QC levels.\n"
-                           "No Westgard violations.\n"),
-              std::string::npos)
-        << printed;
+    const ToolRun run = RunStudy(Out(), {Batch("week-1"), Batch("week-2")});
+    EXPECT_EQ(run.status, Study::kStudyExitOK);
+    EXPECT_EQ(run.err, "");
+    EXPECT_THAT(run.out, HasSubstr("Added: week-1, week-2\n2 batches, 26 injections, 17 compounds, 30 QC levels.\n"
+                                   "No Westgard violations.\n"));
     // Both QCs of a batch carry its internal standards at 10: one level of four results.
     EXPECT_EQ(Query(StudyFile(), "SELECT results, batches FROM qc_summary WHERE compound = 'Atrazine-d5'"),
               (Table{{"4", "2"}}));
@@ -406,28 +385,21 @@ TEST(StudyTool, OptionsAndExitStatus) {
     EXPECT_EQ(options.merge.targetsFile, "t.csv");
     EXPECT_TRUE(options.merge.differentCompounds);
     EXPECT_EQ(options.merge.resultsFolders, (std::vector<std::string>{"a", "b"}));
-    const struct {
-        std::vector<std::string> args;
-        const char* message;
-    } bad[] = {{{}, "no results folders"}, {{"--out"}, "--out needs a value"}, {{"--frobnicate", "a"}, "unknown option"}};
+    const struct { std::vector<std::string> args; const char* message; } bad[] = {
+        {{}, "no results folders"}, {{"--out"}, "--out needs a value"}, {{"--frobnicate", "a"}, "unknown option"}};
     for (const auto& c : bad) {
         Study::StudyToolOptions fresh;
         EXPECT_FALSE(Study::ParseStudyOptions(c.args, fresh, error));
-        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        EXPECT_THAT(error, HasSubstr(c.message));
     }
     Study::StudyToolOptions help;
     EXPECT_TRUE(Study::ParseStudyOptions({"-h"}, help, error));
     EXPECT_TRUE(help.help);
 
     TempFolder folder;
-    Study::StudyToolOptions missing;
-    missing.merge.out = folder / "study";
-    missing.merge.resultsFolders = {folder / "nothing"};
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    EXPECT_EQ(Study::RunStudyTool(missing, out, err), Study::kStudyExitBadInput);
-    Drain(out);
-    EXPECT_NE(Drain(err).find("Nothing was merged"), std::string::npos);
+    const ToolRun run = RunStudy(folder / "study", {folder / "nothing"});
+    EXPECT_EQ(run.status, Study::kStudyExitBadInput);
+    EXPECT_THAT(run.err, HasSubstr("Nothing was merged"));
     EXPECT_FALSE(fs::exists(folder / "study"));
 }
 

@@ -136,8 +136,7 @@ void CheckPeakFields(const CPeakData& peak, FuzzInput& input) {
     for (const PeakFieldInfo& info : PeakFieldList()) fields.push_back(info.field);
     const int extra = input.Int(0, 4);
     for (int k = 0; k < extra; ++k) fields.push_back(input.Int(kAnyInt, 2147483647));
-    fields.push_back(-1);
-    fields.push_back(236);
+    fields.insert(fields.end(), {-1, 236});
     for (int number : fields) {
         const auto field = static_cast<CPeakData::PeakDataFields>(number);
         std::string text = "stale";
