@@ -4,6 +4,8 @@
 // cannot go on says which step stopped it.
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 #include <cstring>
 #include <tuple>
 
@@ -30,6 +32,17 @@ TEST(BatchSession, InputsHeldInMemoryRunAsTheFolderDoes) {
     EXPECT_EQ(folder.counts[0].compounds, 17);
     EXPECT_EQ(folder.SampleStatus(0), "ok");
     EXPECT_EQ(folder.SampleStatus(13), "");
+    // The summary's counts per sample are what its rows say: found, and found but not passing.
+    std::vector<int> found(13), flagged(13);
+    for (const ResultRow& row : folder.results.rows) {
+        found.at(row.sample) += row.found;
+        flagged.at(row.sample) += row.found && row.Verdict() != "pass";
+    }
+    for (size_t k = 0; k < 13; ++k) {
+        EXPECT_EQ(std::tie(folder.counts[k].found, folder.counts[k].flagged), std::tie(found[k], flagged[k])) << k;
+    }
+    EXPECT_GT(std::accumulate(flagged.begin(), flagged.end(), 0), 0);
+    EXPECT_LT(std::accumulate(flagged.begin(), flagged.end(), 0), std::accumulate(found.begin(), found.end(), 0));
 
     BatchInput input;
     Quan::Problems problems;

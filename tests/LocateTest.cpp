@@ -126,6 +126,34 @@ TEST(Locate, ChoiceRulesPickTheirPeakAndTiesKeepTheEarlier) {
     }
 }
 
+// A qualifier that must exist or must pass its ratio rules its main peak out of the choice: the
+// closest peak loses to a farther one whose qualifier is sound.
+TEST(Locate, APeakWhoseRequiredQualifierFailsIsNoCandidate) {
+    // Main peaks at 10.0 and 10.3; the qualifier (expected at half the main peak, +- 10 %, within
+    // 0.1 min of it) is a quarter at 10.0, or missing there, and a half at 10.3.
+    const struct { const char* what; bool qualifierAtClosest; int mustPass, mustExist, expected; } cases[] = {
+        {"nothing required", true, 0, 0, 0},      {"must pass", true, 1, 0, 1},
+        {"missing, not required", false, 0, 0, 0}, {"missing, must exist", false, 0, 1, 1},
+        {"missing, must pass", false, 1, 0, 1},
+    };
+    for (const auto& c : cases) {
+        CMethodData entry = Entry(10.0f);
+        entry.SetLocateChoice(CMethodData::kChooseClosest);
+        entry.SetTargetTrace(0, "306.0");
+        entry.SetTargetRatio(0, 2.0);
+        entry.SetTargetWindow(0, 10);
+        entry.SetTargetRTWin(0, 0.1f);
+        entry.SetTargetMustPass(0, c.mustPass);
+        entry.SetTargetMustExist(0, c.mustExist);
+        CMethodList methods = Methods({entry});
+        std::vector<CPeakData> all = {Peak(10.0f, 1000.0), Peak(10.3f, 1000.0), Qualifier(10.3f, 500.0)};
+        if (c.qualifierAtClosest) all.push_back(Qualifier(10.0f, 250.0));
+        CPeakList peaks = Peaks(all);
+        ASSERT_EQ(Locate(methods, peaks), kLocateOK) << c.what;
+        EXPECT_EQ(MainPeakOf(peaks, 1), c.expected) << c.what;
+    }
+}
+
 // An RRT entry is searched at its reference's found time times the relative time; entries that
 // refer to each other end the run with 21.
 TEST(Locate, RRTEntriesFollowTheirReferenceAndACircularChainEndsTheRun) {

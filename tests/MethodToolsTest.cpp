@@ -75,10 +75,15 @@ TEST(MethodCheck, EveryCheckNamesTheSettingAtFault) {
         {"", " TargetTrace2=\"130>60\" TargetRTWin2=\"-1\"", "its qualifier window TargetRTWin2 is negative"},
         {"QuanTrace=\"120>60\"", "QuanTrace=\"120>>60\"", "its quantification trace \"120>>60\" is not a mass"},
         {"", " TargetTrace3=\"1x>60\"", "its qualifier trace \"1x>60\" is not a mass"},
+        {"QuanTrace=\"120>60\"", "QuanTrace=\"120> \"", "its quantification trace \"120> \" is not a mass"},
+        {"QuanTrace=\"120>60\"", "QuanTrace=\" >60\"", "its quantification trace \" >60\" is not a mass"},
+        {"QuanTrace=\"120>60\"", "QuanTrace=\"120>0\"", "its quantification trace \"120>0\" is not a mass"},
+        {"QuanTrace=\"120>60\"", "QuanTrace=\"9>8>7>6>5>4>3>2>1\"", "trace \"9>8>7>6>5>4>3>2>1\" is not a mass"},
         {"Name=\"A\"", "Name=\"IS\"", "entry 2 has the name \"IS\" of an earlier entry"},
         // Allowed (no message): the edges of each rule, a retention time of 0, a zero ratio with a
         // zero window; entities in a value read as their characters, here naming the standard.
         {"PredRT=\"6\"", "PredRT=\"0\"", nullptr},
+        {"QuanTrace=\"120>60\"", "QuanTrace=\" 8>7>6>5 > 4>3>2>1\"", nullptr},  // eight masses, spaces around each
         {"", " TargetTrace0=\"130>60\" TargetRatio0=\"0\" TargetWindow0=\"0\"", nullptr},
         {"", " LocateMassWin=\"0\" RTToleranceLower=\"0\" TargetTrace1=\"130>60\" TargetRTWin1=\"0\"", nullptr},
         {"", " CalCompound=\"&#x49;&#83;\"", nullptr},
