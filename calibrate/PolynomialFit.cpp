@@ -260,7 +260,9 @@ bool FitPolynomialWithStatistics(const double* x, const double* y, const double*
         sst += statsWeight * deviation * deviation;
     }
     // Written so that a total that is not a number gives no correlation.
-    stats->CorrCoeff = (n > 0 && sst != 0.0 && sst > sse) ? RootOrZero((sst - sse) / sst) : 0.0;
+    // A fit no better than the responses' mean (a forced origin far from the data) correlates 0,
+    // as do responses without spread.
+    stats->CorrCoeff = sst > 0.0 ? RootOrZero((sst - sse) / sst) : 0.0;
     stats->MeanResid = absoluteResiduals / n;
     stats->MnSqErr = sse / n;
     stats->StdDev = n >= 2 ? RootOrZero(sse / (n - 1)) : 0.0;

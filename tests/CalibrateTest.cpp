@@ -198,7 +198,12 @@ TEST(CurveFitting, OriginModesOnTheLineYEquals1Plus2X) {
             EXPECT_NEAR(curve.GetCorrCoeff(), c.r, 1e-12) << c.origin;
         }
         EXPECT_EQ(curve.GetReportCorrFlags(), c.reportFlags) << c.origin;
-    }    // Two points through a forced origin: slope 12 / 5, residuals -0.4 and 0.2 on 2 - 1 degrees.
+    }
+    // Forced through the origin, responses near 10 at every level fit worse than their mean: r is 0.
+    CCalibrationData flat = Curve(kCurveLinear, kOriginForce, {{1, 10}, {2, 10.5}, {3, 10}});
+    ASSERT_EQ(engine.QuanDoCalibration(&flat, 0), kCaliOK);
+    EXPECT_EQ(flat.GetCorrCoeff(), 0.0);
+    // Two points through a forced origin: slope 12 / 5, residuals -0.4 and 0.2 on 2 - 1 degrees.
     CCalibrationData two = Curve(kCurveLinear, kOriginForce, {{1, 2}, {2, 5}});
     ASSERT_EQ(engine.QuanDoCalibration(&two, 0), kCaliOK);
     const double fitted[] = {two.GetCC(1), two.GetStdDev(), two.GetMeanResid(), two.GetMnSqErr()};

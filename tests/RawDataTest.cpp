@@ -434,6 +434,7 @@ TEST(RawDataText, ReadsTablesOfEverySeparatorAndNumberStyle) {
         {"Time (min)\tValue (mAU)\n1.5\t1,069.553806\n1.6\t-2,001,000\n", "d/fid.txt", "fid", {1.5, 1.6}, {1069.553806, -2001000}},
         {"\xEF\xBB\xBF" "Channel\tFID A\r\nRT [s],Signal\r\n6,2.5\r\n\r\n12,3e2\r\n", "x.csv", "FID A", {0.1, 0.2}, {2.5, 300}},
         {"Detector\tUV\n\nZeit;Retention Time (sec);Intensity\nx;30;1,5\ny;45;+2\n", "de.txt", "de", {0.5, 0.75}, {1.5, 2}},
+        {"\"Time (min)\",\"Value\"\r\n \"1.5\" ,\t\"-7\"\r\n\"1.6\",\"8\" \r\n", "q.csv", "q", {1.5, 1.6}, {-7, 8}},  // quoted cells
     };
     for (const auto& c : cases) {
         ReadResult result;
