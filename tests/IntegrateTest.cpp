@@ -275,6 +275,36 @@ TEST(Integrate, OverlappingPeaksSplitAtTheValleyUnlessItIsShallowerThanTheSplitt
     }
 }
 
+// Parts narrower than the minimum join a neighbour across the higher of their two drops. Three
+// equal peaks; the last two closer (2.8 sigma) than the first two (3 sigma), so the valley between
+// them stands higher.
+TEST(Integrate, PartsNarrowerThanTheMinimumJoinAcrossTheirHigherDrop) {
+    const double sigma = 0.05, height = 1000.0, single = 60.0 * height * sigma * kRootTwoPi;
+    Signal s = Grid(0.005, 4.0);
+    for (size_t i = 0; i < s.t.size(); ++i)
+        s.y[i] = 10.0 + Gaussian(s.t[i], 1.85, sigma, height) + Gaussian(s.t[i], 2.0, sigma, height) +
+                 Gaussian(s.t[i], 2.14, sigma, height);
+    const auto areas = [&](int minimumPoints) {
+        Settings settings;
+        settings.splitting = 0.0;
+        settings.minimumPoints = minimumPoints;
+        std::vector<double> found;
+        for (const Peak& peak : IntegrateSignal(s.t, s.y, settings).peaks) found.push_back(peak.area);
+        return found;
+    };
+    // Every part wide enough (about 55, 30 and 55 points): three, each near a single peak's area.
+    const std::vector<double> parts = areas(5);
+    ASSERT_EQ(parts.size(), 3u);
+    for (double area : parts) EXPECT_NEAR(area, single, 0.15 * single);
+    // The middle part alone too narrow: it joins the last. All of them: one peak, none lost.
+    const std::vector<double> joined = areas(40), whole = areas(60);
+    ASSERT_EQ(joined.size(), 2u);
+    EXPECT_NEAR(joined[0], parts[0], 1e-6 * single);
+    EXPECT_NEAR(joined[1], parts[1] + parts[2], 1e-6 * single);
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_NEAR(whole[0], parts[0] + parts[1] + parts[2], 1e-6 * single);
+}
+
 TEST(Integrate, ThresholdsAndTheNoiseLevelDecideWhichPeaksAreKept) {
     Signal s = Grid(0.005, 4.0);
     const double heights[] = {1000.0, 200.0, 30.0};
