@@ -4,9 +4,8 @@
 // cannot go on says which step stopped it.
 #include <gtest/gtest.h>
 
-#include <numeric>
-
 #include <cstring>
+#include <numeric>
 #include <tuple>
 
 #include "BatchTestSupport.h"

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "quan.h"
@@ -212,9 +213,11 @@ TEST(CalibrationData, RecordRoundTripRestoresEveryStoredMember) {
 TEST(CalibrationData, IndexedAccessOutsideTheArraysChangesNothingAndEveryPointPartCounts) {
     CCalibrationData curve = FullCurve(3);
     const CCalibrationData before(curve);
-    for (int index : {-1, 101}) {
+    const int slots = curve.GetNumCaliPointSlots();
+    for (int index : {-1, slots, slots + 1}) {
         EXPECT_FALSE(curve.SetCaliPoint(Point(1, 1, 1, 1), index));
         EXPECT_FALSE(curve.SetCaliPointFlags(index, 1));
+        EXPECT_FALSE(curve.SetCaliPointWeight(index, 1) || curve.SetCaliPointConc(index, 1) || curve.SetCaliPointResp(index, 1));
         EXPECT_FALSE(curve.SetCaliFile(FileNamed("Z", 1), index));
         EXPECT_FALSE(curve.SetCC(1.0, index));
         EXPECT_EQ(curve.GetCC(index), 0.0);
@@ -224,8 +227,18 @@ TEST(CalibrationData, IndexedAccessOutsideTheArraysChangesNothingAndEveryPointPa
     }
     EXPECT_FALSE(curve.SetCC(1.0, 7));
     EXPECT_EQ(curve, before);
-    curve.SetCaliPointFlags(1, 0);  // one part of one point differs
-    EXPECT_NE(curve, before);
+    // One part of one point differs, the first or the last slot.
+    const std::function<bool(CCalibrationData&, int)> parts[] = {
+        [](CCalibrationData& c, int i) { return c.SetCaliPointFlags(i, 7); },
+        [](CCalibrationData& c, int i) { return c.SetCaliPointWeight(i, 0.25); },
+        [](CCalibrationData& c, int i) { return c.SetCaliPointConc(i, 0.25); },
+        [](CCalibrationData& c, int i) { return c.SetCaliPointResp(i, 0.25); }};
+    for (const auto& part : parts)
+        for (int index : {0, slots - 1}) {
+            CCalibrationData changed(before);
+            EXPECT_TRUE(part(changed, index));
+            EXPECT_NE(changed, before) << index;
+        }
 }
 
 TEST(CalibrationDescription, WholeTextsAndTheCorrelationLineEachReportSettingShows) {
