@@ -334,6 +334,29 @@ TEST(TotalsLocation, TotalsEntryTakesTheGroupsUnnamedPeaks) {
     const CMethodData& totals = methods.GetAt(1);
     EXPECT_DOUBLE_EQ(totals.GetAbsResponse(), 50.0);
     EXPECT_FLOAT_EQ(totals.GetFoundRT(), 6.7f);
+
+    // With a qualifier trace (within 0.1 min): a peak with its qualifier is taken; one whose
+    // qualifier is only a placeholder is taken and marked, unless the qualifier must exist.
+    const auto qualifier = [](float foundRT, int placeholder) {
+        return With(Member(0, foundRT, 5.0), [&](CPeakData& p) {
+            p.SetQuanTrace("292.0");
+            p.SetMDBIntegrateEntryPeak(1);
+            p.SetPlaceHolder(placeholder);
+        });
+    };
+    for (const int mustExist : {0, 1}) {
+        SCOPED_TRACE(mustExist);
+        CMethodList withQualifier = Methods({Entry("PCB 138", 6.0f), With(TotalsEntry(), [&](CMethodData& e) {
+                                                 e.SetTargetTrace(0, "292.0");
+                                                 e.SetTargetRTWin(0, 0.1f);
+                                                 e.SetTargetMustExist(0, mustExist);
+                                             })});
+        CPeakList unnamed = Peaks({Member(0, 6.2f, 300.0), qualifier(6.2f, 0), Member(0, 6.6f, 300.0), qualifier(0.0f, 1)});
+        ASSERT_EQ(Access::LocateMethodEntryTotals(engine, unnamed, withQualifier, 2), kLocateOK);
+        EXPECT_EQ(std::tuple(unnamed.GetAt(0).GetMDBEntry(), unnamed.GetAt(0).GetPeakMissingFlag()), std::tuple(2, 0));
+        EXPECT_EQ(unnamed.GetAt(2).GetMDBEntry(), mustExist ? 0 : 2);
+        EXPECT_EQ(unnamed.GetAt(2).GetPeakMissingFlag(), mustExist ? 0 : 1);
+    }
 }
 
 TEST(TotalsLocation, TotalsPeakSumsItsMembersByTheIncludeChoice) {
