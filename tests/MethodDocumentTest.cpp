@@ -2,6 +2,10 @@
 // written back by both forms so that a method read and written again keeps every setting; and
 // the one problem type's text, which every front end prints.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "platform/Problem.h"
 #include "workflow/method/MethodDocument.h"
@@ -85,6 +89,25 @@ TEST(MethodDocument, BothWrittenFormsKeepEverySetting) {
     EXPECT_EQ(attributes[0], (std::pair<std::string, std::string>{"Acceptance", "M10"}));
     EXPECT_EQ(attributes[1], (std::pair<std::string, std::string>{"QCTolerance", "12.5"}));
     EXPECT_EQ(attributes[2], (std::pair<std::string, std::string>{"MinQCsPassingPercent", "0"}));
+
+    // Through a file: written whole and read back the same; a file that cannot be written or
+    // read is a problem naming it, and the document read into keeps what it held.
+    const std::string folder = ::testing::TempDir() + "quan_document_" + std::to_string(::getpid());
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    MethodDocument fromFile;
+    ASSERT_TRUE(document.Write(folder + "/m.xml", true, problems)) << Quan::ProblemsText(problems);
+    ASSERT_TRUE(fromFile.ReadFile(folder + "/m.xml", problems)) << Quan::ProblemsText(problems);
+    EXPECT_EQ(fromFile.settings, document.settings);
+    EXPECT_EQ(fromFile.Xml(true), document.Xml(true));
+    problems.clear();
+    EXPECT_FALSE(document.Write(folder + "/missing/m.xml", true, problems));
+    EXPECT_FALSE(fromFile.ReadFile(folder + "/missing.xml", problems));
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_EQ(problems[0].file, folder + "/missing/m.xml");
+    EXPECT_EQ(problems[1].file, folder + "/missing.xml");
+    EXPECT_EQ(fromFile.Xml(true), document.Xml(true));
+    std::remove((folder + "/m.xml").c_str());
+    ::rmdir(folder.c_str());
 
     // A plain method writes a plain list element, as stored methods have it.
     MethodDocument plain;
