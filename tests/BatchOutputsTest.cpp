@@ -1,12 +1,14 @@
 // The batch's outputs as a lab reads them: numbers printed as the peak report prints them (or
 // with every digit), the sample-by-compound matrix with units and flag markers, and the report
 // page's embedded data: texts that cannot break out of their script element, and curves with
-// nothing that is not a number. The page's behaviour in a browser is BatchEndToEnd's.
+// nothing that is not a number; and a file replaced whole or not at all. The page's behaviour in a
+// browser is BatchEndToEnd's.
 #include <cmath>
 #include <limits>
 
 #include "BatchTestSupport.h"
 #include "workflow/output/HtmlReport.h"
+#include "workflow/output/SafeFile.h"
 #include "workflow/output/Writers.h"
 #include "workflow/station/JsonValue.h"
 
@@ -202,4 +204,26 @@ TEST(BatchOutputs, DegenerateCurvesGivePageDataWithoutNonNumbers) {
     EXPECT_EQ(HtmlParseErrors(Batch::HtmlReport(BatchResults{})), std::vector<std::string>{});
 }
 
+}  // namespace
+
+namespace {
+// A file is written whole or not at all: through a temporary beside it, renamed into place. A
+// temporary that cannot be made, or a place it cannot be renamed to (a folder), is an error naming
+// the file, and neither the place nor a temporary is left changed.
+TEST(SafeFile, AFileIsReplacedWholeOrLeftAsItWas) {
+    TempFolder temp;
+    std::string error;
+    ASSERT_TRUE(Batch::WriteFileSafely(temp / "a.txt", "first\n", error)) << error;
+    ASSERT_TRUE(Batch::WriteFileSafely(temp / "a.txt", "second\n", error)) << error;
+    EXPECT_EQ(ReadText(temp / "a.txt"), "second\n");
+    EXPECT_FALSE(Batch::WriteFileSafely(temp / "missing/a.txt", "x", error));
+    EXPECT_THAT(error, HasSubstr("cannot write " + Batch::TemporaryNameFor(temp / "missing/a.txt")));
+    fs::create_directory(temp / "folder");
+    WriteText(temp / "folder/kept.txt", "kept\n");
+    EXPECT_FALSE(Batch::WriteFileSafely(temp / "folder", "x", error));
+    EXPECT_THAT(error, HasSubstr("cannot replace " + temp / "folder"));
+    EXPECT_EQ(ReadText(temp / "folder/kept.txt"), "kept\n");
+    EXPECT_FALSE(fs::exists(Batch::TemporaryNameFor(temp / "folder")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 2);  // a.txt, folder
+}
 }  // namespace
