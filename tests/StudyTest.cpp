@@ -309,6 +309,8 @@ TEST_F(StudyMergeTest, RefusesBadInputByNameAndKeepsTheStudy) {
          "batch \"units\" reports \"Lindane\" in \"mg/L\", batch \"week-1\" in \"ng/mL\""},
         {{Batch("weighting", "UPDATE curves SET WeightingFunction = 2 WHERE compound = 'Lindane'")}, true,
          "batch \"weighting\" calibrates \"Lindane\" differently from batch \"week-1\": weighting 2 against"},
+        {{Batch("unset", "UPDATE curves SET WeightingFunction = NULL WHERE compound = 'Lindane'")}, true,
+         "batch \"unset\" calibrates \"Lindane\" differently from batch \"week-1\": weighting "},
         {{Batch("renamed", rename)}, false,
          "batch \"renamed\" has other compounds than batch \"week-1\": it lacks \"Lindane\"; it adds \"Lindane (gamma)\""},
         {{Batch("twice", "UPDATE compounds SET name = 'Lindane' WHERE name = 'Atrazine'")}, true,
