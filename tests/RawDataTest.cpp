@@ -12,6 +12,7 @@
 #include <numeric>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "quan.h"
@@ -312,6 +313,26 @@ TEST(RawDataMzml, SpectraBecomeExtractedTraces) {
         EXPECT_NEAR(c.intensities[p], sums[p], 1e-6);
     }
     EXPECT_EQ(c.scans, (std::vector<int>{1, 2, 3}));
+
+    // A transition is extracted from the product spectra of its precursor; of two functions
+    // acquiring it, the one with more spectra gives the trace.
+    const auto product = [](size_t index, double seconds, int function, const char* precursor, std::vector<double> mz,
+                            std::vector<double> intensity) {
+        const std::string selected = "<precursorList count=\"1\"><precursor><selectedIonList count=\"1\"><selectedIon>" +
+                                     Param("MS:1000744", precursor) + "</selectedIon></selectedIonList></precursor></precursorList>";
+        return Replaced(Replaced(SpectrumXml(index, seconds, mz, intensity, selected), "value=\"1\"", "value=\"2\""),
+                        "function=1", "function=" + std::to_string(function));
+    };
+    const std::string products = product(0, 60.0, 1, "304.2", {150.0, 200.0}, {10, 5}) +
+                                 product(1, 61.2, 1, "304.2", {150.1}, {20}) + product(2, 61.8, 2, "304.2", {150.0}, {99}) +
+                                 SpectrumXml(3, 62.4, {150.0}, {1000}) + product(4, 63.0, 1, "500", {150.0}, {7});
+    const ReadResult transitions = Read(Mzml(products, ""), {"304.2>150"});
+    ASSERT_TRUE(transitions.Ok()) << transitions.problems[0].Text();
+    ASSERT_EQ(transitions.chromatograms.size(), 1u);
+    const Chromatogram& transition = transitions.chromatograms[0];
+    EXPECT_EQ(transition.times, (std::vector<double>{1.0, 1.02}));
+    EXPECT_EQ(transition.intensities, (std::vector<double>{10, 20}));
+    EXPECT_EQ(std::tuple(transition.precursorMz, transition.productMz, transition.function), std::tuple(304.2, 150.0, 1));
 }
 
 TEST(RawDataMzml, ReadsACutOfARealMrmFile) {
@@ -389,7 +410,12 @@ TEST(RawDataMzml, ReportsEachProblemWithWhereAndWhat) {
          "chromatogram \"c1\"", "arrayLength \"-40\" is not a count"},
         {Replaced(good, "value=\"216.1\"", "value=\"216,1\""), "chromatogram \"c1\"",
          "isolation window target m/z \"216,1\" is not a number"},
-        // And a spectrum's: a scan time in a time unit, an m/z array, readable levels and windows.
+        // And a spectrum's: a scan time in a time unit, an m/z array, readable levels and windows,
+        // and times that go forwards.
+        {Mzml(SpectrumXml(0, 60.0, {304.2}, {1}) + SpectrumXml(1, 60.0, {304.2}, {2}), ""),
+         "spectrum index 1 (\"function=1 scan=2\")", "time repeats (1 min after 1 min in the spectra before)"},
+        {Mzml(SpectrumXml(0, 63.0, {304.2}, {1}) + SpectrumXml(1, 60.0, {304.2}, {2}), ""),
+         "spectrum index 1 (\"function=1 scan=2\")", "time goes backwards (1 min after 1.05 min in the spectra before)"},
         {Replaced(spectrum, "MS:1000016", "MS:1000017"), scan, "has no scan start time"},
         {Replaced(spectrum, kSeconds, ""), scan, "the scan start time names no unit (minute or second)"},
         {Replaced(spectrum, "UO:0000010", "UO:0000221"), scan, "the scan start time's unit is not a time unit"},
