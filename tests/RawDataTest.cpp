@@ -205,6 +205,33 @@ TEST(RawDataMzml, DecodesEveryEncodingTimeUnitAndLayout) {
         const std::string problem = RawData::DecodeBase64(t.text, bytes);
         EXPECT_EQ(problem.empty() ? std::string(bytes.begin(), bytes.end()) : std::string(), t.bytes) << t.text;
     }
+    // Integer arrays read as their numbers; bytes that are not whole values, or Numpress data
+    // without its fixed point, are refused (an empty Numpress integer array is just empty).
+    using RawData::Compression;
+    using RawData::Precision;
+    const struct {
+        const char* base64;
+        RawData::ArrayEncoding encoding;
+        std::vector<double> values;
+        const char* problem;
+    } arrays[] = {
+        {"AQAAAAIAAAA=", {Precision::Int32, Compression::None}, {1, 2}, ""},
+        {"//////////8=", {Precision::Int64, Compression::None}, {-1}, ""},
+        {"AAAAAAAA", {Precision::Float32, Compression::None}, {}, "binary data of 6 bytes is not a whole number of 32-bit values"},
+        {"AAAAAA==", {Precision::Float64, Compression::None}, {}, "binary data of 4 bytes is not a whole number of 64-bit values"},
+        {"AA==", {Precision::Int32, Compression::None}, {}, "binary data of 1 byte is not a whole number of 32-bit values"},
+        {"", {Precision::Unknown, Compression::NumpressLinear}, {}, "Numpress data is empty (no fixed point)"},
+        {"", {Precision::Unknown, Compression::NumpressSlof}, {}, "Numpress data is empty (no fixed point)"},
+        {"", {Precision::Unknown, Compression::NumpressPic}, {}, ""},
+    };
+    RawData::BinaryArrayDecoder decoder;
+    for (const auto& a : arrays) {
+        std::vector<double> values = {99.0};
+        EXPECT_EQ(decoder.Decode(a.base64, a.encoding, -1, values), a.problem) << a.base64;
+        if (*a.problem == '\0') {
+            EXPECT_EQ(values, a.values) << a.base64;
+        }
+    }
 }
 
 // A long, sparse trace (runs of exact zeros between counts, as real MRM traces have) compresses
