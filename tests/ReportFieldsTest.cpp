@@ -83,6 +83,20 @@ TEST(SampleFieldStrings, EveryFieldReadsItsOwnRecordMember) {
         EXPECT_TRUE(sample.SampleGetFieldStr(CQuanSampleData::kSampleSpare, false, text, c.index, number, nullptr));
         EXPECT_EQ(text, c.spare) << c.index;
     }
+
+    // Masses and wavelengths by column letter, in either case; a letter past the columns is empty.
+    CSampleRecord columns;
+    for (int i = 0; i < CSampleRecord::kNumMasses; ++i) columns.SetMass(i, std::to_string(100 + i));
+    for (int i = 0; i < CSampleRecord::kNumWavelengths; ++i) columns.SetWavelength(i, 200.5 + i);
+    const CQuanSampleData lettered(columns);
+    const struct { const char* letter; const char* mass; const char* wavelength; } letters[] = {
+        {"A", "100", "200.500000"}, {"j", "109", "209.500000"}, {"K", "110", ""}, {"dd", "129", ""},
+        {"EE", "", ""},             {"", "", ""}};
+    for (const auto& l : letters) {
+        EXPECT_EQ(lettered.GetMass(l.letter), l.mass) << l.letter;
+        EXPECT_EQ(lettered.GetWavelength(l.letter), l.wavelength) << l.letter;
+    }
+    for (const int index : {-1, CSampleRecord::kNumWavelengths}) EXPECT_EQ(lettered.GetWavelength(index), "") << index;
 }
 
 TEST(SampleFieldStrings, StandardConcentrationUnderEachSampleTypeAndLevel) {
