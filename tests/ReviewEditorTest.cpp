@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "BatchTestSupport.h"
@@ -250,6 +251,22 @@ TEST_F(ReviewEditing, MovedBoundsAreMeasuredFromTheStoredPointsAndAFreshRunAgree
     ASSERT_TRUE(Batch::MeasurePeak(times, intensities, newStart, end, 0.0, 0.0, expected, error)) << error;
     const Table area = Query(database, "SELECT area FROM results WHERE sample = 12 AND entry = 1");
     EXPECT_NEAR(std::stod(area[0][0]), expected.area, 1e-9 * expected.area);
+    // Then the end moved in too, baselines not given: the baseline runs between the trace's own
+    // values at the bounds, each on the straight line between the points around it.
+    const auto traceAt = [&](double time) {
+        const size_t k = static_cast<size_t>(std::lower_bound(times.begin(), times.end(), time) - times.begin());
+        return intensities[k - 1] + (time - times[k - 1]) / (double(times[k]) - times[k - 1]) *
+                                        (double(intensities[k]) - intensities[k - 1]);
+    };
+    const double newEnd = end - (end - start) / 4;
+    const std::string movedEnd = "{\"version\":1,\"sample\":" + std::to_string(sample) +
+                                 ",\"entry\":1,\"slot\":0,\"kind\":\"bounds\",\"start\":" + NumberText::Shortest(newStart) +
+                                 ",\"end\":" + NumberText::Shortest(newEnd) + ",\"reason\":\"Tail cut by hand\"}";
+    ASSERT_EQ(editor_.IntegrationAnswer(movedEnd).status, 200);
+    ASSERT_TRUE(Batch::MeasurePeak(times, intensities, newStart, newEnd, traceAt(newStart), traceAt(newEnd), expected, error))
+        << error;
+    const Table narrowed = Query(database, "SELECT area FROM results WHERE sample = 12 AND entry = 1");
+    EXPECT_NEAR(std::stod(narrowed[0][0]), expected.area, 1e-9 * expected.area);
     editor_.FlushOutputs();
     EXPECT_EQ(ReadText(results_ / "results.csv"),
               FreshResultsCsv({"--integrations", (results_ / "integrations.csv").string()}));
