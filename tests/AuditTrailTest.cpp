@@ -388,6 +388,19 @@ TEST_F(ResultsVerification, ARecordedExclusionGivesTheStoredResults) {
     Append(results, ExcludedPoint("STD-02"));
     problems.clear();
     EXPECT_TRUE(Batch::VerifyResultsFolder(results.string(), problems)) << Quan::ProblemsText(problems);
+
+    // A restoration in the trail undoes an exclusion of the run's own file: results stored with
+    // the point left out no longer follow from the record.
+    const fs::path restored = temp_->Path() / "restored";
+    ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", restored.string(), "--exclusions", exclusions.string()}).status,
+              Batch::kExitOK);
+    AuditEntry restore = ExcludedPoint("STD-02");
+    restore.action = Batch::kActionRestorePoint;
+    Append(restored, restore);
+    problems.clear();
+    EXPECT_FALSE(Batch::VerifyResultsFolder(restored.string(), problems));
+    EXPECT_NE(Quan::ProblemsText(problems).find("column excluded: stored 1, expected 0"), std::string::npos)
+        << Quan::ProblemsText(problems);
 }
 
 TEST_F(ResultsVerification, SaysWhenTheInputsOrTheResultsAreMissing) {
