@@ -85,6 +85,30 @@ TEST(BatchTool, AnOutputFolderThatIsAFileIsRefusedAndKept) {
     EXPECT_EQ(ReadText(temp / "out"), "an analyst's notes\n");
 }
 
+// A stored curve holds at most 100 points: a batch of 100 standards calibrates, one of 101 is
+// refused and nothing is written.
+TEST(BatchTool, AtMostAsManyStandardsAsACurveHoldsPoints) {
+    for (const int standards : {100, 101}) {
+        SCOPED_TRACE(standards);
+        TempFolder temp;
+        const fs::path batch = CopyExample(temp.Path());
+        std::string text = ReadText(batch / "batch.csv");
+        const size_t from = text.find("\nSTD-01,") + 1, to = text.find('\n', from) + 1;
+        const std::string rest = text.substr(from + 6, to - from - 6);  // the row after its id
+        std::string added;
+        for (int k = 6; k < standards; ++k) added += "STD-X" + std::to_string(k) + rest;
+        WriteText(batch / "batch.csv", text.insert(to, added));
+        const ToolRun run = RunTool({batch.string(), "--out", temp / "out"});
+        if (standards == 100) {
+            EXPECT_EQ(run.status, Batch::kExitOK) << run.err;
+        } else {
+            EXPECT_EQ(run.status, Batch::kExitFailed);
+            EXPECT_THAT(run.err, HasSubstr("the batch has 101 standards; a stored curve holds at most 100 points"));
+            EXPECT_FALSE(fs::exists(temp.Path() / "out"));
+        }
+    }
+}
+
 TEST(BatchTool, SummaryNamesEngineStatusesAndCurvesThatCouldNotBeCalibrated) {
     TempFolder temp;
     const fs::path batch = CopyExample(temp.Path());
