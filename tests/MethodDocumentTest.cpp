@@ -134,6 +134,17 @@ TEST(MethodDocument, CheckFindsWhatAProgramSetOutOfBounds) {
     problems.clear();
     EXPECT_FALSE(again.Read("again.xml", document.Xml(), problems));
     EXPECT_EQ(problems.size(), 2u);
+
+    // An entry's enumerated setting a program set to a number no table row has.
+    MethodDocument entries;
+    ASSERT_TRUE(entries.Read("m.xml", Document(""), problems));
+    entries.GetAt(1).SetCCalc(9);
+    entries.GetAt(0).SetWeightingFunction(-1);
+    problems.clear();
+    entries.Check("m.xml", problems);
+    ASSERT_EQ(problems.size(), 2u) << Quan::ProblemsText(problems);
+    EXPECT_NE(problems[0].Text().find("WeightingFunction -1 is not one of"), std::string::npos) << problems[0].Text();
+    EXPECT_NE(problems[1].Text().find("CCalc 9 is not one of"), std::string::npos) << problems[1].Text();
 }
 
 TEST(Problem, TextLeavesOutWhatIsNotKnown) {
