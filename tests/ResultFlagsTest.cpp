@@ -130,11 +130,13 @@ TEST(ResultFlags, BandedDeviationTestInEveryBand) {
         // Two bands: at or below the mid concentration the mid threshold, reported as low.
         {"two bands, lower", true, false, 4.0, 6.0, {0, 0, 1, 1, 20.0}},  // 50 %
         {"two bands, upper", true, false, 21.0, 28.0, {1, 0, 0, 1, 30.0}},   // 33 %
+        {"two bands, at the mid conc", true, false, 20.0, 25.0, {0, 0, 1, 1, 20.0}},  // 25 %
         // Three bands.
         {"low band", true, true, 5.0, 5.55, {0, 0, 1, 1, 10.0}},         // 11 %
         {"mid band", true, true, 10.0, 12.5, {0, 1, 0, 1, 20.0}},        // 25 %
         {"mid band at mid conc", true, true, 20.0, 15.9, {0, 1, 0, 1, 20.0}},  // 20.5 % below
         {"mid band within", true, true, 10.0, 11.5, {0, 0, 0, 0, 0.0}},  // 15 %
+        {"mid band at its threshold", true, true, 10.0, 12.0, {0, 0, 0, 0, 0.0}},  // 20 %: a limit passes
         {"high band", true, true, 30.0, 40.0, {1, 0, 0, 1, 30.0}},       // 33 %
     };
     for (const auto& c : cases) {
@@ -163,6 +165,7 @@ TEST(ResultFlags, StandardAnalyteAndBlankMonitoringInTheirOwnSampleTypes) {
         {"QC at 16 % is within its 30 %", kQC, 10.0, 11.6, {0, 0, 0, 0, 0.0}, 0},
         {"analyte past 25 %", kAnalyte, 10.0, 12.6, {1, 0, 0, 1, 25.0}, 0},
         {"analyte within 25 %", kAnalyte, 10.0, 7.6, {0, 0, 0, 0, 0.0}, 0},
+        {"analyte at 25 %", kAnalyte, 8.0, 10.0, {0, 0, 0, 0, 0.0}, 0},
         {"blank above its 1.0", kBlank, 0.0, 1.5, {0, 0, 0, 0, 0.0}, 1},
         {"blank at its 1.0", kBlank, 0.0, 1.0, {0, 0, 0, 0, 0.0}, 0},
         {"analyte above the blank limit", kAnalyte, 0.0, 1.5, {0, 0, 0, 0, 0.0}, 0},
