@@ -74,14 +74,14 @@ TEST(BatchTool, EveryInputErrorNamesItsPlaceAndNothingIsWritten) {
     }
 }
 
-// An output folder that is a file is refused, and the file is left as it was.
+// An output folder that is a file is refused before anything runs, and the file is kept.
 TEST(BatchTool, AnOutputFolderThatIsAFileIsRefusedAndKept) {
     TempFolder temp;
     const fs::path batch = CopyExample(temp.Path());
     WriteText(temp / "out", "an analyst's notes\n");
     const ToolRun run = RunTool({batch.string(), "--out", temp / "out"});
-    EXPECT_EQ(run.status, Batch::kExitFailed);
-    EXPECT_THAT(run.err, HasSubstr(temp / "out" + " exists and is not a folder"));
+    EXPECT_EQ(run.status, Batch::kExitBadInput);
+    EXPECT_THAT(run.err, AllOf(HasSubstr(temp / "out" + ": exists and is not a folder"), HasSubstr("nothing was run")));
     EXPECT_EQ(ReadText(temp / "out"), "an analyst's notes\n");
 }
 

@@ -185,6 +185,11 @@ bool BatchSession::Check() {
         problems.push_back({"", 0, 0, "the outlier limit is a studentized residual above 0"});
     if (!m_options.exclusionsFile.empty() && !m_options.curvesFile.empty())
         problems.push_back({"", 0, 0, "exclusions change a calibration, and stored curves are used as they were fitted: give one"});
+    // Found now rather than after every sample has run: results could never be written there.
+    std::error_code unreadable;
+    if (!m_options.out.empty() && std::filesystem::exists(m_options.out, unreadable) &&
+        !std::filesystem::is_directory(m_options.out, unreadable))
+        problems.push_back({m_options.out, 0, 0, "exists and is not a folder, so no results can be written there"});
 
     if (!m_options.exclusionsFile.empty() && problems.empty())
         ApplyExclusionsFile(m_options.exclusionsFile, m_input, m_outcome.exclusions, problems);
