@@ -1,0 +1,164 @@
+// The bundled example under variants of its method that reach most of what a batch does: curve
+// types, weightings, origins and axis transformations, heights, result flags and monitors,
+// location choices and ion-ratio windows, integration settings, acceptance rules and outliers.
+// Each run's outputs are compared with the ones recorded when they were last checked by hand:
+// results.csv (every digit) and curves.txt in full, so a difference shows the values that moved,
+// and every other output by its SHA-256 (each table of results.sqlite, matrix.csv, the data the
+// report page embeds). Any change in any number, flag, bound or stored point fails.
+//
+// After a deliberate change of results, record them again and read the difference before
+// committing it: QUAN_UPDATE_GOLDEN=1 ./quan_tests --gtest_filter='GoldenOutputs*'; git diff.
+#include <sstream>
+
+#include "BatchTestSupport.h"
+#include "platform/Sha256.h"
+
+namespace {
+
+using namespace batch_test;
+
+struct Variant {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> edits;  // on method.xml, every occurrence
+    std::vector<std::string> options;
+};
+
+const std::string kEveryMonitor =
+    " QuantificationTraces=\"1\" MonitorBlankEnabled=\"1\" MonitorBlankConc=\"0.05\" MinSigNoise=\"3000\""
+    " SigNoiseFlag=\"1\" ReportLimit=\"3\" ReportLimitFlag=\"1\" MinRecovery=\"99\" MaxRecovery=\"101\""
+    " RecoveryFlagQC=\"1\" RecoveryFlagAnalyte=\"1\" MinCoeffDet=\"0.999999\" CoeffDetFlag=\"1\" MaxStdDev=\"3\""
+    " MaxStdDevFlag=\"1\" RTToleranceLower=\"0.01\" RTToleranceUpper=\"0.01\" RTToleranceFlag=\"1\" MinArea=\"5000\""
+    " MinHeight=\"800\" MonitorQCEnabled=\"1\" MonitorQCHighThresh=\"1\" MonitorQCHighThreshEnabled=\"1\""
+    " MonitorStandardEnabled=\"1\" MonitorStandardHighThresh=\"0.5\" MonitorStandardHighThreshEnabled=\"1\""
+    " MonitorStandardMidThresh=\"1\" MonitorStandardMidThreshEnabled=\"1\" MonitorStandardMidConc=\"10\""
+    " MonitorStandardMidConcEnabled=\"1\" CarryOverThreshold=\"0.1\" LinearityLimit=\"40\"";
+
+const Variant kVariants[] = {
+    {"plain", {}, {}},
+    {"quadratic", {{"CCalc=\"Linear\"", "CCalc=\"2nd Order\""}, {"=\"1/x\"", "=\"1/x^2\""}}, {"-j", "2"}},
+    {"cubic_root",
+     {{"CCalc=\"Linear\"", "CCalc=\"3rd Order\""}, {"=\"1/x\"", "=\"1/y^2\""}, {"=\"None\"", "=\"Square Root\""}}, {}},
+    {"forced_log", {{"=\"Include\"", "=\"Force\""}, {"=\"1/x\"", "=\"1/y\""}, {"=\"None\"", "=\"Log\""}}, {}},
+    {"heights", {{"=\"Area\"", "=\"Height\""}, {"=\"Include\"", "=\"Exclude\""}, {"=\"1/x\"", "=\"Null\""}}, {}},
+    {"monitors", {{" QuantificationTraces=\"1\"", kEveryMonitor}}, {}},
+    {"sante", {{"<METHODLIST>", "<METHODLIST Acceptance=\"SANTE\" OutlierExclusion=\"on\" OutlierLimit=\"2.5\">"}}, {}},
+    {"m10", {}, {"--acceptance", "M10", "--exclude-outliers", "3"}},
+    {"largest", {{"LocateRTWin=\"0.1\"", "LocateRTWin=\"0.5\" LocateChoice=\"1\""},
+                 {"TargetWindow0=\"20\"", "TargetWindow0=\"5\" TargetMustPass0=\"1\""}}, {}},
+    {"wide_smoothing", {{"SmooWidth=\"3\"", "SmooWidth=\"9\" PkSplitting=\"10\" PkBalance=\"20\" PkShldrDetect=\"1\""},
+                        {"SmooMethod=\"1\"", "SmooMethod=\"2\""}}, {}},
+    {"earliest_unsmoothed", {{"SmooEnabled=\"1\"", "SmooEnabled=\"0\""},
+                             {"LocateRTWin=\"0.1\"", "LocateRTWin=\"0.3\" LocateChoice=\"2\""}}, {}},
+    {"latest_isotope_dilution", {{"LocateRTWin=\"0.1\"", "LocateRTWin=\"0.3\" LocateChoice=\"3\""},
+                                 {"=\"Internal Std\"", "=\"Isotope Dilution\""}}, {}},
+};
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// Each table of a results database, its rows in stored order, every value as its bytes (the
+// batch folder, a temporary one, named by a fixed word).
+std::vector<std::pair<std::string, std::string>> TableHashes(const fs::path& database, const std::string& batch) {
+    std::vector<std::pair<std::string, std::string>> hashes;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        ADD_FAILURE() << database;
+        return hashes;
+    }
+    for (const auto& table : Query(database, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, ("SELECT * FROM \"" + table[0] + "\"").c_str(), -1, &statement, nullptr);
+        QuanPlatform::Sha256 hash;
+        while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
+            for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+                const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, i));
+                const int type = sqlite3_column_type(statement, i);
+                const std::string value(bytes != nullptr ? bytes : "", sqlite3_column_bytes(statement, i));
+                hash.Add(&type, sizeof type);
+                hash.Add(type == SQLITE_TEXT ? ReplaceAll(value, batch, "BATCH") : value);
+                hash.Add("\t");
+            }
+            hash.Add("\n");
+        }
+        sqlite3_finalize(statement);
+        hashes.emplace_back("table " + table[0], hash.FinishHex());
+    }
+    sqlite3_close(db);
+    return hashes;
+}
+
+// What a run wrote, besides results.csv and curves.txt, one "name digest" line each.
+std::string Fingerprints(const fs::path& out, const std::string& batch) {
+    auto hashes = TableHashes(out / "results.sqlite", batch);
+    hashes.emplace_back("matrix.csv", QuanPlatform::Sha256Hex(ReadText(out / "matrix.csv")));
+    const std::string report = ReplaceAll(ReadText(out / "report.html"), batch, "BATCH");
+    const std::string open = "<script id=\"", type = "\" type=\"application/json\">";
+    for (size_t at = report.find(open); at != std::string::npos; at = report.find(open, at + 1)) {
+        const size_t name = at + open.size(), data = report.find(type, name), end = report.find("</script>", name);
+        if (data < end) hashes.emplace_back("report " + report.substr(name, data - name),
+                                            QuanPlatform::Sha256Hex(report.substr(data + type.size(), end - data - type.size())));
+    }
+    std::string text;
+    for (const auto& [name, digest] : hashes) text += name + " " + digest + "\n";
+    return text;
+}
+
+// The first lines where two texts differ, numbered, for a failure message.
+std::string FirstDifferences(const std::string& expected, const std::string& actual) {
+    std::istringstream a(expected), b(actual);
+    std::string left, right, shown;
+    int differences = 0;
+    for (int line = 1; (std::getline(a, left) ? 1 : 0) + (std::getline(b, right) ? 1 : 0) > 0; ++line) {
+        if (left != right && ++differences <= 5) shown += "line " + std::to_string(line) + ":\n  recorded " + left +
+                                                          "\n  now      " + right + "\n";
+        left.clear();
+        right.clear();
+    }
+    return std::to_string(differences) + " lines differ\n" + shown;
+}
+
+void PrintTo(const Variant& variant, std::ostream* out) { *out << variant.name; }
+
+class GoldenOutputs : public ::testing::TestWithParam<Variant> {};
+
+TEST_P(GoldenOutputs, MatchWhatWasRecorded) {
+    const Variant& variant = GetParam();
+    TempFolder temp;
+    const fs::path batch = CopyExample(temp.Path());
+    std::string method = ReadText(batch / "method.xml");
+    for (const auto& [from, to] : variant.edits) {
+        ASSERT_NE(method.find(from), std::string::npos) << from;
+        method = ReplaceAll(method, from, to);
+    }
+    WriteText(batch / "method.xml", method);
+    const fs::path out = temp.Path() / "out";
+    std::vector<std::string> args = {batch.string(), "--out", out.string(), "--full-precision"};
+    args.insert(args.end(), variant.options.begin(), variant.options.end());
+    const ToolRun run = RunTool(args);
+    ASSERT_TRUE(run.status == Batch::kExitOK || run.status == Batch::kExitRejected) << run.err;
+
+    const fs::path recorded = fs::path(QUAN_SOURCE_DIR) / "tests" / "data" / "golden" / variant.name;
+    const std::pair<std::string, std::string> outputs[] = {
+        {"results.csv", ReadText(out / "results.csv")},
+        {"curves.txt", ReadText(out / "curves.txt")},
+        {"fingerprints.txt", Fingerprints(out, batch.string())},
+        {"exit.txt", std::to_string(run.status) + "\n"},
+    };
+    for (const auto& [name, text] : outputs) {
+        if (std::getenv("QUAN_UPDATE_GOLDEN") != nullptr) {
+            fs::create_directories(recorded);
+            WriteText(recorded / name, text);
+            continue;
+        }
+        const std::string expected = ReadText(recorded / name);
+        EXPECT_TRUE(expected == text) << variant.name << "/" << name << ": " << FirstDifferences(expected, text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ExampleBatch, GoldenOutputs, ::testing::ValuesIn(kVariants),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
