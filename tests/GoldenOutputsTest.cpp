@@ -12,6 +12,8 @@
 
 #include "BatchTestSupport.h"
 #include "platform/Sha256.h"
+#include "workflow/method/MethodDocument.h"
+#include "workflow/method/TransitionList.h"
 
 namespace {
 
@@ -120,6 +122,18 @@ std::string FirstDifferences(const std::string& expected, const std::string& act
     return std::to_string(differences) + " lines differ\n" + shown;
 }
 
+// The recorded text of `name` in the folder of `group`, compared or, when updating, written.
+void ExpectRecorded(const std::string& group, const std::string& name, const std::string& text) {
+    const fs::path recorded = fs::path(QUAN_SOURCE_DIR) / "tests" / "data" / "golden" / group;
+    if (std::getenv("QUAN_UPDATE_GOLDEN") != nullptr) {
+        fs::create_directories(recorded);
+        WriteText(recorded / name, text);
+        return;
+    }
+    const std::string expected = ReadText(recorded / name);
+    EXPECT_TRUE(expected == text) << group << "/" << name << ": " << FirstDifferences(expected, text);
+}
+
 void PrintTo(const Variant& variant, std::ostream* out) { *out << variant.name; }
 
 class GoldenOutputs : public ::testing::TestWithParam<Variant> {};
@@ -140,21 +154,30 @@ TEST_P(GoldenOutputs, MatchWhatWasRecorded) {
     const ToolRun run = RunTool(args);
     ASSERT_TRUE(run.status == Batch::kExitOK || run.status == Batch::kExitRejected) << run.err;
 
-    const fs::path recorded = fs::path(QUAN_SOURCE_DIR) / "tests" / "data" / "golden" / variant.name;
-    const std::pair<std::string, std::string> outputs[] = {
-        {"results.csv", ReadText(out / "results.csv")},
-        {"curves.txt", ReadText(out / "curves.txt")},
-        {"fingerprints.txt", Fingerprints(out, batch.string())},
-        {"exit.txt", std::to_string(run.status) + "\n"},
-    };
-    for (const auto& [name, text] : outputs) {
-        if (std::getenv("QUAN_UPDATE_GOLDEN") != nullptr) {
-            fs::create_directories(recorded);
-            WriteText(recorded / name, text);
-            continue;
-        }
-        const std::string expected = ReadText(recorded / name);
-        EXPECT_TRUE(expected == text) << variant.name << "/" << name << ": " << FirstDifferences(expected, text);
+    ExpectRecorded(variant.name, "results.csv", ReadText(out / "results.csv"));
+    ExpectRecorded(variant.name, "curves.txt", ReadText(out / "curves.txt"));
+    ExpectRecorded(variant.name, "fingerprints.txt", Fingerprints(out, batch.string()));
+    ExpectRecorded(variant.name, "exit.txt", std::to_string(run.status) + "\n");
+}
+
+// The bundled transition lists imported with the importer's defaults (the method in both its
+// written forms), and the yeast cut integrated with the yeast method: every peak, its fields and
+// its shape figures.
+TEST(GoldenImports, TransitionListsAndTheYeastCutsPeaks) {
+    const fs::path data = fs::path(QUAN_SOURCE_DIR) / "tests" / "data";
+    for (const std::string list : {"yeast", "gcms-sim"}) {
+        MethodTools::MethodDocument method;
+        MethodTools::Problems problems, notes;
+        ASSERT_TRUE(MethodTools::ImportTransitionList((data / (list + "-transitions.csv")).string(), {}, method,
+                                                      problems, notes));
+        ExpectRecorded("imports", list + "-readable.xml", method.Xml(true));
+        ExpectRecorded("imports", list + "-stored.xml", method.Xml(false));
+        if (list != "yeast") continue;
+        CPeakList peaks;
+        std::vector<Batch::Problem> read;
+        std::vector<Integrate::PeakQuality> quality;
+        ASSERT_TRUE(Batch::ReadRawPeaks({(data / "yeast-cut.mzML").string()}, method, peaks, read, nullptr, &quality));
+        ExpectRecorded("imports", "yeast-cut-peaks.csv", Batch::PeakListCsv(peaks, &quality));
     }
 }
 
