@@ -22,6 +22,7 @@
 #include "workflow/support/Csv.h"
 #include "apps/cli/BatchTool.h"
 #include "workflow/batch/RawPeaks.h"
+#include "platform/Sha256.h"
 
 namespace batch_test {
 
@@ -153,6 +154,43 @@ inline Table Query(const fs::path& database, const std::string& sql) {
     sqlite3_finalize(statement);
     sqlite3_close(db);
     return rows;
+}
+
+inline std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// The SHA-256 of each table (or view, with `views`) of a results database by name: its rows in
+// stored order, every value's type and bytes, the batch folder (often a temporary one) named by
+// a fixed word.
+inline std::map<std::string, std::string> TableDigests(const fs::path& database, const std::string& batch,
+                                                       bool views = false) {
+    std::map<std::string, std::string> digests;
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK) << database;
+    const std::string kinds = views ? "('table', 'view')" : "('table')";
+    for (const auto& table : Query(database, "SELECT name FROM sqlite_master WHERE type IN " + kinds + " ORDER BY name")) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, ("SELECT * FROM \"" + table[0] + "\"").c_str(), -1, &statement, nullptr);
+        QuanPlatform::Sha256 hash;
+        while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
+            for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+                const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, i));
+                const int type = sqlite3_column_type(statement, i);
+                const std::string value(bytes != nullptr ? bytes : "", sqlite3_column_bytes(statement, i));
+                hash.Add(&type, sizeof type);
+                hash.Add(type == SQLITE_TEXT ? ReplaceAll(value, batch, "BATCH") : value);
+                hash.Add("\t");
+            }
+            hash.Add("\n");
+        }
+        sqlite3_finalize(statement);
+        digests[table[0]] = hash.FinishHex();
+    }
+    sqlite3_close(db);
+    return digests;
 }
 
 // Appends a standard to a hand-built curve; standard n comes from the sample "S<n>".

@@ -11,7 +11,6 @@
 #include <sstream>
 
 #include "BatchTestSupport.h"
-#include "platform/Sha256.h"
 #include "workflow/method/MethodDocument.h"
 #include "workflow/method/TransitionList.h"
 
@@ -55,46 +54,12 @@ const Variant kVariants[] = {
                                  {"=\"Internal Std\"", "=\"Isotope Dilution\""}}, {}},
 };
 
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
-// Each table of a results database, its rows in stored order, every value as its bytes (the
-// batch folder, a temporary one, named by a fixed word).
-std::vector<std::pair<std::string, std::string>> TableHashes(const fs::path& database, const std::string& batch) {
-    std::vector<std::pair<std::string, std::string>> hashes;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        ADD_FAILURE() << database;
-        return hashes;
-    }
-    for (const auto& table : Query(database, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")) {
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db, ("SELECT * FROM \"" + table[0] + "\"").c_str(), -1, &statement, nullptr);
-        QuanPlatform::Sha256 hash;
-        while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
-            for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-                const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, i));
-                const int type = sqlite3_column_type(statement, i);
-                const std::string value(bytes != nullptr ? bytes : "", sqlite3_column_bytes(statement, i));
-                hash.Add(&type, sizeof type);
-                hash.Add(type == SQLITE_TEXT ? ReplaceAll(value, batch, "BATCH") : value);
-                hash.Add("\t");
-            }
-            hash.Add("\n");
-        }
-        sqlite3_finalize(statement);
-        hashes.emplace_back("table " + table[0], hash.FinishHex());
-    }
-    sqlite3_close(db);
-    return hashes;
-}
 
 // What a run wrote, besides results.csv and curves.txt, one "name digest" line each.
 std::string Fingerprints(const fs::path& out, const std::string& batch) {
-    auto hashes = TableHashes(out / "results.sqlite", batch);
+    std::vector<std::pair<std::string, std::string>> hashes;
+    for (const auto& [table, digest] : TableDigests(out / "results.sqlite", batch))
+        hashes.emplace_back("table " + table, digest);
     hashes.emplace_back("matrix.csv", QuanPlatform::Sha256Hex(ReadText(out / "matrix.csv")));
     const std::string report = ReplaceAll(ReadText(out / "report.html"), batch, "BATCH");
     const std::string open = "<script id=\"", type = "\" type=\"application/json\">";

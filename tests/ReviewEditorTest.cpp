@@ -66,13 +66,26 @@ protected:
         ASSERT_TRUE(OpenLoaded(editor_, EditorOptions(results_))) << editor_.StateAnswer().body;
     }
 
-    // A fresh quan-batch run with the decisions the station recorded in the results folder.
-    std::string FreshResultsCsv(const std::vector<std::string>& options) {
-        std::vector<std::string> args = {ExampleFolder().string(), "--out", (temp_.Path() / "fresh").string()};
+    // A fresh quan-batch run with the decisions the station recorded in the results folder
+    // writes what the station holds: the text outputs and every table and view of the database
+    // but the audit trail (the station's own), the run's record of its options, the peak tables'
+    // shared values (the peak_fields view compares what they hold) and the stored chromatograms
+    // (kept as the run cut them; a fresh run with narrowed bounds cuts them narrower).
+    void ExpectAFreshRunAgrees(const std::vector<std::string>& options) {
+        const fs::path fresh = temp_.Path() / "fresh";
+        std::vector<std::string> args = {ExampleFolder().string(), "--out", fresh.string()};
         args.insert(args.end(), options.begin(), options.end());
         const ToolRun run = RunTool(args);
         EXPECT_LE(run.status, Batch::kExitEngineStatus) << run.err;
-        return ReadText(temp_.Path() / "fresh" / "results.csv");
+        editor_.FlushOutputs();
+        for (const char* name : {"results.csv", "matrix.csv", "curves.txt"})
+            EXPECT_EQ(ReadText(results_ / name), ReadText(fresh / name)) << name;
+        auto held = TableDigests(results_ / "results.sqlite", ExampleFolder().string(), true);
+        auto fromRun = TableDigests(fresh / "results.sqlite", ExampleFolder().string(), true);
+        for (const char* own : {"audit", "run", "sqlite_sequence", "peak_values", "peak_entry_values", "peak_sample_values",
+                                "chromatograms"})
+            held.erase(own), fromRun.erase(own);
+        EXPECT_EQ(held, fromRun);
     }
 
     TempFolder temp_;
@@ -115,11 +128,11 @@ TEST_F(ReviewEditing, ExcludingAPointRefitsAsTheEngineDoesAndAFreshRunAgrees) {
               (Table{{"1", "tester", "bad injection"}}));
     EXPECT_EQ(Query(database, "PRAGMA integrity_check"), (Table{{"ok"}}));
 
-    // The recorded exclusion gives the same results.csv on a fresh run.
+    // The recorded exclusion gives the same outputs on a fresh run.
     editor_.FlushOutputs();
     const std::string exclusions = (results_ / "exclusions.csv").string();
     ASSERT_TRUE(fs::exists(exclusions));
-    EXPECT_EQ(ReadText(results_ / "results.csv"), FreshResultsCsv({"--exclusions", exclusions}));
+    ExpectAFreshRunAgrees({"--exclusions", exclusions});
     EXPECT_NE(ReadText(results_ / "results.csv"), original_["results.csv"]);
 
     // Restoring it brings back the batch as first run, row for row.
@@ -268,8 +281,7 @@ TEST_F(ReviewEditing, MovedBoundsAreMeasuredFromTheStoredPointsAndAFreshRunAgree
     const Table narrowed = Query(database, "SELECT area FROM results WHERE sample = 12 AND entry = 1");
     EXPECT_NEAR(std::stod(narrowed[0][0]), expected.area, 1e-9 * expected.area);
     editor_.FlushOutputs();
-    EXPECT_EQ(ReadText(results_ / "results.csv"),
-              FreshResultsCsv({"--integrations", (results_ / "integrations.csv").string()}));
+    ExpectAFreshRunAgrees({"--integrations", (results_ / "integrations.csv").string()});
 }
 
 TEST_F(ReviewEditing, StateAndReasonsSayWhatTheStationOffers) {
@@ -286,6 +298,33 @@ TEST_F(ReviewEditing, StateAndReasonsSayWhatTheStationOffers) {
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Wrong peak chosen"), 1);
     EXPECT_EQ(texts[texts.size() - 2], "Lab reason one");
     EXPECT_EQ(texts.back(), "Lab reason two");
+}
+
+// A database written before the stored chromatograms kept their scans still takes moved bounds;
+// the scans of such a peak are then counted in the kept points, not the file's.
+TEST(ReviewEditorStart, ADatabaseWithoutStoredScansStillTakesMovedBounds) {
+    TempFolder temp;
+    const fs::path results = temp.Path() / "results";
+    ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", results.string()}).status, Batch::kExitOK);
+    const fs::path database = results / "results.sqlite";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "ALTER TABLE chromatograms DROP COLUMN scans; ALTER TABLE chromatograms DROP COLUMN first_scan",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const auto peak = [&] {
+        return Query(database, "SELECT \"StartRT\", \"EndRT\", \"StScan\" FROM peak_values WHERE sample = 12 AND entry = 1");
+    };
+    const Table before = peak();
+    ASSERT_EQ(before.size(), 1u);
+    Station::ReviewEditor editor;
+    ASSERT_TRUE(OpenLoaded(editor, EditorOptions(results))) << editor.StateAnswer().body;
+    const Station::Answer answer = editor.IntegrationAnswer(
+        "{\"version\":0,\"sample\":11,\"entry\":1,\"slot\":0,\"kind\":\"bounds\",\"start\":" + before[0][0] +
+        ",\"end\":" + before[0][1] + ",\"reason\":\"Baseline redrawn\"}");
+    ASSERT_EQ(answer.status, 200) << answer.body;
+    EXPECT_LT(std::stod(peak()[0][2]), std::stod(before[0][2]));
 }
 
 // A batch run with its own decision files and settings (--exclusions, --integrations,

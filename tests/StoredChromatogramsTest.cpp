@@ -91,6 +91,34 @@ TEST(StoredChromatograms, CutsTheWindowWithItsMarginOrThePeakReachingPastIt) {
     EXPECT_TRUE(Batch::CutEntryTraces(method, CPeakList(), {Trace("100.1>50.1")}, TraceKeeping()).empty());
 }
 
+// The kept points name the raw file's scans: counted on from the first kept point when they
+// follow one by one (a file without scan numbers counts points from 1), listed one per point
+// when they do not (spectra of one trace interleaved with another function's).
+TEST(StoredChromatograms, KeepTheScansOfTheRawPoints) {
+    const struct { const char* what; int firstFileScan, step; bool whole; int firstScan; bool listed; } cases[] = {
+        {"no scan numbers", 0, 0, false, 471, false},
+        {"no scan numbers, whole", 0, 0, true, 1, false},
+        {"numbered one by one", 1001, 1, false, 1471, false},
+        {"every other spectrum", 1, 2, false, 941, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RawData::Chromatogram raw = Trace("100.1>50.1");
+        for (size_t i = 0; c.step > 0 && i < raw.times.size(); ++i)
+            raw.scans.push_back(c.firstFileScan + c.step * static_cast<int>(i));
+        const CMethodList method = test_lists::Methods({Entry("A", "100.1>50.1", 5.005f, 0.1f)});
+        const TraceKeeping keeping{.keep = true, .wholeTraces = c.whole};
+        const std::vector<EntryTrace> kept = Batch::CutEntryTraces(method, CPeakList(), {raw}, keeping);
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_EQ(kept[0].firstScan, c.firstScan);
+        ASSERT_EQ(kept[0].scans.size(), c.listed ? kept[0].times.size() : 0u);
+        if (c.listed) {
+            EXPECT_EQ(kept[0].scans.front(), c.firstScan);
+            EXPECT_EQ(kept[0].scans.back(), c.firstScan + 2 * static_cast<int>(kept[0].times.size() - 1));
+        }
+    }
+}
+
 // Which traces an entry keeps and how a qualifier is laid over its quantifier: the stored ratio
 // is quantifier over qualifier unless the entry says qualifier over quantifier.
 TEST(StoredChromatograms, KeepsEachEntrysTracesWithTheirOverlayScaleAndInternalStandard) {
@@ -153,6 +181,14 @@ TEST(StoredChromatograms, PointsStoreAsLittleEndianFloatsAndReadBack) {
     EXPECT_TRUE(back.empty());
     EXPECT_FALSE(Batch::DecodeFloats(bytes.data(), 6, back)) << "not a whole number of floats";
     EXPECT_TRUE(Batch::EncodeFloats({}).empty());
+    // Scans the same way, as signed 32-bit integers.
+    const std::vector<int> scans = {1, -2, 2147483647};
+    const std::string scanBytes = Batch::EncodeScans(scans);
+    EXPECT_EQ(scanBytes.substr(4, 4), std::string("\xFE\xFF\xFF\xFF", 4));
+    std::vector<int> scansBack;
+    ASSERT_TRUE(Batch::DecodeScans(scanBytes.data(), scanBytes.size(), scansBack));
+    EXPECT_EQ(scansBack, scans);
+    EXPECT_FALSE(Batch::DecodeScans(scanBytes.data(), 6, scansBack)) << "not a whole number of scans";
 }
 
 // The pack's bytes: magic, header length (little-endian), header padded with spaces to a whole

@@ -31,6 +31,20 @@ bool MainPeakBounds(const CPeakList& peaks, int entry, double& start, double& en
     return false;
 }
 
+// The scans of points [first, last) of the trace, as the integrator numbers them: the file's
+// own numbers when it gives one per point, else each point's place from 1.
+void KeepScans(const RawData::Chromatogram& chromatogram, size_t first, size_t last, EntryTrace& kept) {
+    const bool numbered = chromatogram.scans.size() == chromatogram.times.size();
+    const auto scanAt = [&](size_t i) { return numbered ? chromatogram.scans[i] : static_cast<int>(i) + 1; };
+    kept.firstScan = first < last ? scanAt(first) : 1;
+    kept.scans.clear();
+    for (size_t i = first; i < last; ++i) {
+        if (scanAt(i) == kept.firstScan + static_cast<int>(i - first)) continue;
+        for (size_t k = first; k < last; ++k) kept.scans.push_back(scanAt(k));
+        return;
+    }
+}
+
 void CutPoints(const RawData::Chromatogram& chromatogram, double from, double to, bool whole, EntryTrace& kept) {
     const std::vector<double>& times = chromatogram.times;
     const size_t count = std::min(times.size(), chromatogram.intensities.size());
@@ -48,6 +62,7 @@ void CutPoints(const RawData::Chromatogram& chromatogram, double from, double to
         kept.times.push_back(static_cast<float>(times[i]));
         kept.intensities.push_back(static_cast<float>(chromatogram.intensities[i]));
     }
+    KeepScans(chromatogram, first, last, kept);
 }
 
 }  // namespace
@@ -114,19 +129,32 @@ const RawData::Chromatogram* FindTraceChromatogram(const std::vector<RawData::Ch
     return first;
 }
 
-std::string EncodeFloats(const std::vector<float>& values) {
+namespace {
+
+// Four-byte values stored little-endian; the build refuses big-endian hosts, so the bytes go as
+// they are.
+template <class Value>
+std::string EncodeFourBytes(const std::vector<Value>& values) {
+    static_assert(sizeof(Value) == 4);
     std::string bytes(values.size() * 4, '\0');
-    // Stored little-endian; the build refuses big-endian hosts, so the bytes go as they are.
     if (!values.empty()) std::memcpy(bytes.data(), values.data(), bytes.size());
     return bytes;
 }
 
-bool DecodeFloats(const void* bytes, size_t size, std::vector<float>& values) {
+template <class Value>
+bool DecodeFourBytes(const void* bytes, size_t size, std::vector<Value>& values) {
     values.clear();
     if (size % 4 != 0) return false;
     values.resize(size / 4);
     if (size > 0) std::memcpy(values.data(), bytes, size);
     return true;
 }
+
+}  // namespace
+
+std::string EncodeFloats(const std::vector<float>& values) { return EncodeFourBytes(values); }
+bool DecodeFloats(const void* bytes, size_t size, std::vector<float>& values) { return DecodeFourBytes(bytes, size, values); }
+std::string EncodeScans(const std::vector<int>& scans) { return EncodeFourBytes(scans); }
+bool DecodeScans(const void* bytes, size_t size, std::vector<int>& scans) { return DecodeFourBytes(bytes, size, scans); }
 
 }  // namespace Batch

@@ -38,6 +38,12 @@ struct EntryTrace {
     double windowEnd = 0.0;
     std::vector<float> times;        // minutes, ascending
     std::vector<float> intensities;  // one per time
+    // The scan number of each point, as the raw file numbers its spectra (a point's place from 1
+    // in the whole trace when the file numbers none), so a peak measured later on the kept points
+    // names the same scans as one measured on the raw trace: `firstScan` for the first point,
+    // and `scans` one per point only when they do not follow on from it one by one.
+    int firstScan = 1;
+    std::vector<int> scans{};
 };
 
 // What a batch keeps of its raw traces.
@@ -68,5 +74,8 @@ const RawData::Chromatogram* FindTraceChromatogram(const std::vector<RawData::Ch
 // other, with nothing before or after. Decoding refuses a blob whose size is not a multiple of 4.
 std::string EncodeFloats(const std::vector<float>& values);
 bool DecodeFloats(const void* bytes, size_t size, std::vector<float>& values);
+// Scan numbers the same way, as little-endian 32-bit signed integers.
+std::string EncodeScans(const std::vector<int>& scans);
+bool DecodeScans(const void* bytes, size_t size, std::vector<int>& scans);
 
 }  // namespace Batch

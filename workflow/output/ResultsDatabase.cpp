@@ -286,11 +286,11 @@ CREATE TABLE chromatograms (
   sample INTEGER NOT NULL REFERENCES samples (position), entry INTEGER NOT NULL REFERENCES compounds (entry),
   slot INTEGER NOT NULL, trace TEXT NOT NULL, expected_ratio REAL, overlay_scale REAL, internal_standard INTEGER,
   predicted_rt REAL, window_start REAL, window_end REAL, point_count INTEGER NOT NULL, times BLOB NOT NULL,
-  intensities BLOB NOT NULL);
+  intensities BLOB NOT NULL, first_scan INTEGER, scans BLOB);
 CREATE UNIQUE INDEX chromatograms_by_sample ON chromatograms (sample, entry, slot);
 CREATE INDEX chromatograms_by_entry ON chromatograms (entry, sample);
 )";
-constexpr int kChromatogramColumns = 13;
+constexpr int kChromatogramColumns = 15;
 
 // With `replace`, a row whose key is taken replaces the row there (an update in place).
 std::string InsertSql(const std::string& table, size_t columnCount, bool replace = false) {
@@ -397,7 +397,6 @@ bool PrepareInserts(Connection& database, Inserts& inserts, std::string& error, 
            Prepare(database, InsertSql("curves", 6 + CurveRecordColumns().size() - 1 + kCoefficients + 1, replace),
                    inserts.curve, error) &&
            Prepare(database, InsertSql("calibration_points", 11, replace), inserts.point, error) &&
-           Prepare(database, InsertSql("chromatograms", kChromatogramColumns, replace), inserts.chromatogram, error) &&
            Prepare(database, InsertSql("peak_quality", 6, replace), inserts.quality, error);
 }
 
@@ -797,7 +796,11 @@ bool ResultsDatabaseWriter::Open(const std::string& path, std::string& error) {
     }
     // The record of changes made in review starts empty with every run.
     if (!CreateAuditTable(m_state->database.handle, message)) return Fail("cannot write", message, error);
-    if (!PrepareInserts(m_state->database, m_state->inserts, message)) return Fail("cannot write", message, error);
+    // Only a new database takes chromatograms: one an earlier version wrote, updated in review,
+    // keeps its own layout of them.
+    if (!PrepareInserts(m_state->database, m_state->inserts, message) ||
+        !Prepare(m_state->database, InsertSql("chromatograms", kChromatogramColumns), m_state->inserts.chromatogram, message))
+        return Fail("cannot write", message, error);
     m_state->open = true;
     return true;
 }
@@ -827,12 +830,18 @@ bool ResultsDatabaseWriter::AddChromatograms(int sampleIndex, const std::vector<
     Statement& insert = m_state->inserts.chromatogram;
     std::string message;
     for (const EntryTrace& trace : traces) {
+        if (!trace.scans.empty() && trace.scans.size() != trace.times.size())
+            return Fail("cannot write", "the chromatogram of entry " + std::to_string(trace.entry) + ", trace " +
+                                            trace.trace + " has " + std::to_string(trace.times.size()) + " times but " +
+                                            std::to_string(trace.scans.size()) + " scans",
+                        error);
         if (trace.times.size() != trace.intensities.size())
             return Fail("cannot write", "the chromatogram of entry " + std::to_string(trace.entry) + ", trace " +
                                             trace.trace + " has " + std::to_string(trace.times.size()) + " times but " +
                                             std::to_string(trace.intensities.size()) + " intensities",
                         error);
-        const std::string times = EncodeFloats(trace.times), intensities = EncodeFloats(trace.intensities);
+        const std::string times = EncodeFloats(trace.times), intensities = EncodeFloats(trace.intensities),
+                          scans = EncodeScans(trace.scans);
         const bool bound =
             BindInt(insert, 1, sampleIndex + 1) && BindInt(insert, 2, trace.entry) && BindInt(insert, 3, trace.slot) &&
             BindText(insert, 4, trace.trace) &&
@@ -842,7 +851,10 @@ bool ResultsDatabaseWriter::AddChromatograms(int sampleIndex, const std::vector<
                                         : sqlite3_bind_null(insert.handle, 7) == SQLITE_OK) &&
             BindReal(insert, 8, trace.predictedRT) && BindReal(insert, 9, trace.windowStart) &&
             BindReal(insert, 10, trace.windowEnd) && BindInt(insert, 11, static_cast<int>(trace.times.size())) &&
-            BindBlob(insert, 12, times.data(), times.size()) && BindBlob(insert, 13, intensities.data(), intensities.size());
+            BindBlob(insert, 12, times.data(), times.size()) && BindBlob(insert, 13, intensities.data(), intensities.size()) &&
+            BindInt(insert, 14, trace.firstScan) &&
+            (trace.scans.empty() ? sqlite3_bind_null(insert.handle, 15) == SQLITE_OK
+                                 : BindBlob(insert, 15, scans.data(), scans.size()));
         if (!bound || !StepInsert(database, insert, message))
             return Fail("cannot write", message.empty() ? database.Message() : message, error);
     }

@@ -199,7 +199,23 @@ struct StoredTrace {
     int entry = 0, slot = 0;
     std::string trace;
     std::vector<float> times, intensities;
+    std::vector<int> scans;  // one per point; empty when the database keeps none (an earlier version's)
 };
+
+// The scans of a stored trace from its first_scan and scans columns: the one-per-point list
+// when it is kept, else counted on from the first. False when the list does not fit the points.
+bool ReadScans(sqlite3_stmt* query, int column, StoredTrace& trace) {
+    if (sqlite3_column_type(query, column) == SQLITE_NULL) return true;
+    const int first = sqlite3_column_int(query, column);
+    if (sqlite3_column_type(query, column + 1) == SQLITE_NULL) {
+        for (size_t i = 0; i < trace.times.size(); ++i) trace.scans.push_back(first + static_cast<int>(i));
+        return true;
+    }
+    const int size = sqlite3_column_bytes(query, column + 1);
+    return Batch::DecodeScans(sqlite3_column_blob(query, column + 1), size > 0 ? static_cast<size_t>(size) : 0,
+                              trace.scans) &&
+           trace.scans.size() == trace.times.size();
+}
 
 }  // namespace
 
@@ -540,10 +556,16 @@ bool ReviewEditor::State::ReadTraces(int sample, const std::set<int>& entries, s
                                      std::string& error) {
     traces.clear();
     sqlite3_stmt* query = nullptr;
-    if (sqlite3_prepare_v2(database,
-                           "SELECT entry, slot, trace, times, intensities FROM chromatograms WHERE sample = ?1 AND entry = ?2 "
-                           "ORDER BY slot",
-                           -1, &query, nullptr) != SQLITE_OK) {
+    // Databases of earlier versions keep no scans: the points are then numbered as they come.
+    const auto prepare = [&](const char* scans) {
+        sqlite3_finalize(query);
+        query = nullptr;
+        const std::string sql = "SELECT entry, slot, trace, times, intensities" + std::string(scans) +
+                                " FROM chromatograms WHERE sample = ?1 AND entry = ?2 ORDER BY slot";
+        return sqlite3_prepare_v2(database, sql.c_str(), -1, &query, nullptr) == SQLITE_OK;
+    };
+    const bool withScans = prepare(", first_scan, scans");
+    if (!withScans && !prepare("")) {
         // A batch run from peak lists keeps no chromatograms table at all.
         sqlite3_finalize(query);
         return true;
@@ -563,7 +585,8 @@ bool ReviewEditor::State::ReadTraces(int sample, const std::set<int>& entries, s
                 return Batch::DecodeFloats(sqlite3_column_blob(query, column), size > 0 ? static_cast<size_t>(size) : 0,
                                            values);
             };
-            ok = floats(3, trace.times) && floats(4, trace.intensities) && trace.times.size() == trace.intensities.size();
+            ok = floats(3, trace.times) && floats(4, trace.intensities) && trace.times.size() == trace.intensities.size() &&
+                 (!withScans || ReadScans(query, 5, trace));
             if (!ok)
                 error = "the stored chromatogram of entry " + std::to_string(trace.entry) + ", trace " + trace.trace +
                         " is damaged";
@@ -580,9 +603,12 @@ bool ReviewEditor::State::ReadTraces(int sample, const std::set<int>& entries, s
 // one trace (several entries may use it) merged into one list of points, each window whole,
 // so bounds inside any entry's window see every point the raw trace has there.
 std::vector<RawData::Chromatogram> ReviewEditor::State::TracesForIntegration(const std::vector<StoredTrace>& stored) {
-    std::map<std::string, std::map<float, float>> points;
+    // Each point's intensity and scan (0 when the database keeps none) by time.
+    std::map<std::string, std::map<float, std::pair<float, int>>> points;
     for (const StoredTrace& trace : stored)
-        for (size_t i = 0; i < trace.times.size(); ++i) points[trace.trace].emplace(trace.times[i], trace.intensities[i]);
+        for (size_t i = 0; i < trace.times.size(); ++i)
+            points[trace.trace].emplace(trace.times[i],
+                                        std::make_pair(trace.intensities[i], trace.scans.empty() ? 0 : trace.scans[i]));
     std::vector<RawData::Chromatogram> traces;
     for (const auto& [name, byTime] : points) {
         RawData::Chromatogram trace;
@@ -591,10 +617,14 @@ std::vector<RawData::Chromatogram> ReviewEditor::State::TracesForIntegration(con
         double mz = 0.0;
         if (NumberText::Read(name.substr(0, arrow), mz)) trace.precursorMz = mz;
         if (arrow != std::string::npos && NumberText::Read(name.substr(arrow + 1), mz)) trace.productMz = mz;
-        for (const auto& [time, intensity] : byTime) {
+        bool scanned = true;
+        for (const auto& [time, point] : byTime) {
             trace.times.push_back(time);
-            trace.intensities.push_back(intensity);
+            trace.intensities.push_back(point.first);
+            trace.scans.push_back(point.second);
+            scanned = scanned && point.second > 0;
         }
+        if (!scanned) trace.scans.clear();
         traces.push_back(std::move(trace));
     }
     return traces;
