@@ -5,18 +5,17 @@
 // results.csv (every digit) and curves.txt in full, so a difference shows the values that moved,
 // and every other output by its SHA-256 (each table of results.sqlite, matrix.csv, the data the
 // report page embeds). Any change in any number, flag, bound or stored point fails.
-//
-// After a deliberate change of results, record them again and read the difference before
-// committing it: QUAN_UPDATE_GOLDEN=1 ./quan_tests --gtest_filter='GoldenOutputs*'; git diff.
-#include <sstream>
+// How to record them again after a deliberate change: GoldenSupport.h.
 
 #include "BatchTestSupport.h"
+#include "GoldenSupport.h"
 #include "workflow/method/MethodDocument.h"
 #include "workflow/method/TransitionList.h"
 
 namespace {
 
 using namespace batch_test;
+using golden::ExpectRecorded;
 
 struct Variant {
     const char* name;
@@ -73,32 +72,6 @@ std::string Fingerprints(const fs::path& out, const std::string& batch) {
     return text;
 }
 
-// The first lines where two texts differ, numbered, for a failure message.
-std::string FirstDifferences(const std::string& expected, const std::string& actual) {
-    std::istringstream a(expected), b(actual);
-    std::string left, right, shown;
-    int differences = 0;
-    for (int line = 1; (std::getline(a, left) ? 1 : 0) + (std::getline(b, right) ? 1 : 0) > 0; ++line) {
-        if (left != right && ++differences <= 5) shown += "line " + std::to_string(line) + ":\n  recorded " + left +
-                                                          "\n  now      " + right + "\n";
-        left.clear();
-        right.clear();
-    }
-    return std::to_string(differences) + " lines differ\n" + shown;
-}
-
-// The recorded text of `name` in the folder of `group`, compared or, when updating, written.
-void ExpectRecorded(const std::string& group, const std::string& name, const std::string& text) {
-    const fs::path recorded = fs::path(QUAN_SOURCE_DIR) / "tests" / "data" / "golden" / group;
-    if (std::getenv("QUAN_UPDATE_GOLDEN") != nullptr) {
-        fs::create_directories(recorded);
-        WriteText(recorded / name, text);
-        return;
-    }
-    const std::string expected = ReadText(recorded / name);
-    EXPECT_TRUE(expected == text) << group << "/" << name << ": " << FirstDifferences(expected, text);
-}
-
 void PrintTo(const Variant& variant, std::ostream* out) { *out << variant.name; }
 
 class GoldenOutputs : public ::testing::TestWithParam<Variant> {};
@@ -125,19 +98,36 @@ TEST_P(GoldenOutputs, MatchWhatWasRecorded) {
     ExpectRecorded(variant.name, "exit.txt", std::to_string(run.status) + "\n");
 }
 
-// The bundled transition lists imported with the importer's defaults (the method in both its
-// written forms), and the yeast cut integrated with the yeast method: every peak, its fields and
-// its shape figures.
+// The bundled transition lists imported with the importer's defaults and with each of its
+// options changed (the method in both its written forms, and the notes it gives), and the yeast
+// cut integrated with the yeast method: every peak, its fields and its shape figures.
 TEST(GoldenImports, TransitionListsAndTheYeastCutsPeaks) {
+    using MethodTools::ImportOptions;
     const fs::path data = fs::path(QUAN_SOURCE_DIR) / "tests" / "data";
-    for (const std::string list : {"yeast", "gcms-sim"}) {
+    const auto with = [](auto change) { ImportOptions o; change(o); return o; };
+    const std::tuple<std::string, std::string, ImportOptions> imports[] = {
+        {"yeast", "", {}},
+        {"gcms-sim", "", {}},
+        {"gcms-sim", "-two-qualifiers", with([](ImportOptions& o) { o.maxQualifiers = 2; o.ratioWindow = 30; })},
+        {"yeast", "-own-times", with([](ImportOptions& o) { o.followStandards = false; o.rtWindow = 0.3; })},
+        {"yeast", "-closest", with([](ImportOptions& o) {
+             o.standardChoice = MethodTools::kChooseClosest; o.standardWindow = 1.0; o.partnerWindow = 0.2; })},
+        {"yeast", "-curves", with([](ImportOptions& o) {
+             o.curveType = 2; o.weighting = 2; o.origin = 2; o.axisTransform = 2; o.responseBasis = 1;
+             o.units = "uM"; o.standardConc = 5.0; o.massWindow = 0.7; o.rtUnit = MethodTools::TimeUnit::kMinutes; })},
+    };
+    for (const auto& [list, variant, options] : imports) {
+        SCOPED_TRACE(list + variant);
         MethodTools::MethodDocument method;
         MethodTools::Problems problems, notes;
-        ASSERT_TRUE(MethodTools::ImportTransitionList((data / (list + "-transitions.csv")).string(), {}, method,
+        ASSERT_TRUE(MethodTools::ImportTransitionList((data / (list + "-transitions.csv")).string(), options, method,
                                                       problems, notes));
-        ExpectRecorded("imports", list + "-readable.xml", method.Xml(true));
-        ExpectRecorded("imports", list + "-stored.xml", method.Xml(false));
-        if (list != "yeast") continue;
+        std::string noted;
+        for (const auto& note : notes) noted += ReplaceAll(note.Text(), data.string(), "DATA") + "\n";
+        ExpectRecorded("imports", list + variant + "-readable.xml", method.Xml(true));
+        ExpectRecorded("imports", list + variant + "-stored.xml", method.Xml(false));
+        ExpectRecorded("imports", list + variant + "-notes.txt", noted);
+        if (list + variant != "yeast") continue;
         CPeakList peaks;
         std::vector<Batch::Problem> read;
         std::vector<Integrate::PeakQuality> quality;
