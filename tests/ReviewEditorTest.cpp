@@ -69,8 +69,9 @@ protected:
     // A fresh quan-batch run with the decisions the station recorded in the results folder
     // writes what the station holds: the text outputs and every table and view of the database
     // but the audit trail (the station's own), the run's record of its options, the peak tables'
-    // shared values (the peak_fields view compares what they hold) and the stored chromatograms
-    // (kept as the run cut them; a fresh run with narrowed bounds cuts them narrower).
+    // shared values (the peak_fields view compares what they hold) and the stored chromatograms'
+    // points (kept as the run cut them; a fresh run with narrowed bounds cuts them narrower):
+    // their location windows are compared, as an entry following a corrected reference moves.
     void ExpectAFreshRunAgrees(const std::vector<std::string>& options) {
         const fs::path fresh = temp_.Path() / "fresh";
         std::vector<std::string> args = {ExampleFolder().string(), "--out", fresh.string()};
@@ -86,6 +87,9 @@ protected:
                                 "chromatograms"})
             held.erase(own), fromRun.erase(own);
         EXPECT_EQ(held, fromRun);
+        const std::string windows = "SELECT sample, entry, slot, predicted_rt, window_start, window_end FROM chromatograms "
+                                    "ORDER BY sample, entry, slot";
+        EXPECT_EQ(Query(results_ / "results.sqlite", windows), Query(fresh / "results.sqlite", windows));
     }
 
     TempFolder temp_;

@@ -430,8 +430,11 @@ void QuantifySample(CQuanLocate& locate, CQuanQuantify& quantify, const BatchInp
         outcome.problems.push_back({sample.peakPath, 0, 0, "sample " + sample.id + ": quantification stopped with status " +
                                                                QuantifyStatusText(outcome.result.quantifyStatus)});
     const EntryPeaks entryPeaks(located.peaks, located.method.GetSize());
-    for (int e = 1; e <= located.method.GetSize(); ++e)
-        outcome.rows.push_back(MakeRow(index, e, located.method.GetAt(e - 1), entryPeaks, located.quality));
+    for (int e = 1; e <= located.method.GetSize(); ++e) {
+        const CMethodData& entry = located.method.GetAt(e - 1);
+        outcome.rows.push_back(MakeRow(index, e, entry, entryPeaks, located.quality));
+        if (!entry.IsTotals()) outcome.windows.push_back(LocationWindow(entry, e));
+    }
     if (keepTraces) {
         outcome.traces = CutEntryTraces(located.method, located.peaks, located.chromatograms, options.traces);
         located.chromatograms.clear();

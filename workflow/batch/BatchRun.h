@@ -61,12 +61,13 @@ bool QuantifyBatch(const BatchInput& input, const CCalibrationList& curves, cons
                    BatchResults& results, std::vector<Problem>& problems);
 
 // What running one sample gives: whether it ran at all (its peaks could be read), its result
-// with the engines' statuses, one row per method entry, its cut traces when asked for, and the
-// engine statuses that stopped it, naming the sample.
+// with the engines' statuses, one row per method entry, where location looked, its cut traces
+// when asked for, and the engine statuses that stopped it, naming the sample.
 struct SampleRun {
     bool ran = false;
     SampleResult result;
     std::vector<ResultRow> rows;
+    std::vector<EntryWindow> windows;  // where location looked, one per entry that is no total
     std::vector<EntryTrace> traces;
     std::vector<Problem> problems;
 };

@@ -67,6 +67,13 @@ void CutPoints(const RawData::Chromatogram& chromatogram, double from, double to
 
 }  // namespace
 
+EntryWindow LocationWindow(const CMethodData& entry, int number) {
+    const double sought = std::isfinite(entry.GetSoughtRT()) && entry.GetSoughtRT() > 0.0f ? entry.GetSoughtRT()
+                                                                                            : entry.GetPredRT();
+    const double halfWindow = std::max(0.0f, entry.GetLocateRTWin());
+    return {number, sought, sought - halfWindow, sought + halfWindow};
+}
+
 std::vector<EntryTrace> CutEntryTraces(const CMethodList& method, const CPeakList& peaks,
                                        const std::vector<RawData::Chromatogram>& chromatograms,
                                        const TraceKeeping& keeping) {
@@ -77,11 +84,10 @@ std::vector<EntryTrace> CutEntryTraces(const CMethodList& method, const CPeakLis
         const CMethodData* entry = method.GetEntry(i);
         if (entry == nullptr || entry->IsTotals()) continue;
         const int number = i + 1;
-        const double sought = std::isfinite(entry->GetSoughtRT()) && entry->GetSoughtRT() > 0.0f
-                                  ? entry->GetSoughtRT() : entry->GetPredRT();
-        const double halfWindow = std::max(0.0f, entry->GetLocateRTWin());
+        const EntryWindow window = LocationWindow(*entry, number);
+        const double halfWindow = window.windowEnd - window.predictedRT;
         const double margin = std::max(TraceKeeping::kLeastMargin, keeping.marginShare * 2.0 * halfWindow);
-        double from = sought - halfWindow - margin, to = sought + halfWindow + margin;
+        double from = window.windowStart - margin, to = window.windowEnd + margin;
         double peakStart = 0.0, peakEnd = 0.0;
         if (MainPeakBounds(peaks, number, peakStart, peakEnd)) {
             from = std::min(from, peakStart - margin);
@@ -100,9 +106,9 @@ std::vector<EntryTrace> CutEntryTraces(const CMethodList& method, const CPeakLis
             cut.slot = slot;
             cut.trace = trace;
             cut.internalStandard = standard;
-            cut.predictedRT = sought;
-            cut.windowStart = sought - halfWindow;
-            cut.windowEnd = sought + halfWindow;
+            cut.predictedRT = window.predictedRT;
+            cut.windowStart = window.windowStart;
+            cut.windowEnd = window.windowEnd;
             if (slot != kQuantifierSlot) {
                 // The stored ratio is quantifier over qualifier unless the entry says otherwise.
                 const double ratio = entry->GetTargetRatio(slot - 1);

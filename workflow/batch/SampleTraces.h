@@ -14,6 +14,7 @@
 
 #include "rawdata/Chromatogram.h"
 
+class CMethodData;
 class CMethodList;
 class CPeakList;
 
@@ -45,6 +46,16 @@ struct EntryTrace {
     int firstScan = 1;
     std::vector<int> scans{};
 };
+
+// Where location looked for an entry in one sample: the sought RT (the predicted one moved by
+// the entry's reference, when it follows one) and the window around it, minutes.
+struct EntryWindow {
+    int entry = 0;  // 1-based method entry number
+    double predictedRT = 0.0, windowStart = 0.0, windowEnd = 0.0;
+};
+
+// The window of `entry` (number `number`) as location left it (sought RT set).
+EntryWindow LocationWindow(const CMethodData& entry, int number);
 
 // What a batch keeps of its raw traces.
 struct TraceKeeping {

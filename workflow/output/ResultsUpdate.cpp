@@ -42,6 +42,39 @@ private:
     sqlite3_stmt* m_statement = nullptr;
 };
 
+// The stored chromatograms' location windows of each sample located again. A batch run from
+// peak lists keeps no chromatograms: nothing to follow.
+bool UpdateWindows(sqlite3* database, const ResultsChange& change, std::string& error) {
+    if (change.windows.empty()) return true;
+    sqlite3_stmt* update = nullptr;
+    if (sqlite3_prepare_v2(database,
+                           "UPDATE chromatograms SET predicted_rt = ?3, window_start = ?4, window_end = ?5 "
+                           "WHERE sample = ?1 AND entry = ?2",
+                           -1, &update, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(update);
+        sqlite3_stmt* table = nullptr;
+        const bool kept = sqlite3_prepare_v2(database, "SELECT 1 FROM chromatograms LIMIT 0", -1, &table, nullptr) == SQLITE_OK;
+        sqlite3_finalize(table);
+        if (kept) error = sqlite3_errmsg(database);
+        return !kept;
+    }
+    bool ok = true;
+    for (const auto& [sample, windows] : change.windows)
+        for (size_t w = 0; ok && w < windows->size(); ++w) {
+            const EntryWindow& window = (*windows)[w];
+            sqlite3_bind_int64(update, 1, static_cast<sqlite3_int64>(sample) + 1);
+            sqlite3_bind_int(update, 2, window.entry);
+            sqlite3_bind_double(update, 3, window.predictedRT);
+            sqlite3_bind_double(update, 4, window.windowStart);
+            sqlite3_bind_double(update, 5, window.windowEnd);
+            ok = sqlite3_step(update) == SQLITE_DONE;
+            if (!ok) error = sqlite3_errmsg(database);
+            sqlite3_reset(update);
+        }
+    sqlite3_finalize(update);
+    return ok;
+}
+
 }  // namespace
 
 bool UpdateResults(sqlite3* database, const BatchResults& results, const ResultsChange& change, std::string& error) {
@@ -73,7 +106,7 @@ bool UpdateResults(sqlite3* database, const BatchResults& results, const Results
     std::vector<CurveResult> curves;
     for (const CurveResult* curve : change.curves) curves.push_back(*curve);
     if (!writer.WriteCurves(curves, error)) return false;
-    return !change.acceptance || writer.WriteAcceptance(results, error);
+    return (!change.acceptance || writer.WriteAcceptance(results, error)) && UpdateWindows(database, change, error);
 }
 
 }  // namespace Batch

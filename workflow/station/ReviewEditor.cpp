@@ -729,6 +729,10 @@ Answer ReviewEditor::State::Commit(const std::vector<int>& rerun, bool refit, Ba
             changedCurves.push_back(next.curves[c].entry);
         }
     change.acceptance = !SameAcceptance(next.acceptance, results.acceptance);
+    // The corrected samples were located again: their stored windows follow.
+    for (size_t r = 0; r < samples.size(); ++r)
+        if (std::find(rerun.begin(), rerun.end(), samples[r]) != rerun.end())
+            change.windows.emplace_back(static_cast<size_t>(samples[r]), &runs[r].windows);
 
     // The audit row: the result the change was made on, before and after.
     for (const auto& [sample, sampleRows] : fresh)
