@@ -16,7 +16,8 @@
 #include <vector>
 
 #define QUAN_FUZZ_TARGETS(X) \
-    X(batch_csv) X(calibrate) X(integrate) X(match_scoring) X(method_tools) X(method_xml) X(raw_data) X(records) X(whole_run)
+    X(batch_csv) X(calibrate) X(integrate) X(match_scoring) X(method_tools) X(method_xml) X(raw_data) X(records) \
+    X(whole_run)
 
 #define QUAN_DECLARE_FUZZ_TARGET(name) extern "C" int QuanFuzz_##name(const uint8_t* data, size_t size);
 QUAN_FUZZ_TARGETS(QUAN_DECLARE_FUZZ_TARGET)
@@ -73,7 +74,7 @@ TEST(FuzzCorpora, EveryInputKeepsItsTargetsPromises) {
         for (const auto& item : fs::directory_iterator(corpus))
             if (item.is_regular_file()) inputs.push_back(item.path());
         std::sort(inputs.begin(), inputs.end());
-        EXPECT_FALSE(inputs.empty()) << "corpus " << name << " holds no input: a replay that ran nothing proves nothing";
+        EXPECT_FALSE(inputs.empty()) << "corpus " << name << " holds no input (a replay of nothing proves nothing)";
         for (const fs::path& input : inputs) {
             std::ifstream file(input, std::ios::binary);
             const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

@@ -64,8 +64,9 @@ std::string Fingerprints(const fs::path& out, const std::string& batch) {
     const std::string open = "<script id=\"", type = "\" type=\"application/json\">";
     for (size_t at = report.find(open); at != std::string::npos; at = report.find(open, at + 1)) {
         const size_t name = at + open.size(), data = report.find(type, name), end = report.find("</script>", name);
-        if (data < end) hashes.emplace_back("report " + report.substr(name, data - name),
-                                            QuanPlatform::Sha256Hex(report.substr(data + type.size(), end - data - type.size())));
+        if (data >= end) continue;
+        const std::string block = report.substr(data + type.size(), end - data - type.size());
+        hashes.emplace_back("report " + report.substr(name, data - name), QuanPlatform::Sha256Hex(block));
     }
     std::string text;
     for (const auto& [name, digest] : hashes) text += name + " " + digest + "\n";

@@ -85,7 +85,7 @@ std::vector<EntryTrace> CutEntryTraces(const CMethodList& method, const CPeakLis
         if (entry == nullptr || entry->IsTotals()) continue;
         const int number = i + 1;
         const EntryWindow window = LocationWindow(*entry, number);
-        const double halfWindow = window.windowEnd - window.predictedRT;
+        const double halfWindow = std::max(0.0f, entry->GetLocateRTWin());
         const double margin = std::max(TraceKeeping::kLeastMargin, keeping.marginShare * 2.0 * halfWindow);
         double from = window.windowStart - margin, to = window.windowEnd + margin;
         double peakStart = 0.0, peakEnd = 0.0;
@@ -159,8 +159,12 @@ bool DecodeFourBytes(const void* bytes, size_t size, std::vector<Value>& values)
 }  // namespace
 
 std::string EncodeFloats(const std::vector<float>& values) { return EncodeFourBytes(values); }
-bool DecodeFloats(const void* bytes, size_t size, std::vector<float>& values) { return DecodeFourBytes(bytes, size, values); }
+bool DecodeFloats(const void* bytes, size_t size, std::vector<float>& values) {
+    return DecodeFourBytes(bytes, size, values);
+}
 std::string EncodeScans(const std::vector<int>& scans) { return EncodeFourBytes(scans); }
-bool DecodeScans(const void* bytes, size_t size, std::vector<int>& scans) { return DecodeFourBytes(bytes, size, scans); }
+bool DecodeScans(const void* bytes, size_t size, std::vector<int>& scans) {
+    return DecodeFourBytes(bytes, size, scans);
+}
 
 }  // namespace Batch

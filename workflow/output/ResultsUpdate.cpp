@@ -53,7 +53,8 @@ bool UpdateWindows(sqlite3* database, const ResultsChange& change, std::string& 
                            -1, &update, nullptr) != SQLITE_OK) {
         sqlite3_finalize(update);
         sqlite3_stmt* table = nullptr;
-        const bool kept = sqlite3_prepare_v2(database, "SELECT 1 FROM chromatograms LIMIT 0", -1, &table, nullptr) == SQLITE_OK;
+        const bool kept =
+            sqlite3_prepare_v2(database, "SELECT 1 FROM chromatograms LIMIT 0", -1, &table, nullptr) == SQLITE_OK;
         sqlite3_finalize(table);
         if (kept) error = sqlite3_errmsg(database);
         return !kept;
