@@ -331,6 +331,32 @@ TEST(ReviewEditorStart, ADatabaseWithoutStoredScansStillTakesMovedBounds) {
     EXPECT_LT(std::stod(peak()[0][2]), std::stod(before[0][2]));
 }
 
+// A stored trace that no longer decodes is named when a change needs it, and nothing changes;
+// changes that do not need it go on.
+TEST(ReviewEditorStart, ADamagedStoredTraceIsNamedAndRefusesOnlyTheChangesThatNeedIt) {
+    TempFolder temp;
+    const fs::path results = temp.Path() / "results";
+    ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", results.string()}).status, Batch::kExitOK);
+    const fs::path database = results / "results.sqlite";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "UPDATE chromatograms SET times = X'00FF00' WHERE sample = 12 AND entry = 1 AND slot = 0",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    Station::ReviewEditor editor;
+    ASSERT_TRUE(OpenLoaded(editor, EditorOptions(results))) << editor.StateAnswer().body;
+    const Station::Answer moved = editor.IntegrationAnswer(
+        R"({"version":0,"sample":11,"entry":1,"slot":0,"kind":"bounds","start":5.1,"end":5.2,"reason":"r"})");
+    EXPECT_EQ(moved.status, 500) << moved.body;
+    EXPECT_NE(moved.body.find("damaged"), std::string::npos) << moved.body;
+    EXPECT_EQ(VersionOf(editor), 0);
+    EXPECT_EQ(editor.ExclusionAnswer(ExclusionBody(0, kEntry, kStandard, true)).status, 200);
+    editor.FlushOutputs();
+    EXPECT_EQ(VersionOf(editor), 1);
+    EXPECT_TRUE(fs::exists(results / "report.html"));
+}
+
 // A batch run with its own decision files and settings (--exclusions, --integrations,
 // --acceptance): the station takes them from the run's record, corrects on top of them, and the
 // files it keeps beside the results rebuild the corrected results on a fresh run.

@@ -195,26 +195,24 @@ double IntensityAt(const std::vector<float>& times, const std::vector<float>& in
     return intensities.empty() ? 0.0 : intensities.back();
 }
 
-struct StoredTrace {
-    int entry = 0, slot = 0;
-    std::string trace;
-    std::vector<float> times, intensities;
-    std::vector<int> scans;  // one per point; empty when the database keeps none (an earlier version's)
-};
-
-// The scans of a stored trace from its first_scan and scans columns: the one-per-point list
-// when it is kept, else counted on from the first. False when the list does not fit the points.
-bool ReadScans(sqlite3_stmt* query, int column, StoredTrace& trace) {
+// The scans of a stored trace from its first_scan and scans columns: `firstScan` 0 when the
+// database keeps none (an earlier version's), the one-per-point list only when it is kept.
+// False when the list does not fit the points.
+bool ReadScans(sqlite3_stmt* query, int column, Batch::EntryTrace& trace) {
+    trace.firstScan = 0;
     if (sqlite3_column_type(query, column) == SQLITE_NULL) return true;
-    const int first = sqlite3_column_int(query, column);
-    if (sqlite3_column_type(query, column + 1) == SQLITE_NULL) {
-        for (size_t i = 0; i < trace.times.size(); ++i) trace.scans.push_back(first + static_cast<int>(i));
-        return true;
-    }
+    trace.firstScan = sqlite3_column_int(query, column);
+    if (sqlite3_column_type(query, column + 1) == SQLITE_NULL) return true;
     const int size = sqlite3_column_bytes(query, column + 1);
     return Batch::DecodeScans(sqlite3_column_blob(query, column + 1), size > 0 ? static_cast<size_t>(size) : 0,
                               trace.scans) &&
            trace.scans.size() == trace.times.size();
+}
+
+// The scan of a stored trace's point i; 0 when the database keeps none.
+int ScanOf(const Batch::EntryTrace& trace, size_t i) {
+    if (!trace.scans.empty()) return trace.scans[i];
+    return trace.firstScan > 0 ? trace.firstScan + static_cast<int>(i) : 0;
 }
 
 }  // namespace
@@ -277,9 +275,11 @@ struct ReviewEditor::State {
     void QuantifyAll(const CCalibrationList& with, std::vector<Batch::SampleRun>& runs);
     // Judges `next` on the held rows, those of the samples in `fresh` replaced.
     void Judge(Batch::BatchResults& next, const std::map<int, std::vector<Batch::ResultRow>>& fresh);
-    // The stored traces of `entries` in a sample.
-    bool ReadTraces(int sample, const std::set<int>& entries, std::vector<StoredTrace>& traces, std::string& error);
-    std::vector<RawData::Chromatogram> TracesForIntegration(const std::vector<StoredTrace>& stored);
+    // The stored traces of a sample, of `entries` only when given (every entry's otherwise), as
+    // the batch run kept them. A damaged trace is left out, named in `error`, and gives false.
+    bool ReadTraces(int sample, const std::set<int>* entries, std::vector<Batch::EntryTrace>& traces,
+                    std::string& error);
+    std::vector<RawData::Chromatogram> TracesForIntegration(const std::vector<Batch::EntryTrace>& stored);
     bool ApplySampleChanges(int sample, std::vector<Problem>& problems);
     Answer Commit(const std::vector<int>& rerun, bool refit, Batch::AuditEntry& audit, const Clock::time_point& began,
                   const std::function<void()>& undo);
@@ -289,7 +289,6 @@ struct ReviewEditor::State {
     void QueueOutputs();
     void RewriteOutputs();
     bool FormatOutputs(std::string& csv, std::string& matrix, std::string& curvesText, std::string& report);
-    std::vector<Batch::EntryTrace> StoredEntryTraces(int sample);
     // Whether changes may be made and `request` names the version the results are at now; else
     // the refusal (409 for a stale version: never applied over another's change).
     bool CurrentVersionAsked(const JsonValue& request, Answer& refusal) const;
@@ -552,7 +551,7 @@ bool ReviewEditor::State::CheckStoredResults(std::string& difference) {
 
 // ---- a sample's corrected peaks -----------------------------------------------------------
 
-bool ReviewEditor::State::ReadTraces(int sample, const std::set<int>& entries, std::vector<StoredTrace>& traces,
+bool ReviewEditor::State::ReadTraces(int sample, const std::set<int>* entries, std::vector<Batch::EntryTrace>& traces,
                                      std::string& error) {
     traces.clear();
     sqlite3_stmt* query = nullptr;
@@ -560,8 +559,10 @@ bool ReviewEditor::State::ReadTraces(int sample, const std::set<int>& entries, s
     const auto prepare = [&](const char* scans) {
         sqlite3_finalize(query);
         query = nullptr;
-        const std::string sql = "SELECT entry, slot, trace, times, intensities" + std::string(scans) +
-                                " FROM chromatograms WHERE sample = ?1 AND entry = ?2 ORDER BY slot";
+        const std::string sql = "SELECT entry, slot, trace, expected_ratio, overlay_scale, internal_standard, "
+                                "predicted_rt, window_start, window_end, times, intensities" +
+                                std::string(scans) + " FROM chromatograms WHERE sample = ?1" +
+                                (entries != nullptr ? " AND entry = ?2" : "") + " ORDER BY entry, slot";
         return sqlite3_prepare_v2(database, sql.c_str(), -1, &query, nullptr) == SQLITE_OK;
     };
     const bool withScans = prepare(", first_scan, scans");
@@ -570,45 +571,57 @@ bool ReviewEditor::State::ReadTraces(int sample, const std::set<int>& entries, s
         sqlite3_finalize(query);
         return true;
     }
-    bool ok = true;
-    for (auto entry = entries.begin(); ok && entry != entries.end(); ++entry) {
-        sqlite3_bind_int(query, 1, sample + 1);
-        sqlite3_bind_int(query, 2, *entry);
-        while (ok && sqlite3_step(query) == SQLITE_ROW) {
-            StoredTrace trace;
-            trace.entry = sqlite3_column_int(query, 0);
-            trace.slot = sqlite3_column_int(query, 1);
-            const unsigned char* name = sqlite3_column_text(query, 2);
-            trace.trace = name != nullptr ? reinterpret_cast<const char*>(name) : "";
+    const auto read = [&]() {
+        while (sqlite3_step(query) == SQLITE_ROW) {
+            Batch::EntryTrace trace;
+            const auto real = [query](int column) {
+                return sqlite3_column_type(query, column) == SQLITE_NULL ? 0.0 : sqlite3_column_double(query, column);
+            };
             const auto floats = [query](int column, std::vector<float>& values) {
                 const int size = sqlite3_column_bytes(query, column);
                 return Batch::DecodeFloats(sqlite3_column_blob(query, column), size > 0 ? static_cast<size_t>(size) : 0,
                                            values);
             };
-            ok = floats(3, trace.times) && floats(4, trace.intensities) && trace.times.size() == trace.intensities.size() &&
-                 (!withScans || ReadScans(query, 5, trace));
-            if (!ok)
+            trace.entry = sqlite3_column_int(query, 0);
+            trace.slot = sqlite3_column_int(query, 1);
+            const unsigned char* name = sqlite3_column_text(query, 2);
+            trace.trace = name != nullptr ? reinterpret_cast<const char*>(name) : "";
+            trace.expectedRatio = real(3);
+            trace.overlayScale = real(4);
+            trace.internalStandard = sqlite3_column_int(query, 5);
+            trace.predictedRT = real(6);
+            trace.windowStart = real(7);
+            trace.windowEnd = real(8);
+            trace.firstScan = 0;
+            if (floats(9, trace.times) && floats(10, trace.intensities) && trace.times.size() == trace.intensities.size() &&
+                (!withScans || ReadScans(query, 11, trace)))
+                traces.push_back(std::move(trace));
+            else if (error.empty())
                 error = "the stored chromatogram of entry " + std::to_string(trace.entry) + ", trace " + trace.trace +
                         " is damaged";
-            else
-                traces.push_back(std::move(trace));
         }
         sqlite3_reset(query);
+    };
+    sqlite3_bind_int(query, 1, sample + 1);
+    if (entries == nullptr) read();
+    for (auto entry = entries != nullptr ? entries->begin() : std::set<int>::const_iterator();
+         entries != nullptr && entry != entries->end(); ++entry) {
+        sqlite3_bind_int(query, 2, *entry);
+        read();
     }
     sqlite3_finalize(query);
-    return ok;
+    return error.empty();
 }
 
 // The sample's traces as the integrator's input, from the stored points: the windows kept of
 // one trace (several entries may use it) merged into one list of points, each window whole,
 // so bounds inside any entry's window see every point the raw trace has there.
-std::vector<RawData::Chromatogram> ReviewEditor::State::TracesForIntegration(const std::vector<StoredTrace>& stored) {
+std::vector<RawData::Chromatogram> ReviewEditor::State::TracesForIntegration(const std::vector<Batch::EntryTrace>& stored) {
     // Each point's intensity and scan (0 when the database keeps none) by time.
     std::map<std::string, std::map<float, std::pair<float, int>>> points;
-    for (const StoredTrace& trace : stored)
+    for (const Batch::EntryTrace& trace : stored)
         for (size_t i = 0; i < trace.times.size(); ++i)
-            points[trace.trace].emplace(trace.times[i],
-                                        std::make_pair(trace.intensities[i], trace.scans.empty() ? 0 : trace.scans[i]));
+            points[trace.trace].emplace(trace.times[i], std::make_pair(trace.intensities[i], ScanOf(trace, i)));
     std::vector<RawData::Chromatogram> traces;
     for (const auto& [name, byTime] : points) {
         RawData::Chromatogram trace;
@@ -645,9 +658,9 @@ bool ReviewEditor::State::ApplySampleChanges(int sample, std::vector<Problem>& p
             for (int e = 0; c.kind == Batch::IntegrationKind::kBounds && e < Entries(); ++e)
                 if (input.method.GetAt(e).GetName() == c.compound) measured.insert(e + 1);
         }
-    std::vector<StoredTrace> stored;
+    std::vector<Batch::EntryTrace> stored;
     std::string error;
-    if (!ReadTraces(sample, measured, stored, error)) {
+    if (!ReadTraces(sample, &measured, stored, error)) {
         problems.push_back({"", 0, 0, error});
         return false;
     }
@@ -895,8 +908,12 @@ bool ReviewEditor::State::FormatOutputs(std::string& csv, std::string& matrix, s
         matrix += Batch::MatrixCsvRows(results, rows, fullPrecision);
         std::vector<std::vector<std::string>> cells;
         for (const Batch::ResultRow& row : rows) cells.push_back(Batch::ResultCells(results, row));
-        // A batch run hands a sample's traces on before its rows.
-        writer.AddChromatograms(rows, StoredEntryTraces(static_cast<int>(s)));
+        // A batch run hands a sample's traces on before its rows; a damaged one is left out of
+        // the report (the station names it when it is needed for a change).
+        std::vector<Batch::EntryTrace> traces;
+        std::string damaged;
+        ReadTraces(static_cast<int>(s), nullptr, traces, damaged);
+        writer.AddChromatograms(rows, traces);
         report += writer.Rows(results, rows, cells);
     }
     std::lock_guard<std::mutex> held(change);
@@ -904,44 +921,6 @@ bool ReviewEditor::State::FormatOutputs(std::string& csv, std::string& matrix, s
     curvesText = Batch::CurvesText(results);
     report += writer.Tail(results);
     return true;
-}
-
-// A sample's chromatograms as results.sqlite keeps them.
-std::vector<Batch::EntryTrace> ReviewEditor::State::StoredEntryTraces(int sample) {
-    std::vector<Batch::EntryTrace> kept;
-    sqlite3_stmt* query = nullptr;
-    if (sqlite3_prepare_v2(database,
-                           "SELECT entry, slot, trace, expected_ratio, overlay_scale, internal_standard, predicted_rt, "
-                           "window_start, window_end, times, intensities FROM chromatograms WHERE sample = ?1 "
-                           "ORDER BY entry, slot",
-                           -1, &query, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(query);  // a batch from peak lists has no such table
-        return kept;
-    }
-    sqlite3_bind_int(query, 1, sample + 1);
-    while (sqlite3_step(query) == SQLITE_ROW) {
-        Batch::EntryTrace trace;
-        const auto real = [query](int column) {
-            return sqlite3_column_type(query, column) == SQLITE_NULL ? 0.0 : sqlite3_column_double(query, column);
-        };
-        trace.entry = sqlite3_column_int(query, 0);
-        trace.slot = sqlite3_column_int(query, 1);
-        const unsigned char* name = sqlite3_column_text(query, 2);
-        trace.trace = name != nullptr ? reinterpret_cast<const char*>(name) : "";
-        trace.expectedRatio = real(3);
-        trace.overlayScale = real(4);
-        trace.internalStandard = sqlite3_column_int(query, 5);
-        trace.predictedRT = real(6);
-        trace.windowStart = real(7);
-        trace.windowEnd = real(8);
-        const auto floats = [query](int column, std::vector<float>& values) {
-            const int size = sqlite3_column_bytes(query, column);
-            return Batch::DecodeFloats(sqlite3_column_blob(query, column), size > 0 ? static_cast<size_t>(size) : 0, values);
-        };
-        if (floats(9, trace.times) && floats(10, trace.intensities)) kept.push_back(std::move(trace));
-    }
-    sqlite3_finalize(query);
-    return kept;
 }
 
 void ReviewEditor::FlushOutputs() {
@@ -1070,10 +1049,11 @@ Answer ReviewEditor::IntegrationAnswer(std::string_view body) {
         if (!FiniteNumber(request, "start", change.start) || !FiniteNumber(request, "end", change.end))
             return ErrorAnswer(400, "moved bounds need \"start\" and \"end\" as finite numbers (minutes)");
         if (!(change.start < change.end)) return ErrorAnswer(400, "the peak's start must come before its end");
-        std::vector<StoredTrace> stored;
-        if (!s.ReadTraces(sample, {entry}, stored, error)) return ErrorAnswer(500, error);
-        const StoredTrace* trace = nullptr;
-        for (const StoredTrace& t : stored)
+        std::vector<Batch::EntryTrace> stored;
+        const std::set<int> entries{entry};
+        if (!s.ReadTraces(sample, &entries, stored, error)) return ErrorAnswer(500, error);
+        const Batch::EntryTrace* trace = nullptr;
+        for (const Batch::EntryTrace& t : stored)
             if (t.entry == entry && t.slot == slot) trace = &t;
         if (trace == nullptr || trace->times.size() < 2)
             return ErrorAnswer(404, "no trace of this compound and slot is stored for this sample (a batch from peak "
