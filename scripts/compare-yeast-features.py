@@ -17,6 +17,10 @@ logarithm) and a raw apex above 1,000 counts, for each file:
 - peaks per feature: how many of our peaks of the trace have their apex within that
   pipeline's bounds, on average (1 is one peak per peak; more means a peak cut in pieces).
 
+A last line gives r(log area) again over the comparisons whose bounds, in that pipeline, reach
+down below half of the raw apex at both ends: where its bounds cut a peak high on its flanks,
+its area is of part of the peak, and the correlation says more about its bounds than ours.
+
     python3 scripts/compare-yeast-features.py BUILD_DIR [SHARED_DATA_DIR]
 
 Python 3 standard library only; BUILD_DIR holds quan-method and quan-integrate.
@@ -81,7 +85,8 @@ def raw_chromatograms(path):
 
 def baseline_area(chromatograms, trace, left, right, apex):
     """That pipeline's area recomputed: trapezoid of the raw points within its bounds, above
-    the line through the first and last of them, in intensity x seconds."""
+    the line through the first and last of them, in intensity x seconds; and how high its
+    bounds stand: the higher raw point at a bound over the highest within them."""
     for times, intensities in chromatograms.get(trace, []):
         inside = [i for i, t in enumerate(times) if left <= t <= right]
         if len(inside) < 2 or not times[inside[0]] <= apex <= times[inside[-1]]:
@@ -91,8 +96,9 @@ def baseline_area(chromatograms, trace, left, right, apex):
         area = 0.0
         for i in range(a, b):
             area += 0.5 * (times[i + 1] - times[i]) * (intensities[i] - line(times[i]) + intensities[i + 1] - line(times[i + 1]))
-        return area * 60.0
-    return None
+        top = max(intensities[i] for i in inside)
+        return area * 60.0, (max(intensities[a], intensities[b]) / top if top > 0 else 1.0)
+    return None, None
 
 
 def our_peaks(path):
@@ -135,6 +141,7 @@ def main():
           % (MIN_SN, MIN_APEX))
     print("|---|--:|--:|--:|--:|--:|")
     totals = [0, 0, 0, [], [], 0]
+    whole = [[], []]  # the comparisons whose bounds in that pipeline reach below half the apex
     for name in files:
         stem = name[:-len(".mzML")]
         features = [f for f in their_features(os.path.join(yeast, "features", stem + ".featureXML"), traces)
@@ -150,10 +157,13 @@ def main():
             if not holding:
                 continue
             found += 1
-            area = baseline_area(chromatograms, trace_key(f["trace"]), f["left"], f["right"], f["apex"])
+            area, bounds_level = baseline_area(chromatograms, trace_key(f["trace"]), f["left"], f["right"], f["apex"])
             if area is not None and area > 0 and holding[0]["area"] > 0:
                 ours.append(math.log(holding[0]["area"]))
                 theirs.append(math.log(area))
+                if bounds_level < 0.5:
+                    whole[0].append(ours[-1])
+                    whole[1].append(theirs[-1])
         print("| %s | %d | %d | %.1f %% | %.3f | %.2f |" % (stem, count, len(features), 100.0 * found / len(features),
                                                          correlation(ours, theirs), within / len(features)))
         totals[0] += count
@@ -164,6 +174,8 @@ def main():
         totals[5] += within
     print("| all three | %d | %d | %.1f %% | %.3f | %.2f |" % (totals[0], totals[1], 100.0 * totals[2] / totals[1],
                                                             correlation(totals[3], totals[4]), totals[5] / totals[1]))
+    print("\nr(log area) where that pipeline's bounds reach below half the apex at both ends: %.3f over %d of %d"
+          % (correlation(whole[0], whole[1]), len(whole[0]), len(totals[3])))
 
 
 if __name__ == "__main__":
