@@ -604,11 +604,11 @@ bool ReviewEditor::State::ReadTraces(int sample, const std::set<int>* entries, s
     };
     sqlite3_bind_int(query, 1, sample + 1);
     if (entries == nullptr) read();
-    for (auto entry = entries != nullptr ? entries->begin() : std::set<int>::const_iterator();
-         entries != nullptr && entry != entries->end(); ++entry) {
-        sqlite3_bind_int(query, 2, *entry);
-        read();
-    }
+    else
+        for (int entry : *entries) {
+            sqlite3_bind_int(query, 2, entry);
+            read();
+        }
     sqlite3_finalize(query);
     return error.empty();
 }
