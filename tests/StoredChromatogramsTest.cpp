@@ -258,10 +258,15 @@ TEST(StoredChromatograms, ReportEmbedsThemWithinItsBudgetOnly) {
     EntryTrace large = small;
     large.times.assign(400000, 1.0f);
     large.intensities.assign(400000, 2.0f);
-    const std::string over = block({{large}, {large}, {large}, {small}});
+    const std::string over = block({{large}, {large}, {large}, {large}, {small}});
     EXPECT_NE(over.find("\"panels\":null"), std::string::npos);
     EXPECT_NE(over.find("quan-review"), std::string::npos) << over.substr(0, 400);
     EXPECT_LT(over.size(), 1000u);
+    // The note gives the size of them all: past the budget it is estimated from the points.
+    const double one = static_cast<double>(block({{large}}).size()) / (1 << 20);
+    const size_t about = over.find("(about ");
+    ASSERT_NE(about, std::string::npos) << over;
+    EXPECT_NEAR(std::stod(over.substr(about + 7)), 4.0 * one, 0.1) << over;
 }
 
 }  // namespace

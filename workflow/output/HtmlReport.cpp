@@ -279,7 +279,7 @@ std::string HtmlReportWriter::Head(const BatchResults& results) {
     m_texts.clear();
     m_rowsWritten = 0;
     m_panels.clear();
-    m_panelCount = m_chromatogramBytes = 0;
+    m_panelCount = m_chromatogramBytes = m_chromatogramPoints = 0;
     m_chromatogramsDropped = false;
     return PageStart(Escape(TitleOf(results))) +
            "<p id=\"review-note\">To look at every peak on its chromatogram, with the whole batch at hand, open the "
@@ -324,6 +324,17 @@ std::string HtmlReportWriter::RowsJson(const BatchResults& results, const std::v
 
 void HtmlReportWriter::AddChromatograms(const std::vector<ResultRow>& rows, const std::vector<EntryTrace>& traces) {
     if (traces.empty()) return;
+    size_t points = 0;
+    for (const EntryTrace& trace : traces) points += trace.times.size();
+    // Past the budget nothing more is embedded: the rest is only counted for the page's note,
+    // at the bytes a point has taken so far (writing it all out would cost more than the run).
+    if (m_chromatogramsDropped) {
+        if (m_chromatogramPoints > 0)
+            m_chromatogramBytes += static_cast<size_t>(static_cast<double>(points) * static_cast<double>(m_chromatogramBytes) /
+                                                       static_cast<double>(m_chromatogramPoints));
+        m_chromatogramPoints += points;
+        return;
+    }
     std::vector<const ResultRow*> rowOf;
     for (const ResultRow& row : rows) {
         if (row.entry < 1) continue;
@@ -362,7 +373,7 @@ void HtmlReportWriter::AddChromatograms(const std::vector<ResultRow>& rows, cons
         first = last;
     }
     m_chromatogramBytes += json.size();
-    if (m_chromatogramsDropped) return;
+    m_chromatogramPoints += points;
     if (m_panels.size() + json.size() + 1 > kEmbeddedChromatogramBudget) {
         m_chromatogramsDropped = true;
         m_panels.clear();
@@ -381,7 +392,7 @@ std::string HtmlReportWriter::ChromatogramBlock() const {
         char size[32];
         std::snprintf(size, sizeof size, "%.1f", static_cast<double>(m_chromatogramBytes) / (1 << 20));
         Append(json, "{\"panels\":null,\"note\":",
-               JsonString(std::string("The chromatograms (") + size + " MB) are more than this report embeds (" +
+               JsonString(std::string("The chromatograms (about ") + size + " MB) are more than this report embeds (" +
                           std::to_string(kEmbeddedChromatogramBudget >> 20) +
                           " MB): open the review station on the results folder (quan-review RESULTS_FOLDER)."),
                "}");

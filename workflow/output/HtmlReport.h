@@ -45,7 +45,8 @@ private:
     std::string ChromatogramBlock() const;
     std::string m_panels;  // the embedded panels so far, comma-separated
     size_t m_panelCount = 0;
-    size_t m_chromatogramBytes = 0;  // all offered, embedded or not
+    size_t m_chromatogramBytes = 0;   // all offered, embedded or not (estimated past the budget)
+    size_t m_chromatogramPoints = 0;  // their points
     bool m_chromatogramsDropped = false;
     std::map<std::string, int> m_codes;
     std::vector<std::string> m_texts;
