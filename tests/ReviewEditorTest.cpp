@@ -304,19 +304,22 @@ TEST_F(ReviewEditing, StateAndReasonsSayWhatTheStationOffers) {
     EXPECT_EQ(texts.back(), "Lab reason two");
 }
 
+// The example batch run into `results`, its database then altered by `sql`.
+void RunExampleAltered(const fs::path& results, const char* sql) {
+    ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", results.string()}).status, Batch::kExitOK);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((results / "results.sqlite").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
 // A database written before the stored chromatograms kept their scans still takes moved bounds;
 // the scans of such a peak are then counted in the kept points, not the file's.
 TEST(ReviewEditorStart, ADatabaseWithoutStoredScansStillTakesMovedBounds) {
     TempFolder temp;
-    const fs::path results = temp.Path() / "results";
-    ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", results.string()}).status, Batch::kExitOK);
-    const fs::path database = results / "results.sqlite";
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, "ALTER TABLE chromatograms DROP COLUMN scans; ALTER TABLE chromatograms DROP COLUMN first_scan",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    const fs::path results = temp.Path() / "results", database = results / "results.sqlite";
+    ASSERT_NO_FATAL_FAILURE(RunExampleAltered(
+        results, "ALTER TABLE chromatograms DROP COLUMN scans; ALTER TABLE chromatograms DROP COLUMN first_scan"));
     const auto peak = [&] {
         return Query(database, "SELECT \"StartRT\", \"EndRT\", \"StScan\" FROM peak_values WHERE sample = 12 AND entry = 1");
     };
@@ -336,14 +339,8 @@ TEST(ReviewEditorStart, ADatabaseWithoutStoredScansStillTakesMovedBounds) {
 TEST(ReviewEditorStart, ADamagedStoredTraceIsNamedAndRefusesOnlyTheChangesThatNeedIt) {
     TempFolder temp;
     const fs::path results = temp.Path() / "results";
-    ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", results.string()}).status, Batch::kExitOK);
-    const fs::path database = results / "results.sqlite";
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, "UPDATE chromatograms SET times = X'00FF00' WHERE sample = 12 AND entry = 1 AND slot = 0",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    ASSERT_NO_FATAL_FAILURE(RunExampleAltered(
+        results, "UPDATE chromatograms SET times = X'00FF00' WHERE sample = 12 AND entry = 1 AND slot = 0"));
     Station::ReviewEditor editor;
     ASSERT_TRUE(OpenLoaded(editor, EditorOptions(results))) << editor.StateAnswer().body;
     const Station::Answer moved = editor.IntegrationAnswer(
