@@ -180,4 +180,6 @@ TEST(ResultFlags, StandardAnalyteAndBlankMonitoringInTheirOwnSampleTypes) {
     const CPeakData off = Quantified(m, 20.0, 10.0, kAnalyte);
     EXPECT_EQ(Flags(off), (DevFlags{0, 0, 0, 0, 0.0}));
     EXPECT_FALSE(off.GetMethodQCUserDevFlag());
+    m.SetMonitorBlankConc(0.0);  // no limit given: nothing to flag a blank against
+    EXPECT_EQ(Quantified(m, 1.5, 0.0, kBlank).GetMatrixFlag(), 0);
 }

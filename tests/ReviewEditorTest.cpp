@@ -49,10 +49,11 @@ JsonValue Parsed(const Station::Answer& answer) {
 
 int VersionOf(const Station::ReviewEditor& editor) { return static_cast<int>(Parsed(editor.StateAnswer()).Find("version")->GetNumber()); }
 
+// Spaced and broken over lines, as a request typed by hand (curl) comes.
 std::string ExclusionBody(int version, int entry, int standard, bool excluded, const std::string& reason = "bad injection") {
-    return "{\"version\":" + std::to_string(version) + ",\"entry\":" + std::to_string(entry) +
-           ",\"standard\":" + std::to_string(standard) + ",\"excluded\":" + (excluded ? "true" : "false") +
-           ",\"reason\":\"" + reason + "\"}";
+    return "{ \"version\": " + std::to_string(version) + ",\r\n\t\"entry\" : " + std::to_string(entry) +
+           ", \"standard\": " + std::to_string(standard) + ", \"excluded\": " + (excluded ? "true" : "false") +
+           ",\n  \"reason\": \"" + reason + "\" }\n";
 }
 
 // The example batch run once into a fresh folder per test; the editor on it.

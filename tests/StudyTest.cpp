@@ -13,6 +13,7 @@
 #include "workflow/study/StudyMerge.h"
 #include "apps/cli/StudyTool.h"
 #include "workflow/study/WestgardRules.h"
+#include "workflow/station/JsonValue.h"
 
 namespace {
 
@@ -357,6 +358,10 @@ TEST_F(StudyMergeTest, PageKeepsNamesFromTheBatchesAsText) {
     const size_t end = page.find("</script>", data);
     ASSERT_NE(end, std::string::npos);
     const std::string json = page.substr(data, end - data);
+    // What the page's script reads is one JSON value, whatever the names hold.
+    Station::JsonValue parsed;
+    const size_t open = json.find('>') + 1;
+    EXPECT_TRUE(Station::JsonValue::Parse(std::string_view(json).substr(open), parsed, error)) << error;
     EXPECT_NE(json.find("\"Lindane \\\"gamma\\\" \\u003c/script>\\u003cb>\""), std::string::npos);
     EXPECT_NE(json.find("\"QC-01\\u000a&\""), std::string::npos);
     EXPECT_NE(json.find("\"week\\u003c1>\""), std::string::npos);
