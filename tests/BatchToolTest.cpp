@@ -2,6 +2,11 @@
 // the file, line and column it is in, nothing is run and nothing is written (a missing peak file
 // and a bad concentration are the Python module's cases); an engine status that ends a sample's
 // run is reported with its meaning and sample.
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <functional>
 #include <tuple>
 
@@ -83,6 +88,32 @@ TEST(BatchTool, AnOutputFolderThatIsAFileIsRefusedAndKept) {
     EXPECT_EQ(run.status, Batch::kExitBadInput);
     EXPECT_THAT(run.err, AllOf(HasSubstr(temp / "out" + ": exists and is not a folder"), HasSubstr("nothing was run")));
     EXPECT_EQ(ReadText(temp / "out"), "an analyst's notes\n");
+}
+
+// A disk that fills while the outputs are written (here a limit on the size of any file this
+// process writes): the run fails with its reason, the earlier results stay as they were, and
+// nothing half-written is left beside them, wherever the writing stops.
+TEST(BatchTool, ADiskThatFillsMidWriteKeepsTheEarlierResultsWhole) {
+    TempFolder temp;
+    const fs::path out = temp.Path() / "out";
+    ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", out.string()}).status, Batch::kExitOK);
+    const auto earlier = FolderContents(out);
+    rlimit usual{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &usual), 0);
+    const auto oversize = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+    // Past results.csv's first rows; past the CSV files, in the report or the database.
+    for (const rlim_t limit : {rlim_t{4} << 10, rlim_t{64} << 10, rlim_t{512} << 10}) {
+        SCOPED_TRACE(limit);
+        rlimit low = usual;
+        low.rlim_cur = std::min(limit, usual.rlim_max);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
+        const ToolRun run = RunTool({ExampleFolder().string(), "--out", out.string()});
+        setrlimit(RLIMIT_FSIZE, &usual);
+        EXPECT_EQ(run.status, Batch::kExitFailed) << run.err;
+        EXPECT_THAT(run.err, AllOf(HasSubstr("cannot write"), HasSubstr(std::strerror(EFBIG)))) << run.err;
+        EXPECT_EQ(FolderContents(out), earlier);
+    }
+    std::signal(SIGXFSZ, oversize);
 }
 
 // A stored curve holds at most 100 points: a batch of 100 standards calibrates, one of 101 is

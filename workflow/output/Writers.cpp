@@ -321,8 +321,12 @@ bool OutputWriter::Finish(const BatchResults& results, std::string& error) {
         return false;
     }
     State& s = *m_state;
-    const bool written = Append(s.report, s.html.Tail(results)) && CloseAndFlush(s.csv, s.csvStaged, error) &&
-                         CloseAndFlush(s.matrix, s.matrixStaged, error) &&
+    if (!Append(s.report, s.html.Tail(results))) {
+        error = "cannot write in " + s.folder + ": " + std::strerror(errno);
+        Discard();
+        return false;
+    }
+    const bool written = CloseAndFlush(s.csv, s.csvStaged, error) && CloseAndFlush(s.matrix, s.matrixStaged, error) &&
                          CloseAndFlush(s.report, s.reportStaged, error) &&
                          WriteFileSafely(s.curvesStaged, CurvesText(results), error) &&
                          s.database.Finish(results, error);
