@@ -830,16 +830,14 @@ bool ResultsDatabaseWriter::AddChromatograms(int sampleIndex, const std::vector<
     Statement& insert = m_state->inserts.chromatogram;
     std::string message;
     for (const EntryTrace& trace : traces) {
-        if (!trace.scans.empty() && trace.scans.size() != trace.times.size())
+        const auto mismatch = [&](size_t count, const char* what) {
             return Fail("cannot write", "the chromatogram of entry " + std::to_string(trace.entry) + ", trace " +
                                             trace.trace + " has " + std::to_string(trace.times.size()) + " times but " +
-                                            std::to_string(trace.scans.size()) + " scans",
+                                            std::to_string(count) + " " + what,
                         error);
-        if (trace.times.size() != trace.intensities.size())
-            return Fail("cannot write", "the chromatogram of entry " + std::to_string(trace.entry) + ", trace " +
-                                            trace.trace + " has " + std::to_string(trace.times.size()) + " times but " +
-                                            std::to_string(trace.intensities.size()) + " intensities",
-                        error);
+        };
+        if (!trace.scans.empty() && trace.scans.size() != trace.times.size()) return mismatch(trace.scans.size(), "scans");
+        if (trace.times.size() != trace.intensities.size()) return mismatch(trace.intensities.size(), "intensities");
         const std::string times = EncodeFloats(trace.times), intensities = EncodeFloats(trace.intensities),
                           scans = EncodeScans(trace.scans);
         const bool bound =
