@@ -291,12 +291,6 @@ protected:
         fs::copy(temp_->Path() / "results", copy, fs::copy_options::recursive);
         return copy;
     }
-    static void Edit(const fs::path& results, const std::string& sql) {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open((results / "results.sqlite").c_str(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
     // Appends a row to the trail of a results folder.
     static void Append(const fs::path& results, AuditEntry entry) {
         sqlite3* db = nullptr;
@@ -307,13 +301,7 @@ protected:
     }
     // quan-review with these arguments, in this process.
     static ToolRun Review(const std::vector<std::string>& args) {
-        ToolRun run;
-        std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        run.status = Station::RunReviewTool(args, out, err);
-        run.out = Drain(out);
-        run.err = Drain(err);
-        return run;
+        return Captured([&](std::FILE* out, std::FILE* err) { return Station::RunReviewTool(args, out, err); });
     }
     static inline TempFolder* temp_ = nullptr;
     static inline ToolRun run_;
@@ -347,7 +335,7 @@ TEST_F(ResultsVerification, AnUntouchedRunVerifiesAndEveryValueChangedWithSqlIsN
     AuditEntry restored = ExcludedPoint("STD-02");
     restored.action = Batch::kActionRestorePoint;
     Append(tampered, restored);
-    Edit(tampered, "UPDATE results SET area = 1234.5 WHERE sample = 3 AND entry = 1;"
+    Execute(tampered / "results.sqlite", "UPDATE results SET area = 1234.5 WHERE sample = 3 AND entry = 1;"
                    "UPDATE calibration_points SET excluded = 1 WHERE entry = 2 AND point = 1;"
                    "DROP TRIGGER audit_no_update; UPDATE audit SET reason = 'Better reason' WHERE id = 1;");
     std::vector<Batch::Problem> all;
@@ -381,7 +369,7 @@ TEST_F(ResultsVerification, ARecordedExclusionGivesTheStoredResults) {
     const fs::path results = temp_->Path() / "excluded";
     const ToolRun excluded = RunTool({ExampleFolder().string(), "--out", results.string(), "--exclusions", exclusions.string()});
     ASSERT_EQ(excluded.status, Batch::kExitOK) << excluded.err;
-    Edit(results, "UPDATE run SET value = '' WHERE name = 'exclusions_file'");
+    Execute(results / "results.sqlite", "UPDATE run SET value = '' WHERE name = 'exclusions_file'");
     std::vector<Batch::Problem> problems;
     EXPECT_FALSE(Batch::VerifyResultsFolder(results.string(), problems)) << "the exclusion is recorded nowhere";
 

@@ -156,6 +156,14 @@ inline Table Query(const fs::path& database, const std::string& sql) {
     return rows;
 }
 
+// Runs `sql` on the database file at `path`.
+inline void Execute(const fs::path& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql << ": " << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
 inline std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);

@@ -32,10 +32,6 @@ struct InputErrorCase {
 
 const InputErrorCase kInputErrors[] = {
     {Replace("batch.csv", "calibration standard,\n", "calibration standard\n"), "batch.csv:2: has 30 cells, the header 31"},
-    {Replace("batch.csv", "QC-01,raw/QC-01.mzML,QC", "QC-01,raw/QC-01.mzML,Quality"),
-     "batch.csv:8:3: unknown sample type \"Quality\""},
-    {[](const fs::path& b) { ReplaceInFile(AsPeakList(b, "QC-02"), "ChromNoise", "ChromNoize"); },
-     "QC-02.csv:1:9: unknown peak field \"ChromNoize\""},
     {Replace("method.xml", "RRef=\"1\"", "RRef=\"40\""),
      "method.xml:6:179: entry 3 (Dichlorvos): its internal standard RRef 40 is not an entry"},
     {Replace("method.xml", "<METHODLIST>", "<METHODLIST Acceptance=\"FDA\">"), "method.xml:2:1: METHODLIST Acceptance=\"FDA\""},

@@ -17,13 +17,6 @@ using namespace batch_test;
 using Batch::BatchResults;
 using Batch::ResultRow;
 
-void Execute(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql << ": " << sqlite3_errmsg(db);
-    sqlite3_close(db);
-}
-
 std::string RecordBytes(const CCalibrationData& curve) {
     _tagINTERNAL_CURVE_DB_RECORD record{};
     curve.GetRecord(record);

@@ -56,6 +56,12 @@ std::string ExclusionBody(int version, int entry, int standard, bool excluded, c
            ",\n  \"reason\": \"" + reason + "\" }\n";
 }
 
+// The example batch run into `results`, its database then altered by `sql`.
+void RunExampleAltered(const fs::path& results, const char* sql) {
+    ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", results.string()}).status, Batch::kExitOK);
+    Execute(results / "results.sqlite", sql);
+}
+
 // The example batch run once into a fresh folder per test; the editor on it.
 class ReviewEditing : public ::testing::Test {
 protected:
@@ -172,12 +178,7 @@ TEST_F(ReviewEditing, AStationStartedAgainContinuesFromTheRecordedChanges) {
 TEST(ReviewEditorStart, RefusesChangesWhenTheStoredResultsAreNotTheInputs) {
     TempFolder temp;
     const fs::path results = temp.Path() / "results";
-    ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", results.string()}).status, Batch::kExitOK);
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((results / "results.sqlite").c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "UPDATE results SET area = area * 2 WHERE sample = 12 AND entry = 2", nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    ASSERT_NO_FATAL_FAILURE(RunExampleAltered(results, "UPDATE results SET area = area * 2 WHERE sample = 12 AND entry = 2"));
     Station::ReviewEditor editor;
     EXPECT_FALSE(OpenLoaded(editor, EditorOptions(results)));
     const JsonValue state = Parsed(editor.StateAnswer());
@@ -305,15 +306,6 @@ TEST_F(ReviewEditing, StateAndReasonsSayWhatTheStationOffers) {
     EXPECT_EQ(texts.back(), "Lab reason two");
 }
 
-// The example batch run into `results`, its database then altered by `sql`.
-void RunExampleAltered(const fs::path& results, const char* sql) {
-    ASSERT_EQ(RunTool({ExampleFolder().string(), "--out", results.string()}).status, Batch::kExitOK);
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((results / "results.sqlite").c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
-}
-
 // A database written before the stored chromatograms kept their scans still takes moved bounds;
 // the scans of such a peak are then counted in the kept points, not the file's.
 TEST(ReviewEditorStart, ADatabaseWithoutStoredScansStillTakesMovedBounds) {
@@ -422,8 +414,7 @@ TEST(ReviewEditorKill, KilledAroundAChangeLeavesBeforeOrAfterNeverBetween) {
         char waitFor;
         int delayMs;
         const char* expected;  // "before", "after" or "either"
-    } kills[] = {{'l', 0, "either"}, {'l', 5, "either"}, {'t', 0, "before"}, {'t', 2, "before"}, {'t', 20, "before"},
-                 {'t', 60, "before"}, {'a', 0, "after"},  {'a', 10, "after"}};
+    } kills[] = {{'l', 0, "either"}, {'t', 0, "before"}, {'t', 60, "before"}, {'a', 0, "after"}};
     int index = 0, journals = 0;
     for (const auto& kill : kills) {
         const std::string what = std::string("killed ") + std::to_string(kill.delayMs) + " ms after '" + kill.waitFor + "'";

@@ -308,12 +308,7 @@ TEST(ReviewStationData, PeakListBatchesHaveNoChromatogramsAndSaySo) {
     fs::create_directories(temp.Path() / "empty");
     WriteText(temp.Path() / "empty" / "results.sqlite", "");
     fs::create_directories(temp.Path() / "other");
-    {
-        sqlite3* db = nullptr;
-        sqlite3_open((temp.Path() / "other" / "results.sqlite").c_str(), &db);
-        sqlite3_exec(db, "CREATE TABLE t (x)", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    }
+    Execute(temp.Path() / "other" / "results.sqlite", "CREATE TABLE t (x)");
     for (const char* folder : {"empty", "other"}) {
         EXPECT_FALSE(data.Open(temp / folder, error)) << folder;
         EXPECT_NE(error.find("is not a results database"), std::string::npos) << error;
